@@ -1,0 +1,16 @@
+// Entry point: refuses at once, in one line, when there is no display.
+#include <cstdio>
+#include <cstdlib>
+
+#include <wx/init.h>
+
+int main(int argc, char** argv)
+{
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if ((!x11 || !*x11) && (!wayland || !*wayland)) {
+    std::fprintf(stderr, "tessarune: no display found (DISPLAY is not set); start it on a desktop or under xvfb-run\n");
+    return 2;
+  }
+  return wxEntry(argc, argv);
+}

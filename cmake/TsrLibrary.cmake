@@ -1,0 +1,33 @@
+# One static library per folder: every .cpp directly in the folder.
+# Headers are included by their path from the repository root.
+function(tsr_library name folder)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT _src)
+    set(_src ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+  endif()
+  add_library(${name} STATIC ${_src})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARGN})
+  target_compile_definitions(${name} PRIVATE TSR_VERSION="${PROJECT_VERSION}")
+endfunction()
+
+# Link a library with wxWidgets (only for ui/ and wx/ folders and subsystems 4-8).
+function(tsr_use_wx name)
+  target_include_directories(${name} SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
+  target_compile_definitions(${name} PUBLIC ${wxWidgets_DEFINITIONS})
+  target_compile_options(${name} PUBLIC ${wxWidgets_CXX_FLAGS})
+  target_link_libraries(${name} PUBLIC ${wxWidgets_LIBRARIES})
+endfunction()
+
+# One GoogleTest executable per library: every .cpp in tests/<folder>.
+function(tsr_test name folder)
+  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp)
+  if(NOT _src)
+    return()
+  endif()
+  add_executable(${name} ${_src})
+  target_link_libraries(${name} PRIVATE tsr_testsupport ${ARGN})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    PROPERTIES ENVIRONMENT "TSR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+endfunction()

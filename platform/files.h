@@ -1,0 +1,33 @@
+#pragma once
+// Files and folders. Paths use "/"; a folder path ends in "/".
+#include <string>
+#include <string_view>
+
+// Whole-file read; false when the file cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);
+
+// Writes bytes to "<path>.tmp" and renames it over path, so that a failed
+// write leaves the old file whole. False (and the old file untouched) on any
+// failure; *error then holds a one-line reason in Japanese when given.
+bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error = nullptr);
+
+bool FileExists(const std::string& path);    // a regular file (or a link to one)
+bool FolderExists(const std::string& path);  // a directory
+// Creates one folder level; true when it exists afterwards.
+bool CreateFolder(const std::string& path);
+// Copies a file; false when it fails (a partial target is removed).
+bool CopyWholeFile(const std::string& from, const std::string& to);
+
+// Appends "/" when missing (an empty path stays empty).
+std::string WithSlash(std::string path);
+// Windows-style separators to "/".
+std::string ToSlashes(std::string path);
+
+// Known folders, each ending in "/": Documents ($XDG_DOCUMENTS_DIR, else
+// ~/Documents), local application data ($XDG_DATA_HOME, else ~/.local/share),
+// temporary ($TMPDIR, else /tmp). "" when no home is known.
+std::string DocumentsFolder();
+std::string LocalAppDataFolder();
+std::string TempFolder();
+// Full path of the running executable ("" when /proc cannot tell).
+std::string ExecutablePath();

@@ -1,0 +1,188 @@
+#include "platform/ini_file.h"
+
+#include <vector>
+
+#include "platform/encoding.h"
+#include "platform/files.h"
+#include "platform/fixed_field.h"
+
+namespace {
+
+std::string Trim(std::string_view s)
+{
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+    s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+    s.remove_suffix(1);
+  return std::string(s);
+}
+
+bool SameText(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z')
+      x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z')
+      y = static_cast<char>(y - 'A' + 'a');
+    if (x != y)
+      return false;
+  }
+  return true;
+}
+
+// The file's lines without their line ends; empty when it cannot be read.
+std::vector<std::string> ReadLines(const std::string& path)
+{
+  std::vector<std::string> lines;
+  std::string bytes, text;
+  if (path.empty() || !ReadWholeFile(path, bytes) || !DecodeTextBytes(bytes, text))
+    return lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t nl = text.find('\n', pos);
+    size_t end = nl == std::string::npos ? text.size() : nl;
+    std::string line = text.substr(pos, end - pos);
+    if (!line.empty() && line.back() == '\r')
+      line.pop_back();
+    lines.push_back(std::move(line));
+    pos = end + 1;
+  }
+  return lines;
+}
+
+// "[name]" → name; false for other lines.
+bool SectionName(const std::string& line, std::string& name)
+{
+  std::string t = Trim(line);
+  if (t.size() < 2 || t.front() != '[')
+    return false;
+  size_t close = t.find(']');
+  if (close == std::string::npos)
+    return false;
+  name = Trim(std::string_view(t).substr(1, close - 1));
+  return true;
+}
+
+bool KeyValue(const std::string& line, std::string& key, std::string& value)
+{
+  size_t eq = line.find('=');
+  if (eq == std::string::npos)
+    return false;
+  key = Trim(std::string_view(line).substr(0, eq));
+  value = Trim(std::string_view(line).substr(eq + 1));
+  return true;
+}
+
+// Index range [begin, end) of the section's body lines; begin = -1 when absent.
+void FindSection(const std::vector<std::string>& lines, const std::string& section, long& header, size_t& end)
+{
+  header = -1;
+  end = lines.size();
+  std::string name;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (!SectionName(lines[i], name))
+      continue;
+    if (header >= 0) {
+      end = i;
+      return;
+    }
+    if (SameText(name, section))
+      header = static_cast<long>(i);
+  }
+}
+
+bool Lookup(const std::string& path, const std::string& section, const std::string& key, std::string& value)
+{
+  std::vector<std::string> lines = ReadLines(path);
+  long header;
+  size_t end;
+  FindSection(lines, section, header, end);
+  if (header < 0)
+    return false;
+  std::string k, v;
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    if (KeyValue(lines[i], k, v) && SameText(k, key)) {
+      if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+      value = v;
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
+
+std::string IniFile::GetString(const std::string& section, const std::string& key, const std::string& def) const
+{
+  std::string value;
+  if (Lookup(m_path, section, key, value))
+    return value;
+  std::string d = def;
+  while (!d.empty() && d.back() == ' ')
+    d.pop_back();
+  return d;
+}
+
+int IniFile::GetInt(const std::string& section, const std::string& key, int def) const
+{
+  std::string value;
+  if (!Lookup(m_path, section, key, value) || value.empty())
+    return def;
+  return static_cast<int>(ReadInteger(value));
+}
+
+bool IniFile::WriteString(const std::string& section, const char* key, const char* value)
+{
+  if (m_path.empty())
+    return false;
+  std::vector<std::string> lines = ReadLines(m_path);
+  long header;
+  size_t end;
+  FindSection(lines, section, header, end);
+  if (key == nullptr) {
+    if (header < 0)
+      return true;
+    lines.erase(lines.begin() + header, lines.begin() + static_cast<long>(end));
+  } else {
+    const std::string entry = std::string(key) + "=" + (value ? value : "");
+    bool done = false;
+    if (header >= 0) {
+      std::string k, v;
+      for (size_t i = static_cast<size_t>(header) + 1; i < end && !done; ++i) {
+        if (KeyValue(lines[i], k, v) && SameText(k, key)) {
+          if (value)
+            lines[i] = entry;
+          else
+            lines.erase(lines.begin() + static_cast<long>(i));
+          done = true;
+        }
+      }
+      if (!done && value) {
+        // After the section's last non-blank line.
+        size_t at = end;
+        while (at > static_cast<size_t>(header) + 1 && Trim(lines[at - 1]).empty())
+          --at;
+        lines.insert(lines.begin() + static_cast<long>(at), entry);
+      }
+    } else if (value) {
+      lines.push_back("[" + section + "]");
+      lines.push_back(entry);
+    } else {
+      return true;
+    }
+  }
+  std::string text;
+  for (const std::string& l : lines)
+    text += l + "\r\n";
+  return WriteFileAtomic(m_path, text);
+}
+
+bool IniFile::WriteInt(const std::string& section, const std::string& key, int value)
+{
+  const std::string v = std::to_string(value);
+  return WriteString(section, key.c_str(), v.c_str());
+}

@@ -1,0 +1,102 @@
+#include "platform/wx/wx_ui_services.h"
+
+#include <cstdio>
+
+#include <wx/app.h>
+#include <wx/clipbrd.h>
+#include <wx/frame.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+
+wxString ToWx(const std::string& utf8)
+{
+  return wxString::FromUTF8(utf8.data(), utf8.size());
+}
+
+std::string FromWx(const wxString& text)
+{
+  const wxScopedCharBuffer buf = text.utf8_str();
+  return std::string(buf.data(), buf.length());
+}
+
+MsgAnswer WxUiServices::ShowMessage(const std::string& caption, const std::string& text, MsgIcon icon,
+                                    MsgButtons buttons)
+{
+  long style = 0;
+  switch (buttons) {
+  case MsgButtons::Ok: style |= wxOK; break;
+  case MsgButtons::OkCancel: style |= wxOK | wxCANCEL; break;
+  case MsgButtons::YesNo: style |= wxYES_NO; break;
+  case MsgButtons::YesNoCancel: style |= wxYES_NO | wxCANCEL; break;
+  }
+  switch (icon) {
+  case MsgIcon::Information: style |= wxICON_INFORMATION; break;
+  case MsgIcon::Warning: style |= wxICON_EXCLAMATION; break;
+  case MsgIcon::Error: style |= wxICON_ERROR; break;
+  case MsgIcon::Question: style |= wxICON_QUESTION; break;
+  case MsgIcon::None: break;
+  }
+  wxWindow* parent = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
+  wxMessageDialog dlg(parent, ToWx(text), ToWx(caption), style);
+  switch (dlg.ShowModal()) {
+  case wxID_OK: return MsgAnswer::Ok;
+  case wxID_YES: return MsgAnswer::Yes;
+  case wxID_NO: return MsgAnswer::No;
+  default: return MsgAnswer::Cancel;
+  }
+}
+
+void WxUiServices::SetStatusText(const std::string& text)
+{
+  if (m_pFrame && m_pFrame->GetStatusBar())
+    m_pFrame->SetStatusText(ToWx(text), 0);
+}
+
+void WxUiServices::SetBusyCursor(bool busy)
+{
+  if (busy == m_busy)
+    return;
+  m_busy = busy;
+  if (busy)
+    wxBeginBusyCursor();
+  else
+    wxEndBusyCursor();
+}
+
+bool WxUiServices::PumpOneEvent()
+{
+  if (!wxTheApp || !wxTheApp->Pending())
+    return false;
+  wxTheApp->Dispatch();
+  return true;
+}
+
+bool WxUiServices::IsKeyDown(UiKey key)
+{
+  switch (key) {
+  case UiKey::Escape: return wxGetKeyState(WXK_ESCAPE);
+  case UiKey::Shift: return wxGetKeyState(WXK_SHIFT);
+  case UiKey::CapsLock: return wxGetKeyState(WXK_CAPITAL);
+  }
+  return false;
+}
+
+bool WxUiServices::SetClipboardText(const std::string& text)
+{
+  wxClipboardLocker lock;
+  if (!lock)
+    return false;
+  return wxTheClipboard->SetData(new wxTextDataObject(ToWx(text)));
+}
+
+static void QuietAssertHandler(const wxString& file, int line, const wxString& func, const wxString& cond,
+                               const wxString& msg)
+{
+  std::fprintf(stderr, "wx assertion: %s:%d %s: %s %s\n", FromWx(file).c_str(), line, FromWx(func).c_str(),
+               FromWx(cond).c_str(), FromWx(msg).c_str());
+}
+
+void InstallQuietAssertHandler()
+{
+  wxSetAssertHandler(QuietAssertHandler);
+}

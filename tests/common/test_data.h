@@ -1,0 +1,25 @@
+#pragma once
+// Where tests find the project's real reference data (JPL files, observations,
+// catalogues). TESSARUNE_TESTDATA overrides; the default is ../shared/data
+// beside the repository.
+#include <string>
+
+#include <gtest/gtest.h>
+
+// The data folder, ending in "/", or "" when it does not exist.
+std::string TestDataDir();
+
+// Full path of a file below the data folder; "" when the folder is absent.
+std::string TestDataPath(const std::string& relative);
+
+// A fresh empty folder for one test, ending in "/"; removed by the caller or at exit.
+std::string MakeTempDir(const std::string& tag);
+
+// Skips the current test with a message when a data file is missing.
+#define TSR_REQUIRE_DATA(var, relative)                                        \
+  const std::string var = TestDataPath(relative);                              \
+  if (var.empty() || !TestDataFileExists(var))                                 \
+  GTEST_SKIP() << "reference data not found: " << (relative)                   \
+               << " (set TESSARUNE_TESTDATA to the shared data folder)"
+
+bool TestDataFileExists(const std::string& path);
