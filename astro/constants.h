@@ -1,0 +1,11 @@
+#pragma once
+// Constants of the program's astronomy, with the values it has always used.
+
+// Gauss's gravitational constant (AU^1.5 / day, the Sun's mass 1).
+inline constexpr double kGaussK = 0.01720209895;
+// Light time per astronomical unit (days / AU).
+inline constexpr double kLightTimeDaysPerAu = 0.005775518308;
+// Obliquity of the ecliptic at J2000 (radians), between the J2000 equator and the J2000 ecliptic.
+inline constexpr double kObliquityJ2000Rad = 0.40909280420293637;
+// Julian day of J2000.0 (TT).
+inline constexpr double kJdJ2000 = 2451545.0;
