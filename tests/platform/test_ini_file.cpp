@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/encoding.h"
+#include "platform/files.h"
+#include "platform/ini_file.h"
+#include "tests/common/test_data.h"
+
+namespace {
+
+std::string WriteText(const std::string& dir, const std::string& text)
+{
+  const std::string path = dir + "Tessarune.INI";
+  EXPECT_TRUE(WriteFileAtomic(path, text));
+  return path;
+}
+
+std::string ReadText(const std::string& path)
+{
+  std::string s;
+  ReadWholeFile(path, s);
+  return s;
+}
+
+} // namespace
+
+TEST(IniFile, ReadsAsTheWindowsProfileFunctionsDo)
+{
+  const std::string dir = MakeTempDir("ini");
+  IniFile ini(WriteText(dir, "[System]\r\n"
+                             "  ObsLat = 35.5  \r\n"
+                             "QUOTED=\"  spaced  \"\r\n"
+                             "single='x'\r\n"
+                             "half=\"open\n"
+                             "empty=\r\n"
+                             "neg=-120\r\n"
+                             "junk=12abc\r\n"
+                             "text=abc\r\n"
+                             "[OTHER]\r\n"
+                             "obslat=1\r\n"));
+  struct Case {
+    const char* section;
+    const char* key;
+    const char* expected;
+  } cases[] = {
+      {"SYSTEM", "OBSLAT", "35.5"},        // case of section and key ignored, value trimmed
+      {"system", "quoted", "  spaced  "},  // one pair of enclosing quotes removed
+      {"SYSTEM", "SINGLE", "x"},
+      {"SYSTEM", "HALF", "\"open"},        // unmatched quote kept
+      {"SYSTEM", "EMPTY", ""},
+      {"SYSTEM", "MISSING", "def"},        // default when absent
+      {"NOSECTION", "OBSLAT", "def"},
+      {"OTHER", "OBSLAT", "1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+    EXPECT_EQ(ini.GetString(c.section, c.key, "def"), c.expected);
+  }
+  EXPECT_EQ(ini.GetString("SYSTEM", "MISSING", "def   "), "def");  // trailing blanks of a default cut
+  EXPECT_EQ(ini.GetInt("SYSTEM", "NEG", 7), -120);
+  EXPECT_EQ(ini.GetInt("SYSTEM", "JUNK", 7), 12);
+  EXPECT_EQ(ini.GetInt("SYSTEM", "TEXT", 7), 0);
+  EXPECT_EQ(ini.GetInt("SYSTEM", "EMPTY", 7), 7);
+  EXPECT_EQ(ini.GetInt("SYSTEM", "MISSING", -30000), -30000);
+}
+
+TEST(IniFile, MissingFileReadsDefaultsAndFirstWriteCreatesIt)
+{
+  const std::string dir = MakeTempDir("ini");
+  IniFile ini(dir + "Tessarune.INI");
+  EXPECT_EQ(ini.GetString("SYSTEM", "SIGNATURE", "x"), "x");
+  EXPECT_EQ(ini.GetInt("SYSTEM", "MAINWND_W", 0), 0);
+  ASSERT_TRUE(ini.WriteString("SYSTEM", "SIGNATURE", "T. Tester"));
+  EXPECT_EQ(ReadText(ini.Path()), "[SYSTEM]\r\nSIGNATURE=T. Tester\r\n");
+
+  IniFile nowhere(dir + "no/such/folder/Tessarune.INI");
+  EXPECT_FALSE(nowhere.WriteString("SYSTEM", "A", "1"));
+}
+
+TEST(IniFile, WritesReplaceDeleteAndKeepTheRest)
+{
+  const std::string dir = MakeTempDir("ini");
+  IniFile ini(WriteText(dir, "; comment\r\n[SYSTEM]\r\nA=1\r\nb=2\r\n\r\n[ELMMEMO1]\r\nA=memo\r\n"));
+  ASSERT_TRUE(ini.WriteString("system", "B", "two"));   // replaced in place, key spelling of the write
+  ASSERT_TRUE(ini.WriteString("SYSTEM", "C", "3"));     // appended after the section's last entry
+  ASSERT_TRUE(ini.WriteString("SYSTEM", "A", nullptr)); // null value deletes
+  ASSERT_TRUE(ini.WriteInt("NEW", "N", -5));
+  EXPECT_EQ(ReadText(ini.Path()),
+            "; comment\r\n[SYSTEM]\r\nB=two\r\nC=3\r\n\r\n[ELMMEMO1]\r\nA=memo\r\n[NEW]\r\nN=-5\r\n");
+  ASSERT_TRUE(ini.WriteString("ELMMEMO1", nullptr, nullptr));  // null key deletes the section
+  EXPECT_EQ(ini.GetString("ELMMEMO1", "A"), "");
+  EXPECT_EQ(ini.GetString("SYSTEM", "C"), "3");
+  EXPECT_TRUE(ini.WriteString("ABSENT", "X", nullptr));       // deleting nothing succeeds
+}
+
+TEST(IniFile, ReadsLfOnlyAndUtf16Files)
+{
+  const std::string dir = MakeTempDir("ini");
+  IniFile lf(WriteText(dir, "[SYSTEM]\nSIGNATURE=山田\n"));
+  EXPECT_EQ(lf.GetString("SYSTEM", "SIGNATURE"), "山田");
+
+  std::string utf16;
+  // A settings file saved as UTF-16 by a Windows editor.
+  ASSERT_TRUE(Utf8ToUtf16Le("[SYSTEM]\r\nOBSTZ=9.5\r\n", utf16, true));
+  IniFile wide(WriteText(MakeTempDir("ini"), utf16));
+  EXPECT_EQ(wide.GetString("SYSTEM", "OBSTZ"), "9.5");
+}
