@@ -1,0 +1,106 @@
+#include "data/text_columns.h"
+
+#include "platform/encoding.h"
+
+namespace {
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the character that starts at text[i]: its lead byte's count when
+// the continuation bytes are present, else 1 (a malformed byte counts alone).
+size_t CharLength(std::string_view text, size_t i)
+{
+  const unsigned char c = static_cast<unsigned char>(text[i]);
+  size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+  if (i + len > text.size())
+    return 1;
+  for (size_t k = 1; k < len; ++k)
+    if (!IsContinuation(static_cast<unsigned char>(text[i + k])))
+      return 1;
+  return len;
+}
+
+} // namespace
+
+std::string Utf16LeToUtf8Lenient(std::string_view bytes)
+{
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  const size_t units = bytes.size() / 2;
+  const auto unit = [&](size_t k) {
+    return static_cast<char32_t>(static_cast<unsigned char>(bytes[2 * k]) |
+                                 (static_cast<unsigned char>(bytes[2 * k + 1]) << 8));
+  };
+  for (size_t k = 0; k < units; ++k) {
+    char32_t cp = unit(k);
+    if (cp >= 0xD800 && cp <= 0xDBFF && k + 1 < units && unit(k + 1) >= 0xDC00 && unit(k + 1) <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(k + 1) - 0xDC00);
+      ++k;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string Cp932ToUtf8Lenient(std::string_view bytes)
+{
+  std::string out;
+  if (Cp932ToUtf8(bytes, out))
+    return out;
+  // A line feed never occurs inside a code page 932 character, so a bad byte
+  // spoils only its own line.
+  out.clear();
+  size_t start = 0;
+  while (start <= bytes.size()) {
+    size_t end = bytes.find('\n', start);
+    const bool last = end == std::string_view::npos;
+    if (last)
+      end = bytes.size();
+    const std::string_view line = bytes.substr(start, end - start);
+    std::string converted;
+    if (Cp932ToUtf8(line, converted)) {
+      out += converted;
+    } else {
+      for (char c : line)
+        out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+    }
+    if (last)
+      break;
+    out += '\n';
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string ToColumnText(std::string_view utf8)
+{
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t len = CharLength(utf8, i);
+    out += len == 1 && static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : '?';
+    i += len;
+  }
+  return out;
+}
