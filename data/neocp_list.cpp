@@ -13,20 +13,6 @@ int g_bNeocpSortDescending = 0;
 
 namespace {
 
-bool IsSpace(char c)
-{
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view s)
-{
-  while (!s.empty() && IsSpace(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && IsSpace(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
-
 void CopyCut(char* dest, size_t destSize, std::string_view utf8, size_t maxChars)
 {
   std::string_view cut = Utf8Prefix(utf8, maxChars);
@@ -101,10 +87,10 @@ std::string ConvertUpdatedText(std::string_view text)
     return copy;
   if (!rest.empty() && rest.front() == '.')
     rest.remove_prefix(1);
-  std::string day(Trim(rest));
+  std::string day(TrimSpace(rest));
   for (size_t p; (p = day.find(" UT")) != std::string::npos;)
     day.erase(p, 3);
-  day = std::string(Trim(day));
+  day = std::string(TrimSpace(day));
   const std::string result = std::string(japanese) + " " + std::to_string(month) + "月" + day + "日";
   return std::string(Utf8Prefix(result, kNeocpUpdatedChars));
 }

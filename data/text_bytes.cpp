@@ -68,3 +68,13 @@ size_t Utf8Length(std::string_view utf8)
       ++n;
   return n;
 }
+
+std::string_view TrimSpace(std::string_view text)
+{
+  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!text.empty() && space(text.front()))
+    text.remove_prefix(1);
+  while (!text.empty() && space(text.back()))
+    text.remove_suffix(1);
+  return text;
+}

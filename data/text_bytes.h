@@ -17,3 +17,6 @@ std::string Utf8ToCp932Lossy(std::string_view utf8);
 std::string_view Utf8Prefix(std::string_view utf8, size_t n);
 // Number of characters (code points) of UTF-8 text.
 size_t Utf8Length(std::string_view utf8);
+
+// Text without the blanks, tabs, CRs and LFs at both ends.
+std::string_view TrimSpace(std::string_view text);

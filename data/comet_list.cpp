@@ -1,0 +1,244 @@
+#include "data/comet_list.h"
+
+#include <cstdint>
+
+#include "data/http_download.h"
+#include "data/text_bytes.h"
+#include "platform/app_services.h"
+#include "platform/files.h"
+
+std::unordered_map<std::string, std::string> g_mapCometNames(10);
+int g_bCometNamesLoaded = 0;
+int g_bCometElsDownloadTried = 0;
+
+namespace {
+
+constexpr std::size_t kReadChunk = 65536;
+// A shorter answer is an error page, not the list.
+constexpr std::size_t kMinListBytes = 1000;
+constexpr std::size_t kNameColumn = 103;  // 1-based
+constexpr std::size_t kNameChars = 56;    // columns 103-158
+constexpr std::size_t kKeyChars = 12;
+
+bool EqualsNoCase(std::string_view a, std::string_view b)
+{
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z')
+      x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z')
+      y = static_cast<char>(y - 'A' + 'a');
+    if (x != y)
+      return false;
+  }
+  return true;
+}
+
+bool IsDigit(char c)
+{
+  return c >= '0' && c <= '9';
+}
+
+bool IsLower(char c)
+{
+  return c >= 'a' && c <= 'z';
+}
+
+// Calls f(line) for every line of the bytes, its trailing CRs and LFs removed.
+template <typename F>
+void ForEachLine(std::string_view bytes, F f)
+{
+  std::size_t pos = 0;
+  while (pos < bytes.size()) {
+    std::size_t end = bytes.find('\n', pos);
+    if (end == std::string_view::npos)
+      end = bytes.size();
+    std::string_view line = bytes.substr(pos, end - pos);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+      line.remove_suffix(1);
+    f(line);
+    pos = end + 1;
+  }
+}
+
+// The packed designation and the name of one list line; false for a line
+// too short to hold a name.
+bool SplitCometLine(std::string_view bytes, std::string& key, std::string& name)
+{
+  const std::string line = BytesToUtf8(bytes);
+  if (Utf8Length(line) < kNameColumn)
+    return false;
+  const std::string_view head = Utf8Prefix(line, kNameColumn - 1);
+  key = std::string(Utf8Prefix(line, kKeyChars));
+  name = std::string(TrimSpace(Utf8Prefix(std::string_view(line).substr(head.size()), kNameChars)));
+  return true;
+}
+
+// True when some line carries a comet's orbit type in column 5 and a name.
+bool ReadsAsCometList(std::string_view text)
+{
+  bool found = false;
+  ForEachLine(text, [&](std::string_view raw) {
+    std::string key, name;
+    if (found || !SplitCometLine(raw, key, name) || name.empty() || key.size() < 5)
+      return;
+    const char type = key[4];
+    found = type == 'P' || type == 'C' || type == 'D' || type == 'X' || type == 'I' || type == 'A';
+  });
+  return found;
+}
+
+std::string Packed12(std::string_view packed)
+{
+  std::string key(packed.substr(0, kKeyChars));
+  key.resize(kKeyChars, ' ');
+  return key;
+}
+
+bool Lookup(const std::string& key, std::string& name)
+{
+  const auto it = g_mapCometNames.find(key);
+  if (it == g_mapCometNames.end())
+    return false;
+  name = it->second;
+  return true;
+}
+
+} // namespace
+
+std::string CometElementsPath()
+{
+  return TheApp().m_szDataDir + "AllCometEls.txt";
+}
+
+std::string CometElementsUrl()
+{
+  const std::string stored(TrimSpace(TheApp().GetProfileString(kSettingsSection, "COMETELSURL")));
+  std::string oldHttp = kOldCometElsUrl;
+  oldHttp.replace(0, 5, "http");
+  if (stored.empty() || EqualsNoCase(stored, kOldCometElsUrl) || EqualsNoCase(stored, oldHttp))
+    return kDefaultCometElsUrl;
+  return stored;
+}
+
+int DownloadCometElements(const HttpTimeouts* timeouts)
+{
+  const std::string url = CometElementsUrl();
+  TheApp().DoWaitCursor(1);
+  HttpRequest request;
+  request.url = url;
+  request.timeouts = timeouts ? *timeouts : DownloadTimeouts();
+  std::string text;
+  bool ok = false;
+  {
+    HttpStream http;
+    if (http.Open(request) && (!http.IsHttp() || http.Status() == 200)) {
+      ok = true;
+      std::string chunk(kReadChunk, '\0');
+      for (long n; (n = http.Read(chunk.data(), chunk.size())) != 0;) {
+        if (n < 0) {
+          ok = false;
+          break;
+        }
+        text.append(chunk.data(), static_cast<std::size_t>(n));
+      }
+      const std::int64_t announced = http.ContentLength();
+      if (announced >= 0 && static_cast<std::int64_t>(text.size()) < announced)
+        ok = false;
+    }
+  }
+  // Only a whole list replaces the old one: an error page, a body cut short
+  // or a failed write keeps it.
+  int result = 0;
+  if (ok && text.size() >= kMinListBytes && ReadsAsCometList(text) && WriteFileAtomic(CometElementsPath(), text))
+    result = 1;
+  TheApp().DoWaitCursor(-1);
+  return result;
+}
+
+int LoadCometNames()
+{
+  g_mapCometNames.clear();
+  g_bCometNamesLoaded = 0;
+  std::string bytes;
+  if (!ReadWholeFile(CometElementsPath(), bytes))
+    return 0;
+  ForEachLine(bytes, [](std::string_view raw) {
+    std::string key, name;
+    if (SplitCometLine(raw, key, name) && !name.empty())
+      g_mapCometNames[key] = name;
+  });
+  if (g_mapCometNames.empty())
+    return 0;
+  g_bCometNamesLoaded = 1;
+  return 1;
+}
+
+int FindCometName(std::string_view packed, std::string& name)
+{
+  const std::string key = Packed12(packed);
+  if (Lookup(key, name))
+    return 1;
+  if (IsDigit(key[0]) && IsDigit(key[1]) && IsDigit(key[2]) && IsDigit(key[3]) &&
+      Lookup(key.substr(0, 5) + "       ", name))
+    return 1;
+  if (IsLower(key[11]) && Lookup(key.substr(0, 11) + "0", name))
+    return 1;
+  // A parent that the list holds only as fragments: its first fragment.
+  const std::string* best = nullptr;
+  const std::string* bestName = nullptr;
+  for (const auto& [k, v] : g_mapCometNames) {
+    if (k.size() == kKeyChars && IsLower(k[11]) && k.compare(0, 11, key, 0, 11) == 0 && (!best || k < *best)) {
+      best = &k;
+      bestName = &v;
+    }
+  }
+  if (!bestName)
+    return 0;
+  name = *bestName;
+  return 1;
+}
+
+void AppendCometName(std::string_view packed, std::string& text)
+{
+  const std::string key = Packed12(packed);
+  const bool numbered = IsDigit(key[0]) && IsDigit(key[1]) && IsDigit(key[2]) && IsDigit(key[3]) &&
+                        (key[4] == 'D' || key[4] == 'I' || key[4] == 'P');
+  const bool provisional = key.compare(0, 4, "    ") == 0 && std::string_view("ACDIPX").find(key[4]) != std::string_view::npos &&
+                           key[5] >= 'I' && key[5] <= 'L';
+  if (!numbered && !provisional)
+    return;
+
+  if (!g_bCometNamesLoaded && !LoadCometNames()) {
+    if (g_bCometElsDownloadTried)
+      return;
+    g_bCometElsDownloadTried = 1;
+    if (!DownloadCometElements() || !LoadCometNames())
+      return;
+  }
+  std::string name;
+  if (!FindCometName(key, name)) {
+    if (g_bCometElsDownloadTried)
+      return;
+    g_bCometElsDownloadTried = 1;
+    if (!DownloadCometElements() || !LoadCometNames() || !FindCometName(key, name))
+      return;
+  }
+
+  if (numbered) {
+    if (text.find('/') != std::string::npos)
+      return;
+    const std::size_t slash = name.find('/');
+    if (slash == std::string::npos)
+      return;
+    const std::string_view part = TrimSpace(std::string_view(name).substr(slash + 1));
+    if (!part.empty())
+      text += "/" + std::string(part);
+  } else {
+    const std::size_t paren = name.find('(');
+    if (paren != std::string::npos)
+      text += " " + std::string(TrimSpace(std::string_view(name).substr(paren)));
+  }
+}

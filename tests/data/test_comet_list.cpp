@@ -1,0 +1,209 @@
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "data/comet_list.h"
+#include "platform/app_services.h"
+#include "platform/files.h"
+#include "tests/common/test_data.h"
+#include "tests/data/test_http_server.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One list line: the packed designation, blanks up to column 103, the name.
+std::string CometLine(const std::string& packed, const std::string& name)
+{
+  std::string line = packed;
+  line.resize(102, ' ');
+  return line + name + "\r\n";
+}
+
+// Lines in the list's layout, with fragments and a provisional comet without
+// a parenthesised name; well over 1000 bytes.
+std::string SampleList()
+{
+  return CometLine("0001P", "1P/Halley") + CometLine("0073P", "73P/Schwassmann-Wachmann") +
+         CometLine("0073P      b", "73P-B/Schwassmann-Wachmann") + CometLine("    CJ95O010", "C/1995 O1 (Hale-Bopp)") +
+         CometLine("    PK99X02c", "P/1999 X2-C (Frag)") + CometLine("    PK99X02b", "P/1999 X2-B (Frag)") +
+         CometLine("    CK25A010", "C/2025 A1") + CometLine("    CK20F030", "C/2020 F3 (NEOWISE)") +
+         CometLine("    CK30A010", "   ") + "short line\r\n";
+}
+
+class CometListTest : public ::testing::Test {
+protected:
+  void SetUp() override
+  {
+    m_dir = MakeTempDir("comet");
+    m_server = std::make_unique<LocalHttpServer>(m_dir + "srv/");
+    ASSERT_TRUE(CreateFolder(m_dir + "srv/"));
+    ASSERT_TRUE(m_server->Running());
+    m_savedDataDir = TheApp().m_szDataDir;
+    m_savedIni = TheApp().m_profile.Path();
+    TheApp().m_szDataDir = m_dir;
+    TheApp().m_profile.SetPath(m_dir + "Tessarune.INI");
+    g_mapCometNames.clear();
+    g_bCometNamesLoaded = 0;
+    g_bCometElsDownloadTried = 0;
+  }
+  void TearDown() override
+  {
+    TheApp().m_szDataDir = m_savedDataDir;
+    TheApp().m_profile.SetPath(m_savedIni);
+    g_mapCometNames.clear();
+    g_bCometNamesLoaded = 0;
+    g_bCometElsDownloadTried = 0;
+    m_server.reset();
+    fs::remove_all(m_dir);
+  }
+  void SetUrl(const std::string& path)
+  {
+    ASSERT_TRUE(TheApp().m_profile.WriteString("SYSTEM", "COMETELSURL", m_server->Url(path).c_str()));
+  }
+  std::string ListFile() const
+  {
+    std::string bytes;
+    ReadWholeFile(m_dir + "AllCometEls.txt", bytes);
+    return bytes;
+  }
+
+  std::string m_dir, m_savedDataDir, m_savedIni;
+  std::unique_ptr<LocalHttpServer> m_server;
+};
+
+TEST_F(CometListTest, NamesFromTheRealList)
+{
+  TSR_REQUIRE_DATA(path, "catalogues/skyfield_CometEls.txt");
+  ASSERT_TRUE(CopyWholeFile(path, m_dir + "AllCometEls.txt"));
+  ASSERT_EQ(LoadCometNames(), 1);
+  EXPECT_EQ(g_bCometNamesLoaded, 1);
+  EXPECT_EQ(g_mapCometNames.size(), 3u);
+  std::string name;
+  ASSERT_EQ(FindCometName("    CK20F030", name), 1);
+  EXPECT_EQ(name, "C/2020 F3 (NEOWISE)");
+  std::string text = "1P";
+  AppendCometName("0001P       ", text);
+  EXPECT_EQ(text, "1P/Halley");
+  text = "C/1995 O1";
+  AppendCometName("    CJ95O010", text);
+  EXPECT_EQ(text, "C/1995 O1 (Hale-Bopp)");
+}
+
+TEST_F(CometListTest, LookupWithFallBacks)
+{
+  ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", SampleList()));
+  ASSERT_EQ(LoadCometNames(), 1);
+  EXPECT_EQ(g_mapCometNames.count("    CK30A010"), 0u);  // an empty name stores nothing
+  const std::pair<const char*, const char*> found[] = {
+      {"    CJ95O010", "C/1995 O1 (Hale-Bopp)"},
+      {"0001PJ82U010", "1P/Halley"},                      // numbered, provisional part ignored
+      {"0073P      b", "73P-B/Schwassmann-Wachmann"},     // fragment held by itself
+      {"0073P      d", "73P/Schwassmann-Wachmann"},       // numbered comet first
+      {"    CK20F03b", "C/2020 F3 (NEOWISE)"},            // parent of a fragment
+      {"    PK99X020", "P/1999 X2-B (Frag)"},             // parent held only as fragments
+  };
+  for (const auto& [packed, expected] : found) {
+    std::string name;
+    EXPECT_EQ(FindCometName(packed, name), 1) << packed;
+    EXPECT_EQ(name, expected) << packed;
+  }
+  std::string name = "unchanged";
+  EXPECT_EQ(FindCometName("    CK21A010", name), 0);
+  EXPECT_EQ(name, "unchanged");
+}
+
+TEST_F(CometListTest, AppendingNames)
+{
+  ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", SampleList()));
+  SetUrl("/files/none.txt");  // a download attempt finds nothing
+  struct Case {
+    const char* packed;
+    const char* text;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"0001P       ", "1P", "1P/Halley"},
+      {"0001P       ", "1P/Halley", "1P/Halley"},               // already named
+      {"0073P      b", "73P-B", "73P-B/Schwassmann-Wachmann"},
+      {"    CJ95O010", "C/1995 O1", "C/1995 O1 (Hale-Bopp)"},
+      {"    CK25A010", "C/2025 A1", "C/2025 A1"},               // no parenthesised name
+      {"    AK20F030", "A/2020 F3", "A/2020 F3"},               // form fits, no such comet
+      {"0001A       ", "1A", "1A"},                             // not a comet's numbered form
+      {"    CA20F030", "C/2020 F3", "C/2020 F3"},               // century letter out of range
+      {"K20F03A     ", "2020 FA", "2020 FA"},
+  };
+  for (const Case& c : cases) {
+    std::string text = c.text;
+    AppendCometName(c.packed, text);
+    EXPECT_EQ(text, c.expected) << c.packed;
+  }
+}
+
+TEST_F(CometListTest, DownloadKeepsOldListUnlessAnswerIsAList)
+{
+  const std::string good = SampleList();
+  ASSERT_GE(good.size(), 1000u);
+  ASSERT_TRUE(WriteTestFile(m_dir + "srv/good.txt", good));
+  ASSERT_TRUE(WriteTestFile(m_dir + "srv/small.txt", good.substr(0, 999)));
+  ASSERT_TRUE(WriteTestFile(m_dir + "srv/page.html", "<html>" + std::string(2000, ' ') + "</html>\r\n"));
+  struct Case {
+    const char* name;
+    std::string path;
+    int result;
+  };
+  const std::vector<Case> cases = {
+      {"a list", "/files/good.txt", 1},
+      {"999 bytes", "/files/small.txt", 0},
+      {"error page with status 404", "/status/404", 0},
+      {"page that is not a list", "/files/page.html", 0},
+      {"body cut short", "/short?size=1500&declared=3000", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", "old list"));
+    SetUrl(c.path);
+    EXPECT_EQ(DownloadCometElements(), c.result);
+    EXPECT_EQ(ListFile(), c.result ? good : "old list");
+  }
+  EXPECT_EQ(TheApp().m_nWaitCursorCount, 0);
+}
+
+TEST_F(CometListTest, OneDownloadPerRun)
+{
+  // No list and nothing to fetch: the first call tries once, later ones only load.
+  SetUrl("/status/404");
+  std::string text = "1P";
+  AppendCometName("0001P       ", text);
+  EXPECT_EQ(text, "1P");
+  EXPECT_EQ(g_bCometElsDownloadTried, 1);
+  ASSERT_TRUE(WriteTestFile(m_dir + "srv/good.txt", SampleList()));
+  SetUrl("/files/good.txt");
+  AppendCometName("0001P       ", text);
+  EXPECT_EQ(text, "1P");
+  EXPECT_FALSE(FileExists(m_dir + "AllCometEls.txt"));
+
+  // A present list that lacks the comet: one download brings it.
+  g_bCometElsDownloadTried = 0;
+  ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", CometLine("0002P", "2P/Encke")));
+  AppendCometName("0001P       ", text);
+  EXPECT_EQ(text, "1P/Halley");
+}
+
+TEST_F(CometListTest, UrlSetting)
+{
+  EXPECT_EQ(CometElementsUrl(), kDefaultCometElsUrl);
+  const std::pair<const char*, std::string> cases[] = {
+      {"HTTPS://WWW.MinorPlanetCenter.net/IAU/MPCORB/CometEls.txt", kDefaultCometElsUrl},
+      {"http://www.minorplanetcenter.net/iau/MPCORB/CometEls.txt", kDefaultCometElsUrl},
+      {"  https://mirror.example/AllCometEls.txt ", "https://mirror.example/AllCometEls.txt"},
+  };
+  for (const auto& [stored, url] : cases) {
+    ASSERT_TRUE(TheApp().m_profile.WriteString("SYSTEM", "COMETELSURL", stored));
+    EXPECT_EQ(CometElementsUrl(), url) << stored;
+  }
+}
+
+} // namespace
