@@ -13,39 +13,13 @@
 #include <unistd.h>
 
 #include "astro/jpl_eph.h"
-#include "platform/app_services.h"
+#include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
 
 namespace {
 
 // JPL's test points are printed to 13 decimals; a correct reader agrees to that.
 constexpr double kTestPointTolAu = 1e-13;
-
-// Replaces the process's reader by one that opens the given files, and puts the
-// previous paths back afterwards.
-class ReaderScope {
-public:
-  explicit ReaderScope(const std::string& de441, const std::string& de406 = {}) {
-    saved441_ = TheApp().m_szDe441File;
-    saved406_ = TheApp().m_szDe406File;
-    Reopen(de441, de406);
-  }
-  ~ReaderScope() {
-    delete g_pJplEph;
-    g_pJplEph = nullptr;
-    TheApp().m_szDe441File = saved441_;
-    TheApp().m_szDe406File = saved406_;
-  }
-  void Reopen(const std::string& de441, const std::string& de406 = {}) {
-    delete g_pJplEph;
-    TheApp().m_szDe441File = de441;
-    TheApp().m_szDe406File = de406;
-    g_pJplEph = new CJplEph;
-  }
-
-private:
-  std::string saved441_, saved406_;
-};
 
 struct TestPoint {
   double jd;
@@ -99,7 +73,7 @@ TEST(JplEph, De405FilesReproduceJplTestPoints) {
   for (const auto& f : kFiles) {
     SCOPED_TRACE(f.file);
     TSR_REQUIRE_DATA(path, f.file);
-    ReaderScope reader(path);
+    JplReaderScope reader(path);
     ASSERT_TRUE(g_pJplEph->IsOpen());
     EXPECT_EQ(g_nJplDeNumber, 405);
     size_t checked = 0;
@@ -139,7 +113,7 @@ TEST(JplEph, EveryHeaderLayoutReads) {
   for (const auto& f : kFiles) {
     SCOPED_TRACE(f.file);
     TSR_REQUIRE_DATA(path, f.file);
-    ReaderScope reader(path);
+    JplReaderScope reader(path);
     ASSERT_TRUE(g_pJplEph->IsOpen());
     EXPECT_EQ(g_nJplDeNumber, f.de);
     EXPECT_EQ(g_dJplStart, f.start);
@@ -174,7 +148,7 @@ TEST(JplEph, EveryHeaderLayoutReads) {
     if (f.de == 406) continue;  // far outside the DE405 file
 
     double reference[3];
-    ReaderScope ref(de405);
+    JplReaderScope ref(de405);
     ASSERT_EQ(JplPosition(t, 11, 3, reference), 0);
     // The DE versions differ by kilometres for the Earth-Sun vector.
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(earthSun[i], reference[i], 1e-7);
@@ -184,7 +158,7 @@ TEST(JplEph, EveryHeaderLayoutReads) {
 TEST(JplEph, BigEndianFileGivesTheSameNumbersAsLittleEndian) {
   TSR_REQUIRE_DATA(le, "de/lnxp2000p2040.405");
   TSR_REQUIRE_DATA(be, "de/unxp2000p2040.405");
-  ReaderScope reader(le);
+  JplReaderScope reader(le);
   EXPECT_FALSE(JplCurrentHeader().bigEndian);
   double a[6], b[6];
   int valid = 0;
@@ -207,7 +181,7 @@ TEST(JplEph, BigEndianFileGivesTheSameNumbersAsLittleEndian) {
 
 TEST(JplEph, SpanEdgesAndSymmetries) {
   TSR_REQUIRE_DATA(path, "de/excerpts/unxp0003.405");
-  ReaderScope reader(path);
+  JplReaderScope reader(path);
   ASSERT_TRUE(g_pJplEph->IsOpen());
   const double start = g_dJplStart, end = g_dJplEnd;
   double pos[3] = {7, 7, 7};
@@ -276,7 +250,7 @@ TEST(JplEph, RefusesForeignAndMalformedFiles) {
   page += std::string(6000, ' ') + "</body></html>\n";
   WriteBytes(html, std::vector<unsigned char>(page.begin(), page.end()));
 
-  ReaderScope reader(good);
+  JplReaderScope reader(good);
   ASSERT_TRUE(g_pJplEph->IsOpen());
   ASSERT_GT(g_dJplEnd, 0);
 
@@ -339,7 +313,7 @@ TEST(JplEph, RecordThatCannotBeReadFailsAndIsRetried) {
   const std::string path = dir + "de406.win";
   const std::vector<unsigned char> bytes = ReadBytes(good);
   WriteBytes(path, bytes);
-  ReaderScope reader(path);
+  JplReaderScope reader(path);
   ASSERT_TRUE(g_pJplEph->IsOpen());
   const double step = JplCurrentHeader().daysPerRecord;
   const size_t recordBytes = static_cast<size_t>(JplCurrentHeader().ncoeff) * 8;
@@ -368,10 +342,10 @@ TEST(JplEph, SecondReaderServesItsOwnFile) {
   const double t = 2451600.25;
   double fresh440[3];
   {
-    ReaderScope only(de440);
+    JplReaderScope only(de440);
     ASSERT_EQ(JplPosition(t, 9, 11, fresh440), 0);
   }
-  ReaderScope reader(de431);
+  JplReaderScope reader(de431);
   double from431[3], from440[3];
   ASSERT_EQ(JplPosition(t, 9, 11, from431), 0);
   reader.Reopen(de440);
