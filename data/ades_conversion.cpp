@@ -1,0 +1,380 @@
+#include "data/ades_conversion.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "data/designation.h"
+#include "platform/numbers.h"
+
+namespace {
+
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view Trim(std::string_view s)
+{
+  while (!s.empty() && IsSpace(s.front()))
+    s.remove_prefix(1);
+  while (!s.empty() && IsSpace(s.back()))
+    s.remove_suffix(1);
+  return s;
+}
+
+// The ISO time "YYYY-MM-DDThh:mm:ss.sss", read field by field the way
+// scanf reads "%4d-%2d-%2dT%2d:%2d:%lf": the number of fields read (seconds
+// default to 0, anything after them is ignored).
+struct ObsTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+  double seconds = 0;
+};
+
+class TimeScanner {
+public:
+  explicit TimeScanner(std::string_view s) : m_s(s) {}
+
+  bool Int(int width, int& value)
+  {
+    SkipSpace();
+    size_t i = m_pos;
+    const size_t limit = std::min(m_s.size(), m_pos + static_cast<size_t>(width));
+    bool negative = false;
+    if (i < limit && (m_s[i] == '+' || m_s[i] == '-'))
+      negative = m_s[i++] == '-';
+    long v = 0;
+    const size_t digitsStart = i;
+    for (; i < limit && IsDigit(m_s[i]); ++i)
+      v = v * 10 + (m_s[i] - '0');
+    if (i == digitsStart)
+      return false;
+    m_pos = i;
+    value = static_cast<int>(negative ? -v : v);
+    return true;
+  }
+
+  bool Literal(char c)
+  {
+    if (m_pos < m_s.size() && m_s[m_pos] == c) {
+      ++m_pos;
+      return true;
+    }
+    return false;
+  }
+
+  bool Double(double& value)
+  {
+    SkipSpace();
+    size_t i = m_pos;
+    if (i < m_s.size() && (m_s[i] == '+' || m_s[i] == '-'))
+      ++i;
+    bool any = false;
+    for (; i < m_s.size() && IsDigit(m_s[i]); ++i)
+      any = true;
+    if (i < m_s.size() && m_s[i] == '.')
+      for (++i; i < m_s.size() && IsDigit(m_s[i]); ++i)
+        any = true;
+    if (!any)
+      return false;
+    if (i < m_s.size() && (m_s[i] == 'e' || m_s[i] == 'E')) {
+      size_t j = i + 1;
+      if (j < m_s.size() && (m_s[j] == '+' || m_s[j] == '-'))
+        ++j;
+      if (j < m_s.size() && IsDigit(m_s[j])) {
+        while (j < m_s.size() && IsDigit(m_s[j]))
+          ++j;
+        i = j;
+      }
+    }
+    if (!ParseDouble(m_s.substr(m_pos, i - m_pos), value))
+      return false;
+    m_pos = i;
+    return true;
+  }
+
+private:
+  void SkipSpace()
+  {
+    while (m_pos < m_s.size() && IsSpace(m_s[m_pos]))
+      ++m_pos;
+  }
+
+  std::string_view m_s;
+  size_t m_pos = 0;
+};
+
+int ScanObsTime(std::string_view text, ObsTime& t)
+{
+  TimeScanner s(text);
+  if (!s.Int(4, t.year))
+    return 0;
+  if (!s.Literal('-') || !s.Int(2, t.month))
+    return 1;
+  if (!s.Literal('-') || !s.Int(2, t.day))
+    return 2;
+  if (!s.Literal('T') || !s.Int(2, t.hour))
+    return 3;
+  if (!s.Literal(':') || !s.Int(2, t.minute))
+    return 4;
+  if (!s.Literal(':') || !s.Double(t.seconds))
+    return 5;
+  return 6;
+}
+
+// Puts text into the line from column firstCol (1-based); false when it would
+// run past its field of width columns.
+bool Put(std::string& line, int firstCol, int width, std::string_view text)
+{
+  if (text.size() > static_cast<size_t>(width))
+    return false;
+  line.replace(static_cast<size_t>(firstCol - 1), text.size(), text);
+  return true;
+}
+
+char ModeLetter(std::string_view mode)
+{
+  struct Row {
+    std::string_view mode;
+    char letter;
+  };
+  // "VID" is written 'n' (positions from video frames): 'V' in column 15
+  // would announce a roving observer's second line.
+  static constexpr Row kModes[] = {
+      {"CCD", 'C'}, {"CMO", 'B'}, {"VID", 'n'}, {"PHO", 'P'},
+      {"ENC", 'e'}, {"MIC", 'M'}, {"MER", 'T'}, {"OCC", 'E'},
+  };
+  for (const Row& r : kModes)
+    if (r.mode == mode)
+      return r.letter;
+  return 'C';
+}
+
+// Sexagesimal parts of a non-negative value: whole units, minutes, seconds.
+void Sexagesimal(double value, int& units, int& minutes, double& seconds)
+{
+  units = static_cast<int>(value);
+  const double m = (value - units) * 60.0;
+  minutes = static_cast<int>(m);
+  seconds = (m - minutes) * 60.0;
+}
+
+enum class Observer { Ordinary, Satellite, Roving };
+
+} // namespace
+
+std::string LookupAdesField(const AdesFields& fields, std::string_view name)
+{
+  auto it = fields.find(name);
+  return it == fields.end() ? std::string() : it->second;
+}
+
+int FitNumberToWidth(double x, std::string& buf)
+{
+  if (!std::isfinite(x))
+    return 0;
+  int n = 1;
+  for (double p = 10.0; p <= x && n < 10; p *= 10.0)
+    ++n;
+  int d = 9 - n;
+  if (d < 0)
+    d = 0;
+  buf = FormatC("%10.*f", d, x);
+  if (buf.size() > 10 && d > 0)
+    buf = FormatC("%10.*f", d - 1, x);
+  return buf.size() <= 10 ? 1 : 0;
+}
+
+int ConvertAdesToMpcLines(const AdesFields& fields, std::vector<std::string>& lines)
+{
+  const std::string obsTime = LookupAdesField(fields, "obsTime");
+  const std::string raText = LookupAdesField(fields, "ra");
+  const std::string decText = LookupAdesField(fields, "dec");
+  const std::string stn = LookupAdesField(fields, "stn");
+  if (obsTime.empty() || raText.empty() || decText.empty() || stn.empty())
+    return 0;
+
+  ObsTime t;
+  if (ScanObsTime(obsTime, t) < 5)
+    return 0;
+  if (t.year < 1000 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31)
+    return 0;
+
+  const double ra = StringToDouble(raText);
+  const double dec = StringToDouble(decText);
+  if (!(ra >= 0.0 && ra < 360.0) || !(dec >= -90.0 && dec <= 90.0))
+    return 0;
+
+  const std::string sys = LookupAdesField(fields, "sys");
+  Observer observer = Observer::Ordinary;
+  if (sys == "ICRF_KM" || sys == "ICRF_AU")
+    observer = Observer::Satellite;
+  else if (sys == "WGS84")
+    observer = Observer::Roving;
+  if (observer != Observer::Ordinary &&
+      (LookupAdesField(fields, "pos1").empty() || LookupAdesField(fields, "pos2").empty()))
+    return 0;
+
+  std::string first(80, ' ');
+  const std::string desig = PackAdesDesignation(LookupAdesField(fields, "permID"), LookupAdesField(fields, "provID"),
+                                                LookupAdesField(fields, "trkSub"));
+  first.replace(0, 12, desig);
+  first[14] = observer == Observer::Satellite ? 'S'
+              : observer == Observer::Roving  ? 'V'
+                                              : ModeLetter(LookupAdesField(fields, "mode"));
+
+  // An hour, minute or seconds field far out of range would widen the day
+  // past its columns: such a record is refused rather than written shifted.
+  const double day = t.day + (t.hour * 3600 + t.minute * 60 + t.seconds) / 86400.0;
+  const std::string date = FormatC("%04d %02d %09.6f", t.year, t.month, day);
+  if (!Put(first, 16, 17, date))
+    return 0;
+
+  int h, m;
+  double s;
+  Sexagesimal(ra / 15.0, h, m, s);
+  if (s >= 59.9995) {
+    s = 0.0;
+    if (++m == 60) {
+      m = 0;
+      if (++h == 24)
+        h = 0;
+    }
+  }
+  Put(first, 33, 12, FormatC("%02d %02d %06.3f", h, m, s));
+
+  int d;
+  Sexagesimal(std::fabs(dec), d, m, s);
+  if (s >= 59.995) {
+    s = 0.0;
+    if (++m == 60) {
+      m = 0;
+      ++d;
+    }
+  }
+  Put(first, 45, 12, FormatC("%c%02d %02d %05.2f", dec < 0 ? '-' : '+', d, m, s));
+
+  const std::string magText = LookupAdesField(fields, "mag");
+  if (!magText.empty()) {
+    const double mag = StringToDouble(magText);
+    // A magnitude that rounds to 100.0 does not fit its four columns; it is left blank.
+    if (mag > 0.0 && mag < 100.0)
+      Put(first, 66, 4, FormatC("%4.1f", mag));
+  }
+  const std::string nucMag = LookupAdesField(fields, "nucMag");
+  const std::string band = LookupAdesField(fields, "band");
+  if (!nucMag.empty())
+    first[70] = nucMag == "1" ? 'N' : 'T';
+  else if (!band.empty())
+    first[70] = band[0];
+  Put(first, 78, 3, std::string_view(stn).substr(0, 3));
+
+  if (observer == Observer::Ordinary) {
+    lines.push_back(std::move(first));
+    return 1;
+  }
+
+  std::string second(80, ' ');
+  second.replace(0, 12, desig);
+  second.replace(15, 17, date);
+  second.replace(77, 3, std::string_view(stn).substr(0, 3));
+  std::string num;
+  if (observer == Observer::Satellite) {
+    second[14] = 's';
+    second[32] = sys == "ICRF_KM" ? '1' : '2';
+    for (int k = 0; k < 3; ++k) {
+      const char* name = k == 0 ? "pos1" : k == 1 ? "pos2" : "pos3";
+      const double v = StringToDouble(LookupAdesField(fields, name));
+      second[static_cast<size_t>(34 + 12 * k)] = v < 0 ? '-' : '+';
+      if (!FitNumberToWidth(std::fabs(v), num))
+        return 0;
+      second.replace(static_cast<size_t>(35 + 12 * k), 10, num);
+    }
+  } else {
+    second[14] = 'v';
+    double lon = StringToDouble(LookupAdesField(fields, "pos1"));
+    if (lon < 0)
+      lon += 360.0;
+    if (!FitNumberToWidth(lon, num))
+      return 0;
+    second.replace(34, 10, num);
+    const std::string lat = FormatC("%+10.6f", StringToDouble(LookupAdesField(fields, "pos2")));
+    if (!Put(second, 46, 10, lat))
+      return 0;
+    double alt = StringToDouble(LookupAdesField(fields, "pos3"));
+    if (alt < 0 || alt > 99999)
+      alt = 0;
+    Put(second, 57, 5, FormatC("%5.0f", alt));
+  }
+  lines.push_back(std::move(first));
+  lines.push_back(std::move(second));
+  return 1;
+}
+
+void ConvertAdesXml(std::string_view text, std::vector<std::string>& lines, AdesCounts& counts)
+{
+  static constexpr std::string_view kOpen = "<optical>";
+  static constexpr std::string_view kClose = "</optical>";
+  size_t pos = 0;
+  for (;;) {
+    const size_t open = text.find(kOpen, pos);
+    if (open == std::string_view::npos)
+      return;
+    const size_t close = text.find(kClose, open + kOpen.size());
+    if (close == std::string_view::npos)
+      return;
+    const std::string_view content = text.substr(open + kOpen.size(), close - open - kOpen.size());
+
+    AdesFields fields;
+    size_t at = 0;
+    for (;;) {
+      const size_t lt = content.find('<', at);
+      if (lt == std::string_view::npos)
+        break;
+      const size_t gt = content.find('>', lt);
+      if (gt == std::string_view::npos)
+        break;
+      const std::string_view tag = Trim(content.substr(lt + 1, gt - lt - 1));
+      at = gt + 1;
+      // Closing and empty-element tags, attributes, comments and declarations.
+      if (tag.empty() || tag.find('/') != std::string_view::npos || tag.find_first_of(" \t\r\n") != std::string_view::npos ||
+          tag.front() == '!')
+        continue;
+      const std::string closing = "</" + std::string(tag) + ">";
+      const size_t end = content.find(closing, at);
+      if (end == std::string_view::npos)
+        continue;
+      fields[std::string(tag)] = std::string(Trim(content.substr(at, end - at)));
+      at = end + closing.size();
+    }
+    if (ConvertAdesToMpcLines(fields, lines))
+      ++counts.converted;
+    else
+      ++counts.skipped;
+    pos = close + kClose.size();
+  }
+}
+
+void ConvertAdesPsvLine(std::string_view line, std::vector<std::string>& header, std::vector<std::string>& lines,
+                        AdesCounts& counts)
+{
+  std::vector<std::string_view> pieces;
+  for (size_t start = 0;;) {
+    const size_t bar = line.find('|', start);
+    pieces.push_back(Trim(line.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
+    if (bar == std::string_view::npos)
+      break;
+    start = bar + 1;
+  }
+  if (line.find("obsTime") != std::string_view::npos) {
+    header.assign(pieces.begin(), pieces.end());
+    return;
+  }
+  if (header.empty())
+    return;
+  AdesFields fields;
+  const size_t n = std::min(header.size(), pieces.size());
+  for (size_t k = 0; k < n; ++k)
+    fields[header[k]] = std::string(pieces[k]);
+  if (ConvertAdesToMpcLines(fields, lines))
+    ++counts.converted;
+  else
+    ++counts.skipped;
+}
