@@ -12,9 +12,10 @@ Routes (query parameters in brackets):
   /status/CODE                that status with a small HTML error page
   /redirect?to=PATH           302 to PATH
   /files/NAME                 200 with the bytes of ROOT/NAME (404 when absent)
-  /api/NAME                   records the request into ROOT/request_NAME.txt
-                              (method, headers, blank line, body) and answers
-                              200 with ROOT/reply_NAME.json
+  /api/NAME                   records the method and headers into
+                              ROOT/request_NAME.txt and the body into
+                              ROOT/request_NAME.body, and answers 200 with
+                              ROOT/reply_NAME.json (400 when absent)
 """
 import os
 import sys
@@ -89,7 +90,7 @@ class Handler(BaseHTTPRequestHandler):
             with open(os.path.join(ROOT, "request_%s.txt" % name), "wb") as f:
                 f.write(self.command.encode() + b"\n")
                 f.write(str(self.headers).encode())
-                f.write(b"\n")
+            with open(os.path.join(ROOT, "request_%s.body" % name), "wb") as f:
                 f.write(body)
             reply = os.path.join(ROOT, "reply_%s.json" % name)
             if os.path.isfile(reply):

@@ -1,0 +1,365 @@
+#include "data/mpc_obs_client.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <vector>
+
+#include "data/text_bytes.h"
+#include "platform/encoding.h"
+#include "platform/files.h"
+#include "platform/fixed_field.h"
+#include "platform/numbers.h"
+
+namespace {
+
+constexpr std::size_t kReplyChunk = 16384;
+constexpr std::size_t kMaxServiceMessage = 300;
+// Two lines of one station closer than this (days, about 1.7 s) are one observation.
+constexpr double kSameTimeDays = 0.00002;
+constexpr int kPublishedLineChars = 77;
+constexpr int kStationLineChars = 80;
+
+const char* const kConnectError = "MPCに接続できませんでした。ネットワークの状態を確認してください。";
+
+void SetText(std::string* s, std::string text)
+{
+  if (s)
+    *s = std::move(text);
+}
+
+// The next line of buf from pos (LF-terminated or to the end), without a final CR.
+bool NextLine(const char* buf, std::size_t len, std::size_t& pos, const char*& line, std::size_t& n)
+{
+  if (pos >= len)
+    return false;
+  const void* lf = std::memchr(buf + pos, '\n', len - pos);
+  const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - buf) : len;
+  line = buf + pos;
+  n = end - pos;
+  if (n > 0 && line[n - 1] == '\r')
+    --n;
+  pos = lf ? end + 1 : len;
+  return true;
+}
+
+bool IsSatelliteSecondLine(const char* buf, std::size_t len, std::size_t pos, const char*& line, std::size_t& n,
+                           std::size_t& after)
+{
+  after = pos;
+  return NextLine(buf, len, after, line, n) && n >= 15 && line[14] == 's';
+}
+
+// Entries enough for every line of both texts, whatever their lengths.
+std::size_t EntryCapacity(std::string_view a, std::string_view b)
+{
+  std::size_t lines = 2;
+  for (char c : a)
+    lines += c == '\n';
+  for (char c : b)
+    lines += c == '\n';
+  return lines + 8;
+}
+
+bool SameObservation(const ObsLineEntry& a, const ObsLineEntry& b)
+{
+  return a.m_nLineLen >= kStationLineChars && b.m_nLineLen >= kStationLineChars &&
+         std::memcmp(a.m_pLine + 77, b.m_pLine + 77, 3) == 0 &&
+         std::fabs(a.m_dTimeKey - b.m_dTimeKey) <= kSameTimeDays;
+}
+
+// Drops the entries of the second text (from index first, count second) that
+// repeat an entry of the first; the last one takes the place of a dropped one.
+int DropDuplicates(ObsLineEntry* entries, int first, int& second)
+{
+  int dropped = 0;
+  int i = first;
+  while (i < first + second) {
+    bool duplicate = false;
+    for (int j = 0; j < first && !duplicate; ++j)
+      duplicate = SameObservation(entries[i], entries[j]);
+    if (duplicate) {
+      entries[i] = entries[first + second - 1];
+      --second;
+      ++dropped;
+    } else {
+      ++i;
+    }
+  }
+  return dropped;
+}
+
+std::string BuildText(ObsLineEntry* entries, int count)
+{
+  std::qsort(entries, static_cast<std::size_t>(count), sizeof(ObsLineEntry), CTessaruneLib::CompareObsLines);
+  std::string out;
+  for (int i = 0; i < count; ++i) {
+    out.append(entries[i].m_pLine, static_cast<std::size_t>(entries[i].m_nLineLen));
+    out += "\r\n";
+    if (entries[i].m_pSecondLine) {
+      out.append(entries[i].m_pSecondLine, static_cast<std::size_t>(entries[i].m_nSecondLen));
+      out += "\r\n";
+    }
+  }
+  return out;
+}
+
+// The service's own words from a refusal: the text after "message":, cut to
+// 300 bytes (at a character boundary when it is UTF-8).
+std::string ServiceMessage(const std::string& reply)
+{
+  const std::size_t key = reply.find("\"message\":");
+  if (key == std::string::npos)
+    return {};
+  const std::size_t open = reply.find('"', key + 10);
+  if (open == std::string::npos)
+    return {};
+  const std::size_t close = reply.find('"', open + 1);
+  std::string_view message = std::string_view(reply).substr(
+      open + 1, close == std::string::npos ? std::string::npos : close - open - 1);
+  if (message.size() > kMaxServiceMessage) {
+    std::size_t cut = kMaxServiceMessage;
+    if (IsStrictUtf8(message))
+      while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80)
+        --cut;
+    message = message.substr(0, cut);
+  }
+  return BytesToUtf8(message);
+}
+
+// The JSON string value that starts after the opening quote at pos, unescaped
+// the service's way: \n a line end (CR LF), \r nothing, \t a blank, any other
+// escaped byte itself.
+std::string UnescapeObs80(const std::string& reply, std::size_t pos)
+{
+  std::string text;
+  text.reserve(reply.size() * 2 + 4);
+  for (std::size_t i = pos; i < reply.size(); ++i) {
+    const char c = reply[i];
+    if (c == '"')
+      break;
+    if (c != '\\') {
+      text += c;
+      continue;
+    }
+    if (++i >= reply.size())
+      break;
+    switch (reply[i]) {
+    case 'n': text += "\r\n"; break;
+    case 'r': break;
+    case 't': text += ' '; break;
+    default: text += reply[i]; break;
+    }
+  }
+  if (!text.empty() && text.back() != '\n')
+    text += "\r\n";
+  return text;
+}
+
+} // namespace
+
+HttpTimeouts MpcObsTimeouts()
+{
+  return HttpTimeouts{30000, 120000, 60000};
+}
+
+namespace CTessaruneLib {
+
+int ParseObsLines(const char* buf, std::size_t len, int unpublishedOnly, ObsLineEntry* entries, int capacity,
+                  std::int32_t base)
+{
+  int count = 0;
+  double lastKey = 0.0;
+  std::size_t pos = 0;
+  const char* p = nullptr;
+  std::size_t n = 0;
+  while (count < capacity && NextLine(buf, len, pos, p, n)) {
+    if (n == 0)
+      continue;
+    const std::string_view line(p, n);
+    const char* second = nullptr;
+    std::size_t secondLen = 0, after = 0;
+    if (unpublishedOnly && n >= kPublishedLineChars && !FixedBlank(line, 72, 77)) {
+      if (line[14] == 'S' && IsSatelliteSecondLine(buf, len, pos, second, secondLen, after))
+        pos = after;
+      continue;
+    }
+    ObsLineEntry& e = entries[count];
+    if (n >= 32) {
+      const double year = FixedDouble(line, 16, 19);
+      const double month = FixedDouble(line, 21, 22);
+      const double day = FixedDouble(line, 24, 32);
+      const double key = year * 10000 + month * 100 + day;
+      if (year >= 1000 && month >= 1 && month <= 12 && key >= 0)
+        lastKey = key;
+    }
+    e.m_dTimeKey = lastKey;
+    e.m_nOrder = base + count;
+    e.m_pLine = p;
+    e.m_nLineLen = static_cast<std::int32_t>(n);
+    e.m_pSecondLine = nullptr;
+    e.m_nSecondLen = 0;
+    if (n >= 15 && line[14] == 'S' && IsSatelliteSecondLine(buf, len, pos, second, secondLen, after)) {
+      e.m_pSecondLine = second;
+      e.m_nSecondLen = static_cast<std::int32_t>(secondLen);
+      pos = after;
+    }
+    ++count;
+  }
+  return count;
+}
+
+int CompareObsLines(const void* pa, const void* pb)
+{
+  const auto& a = *static_cast<const ObsLineEntry*>(pa);
+  const auto& b = *static_cast<const ObsLineEntry*>(pb);
+  if (a.m_dTimeKey != b.m_dTimeKey)
+    return a.m_dTimeKey < b.m_dTimeKey ? -1 : 1;
+  return a.m_nOrder < b.m_nOrder ? -1 : (a.m_nOrder > b.m_nOrder ? 1 : 0);
+}
+
+int FetchMpcObservations(const std::string& desig, const std::string& outPath, std::string* error,
+                         std::string* info, int neocp, const std::string& serviceUrl, const HttpTimeouts* timeouts)
+{
+  SetText(error, {});
+  SetText(info, {});
+  // The designation goes into a JSON string: quotes and backslashes would break it.
+  std::string name;
+  for (char c : desig)
+    if (c != '"' && c != '\\')
+      name += c;
+
+  HttpRequest request;
+  request.url = (serviceUrl.empty() ? std::string(kDefaultMpcObsServiceUrl) : serviceUrl) +
+                (neocp ? "/api/get-obs-neocp" : "/api/get-obs");
+  request.method = "GET";
+  request.body = FormatC(neocp ? "{\"trksubs\": [\"%s\"], \"output_format\": [\"OBS80\"]}"
+                               : "{\"desigs\": [\"%s\"], \"output_format\": [\"OBS80\"]}",
+                         name.c_str());
+  request.headers = {"Content-Type: application/json"};
+  request.timeouts = timeouts ? *timeouts : MpcObsTimeouts();
+
+  std::string reply;
+  {
+    HttpStream http;
+    if (!http.Open(request)) {
+      SetText(error, kConnectError);
+      return 0;
+    }
+    char chunk[kReplyChunk];
+    for (long n; (n = http.Read(chunk, sizeof chunk)) != 0;) {
+      if (n < 0) {
+        SetText(error, kConnectError);
+        return 0;
+      }
+      reply.append(chunk, static_cast<std::size_t>(n));
+    }
+  }
+
+  std::size_t pos = reply.find("\"OBS80\":");
+  if (pos != std::string::npos) {
+    pos += 8;
+    while (pos < reply.size() && (reply[pos] == ' ' || reply[pos] == '\t'))
+      ++pos;
+  }
+  if (pos == std::string::npos || pos >= reply.size() || reply[pos] != '"') {
+    const std::string message = ServiceMessage(reply);
+    if (message.empty()) {
+      SetText(error, "MPCの応答を解釈できませんでした(この天体の観測が無いか、APIの形式が変わった可能性があります)。");
+    } else {
+      const char* hint = neocp ? "仮符号(大文字・小文字も一致させてください)を確認してください。\r\n"
+                                 "NEOCPの天体は、符号が確定するか一覧から外されると取得できなくなります。"
+                               : "天体名の書き方(例: C/2025 A1、2P、2024 YR4)を確認してください。";
+      SetText(error, FormatC("%sから観測を取得できませんでした。\r\n%s\r\n\r\nMPCの応答: %s", neocp ? "NEOCP" : "MPC",
+                             hint, message.c_str()));
+    }
+    return 0;
+  }
+
+  std::string text;
+  try {
+    text = UnescapeObs80(reply, pos + 1);
+  } catch (const std::bad_alloc&) {
+    SetText(error, "メモリーが足りません。");
+    return 0;
+  }
+  if (text.empty()) {
+    SetText(error, neocp ? "この仮符号の観測はNEOCPにありませんでした。" : "この天体の観測はMPCにありませんでした。");
+    return 0;
+  }
+
+  std::string existing;
+  int fetched = 0, kept = 0, duplicates = 0;
+  std::string merged;
+  if (ReadWholeFile(outPath, existing) && !existing.empty()) {
+    try {
+      std::vector<ObsLineEntry> entries(EntryCapacity(text, existing));
+      const int capacity = static_cast<int>(entries.size());
+      fetched = ParseObsLines(text.data(), text.size(), 0, entries.data(), capacity, 0);
+      kept = ParseObsLines(existing.data(), existing.size(), 1, entries.data() + fetched, capacity - fetched,
+                           kSecondTextOrderBase);
+      duplicates = DropDuplicates(entries.data(), fetched, kept);
+      if (kept > 0)
+        merged = BuildText(entries.data(), fetched + kept);
+    } catch (const std::bad_alloc&) {
+      fetched = kept = duplicates = 0;
+      merged.clear();
+    }
+  }
+
+  std::string report;
+  if (kept > 0)
+    report = FormatC("既存ファイルにあったオリジナルの観測 %d個\r\n(MPCの参照符号が無い行=未発表の観測)を残して、\r\n"
+                     "MPCから受信した観測 %d個と日付順に併合しました。",
+                     kept, fetched);
+  else if (duplicates > 0)
+    report = FormatC("MPCから受信した観測 %d個で更新しました。", fetched);
+  if (duplicates > 0)
+    report += FormatC("\r\n\r\nオリジナルの観測のうち %d個は、同じ観測(同じ観測所・同じ時刻)が\r\n"
+                      "MPCに収載済みだったため、参照符号つきのMPC版を採用し\r\n手元の控えは削除しました。",
+                      duplicates);
+
+  // A temporary file renamed over the old one: a failed write keeps the old file.
+  if (!WriteFileAtomic(outPath, kept > 0 ? merged : text)) {
+    SetText(error, FormatC("観測ファイルを書き込めませんでした。\r\n%s", outPath.c_str()));
+    return 0;
+  }
+  SetText(info, report);
+  return 1;
+}
+
+int MergeObservationFiles(const std::string& firstPath, const std::string& secondPath, const std::string& outPath,
+                          int* pnFirst, int* pnSecondKept, int* pnDuplicates)
+{
+  for (int* p : {pnFirst, pnSecondKept, pnDuplicates})
+    if (p)
+      *p = 0;
+  std::string first, second;
+  if (!ReadWholeFile(firstPath, first) || first.empty() || !ReadWholeFile(secondPath, second) || second.empty())
+    return 0;
+  std::string merged;
+  int a = 0, b = 0, n = 0;
+  try {
+    std::vector<ObsLineEntry> entries(EntryCapacity(first, second));
+    const int capacity = static_cast<int>(entries.size());
+    a = ParseObsLines(first.data(), first.size(), 0, entries.data(), capacity, 0);
+    b = ParseObsLines(second.data(), second.size(), 0, entries.data() + a, capacity - a, kSecondTextOrderBase);
+    n = DropDuplicates(entries.data(), a, b);
+    merged = BuildText(entries.data(), a + b);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  if (!WriteFileAtomic(outPath, merged))
+    return 0;
+  if (pnFirst)
+    *pnFirst = a;
+  if (pnSecondKept)
+    *pnSecondKept = b;
+  if (pnDuplicates)
+    *pnDuplicates = n;
+  return 1;
+}
+
+} // namespace CTessaruneLib
