@@ -77,7 +77,7 @@ std::string ShortLineName(std::string_view line) {
     desig12.replace(0, std::min<size_t>(desig.size(), 5), desig.substr(0, 5));
   else
     desig12.replace(5, desig.size(), desig);
-  return FirstChars(Trimmed(UnpackDesignation(desig12)), kMaxNameChars);
+  return FirstChars(UnpackDesignation(desig12), kMaxNameChars);
 }
 
 void ResetRecord(ElementRecord* p, int layout) {
