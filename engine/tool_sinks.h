@@ -1,0 +1,169 @@
+#pragma once
+// What the engine writes into the tool windows: the geocentric track that the
+// orbit diagram draws, the globe, and the impact time of the orbit diagram.
+// The windows implement the sinks; tests, batch runs and worker processes use
+// the headless ones.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// ---- geocentric track ----
+// Recording radius of every track buffer, AU (the orbit diagram's range).
+extern double g_dGeoTrackRadius;
+// 1 while the orbit diagram's "軌跡を残す(&K)" keeps the track across improvement iterations.
+extern int g_bKeepGeoTrack;
+
+// Geocentric path points recorded while the engine integrates: at most 40000,
+// thinned by halves (with a doubled stride) beyond. Points outside
+// g_dGeoTrackRadius are passed over.
+class GeoTrackBuffer {
+public:
+  static constexpr int kInitialCapacity = 4096;
+  static constexpr int kMaxPoints = 40000;
+
+  GeoTrackBuffer() = default;
+  ~GeoTrackBuffer();
+  GeoTrackBuffer(const GeoTrackBuffer&) = delete;
+  GeoTrackBuffer& operator=(const GeoTrackBuffer&) = delete;
+
+  // The shared buffer of the orbit-determination engine.
+  static GeoTrackBuffer& Instance();
+
+  // Records the point (t JD TT, geocentric position AU, J2000 equatorial) or passes it over.
+  void Append(double t, const double pos[3]);
+  // Frees the points; the segment number stays.
+  void Reset();
+  // Largest |x|, |y| or |z| of the recorded points; 0 when empty.
+  double MaxAbsCoordinate() const;
+  // 0 when empty (outputs untouched), else 1 with the smallest and largest time.
+  int TimeRange(double& first, double& last) const;
+
+  double (*m_pPositions)[3] = nullptr;  // geocentric positions, AU, J2000 equatorial
+  double* m_pTimes = nullptr;           // JD TT
+  int32_t* m_pSegments = nullptr;       // segment number of each point
+  int32_t m_nCount = 0;
+  int32_t m_nCapacity = 0;
+  int32_t m_nStride = 1;                // only every m_nStride-th accepted point is recorded
+  int32_t m_nSkip = 0;                  // accepted points passed over since the last recorded one
+  int32_t m_nSegment = 0;               // segment number of the next recorded point
+};
+
+// ---- globe ----
+// The globe window as the engine writes it; every write redraws it.
+class GlobeSink {
+public:
+  virtual ~GlobeSink() = default;
+  // Body 0-9 (BodyIndex); nothing for the current body or an index above 9.
+  virtual void SetBody(int body) = 0;
+  // The object's orbit for the side view (T JD TT, q AU, angles rad); valid when q > 0.
+  virtual void SetOrbitElements(double T, double q, double e, double peri, double node, double incl) = 0;
+  // Empties the clone closest-approach points and the clone tracks.
+  virtual void ClearCloneTracks() = 0;
+  // Inserts a path point in time order (degrees, km from the centre, JD).
+  virtual void AddTrackPoint(double latDeg, double lonDeg, double distKm, double jd) = 0;
+  // Empties the path (m_nPathCount = 0).
+  virtual void ClearPath() = 0;
+  // Caption over the globe, blanks trimmed at both ends.
+  virtual void SetCaption(const std::string& text) = 0;
+  // Second line under the caption.
+  virtual void SetSubCaption(const std::string& text) = 0;
+  // Impact marker (degrees; colour as 0x00BBGGRR, 255 red; text "Impact\n...").
+  virtual void SetMarker(int bOn, double latDeg, double lonDeg, uint32_t colour, const std::string& text) = 0;
+  // Sub-solar point, apex and sub-Earth point (degrees); bOn 0 hides one.
+  virtual void SetSubSolar(int bOn, double latDeg, double lonDeg) = 0;
+  virtual void SetApex(int bOn, double latDeg, double lonDeg) = 0;
+  virtual void SetSubEarth(int bOn, double latDeg, double lonDeg) = 0;
+  // Clone impact points (degrees); ClearCloneImpacts sets their count to 0.
+  virtual void AddCloneImpact(double latDeg, double lonDeg) = 0;
+  virtual void ClearCloneImpacts() = 0;
+  // Clone closest-approach points (degrees, km from the centre).
+  virtual void AddCloneClosest(double latDeg, double lonDeg, double distKm) = 0;
+  // Shows the window (the writers end with it).
+  virtual void ShowGlobe() = 0;
+};
+
+// ---- orbit diagram ----
+class OrbitDiagramSink {
+public:
+  virtual ~OrbitDiagramSink() = default;
+  // Julian day of the impact shown in the heliocentric scene, 0 for none; redraws.
+  virtual void SetImpactJd(double jd) = 0;
+};
+
+// The open tool windows.
+class ToolWindowSinks {
+public:
+  virtual ~ToolWindowSinks() = default;
+  // The open globe, or null.
+  virtual GlobeSink* Globe() = 0;
+  // The open globe; when none is open, a new one (the Earth, nothing shown).
+  virtual GlobeSink* OpenGlobe() = 0;
+  // The open orbit diagram, or null.
+  virtual OrbitDiagramSink* OrbitDiagram() = 0;
+};
+
+// The process's current tool windows; headless until the windows install
+// theirs (null restores the headless default). The caller keeps ownership.
+ToolWindowSinks& ToolSinks();
+void SetToolSinks(ToolWindowSinks* sinks);
+
+// The globe's contents without a window.
+class HeadlessGlobe : public GlobeSink {
+public:
+  struct PathPoint {
+    double latDeg, lonDeg, distKm, jd;
+  };
+  void SetBody(int body) override;
+  void SetOrbitElements(double T, double q, double e, double peri, double node, double incl) override;
+  void ClearCloneTracks() override;
+  void AddTrackPoint(double latDeg, double lonDeg, double distKm, double jd) override;
+  void ClearPath() override { m_path.clear(); }
+  void SetCaption(const std::string& text) override;
+  void SetSubCaption(const std::string& text) override { m_strSubCaption = text; }
+  void SetMarker(int bOn, double latDeg, double lonDeg, uint32_t colour, const std::string& text) override;
+  void SetSubSolar(int bOn, double latDeg, double lonDeg) override;
+  void SetApex(int bOn, double latDeg, double lonDeg) override;
+  void SetSubEarth(int bOn, double latDeg, double lonDeg) override;
+  void AddCloneImpact(double latDeg, double lonDeg) override;
+  void ClearCloneImpacts() override { m_cloneImpacts.clear(); }
+  void AddCloneClosest(double latDeg, double lonDeg, double distKm) override;
+  void ShowGlobe() override { m_bShown = true; }
+
+  int m_nBody = 2;
+  double m_orbit[6] = {};  // T, q, e, peri, node, incl
+  std::vector<PathPoint> m_path;  // in time order
+  std::string m_strCaption, m_strSubCaption;
+  int m_bMarker = 0;
+  double m_dMarkerLat = 0, m_dMarkerLon = 0;
+  uint32_t m_crMarker = 0;
+  std::string m_strMarker;
+  int m_bSubSolar = 0, m_bApex = 0, m_bSubEarth = 0;
+  double m_dSubSolarLat = 0, m_dSubSolarLon = 0, m_dApexLat = 0, m_dApexLon = 0, m_dSubEarthLat = 0,
+         m_dSubEarthLon = 0;
+  std::vector<PathPoint> m_cloneImpacts;  // lat, lon
+  std::vector<PathPoint> m_cloneClosest;  // lat, lon, km
+  bool m_bShown = false;
+};
+
+class HeadlessOrbitDiagram : public OrbitDiagramSink {
+public:
+  void SetImpactJd(double jd) override { m_dImpactJd = jd; }
+  double m_dImpactJd = 0;
+};
+
+// No window is open until a writer opens the globe; the orbit diagram opens
+// only when a test asks for it.
+class HeadlessToolSinks : public ToolWindowSinks {
+public:
+  GlobeSink* Globe() override { return m_bGlobeOpen ? &m_globe : nullptr; }
+  GlobeSink* OpenGlobe() override {
+    m_bGlobeOpen = true;
+    return &m_globe;
+  }
+  OrbitDiagramSink* OrbitDiagram() override { return m_bDiagramOpen ? &m_diagram : nullptr; }
+
+  HeadlessGlobe m_globe;
+  HeadlessOrbitDiagram m_diagram;
+  bool m_bGlobeOpen = false;
+  bool m_bDiagramOpen = false;
+};
