@@ -57,9 +57,10 @@ struct ReaderState {
   double twot = 0;
 };
 
+// Never destroyed: a reader deleted during static destruction must still find it.
 ReaderState& State() {
-  static ReaderState s;
-  return s;
+  static ReaderState* s = new ReaderState;
+  return *s;
 }
 
 void ResetState(ReaderState& s) {
@@ -169,6 +170,13 @@ long long RecordCount(const JplHeader& h) {
   return static_cast<long long>(std::ceil((h.end - h.start) / h.daysPerRecord - 1e-9));
 }
 
+// Whether a data record's own first two words are the span the header gives it.
+bool RecordSpanMatches(const JplHeader& h, const double* words, long long nr) {
+  const double start = h.start + (nr - 1) * h.daysPerRecord;
+  const double tolerance = 1e-6;
+  return std::fabs(words[0] - start) <= tolerance && std::fabs(words[1] - (start + h.daysPerRecord)) <= tolerance;
+}
+
 // Reads and checks the header of an open file; false for anything that is not
 // a DE file in either byte order, or one shorter than its records.
 bool ReadHeader(std::FILE* fp, JplHeader& h, long long& recordCount) {
@@ -182,6 +190,15 @@ bool ReadHeader(std::FILE* fp, JplHeader& h, long long& recordCount) {
   if (fstat(fileno(fp), &st) != 0) return false;
   const long long needed = (recordCount + 2) * h.ncoeff * 8LL;
   if (static_cast<long long>(st.st_size) < needed) return false;
+
+  // The first data record must begin where the header says. This also catches
+  // records longer than the known series account for (series the reader does
+  // not serve), which would otherwise be read at the wrong offsets.
+  double firstSpan[2];
+  if (fseeko(fp, static_cast<off_t>(2LL * h.ncoeff * 8), SEEK_SET) != 0 || std::fread(firstSpan, 8, 2, fp) != 2)
+    return false;
+  if (h.bigEndian != HostIsBigEndian()) SwapDoubles(firstSpan, 2);
+  if (!RecordSpanMatches(h, firstSpan, 1)) return false;
 
   for (size_t i = 0; i < 3; ++i) CopyText(h.titles[i], raw + kTitlesOffset + i * kTitleChars, kTitleChars);
   for (size_t i = 0; i < static_cast<size_t>(kJplConstantsKept); ++i)
@@ -213,6 +230,10 @@ bool LoadRecord(long long nr) {
     return false;
   }
   if (s.header.bigEndian != HostIsBigEndian()) SwapDoubles(s.record.data(), s.record.size());
+  if (!RecordSpanMatches(s.header, s.record.data(), nr)) {
+    s.cachedRecord = -1;
+    return false;
+  }
   s.cachedRecord = nr;
   return true;
 }

@@ -285,6 +285,7 @@ TEST(JplEph, RefusesForeignAndMalformedFiles) {
          int sun[3] = {3, 10, 1};
          std::memcpy(&b[2696 + 12 * 10], sun, 12);
        }},
+      {"records longer than the series account for", [](std::vector<unsigned char>& b) { std::memset(&b[2844], 0, 12); }},
       {"span longer than the file", [](std::vector<unsigned char>& b) { double v = 2451728.5; std::memcpy(&b[2660], &v, 8); }},
   };
   for (const auto& c : kBroken) {
@@ -332,6 +333,22 @@ TEST(JplEph, RecordThatCannotBeReadFailsAndIsRetried) {
   WriteBytes(path, bytes);
   ASSERT_EQ(JplPosition(g_dJplStart + 10 * step + 1, 5, 11, pos), 0);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(pos[i], late[i]);
+}
+
+// A record whose own span words disagree with its place is not served.
+TEST(JplEph, RecordWithForeignSpanIsRefused) {
+  TSR_REQUIRE_DATA(good, "de/excerpts/lnxp0000.431");
+  const std::string dir = MakeTempDir("jpl_record_span");
+  std::vector<unsigned char> bytes = ReadBytes(good);
+  const size_t recordBytes = 1018 * 8;
+  const double wrong = 2451000.5;
+  std::memcpy(&bytes[(3 + 1) * recordBytes], &wrong, 8);  // data record 3
+  WriteBytes(dir + "de441.bin", bytes);
+  JplReaderScope reader(dir + "de441.bin");
+  ASSERT_TRUE(g_pJplEph->IsOpen());
+  double pos[3];
+  EXPECT_EQ(JplPosition(g_dJplStart + 2 * 32 + 1, 3, 11, pos), -1);
+  EXPECT_EQ(JplPosition(g_dJplStart + 3 * 32 + 1, 3, 11, pos), 0);
 }
 
 // Two files with the same layout and span but different coefficients: the
