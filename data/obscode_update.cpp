@@ -1,0 +1,268 @@
+#include "data/obscode_update.h"
+
+#include <cstdint>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "data/http_download.h"
+#include "data/text_bytes.h"
+#include "platform/app_services.h"
+#include "platform/encoding.h"
+#include "platform/files.h"
+#include "platform/numbers.h"
+#include "platform/ui_services.h"
+
+namespace {
+
+constexpr std::size_t kReadChunk = 65536;
+// A page with fewer code lines is not the full list.
+constexpr std::size_t kMinRemoteCodes = 100;
+const char* const kCaption = "観測所コードの更新";
+
+// How the local file was stored, so that it is written back the same way.
+enum class StationFileEncoding { Cp932, Utf8, Utf8Bom, Utf16 };
+
+bool IsCodeChar(char c)
+{
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z');
+}
+
+std::string Code(std::string_view line)
+{
+  return std::string(line.substr(0, 3));
+}
+
+std::string_view TrimRight(std::string_view s)
+{
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+    s.remove_suffix(1);
+  return s;
+}
+
+void ReplaceAll(std::string& s, std::string_view from, std::string_view to)
+{
+  for (std::size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += to.size())
+    s.replace(p, from.size(), to);
+}
+
+void ShowError(const char* text)
+{
+  Ui().ShowMessage("", text, MsgIcon::Warning, MsgButtons::Ok);
+}
+
+// Lines of the text, each without its trailing CRs and LFs; a final line end
+// opens no further line.
+std::vector<std::string> SplitLines(std::string_view text)
+{
+  std::vector<std::string> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos)
+      end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+      line.remove_suffix(1);
+    lines.emplace_back(line);
+    pos = end + 1;
+  }
+  return lines;
+}
+
+bool HasNonAscii(std::string_view bytes)
+{
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80)
+      return true;
+  return false;
+}
+
+// The station file as UTF-8 text and its encoding. The station reader takes
+// UTF-16 with a byte-order mark, else code page 932; a file that is valid
+// UTF-8 beyond ASCII stays UTF-8. False when it cannot be read or decoded: it
+// must not be rewritten from a misread copy.
+bool ReadStationFile(const std::string& path, std::string& text, StationFileEncoding& encoding)
+{
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes))
+    return false;
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    encoding = StationFileEncoding::Utf16;
+    return Utf16LeToUtf8(bytes, text);
+  }
+  if (HasNonAscii(bytes) && IsStrictUtf8(bytes)) {
+    const bool bom = bytes.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0;
+    encoding = bom ? StationFileEncoding::Utf8Bom : StationFileEncoding::Utf8;
+    text = bom ? bytes.substr(kUtf8Bom.size()) : bytes;
+    return true;
+  }
+  encoding = StationFileEncoding::Cp932;
+  return Cp932ToUtf8(bytes, text);
+}
+
+std::string EncodeStationFile(const std::vector<std::string>& lines, StationFileEncoding encoding)
+{
+  std::string text;
+  for (const std::string& line : lines)
+    text += line + "\r\n";
+  std::string bytes;
+  switch (encoding) {
+  case StationFileEncoding::Utf16:
+    Utf8ToUtf16Le(text, bytes, true);
+    return bytes;
+  case StationFileEncoding::Utf8Bom:
+    return std::string(kUtf8Bom) + text;
+  case StationFileEncoding::Utf8:
+    return text;
+  case StationFileEncoding::Cp932:
+    break;
+  }
+  return Utf8ToCp932Lossy(text);
+}
+
+// The page, or false when the connection failed or broke off.
+bool FetchPage(const std::string& url, const HttpTimeouts& timeouts, std::string& page)
+{
+  HttpRequest request;
+  request.url = url;
+  request.timeouts = timeouts;
+  HttpStream http;
+  if (!http.Open(request))
+    return false;
+  std::string chunk(kReadChunk, '\0');
+  for (long n; (n = http.Read(chunk.data(), chunk.size())) != 0;) {
+    if (n < 0)
+      return false;
+    page.append(chunk.data(), static_cast<std::size_t>(n));
+  }
+  const std::int64_t announced = http.ContentLength();
+  return announced < 0 || static_cast<std::int64_t>(page.size()) >= announced;
+}
+
+} // namespace
+
+bool IsStationCodeLine(std::string_view line)
+{
+  return line.size() > 3 && IsCodeChar(line[0]) && IsCodeChar(line[1]) && IsCodeChar(line[2]);
+}
+
+bool ExtractStationCodeLines(std::string_view page, std::vector<std::string>& lines)
+{
+  lines.clear();
+  std::size_t start = page.find("<pre>");
+  if (start == std::string_view::npos)
+    start = page.find("<PRE>");
+  std::size_t end = page.find("</pre>");
+  if (end == std::string_view::npos)
+    end = page.find("</PRE>");
+  if (start == std::string_view::npos || end == std::string_view::npos || end < start + 5)
+    return false;
+  std::string block(page.substr(start + 5, end - start - 5));
+  ReplaceAll(block, "&amp;", "&");
+  ReplaceAll(block, "&lt;", "<");
+  ReplaceAll(block, "&gt;", ">");
+  for (std::string& line : SplitLines(block))
+    if (IsStationCodeLine(line))
+      lines.push_back(std::move(line));
+  return true;
+}
+
+StationMergeCounts MergeStationCodeLines(std::vector<std::string>& local, const std::vector<std::string>& remote)
+{
+  StationMergeCounts counts;
+  std::unordered_map<std::string, std::size_t> localIndex;  // a repeated code: its last line
+  for (std::size_t i = 0; i < local.size(); ++i)
+    if (IsStationCodeLine(local[i]))
+      localIndex[Code(local[i])] = i;
+  std::unordered_set<std::string> remoteCodes;
+  for (const std::string& r : remote)
+    remoteCodes.insert(Code(r));
+
+  for (const std::string& r : remote) {
+    const auto it = localIndex.find(Code(r));
+    if (it == localIndex.end())
+      continue;
+    std::string& l = local[it->second];
+    if (TrimRight(l) == TrimRight(r))
+      continue;
+    const std::string question =
+        FormatC("観測所コード %s のデータが小惑星センターと異なります。\r\n\r\n現在: %s\r\n新規: %s\r\n\r\n上書きしますか？",
+                Code(r).c_str(), l.c_str(), r.c_str());
+    if (Ui().ShowMessage(kCaption, question, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
+      l = r;
+      ++counts.overwritten;
+    }
+  }
+
+  for (const std::string& r : remote) {
+    const std::string code = Code(r);
+    if (localIndex.count(code))
+      continue;
+    std::size_t at = local.size();
+    for (std::size_t i = 0; i < local.size(); ++i) {
+      if (IsStationCodeLine(local[i]) && Code(local[i]) > code) {
+        at = i;
+        break;
+      }
+    }
+    local.insert(local.begin() + static_cast<std::ptrdiff_t>(at), r);
+    ++counts.added;
+  }
+
+  for (const std::string& l : local)
+    if (IsStationCodeLine(l) && !remoteCodes.count(Code(l)))
+      ++counts.localOnly;
+  return counts;
+}
+
+int RunStationCodeUpdate(const HttpTimeouts* timeouts)
+{
+  std::string url(TrimSpace(TheApp().GetProfileString(kSettingsSection, "OBSCODESURL")));
+  if (url.empty())
+    url = kDefaultObsCodesUrl;
+
+  TheApp().DoWaitCursor(1);
+  std::string page;
+  const bool fetched = FetchPage(url, timeouts ? *timeouts : DownloadTimeouts(), page);
+  TheApp().DoWaitCursor(-1);
+  if (!fetched) {
+    ShowError("小惑星センターに接続できませんでした。");
+    return -1;
+  }
+
+  std::vector<std::string> remote;
+  if (!ExtractStationCodeLines(BytesToUtf8(page), remote)) {
+    ShowError("受信したデータの形式が想定と異なります(観測所コード一覧が見つかりません)。");
+    return -1;
+  }
+  if (remote.size() < kMinRemoteCodes) {
+    ShowError("受信した観測所コードの件数が少なすぎます。更新を中止しました。");
+    return -1;
+  }
+
+  const std::string path = TheApp().m_szStationsFile;
+  std::string text;
+  StationFileEncoding encoding = StationFileEncoding::Cp932;
+  if (!ReadStationFile(path, text, encoding)) {
+    ShowError("観測所コードファイルを開けませんでした。");
+    return -1;
+  }
+  std::vector<std::string> local = SplitLines(text);
+  const StationMergeCounts counts = MergeStationCodeLines(local, remote);
+
+  // Without a backup the old list would be lost with a bad merge: stop.
+  if (!CopyWholeFile(path, path + ".bak")) {
+    ShowError("観測所コードファイルの控え(.bak)を保存できませんでした。更新を中止しました。");
+    return -1;
+  }
+  if (!WriteFileAtomic(path, EncodeStationFile(local, encoding))) {
+    ShowError("観測所コードファイルに書き込めませんでした。");
+    return -1;
+  }
+  Ui().ShowMessage(kCaption,
+                   FormatC("観測所コードファイルを更新しました。\r\n\r\n追加: %d件   上書き: %d件\r\n"
+                           "ローカル独自のコード %d件はそのまま維持しています。\r\n(更新前のファイルは .bak として保存済み)",
+                           counts.added, counts.overwritten, counts.localOnly),
+                   MsgIcon::Information, MsgButtons::Ok);
+  return 0;
+}
