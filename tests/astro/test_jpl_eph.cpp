@@ -351,6 +351,49 @@ TEST(JplEph, RecordWithForeignSpanIsRefused) {
   EXPECT_EQ(JplPosition(g_dJplStart + 3 * 32 + 1, 3, 11, pos), 0);
 }
 
+// DE441 is 2.8 GB: records beyond 2 GB are addressed with 64-bit offsets. A
+// sparse file with the header of a short excerpt, stretched to 300000
+// records, holds the excerpt's second record again as its record 300000.
+TEST(JplEph, RecordsBeyondTwoGigabytes) {
+  TSR_REQUIRE_DATA(good, "de/excerpts/lnxp0000.431");
+  const std::vector<unsigned char> bytes = ReadBytes(good);
+  const size_t recordBytes = 1018 * 8;
+  const long long farRecord = 300000;
+  const double start = 2451504.5, step = 32;
+  const std::string path = MakeTempDir("jpl_sparse") + "de441.bin";
+
+  std::vector<unsigned char> head(bytes.begin(), bytes.begin() + 3 * recordBytes);  // header, constants, record 1
+  const double end = start + farRecord * step;
+  std::memcpy(&head[2660], &end, 8);
+  WriteBytes(path, head);
+  std::vector<unsigned char> far(bytes.begin() + 3 * recordBytes, bytes.begin() + 4 * recordBytes);
+  const double span[2] = {start + (farRecord - 1) * step, start + farRecord * step};
+  std::memcpy(far.data(), span, 16);
+  {
+    std::FILE* fp = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(fp, nullptr);
+    ASSERT_EQ(fseeko(fp, static_cast<off_t>((farRecord + 1) * static_cast<long long>(recordBytes)), SEEK_SET), 0);
+    ASSERT_EQ(std::fwrite(far.data(), 1, far.size(), fp), far.size());
+    std::fclose(fp);
+  }
+  ASSERT_GT((farRecord + 1) * static_cast<long long>(recordBytes), 1LL << 31);
+
+  double expected[3];
+  {
+    JplReaderScope excerpt(good);
+    ASSERT_EQ(JplPosition(start + step + 5.25, 5, 11, expected), 0);
+  }
+  JplReaderScope reader(path);
+  ASSERT_TRUE(g_pJplEph->IsOpen());
+  EXPECT_EQ(g_dJplEnd, end);
+  double pos[3];
+  ASSERT_EQ(JplPosition(start + (farRecord - 1) * step + 5.25, 5, 11, pos), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(pos[i], expected[i]);
+  delete g_pJplEph;
+  g_pJplEph = nullptr;
+  std::remove(path.c_str());
+}
+
 // Two files with the same layout and span but different coefficients: the
 // second reader must not serve the first one's cached record.
 TEST(JplEph, SecondReaderServesItsOwnFile) {
