@@ -9,3 +9,7 @@ inline constexpr double kLightTimeDaysPerAu = 0.005775518308;
 inline constexpr double kObliquityJ2000Rad = 0.40909280420293637;
 // Julian day of J2000.0 (TT).
 inline constexpr double kJdJ2000 = 2451545.0;
+// Kilometres per astronomical unit, where kilometres are shown.
+inline constexpr double kAstronomicalUnitKm = 149597870.7;
+// The Earth's equatorial radius (km).
+inline constexpr double kEarthEquatorialRadiusKm = 6378.137;

@@ -9,7 +9,6 @@ const char* const g_aszMonthAbbrev[12] = {"Jan.", "Feb.", "Mar.", "Apr.", "May "
 namespace {
 
 constexpr double kRadPerDeg = std::numbers::pi / 180.0;
-constexpr double kRadPerArcsec = kRadPerDeg / 3600.0;
 
 // Julian rule before 1582 (signed remainder: -4 is a leap year, -1 is not),
 // Gregorian from 1582 on.
@@ -187,8 +186,8 @@ double Nutation(double jdTT, double& dpsiRad, double& depsRad, double& eps0Rad) 
   const double deps = 9.2 * std::cos(node) + 0.57 * std::cos(2 * sunLon) + 0.1 * std::cos(2 * moonLon) -
                       0.09 * std::cos(2 * node);
   const double eps0Deg = 23.439291111 - (46.815 * t + 0.00059 * t * t - 0.001813 * t * t * t) / 3600;
-  dpsiRad = dpsi * kRadPerArcsec;
-  depsRad = deps * kRadPerArcsec;
+  dpsiRad = dpsi / 3600 * kRadPerDeg;
+  depsRad = deps / 3600 * kRadPerDeg;
   eps0Rad = eps0Deg * kRadPerDeg;
   return eps0Rad;
 }
