@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -98,12 +99,7 @@ double LoadDouble(const unsigned char* p, bool bigEndian) {
   return d;
 }
 
-bool HostIsBigEndian() {
-  const uint16_t probe = 1;
-  unsigned char first;
-  std::memcpy(&first, &probe, 1);
-  return first == 0;
-}
+constexpr bool HostIsBigEndian() { return std::endian::native == std::endian::big; }
 
 void SwapDoubles(double* values, size_t count) {
   for (size_t i = 0; i < count; ++i) {
@@ -177,13 +173,13 @@ bool RecordSpanMatches(const JplHeader& h, const double* words, long long nr) {
   return std::fabs(words[0] - start) <= tolerance && std::fabs(words[1] - (start + h.daysPerRecord)) <= tolerance;
 }
 
-// Reads and checks the header of an open file; false for anything that is not
-// a DE file in either byte order, or one shorter than its records.
-bool ReadHeader(std::FILE* fp, JplHeader& h, long long& recordCount) {
-  unsigned char raw[kHeaderBytes];
-  if (std::fseek(fp, 0, SEEK_SET) != 0 || std::fread(raw, 1, kHeaderBytes, fp) != kHeaderBytes) return false;
-  if (!ParseHeaderNumbers(raw, false, h) && !ParseHeaderNumbers(raw, true, h)) return false;
-
+// Whether the header read in one byte order describes this file: a DE header
+// whose records all fit in the file and whose first data record begins where
+// the header says. The last check also catches records longer than the known
+// series account for (series the reader does not serve), which would
+// otherwise be read at the wrong offsets.
+bool HeaderFitsFile(std::FILE* fp, const unsigned char* raw, bool bigEndian, JplHeader& h, long long& recordCount) {
+  if (!ParseHeaderNumbers(raw, bigEndian, h)) return false;
   recordCount = RecordCount(h);
   if (recordCount < 1 || recordCount > (1LL << 40)) return false;
   struct stat st {};
@@ -191,14 +187,20 @@ bool ReadHeader(std::FILE* fp, JplHeader& h, long long& recordCount) {
   const long long needed = (recordCount + 2) * h.ncoeff * 8LL;
   if (static_cast<long long>(st.st_size) < needed) return false;
 
-  // The first data record must begin where the header says. This also catches
-  // records longer than the known series account for (series the reader does
-  // not serve), which would otherwise be read at the wrong offsets.
   double firstSpan[2];
   if (fseeko(fp, static_cast<off_t>(2LL * h.ncoeff * 8), SEEK_SET) != 0 || std::fread(firstSpan, 8, 2, fp) != 2)
     return false;
-  if (h.bigEndian != HostIsBigEndian()) SwapDoubles(firstSpan, 2);
-  if (!RecordSpanMatches(h, firstSpan, 1)) return false;
+  if (bigEndian != HostIsBigEndian()) SwapDoubles(firstSpan, 2);
+  return RecordSpanMatches(h, firstSpan, 1);
+}
+
+// Reads and checks the header of an open file, little-endian first; false for
+// anything that is not a DE file in either byte order.
+bool ReadHeader(std::FILE* fp, JplHeader& h, long long& recordCount) {
+  unsigned char raw[kHeaderBytes];
+  if (std::fseek(fp, 0, SEEK_SET) != 0 || std::fread(raw, 1, kHeaderBytes, fp) != kHeaderBytes) return false;
+  if (!HeaderFitsFile(fp, raw, false, h, recordCount) && !HeaderFitsFile(fp, raw, true, h, recordCount))
+    return false;
 
   for (size_t i = 0; i < 3; ++i) CopyText(h.titles[i], raw + kTitlesOffset + i * kTitleChars, kTitleChars);
   for (size_t i = 0; i < static_cast<size_t>(kJplConstantsKept); ++i)
@@ -294,10 +296,13 @@ int Pleph(double jdTT, int target, int centre, int want, double state[6]) {
 
   if (target == kJplNutations || target == kJplLibrations) {
     const int series = target == kJplNutations ? kJplSeriesNutations : kJplSeriesLibrations;
-    std::fill(state, state + 6, 0.0);
-    if (!SeriesPresent(rs.header, series)) return -1;
+    if (!SeriesPresent(rs.header, series)) {
+      std::fill(state, state + 6, 0.0);
+      return -1;
+    }
     wanted[series] = want;
     if (JplState(jdTT, wanted, st) != 0) return -1;
+    std::fill(state, state + 6, 0.0);
     const int n = (series == kJplSeriesNutations ? 2 : 3) * (want == kJplWantPositionVelocity ? 2 : 1);
     std::copy(st[series], st[series] + n, state);
     return 0;
@@ -394,7 +399,8 @@ void JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, in
   ReaderState& s = State();
   const double floorTau = std::floor(tau);
   const double big = na * tau;
-  const int l = static_cast<int>(std::floor(big - floorTau));  // 0-based subinterval; tau = 1 is the last
+  // 0-based subinterval; tau = 1 falls into the last one.
+  const int l = std::clamp(static_cast<int>(std::floor(big - floorTau)), 0, na - 1);
   const double tc = 2 * (big - std::floor(big) + floorTau) - 1;
   ncf = std::min(ncf, kMaxTerms);
 

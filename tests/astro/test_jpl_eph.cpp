@@ -199,8 +199,12 @@ TEST(JplEph, SpanEdgesAndSymmetries) {
   double justBefore[6];
   JplPleph(end - 1e-7, 4, 11, justBefore, valid);
   for (int i = 0; i < 3; ++i) EXPECT_NEAR(state[i], justBefore[i], 1e-8);  // Mars moves ~1e-9 AU
-  JplPleph(end + 1e-6, 4, 11, state, valid);
+  double outside[6] = {7, 7, 7, 7, 7, 7};
+  JplPleph(end + 1e-6, 4, 11, outside, valid);
   EXPECT_EQ(valid, 0);
+  JplPleph(start - 1e-6, 14, 0, outside, valid);
+  EXPECT_EQ(valid, 0);
+  for (double v : outside) EXPECT_EQ(v, 7);
 
   // A record boundary evaluated from both sides.
   const double boundary = start + 5 * JplCurrentHeader().daysPerRecord;
