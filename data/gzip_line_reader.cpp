@@ -328,7 +328,6 @@ int GzipLineReader::DecodeSymbol(const HuffmanTable& table)
 
 int GzipLineReader::BuildHuffmanTable(HuffmanTable& table, const unsigned char* lengths, int count, HuffKind kind)
 {
-  table.kind = kind;
   int counts[16] = {0};
   for (int i = 0; i < count; ++i)
     ++counts[lengths[i] & 15];

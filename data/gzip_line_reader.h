@@ -12,7 +12,8 @@
 // feed and no carriage return before it, is not terminated and stays valid
 // only during the call.
 typedef int (*GzipLineCallback)(void* context, const char* line, int length);
-// The caller's step between blocks (progress, cancel): 0 ends the reading.
+// The caller's step between blocks (progress, cancel), given the same
+// context as the line callback: 0 ends the reading.
 typedef int (*GzipStepCallback)(void* context);
 
 class GzipLineReader {
@@ -30,7 +31,6 @@ public:
     // Root of at most 2048 entries plus subtables of at most 16 entries for
     // each of at most 288 symbols: enough for any code, complete or not.
     static constexpr int kMaxEntries = 2048 + 16 * 288;
-    HuffKind kind = HuffKind::LitLen;
     int rootBits = 0;
     uint32_t entries[kMaxEntries];
   };
@@ -54,7 +54,9 @@ public:
   int InflateBlock(int& bFinal);
   // Hands the complete lines to the callback and keeps the last 32 KB as the
   // window. Once the member has ended (final block and good trailer), the
-  // text after the last line feed is handed over as the last line.
+  // text after the last line feed is handed over as the last line. A line
+  // longer than kMaxLineBytes stops the handing over with m_strError set
+  // (and any further InflateBlock fails).
   void EmitLines();
   // The read loop: blocks, lines, the step callback between blocks. 1 when
   // the member was read to its end or the callback or the step stopped it;
@@ -69,7 +71,8 @@ public:
   // incomplete code is accepted (its unused codes fail when met).
   static int BuildHuffmanTable(HuffmanTable& table, const unsigned char* lengths, int count, HuffKind kind);
 
-  // Progress: compressed bytes consumed so far and the compressed file size.
+  // Progress: compressed bytes consumed so far (also after closing) and the
+  // compressed file size measured at open.
   int64_t CompressedBytesRead() const;
   int64_t FileSize() const { return m_nFileSize; }
   bool IsOpen() const { return m_pFile != nullptr; }
