@@ -33,7 +33,7 @@ inline constexpr int kDeltaTUtToTt = 1;
 inline constexpr int kDeltaTTtToUt = 2;
 
 // jd converted between UT and TT by the step table of TT - UT: direction 2
-// (kDeltaTTtToUt) subtracts, any other value adds. 0 before 1680 (JD
+// (kDeltaTTtToUt) subtracts, any other value adds. 0 up to 1681 January 1 (JD
 // 2335033.5), the last step's 69.2 s after 2017, no extrapolation.
 double DeltaT(int direction, double jd);
 
