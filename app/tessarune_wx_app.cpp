@@ -1,44 +1,203 @@
 #include "app/tessarune_wx_app.h"
 
 #include <string>
-#include <vector>
 
-#include <wx/frame.h>
+#include <wx/display.h>
+#include <wx/image.h>
 
-#include "platform/app_services.h"
+#include "app/about_dlg.h"
+#include "app/child_frame.h"
+#include "app/cpu_selection.h"
+#include "app/doc_shells.h"
+#include "app/form_template.h"
+#include "app/main_frame.h"
+#include "astro/jpl_eph.h"
+#include "platform/files.h"
+#include "resources/app_strings.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CTessaruneWxApp);
 
+namespace {
+
+// "mpeph.dat" from the executable's folder, else the ephemeris folder, else
+// the data folder; the perturbing-asteroid store keeps the first valid one.
+void LoadPerturbingAsteroidFile(const CTessaruneApp& /*app*/)
+{
+  // The store and its loader are not part of this build yet: the engine then
+  // finds no asteroid positions, as with no valid file.
+}
+
+// The planetary-file download dialog; true when it ran.
+bool RunPlanetaryDownloadDialog()
+{
+  // Not part of this build yet.
+  return false;
+}
+
+bool PlanetaryReaderUsable()
+{
+  return g_pJplEph && g_pJplEph->IsOpen() && g_dJplEnd > 0;
+}
+
+void ReplacePlanetaryReader()
+{
+  delete g_pJplEph;
+  g_pJplEph = nullptr;
+  g_pJplEph = new CJplEph;
+}
+
+// The bounding rectangle of all monitors.
+PixelRect VirtualScreen()
+{
+  wxRect all;
+  for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
+    all = all.IsEmpty() ? wxDisplay(i).GetGeometry() : all.Union(wxDisplay(i).GetGeometry());
+  return {all.x, all.y, all.width, all.height};
+}
+
+} // namespace
+
+CTessaruneWxApp::CTessaruneWxApp()
+{
+  Bind(wxEVT_MENU, &CTessaruneWxApp::OnAppAbout, this, ID_APP_ABOUT);
+}
+
+CTessaruneWxApp::~CTessaruneWxApp() = default;
+
 bool CTessaruneWxApp::OnInit()
 {
+  return InitInstance();
+}
+
+// Start-up. Steps of the Windows program with no counterpart here: the
+// control container (wx needs none), the hook that restyled single-line edits
+// (GTK entries already centre their text), the power-throttling opt-out (no
+// such throttling) and the recent-file list read from the framework's own
+// profile (the list is kept for the run only).
+bool CTessaruneWxApp::InitInstance()
+{
   InstallQuietAssertHandler();
-  m_ui = std::make_unique<WxUiServices>();
-  SetUi(m_ui.get());
+  m_wxUi = std::make_unique<WxUiServices>();
+  SetUi(m_pUiOverride ? m_pUiOverride : m_wxUi.get());
+
+  // Image decoding (JPEG textures, bitmaps) in place of GDI+.
+  wxInitAllImageHandlers();
+  KeepToHighestCapacityCpus();
+  m_pDocManager = new CDocManager;
 
   CTessaruneApp& app = TheApp();
-  LoadSettings();
-  CMyAppCommandLineInfo cmd;
+  LoadSettings(app, m_env ? *m_env : CurrentEnvironment());
+  LoadPerturbingAsteroidFile(app);
+
+  RegisterShellDocTemplates(m_pDocManager);
+  RegisterTemplates();
+
+  m_pMainFrame = new CMainFrame;
+  if (!m_pMainFrame->Create(m_pDocManager)) {
+    m_pMainFrame->Destroy();
+    m_pMainFrame = nullptr;
+    return false;
+  }
+  m_wxUi->SetMainFrame(m_pMainFrame);
+  m_pMainFrame->Bind(wxEVT_DESTROY, [this](wxWindowDestroyEvent& e) {
+    if (e.GetEventObject() == m_pMainFrame.get())
+      m_wxUi->SetMainFrame(nullptr);
+    e.Skip();
+  });
+  SetTopWindow(m_pMainFrame);
+
   std::vector<std::string> args;
   std::vector<const char*> ptrs;
   for (int i = 0; i < argc; ++i)
     args.push_back(FromWx(argv[i]));
   for (const std::string& a : args)
     ptrs.push_back(a.c_str());
+  CMyAppCommandLineInfo cmd;
   cmd.ParseArguments(static_cast<int>(ptrs.size()), ptrs.data());
   InterpretCommandLine(app, cmd);
 
-  auto* frame = new wxFrame(nullptr, wxID_ANY, wxString::FromUTF8("Tessarune V2"), wxDefaultPosition,
-                            wxSize(800, 600));
-  frame->CreateStatusBar();
-  m_ui->SetMainFrame(frame);
-  SetTopWindow(frame);
-  if (!app.IsWorker())
-    frame->Show();
+  const bool worker = app.IsWorker();
+  if (worker) {
+    app.m_astrNeocpFiles.clear();
+    // A worker shows no window and never waits on a message box.
+    m_workerUi = std::make_unique<HeadlessUiServices>();
+    if (!m_pUiOverride)
+      SetUi(m_workerUi.get());
+  }
+
+  app.m_pEphemerides = nullptr;
+  app.m_pMpDisGraphDlg = nullptr;
+  app.m_pGlobeDlg = nullptr;
+  app.m_pOrbitViewDlg = nullptr;
+  app.m_pMagCurveDlg = nullptr;
+  app.m_pVisibilityChartDlg = nullptr;
+  app.m_pSearchRangeDlg = nullptr;
+
+  ReplacePlanetaryReader();
+
+  PlaceMainWindow();
+  if (!worker) {
+    m_pMainFrame->Show();
+    if (StoredMainWindowMaximised(app))
+      m_pMainFrame->Maximize(true);
+    m_pMainFrame->Update();
+  }
+
+  if (!worker && !FileExists(app.m_szDe441File) && RunPlanetaryDownloadDialog() && FileExists(app.m_szDe441File))
+    ReplacePlanetaryReader();
+
+  if (!worker && !PlanetaryReaderUsable())
+    Ui().ShowMessage(AppText::kAppTitle, AppText::kNoEphemerisWarning, MsgIcon::Warning, MsgButtons::Ok);
+
+  if (CChildFrame* frame = m_pTemplDetermination->CreateNewFrame(m_pMainFrame))
+    m_pTemplDetermination->InitialUpdateFrame(frame);
   return true;
+}
+
+void CTessaruneWxApp::RegisterTemplates()
+{
+  auto add = [this](int id, FunctionView kind) {
+    m_templates.push_back(std::make_unique<CFormTemplate>(id, kind));
+    return m_templates.back().get();
+  };
+  // The views register their factories with these templates as they are built.
+  m_pTemplEphemerides = add(IDR_EPHEMERIDES, FunctionView::Ephemerides);
+  m_pTemplEphList = add(IDR_EPH_LIST, FunctionView::EphList);
+  m_pTemplWhoisObs = add(IDR_WHOIS_OBS, FunctionView::WhoisObs);
+  m_pTemplChecking = add(IDR_CHECKING, FunctionView::Checking);
+  m_pTemplDetermination = add(IDR_DETERMINATION, FunctionView::Determination);
+  m_pTemplMoveEpoch = add(IDR_MOVE_EPOCH, FunctionView::MoveEpoch);
+  m_pTemplVaisala = add(IDR_VAISALA, FunctionView::Vaisala);
+}
+
+CFormTemplate* CTessaruneWxApp::Template(FunctionView kind) const
+{
+  for (const auto& t : m_templates)
+    if (t->Kind() == kind)
+      return t.get();
+  return nullptr;
+}
+
+void CTessaruneWxApp::PlaceMainWindow()
+{
+  if (const auto r = StoredMainWindowRect(TheApp(), VirtualScreen())) {
+    m_pMainFrame->SetSize(r->x, r->y, r->w, r->h);
+    m_pMainFrame->SetNormalRect(*r);
+  }
+}
+
+void CTessaruneWxApp::OnAppAbout(wxCommandEvent& /*event*/)
+{
+  CAboutDlg dlg(m_pMainFrame);
+  dlg.ShowModal();
 }
 
 int CTessaruneWxApp::OnExit()
 {
+  delete g_pJplEph;
+  g_pJplEph = nullptr;
+  delete m_pDocManager;
+  m_pDocManager = nullptr;
   SetUi(nullptr);
   return wxApp::OnExit();
 }

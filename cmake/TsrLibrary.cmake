@@ -20,6 +20,7 @@ function(tsr_use_wx name)
 endfunction()
 
 # One GoogleTest executable per library: every .cpp in tests/<folder>.
+# Labels for its tests come from TSR_TEST_LABELS when the caller sets it.
 function(tsr_test name folder)
   file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp)
   if(NOT _src)
@@ -27,7 +28,11 @@ function(tsr_test name folder)
   endif()
   add_executable(${name} ${_src})
   target_link_libraries(${name} PRIVATE tsr_testsupport ${ARGN})
+  set(_props ENVIRONMENT "TSR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  if(TSR_TEST_LABELS)
+    list(APPEND _props LABELS "${TSR_TEST_LABELS}")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "TSR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    PROPERTIES ${_props})
 endfunction()

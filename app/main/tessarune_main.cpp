@@ -4,6 +4,8 @@
 
 #include <wx/init.h>
 
+#include "app/tessarune_wx_app.h"
+
 int main(int argc, char** argv)
 {
   const char* x11 = std::getenv("DISPLAY");
@@ -12,5 +14,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "tessarune: no display found (DISPLAY is not set); start it on a desktop or under xvfb-run\n");
     return 2;
   }
+  // Created here so that the linker keeps the application class.
+  wxApp::SetInstance(new CTessaruneWxApp);
   return wxEntry(argc, argv);
 }

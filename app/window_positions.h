@@ -1,0 +1,34 @@
+#pragma once
+// The stored places of the main window and the tool windows (section
+// "SYSTEM"): reading the main window's placement at start-up, writing the
+// positions at close, and the reset command. Screen pixels throughout.
+#include <optional>
+
+class CTessaruneApp;
+
+struct PixelRect {
+  int x = 0;
+  int y = 0;
+  int w = 0;
+  int h = 0;
+};
+
+// Overlap of two rectangles (width or height 0 when they do not meet).
+PixelRect Intersect(const PixelRect& a, const PixelRect& b);
+
+// The stored normal rectangle of the main window, when it is at least 320 x
+// 240, both corners were stored and it overlaps the virtual screen (the
+// bounding box of all monitors) by at least 120 x 60; otherwise nullopt.
+std::optional<PixelRect> StoredMainWindowRect(const CTessaruneApp& app, const PixelRect& virtualScreen);
+bool StoredMainWindowMaximised(const CTessaruneApp& app);
+
+// "MAINWND_X", "MAINWND_Y", "MAINWND_W", "MAINWND_H" and "MAINWND_MAX".
+void WriteMainWindowPlacement(CTessaruneApp& app, const PixelRect& normal, bool maximised);
+// keyPrefix "GLOBEDLG", "ORBITVIEW" or "MAGCURVE": "<prefix>_X" and "<prefix>_Y" as "%d".
+void WriteToolWindowPosition(CTessaruneApp& app, const char* keyPrefix, int x, int y);
+
+// Deletes every stored window position and size and the observation list's
+// splitter and column widths.
+void ResetStoredWindowPositions(CTessaruneApp& app);
+// A rectangle four fifths of the work area's width and height, centred in it.
+PixelRect CentredFourFifths(const PixelRect& workArea);

@@ -1,0 +1,239 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "app/command_routing.h"
+#include "app/cpu_selection.h"
+#include "app/oplog_cleanup.h"
+#include "app/version_info.h"
+#include "app/window_positions.h"
+#include "platform/app_services.h"
+#include "platform/files.h"
+#include "resources/app_resource_ids.h"
+#include "tests/common/test_data.h"
+
+namespace {
+
+void Put(const std::string& path, const std::string& bytes)
+{
+  ASSERT_TRUE(WriteFileAtomic(path, bytes)) << path;
+}
+
+// An application object whose settings file lives in a fresh folder.
+struct TempSettings {
+  std::string dir = MakeTempDir("shell");
+  CTessaruneApp app;
+  TempSettings() { app.m_profile.SetPath(dir + "Tessarune.INI"); app.m_szDataDir = dir; }
+  bool Has(const char* key) const { return app.GetProfileString(kSettingsSection, key, "<none>") != "<none>"; }
+};
+
+} // namespace
+
+TEST(OperationLogCleanUp, DeletesOnlyReadableSmallLogsWithoutACalculation)
+{
+  const std::string dir = MakeTempDir("oplog");
+  const std::string marker(kOpLogCalcMarker);
+  ASSERT_EQ(marker.size(), 24u);
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool deleted;
+  };
+  const Case cases[] = {
+      {"Tessarune_OpLog_20260101_000001.txt", std::string(30, 'a'), true},
+      {"Tessarune_OpLog_20260101_000002.txt", std::string(), true},
+      {"Tessarune_OpLog_20260101_000003.txt", std::string(80000, 'a'), false},
+      {"Tessarune_OpLog_20260101_000004.txt", std::string(100, 'a') + marker, false},  // marker ends the file
+      {"Tessarune_OpLog_20260101_000005.txt", "[x] " + marker + "\r\nmore", false},
+      {"Tessarune_OpLog_20260101_000006.txt", std::string(65536 - 24, 'a') + marker, false},  // the largest read
+      {"Tessarune_OpLog_20260101_000007.txt", std::string(65537, 'a'), false},  // too large to read
+      {"Tessarune_OpLog_20260101_000008.txt", marker.substr(0, 23), true},      // cut marker
+      {"Other_20260101.txt", std::string(30, 'a'), false},
+      {"Tessarune_OpLog_20260101_000009.log", std::string(30, 'a'), false},
+  };
+  for (const Case& c : cases)
+    Put(dir + c.name, c.bytes);
+  CreateFolder(dir + "Tessarune_OpLog_folder.txt");
+
+  int expected = 0;
+  for (const Case& c : cases)
+    expected += c.deleted ? 1 : 0;
+  EXPECT_EQ(CleanUpOperationLogs(dir), expected);
+  for (const Case& c : cases)
+    EXPECT_EQ(FileExists(dir + c.name), !c.deleted) << c.name;
+  EXPECT_TRUE(FolderExists(dir + "Tessarune_OpLog_folder.txt"));
+}
+
+TEST(WindowPositions, ResetDeletesEveryPlaceAndNothingElse)
+{
+  static const char* kPlaces[] = {
+      "MAINWND_X",   "MAINWND_Y",  "MAINWND_W",         "MAINWND_H",         "MAINWND_MAX",       "GLOBEDLG_X",
+      "GLOBEDLG_Y",  "ORBITVIEW_X", "ORBITVIEW_Y",      "MAGCURVE_X",        "MAGCURVE_Y",        "VISIBILITYCHART_X",
+      "VISIBILITYCHART_Y", "VISIBILITYCHART_W", "VISIBILITYCHART_H", "OBSSPLIT", "OBSCOL0", "OBSCOL15",
+  };
+  static const char* kKept[] = {"OBSCOL16", "OBSLAT", "VISIBILITYCHART_PALETTE", "GLOBEEXPORTTYPE"};
+  {
+    SCOPED_TRACE("normal mode");
+    TempSettings s;
+    for (const char* k : kPlaces)
+      s.app.WriteProfileString(kSettingsSection, k, "5");
+    for (const char* k : kKept)
+      s.app.WriteProfileString(kSettingsSection, k, "5");
+    ResetStoredWindowPositions(s.app);
+    for (const char* k : kPlaces)
+      EXPECT_FALSE(s.Has(k)) << k;
+    for (const char* k : kKept)
+      EXPECT_TRUE(s.Has(k)) << k;
+  }
+  {
+    SCOPED_TRACE("worker mode writes nothing");
+    TempSettings s;
+    s.app.WriteProfileString(kSettingsSection, "MAINWND_X", "5");
+    s.app.m_strNeocpWorker = "job.txt";
+    ResetStoredWindowPositions(s.app);
+    WriteMainWindowPlacement(s.app, {1, 2, 800, 600}, true);
+    EXPECT_EQ(s.app.GetProfileString(kSettingsSection, "MAINWND_X"), "5");
+    EXPECT_FALSE(s.Has("MAINWND_W"));
+  }
+}
+
+TEST(WindowPositions, CloseWritesPlacementAndToolWindowCorners)
+{
+  TempSettings s;
+  WriteMainWindowPlacement(s.app, {-8, 12, 1000, 700}, true);
+  WriteToolWindowPosition(s.app, "GLOBEDLG", -1200, 40);
+  EXPECT_EQ(s.app.GetProfileInt(kSettingsSection, "MAINWND_X", 0), -8);
+  EXPECT_EQ(s.app.GetProfileInt(kSettingsSection, "MAINWND_Y", 0), 12);
+  EXPECT_EQ(s.app.GetProfileInt(kSettingsSection, "MAINWND_W", 0), 1000);
+  EXPECT_EQ(s.app.GetProfileInt(kSettingsSection, "MAINWND_H", 0), 700);
+  EXPECT_EQ(s.app.GetProfileInt(kSettingsSection, "MAINWND_MAX", 0), 1);
+  EXPECT_EQ(s.app.GetProfileString(kSettingsSection, "GLOBEDLG_X"), "-1200");
+  EXPECT_EQ(s.app.GetProfileString(kSettingsSection, "GLOBEDLG_Y"), "40");
+}
+
+TEST(WindowPositions, StoredPlacementIsUsedOnlyWhenLargeAndOnScreen)
+{
+  const PixelRect screens{0, 0, 1920, 1080};
+  struct Case {
+    const char* name;
+    const char* stored;  // settings lines
+    std::optional<PixelRect> expected;
+  };
+  const Case cases[] = {
+      {"usable", "MAINWND_X=100\r\nMAINWND_Y=50\r\nMAINWND_W=900\r\nMAINWND_H=600\r\n", PixelRect{100, 50, 900, 600}},
+      {"nothing stored", "", std::nullopt},
+      {"too narrow", "MAINWND_X=0\r\nMAINWND_Y=0\r\nMAINWND_W=319\r\nMAINWND_H=600\r\n", std::nullopt},
+      {"too low", "MAINWND_X=0\r\nMAINWND_Y=0\r\nMAINWND_W=800\r\nMAINWND_H=239\r\n", std::nullopt},
+      {"corner unset", "MAINWND_X=-30000\r\nMAINWND_Y=0\r\nMAINWND_W=800\r\nMAINWND_H=600\r\n", std::nullopt},
+      {"monitor gone", "MAINWND_X=2500\r\nMAINWND_Y=0\r\nMAINWND_W=800\r\nMAINWND_H=600\r\n", std::nullopt},
+      {"119 pixels seen", "MAINWND_X=1801\r\nMAINWND_Y=0\r\nMAINWND_W=800\r\nMAINWND_H=600\r\n", std::nullopt},
+      {"120 x 60 seen", "MAINWND_X=1800\r\nMAINWND_Y=1020\r\nMAINWND_W=800\r\nMAINWND_H=600\r\n",
+       PixelRect{1800, 1020, 800, 600}},
+      {"59 pixels seen", "MAINWND_X=0\r\nMAINWND_Y=-541\r\nMAINWND_W=800\r\nMAINWND_H=600\r\n", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempSettings s;
+    Put(s.dir + "Tessarune.INI", std::string("[SYSTEM]\r\n") + c.stored);
+    const auto r = StoredMainWindowRect(s.app, screens);
+    ASSERT_EQ(r.has_value(), c.expected.has_value());
+    if (r) {
+      EXPECT_EQ(r->x, c.expected->x);
+      EXPECT_EQ(r->y, c.expected->y);
+      EXPECT_EQ(r->w, c.expected->w);
+      EXPECT_EQ(r->h, c.expected->h);
+    }
+  }
+}
+
+TEST(WindowPositions, ResetPlacesTheFrameOnFourFifthsOfTheWorkArea)
+{
+  const PixelRect a = CentredFourFifths({0, 0, 1920, 1080});
+  EXPECT_EQ(a.x, 192);
+  EXPECT_EQ(a.y, 108);
+  EXPECT_EQ(a.w, 1536);
+  EXPECT_EQ(a.h, 864);
+  // Integer arithmetic on an offset work area with odd sizes.
+  const PixelRect b = CentredFourFifths({10, 20, 1001, 767});
+  EXPECT_EQ(b.w, 800);
+  EXPECT_EQ(b.h, 613);
+  EXPECT_EQ(b.x, 110);
+  EXPECT_EQ(b.y, 97);
+}
+
+TEST(CommandRouting, FormRuleAndToolRule)
+{
+  const int formCommands[] = {ID_DETERMINATION, ID_MOVE_EPOCH, ID_EPHEMERIDES, ID_EPH_LIST,
+                              ID_WHOIS_OBS,     ID_VAISALA,    ID_CHECKING};
+  // No function view visible: every command of the form rule and of the tool rule.
+  for (int id : formCommands)
+    EXPECT_TRUE(FormRuleEnables(id, std::nullopt)) << id;
+  EXPECT_TRUE(ToolRuleEnables(std::nullopt));
+
+  struct Row {
+    FunctionView visible;
+    int ownCommand;
+    bool tools;
+  };
+  const Row rows[] = {
+      {FunctionView::Ephemerides, ID_EPHEMERIDES, true}, {FunctionView::Determination, ID_DETERMINATION, true},
+      {FunctionView::Vaisala, ID_VAISALA, false},        {FunctionView::EphList, ID_EPH_LIST, true},
+      {FunctionView::MoveEpoch, ID_MOVE_EPOCH, true},    {FunctionView::WhoisObs, ID_WHOIS_OBS, true},
+      {FunctionView::Checking, ID_CHECKING, true},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.ownCommand);
+    for (int id : formCommands)
+      EXPECT_EQ(FormRuleEnables(id, r.visible), id == r.ownCommand) << id;
+    EXPECT_EQ(ToolRuleEnables(r.visible), r.tools);
+    EXPECT_EQ(FunctionViewOfCommand(r.ownCommand), r.visible);
+  }
+  for (int id : {ID_ORBIT_VIEW, ID_GLOBE, ID_MAG_CURVE, ID_VISIBILITY_CHART})
+    EXPECT_TRUE(IsToolRuleCommand(id)) << id;
+  EXPECT_FALSE(IsToolRuleCommand(ID_SEARCH_RANGE));  // always enabled
+  EXPECT_FALSE(FormRuleEnables(ID_SEARCH_RANGE, std::nullopt));
+  EXPECT_EQ(TemplateOfFunctionView(FunctionView::Determination), IDR_DETERMINATION);
+  EXPECT_EQ(TemplateOfFunctionView(FunctionView::EphList), IDR_EPH_LIST);
+}
+
+TEST(CommandRouting, FunctionViewCommandActivatesWaitsOrOpens)
+{
+  EXPECT_EQ(DecideFunctionViewCommand(false, std::nullopt), FunctionViewAction::OpenNew);
+  EXPECT_EQ(DecideFunctionViewCommand(true, FunctionView::Determination), FunctionViewAction::ActivateVisible);
+  EXPECT_EQ(DecideFunctionViewCommand(false, FunctionView::Ephemerides), FunctionViewAction::Nothing);
+  // Shown behind another function view: still activated.
+  EXPECT_EQ(DecideFunctionViewCommand(true, FunctionView::Vaisala), FunctionViewAction::ActivateVisible);
+}
+
+TEST(AboutBox, VersionLine)
+{
+  EXPECT_EQ(FormatVersionLine(ParseVersion("2.0.8.0")), "Tessarune Version 2.0.8");
+  EXPECT_EQ(FormatVersionLine(ParseVersion("2.0.8")), "Tessarune Version 2.0.8");
+  EXPECT_EQ(FormatVersionLine(ParseVersion("2.1.8.3")), "Tessarune Version 2.1.8 (Build 3)");
+  EXPECT_EQ(FormatVersionLine(ParseVersion("3")), "Tessarune Version 3.0.0");
+  // The version compiled in is the project's, never the 0.0.0 of an unreadable text.
+  EXPECT_GE(CompiledVersion().major, 2);
+}
+
+TEST(CpuSelection, KeepsTheCoresOfTheHighestCapacity)
+{
+  auto machine = [](std::initializer_list<std::pair<int, const char*>> cpus) {
+    const std::string root = MakeTempDir("cpus");
+    CreateFolder(root + "cpufreq");
+    for (const auto& [n, cap] : cpus) {
+      const std::string d = root + "cpu" + std::to_string(n) + "/";
+      CreateFolder(d);
+      if (cap)
+        Put(d + "cpu_capacity", cap);
+    }
+    return root;
+  };
+  EXPECT_EQ(HighestCapacityCpus(machine({{0, "512\n"}, {1, "1024\n"}, {2, "512\n"}, {3, "1024\n"}})),
+            (std::vector<int>{1, 3}));
+  EXPECT_TRUE(HighestCapacityCpus(machine({{0, "1024\n"}, {1, "1024\n"}})).empty());  // one class
+  EXPECT_TRUE(HighestCapacityCpus(machine({{0, nullptr}, {1, nullptr}})).empty());   // none published
+  EXPECT_EQ(HighestCapacityCpus(machine({{0, "300\n"}, {10, "1024\n"}, {2, nullptr}})), (std::vector<int>{10}));
+  EXPECT_TRUE(HighestCapacityCpus("/nonexistent/").empty());
+}
