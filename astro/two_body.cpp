@@ -70,6 +70,8 @@ double SeriesZ(double L) {
          0.000131675 * L6 - 0.000049577 * L7;
 }
 
+constexpr double kSeriesToleranceAu = 1e-11;
+
 struct SeriesPoint {
   double tau;   // tan(nu/2)
   double rho0;  // distance factor: r = rho0 (1 + tau^2)
@@ -87,17 +89,26 @@ void SeriesPosition(const NearParabola& s, double w, double L, const double P[3]
   Combine(out.rho0 * (1.0 - out.tau * out.tau), P, 2.0 * out.rho0 * out.tau, Q, out.pos);
 }
 
+double SeriesErrorBound(double L) {
+  const double L2 = L * L, L4 = L2 * L2, L8 = L4 * L4;
+  return 0.05 * L8 + 1.5e-8 * L2;
+}
+
 // Whether the truncated series is exact to about 1e-11 AU at this point. Its
 // relative error, measured against an exact solution over 0.97 < e <= 1.2,
 // is below 0.025 L^8 (the omitted terms) plus 6e-9 L^2 (the coefficients are
 // printed to eight or nine digits); the bound takes twice that, times r. Far
 // from perihelion L is large and the series settles on a wrong answer.
 bool SeriesIsExact(double L, const SeriesPoint& pt) {
-  constexpr double kToleranceAu = 1e-11;
   const double r = pt.rho0 * (1.0 + pt.tau * pt.tau);
   if (!std::isfinite(r) || !(pt.rho0 > 0.0)) return false;
-  const double L2 = L * L, L4 = L2 * L2, L8 = L4 * L4;
-  return (0.05 * L8 + 1.5e-8 * L2) * r <= kToleranceAu;
+  return SeriesErrorBound(L) * r <= kSeriesToleranceAu;
+}
+
+// An L so large that the series cannot be exact even at perihelion (r >= q):
+// its loops give up at once instead of iterating towards a useless answer.
+bool SeriesHopeless(const NearParabola& s, double L) {
+  return !(SeriesErrorBound(L) * s.q <= 10.0 * kSeriesToleranceAu);
 }
 
 void SeriesVelocity(const NearParabola& s, double tau, const double P[3], const double Q[3], double vel[3]) {
@@ -121,6 +132,7 @@ bool SeriesState(double dtDays, double q, double e, double lTol, const double P[
     double w;
     if (!SolveBarkerW(SeriesK(s, dtDays, Z), 1e-11, 10000, w)) return false;
     const double L = s.lambda * w * w;
+    if (SeriesHopeless(s, L)) return false;
     Z = SeriesZ(L);
     if (std::fabs(L - Lprev) > lTol) {
       Lprev = L;
@@ -188,6 +200,7 @@ bool GeocentricSeries(double jdT, double q, double e, const double P[3], const d
     for (int inner = 0; inner < 100 && !settled; ++inner) {
       if (!SolveBarkerW(SeriesK(s, dt, Z), 1e-5, 100, w)) return false;
       L = s.lambda * w * w;
+      if (SeriesHopeless(s, L)) return false;
       Z = SeriesZ(L);
       if (std::fabs(L - Lprev) > 1e-6)
         Lprev = L;
@@ -436,6 +449,7 @@ int TwoBodyPositionForObserver(int iOrbit, double jdTT, double jdT, double qAu, 
       double w;
       if (!SolveBarkerW(SeriesK(s, jdTT - kLightTimeDaysPerAu * delta - jdT, Z), 1e-11, 10000, w)) break;
       const double L = s.lambda * w * w;
+      if (SeriesHopeless(s, L)) break;
       if (std::fabs(L - Lprev) > 1e-11) {
         Lprev = L;
         Z = SeriesZ(L);
