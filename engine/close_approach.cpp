@@ -6,6 +6,8 @@
 #include <new>
 
 #include "astro/mpeph_store.h"
+#include "engine/approach_graph.h"
+#include "platform/app_services.h"
 #include "astro/time_scales.h"
 #include "platform/numbers.h"
 
@@ -42,6 +44,9 @@ std::string FormatEntry(const ApproachSample& s, int decimals)
 
 CloseApproachRecord::~CloseApproachRecord()
 {
+  CMpDisGraphDlg* graph = TheApp().m_pMpDisGraphDlg;
+  if (graph && track && graph->m_pTrack == track)
+    graph->SetTrack(nullptr, 0);
   delete[] minima;
   delete[] track;
 }
