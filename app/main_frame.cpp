@@ -238,6 +238,22 @@ void CMainFrame::OpenFunctionView(FunctionView kind)
   templ->InitialUpdateFrame(frame);
 }
 
+void CMainFrame::HideDeterminationFrame(CChildFrame* frame)
+{
+  if (!frame || m_hHiddenDetFrame)
+    return;
+  frame->Hide();
+  m_hHiddenDetFrame = frame;
+}
+
+void CMainFrame::RestoreHiddenDeterminationFrame()
+{
+  CChildFrame* frame = m_hHiddenDetFrame.get();
+  m_hHiddenDetFrame = nullptr;
+  if (frame)
+    frame->ActivateFrame();
+}
+
 void CMainFrame::SetNormalRect(const PixelRect& r)
 {
   m_rcNormal = r;

@@ -41,8 +41,12 @@ public:
   PixelRect NormalRect() const { return m_rcNormal; }
   void SetNormalRect(const PixelRect& r);
 
-  // The orbit-determination frame hidden while the ephemeris view shows its orbit.
-  wxWeakRef<wxWindow> m_hHiddenDetFrame;
+  // The orbit-determination frame hidden while the ephemeris view shows its
+  // orbit: hiding keeps the first frame hidden while it still exists; the
+  // ephemeris view's end shows it again, activated and maximised.
+  void HideDeterminationFrame(CChildFrame* frame);
+  void RestoreHiddenDeterminationFrame();
+  wxWeakRef<CChildFrame> m_hHiddenDetFrame;
 
 private:
   void BuildToolBar();

@@ -2,6 +2,7 @@
 
 #include <wx/dcmemory.h>
 #include <wx/image.h>
+#include <wx/settings.h>
 
 #include "resources/app_resource_ids.h"
 
@@ -164,23 +165,26 @@ void DrawGear(wxDC& dc)
 
 void DrawQuestion(wxDC& dc)
 {
-  dc.SetPen(wxPen(kBlue, 2));
-  dc.SetBrush(*wxTRANSPARENT_BRUSH);
-  dc.DrawArc(5, 5, 11, 5, 8, 5);
-  dc.DrawLine(11, 5, 8, 9);
-  dc.DrawLine(8, 9, 8, 10);
-  dc.DrawPoint(8, 13);
-  dc.DrawLine(8, 12, 8, 14);
+  dc.SetPen(wxPen(kInk));
+  dc.SetBrush(wxBrush(kBlue));
+  dc.DrawCircle(8, 7, 7);
+  dc.SetFont(wxFontInfo(wxSize(0, 11)).Bold());
+  dc.SetTextForeground(*wxWHITE);
+  const wxSize ext = dc.GetTextExtent("?");
+  dc.DrawText("?", 8 - ext.x / 2, 7 - ext.y / 2);
 }
 
 } // namespace
 
 wxBitmap ToolbarImage(int command)
 {
+  // Drawn on the toolbar's own colour, so that smoothed edges blend into it;
+  // that colour is then made transparent.
+  const wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
   wxBitmap bmp(kW, kH, 24);
   {
     wxMemoryDC dc(bmp);
-    dc.SetBackground(wxBrush(wxColour(255, 0, 255)));
+    dc.SetBackground(wxBrush(face));
     dc.Clear();
     switch (command) {
     case ID_OPEN_OBS_FILE: DrawFolder(dc); break;
@@ -203,7 +207,7 @@ wxBitmap ToolbarImage(int command)
     }
   }
   wxImage img = bmp.ConvertToImage();
-  img.SetMaskColour(255, 0, 255);
+  img.SetMaskColour(face.Red(), face.Green(), face.Blue());
   img.InitAlpha();
   return wxBitmap(img);
 }

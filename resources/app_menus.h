@@ -39,6 +39,10 @@ inline constexpr MenuItemDef kHelpItems[] = {
     {ID_APP_ABOUT, "Tessarune のﾊﾞｰｼﾞｮﾝ情報(&A)..."},
 };
 inline constexpr MenuPopupDef kFunctionPopup{"機能(&T)", kFunctionItems};
+// Items the views' own menus carry: the search range and, in their
+// "ｳｨﾝﾄﾞｳ(&W)" popups, the reset of window positions.
+inline constexpr MenuItemDef kSearchRangeItem{ID_SEARCH_RANGE, "捜索範囲(変差線)(&R)"};
+inline constexpr MenuItemDef kResetPositionsItem{ID_RESET_POSITIONS, "表示位置を初期化(&R)"};
 inline constexpr MenuPopupDef kHelpPopup{"ﾍﾙﾌﾟ(&H)", kHelpItems};
 
 // Menu 128: the frame's own, shown while no view is open.
@@ -58,7 +62,7 @@ inline constexpr MenuItemDef kMainOptionItems[] = {
     {ID_OPTIONS, "環境設定(&K)"},
     {ID_OPLOG_MANAGER, "操作ログを管理(&G)..."},
     kSeparator,
-    {ID_RESET_POSITIONS, "表示位置を初期化(&R)"},
+    kResetPositionsItem,
 };
 inline constexpr MenuPopupDef kMainMenu[] = {
     {"ﾌｧｲﾙ(&F)", kMainFileItems},

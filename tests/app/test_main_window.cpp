@@ -226,6 +226,17 @@ TEST_F(MainWindow, OneFunctionViewAtATime)
   Command(ID_DETERMINATION);  // its own: activated, not opened twice
   EXPECT_EQ(Frame()->ChildFrames().size(), 1u);
 
+  // A hidden orbit-determination frame does not count as visible.
+  Frame()->HideDeterminationFrame(Frame()->ChildFrames().front());
+  Pump();
+  EXPECT_EQ(Frame()->VisibleFunctionView(), std::nullopt);
+  EXPECT_TRUE(Enabled(ID_MOVE_EPOCH));
+  EXPECT_NE(Frame()->FindFunctionView(FunctionView::Determination), nullptr);
+  Frame()->RestoreHiddenDeterminationFrame();
+  Pump();
+  EXPECT_EQ(Frame()->VisibleFunctionView(), FunctionView::Determination);
+  EXPECT_FALSE(Frame()->m_hHiddenDetFrame);
+
   // The About box's switch lays the open view out again.
   const int developer = TheApp().m_bDeveloper;
   ToggleDeveloperMode();
