@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "astro/body_rotation.h"
+#include "astro/constants.h"
 #include "astro/jpl_eph.h"
 #include "astro/time_scales.h"
 #include "platform/numbers.h"
@@ -28,8 +29,8 @@ const char* const kImpactBodyNames[kBodyCount] = {"水星", "金星", "地球", 
 
 namespace {
 
-constexpr double kKmPerAu = 149597870.7;
-constexpr double kEarthRadiusKm = 6378.137;
+constexpr double kKmPerAu = kAstronomicalUnitKm;
+constexpr double kEarthRadiusKm = kEarthEquatorialRadiusKm;
 constexpr double kEarthCaptureMarginKm = 100.0;  // the atmosphere
 constexpr double kTrackWindowRadii = 60.268;     // about the Moon's distance for the Earth
 constexpr double kRadToDeg = 57.295779513082320876798;
