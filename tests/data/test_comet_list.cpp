@@ -94,7 +94,7 @@ TEST_F(CometListTest, NamesFromTheRealList)
 
 TEST_F(CometListTest, LookupWithFallBacks)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", SampleList()));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", SampleList()));
   ASSERT_EQ(LoadCometNames(), 1);
   EXPECT_EQ(g_mapCometNames.count("    CK30A010"), 0u);  // an empty name stores nothing
   const std::pair<const char*, const char*> found[] = {
@@ -117,7 +117,7 @@ TEST_F(CometListTest, LookupWithFallBacks)
 
 TEST_F(CometListTest, AppendingNames)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", SampleList()));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", SampleList()));
   SetUrl("/files/none.txt");  // a download attempt finds nothing
   struct Case {
     const char* packed;
@@ -146,9 +146,9 @@ TEST_F(CometListTest, DownloadKeepsOldListUnlessAnswerIsAList)
 {
   const std::string good = SampleList();
   ASSERT_GE(good.size(), 1000u);
-  ASSERT_TRUE(WriteTestFile(m_dir + "srv/good.txt", good));
-  ASSERT_TRUE(WriteTestFile(m_dir + "srv/small.txt", good.substr(0, 999)));
-  ASSERT_TRUE(WriteTestFile(m_dir + "srv/page.html", "<html>" + std::string(2000, ' ') + "</html>\r\n"));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/good.txt", good));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/small.txt", good.substr(0, 999)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/page.html", "<html>" + std::string(2000, ' ') + "</html>\r\n"));
   struct Case {
     const char* name;
     std::string path;
@@ -163,7 +163,7 @@ TEST_F(CometListTest, DownloadKeepsOldListUnlessAnswerIsAList)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", "old list"));
+    ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", "old list"));
     SetUrl(c.path);
     EXPECT_EQ(DownloadCometElements(), c.result);
     EXPECT_EQ(ListFile(), c.result ? good : "old list");
@@ -179,7 +179,7 @@ TEST_F(CometListTest, OneDownloadPerRun)
   AppendCometName("0001P       ", text);
   EXPECT_EQ(text, "1P");
   EXPECT_EQ(g_bCometElsDownloadTried, 1);
-  ASSERT_TRUE(WriteTestFile(m_dir + "srv/good.txt", SampleList()));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/good.txt", SampleList()));
   SetUrl("/files/good.txt");
   AppendCometName("0001P       ", text);
   EXPECT_EQ(text, "1P");
@@ -187,7 +187,7 @@ TEST_F(CometListTest, OneDownloadPerRun)
 
   // A present list that lacks the comet: one download brings it.
   g_bCometElsDownloadTried = 0;
-  ASSERT_TRUE(WriteTestFile(m_dir + "AllCometEls.txt", CometLine("0002P", "2P/Encke")));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", CometLine("0002P", "2P/Encke")));
   AppendCometName("0001P       ", text);
   EXPECT_EQ(text, "1P/Halley");
 }

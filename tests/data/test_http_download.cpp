@@ -36,7 +36,7 @@ protected:
     m_server = std::make_unique<LocalHttpServer>(m_dir);
     ASSERT_TRUE(m_server->Running()) << "python3 test server did not start";
     m_target = m_dir + "catalogue.dat";
-    ASSERT_TRUE(WriteTestFile(m_target, "old catalogue"));
+    ASSERT_TRUE(WriteBytesFile(m_target, "old catalogue"));
   }
   void TearDown() override
   {
@@ -84,7 +84,7 @@ TEST_F(HttpTest, DownloadReplacesTargetOnlyWhenComplete)
   const HttpTimeouts quick = QuickTimeouts();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WriteTestFile(m_target, "old catalogue"));
+    ASSERT_TRUE(WriteBytesFile(m_target, "old catalogue"));
     std::string error = "stale";
     const int r = CTessaruneLib::DownloadToFile(m_server->Url(c.path), m_target, "test.dat", nullptr, nullptr,
                                                 &error, &quick);
@@ -153,7 +153,7 @@ TEST_F(HttpTest, FailedRenameKeepsBothFiles)
   // was, and the received bytes stay in the work file.
   const std::string target = m_dir + "busy";
   ASSERT_TRUE(CreateFolder(target));
-  ASSERT_TRUE(WriteTestFile(target + "/keep", "x"));
+  ASSERT_TRUE(WriteBytesFile(target + "/keep", "x"));
   std::string error;
   EXPECT_EQ(CTessaruneLib::DownloadToFile(m_server->Url("/bytes?size=1100000"), target, "r.dat", nullptr, nullptr,
                                           &error),
@@ -168,7 +168,7 @@ TEST_F(HttpTest, FailedRenameKeepsBothFiles)
 
 TEST_F(HttpTest, LeftOverWorkFileIsOverwrittenAndUnreachableHostFails)
 {
-  ASSERT_TRUE(WriteTestFile(m_target + ".part", std::string(3000000, 'z')));
+  ASSERT_TRUE(WriteBytesFile(m_target + ".part", std::string(3000000, 'z')));
   ASSERT_EQ(CTessaruneLib::DownloadToFile(m_server->Url("/bytes?size=1048576"), m_target, "w.dat"), 1);
   EXPECT_EQ(Target(), Pattern(kMiB));
 
@@ -183,7 +183,7 @@ TEST_F(HttpTest, LeftOverWorkFileIsOverwrittenAndUnreachableHostFails)
 
 TEST_F(HttpTest, TextFetch)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "neocp.json", "[{\"Temp_Desig\": \"A\"}]\r\n"));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "neocp.json", "[{\"Temp_Desig\": \"A\"}]\r\n"));
   struct Case {
     const char* name;
     std::string path;

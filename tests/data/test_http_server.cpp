@@ -65,7 +65,7 @@ std::string LocalHttpServer::Url(const std::string& path) const
   return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
-bool WriteTestFile(const std::string& path, const std::string& bytes)
+bool WriteBytesFile(const std::string& path, const std::string& bytes)
 {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f)

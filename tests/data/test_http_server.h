@@ -22,4 +22,4 @@ private:
 };
 
 // Writes bytes to a file; false when it cannot.
-bool WriteTestFile(const std::string& path, const std::string& bytes);
+bool WriteBytesFile(const std::string& path, const std::string& bytes);

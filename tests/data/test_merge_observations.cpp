@@ -135,9 +135,9 @@ TEST_F(ObsServiceTest, MergeWithTheLocalFile)
     SCOPED_TRACE(c.name);
     fs::remove(m_out);
     if (!c.existing.empty()) {
-      ASSERT_TRUE(WriteTestFile(m_out, c.existing));
+      ASSERT_TRUE(WriteBytesFile(m_out, c.existing));
     }
-    ASSERT_TRUE(WriteTestFile(m_dir + "reply_get-obs.json", Reply(c.reply)));
+    ASSERT_TRUE(WriteBytesFile(m_dir + "reply_get-obs.json", Reply(c.reply)));
     EXPECT_EQ(Fetch("2024 AA1"), 1) << m_error;
     EXPECT_EQ(Read(m_out), c.expected);
     EXPECT_EQ(m_info, c.info);
@@ -147,8 +147,8 @@ TEST_F(ObsServiceTest, MergeWithTheLocalFile)
 
 TEST_F(ObsServiceTest, RequestForm)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "reply_get-obs.json", Reply({Obs(' ', "10.5", "MPC001")})));
-  ASSERT_TRUE(WriteTestFile(m_dir + "reply_get-obs-neocp.json", Reply({Obs(' ', "10.5")})));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "reply_get-obs.json", Reply({Obs(' ', "10.5", "MPC001")})));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "reply_get-obs-neocp.json", Reply({Obs(' ', "10.5")})));
   ASSERT_EQ(Fetch("C/2025 \"A1\\"), 1);
   std::string request = Read(m_dir + "request_get-obs.txt");
   EXPECT_EQ(request.rfind("GET\n", 0), 0u) << request;
@@ -185,15 +185,15 @@ TEST_F(ObsServiceTest, RefusalsAndFailuresLeaveTheFile)
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_TRUE(WriteTestFile(m_out, "local lines\r\n"));
-    ASSERT_TRUE(WriteTestFile(m_dir + (c.neocp ? "reply_get-obs-neocp.json" : "reply_get-obs.json"), c.reply));
+    ASSERT_TRUE(WriteBytesFile(m_out, "local lines\r\n"));
+    ASSERT_TRUE(WriteBytesFile(m_dir + (c.neocp ? "reply_get-obs-neocp.json" : "reply_get-obs.json"), c.reply));
     EXPECT_EQ(Fetch("2024 AA1", c.neocp), 0);
     EXPECT_EQ(m_error, c.error);
     EXPECT_EQ(Read(m_out), "local lines\r\n");
   }
 
   // Escapes of the reply: \n a line end, \r nothing, \t a blank, \" and \/ plain.
-  ASSERT_TRUE(WriteTestFile(m_dir + "reply_get-obs.json", "{\"OBS80\": \"a\\tb\\r\\n\\\"c\\/d\"}"));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "reply_get-obs.json", "{\"OBS80\": \"a\\tb\\r\\n\\\"c\\/d\"}"));
   fs::remove(m_out);
   ASSERT_EQ(Fetch("x"), 1);
   EXPECT_EQ(Read(m_out), "a b\r\n\"c/d\r\n");
@@ -205,7 +205,7 @@ TEST_F(ObsServiceTest, RefusalsAndFailuresLeaveTheFile)
 
   const std::string url = m_server->Url("");
   m_server.reset();
-  ASSERT_TRUE(WriteTestFile(m_out, "local lines\r\n"));
+  ASSERT_TRUE(WriteBytesFile(m_out, "local lines\r\n"));
   EXPECT_EQ(CTessaruneLib::FetchMpcObservations("x", m_out, &m_error, &m_info, 0, url), 0);
   EXPECT_EQ(m_error, "MPCに接続できませんでした。ネットワークの状態を確認してください。");
   EXPECT_EQ(Read(m_out), "local lines\r\n");
@@ -219,9 +219,9 @@ TEST(ObsFileMerge, MergesTwoFiles)
   const std::string Bpub = Obs(' ', "15.123450", "MPC002");
   const std::string S = Obs('S', "12.000000", "MPC003");
   const std::string s = Obs('s', "12.000000", "MPC003");
-  ASSERT_TRUE(WriteTestFile(dir + "a.obs", Lines({C, A})));
+  ASSERT_TRUE(WriteBytesFile(dir + "a.obs", Lines({C, A})));
   // The second file's published lines count too; its repeat of A is dropped.
-  ASSERT_TRUE(WriteTestFile(dir + "b.obs", Lines({Obs(' ', "10.500010", "MPC001"), S, s, Bpub}, "\n")));
+  ASSERT_TRUE(WriteBytesFile(dir + "b.obs", Lines({Obs(' ', "10.500010", "MPC001"), S, s, Bpub}, "\n")));
   int n1 = -1, n2 = -1, n3 = -1;
   ASSERT_EQ(CTessaruneLib::MergeObservationFiles(dir + "a.obs", dir + "b.obs", dir + "out.obs", &n1, &n2, &n3), 1);
   EXPECT_EQ(n1, 2);
@@ -231,7 +231,7 @@ TEST(ObsFileMerge, MergesTwoFiles)
   ASSERT_TRUE(ReadWholeFile(dir + "out.obs", out));
   EXPECT_EQ(out, Lines({A, S, s, Bpub, C}));
 
-  ASSERT_TRUE(WriteTestFile(dir + "empty.obs", ""));
+  ASSERT_TRUE(WriteBytesFile(dir + "empty.obs", ""));
   for (const char* second : {"empty.obs", "none.obs"}) {
     n1 = n2 = n3 = -1;
     EXPECT_EQ(CTessaruneLib::MergeObservationFiles(dir + "a.obs", dir + second, dir + "out2.obs", &n1, &n2, &n3), 0);

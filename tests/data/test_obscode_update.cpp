@@ -103,7 +103,7 @@ TEST_F(ObsCodeUpdateTest, MergesTheRealPage)
   const std::string localOnly = "AAA  10.0000 0.50000 +0.80000 My roof";
   const std::string old = "Code  Long.   cos      sin    Name\r\n" + changed + "\r\n" + trailing + "\r\n" + refused +
                           "\r\n568 204.5278 0.94171 +0.33725 Maunakea\r\n" + localOnly + "\r\n# my notes\r\n";
-  ASSERT_TRUE(WriteTestFile(m_stations, old));
+  ASSERT_TRUE(WriteBytesFile(m_stations, old));
   m_ui.m_scriptedAnswers = {MsgAnswer::Yes, MsgAnswer::No};
 
   ASSERT_EQ(RunStationCodeUpdate(), 0);
@@ -141,9 +141,9 @@ TEST_F(ObsCodeUpdateTest, MergesTheRealPage)
 
 TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "plain.html", "<html><body>" + std::string(5000, 'x') + "</body></html>"));
-  ASSERT_TRUE(WriteTestFile(m_dir + "reversed.html", "</pre>" + SmallPage(150).substr(12)));
-  ASSERT_TRUE(WriteTestFile(m_dir + "few.html", SmallPage(99)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "plain.html", "<html><body>" + std::string(5000, 'x') + "</body></html>"));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "reversed.html", "</pre>" + SmallPage(150).substr(12)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "few.html", SmallPage(99)));
   const std::string format = "受信したデータの形式が想定と異なります(観測所コード一覧が見つかりません)。";
   struct Case {
     const char* name;
@@ -158,7 +158,7 @@ TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
       {"page cut short", "/short?size=3000&declared=9000", "小惑星センターに接続できませんでした。"},
   };
   const std::string old = "000   0.0000 0.62411 +0.77873 Greenwich\r\n";
-  ASSERT_TRUE(WriteTestFile(m_stations, old));
+  ASSERT_TRUE(WriteBytesFile(m_stations, old));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     m_ui.m_messages.clear();
@@ -182,9 +182,9 @@ TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
 
 TEST_F(ObsCodeUpdateTest, HundredLinesUsedAndEntitiesReplaced)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "page.html", SmallPage(100)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(100)));
   ServePage("/files/page.html");
-  ASSERT_TRUE(WriteTestFile(m_stations, ""));
+  ASSERT_TRUE(WriteBytesFile(m_stations, ""));
   ASSERT_EQ(RunStationCodeUpdate(), 0);
   const std::vector<std::string> lines = SplitCrLf(Read(m_stations));
   ASSERT_EQ(lines.size(), 100u);
@@ -203,11 +203,11 @@ TEST_F(ObsCodeUpdateTest, HundredLinesUsedAndEntitiesReplaced)
 
 TEST_F(ObsCodeUpdateTest, Utf16FileStaysUtf16)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "page.html", SmallPage(120)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(120)));
   ServePage("/files/page.html");
   std::string utf16;
   ASSERT_TRUE(Utf8ToUtf16Le("A05  10.0000 0.50000 +0.80000 東京の屋上\r\n", utf16, true));
-  ASSERT_TRUE(WriteTestFile(m_stations, utf16));
+  ASSERT_TRUE(WriteBytesFile(m_stations, utf16));
   ASSERT_EQ(RunStationCodeUpdate(), 0);  // the headless box answers No
   const std::string bytes = Read(m_stations);
   ASSERT_GE(bytes.size(), 2u);
@@ -222,10 +222,10 @@ TEST_F(ObsCodeUpdateTest, Utf16FileStaysUtf16)
 
 TEST_F(ObsCodeUpdateTest, StopsWhenTheBackupFails)
 {
-  ASSERT_TRUE(WriteTestFile(m_dir + "page.html", SmallPage(100)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(100)));
   ServePage("/files/page.html");
   const std::string old = "Z00  1.0 0.5 +0.8 Mine\r\n";
-  ASSERT_TRUE(WriteTestFile(m_stations, old));
+  ASSERT_TRUE(WriteBytesFile(m_stations, old));
   ASSERT_TRUE(CreateFolder(m_stations + ".bak"));  // a folder where the backup should go
   EXPECT_EQ(RunStationCodeUpdate(), -1);
   ASSERT_EQ(m_ui.m_messages.size(), 1u);
