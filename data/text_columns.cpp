@@ -65,6 +65,11 @@ std::string Utf16LeToUtf8Lenient(std::string_view bytes)
 
 std::string Cp932ToUtf8Lenient(std::string_view bytes)
 {
+  bool ascii = true;
+  for (char c : bytes)
+    ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (ascii)
+    return std::string(bytes);
   std::string out;
   if (Cp932ToUtf8(bytes, out))
     return out;
