@@ -12,6 +12,7 @@
 #include "app/form_template.h"
 #include "app/main_frame.h"
 #include "astro/jpl_eph.h"
+#include "astro/mpeph_store.h"
 #include "platform/files.h"
 #include "resources/app_strings.h"
 
@@ -21,10 +22,9 @@ namespace {
 
 // "mpeph.dat" from the executable's folder, else the ephemeris folder, else
 // the data folder; the perturbing-asteroid store keeps the first valid one.
-void LoadPerturbingAsteroidFile(const CTessaruneApp& /*app*/)
+void LoadPerturbingAsteroidFile(const CTessaruneApp& app)
 {
-  // The store and its loader are not part of this build yet: the engine then
-  // finds no asteroid positions, as with no valid file.
+  LoadMpephFromFolders(GetPerturberTable(), {app.m_szExeDir, app.m_szEphDir, app.m_szDataDir});
 }
 
 // The planetary-file download dialog; true when it ran.

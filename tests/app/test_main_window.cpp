@@ -2,7 +2,9 @@
 // a temporary data folder with message boxes recorded instead of shown.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <wx/docview.h>
@@ -18,6 +20,7 @@
 #include "app/main_frame.h"
 #include "app/oplog_cleanup.h"
 #include "app/tessarune_wx_app.h"
+#include "astro/mpeph_store.h"
 #include "platform/files.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_menus.h"
@@ -51,6 +54,15 @@ protected:
                     "[SYSTEM]\r\nDE441FILE=" + s_dir + "none.441\r\nDE406FILE=" + s_dir +
                         "none.406\r\nMAINWND_X=40\r\nMAINWND_Y=30\r\nMAINWND_W=600\r\nMAINWND_H=400\r\n");
     WriteFileAtomic(s_dir + "bin/Tessarune_OpLog_20260101_000000.txt", std::string(30, 'x'));
+    // The smallest perturbing-asteroid file the store accepts: one asteroid, two epochs a day apart.
+    std::string mpeph(160 + 2 * 56, '\0');
+    mpeph.replace(0, 8, "TSMPEPH1");
+    const int32_t count = 1, epochs = 2;
+    const double step = 1.0;
+    std::memcpy(&mpeph[8], &count, 4);
+    std::memcpy(&mpeph[12], &epochs, 4);
+    std::memcpy(&mpeph[24], &step, 8);
+    WriteFileAtomic(s_dir + "bin/mpeph.dat", mpeph);
     WriteFileAtomic(s_dir + "bin/Tessarune_OpLog_20260101_000001.txt", "x " + std::string(kOpLogCalcMarker));
 
     s_ui = new HeadlessUiServices;
@@ -143,6 +155,7 @@ protected:
 TEST_F(MainWindow, StartsOnItsDataFolderAndWarnsWithoutAPlanetaryFile)
 {
   EXPECT_EQ(TheApp().m_szDataDir, s_dir + "bin/");
+  EXPECT_EQ(GetPerturberTable().m_bLoaded, 1);  // mpeph.dat beside the executable
   ASSERT_TRUE(Frame()->IsShown());
   EXPECT_EQ(FromWx(Frame()->GetTitle()), "Tessarune V2");
   ASSERT_EQ(s_startupMessages.size(), 1u);
