@@ -8,6 +8,8 @@
 #include <string>
 
 #include <wx/docview.h>
+#include <wx/generic/statbmpg.h>
+#include <wx/stattext.h>
 #include <wx/evtloop.h>
 #include <wx/menu.h>
 #include <wx/statusbr.h>
@@ -285,6 +287,22 @@ TEST_F(MainWindow, DefaultViewOpensWithItsMenu)
   child->Close(true);
   Pump();
   EXPECT_TRUE(Frame()->ChildFrames().empty());
+}
+
+TEST_F(MainWindow, AboutBoxShowsTheVersionAndItsPictureSwitchesDeveloperMode)
+{
+  auto* dlg = new CAboutDlg(Frame());
+  EXPECT_EQ(FromWx(dlg->GetTitle()), "Tessaruneのﾊﾞｰｼﾞｮﾝ情報");
+  EXPECT_EQ(FromWx(dlg->m_pVersion->GetLabel()).rfind("Tessarune Version 2.", 0), 0u);
+  const int developer = TheApp().m_bDeveloper;
+  wxMouseEvent click(wxEVT_LEFT_DCLICK);
+  click.SetEventObject(dlg->m_pPicture);
+  dlg->m_pPicture->GetEventHandler()->ProcessEvent(click);
+  EXPECT_NE(TheApp().m_bDeveloper, developer);
+  dlg->m_pPicture->GetEventHandler()->ProcessEvent(click);
+  EXPECT_EQ(TheApp().m_bDeveloper, developer);
+  dlg->Destroy();
+  Pump();
 }
 
 TEST_F(MainWindow, ResetPositionsAsksFirst)
