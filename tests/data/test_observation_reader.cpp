@@ -585,3 +585,36 @@ TEST_F(ObservationReaderTest, LineSelectionAndOrder)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ObservationTextLines, ReadsPiecesOfEitherEncoding)
+{
+  const std::string dir = MakeTempDir("lines");
+  const std::string text = "abc\r\n" + std::string(10, 'x') + "\n観測\n";
+  std::string utf16, cp932;
+  ASSERT_TRUE(Utf8ToUtf16Le(text, utf16, true));
+  ASSERT_TRUE(Utf8ToCp932(text, cp932));
+  const std::string pathUtf16 = WriteTestFile(dir, "u16.txt", utf16);
+  const std::string pathCp932 = WriteTestFile(dir, "cp.txt", cp932);
+  EXPECT_EQ(IsUtf16File(pathUtf16), 1);
+  EXPECT_EQ(IsUtf16File(pathCp932), 0);
+  EXPECT_EQ(IsUtf16File(dir + "none.txt"), -1);
+
+  // Lines keep their line feed; a line longer than n - 1 characters comes in pieces.
+  const std::vector<std::string> expected = {"abc\n", "xxxxxx", "xxxx\n", "観測\n"};
+  for (const auto& [mode, path] : {std::pair{1, pathUtf16}, std::pair{0, pathCp932}}) {
+    SCOPED_TRACE(mode);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<std::string> lines;
+    std::string line;
+    while (ReadTextLine(mode, line, 7, f))
+      lines.push_back(line);
+    std::fclose(f);
+    EXPECT_EQ(lines, expected);  // the UTF-16 byte-order mark is not part of the first line
+  }
+  std::filesystem::remove_all(dir);
+}
+
+} // namespace
