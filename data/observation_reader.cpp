@@ -262,7 +262,8 @@ void ReadFirstLine(std::string_view line, ObservationRecord& rec)
   if (Col(line, 45) == '-')
     rec.m_dDec = -rec.m_dDec;
 
-  rec.m_dMag = FixedDouble(line, 66, 69);
+  // Columns 66-70: a magnitude given to hundredths keeps them.
+  rec.m_dMag = FixedDouble(line, 66, 70);
 }
 
 // Parallax constants of a roving observer's geodetic position, in the stored
