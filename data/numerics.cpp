@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "astro/constants.h"
+#include "astro/perturber_positions.h"
+#include "astro/perturber_positions.h"
 #include "engine/integration_state.h"
 
 namespace CTessaruneLib {
@@ -31,6 +33,53 @@ bool SolutionIsFinite(int n, const double* x) {
   for (int i = 0; i < n; ++i)
     if (!std::isfinite(x[i])) return false;
   return true;
+}
+
+int GetPerturberPositions(double rows[][46], double blocks[][45], double start, double step, int count,
+                          int asteroidSet) {
+  constexpr int kMaxTimes = 16;
+  if (count > kMaxTimes) return -1;
+  if (count < 1) return 0;
+  double positions[kMaxTimes][kPerturberRowCoordinates] = {};
+  const char* mask = asteroidSet != 0 ? "111111111111111" : "111111111100000";
+  const int r = JplBodiesForIntegrator(start, step, count, mask, &positions[0][0], asteroidSet);
+  if (r != 0) return r;
+  const int bodies = asteroidSet != 0 ? 15 : 10;
+  double t = start;
+  for (int i = 0; i < count; ++i) {
+    rows[i][0] = t;
+    t += step;
+    // Row of triples in, coordinate-major out: x of every body, then y, then z.
+    for (int j = 0; j < bodies; ++j)
+      for (int c = 0; c < 3; ++c) {
+        rows[i][1 + 15 * c + j] = positions[i][3 * j + c];
+        blocks[i][15 * c + j] = positions[i][3 * j + c];
+      }
+  }
+  return 0;
+}
+
+int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet) {
+  if (count > kPerturberPositionsMaxCount) count = kPerturberPositionsMaxCount;
+  if (count < 1) return 0;
+  double tri[kPerturberPositionsMaxCount][kPerturberRowCoordinates];
+  const char* mask = asteroidSet != 0 ? "111111111111111" : "111111111100000";
+  const int rc = JplBodiesForIntegrator(start, step, count, mask, &tri[0][0], asteroidSet);
+  if (rc != 0) return rc;
+  const int bodies = asteroidSet != 0 ? 15 : 10;
+  double t = start;
+  for (int i = 0; i < count; ++i) {
+    double* row = rows + i * kSeedRowDoubles;
+    double* block = blocks + i * kPerturberRowCoordinates;
+    row[0] = t;
+    for (int j = 0; j < bodies; ++j)
+      for (int c = 0; c < 3; ++c) {
+        row[1 + c * 15 + j] = tri[i][j * 3 + c];
+        block[c * 15 + j] = tri[i][j * 3 + c];
+      }
+    t += step;
+  }
+  return 0;
 }
 
 double AutoIntegrationStep(const IntegrationState* state) {

@@ -18,6 +18,26 @@ void SolveLinearSystem(int n, const double a[][kNormalRowDoubles], double* x);
 // True when all n values are finite.
 bool SolutionIsFinite(int n, const double* x);
 
+// Perturber positions for count (1..16) times start, start + step, ...:
+// rows[i] = time, then the x of the 15 perturbers, their y, their z (AU,
+// heliocentric, J2000 equatorial; Mercury .. Pluto, the Moon, the five
+// asteroid slots); blocks[i] = the same 45 coordinates without the time. The
+// asteroid slots are filled only when asteroidSet is not 0; entries of bodies
+// left out keep their values. 0, or the planetary reader's error code with
+// nothing written; -1 for a count above 16.
+int GetPerturberPositions(double rows[][46], double blocks[][45], double start, double step, int count,
+                          int asteroidSet);
+
+// Perturber rows that seed an integration: count (at most 16) rows of
+// kSeedRowDoubles (time, then 15 x, 15 y and 15 z coordinates; AU,
+// heliocentric, J2000 equatorial) and count coordinate blocks of the same 45
+// coordinates, for the times start, start + step, ... . asteroidSet not 0
+// adds the five asteroid slots; entries of bodies left out stay as they were.
+// 0, or the planetary reader's error code with nothing written.
+inline constexpr int kPerturberPositionsMaxCount = 16;
+inline constexpr int kSeedRowDoubles = 46;
+int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet);
+
 // Shortest and longest automatic steps, days.
 inline constexpr double kAutoStepMin = 0.0001220703125;  // 2^-13
 inline constexpr double kAutoStepMax = 8.0;

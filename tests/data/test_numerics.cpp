@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "data/numerics.h"
@@ -98,6 +99,89 @@ TEST(AutoIntegrationStep, TableOfRuns) {
     s.m_el.m_dQ = c.q;
     EXPECT_EQ(AutoIntegrationStep(&s), c.want);
   }
+}
+
+}  // namespace
+
+#include "astro/jpl_eph.h"
+#include "astro/perturber_positions.h"
+#include "tests/astro/test_jpl_scope.h"
+#include "tests/common/test_data.h"
+
+namespace {
+
+using CTessaruneLib::GetPerturberPositions;
+
+constexpr double kSentinel = -7.0;
+
+struct PerturberBuffers {
+  PerturberBuffers() {
+    std::fill(&rows[0][0], &rows[0][0] + 16 * 46, kSentinel);
+    std::fill(&blocks[0][0], &blocks[0][0] + 16 * 45, kSentinel);
+  }
+  bool Untouched() const {
+    return std::all_of(&rows[0][0], &rows[0][0] + 16 * 46, [](double v) { return v == kSentinel; }) &&
+           std::all_of(&blocks[0][0], &blocks[0][0] + 16 * 45, [](double v) { return v == kSentinel; });
+  }
+  double rows[16][46];
+  double blocks[16][45];
+};
+
+// Rows are coordinate-major (x of all 15 bodies, then y, then z) while the
+// planetary batch gives triples; each body must land in its own column.
+TEST(GetPerturberPositions, PlanetsInCoordinateMajorRows) {
+  TSR_REQUIRE_DATA(path, "de/lnxp1960p2060.405");
+  JplReaderScope reader(path);
+  PerturberBuffers b;
+  const double start = 2451545.0 - 2.5, step = 0.5;
+  ASSERT_EQ(GetPerturberPositions(b.rows, b.blocks, start, step, 11, 0), 0);
+  for (int i = 0; i < 11; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(b.rows[i][0], start + i * step);
+    for (int body = 0; body < 10; ++body) {
+      double pos[3];
+      ASSERT_EQ(JplPosition(start + i * step, body + 1, 11, pos), 0);
+      for (int c = 0; c < 3; ++c) {
+        EXPECT_NEAR(b.rows[i][1 + 15 * c + body], pos[c], 1e-12) << "body " << body;  // AU: 0.15 m
+        EXPECT_EQ(b.blocks[i][15 * c + body], b.rows[i][1 + 15 * c + body]);
+      }
+    }
+    for (int slot = 10; slot < 15; ++slot)
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(b.rows[i][1 + 15 * c + slot], kSentinel) << "asteroid slots left alone";
+  }
+  EXPECT_EQ(b.rows[11][0], kSentinel);
+}
+
+TEST(GetPerturberPositions, FailuresWriteNothing) {
+  {
+    JplReaderScope none("", "");
+    PerturberBuffers b;
+    EXPECT_EQ(GetPerturberPositions(b.rows, b.blocks, 2451545.0, 0.5, 11, 0), -5);
+    EXPECT_TRUE(b.Untouched());
+  }
+  TSR_REQUIRE_DATA(path, "de/lnxp1960p2060.405");
+  JplReaderScope reader(path);
+  PerturberBuffers b;
+  // The last of the times falls beyond the end of the file's span.
+  EXPECT_EQ(GetPerturberPositions(b.rows, b.blocks, g_dJplEnd - 2.0, 0.5, 11, 0), -1);
+  EXPECT_TRUE(b.Untouched());
+  EXPECT_EQ(GetPerturberPositions(b.rows, b.blocks, 2451545.0, 0.5, 17, 0), -1);
+  EXPECT_TRUE(b.Untouched());
+}
+
+// With a perturber set and no loaded store the five slots carry the mark of
+// a missing position.
+TEST(GetPerturberPositions, AsteroidSlotsWithASet) {
+  TSR_REQUIRE_DATA(path, "de/lnxp1960p2060.405");
+  JplReaderScope reader(path);
+  PerturberBuffers b;
+  ASSERT_EQ(GetPerturberPositions(b.rows, b.blocks, 2451545.0, 1.0, 2, 1), 0);
+  for (int slot = 10; slot < 15; ++slot)
+    for (int c = 0; c < 3; ++c) {
+      const double v = b.rows[1][1 + 15 * c + slot];
+      EXPECT_TRUE(v == kMissingAsteroidCoordinate || std::fabs(v) < 10.0) << slot;
+      EXPECT_NE(v, kSentinel);
+    }
 }
 
 }  // namespace
