@@ -1,0 +1,321 @@
+#include "engine/determination_host.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "astro/time_scales.h"
+#include "data/numerics.h"
+#include "data/step_texts.h"
+#include "engine/close_approach.h"
+#include "engine/orbit_engine.h"
+#include "platform/app_services.h"
+#include "platform/files.h"
+#include "platform/numbers.h"
+#include "platform/ui_services.h"
+
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDegPerRad = 180.0 / kPi;
+
+bool IsContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Byte offset at which the last `keep` characters of the UTF-8 text begin.
+size_t OffsetOfLastCharacters(const std::string& text, size_t keep) {
+  size_t seen = 0;
+  for (size_t i = text.size(); i > 0; --i) {
+    if (!IsContinuationByte(static_cast<unsigned char>(text[i - 1]))) {
+      if (++seen == keep) return i - 1;
+    }
+  }
+  return 0;
+}
+
+std::string ReplaceLineBreaksWithBlanks(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      out += ' ';
+      ++i;
+    } else if (text[i] == '\r' || text[i] == '\n') {
+      out += ' ';
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string FormatCalcLogStamp(const std::tm& local) {
+  char buffer[128];
+  if (std::strftime(buffer, sizeof buffer, "――― %H:%M:%S ―――\r\n", &local) == 0) return {};
+  return buffer;
+}
+
+size_t CountCharacters(const std::string& utf8) {
+  size_t n = 0;
+  for (unsigned char c : utf8)
+    if (!IsContinuationByte(c)) ++n;
+  return n;
+}
+
+bool IsPackedCometDesignation(const std::string& designation) {
+  std::string d = designation.substr(0, designation.find('='));
+  const size_t b = d.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return false;
+  d = d.substr(b, d.find_last_not_of(" \t\r\n") - b + 1);
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  if (d.size() >= 5 && isDigit(d[0]) && isDigit(d[1]) && isDigit(d[2]) && isDigit(d[3]) &&
+      (d[4] == 'D' || d[4] == 'I' || d[4] == 'P'))
+    return true;
+  return d.size() >= 2 && std::string_view("CDIPX").find(d[0]) != std::string_view::npos &&
+         std::string_view("IJK").find(d[1]) != std::string_view::npos;
+}
+
+// ---- construction ----
+
+CDetermination::CDetermination(bool bRegister) {
+  CTessaruneApp& app = TheApp();  // constructed first, so it outlives this object
+  m_pDetClass = new DetClass;
+  m_pEngine = new OrbitEngine;
+  m_pDetClass->m_pEngine = m_pEngine;
+  ResetOrbitEngine(m_pEngine, m_pDetClass);
+  m_pEngine->m_nCalcState = 0;
+  m_pEngine->m_bPerturbations = 0;
+  m_pEngine->m_state.m_bAsteroid = 0;
+  m_pEngine->m_dStopResidual = kNoStopResidual;
+  if (bRegister) app.m_pDetermination = this;
+}
+
+CDetermination::~CDetermination() {
+  std::free(m_pDetClass->m_pOrbObs);
+  std::free(m_pDetClass->m_pStations);
+  delete m_pEngine->m_state.m_pApproach;
+  m_pEngine->m_state.m_pApproach = nullptr;
+  delete m_pDetClass;
+  delete m_pEngine;
+  TheApp().m_pDetermination = nullptr;
+}
+
+CDetermination& FallbackDetermination() {
+  static CDetermination fallback(false);
+  return fallback;
+}
+
+CDetermination* CurrentDetermination() {
+  CTessaruneApp& app = TheApp();
+  if (!app.m_pDetermination) app.m_pDetermination = &FallbackDetermination();
+  return app.m_pDetermination;
+}
+
+// ---- controls ----
+
+std::string CDetermination::GetItemText(int id) { return Control(id).m_strText; }
+void CDetermination::SetItemText(int id, const std::string& text) { Control(id).m_strText = text; }
+int CDetermination::IsChecked(int id) { return Control(id).m_nChecked; }
+void CDetermination::SetCheck(int id, int checked) { Control(id).m_nChecked = checked; }
+bool CDetermination::IsItemEnabled(int id) { return Control(id).m_bEnabled; }
+void CDetermination::EnableItem(int id, bool enable) { Control(id).m_bEnabled = enable; }
+bool CDetermination::IsItemVisible(int id) { return Control(id).m_bVisible; }
+void CDetermination::ShowItem(int id, bool show) { Control(id).m_bVisible = show; }
+int CDetermination::GetSelection(int id) { return Control(id).m_nSelection; }
+void CDetermination::SetSelection(int id, int index) { Control(id).m_nSelection = index; }
+EngineWindow* CDetermination::Window(int id) { return &Control(id); }
+
+std::tm CDetermination::LocalTimeNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+// ---- operations ----
+
+void CDetermination::ShowImprovementResult(EngineWindow* result, OrbitEngine* engine, int bWithStepLog) {
+  (void)result;
+  RefreshResidualList(m_pDetClass->m_pOrbObs, 1);
+  const bool automatic = GetItemText(kIdStepCombo) == kStepAutomatic;
+  SetItemText(kIdStepUsedLabel,
+              automatic ? CTessaruneLib::FormatStepLength(std::fabs(engine->m_state.m_dStep)) : std::string());
+  std::string log = engine->m_strStepNotes;
+  if (bWithStepLog && !engine->m_strStepLog.empty()) log += "【積分間隔のログ】\r\n" + engine->m_strStepLog;
+  AppendCalcLog(log);
+}
+
+void CDetermination::RefreshResidualList(ObservationRecord* obs, int shown) {
+  (void)obs;
+  m_bResidualsShown = shown;
+  if (shown == 1) ComputeStationStats();
+}
+
+void CDetermination::EnableImproveButtons(int enable) {
+  for (int id : {kIdAutoImprove, kIdManualImprove, kIdAiImprove}) EnableItem(id, enable != 0);
+}
+
+void CDetermination::AppendCalcLog(const std::string& text) {
+  if (text.empty() || m_nBatchMode >= 2) return;
+  m_strCalcLog += FormatCalcLogStamp(LocalTimeNow());
+  m_strCalcLog += text;
+  if (text.back() != '\n') m_strCalcLog += "\r\n";
+  if (CountCharacters(m_strCalcLog) > kCalcLogMaxChars)
+    m_strCalcLog.erase(0, OffsetOfLastCharacters(m_strCalcLog, kCalcLogKeepChars));
+  EngineWindow* edit = Window(kIdCalcLogEdit);
+  if (edit) {
+    edit->SetText(m_strCalcLog);
+    edit->ScrollToEnd();
+  }
+}
+
+void CDetermination::ShowCalcLogProgress(const char* text) {
+  if (!m_pCalcLogPending) return;
+  EngineWindow* edit = Window(kIdCalcLogEdit);
+  if (!edit) return;
+  std::string shown = m_strCalcLog + m_strCalcLogStamp + *m_pCalcLogPending;
+  if (text) shown += text;
+  edit->SetText(shown);
+  edit->ScrollToEnd();
+}
+
+void CDetermination::WriteOpLog(const std::string& text) {
+  if (!m_bOpLog || m_strOpLogPath.empty() || text.empty()) return;
+  const bool existed = FileExists(m_strOpLogPath);
+  std::FILE* f = std::fopen(m_strOpLogPath.c_str(), "ab");
+  if (!f) return;
+  if (!existed) std::fwrite("\xEF\xBB\xBF", 1, 3, f);
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::fclose(f);
+}
+
+std::string CDetermination::FormatElementSummaryLine(int bWithResidual) {
+  const OrbitEngine& engine = *m_pEngine;
+  const ElementBlock& el = engine.m_state.m_el;
+  double year = 0, month = 0, day = 0;
+  JdToCalendar(el.m_dT, year, month, day);
+  std::string line = FormatC("T=%d/%d/%.5f q=%.7f e=%.7f Peri=%.5f Node=%.5f Incl=%.5f 元期JD=%.1f ",
+                             static_cast<int>(year), static_cast<int>(month), day, el.m_dQ, el.m_dE,
+                             el.m_dPeri * kDegPerRad, el.m_dNode * kDegPerRad, el.m_dIncl * kDegPerRad,
+                             engine.m_state.m_dEpoch);
+  if (bWithResidual)
+    line += FormatC("平均残差=%.3f\" 有効=%d", engine.m_dMeanResidual, engine.m_nUsedObs);
+  else
+    line += "平均残差=----\" 有効=----";
+  if (engine.m_bNonGrav) {
+    if (engine.m_nNonGravModel == 3) {
+      line += FormatC(" A1=%+.6f A/M=%.3e", el.m_dA1 * 1e8, el.m_dA1 * 20.040009685249487 / 4.53980733564685e-6);
+    } else {
+      const bool co = engine.m_nNonGravModel == 1;
+      line += FormatC(" %s=%+.4f %s=%+.6f", co ? "Y1" : "A1", el.m_dA1 * 1e8, co ? "Y2" : "A2", el.m_dA2 * 1e8);
+      if (engine.m_bNonGravA3) line += FormatC(" %s=%+.6f", co ? "Y3" : "A3", el.m_dA3 * 1e8);
+    }
+  }
+  return line;
+}
+
+std::string CDetermination::FormatVariationLine() {
+  const double* v = m_pEngine->m_dVariation;
+  return FormatC("T=%g Peri=%g Node=%g Inc=%g q=%g e=%g A1=%g A2=%g A3=%g", v[0], v[1], v[2], v[3], v[4], v[5],
+                 v[6], v[7], v[8]);
+}
+
+void CDetermination::OnVariationAmountsConfirmed() {
+  OrbitEngine& engine = *m_pEngine;
+  for (int i = 0; i < 9; ++i) engine.m_state.m_dVariation[i] = engine.m_dVariation[i];
+  engine.m_bCorrectionStopped = 0;
+  engine.m_bHaveSaved = 0;
+  engine.m_nWorsenRetries = 0;
+  if (!m_bOpLog) return;
+  const std::tm local = LocalTimeNow();
+  char stamp[128];
+  if (std::strftime(stamp, sizeof stamp, "[%Y/%m/%d %H:%M:%S] === 要素変化量の変更(手動) ===\r\n", &local) == 0)
+    stamp[0] = '\0';
+  WriteOpLog(std::string(stamp) + "要素変化量: " + FormatVariationLine() + "\r\n");
+}
+
+int CDetermination::ApplyStepSetting(IntegrationState* state) {
+  const std::string text = GetItemText(kIdStepCombo);
+  double x = 0.0;
+  bool listed = false;
+  if (text == kStepAutomatic) {
+    x = CTessaruneLib::AutoIntegrationStep(state);
+    listed = true;
+  } else {
+    for (const StepChoice& c : kStepChoices)
+      if (text == c.text) {
+        x = c.days;
+        listed = true;
+        break;
+      }
+  }
+  if (!listed) x = std::fabs(StringToDouble(text));
+  state->m_bStepControlWanted = text == kStepAutomatic ? 1 : 0;
+  state->m_nStepClass = x >= 1.0 ? 0 : x >= 0.5 ? 1 : x >= 0.25 ? 2 : 3;
+  state->m_dStep = x * state->m_dDirection;
+  state->m_dStep2 = state->m_dStep * state->m_dStep;
+  return 0;
+}
+
+void CDetermination::SetNonGravModel(int model) {
+  m_pEngine->m_nNonGravModel = model;
+  SetSelection(kIdNonGravModelCombo, model);
+  const bool pressure = model == 3;
+  for (int id : {1146, 1103, 1147, 1104, static_cast<int>(kIdNonGravA3Check)}) ShowItem(id, !pressure);
+  for (int id : {1506, 1507, 1508, 1509}) ShowItem(id, pressure);
+}
+
+void CDetermination::ResetNonGravParameters() {
+  ElementBlock& el = m_pEngine->m_state.m_el;
+  const bool pressure = m_pEngine->m_nNonGravModel == 3;
+  el.m_dA1 = 1e-10;
+  el.m_dA2 = pressure ? 0.0 : 1e-11;
+  el.m_dA3 = pressure ? 0.0 : 1e-11;
+}
+
+void CDetermination::GetRejectThresholds(int& year, double& before, double& after) {
+  long y = 0;
+  if (ParseInt(GetItemText(kIdRejectYear), y) && y >= 1000 && y <= 3000) m_nRejectYear = static_cast<int>(y);
+  double v = 0.0;
+  if (ParseDouble(GetItemText(kIdRejectOld), v) && v > 0.0) m_dRejectOld = v;
+  if (ParseDouble(GetItemText(kIdRejectNew), v) && v > 0.0) m_dRejectNew = v;
+  SetItemText(kIdRejectYear, FormatC("%d", m_nRejectYear));
+  SetItemText(kIdRejectOld, FormatC("%.1f", m_dRejectOld));
+  SetItemText(kIdRejectNew, FormatC("%.1f", m_dRejectNew));
+  year = m_nRejectYear;
+  before = m_dRejectOld;
+  after = m_dRejectNew;
+}
+
+int CDetermination::ReportMessage(const std::string& text, const std::string& caption, int boxType,
+                                  int batchResult) {
+  if (m_nBatchMode != 0) {
+    if (!m_strBatchMessages.empty()) m_strBatchMessages += " / ";
+    m_strBatchMessages += ReplaceLineBreaksWithBlanks(text);
+    return batchResult;
+  }
+  MsgIcon icon = MsgIcon::None;
+  switch (boxType & 0xF0) {
+  case kBoxIconError: icon = MsgIcon::Error; break;
+  case kBoxIconQuestion: icon = MsgIcon::Question; break;
+  case kBoxIconWarning: icon = MsgIcon::Warning; break;
+  case kBoxIconInformation: icon = MsgIcon::Information; break;
+  default: break;
+  }
+  MsgButtons buttons = MsgButtons::Ok;
+  switch (boxType & 0x0F) {
+  case kBoxOkCancel: buttons = MsgButtons::OkCancel; break;
+  case kBoxYesNoCancel: buttons = MsgButtons::YesNoCancel; break;
+  case kBoxYesNo: buttons = MsgButtons::YesNo; break;
+  default: break;
+  }
+  switch (Ui().ShowMessage(caption, text, icon, buttons)) {
+  case MsgAnswer::Ok: return 1;
+  case MsgAnswer::Cancel: return 2;
+  case MsgAnswer::Yes: return 6;
+  case MsgAnswer::No: return 7;
+  }
+  return 2;
+}

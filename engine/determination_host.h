@@ -1,0 +1,260 @@
+#pragma once
+// The orbit-determination view as the engine sees it: its observation set
+// (DetClass), the members and controls the engine reads and writes, and the
+// view operations the engine calls. CDetermination itself is the headless
+// host: its controls are a map from control id to {text, checked, enabled,
+// visible, items, selection}; the window implementation overrides the
+// virtual calls with its widgets. Tests, batch runs, worker processes and the
+// application's never-shown fallback object use it as it is.
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "data/observation_record.h"
+#include "engine/orbit_engine.h"
+
+struct StationRecord;
+
+// One control of the headless host; also a window for the engine's writers.
+class HostControl : public EngineWindow {
+public:
+  std::string GetText() const override { return m_strText; }
+  void SetText(const std::string& text) override { m_strText = text; }
+  void SetProgress(int percent) override { m_nProgress = percent; }
+
+  std::string m_strText;
+  int m_nChecked = 0;
+  bool m_bEnabled = true;
+  bool m_bVisible = true;
+  std::vector<std::string> m_items;  // combo box and list entries
+  int m_nSelection = -1;
+  int m_nProgress = 0;
+};
+
+// Control ids the engine uses.
+enum DetControlId : int {
+  kIdResultEdit = 1000,
+  kIdObsList = 1057,
+  kIdFixEEdit = 1063,
+  kIdApproachEdit = 1079,
+  kIdEpochYear = 1076,
+  kIdEpochMonth = 1077,
+  kIdEpochDay = 1078,
+  kIdStepCombo = 1436,
+  kIdStepUsedLabel = 1227,
+  kIdTabs = 1244,
+  kIdCalcLogEdit = 1245,
+  kIdAutoImprove = 1080,
+  kIdManualImprove = 1062,
+  kIdAiImprove = 1243,
+  kIdNonGravCheck = 1099,
+  kIdNonGravA3Check = 1442,
+  kIdAutoStopCheck = 1109,
+  kIdPerturbationsCheck = 1067,
+  kIdAsteroidCheck = 1060,
+  kIdFixECheck = 1061,
+  kIdParabolicCheck = 1040,
+  kIdNonGravModelCombo = 1321,
+  kIdRejectYear = 1459,
+  kIdRejectOld = 1460,
+  kIdRejectNew = 1461,
+};
+
+// The step combo box: "自動" and 18 fixed steps, each half the one before.
+struct StepChoice {
+  const char* text;
+  double days;
+};
+inline constexpr const char* kStepAutomatic = "自動";
+inline constexpr int kStepChoiceCount = 18;
+inline constexpr StepChoice kStepChoices[kStepChoiceCount] = {
+    {"8日", 8.0},
+    {"4日", 4.0},
+    {"2日", 2.0},
+    {"1日", 1.0},
+    {"0.5日", 0.5},
+    {"0.25日", 0.25},
+    {"3時間", 0.125},
+    {"1.5時間", 0.0625},
+    {"45分", 0.03125},
+    {"22分30秒", 0.015625},
+    {"11分15秒", 0.0078125},
+    {"5分37.5秒", 0.00390625},
+    {"2分48.75秒", 0.001953125},
+    {"1分24.375秒", 0.0009765625},
+    {"42.2秒", 0.00048828125},
+    {"21.1秒", 0.000244140625},
+    {"10.5秒", 0.0001220703125},
+    {"5.3秒", 6.103515625e-05},
+};
+
+// Calculation log: entries are stamped, and the log keeps its last
+// kCalcLogKeepChars characters once it passes kCalcLogMaxChars.
+inline constexpr size_t kCalcLogMaxChars = 262144;
+inline constexpr size_t kCalcLogKeepChars = 200000;
+// "――― %H:%M:%S ―――\r\n" of the given local time.
+std::string FormatCalcLogStamp(const std::tm& local);
+// Number of characters (code points) of UTF-8 text.
+size_t CountCharacters(const std::string& utf8);
+
+// ---- the observation set of one view ----
+class DetClass {
+public:
+  ObservationRecord m_aPick[3]{};   // the three picked observations (time order)
+  StationRecord* m_pStations = nullptr;  // station table (free()), or null
+  int m_nObs = 0;                   // observations in m_pOrbObs
+  int m_bFixE = 0;                  // "離心率(e)を固定"
+  // preliminary-orbit work area
+  double m_dOlbersRatio = 0;
+  double m_dTimeRatio = 0;
+  double m_dRatioAnchor = 0;
+  double m_dRho3Factor = 0;
+  double m_dPickResRa[3] = {}, m_dPickResDec[3] = {};  // rad
+  double m_dAnchorResRa = 0, m_dAnchorResDec = 0;      // rad
+  double m_dSunChord2 = 0;          // AU²
+  double m_dLinCoef[3] = {};
+  double m_dSunTerm[3] = {};
+  double m_dTau = 0;
+  int m_bParabolic = 0;             // "暫定放物線軌道"
+  std::string m_strError;           // last preliminary-orbit or two-body failure
+  ObservationRecord* m_pOrbObs = nullptr;  // observations (calloc/free), ended by m_dJdUtc == -1.0
+  double m_dDirCos[3][3] = {};      // rows λ, μ, ν; columns the picks
+  double m_dSunChord[3] = {};       // R3 - R1, AU
+  double m_dSun[3][3] = {};         // rows X, Y, Z of the observer-to-Sun vectors, AU
+  double m_dRho[3] = {};            // geocentric distances, AU
+  double m_dRhoIter = 0;
+  OrbitEngine* m_pEngine = nullptr; // the view's engine
+};
+
+// ---- the view ----
+class CDetermination {
+public:
+  // Creates the engine and the observation set, links them, resets the
+  // engine; registers itself as the application's current view when
+  // bRegister (the fallback object does not).
+  explicit CDetermination(bool bRegister = true);
+  virtual ~CDetermination();
+  CDetermination(const CDetermination&) = delete;
+  CDetermination& operator=(const CDetermination&) = delete;
+
+  OrbitEngine* m_pEngine = nullptr;
+  DetClass* m_pDetClass = nullptr;
+  int m_nPicked = 0;
+  int m_nBatchMode = 0;       // 0 interactive; 1 messages collected; 2 also no calculation log
+  std::string m_strBatchMessages;  // collected messages, joined by " / "
+  int m_bQuietRun = 0;
+  int m_nAiResult = 0;
+  std::string m_strDesignation;
+  std::string m_strObjectName;
+  std::string m_strCalcLog;         // calculation log (memory only)
+  std::string m_strCalcLogStamp;    // stamp of the running procedure
+  const std::string* m_pCalcLogPending = nullptr;  // progress text shown after the log while it runs
+  int m_bOpLog = 0;
+  std::string m_strOpLogPath;       // operation-log file while the log is on
+  int m_bResidualsShown = 0;
+  int m_nRejectYear = 1820;         // boundary year of the reject thresholds
+  double m_dRejectOld = 6.0;        // arcsec, observations up to the boundary year
+  double m_dRejectNew = 2.0;        // arcsec, later observations
+
+  // ---- controls by id ----
+  virtual std::string GetItemText(int id);
+  virtual void SetItemText(int id, const std::string& text);
+  virtual int IsChecked(int id);
+  virtual void SetCheck(int id, int checked);
+  virtual bool IsItemEnabled(int id);
+  virtual void EnableItem(int id, bool enable);
+  virtual bool IsItemVisible(int id);
+  virtual void ShowItem(int id, bool show);
+  virtual int GetSelection(int id);
+  virtual void SetSelection(int id, int index);
+  // The control as a window for the engine's writers (edits, labels).
+  virtual EngineWindow* Window(int id);
+
+  // ---- operations the engine calls ----
+  // Enables the controls for a calculation state (the window's layout).
+  virtual void UpdateControlsForState(int state) { (void)state; }
+  // Element report of the state's ElementBlock into the edit; hands the
+  // orbit to the tool windows unless mode is 2.
+  virtual void ShowElementText(EngineWindow* edit, IntegrationState* state, int mode) {
+    (void)edit, (void)state, (void)mode;
+  }
+  // Formats one element block into the view's element-block texts.
+  virtual void FormatElementBlock(int kind, double epoch, double T, double q, double e, double peri, double node,
+                                  double incl, double a, double M, const double P[3], const double Q[3]) {
+    (void)kind, (void)epoch, (void)T, (void)q, (void)e, (void)peri, (void)node, (void)incl, (void)a, (void)M,
+        (void)P, (void)Q;
+  }
+  // Writes the result into the result edit and appends the engine's step
+  // notes (and with bWithStepLog its step log) to the calculation log.
+  virtual void ShowImprovementResult(EngineWindow* result, OrbitEngine* engine, int bWithStepLog);
+  // Residual display of the observation list on (1) or off (0).
+  virtual void RefreshResidualList(ObservationRecord* obs, int shown);
+  virtual void ComputeStationStats() {}
+  virtual void ScrollObsListTo(int index) { (void)index; }
+  // Buttons 1080, 1062 and 1243 together.
+  virtual void EnableImproveButtons(int enable);
+  // Appends a stamped entry (nothing for an empty text or batch mode 2+);
+  // trims; shows the log scrolled to its end.
+  virtual void AppendCalcLog(const std::string& text);
+  // While a procedure registered m_pCalcLogPending: shows the log, the
+  // stamp, the pending text and text (may be null); stores nothing.
+  virtual void ShowCalcLogProgress(const char* text);
+  // Appends the text to the operation-log file (UTF-8, BOM when new) while the log is on.
+  virtual void WriteOpLog(const std::string& text);
+  virtual void WriteOpLogCalcStart(const char* title) { (void)title; }
+  virtual void WriteOpLogCalcEnd(const char* title, int result) { (void)title, (void)result; }
+  // "T=... 元期JD=... " with the mean residual and used count or "----", and
+  // the non-gravitational values.
+  virtual std::string FormatElementSummaryLine(int bWithResidual);
+  // "T=%g Peri=%g ..." of the engine's nine variation amounts.
+  virtual std::string FormatVariationLine();
+  // After the variation-amount dialog's OK: the amounts into the engine's
+  // state, the correction's history flags cleared, an operation-log block.
+  virtual void OnVariationAmountsConfirmed();
+  // Step from the step combo box into the state (automatic-step flag, step
+  // class, signed step and its square). Returns 0.
+  virtual int ApplyStepSetting(IntegrationState* state);
+  // Stores the model in the engine, selects it in the combo box and shows
+  // the parameters that belong to it.
+  virtual void SetNonGravModel(int model);
+  virtual void ShowNonGravParams() {}
+  // A1 = 1e-10, A2 = A3 = 1e-11 (0 for model 3) in the engine.
+  virtual void ResetNonGravParameters();
+  // Reads and checks the three reject fields, keeps valid values, writes all back.
+  virtual void GetRejectThresholds(int& year, double& before, double& after);
+  // Interactive: a message box, and its answer. Batch: the text (line breaks
+  // as blanks) is collected and batchResult returned.
+  virtual int ReportMessage(const std::string& text, const std::string& caption, int boxType, int batchResult);
+
+protected:
+  // Local time for the calculation-log stamp (tests fix it).
+  virtual std::tm LocalTimeNow();
+  HostControl& Control(int id) { return m_controls[id]; }
+
+  std::map<int, HostControl> m_controls;
+};
+
+// Message-box types of ReportMessage (answers: 1 OK, 2 Cancel, 6 Yes, 7 No).
+enum ReportBoxType : int {
+  kBoxOk = 0,
+  kBoxOkCancel = 1,
+  kBoxYesNoCancel = 3,
+  kBoxYesNo = 4,
+  kBoxIconError = 0x10,
+  kBoxIconQuestion = 0x20,
+  kBoxIconWarning = 0x30,
+  kBoxIconInformation = 0x40,
+};
+
+// True for a numbered periodic comet ("0029P") or a packed provisional comet
+// designation of the 19th-21st century ("CK19Q040"), judged on the text
+// before any "=", trimmed.
+bool IsPackedCometDesignation(const std::string& designation);
+
+// The application's never-shown orbit-determination object: the computation
+// context when no view is open. Created on first use, kept to the end.
+CDetermination& FallbackDetermination();
+// The current view (CTessaruneApp::m_pDetermination); when none is open the
+// fallback object, which is then stored as the current one.
+CDetermination* CurrentDetermination();
