@@ -158,7 +158,7 @@ std::vector<CChildFrame*> CMainFrame::ChildFrames() const
 {
   std::vector<CChildFrame*> frames;
   auto add = [&frames](wxWindow* w) {
-    auto* f = wxDynamicCast(w, CChildFrame);
+    auto* f = dynamic_cast<CChildFrame*>(w);
     if (f && std::find(frames.begin(), frames.end(), f) == frames.end())
       frames.push_back(f);
   };
