@@ -1,0 +1,32 @@
+#pragma once
+// Picking the three observations of a preliminary orbit in the
+// orbit-determination view's observation list, and the residuals of every
+// observation for a parabola. These are operations of the view: they take
+// the view (its engine, observation set and controls) and run headless.
+#include "data/observation_record.h"
+#include "engine/determination_host.h"
+#include "engine/orbit_engine.h"
+
+// Texts of the result edit.
+inline constexpr const char* kMsgPickHint = "観測データをクリックして3つの観測を選択すると軌道決定できます。";
+inline constexpr const char* kMsgPickCancelled = "軌道決定を中止しました。3点を選び直してください。";
+inline constexpr const char* kMsgPickFailed = "解が求まらなかったので計算を中止しました[1]。";
+
+// Single click on row nItem of the observation list (-1 outside any row).
+// Toggles the row's pick; the third pick runs DetermineInitialOrbit and, on
+// success, shows the elements, proposes the Epoch (the 40-day grid point
+// after the middle pick), fills the residuals, resets the non-gravitational
+// parameters and writes the operation-log block. *pResult = 0.
+void OnObsListClick(CDetermination& view, int nItem, long* pResult);
+
+// Residual pair of every record of obs for the parabola of the engine's
+// ElementBlock (T, q, P, Q), light time iterated; then the residual display
+// is refreshed. A record whose place cannot be computed leaves [6] or [7] in
+// DetClass::m_strError and keeps a zero pair; the loop goes on.
+void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, ObservationRecord* obs);
+
+// Command 1026: moves Olbers' ratio of the parabolic method by a secant step
+// on the middle pick's residual (the first step after a determination only
+// keeps the anchor and adds 0.01), then recomputes the parabola and the
+// residuals. Leaves the state and the element text as they were.
+void RefineParabolicRatio(CDetermination& view);
