@@ -287,6 +287,14 @@ TEST_F(MainWindow, DefaultViewOpensWithItsMenu)
   child->Close(true);
   Pump();
   EXPECT_TRUE(Frame()->ChildFrames().empty());
+
+  // The ephemeris template has no view in this build: no document, no frame.
+  auto* epheme = static_cast<wxDocTemplate*>(wxDocManager::GetDocumentManager()->GetTemplates()[1]);
+  EXPECT_EQ(FromWx(epheme->GetDescription()), "Epheme");
+  EXPECT_EQ(epheme->CreateDocument(wxString(), wxDOC_NEW), nullptr);
+  Pump();
+  EXPECT_TRUE(Frame()->ChildFrames().empty());
+  EXPECT_TRUE(wxDocManager::GetDocumentManager()->GetDocuments().empty());
 }
 
 TEST_F(MainWindow, AboutBoxShowsTheVersionAndItsPictureSwitchesDeveloperMode)
