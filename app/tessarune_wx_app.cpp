@@ -77,6 +77,7 @@ bool CTessaruneWxApp::OnInit()
 bool CTessaruneWxApp::InitInstance()
 {
   InstallQuietAssertHandler();
+  SetAppName(AppText::kAppTitle);
   m_wxUi = std::make_unique<WxUiServices>();
   SetUi(m_pUiOverride ? m_pUiOverride : m_wxUi.get());
 
