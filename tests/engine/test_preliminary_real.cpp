@@ -191,4 +191,31 @@ TEST_F(PreliminaryRealTest, GeneralMethodFromThreeClicks) {
   }
 }
 
+// The parabolic method on the long-period comet C/1998 P1 (e ≈ 1): q near
+// the published value, and the ratio refinement brings the middle pick
+// towards the parabola.
+TEST_F(PreliminaryRealTest, ParabolaOfALongPeriodComet) {
+  CDetermination view(false);
+  ASSERT_TRUE(Load(view, "obs/mpc80/orbitfinder_C_1998_P1.txt"));
+  DetClass* det = view.m_pDetClass;
+  det->m_bParabolic = 1;
+  const std::vector<int> picks =
+      ChooseWellSpaced(det->m_pOrbObs, det->m_nObs, CalendarToJd(1998, 11, 10), CalendarToJd(1999, 2, 28));
+  for (int i : picks) OnObsListClick(view, i, nullptr);
+  ASSERT_EQ(view.m_pEngine->m_nCalcState, kCalcPreliminary) << det->m_strError;
+  const ElementBlock& el = view.m_pEngine->m_state.m_el;
+  EXPECT_EQ(el.m_dE, 1.0);
+  EXPECT_NEAR(el.m_dQ / 1.146, 1.0, 0.03);
+
+  const double first = std::hypot(det->m_dPickResRa[1], det->m_dPickResDec[1]);
+  for (int step = 0; step < 5; ++step) RefineParabolicRatio(view);
+  const double last = std::hypot(det->m_dPickResRa[1], det->m_dPickResDec[1]);
+  // One ratio can zero one component of the middle residual; the other keeps
+  // what a parabola cannot fit (the comet's e is 0.997): from some 1000" to
+  // seconds of arc, and q closer to the published value.
+  EXPECT_LT(last, first / 50);
+  EXPECT_LT(last * kRadToArcsec, 15.0);
+  EXPECT_NEAR(el.m_dQ / 1.146, 1.0, 0.01);
+}
+
 }  // namespace
