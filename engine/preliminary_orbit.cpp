@@ -115,16 +115,17 @@ struct SavedElements {
 };
 
 // ρ1 and ρ3 of the Gauss–Merton pass from κ1 ρ1 L1 + κ3 ρ3 L3 = V. The x and y
-// components give them as the method always took them; a direction that
-// makes those equations singular (a pick at α = ±90°, or L1 and L3 with
-// parallel x-y projections) takes the solution normal to L1 × L3 instead.
+// components give them as the method always took them, dividing by λ1 and by
+// μ1 λ3 - μ3 λ1. When either is (nearly) zero (a first pick at α = 6h or 18h,
+// where cos α is 6e-17 and the quotient is noise, or L1 and L3 with parallel
+// x-y projections) the solution comes from the components normal to L1 × L3.
+constexpr double kMinXyDivisor = 1e-6;
 void SolveOuterDistances(const double L1[3], const double L3[3], double kappa1, double kappa3, const double V[3],
                          double& rho1, double& rho3) {
-  const double det13 = kappa3 * (L1[1] * L3[0] - L3[1] * L1[0]);
-  const double den1 = kappa1 * L1[0];
-  if (det13 != 0.0 && den1 != 0.0) {
-    rho3 = (L1[1] * V[0] - L1[0] * V[1]) / det13;
-    rho1 = (V[0] - kappa3 * rho3 * L3[0]) / den1;
+  const double cross13 = L1[1] * L3[0] - L3[1] * L1[0];
+  if (std::fabs(cross13) >= kMinXyDivisor && std::fabs(L1[0]) >= kMinXyDivisor) {
+    rho3 = (L1[1] * V[0] - L1[0] * V[1]) / (kappa3 * cross13);
+    rho1 = (V[0] - kappa3 * rho3 * L3[0]) / (kappa1 * L1[0]);
     return;
   }
   double n13[3], vx3[3], l1xv[3];

@@ -114,6 +114,31 @@ TEST(GaussMerton, ReturnsTheOrbitOfExactObservations) {
   }
 }
 
+// A first pick at α = 6h (cos α = 6e-17): the sky turned about the pole
+// changes nothing but the frame, so q, e and T stay those of the orbit.
+TEST(GaussMerton, FirstPickAtSixHours) {
+  CDetermination view(false);
+  const SkyOrbit orbit = {2460000.5, 1.2, 0.3, 60, 110, 20};
+  LoadSkyObservations(view, orbit, {2460040.5, 2460070.5, 2460100.5});
+  ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+  const double turn = M_PI / 2 - obs[0].m_dRa;
+  for (int i = 0; i < 3; ++i) {
+    obs[i].m_dRa += turn;
+    const double x = obs[i].m_dSun[0], y = obs[i].m_dSun[1];
+    obs[i].m_dSun[0] = x * std::cos(turn) - y * std::sin(turn);
+    obs[i].m_dSun[1] = x * std::sin(turn) + y * std::cos(turn);
+  }
+  obs[0].m_dRa = M_PI / 2;
+  Pick(view, {0, 1, 2});
+  ASSERT_EQ(DetermineInitialOrbit(view.m_pDetClass, view.m_pEngine), 0);
+  const ElementBlock& el = view.m_pEngine->m_state.m_el;
+  EXPECT_NEAR(el.m_dQ, orbit.q, 1e-7);
+  EXPECT_NEAR(el.m_dE, orbit.e, 1e-7);
+  EXPECT_NEAR(el.m_dT, orbit.T, 1e-5);
+  for (int n = 0; n < 3; ++n)
+    EXPECT_LT(std::hypot(view.m_pDetClass->m_dPickResRa[n], view.m_pDetClass->m_dPickResDec[n]) * kMasPerRad, 0.5);
+}
+
 // Element epoch: for a minor planet the 40-day grid point after the last
 // observation, otherwise the grid point nearest T.
 TEST(GaussMerton, ElementEpochRules) {
