@@ -6,6 +6,7 @@
 #include "data/text_bytes.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
+#include "platform/text_util.h"
 
 std::unordered_map<std::string, std::string> g_mapCometNames(10);
 int g_bCometNamesLoaded = 0;
@@ -19,22 +20,6 @@ constexpr std::size_t kMinListBytes = 1000;
 constexpr std::size_t kNameColumn = 103;  // 1-based
 constexpr std::size_t kNameChars = 56;    // columns 103-158
 constexpr std::size_t kKeyChars = 12;
-
-bool EqualsNoCase(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
-  }
-  return true;
-}
 
 bool IsDigit(char c)
 {
@@ -118,7 +103,7 @@ std::string CometElementsUrl()
   const std::string stored(TrimSpace(TheApp().GetProfileString(kSettingsSection, "COMETELSURL")));
   std::string oldHttp = kOldCometElsUrl;
   oldHttp.replace(0, 5, "http");
-  if (stored.empty() || EqualsNoCase(stored, kOldCometElsUrl) || EqualsNoCase(stored, oldHttp))
+  if (stored.empty() || EqualsNoCaseAscii(stored, kOldCometElsUrl) || EqualsNoCaseAscii(stored, oldHttp))
     return kDefaultCometElsUrl;
   return stored;
 }

@@ -6,17 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text_util.h"  // Utf8Prefix, Utf8Length, TrimSpace
+
 // Strict UTF-8 is kept (a BOM removed), else code page 932, else ASCII with
 // "?" for every other byte.
 std::string BytesToUtf8(std::string_view bytes);
 
 // UTF-8 to code page 932, each character that has no code there as "?".
 std::string Utf8ToCp932Lossy(std::string_view utf8);
-
-// The first n characters (code points) of UTF-8 text.
-std::string_view Utf8Prefix(std::string_view utf8, size_t n);
-// Number of characters (code points) of UTF-8 text.
-size_t Utf8Length(std::string_view utf8);
-
-// Text without the blanks, tabs, CRs and LFs at both ends.
-std::string_view TrimSpace(std::string_view text);

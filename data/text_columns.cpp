@@ -1,45 +1,7 @@
 #include "data/text_columns.h"
 
 #include "platform/encoding.h"
-
-namespace {
-
-void AppendUtf8(std::string& out, char32_t cp)
-{
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Length of the character that starts at text[i]: its lead byte's count when
-// the continuation bytes are present, else 1 (a malformed byte counts alone).
-size_t CharLength(std::string_view text, size_t i)
-{
-  const unsigned char c = static_cast<unsigned char>(text[i]);
-  size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
-  if (i + len > text.size())
-    return 1;
-  for (size_t k = 1; k < len; ++k)
-    if (!IsContinuation(static_cast<unsigned char>(text[i + k])))
-      return 1;
-  return len;
-}
-
-} // namespace
+#include "platform/text_util.h"
 
 std::string Utf16LeToUtf8Lenient(std::string_view bytes)
 {
@@ -103,7 +65,7 @@ std::string ToColumnText(std::string_view utf8)
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
-    const size_t len = CharLength(utf8, i);
+    const size_t len = Utf8CharLength(utf8, i);
     out += len == 1 && static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : '?';
     i += len;
   }

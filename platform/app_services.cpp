@@ -7,6 +7,7 @@
 #include "platform/fixed_field.h"
 #include "platform/nongrav_settings.h"
 #include "platform/numbers.h"
+#include "platform/text_util.h"
 #include "platform/ui_services.h"
 
 namespace {
@@ -23,25 +24,6 @@ bool StartsWithNoCase(const std::string& s, const char* prefix)
 {
   const std::string p = prefix;
   return s.size() >= p.size() && Upper(s.substr(0, p.size())) == Upper(p);
-}
-
-bool EqualsNoCase(const std::string& s, const char* t)
-{
-  return Upper(s) == Upper(t);
-}
-
-// Cuts UTF-8 text to at most n characters, never inside a character.
-std::string CutChars(const std::string& s, size_t n)
-{
-  size_t chars = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) {
-      if (chars == n)
-        return s.substr(0, i);
-      ++chars;
-    }
-  }
-  return s;
 }
 
 // The executable's folder with a final Debug/ or Release/ build folder cut.
@@ -179,7 +161,7 @@ void LoadSettings(CTessaruneApp& app, const AppEnvironment& env)
   app.m_dObsLat = ReadRealKey(app, "OBSLAT", 35.7);
   app.m_dObsLon = ReadRealKey(app, "OBSLON", 139.7);
   app.m_dObsTz = ReadRealKey(app, "OBSTZ", 9.0);
-  app.m_szSignature = CutChars(app.GetProfileString(kSettingsSection, "SIGNATURE"), kSignatureMaxChars);
+  app.m_szSignature = std::string(Utf8Prefix(app.GetProfileString(kSettingsSection, "SIGNATURE"), kSignatureMaxChars));
   app.m_szDe406FtpServer = ReadPathKey(app, "DE406FTPSERVER", kDefaultDe406FtpServer);
   app.m_szDe406FtpPath = ReadPathKey(app, "DE406FTPPATH", kDefaultDe406FtpPath);
 }
@@ -188,7 +170,7 @@ void CMyAppCommandLineInfo::ParseParam(const char* param, bool /*flag*/, bool /*
 {
   if (m_nParams >= kSlots || param == nullptr)
     return;
-  m_aszParams[m_nParams++] = CutChars(param, kSlotChars);
+  m_aszParams[m_nParams++] = std::string(Utf8Prefix(param, kSlotChars));
 }
 
 void CMyAppCommandLineInfo::ParseArguments(int argc, const char* const* argv)
@@ -203,7 +185,7 @@ void CMyAppCommandLineInfo::ParseArguments(int argc, const char* const* argv)
 void InterpretCommandLine(CTessaruneApp& app, const CMyAppCommandLineInfo& info)
 {
   for (int i = 0; i < info.m_nParams; ++i)
-    if (EqualsNoCase(info.m_aszParams[i], "dev") || EqualsNoCase(info.m_aszParams[i], "developer"))
+    if (EqualsNoCaseAscii(info.m_aszParams[i], "dev") || EqualsNoCaseAscii(info.m_aszParams[i], "developer"))
       app.m_bDeveloper = 1;
 
   for (int i = 0; i < info.m_nParams; ++i) {
@@ -215,7 +197,7 @@ void InterpretCommandLine(CTessaruneApp& app, const CMyAppCommandLineInfo& info)
         if (n > 0)
           app.m_nNeocpScan = static_cast<int>(std::min(n, 1000000000L));
       }
-    } else if (EqualsNoCase(p, "neocpexit")) {
+    } else if (EqualsNoCaseAscii(p, "neocpexit")) {
       app.m_bNeocpExit = 1;
     } else if (StartsWithNoCase(p, "neocpfile=") && p.size() > 10) {
       app.m_astrNeocpFiles.push_back(p.substr(10));

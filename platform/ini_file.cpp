@@ -5,6 +5,7 @@
 #include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/fixed_field.h"
+#include "platform/text_util.h"
 
 namespace {
 
@@ -15,22 +16,6 @@ std::string Trim(std::string_view s)
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
     s.remove_suffix(1);
   return std::string(s);
-}
-
-bool SameText(std::string_view a, std::string_view b)
-{
-  if (a.size() != b.size())
-    return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z')
-      x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z')
-      y = static_cast<char>(y - 'A' + 'a');
-    if (x != y)
-      return false;
-  }
-  return true;
 }
 
 // The file's lines without their line ends; empty when it cannot be read.
@@ -89,7 +74,7 @@ void FindSection(const std::vector<std::string>& lines, const std::string& secti
       end = i;
       return;
     }
-    if (SameText(name, section))
+    if (EqualsNoCaseAscii(name, section))
       header = static_cast<long>(i);
   }
 }
@@ -104,7 +89,7 @@ bool Lookup(const std::string& path, const std::string& section, const std::stri
     return false;
   std::string k, v;
   for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-    if (KeyValue(lines[i], k, v) && SameText(k, key)) {
+    if (KeyValue(lines[i], k, v) && EqualsNoCaseAscii(k, key)) {
       if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
       value = v;
@@ -153,7 +138,7 @@ bool IniFile::WriteString(const std::string& section, const char* key, const cha
     if (header >= 0) {
       std::string k, v;
       for (size_t i = static_cast<size_t>(header) + 1; i < end && !done; ++i) {
-        if (KeyValue(lines[i], k, v) && SameText(k, key)) {
+        if (KeyValue(lines[i], k, v) && EqualsNoCaseAscii(k, key)) {
           if (value)
             lines[i] = entry;
           else

@@ -1,0 +1,18 @@
+#pragma once
+// Small operations on UTF-8 text and ASCII case, shared by the file readers.
+#include <string>
+#include <string_view>
+
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
+// Byte length of the character that starts at text[i]: its lead byte's count
+// when the continuation bytes are present, else 1 (a malformed byte alone).
+size_t Utf8CharLength(std::string_view text, size_t i);
+// The first n characters (code points) of UTF-8 text, never cut inside one.
+std::string_view Utf8Prefix(std::string_view utf8, size_t n);
+// Number of characters (code points) of UTF-8 text.
+size_t Utf8Length(std::string_view utf8);
+// Text without the blanks, tabs, CRs and LFs at both ends.
+std::string_view TrimSpace(std::string_view text);
+// Equal when compared without regard to the case of ASCII letters.
+bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
