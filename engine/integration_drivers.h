@@ -1,0 +1,58 @@
+#pragma once
+// How an integration run is driven: the initial states of the nominal and
+// varied orbits, the start of a run with its approach check, the serial loop
+// with the light-time interpolation at the observation times (improvement
+// runs, mode 'N'), and IntegrateOrbit for calculation runs (mode 'C') with
+// its restarts and run report.
+#include "engine/integration_state.h"
+
+struct OrbitEngine;
+class EngineWindow;
+struct ObservationRecord;
+
+// Doubles per observation in the output array of an improvement run:
+// ΔRA·cos δ of bodies 1..10, then their ΔDec (radians).
+inline constexpr int kVariedResidualStride = 20;
+
+// Heliocentric states at t of count orbits from elements T, peri, node,
+// incl, q, e; orbit i = 1..6 adds variations[i - 1] to element i - 1.
+// 0, or -1 when a solver does not converge.
+int ComputeInitialStates(double t, int count, const double elements[6], const double variations[6],
+                         double positions[3][kMaxBodies], double velocities[3][kMaxBodies]);
+
+// Initial states, start-up and approach check, then the serial (or
+// parallel) loop. Result of the loop, or -3 initial states failed, -2
+// start-up perturbers failed, -1 start-up failed, 3 restart asked by the
+// approach check. output: kVariedResidualStride doubles per observation, or
+// null.
+int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state);
+
+// The loop on one thread: 0 done, 3 restart, -1 interpolation failed or a
+// bookkeeping failure, -2 step failed, -9 cancelled or aborted, 4 impact.
+int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state);
+
+// Residuals of bodies first..end-1 at one observation, light time iterated,
+// from the degree-5 interpolation over window points 3..8 around tMid (the
+// time of point 5). Body 0 writes into the observation (residuals and
+// heliocentric distance), body b ≥ 1 into outputs[b - 1] and outputs[b + 9].
+// 0, or -1 when the light time does not settle.
+int InterpolateObservation(double tMid, int firstBody, int endBody, double h, ObservationRecord* obs,
+                           double* outputs, const double positions[kWindowPoints][3][kMaxBodies]);
+
+// A calculation run from m_el at m_dEpoch to m_dEnd with step control and
+// restarts; m_el holds the elements at the end (or at the stop distance).
+// 0, -1, -9, or the last code of StartAndIntegrate (4, -2, -3, and 3 after
+// 100000 restarts). An attached impact-tracker set is finished however the
+// run ends.
+int IntegrateOrbit(OrbitEngine* engine, EngineWindow* window, double* unused, IntegrationState* state);
+
+// Processors of the machine, read once (at least 1).
+int ProcessorCount();
+
+// The parallel integration of the varied orbits, registered by its own
+// module; while none is registered every run is serial.
+using ParallelIntegrator = int (*)(OrbitEngine* engine, EngineWindow* window, double* output,
+                                   IntegrationState* state);
+void SetParallelIntegrator(ParallelIntegrator integrator);
+// Whether StartAndIntegrate hands this run to the parallel integration.
+bool WantsParallelRun(const OrbitEngine* engine, const IntegrationState* state, const double* output);

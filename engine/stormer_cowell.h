@@ -1,0 +1,79 @@
+#pragma once
+// The fixed-step multistep integrator of every orbit: a Störmer–Cowell method
+// of order 12 in backward-difference form (eleven differences of the
+// acceleration, no corrector), its iterated 11-point start, one step, the
+// per-step bookkeeping of calculation runs (end test, 40-day element output,
+// collisions, sphere-of-influence entries, impacts, progress, step control)
+// and the choice of the step level.
+//
+// A run: initial states at point 5 of the window (the drivers) → TaylorStart
+// → IterateStartup → BuildDifferenceTables → repeated AdvanceStepBookkeeping
+// (and the caller's own work) with StormerCowellStep. A step change restarts
+// the run from the elements at the current time; differences are never
+// rescaled.
+#include <string>
+
+#include "engine/integration_state.h"
+
+struct OrbitEngine;
+class EngineWindow;
+
+// Start-up weight W(c, m), c = -5..5, m = 0..10: x(epoch + c h) = x5 + c h v5
+// + h² Σ W(c, m) a_m over the 11 points of the window.
+double StartupWeight(int c, int m);
+// σ_m (positions) and ρ_m (velocities) of the backward-difference formulas, m = 0..10.
+double StormerSigma(int m);
+double VelocityRho(int m);
+
+// Second-order start of the window around point 5 (the initial states).
+void TaylorStart(OrbitEngine* engine, IntegrationState* state);
+// Iterates the 11 start-up points until the accelerations settle (change
+// below 1e-17 or 5e-14 relative). 0, or -1 after 10000 passes ([11] in
+// m_strMessage) or when cancelled.
+int IterateStartup(OrbitEngine* engine, IntegrationState* state);
+// Differences ∇⁰..∇¹⁰ at point 10 and m_dDeltaX from the 11 start-up points.
+void BuildDifferenceTables(IntegrationState* state);
+// One step: new point 10, perturbers, accelerations, differences. 0, or -1
+// when the perturber positions of the new point cannot be had.
+int StormerCowellStep(OrbitEngine* engine, IntegrationState* state);
+
+// Osculating elements of the nominal orbit at the newest point (time t,
+// position pos[c][0], velocity from deltaX and the differences), barycentric
+// when sunBary (position, velocity) is given. With targetEpoch not 0 the
+// epoch is the target and M is carried there on the two-body orbit (T
+// stays). mode 'R' never shows the block; '-' always does; the run's own
+// letters show it only within 20 days of perihelion. Elements are always
+// converted in full. M is left as it is for e > 0.97. Returns 0.
+int ElementsFromDifferenceTables(OrbitEngine* engine, char mode, double t, const double deltaX[3][kMaxBodies],
+                                 double h, IntegrationState* state, const double pos[3][kMaxBodies], double& T,
+                                 double& q, double& e, double& peri, double& node, double& incl, double& M, double& a,
+                                 double& epoch, double P[3], double Q[3], double targetEpoch,
+                                 const double* sunBary);
+
+// Once per loop turn, before the caller's own work:
+// 0 go on with the caller's work (modes other than 'C', worker copies);
+// 1 run finished (elements in m_el); 2 a step was made; 3 restart with a new
+// step from the current elements; 4 an impact tracker reports a hit;
+// -1 failure (message shown); -2 step failure.
+int AdvanceStepBookkeeping(OrbitEngine* engine, EngineWindow* window, IntegrationState* state);
+// The step level (0..13) to use now, from the perturber and Sun distances.
+int ChooseStepLevel(OrbitEngine* engine, IntegrationState* state);
+
+// The 40-day grid output of the current step (elements at the grid epoch
+// into m_dGrid*, an entry in the element log when attached).
+void OutputGridElements(OrbitEngine* engine, IntegrationState* state, char mode);
+
+// The parallel run's source of perturber positions: fills point 10 of
+// m_dPert for m_dTime from the state's ring (0, or -1 on abort or a time
+// mismatch). Registered by the parallel integration; without it a state
+// with a ring fails its step.
+using PerturberRingReader = int (*)(IntegrationState* state);
+void SetPerturberRingReader(PerturberRingReader reader);
+// True when the state's ring was aborted (the serial loop then stops with
+// -9); registered with the reader, false while none is.
+using PerturberRingAbortTest = bool (*)(const IntegrationState* state);
+void SetPerturberRingAbortTest(PerturberRingAbortTest test);
+bool PerturberRingAborted(const IntegrationState* state);
+
+// "%6d/%02d/%05.2f" of a Julian day, the date form of the run report.
+std::string FormatRunDate(double jd);
