@@ -387,6 +387,21 @@ CJplEph::~CJplEph() {
 
 const JplHeader& JplCurrentHeader() { return State().header; }
 
+bool JplParseHeaderBytes(const unsigned char* raw, size_t size, JplHeader& h, long long& fileBytes) {
+  static_assert(kJplHeaderBytes == kHeaderBytes);
+  fileBytes = 0;
+  if (raw == nullptr || size < kHeaderBytes) return false;
+  h = JplHeader{};
+  if (!ParseHeaderNumbers(raw, false, h) && !ParseHeaderNumbers(raw, true, h)) return false;
+  const long long records = RecordCount(h);
+  if (records < 1 || records > (1LL << 40)) return false;
+  for (size_t i = 0; i < 3; ++i) CopyText(h.titles[i], raw + kTitlesOffset + i * kTitleChars, kTitleChars);
+  for (size_t i = 0; i < static_cast<size_t>(kJplConstantsKept); ++i)
+    CopyText(h.constantNames[i], raw + kNamesOffset + i * kNameChars, kNameChars);
+  fileBytes = (records + 2) * h.ncoeff * 8LL;
+  return true;
+}
+
 // --- Steps ---------------------------------------------------------------------------------
 
 void JplSplit(double t, double& whole, double& frac) {

@@ -8,6 +8,7 @@
 //
 // One reader serves the process (g_pJplEph). Its state (header, record
 // buffer, Chebyshev tables) is process-wide and not safe for concurrent use.
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -93,6 +94,16 @@ extern int g_nJplDeNumber;
 
 // Header of the open file (meaningful while g_pJplEph->IsOpen()).
 const JplHeader& JplCurrentHeader();
+
+// Bytes at the start of a DE file that hold the numbers of its header.
+inline constexpr size_t kJplHeaderBytes = 2856;
+
+// Reads the header of a DE file that the reader has not opened, from its
+// first size bytes (at least kJplHeaderBytes), little-endian first. true when
+// the bytes are a DE header in either byte order; h then holds its numbers
+// and titles (not the constants' values) and fileBytes the length of the file
+// it describes: two header records and the data records of its span.
+bool JplParseHeaderBytes(const unsigned char* raw, size_t size, JplHeader& h, long long& fileBytes);
 
 // --- Positions ------------------------------------------------------------
 
