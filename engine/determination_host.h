@@ -192,6 +192,8 @@ public:
   virtual void RefreshResidualList(ObservationRecord* obs, int shown);
   virtual void ComputeStationStats() {}
   virtual void ScrollObsListTo(int index) { (void)index; }
+  // Repaints one row of the observation list (its pick mark changed).
+  virtual void RedrawObsListItem(int index) { (void)index; }
   // Buttons 1080, 1062 and 1243 together.
   virtual void EnableImproveButtons(int enable);
   // Appends a stamped entry (nothing for an empty text or batch mode 2+);

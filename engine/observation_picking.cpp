@@ -85,9 +85,11 @@ void OnObsListClick(CDetermination& view, int nItem, long* pResult) {
     engine->m_nCancel = 0;
     if (engine->m_nCalcState == kCalcPreliminaryFailed) view.SetItemText(kIdResultEdit, kMsgPickHint);
     engine->m_nCalcState = kCalcPicking;
+    view.RedrawObsListItem(nItem);
   } else if (view.m_nPicked < 3) {
     clicked.m_bPicked = 1;
     ++view.m_nPicked;
+    view.RedrawObsListItem(nItem);
     if (view.m_nPicked < 3) {
       engine->m_nCalcState = kCalcPicking;
     } else {

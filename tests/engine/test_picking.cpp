@@ -25,6 +25,7 @@ class RecordingView : public CDetermination {
 public:
   RecordingView() : CDetermination(false) {}
   void UpdateControlsForState(int state) override { m_updates.push_back(state); }
+  void RedrawObsListItem(int index) override { m_redrawn.push_back(index); }
   void ShowElementText(EngineWindow* edit, IntegrationState* state, int mode) override {
     EXPECT_EQ(edit, Window(kIdResultEdit));
     EXPECT_EQ(state, &m_pEngine->m_state);
@@ -50,6 +51,7 @@ public:
   }
 
   std::vector<int> m_updates;
+  std::vector<int> m_redrawn;
   std::vector<int> m_elementModes;
   int m_refreshes = 0;
 };
@@ -140,6 +142,7 @@ TEST(ObsListClick, ThirdPickDeterminesTheOrbit) {
   EXPECT_EQ(view.State(), kCalcPreliminary);
   view.Click(3);
   EXPECT_EQ(view.Picked(), (std::vector<int>{1, 5}));
+  EXPECT_EQ(view.m_redrawn, (std::vector<int>{1, 5, 3, 3}));  // the fourth click repaints nothing
   EXPECT_EQ(view.m_nPicked, 2);
   EXPECT_EQ(view.State(), kCalcPicking);
   EXPECT_EQ(view.m_updates.back(), kCalcPicking);
