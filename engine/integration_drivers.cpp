@@ -299,6 +299,7 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
   state->m_bStartup = 0;
   if (started != 0)
     return kEngineFailed;
+  ++ThreadIntegratorCounters().startups;
 
   if (state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 && ApproachCheck(engine, window, state))
     return kEngineRestart;
@@ -473,6 +474,7 @@ int IntegrateOrbit(OrbitEngine* engine, EngineWindow* window, double* /*unused*/
     result = StartAndIntegrate(engine, window, nullptr, state);
     if (result != kEngineRestart)
       break;
+    ++ThreadIntegratorCounters().restarts;
     if (PumpAndCheckCancel(engine) == 1) {
       result = EndWithCancel(engine, window);
       break;

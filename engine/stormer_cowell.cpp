@@ -81,6 +81,7 @@ constexpr double kRho[11] = {1.0 / 2.0,
 constexpr double kSoiRadius[10] = {0.000752, 0.004118, 0.00618, 0.003851, 0.322,
                                    0.365,    0.346,    0.58,    0.021,    0.000443};
 
+thread_local IntegratorCounters t_counters;
 PerturberRingReader g_ringReader = nullptr;
 PerturberRingAbortTest g_ringAbortTest = nullptr;
 
@@ -97,6 +98,7 @@ void BodyRange(const IntegrationState* state, int& first, int& last)
 
 void Accelerations(OrbitEngine* engine, IntegrationState* state, int k, double t)
 {
+  ++t_counters.forceEvaluations;
   ComputeAccelerations(engine, state, state->m_pszPerturberMask, state->m_nBodies, k, state->m_dMinusGM,
                        state->m_dAcc, t, state->m_dPos, state->m_dPert);
 }
@@ -141,6 +143,11 @@ double GridEpochBetween(double p, double t)
 }
 
 } // namespace
+
+IntegratorCounters& ThreadIntegratorCounters()
+{
+  return t_counters;
+}
 
 std::string FormatRunDate(double jd)
 {
@@ -306,6 +313,7 @@ int StormerCowellStep(OrbitEngine* engine, IntegrationState* state)
     }
   state->m_dTime += h;
   state->m_dTimeMid += h;
+  ++t_counters.steps;
 
   if (state->m_pRing) {
     if (!g_ringReader || g_ringReader(state) != 0)

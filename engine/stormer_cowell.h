@@ -75,5 +75,15 @@ using PerturberRingAbortTest = bool (*)(const IntegrationState* state);
 void SetPerturberRingAbortTest(PerturberRingAbortTest test);
 bool PerturberRingAborted(const IntegrationState* state);
 
+// Work counters of the integrations run on the calling thread (for
+// benchmarks and diagnostics; each thread has its own).
+struct IntegratorCounters {
+  long long forceEvaluations = 0;  // calls of the force model, one point each
+  long long steps = 0;             // multistep steps
+  long long startups = 0;          // completed start-ups
+  long long restarts = 0;          // restarts of calculation runs (step changes, approach checks)
+};
+IntegratorCounters& ThreadIntegratorCounters();
+
 // "%6d/%02d/%05.2f" of a Julian day, the date form of the run report.
 std::string FormatRunDate(double jd);

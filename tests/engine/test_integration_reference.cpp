@@ -3,25 +3,15 @@
 // oblateness, no asteroids), compared heliocentrically.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdio>
-#include <memory>
 
-#include "astro/constants.h"
 #include "astro/jpl_eph.h"
-#include "data/numerics.h"
-#include "engine/force_model.h"
 #include "engine/nongrav.h"
-#include "engine/integration_drivers.h"
-#include "engine/orbit_engine.h"
-#include "engine/state_elements.h"
-#include "engine/stormer_cowell.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
+#include "tests/engine/test_integration_support.h"
 
 namespace {
-
-constexpr double kKmPerAu = 149597870.7;
 
 struct Case {
   const char* name;
@@ -67,61 +57,41 @@ void SunBarycentric(double t, double sun[6])
 }
 
 // Runs one case; position difference in km. step 0: automatic step control.
-// Runs one case from its start state with the given step (automatic step
-// control when stepControl) and returns the heliocentric position
-// difference from the reference at its end, km.
-double RunCase(const Case& c, double step, bool stepControl)
+// Heliocentric start state of a case.
+void StartState(const Case& c, double r[3], double v[3])
 {
-  OrbitEngine engine;
-  ResetOrbitEngine(&engine, nullptr);
-  engine.m_bAutoRunning = engine.m_bAutoStop = 1;
-  engine.m_bNonGrav = c.a1 != 0.0 ? 1 : 0;
-  engine.m_nNonGravModel = kNonGravRadiation;
-  auto state = std::make_unique<IntegrationState>();
-  SetupIntegrationState(&engine, state.get());
-  double sun0[6] = {};
+  double sun[6] = {};
   if (c.barycentric0)
-    SunBarycentric(c.t0, sun0);
-  double r[3], v[3];
+    SunBarycentric(c.t0, sun);
   for (int i = 0; i < 3; ++i) {
-    r[i] = c.x0[i] - sun0[i];
-    v[i] = c.x0[3 + i] - sun0[3 + i];
+    r[i] = c.x0[i] - sun[i];
+    v[i] = c.x0[3 + i] - sun[3 + i];
   }
-  OsculatingElements el{};
-  ConvertStateToElements(c.t0, r, v, true, el);
-  ElementBlock& b = state->m_el;
-  b.m_dT = el.T, b.m_dQ = el.q, b.m_dE = el.e, b.m_dPeri = el.peri, b.m_dNode = el.node, b.m_dIncl = el.incl;
-  b.m_dA1 = c.a1, b.m_dA2 = c.a2;
-  b.m_dEpoch = c.t0;
-  const double dir = c.t1 > c.t0 ? 1.0 : -1.0;
-  state->m_dEpoch = c.t0;
-  state->m_dEnd = c.t1;
-  state->m_dDirection = dir;
-  state->m_chMode = kModeCalculation;
-  if (step == 0.0)
-    step = CTessaruneLib::AutoIntegrationStep(state.get());
-  state->m_dStep = step * dir;
-  state->m_dStep2 = step * step;
-  state->m_nBodies = 1;
-  state->m_nSolveMask = 1;
-  state->m_bStepControlWanted = stepControl ? 1 : 0;
-  if (IntegrateOrbit(&engine, nullptr, nullptr, state.get()) != 0) {
-    ADD_FAILURE() << c.name << ": " << engine.m_strMessage;
+}
+
+// Runs one case with the automatic step and step control; the heliocentric
+// position difference from the reference at its end, km.
+double RunCase(const Case& c)
+{
+  TestRun run;
+  run.engine.m_bNonGrav = c.a1 != 0.0 ? 1 : 0;
+  run.engine.m_nNonGravModel = kNonGravRadiation;
+  double r[3], v[3];
+  StartState(c, r, v);
+  run.Prepare(c.t0, r, v, c.t1, 0.0, true);
+  run.state->m_el.m_dA1 = c.a1;
+  run.state->m_el.m_dA2 = c.a2;
+  if (run.Run() != 0) {
+    ADD_FAILURE() << c.name << ": " << run.engine.m_strMessage;
     return 1e30;
   }
-  EXPECT_DOUBLE_EQ(b.m_dEpoch, c.t1);
-  const double elements[6] = {b.m_dT, b.m_dPeri, b.m_dNode, b.m_dIncl, b.m_dQ, b.m_dE};
-  const double zero[6] = {};
-  double pos[3][kMaxBodies], vel[3][kMaxBodies];
-  EXPECT_EQ(ComputeInitialStates(c.t1, 1, elements, zero, pos, vel), 0);
-  double sun1[6];
+  EXPECT_DOUBLE_EQ(run.state->m_el.m_dEpoch, c.t1);
+  double r1[3], v1[3], sun1[6], ref[3];
+  run.EndState(r1, v1);
   SunBarycentric(c.t1, sun1);
-  double d2 = 0.0;
-  for (int i = 0; i < 3; ++i) {
-    const double d = pos[i][0] - (c.x1[i] - sun1[i]);
-    d2 += d * d;
-  }
-  return std::sqrt(d2) * kKmPerAu;
+  for (int i = 0; i < 3; ++i)
+    ref[i] = c.x1[i] - sun1[i];
+  return DistanceKm(r1, ref);
 }
 
 } // namespace
@@ -143,8 +113,39 @@ TEST(IntegrationReference, CalculationRunsAgreeWithTheReferenceIntegrator)
   };
   const Row rows[] = {{kCases[0], 0.002}, {kCases[1], 12.0}, {kCases[2], 100.0}};
   for (const Row& row : rows) {
-    const double km = RunCase(row.c, 0.0, true);
+    const double km = RunCase(row.c);
     EXPECT_LT(km, row.toleranceKm) << row.c.name;
     std::printf("%-16s %.6f km (tolerance %g km)\n", row.c.name, km, row.toleranceKm);
+  }
+}
+
+// Forward 1000 days and back again with the automatic step: the start state
+// comes back (the two runs restart at different times, so this measures the
+// integration error rather than replaying one run).
+TEST(IntegrationReference, ForwardThenBackReturnsToTheStart)
+{
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
+  JplReaderScope scope(de);
+  // Parijskij forward from its start; Apophis backward from before its 2029 encounter.
+  const struct {
+    const Case& c;
+    double days;
+  } trips[] = {{kCases[1], 1000.0}, {kCases[2], -1000.0}};
+  for (const auto& trip : trips) {
+    double r0[3], v0[3];
+    StartState(trip.c, r0, v0);
+    TestRun out;
+    out.Prepare(trip.c.t0, r0, v0, trip.c.t0 + trip.days, 0.0, true);
+    ASSERT_EQ(out.Run(), 0) << out.engine.m_strMessage;
+    double r1[3], v1[3];
+    out.EndState(r1, v1);
+    TestRun back;
+    back.Prepare(out.state->m_el.m_dEpoch, r1, v1, trip.c.t0, 0.0, true);
+    ASSERT_EQ(back.Run(), 0) << back.engine.m_strMessage;
+    double r2[3], v2[3];
+    back.EndState(r2, v2);
+    const double km = DistanceKm(r2, r0);
+    std::printf("%-16s round trip of %g days: %.6f km\n", trip.c.name, trip.days, km);
+    EXPECT_LT(km, 1.0) << trip.c.name;
   }
 }
