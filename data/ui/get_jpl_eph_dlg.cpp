@@ -126,7 +126,7 @@ PlanetaryDownloadHost CGetJplEph::MakeHost(int runningButton, const char* idleCa
   host.joinStarted = [running] { running->Disable(); };
   host.endRun = [this, running, other, idleCaption](PlanetaryRunResult result) {
     m_pClose->Enable();
-    other->Enable(other == m_pDe406 ? !FileExists(TheApp().m_szDe406File) : !FileExists(TheApp().m_szDe441File));
+    other->Enable();
     running->SetLabel(ToWx(idleCaption));
     running->Enable(result != PlanetaryRunResult::Succeeded);
   };
