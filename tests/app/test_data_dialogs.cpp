@@ -4,10 +4,6 @@
 // and placement routines. Message boxes are recorded instead of shown.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -32,8 +28,7 @@
 #include "platform/ui_services.h"
 #include "platform/wx/wx_ui_services.h"
 #include "tests/common/test_data.h"
-
-extern char** environ;
+#include "tests/data/test_planetary_download_servers.h"
 
 namespace {
 
@@ -54,51 +49,6 @@ public:
       wxTheApp->Dispatch();
     return true;
   }
-};
-
-// The byte-range server of the data tests, serving root.
-class RangeServer {
-public:
-  explicit RangeServer(const std::string& root)
-  {
-    int fds[2];
-    if (pipe(fds) != 0)
-      return;
-    std::string here = __FILE__;
-    const std::string script = here.substr(0, here.rfind("/app/")) + "/data/servers/range_http_server.py";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    const char* argv[] = {"python3", script.c_str(), root.c_str(), nullptr};
-    setenv("no_proxy", "127.0.0.1,localhost", 1);
-    setenv("NO_PROXY", "127.0.0.1,localhost", 1);
-    if (posix_spawnp(&m_pid, "python3", &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-      m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    FILE* in = fdopen(fds[0], "r");
-    char line[64] = {};
-    if (m_pid > 0 && in && std::fgets(line, sizeof line, in) && std::strncmp(line, "PORT ", 5) == 0)
-      m_port = std::atoi(line + 5);
-    if (in)
-      std::fclose(in);
-    else
-      close(fds[0]);
-  }
-  ~RangeServer()
-  {
-    if (m_pid > 0) {
-      kill(m_pid, SIGTERM);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-  std::string Url(const std::string& name) const { return "http://127.0.0.1:" + std::to_string(m_port) + "/" + name; }
-  bool Running() const { return m_port > 0; }
-
-private:
-  pid_t m_pid = -1;
-  int m_port = 0;
 };
 
 class DataDialogs : public ::testing::Test {
@@ -192,7 +142,7 @@ TEST_F(DataDialogs, NeocpListArrivesAfterShowingAndSorts)
 {
   const std::string root = MakeTempDir("neocpdlg");
   ASSERT_TRUE(WriteFileAtomic(root + "neocp.json", kList));
-  RangeServer server(root);
+  ScriptServer server("python3", "range_http_server.py", root);
   ASSERT_TRUE(server.Running());
 
   CNeocpDlg dlg(nullptr);
@@ -257,7 +207,7 @@ TEST_F(DataDialogs, PlanetaryDownloadStartsAndCancelsByItsButton)
   ASSERT_TRUE(ReadWholeFile(source, whole));
   const std::string root = MakeTempDir("jpldlg_srv");
   ASSERT_TRUE(WriteFileAtomic(root + "de441.bin", whole));
-  RangeServer server(root);
+  ScriptServer server("python3", "range_http_server.py", root);
   ASSERT_TRUE(server.Running());
   const std::string eph = MakeTempDir("jpldlg_eph");
   TheApp().m_szDe441File = eph + "de441.bin";

@@ -3,11 +3,8 @@
 // both against servers on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,8 +22,7 @@
 #include "platform/ui_services.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
-
-extern char** environ;
+#include "tests/data/test_planetary_download_servers.h"
 
 namespace {
 
@@ -43,56 +39,6 @@ bool Exists(const std::string& path)
   struct stat st {};
   return stat(path.c_str(), &st) == 0;
 }
-
-std::string ServerScript(const char* name)
-{
-  std::string here = __FILE__;
-  return here.substr(0, here.rfind('/') + 1) + "servers/" + name;
-}
-
-// A loopback server started from one of the scripts under servers/, which
-// prints "PORT <n>" once it listens.
-class ScriptServer {
-public:
-  ScriptServer(const char* python, const char* script, const std::string& root)
-  {
-    int fds[2];
-    if (pipe(fds) != 0)
-      return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    const std::string path = ServerScript(script);
-    const char* argv[] = {python, path.c_str(), root.c_str(), nullptr};
-    setenv("no_proxy", "127.0.0.1,localhost", 1);
-    setenv("NO_PROXY", "127.0.0.1,localhost", 1);
-    if (posix_spawnp(&m_pid, python, &actions, nullptr, const_cast<char**>(argv), environ) != 0)
-      m_pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    close(fds[1]);
-    FILE* in = fdopen(fds[0], "r");
-    char line[64] = {};
-    if (m_pid > 0 && in && std::fgets(line, sizeof line, in) && std::strncmp(line, "PORT ", 5) == 0)
-      m_port = std::atoi(line + 5);
-    if (in)
-      std::fclose(in);
-    else
-      close(fds[0]);
-  }
-  ~ScriptServer()
-  {
-    if (m_pid > 0) {
-      kill(m_pid, SIGTERM);
-      waitpid(m_pid, nullptr, 0);
-    }
-  }
-  int Port() const { return m_port; }
-
-private:
-  pid_t m_pid = -1;
-  int m_port = 0;
-};
 
 // A host that records what the dialog would show and can cancel after a
 // number of pumps once the transfer runs.
