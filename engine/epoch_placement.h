@@ -1,0 +1,47 @@
+#pragma once
+// Placement of the improvement epoch: the default epoch after the
+// observations (before them when the object approaches the Earth at the end
+// of the arc), the move of the elements to it by integration (with the
+// re-placement after an Earth crossing and the automatic-step trial), and
+// the trial runs that measure the step near perturbers.
+#include <string>
+
+struct OrbitEngine;
+struct IntegrationState;
+class CDetermination;
+class EngineWindow;
+
+// What one improvement call places with.
+struct EpochPlacement {
+  CDetermination* view;
+  OrbitEngine* engine;
+  IntegrationState* state;
+  EngineWindow* resultEdit;
+  double ttFirst, ttLast;  // JD TT of the span's ends
+};
+
+// E0: the 40-day grid point after the last observation, or the one at or
+// before the first when the two-body orbit approaches the Earth (< 0.1 AU)
+// at the end of the span so fast that the approach would lie before E0 (a
+// calculation-log line says so).
+double DefaultImprovementEpoch(const EpochPlacement& p);
+
+// Moves the state's elements from `from` to `target` by a calculation run.
+// evenSteps: at least 40 equal steps over the interval (with the automatic
+// step measured by a trial first). mayReplace: a run that crossed the Earth
+// within 0.01 AU places the epoch again (inside the span for a captured
+// object, else before it) and moves there. placed receives the epoch the
+// elements are at. 0, -1 (m_strMessage set), -2, -9.
+int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, bool evenSteps, bool mayReplace,
+                        double& placed);
+
+// A nominal-orbit calculation run on a heap copy of base (no attachments,
+// probe flag, quiet) from its epoch to end with step |absStep| × direction
+// and step control. level: the deepest halving level it reached; report:
+// its run report. The run's code; -2 when the copy cannot be had.
+int StepTrialRun(OrbitEngine* engine, const IntegrationState& base, double direction, double end, double absStep,
+                 int& level, std::string& report);
+
+// Resets the state's approach bookkeeping (distances, Earth minimum and
+// capture, collision detector).
+void ResetApproachBookkeeping(IntegrationState* state);

@@ -1,0 +1,93 @@
+#include "engine/improvement_epoch.h"
+
+#include <cmath>
+#include <string>
+
+#include "astro/jpl_eph.h"
+#include "astro/time_scales.h"
+#include "engine/determination_host.h"
+#include "engine/integration_state.h"
+#include "engine/orbit_engine.h"
+#include "platform/numbers.h"
+
+namespace {
+
+bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t\r\n\xE3\x80\x80") == std::string::npos; }
+
+std::string WholeDayText(double jd) {
+  double y = 0, m = 0, d = 0;
+  JdToCalendar(jd, y, m, d);
+  return FormatC("%d/%d/%d", static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
+}
+
+}  // namespace
+
+std::string EpochDateText(double jd) {
+  double y = 0, m = 0, d = 0;
+  JdToCalendar(jd, y, m, d);
+  return FormatC("%d/%d/%.1f", static_cast<int>(y), static_cast<int>(m), d);
+}
+
+void WriteEpochFields(CDetermination* view, double jdTT) {
+  double y = 0, m = 0, d = 0;
+  JdToCalendar(jdTT, y, m, d);
+  view->SetItemText(kIdEpochYear, FormatC("%d", static_cast<int>(y)));
+  view->SetItemText(kIdEpochMonth, FormatC("%d", static_cast<int>(m)));
+  view->SetItemText(kIdEpochDay, FormatC("%.1f", d));
+}
+
+void RoundFieldEpoch(CDetermination* view, double jdTT) {
+  OrbitEngine& engine = *view->m_pEngine;
+  if (engine.m_bEpochFromField != 1) return;
+  const double elementEpoch = engine.m_state.m_el.m_dEpoch;
+  if (std::fabs(jdTT - elementEpoch) < 0.05) {
+    engine.m_dFieldEpoch = elementEpoch;
+    return;
+  }
+  // Half days keep the epoch clear of rounding in the day fraction.
+  const double rounded = std::floor(2.0 * jdTT + 0.5) * 0.5;
+  if (std::fabs(rounded - jdTT) > 1e-6)
+    view->AppendCalcLog("Epoch欄の " + EpochDateText(jdTT) + " は、時刻の丸めの誤差を避けるため 0.5日単位の " +
+                        EpochDateText(rounded) + " に丸めて使います。\r\n");
+  engine.m_dFieldEpoch = rounded;
+}
+
+void CheckEpochFieldRange(CDetermination* view, IntegrationState* state) {
+  OrbitEngine& engine = *view->m_pEngine;
+  const std::string year = view->GetItemText(kIdEpochYear);
+  const std::string month = view->GetItemText(kIdEpochMonth);
+  const std::string day = view->GetItemText(kIdEpochDay);
+  double epoch = state->m_el.m_dEpoch;
+  if (!IsBlank(year) && !IsBlank(month) && !IsBlank(day)) {
+    const double y = StringToDouble(year), m = StringToDouble(month), d = StringToDouble(day);
+    epoch = CalendarToJd(y, m, d);
+    if (g_pJplEph) {
+      // Without an open file g_dJplStart and g_dJplEnd are 0 and no date is allowed.
+      const double first = g_dJplStart + kEpochSpanMarginDays, last = g_dJplEnd - kEpochSpanMarginDays;
+      if (!(epoch >= first && epoch <= last)) {
+        view->AppendCalcLog(FormatC("Epoch欄の %d/%d/%.1f は計算可能な範囲(", static_cast<int>(y),
+                                    static_cast<int>(m), d) +
+                            WholeDayText(first) + " 〜 " + WholeDayText(last) +
+                            ")の外なので、軌道要素の元期を使いました。\r\n");
+        epoch = state->m_el.m_dEpoch;
+      }
+    }
+    state->m_el.m_dEpoch = epoch;
+  }
+
+  state->m_dEpoch = epoch;
+  const DetClass* det = engine.m_pDet;
+  if (det && det->m_pOrbObs && det->m_nObs > 0) {
+    int first = 0, last = det->m_nObs - 1;
+    if (engine.m_bApophis && engine.m_nFirstObs >= 0 && engine.m_nLastObs < det->m_nObs &&
+        engine.m_nFirstObs <= engine.m_nLastObs) {
+      first = engine.m_nFirstObs;
+      last = engine.m_nLastObs;
+    }
+    state->m_dObsFirst = det->m_pOrbObs[first].m_dJdTt;
+    state->m_dObsLast = det->m_pOrbObs[last].m_dJdTt;
+  }
+  state->m_dDirection = epoch > state->m_dObsLast ? -1.0 : 1.0;
+  state->m_chMode = kModeImprovement;
+  WriteEpochFields(view, epoch);
+}

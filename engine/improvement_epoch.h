@@ -1,0 +1,33 @@
+#pragma once
+// The improvement epoch through the orbit-determination view's three Epoch
+// fields (year, month, day; an empty field means the element epoch). The
+// view rounds a typed epoch to half a day before each improvement call, and
+// the improvement step reads the fields back, inside the planetary file's
+// span less 40 days at each end, into the run's epoch.
+#include <string>
+
+struct IntegrationState;
+class CDetermination;
+
+// Days kept clear of each end of the planetary file's span.
+inline constexpr double kEpochSpanMarginDays = 40.0;
+
+// With the Epoch-field option on: m_dFieldEpoch = the element epoch when
+// jdTT lies within 0.05 day of it, else jdTT rounded to the nearest half day
+// (a calculation-log line says so when that moved it by more than 1e-6 day).
+// Nothing when the option is off.
+void RoundFieldEpoch(CDetermination* view, double jdTT);
+
+// The run's epoch E from the Epoch fields: the element epoch when a field is
+// empty or the date lies outside the allowed span (a calculation-log line
+// then says so); otherwise the typed date, which also becomes the element
+// epoch. Sets the state's start epoch, first and last observation times
+// (the Apophis-mode span when that mode is on), direction (-1 when E is after
+// the last observation) and mode 'N', and rewrites the fields from E.
+void CheckEpochFieldRange(CDetermination* view, IntegrationState* state);
+
+// "%d/%d/%.1f" of a Julian day: the date form of the epoch notes.
+std::string EpochDateText(double jd);
+
+// Writes jdTT into the Epoch fields: year "%d", month "%d", day "%.1f".
+void WriteEpochFields(CDetermination* view, double jdTT);

@@ -1,0 +1,184 @@
+// Least-squares orbits of real objects, end to end as a user makes them in
+// the orbit-determination view: observations read with the MPC's observatory
+// codes and the DE405 file, three picks, two-body improvement, improvement
+// with perturbations to convergence. Compared with the least-squares
+// elements and covariance of an established orbit-determination program
+// (orbits/orbfit_testout: equinoctial elements, ecliptic J2000, with their
+// one-sigma values on the "! RMS" line).
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "astro/constants.h"
+#include "astro/jpl_eph.h"
+#include "engine/determination_host.h"
+#include "engine/differential_correction.h"
+#include "platform/ui_services.h"
+#include "tests/astro/test_jpl_scope.h"
+#include "tests/engine/test_improvement_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr double kDeg = M_PI / 180.0;
+
+// Equinoctial elements a (AU), h = e sin ϖ, k = e cos ϖ, p = tan(i/2) sin Ω,
+// q = tan(i/2) cos Ω, mean longitude λ (degrees), at epoch.
+using Equinoctial = std::array<double, 6>;
+const char* const kEquinoctialNames[6] = {"a", "h", "k", "p", "q", "lambda"};
+
+// From T, peri, node, incl, q, e (the covariance order) at the epoch.
+Equinoctial ToEquinoctial(const double el[6], double epoch) {
+  const double T = el[0], peri = el[1], node = el[2], incl = el[3], q = el[4], e = el[5];
+  const double a = q / (1.0 - e);
+  const double n = kGaussK / std::pow(a, 1.5);
+  const double varpi = peri + node;
+  double lambda = std::fmod((n * (epoch - T) + varpi) / kDeg, 360.0);
+  if (lambda < 0) lambda += 360.0;
+  return {a, e * std::sin(varpi), e * std::cos(varpi), std::tan(incl / 2) * std::sin(node),
+          std::tan(incl / 2) * std::cos(node), lambda};
+}
+
+// One-sigma values of the equinoctial elements from the engine's covariance.
+Equinoctial EquinoctialSigma(const OrbitEngine& engine, const double el[6], double epoch) {
+  const int m = engine.m_nCovarianceSize;
+  double J[6][6] = {};
+  const Equinoctial base = ToEquinoctial(el, epoch);
+  for (int j = 0; j < 6 && j < m; ++j) {
+    double shifted[6];
+    std::copy(el, el + 6, shifted);
+    const double step = std::sqrt(engine.m_covariance[j][j]) * 1e-3;
+    shifted[j] += step;
+    const Equinoctial moved = ToEquinoctial(shifted, epoch);
+    for (int i = 0; i < 6; ++i) {
+      double d = moved[i] - base[i];
+      if (i == 5) d = std::remainder(d, 360.0);
+      J[i][j] = d / step;
+    }
+  }
+  Equinoctial sigma{};
+  for (int i = 0; i < 6; ++i) {
+    double v = 0;
+    for (int j = 0; j < m && j < 6; ++j)
+      for (int k = 0; k < m && k < 6; ++k) v += J[i][j] * engine.m_covariance[j][k] * J[i][k];
+    sigma[i] = std::sqrt(v);
+  }
+  return sigma;
+}
+
+struct Reference {
+  Equinoctial elements{}, sigma{};
+  double epochTT = 0;  // JD TT
+};
+
+// The "EQU", "MJD" and "! RMS" lines of an orbit file.
+bool ReadReference(const std::string& path, Reference& ref) {
+  std::FILE* f = std::fopen(path.c_str(), "r");
+  if (!f) return false;
+  char line[512];
+  int found = 0;
+  while (std::fgets(line, sizeof line, f)) {
+    double v[6];
+    if (std::sscanf(line, " EQU %lf %lf %lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) == 6) {
+      std::copy(v, v + 6, ref.elements.begin());
+      ++found;
+    } else if (std::sscanf(line, " MJD %lf", &v[0]) == 1) {
+      ref.epochTT = v[0] + 2400000.5;
+      ++found;
+    } else if (std::sscanf(line, "! RMS %lf %lf %lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3], &v[4], &v[5]) == 6) {
+      std::copy(v, v + 6, ref.sigma.begin());
+      ++found;
+    }
+  }
+  std::fclose(f);
+  return found == 3;
+}
+
+class EndToEndOrbitTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    s_dir = MakeTempDir("lsq_e2e");
+    const std::string stations = StationLinesFromObsCodesPage();
+    s_stationsFile = stations.empty() ? "" : WriteTestFile(s_dir, "stations.txt", stations);
+  }
+  static void TearDownTestSuite() { fs::remove_all(s_dir); }
+
+  void SetUp() override {
+    const std::string de = TestDataPath("de/lnxp1960p2060.405");
+    if (s_stationsFile.empty() || de.empty() || !TestDataFileExists(de))
+      GTEST_SKIP() << "reference data not found: obscodes/ObsCodes.html and de/lnxp1960p2060.405";
+    m_jpl = std::make_unique<JplReaderScope>(s_dir + "no-de441.bin", de);
+  }
+
+  // Observations of the file inside the planetary file's span.
+  int Load(CDetermination& view, const std::string& relative) {
+    const std::string path = TestDataPath(relative);
+    if (path.empty() || !TestDataFileExists(path)) return -1;
+    const std::string file = WriteTestFile(s_dir, "obs.txt", ObservationLinesBetween(ReadTestFile(path), 1960, 2060));
+    return LoadSessionObservations(view, file, s_stationsFile);
+  }
+
+  HeadlessUiServices m_ui;
+  ScopedUi m_scopedUi{m_ui};
+  std::unique_ptr<JplReaderScope> m_jpl;
+  static std::string s_dir, s_stationsFile;
+};
+
+std::string EndToEndOrbitTest::s_dir, EndToEndOrbitTest::s_stationsFile;
+
+void Report(const char* name, const Equinoctial& ours, const Equinoctial& sigma, const Reference& ref) {
+  for (int i = 0; i < 6; ++i) {
+    double d = ours[i] - ref.elements[i];
+    if (i == 5) d = std::remainder(d, 360.0);
+    std::printf("%s %-6s ours %.12g ref %.12g  diff %.3g = %.2f sigma  our sigma %.3g ref sigma %.3g (ratio %.2f)\n",
+                name, kEquinoctialNames[i], ours[i], ref.elements[i], d, d / ref.sigma[i], sigma[i], ref.sigma[i],
+                sigma[i] / ref.sigma[i]);
+  }
+}
+
+double CurrentElements(const OrbitEngine& engine, double out[6]) {
+  const ElementBlock& el = engine.m_state.m_el;
+  const double v[6] = {el.m_dT, el.m_dPeri, el.m_dNode, el.m_dIncl, el.m_dQ, el.m_dE};
+  std::copy(v, v + 6, out);
+  return engine.m_state.m_dEpoch;
+}
+
+}  // namespace
+
+// 2015 AB: a few-years arc of 37 observations.
+TEST_F(EndToEndOrbitTest, AsteroidWithinThreeSigmaOfTheReference) {
+  Reference ref;
+  ASSERT_TRUE(ReadReference(TestDataPath("orbits/orbfit_testout/2015AB.oel"), ref));
+  CDetermination view;
+  ASSERT_GT(Load(view, "obs/mpc80/orbfit_2015AB.obs"), 30);
+  OrbitEngine& engine = *view.m_pEngine;
+  ASSERT_TRUE(PickAndDetermine(view, CalendarToJd(2015, 1, 1), CalendarToJd(2015, 2, 28)));
+  ASSERT_EQ(ImproveTwoBody(view, 20), 0) << view.m_pDetClass->m_strError;
+  engine.m_dFieldEpoch = ref.epochTT;  // the reference's epoch, as typed into the Epoch fields
+  int steps = 0;
+  const int r = ImproveToConvergence(view, 30, &steps);
+  ASSERT_EQ(r, 0) << engine.m_strMessage;
+  EXPECT_EQ(engine.m_nCalcState, kCalcImprovedPerturbed);
+  EXPECT_EQ(engine.m_strMessage.find('['), std::string::npos) << engine.m_strMessage;
+  ASSERT_TRUE(engine.m_bCovarianceValid);
+  double el[6];
+  const double epoch = CurrentElements(engine, el);
+  EXPECT_NEAR(epoch, ref.epochTT, 1e-9);
+  const Equinoctial ours = ToEquinoctial(el, epoch), sigma = EquinoctialSigma(engine, el, epoch);
+  std::printf("2015 AB: %d steps, mean residual %.3f\" over %d observations, sigma0 %.3f\"\n", steps,
+              engine.m_dMeanResidual, engine.m_nUsedObs, engine.m_dSigma0);
+  Report("2015AB", ours, sigma, ref);
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(kEquinoctialNames[i]);
+    double d = ours[i] - ref.elements[i];
+    if (i == 5) d = std::remainder(d, 360.0);
+    EXPECT_LT(std::fabs(d), 3.0 * ref.sigma[i]);
+    EXPECT_LT(sigma[i], 3.0 * ref.sigma[i]);
+    EXPECT_GT(sigma[i], ref.sigma[i] / 3.0);
+  }
+}

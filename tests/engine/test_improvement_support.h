@@ -1,0 +1,164 @@
+#pragma once
+// The orbit-determination session as a user drives it, without windows:
+// observations read as the view reads them, three picks, two-body
+// improvement, improvement with perturbations repeated to convergence, and a
+// simple clipping of outliers between rounds. Shared by the improvement
+// tests and the orbit-solution benchmark.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "astro/time_scales.h"
+#include "data/observation_reader.h"
+#include "engine/determination_host.h"
+#include "engine/differential_correction.h"
+#include "engine/improvement_epoch.h"
+#include "engine/observation_picking.h"
+#include "engine/two_body_correction.h"
+#include "tests/data/test_observation_support.h"
+
+inline constexpr double kSupportRadToArcsec = 180.0 / M_PI * 3600.0;
+
+// Lines of an 80-column file whose year lies in [fromYear, toYear); the two
+// lines of a roving or satellite observation share their year.
+inline std::string ObservationLinesBetween(const std::string& text, int fromYear, int toYear) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.size() < 19) continue;
+    const int year = std::atoi(line.substr(15, 4).c_str());
+    if (year >= fromYear && year < toYear) out += line + "\n";
+  }
+  return out;
+}
+
+// Reads the observation file into the view, in time order. The count, or
+// the reader's code.
+inline int LoadSessionObservations(CDetermination& view, const std::string& obsFile, const std::string& stationsFile) {
+  ScopedStationsFile stations(stationsFile);
+  ObservationRecord* obs = nullptr;
+  const int count = CTessaruneLib::GetMpcObs(obsFile, &obs);
+  if (count <= 0) return count;
+  std::stable_sort(obs, obs + count,
+                   [](const ObservationRecord& a, const ObservationRecord& b) { return a.m_dJdTt < b.m_dJdTt; });
+  DetClass* det = view.m_pDetClass;
+  std::free(det->m_pOrbObs);
+  det->m_pOrbObs = obs;
+  det->m_nObs = count;
+  // What the reader could not use stays out of the fit, as in the view.
+  for (int i = 0; i < count; ++i)
+    if (obs[i].m_nUnknownStation || obs[i].m_bDuplicate) obs[i].m_bRejected = 1;
+  view.m_pEngine->m_nCalcState = kCalcLoaded;
+  view.SetItemText(kIdStepCombo, kStepAutomatic);
+  return count;
+}
+
+inline bool UsableForFit(const ObservationRecord& o) {
+  return !o.m_bRejected && o.m_nUnknownStation == 0 && o.m_chObsType != 'V' && o.m_chObsType != 'S';
+}
+
+// Clicks the usable observations nearest the start, middle and end of the
+// window; true when a preliminary orbit came out.
+inline bool PickAndDetermine(CDetermination& view, double fromTT, double toTT) {
+  DetClass* det = view.m_pDetClass;
+  const ObservationRecord* obs = det->m_pOrbObs;
+  std::vector<int> picks;
+  for (double target : {fromTT, 0.5 * (fromTT + toTT), toTT}) {
+    int best = -1;
+    for (int i = 0; i < det->m_nObs; ++i) {
+      if (!UsableForFit(obs[i]) || obs[i].m_dJdTt < fromTT || obs[i].m_dJdTt > toTT) continue;
+      if (best < 0 || std::fabs(obs[i].m_dJdTt - target) < std::fabs(obs[best].m_dJdTt - target)) best = i;
+    }
+    if (best < 0 || std::find(picks.begin(), picks.end(), best) != picks.end()) return false;
+    picks.push_back(best);
+  }
+  std::sort(picks.begin(), picks.end());
+  for (int i : picks) OnObsListClick(view, i, nullptr);
+  return view.m_pEngine->m_nCalcState == kCalcPreliminary;
+}
+
+// Excludes (by the program's own flag, not by hand) every observation
+// outside [fromTT, toTT] and takes back those inside.
+inline void KeepWindow(CDetermination& view, double fromTT, double toTT) {
+  DetClass* det = view.m_pDetClass;
+  for (int i = 0; i < det->m_nObs; ++i) {
+    ObservationRecord& o = det->m_pOrbObs[i];
+    if (o.m_nUnknownStation || o.m_bDuplicate) continue;
+    o.m_bRejected = (o.m_dJdTt < fromTT || o.m_dJdTt > toTT) ? 1 : 0;
+  }
+}
+
+// Two-body steps until the mean residual settles. The last code.
+inline int ImproveTwoBody(CDetermination& view, int maxSteps) {
+  OrbitEngine* engine = view.m_pEngine;
+  engine->m_nCalcState = kCalcImprovedTwoBody;
+  double previous = 1e300;
+  for (int i = 0; i < maxSteps; ++i) {
+    const int r = DifferentialCorrection(view.m_pDetClass, engine);
+    if (r != 0) return r;
+    if (std::fabs(previous - engine->m_dMeanResidual) < 1e-4 * engine->m_dMeanResidual + 1e-4) break;
+    previous = engine->m_dMeanResidual;
+  }
+  return 0;
+}
+
+// The Epoch fields as a Julian day (TT); 0 when a field is empty.
+inline double EpochFromFields(CDetermination& view) {
+  const std::string y = view.GetItemText(kIdEpochYear), m = view.GetItemText(kIdEpochMonth),
+                    d = view.GetItemText(kIdEpochDay);
+  if (y.empty() || m.empty() || d.empty()) return 0.0;
+  return CalendarToJd(std::atof(y.c_str()), std::atof(m.c_str()), std::atof(d.c_str()));
+}
+
+// One improvement step as the manual command makes it: up to twelve calls
+// while the step asks to be redone. The last code (5 after twelve).
+inline int ImprovementStep(CDetermination& view, int correct = 1) {
+  int r = kEngineRedoStep;
+  for (int i = 0; i < kImproveMaxRedo && r == kEngineRedoStep; ++i) {
+    const double x = EpochFromFields(view);
+    RoundFieldEpoch(&view, x);
+    r = ImproveOrbitIteration(view.m_pEngine, x, correct);
+  }
+  return r;
+}
+
+// Steps with perturbations until the mean residual changes by less than a
+// part in 10⁴ twice in a row. The last code; steps counts the steps.
+inline int ImproveToConvergence(CDetermination& view, int maxSteps, int* steps = nullptr) {
+  OrbitEngine* engine = view.m_pEngine;
+  engine->m_bPerturbations = 1;
+  double previous = 1e300;
+  int calm = 0, n = 0, r = 0;
+  for (; n < maxSteps; ++n) {
+    r = ImprovementStep(view);
+    if (r == kEngineRedoStep) continue;
+    if (r != 0) break;
+    const double mean = engine->m_dMeanResidual;
+    calm = std::fabs(previous - mean) <= 1e-4 * mean + 1e-5 ? calm + 1 : 0;
+    previous = mean;
+    if (calm >= 2) break;
+  }
+  if (steps) *steps = n + 1;
+  return r;
+}
+
+// Excludes the observations whose larger residual component exceeds
+// factor × the mean residual (at least floorArcsec) and takes back the others
+// inside [fromTT, toTT]. The number excluded.
+inline int ClipOutliers(CDetermination& view, double factor, double floorArcsec, double fromTT, double toTT) {
+  DetClass* det = view.m_pDetClass;
+  const double limit = std::max(floorArcsec, factor * view.m_pEngine->m_dMeanResidual);
+  int excluded = 0;
+  for (int i = 0; i < det->m_nObs; ++i) {
+    ObservationRecord& o = det->m_pOrbObs[i];
+    if (o.m_nUnknownStation || o.m_bDuplicate || o.m_bByHand) continue;
+    const double worst = std::max(std::fabs(o.m_dResRa), std::fabs(o.m_dResDec)) * kSupportRadToArcsec;
+    const bool out = o.m_dJdTt < fromTT || o.m_dJdTt > toTT || !(worst <= limit);
+    o.m_bRejected = out ? 1 : 0;
+    if (out && o.m_dJdTt >= fromTT && o.m_dJdTt <= toTT) ++excluded;
+  }
+  return excluded;
+}
