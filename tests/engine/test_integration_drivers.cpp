@@ -341,3 +341,46 @@ TEST(IntegrationDrivers, CancelAndMissingPlanetaryFileEndTheRun)
   run.Prepare(kBeltT0, kBeltR, kBeltV, kBeltT0 + 100.0, 0.5, true);
   EXPECT_EQ(run.Run(), kEnginePerturbersFailed);
 }
+
+// Long improvement runs with varied orbits go to the parallel integration
+// once it is registered: (span in steps + observations) × varied orbits
+// must reach 20000.
+TEST(IntegrationDrivers, ParallelRuleWeighsStepsObservationsAndVariedOrbits)
+{
+  if (ProcessorCount() < 2)
+    GTEST_SKIP() << "one processor: every run is serial";
+  OrbitEngine engine;
+  DetClass det;
+  det.m_nObs = 1000;
+  engine.m_pDet = &det;
+  auto state = std::make_unique<IntegrationState>();
+  state->m_chMode = kModeImprovement;
+  state->m_nBodies = 7;
+  state->m_dStep = 0.5;
+  state->m_dEpoch = 2460000.5;
+  state->m_dObsFirst = 2460000.5 - 300.0;
+  state->m_dObsLast = 2460000.5 + 100.0;
+  double output[1];
+  // (300 / 0.5 + 1000) × 6 = 9600: serial.
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  static int calls = 0;
+  SetParallelIntegrator([](OrbitEngine*, EngineWindow*, double*, IntegrationState*) { return ++calls, 0; });
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  state->m_dObsFirst = 2460000.5 - 1000.0;  // (2000 + 1000) × 6 = 18000
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  state->m_nBodies = 8;  // × 7 = 21000
+  EXPECT_TRUE(WantsParallelRun(&engine, state.get(), output));
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), nullptr));
+  engine.m_bParallel = 0;
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  engine.m_bParallel = 1;
+  state->m_bWorker = 1;
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  state->m_bWorker = 0;
+  state->m_chMode = kModeCalculation;
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  SetParallelIntegrator(nullptr);
+  state->m_chMode = kModeImprovement;
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  EXPECT_EQ(calls, 0);
+}
