@@ -6,6 +6,7 @@
 // tests and the orbit-solution benchmark.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -121,25 +122,30 @@ inline int ImprovementStep(CDetermination& view, int correct = 1) {
     const double x = EpochFromFields(view);
     RoundFieldEpoch(&view, x);
     r = ImproveOrbitIteration(view.m_pEngine, x, correct);
+    if (std::getenv("TSR_LSQ_TRACE"))
+      std::fprintf(stderr, "call r=%d mean=%.4f step=%.6f bodies=%d used=%d stop=%d saved=%d damp=%g epoch=%.3f dT=%g msg=%s notes=%s pend=%s\n", r, view.m_pEngine->m_dMeanResidual,
+                   view.m_pEngine->m_state.m_dStep, view.m_pEngine->m_state.m_nBodies, view.m_pEngine->m_nUsedObs,
+                   view.m_pEngine->m_bCorrectionStopped, view.m_pEngine->m_bHaveSaved, view.m_pEngine->m_dDamping, view.m_pEngine->m_state.m_dEpoch, view.m_pEngine->m_dLastCorrection[0], view.m_pEngine->m_strMessage.c_str(),
+                   view.m_pEngine->m_strStepNotes.c_str(), view.m_pEngine->m_strPendingNote.c_str());
   }
   return r;
 }
 
 // Steps with perturbations until the mean residual changes by less than a
-// part in 10⁴ twice in a row. The last code; steps counts the steps.
+// part in 10⁴. The last code; steps counts the steps.
 inline int ImproveToConvergence(CDetermination& view, int maxSteps, int* steps = nullptr) {
   OrbitEngine* engine = view.m_pEngine;
   engine->m_bPerturbations = 1;
   double previous = 1e300;
-  int calm = 0, n = 0, r = 0;
+  int n = 0, r = 0;
   for (; n < maxSteps; ++n) {
     r = ImprovementStep(view);
     if (r == kEngineRedoStep) continue;
     if (r != 0) break;
     const double mean = engine->m_dMeanResidual;
-    calm = std::fabs(previous - mean) <= 1e-4 * mean + 1e-5 ? calm + 1 : 0;
+    const bool settled = std::fabs(previous - mean) <= 1e-4 * mean + 1e-5;
     previous = mean;
-    if (calm >= 2) break;
+    if (settled) break;
   }
   if (steps) *steps = n + 1;
   return r;
