@@ -234,3 +234,64 @@ TEST(StormerCowell, GridOutputLogsFullElementsOncePerGridEpoch)
   EXPECT_NEAR(state->m_dGridM, M - 0.1 * n, 1e-12);
   EXPECT_DOUBLE_EQ(state->m_dGridEpoch, 2460040.5);
 }
+
+namespace {
+
+// A started window (as the drivers leave it) for an orbit 0.1 AU from the
+// Sun, whose time scale asks for level 3 from a quarter-day base step.
+void StartNearTheSun(TestRun& run, double end)
+{
+  const double t0 = 2451545.0;
+  const double r[3] = {0.1, 0.0, 0.0}, v[3] = {0.0, 0.06, 0.01};
+  run.engine.m_bRelativity = 0;
+  run.Prepare(t0, r, v, end, 0.25, true);
+  IntegrationState& s = *run.state;
+  s.m_bStepControl = 1;
+  s.m_dBaseStep = 0.25;
+  const ElementBlock& el = s.m_el;
+  const double start[6] = {el.m_dT, el.m_dPeri, el.m_dNode, el.m_dIncl, el.m_dQ, el.m_dE};
+  ASSERT_EQ(ComputeInitialStates(t0, 1, start, s.m_dVariation, s.m_dPos[5], s.m_dStartVel), 0);
+  ASSERT_EQ(CTessaruneLib::GetPerturberPositions(run.engine.m_pPerturberCache, &s.m_dPert[0][0][0], t0 - 1.25, 0.25,
+                                                 11, 0),
+            0);
+  s.m_bStartup = 1;
+  TaylorStart(&run.engine, &s);
+  ASSERT_EQ(IterateStartup(&run.engine, &s), 0);
+  s.m_bStartup = 0;
+  BuildDifferenceTables(&s);
+  s.m_dTimeMid = t0;
+  s.m_dTime = t0 + 1.25;
+}
+
+}  // namespace
+
+// A step that asks for a finer level restarts the run from the elements at
+// the current time, unless the end is within 5.5 of the new steps.
+TEST(StormerCowell, StepChangeRestartsFromTheCurrentElementsExceptNearTheEnd)
+{
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
+  JplReaderScope scope(de);
+  TestRun far;
+  StartNearTheSun(far, 2451545.0 + 100.0);
+  IntegrationState& s = *far.state;
+  ASSERT_EQ(AdvanceStepBookkeeping(&far.engine, nullptr, &s), kEngineRestart);
+  EXPECT_EQ(s.m_nStepLevel, 3);
+  EXPECT_EQ(s.m_nMaxStepLevel, 3);
+  EXPECT_EQ(s.m_nReturnedLevel, -1);
+  EXPECT_EQ(s.m_dStep, 0.03125);
+  EXPECT_EQ(s.m_dStep2, 0.03125 * 0.03125);
+  EXPECT_EQ(s.m_dEpoch, 2451545.0 + 1.5);
+  EXPECT_EQ(s.m_el.m_dEpoch, s.m_dEpoch);
+  EXPECT_NE(far.engine.m_strRunReport.find(" 積分間隔を 45分(0.03125日) に変更\r\n"), std::string::npos);
+  // The new elements hold the state of the newest point.
+  double r[3], v[3];
+  far.EndState(r, v);
+  double newest[3] = {s.m_dPos[10][0][0], s.m_dPos[10][1][0], s.m_dPos[10][2][0]};
+  EXPECT_LT(DistanceKm(r, newest), 0.001);
+
+  // 5.5 × 0.03125 = 0.17 day: an end 0.15 day after the step keeps the level.
+  TestRun near;
+  StartNearTheSun(near, 2451545.0 + 1.5 + 0.15);
+  EXPECT_EQ(AdvanceStepBookkeeping(&near.engine, nullptr, near.state.get()), kEngineContinue);
+  EXPECT_EQ(near.state->m_nStepLevel, 0);
+}
