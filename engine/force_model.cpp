@@ -169,18 +169,9 @@ void SetAsteroidMasses(OrbitEngine* engine, IntegrationState* state)
     state->m_dMinusGM[i] = -(state->m_dMass[i] * kGaussK2);
 }
 
-void SetupIntegrationState(OrbitEngine* engine, IntegrationState* state)
+void ResetRunBookkeeping(IntegrationState* state)
 {
-  for (int i = 0; i < 10; ++i)
-    state->m_dMass[i] = kBodyMasses[i];
-  SetAsteroidMasses(engine, state);
-  state->m_pszPerturberMask = "111111111111111";
-  for (int i = 0; i < 9; ++i)
-    state->m_dVariation[i] = engine->m_dVariation[i];
-  state->m_bStepControl = 0;
-  state->m_bStepControlWanted = 1;
   state->m_nStepLevel = 0;
-  state->m_dBaseStep = 0.0;
   state->m_nMaxStepLevel = 0;
   for (int i = 0; i < kPerturbers; ++i) {
     state->m_dDistance[i] = kNoDistance;
@@ -207,6 +198,20 @@ void SetupIntegrationState(OrbitEngine* engine, IntegrationState* state)
   }
   state->m_dLastGridEpoch = 0.0;
   state->m_dPrevStepTime = 0.0;
+}
+
+void SetupIntegrationState(OrbitEngine* engine, IntegrationState* state)
+{
+  for (int i = 0; i < 10; ++i)
+    state->m_dMass[i] = kBodyMasses[i];
+  SetAsteroidMasses(engine, state);
+  state->m_pszPerturberMask = "111111111111111";
+  for (int i = 0; i < 9; ++i)
+    state->m_dVariation[i] = engine->m_dVariation[i];
+  state->m_bStepControl = 0;
+  state->m_bStepControlWanted = 1;
+  state->m_dBaseStep = 0.0;
+  ResetRunBookkeeping(state);
   state->m_pProgress = nullptr;
   state->m_pStatus = nullptr;
   state->m_dProgressStart = 0.0;

@@ -14,6 +14,9 @@ extern const double kBodyMasses[10];
 // variation amounts, the per-run bookkeeping); the caller sets the elements,
 // times, step, mode, bodies and attachments.
 void SetupIntegrationState(OrbitEngine* engine, IntegrationState* state);
+// Resets the per-run bookkeeping: step levels, distances, collision,
+// sphere-of-influence and Earth-binding records, grid and step times.
+void ResetRunBookkeeping(IntegrationState* state);
 // The five asteroid masses of the engine's perturber set from the loaded
 // store (0 for an empty slot or without a store), then -GM of all 15.
 void SetAsteroidMasses(OrbitEngine* engine, IntegrationState* state);

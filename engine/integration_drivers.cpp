@@ -123,38 +123,6 @@ bool ApproachCheck(OrbitEngine* engine, EngineWindow* window, IntegrationState* 
   return true;
 }
 
-// Resets the per-run bookkeeping of a calculation run.
-void ResetRunBookkeeping(IntegrationState* state)
-{
-  state->m_nStepLevel = 0;
-  state->m_nMaxStepLevel = 0;
-  for (int i = 0; i < kPerturbers; ++i) {
-    state->m_dDistance[i] = kNoDistance;
-    state->m_dPrevDistance[i] = kNoDistance;
-    state->m_dCollPrevDistance[i] = kNoDistance;
-    state->m_dCollMinDistance[i] = kNoDistance;
-    state->m_dCollMinTime[i] = 0.0;
-    state->m_bCollided[i] = 0;
-  }
-  state->m_dMinEarthDistance = kNoDistance;
-  state->m_bEarthBound = 0;
-  state->m_dPrevEarthTime = 0.0;
-  state->m_dSunDistance10 = kNoDistance;
-  state->m_dPrevSunDistance = kNoDistance;
-  state->m_nStepsAtLevel = 0;
-  for (int& b : state->m_nBackoff)
-    b = 0;
-  state->m_nReturnedLevel = -1;
-  state->m_dSunPrevDistance = kNoDistance;
-  state->m_bSunReached = 0;
-  for (int i = 0; i < 10; ++i) {
-    state->m_bSoiEntered[i] = 0;
-    state->m_dSoiPrevDistance[i] = kNoDistance;
-  }
-  state->m_dLastGridEpoch = 0.0;
-  state->m_dPrevStepTime = 0.0;
-}
-
 std::string CalendarDay(double jd)
 {
   double y = 0, m = 0, d = 0;
