@@ -10,18 +10,13 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "astro/constants.h"
 #include "astro/jpl_eph.h"
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
-#include "platform/ui_services.h"
-#include "tests/astro/test_jpl_scope.h"
 #include "tests/engine/test_improvement_support.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -99,37 +94,7 @@ bool ReadReference(const std::string& path, Reference& ref) {
   return found == 3;
 }
 
-class EndToEndOrbitTest : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() {
-    s_dir = MakeTempDir("lsq_e2e");
-    const std::string stations = StationLinesFromObsCodesPage();
-    s_stationsFile = stations.empty() ? "" : WriteTestFile(s_dir, "stations.txt", stations);
-  }
-  static void TearDownTestSuite() { fs::remove_all(s_dir); }
-
-  void SetUp() override {
-    const std::string de = TestDataPath("de/lnxp1960p2060.405");
-    if (s_stationsFile.empty() || de.empty() || !TestDataFileExists(de))
-      GTEST_SKIP() << "reference data not found: obscodes/ObsCodes.html and de/lnxp1960p2060.405";
-    m_jpl = std::make_unique<JplReaderScope>(s_dir + "no-de441.bin", de);
-  }
-
-  // Observations of the file inside the planetary file's span.
-  int Load(CDetermination& view, const std::string& relative) {
-    const std::string path = TestDataPath(relative);
-    if (path.empty() || !TestDataFileExists(path)) return -1;
-    const std::string file = WriteTestFile(s_dir, "obs.txt", ObservationLinesBetween(ReadTestFile(path), 1960, 2060));
-    return LoadSessionObservations(view, file, s_stationsFile);
-  }
-
-  HeadlessUiServices m_ui;
-  ScopedUi m_scopedUi{m_ui};
-  std::unique_ptr<JplReaderScope> m_jpl;
-  static std::string s_dir, s_stationsFile;
-};
-
-std::string EndToEndOrbitTest::s_dir, EndToEndOrbitTest::s_stationsFile;
+using EndToEndOrbitTest = RealObservationTest;
 
 void Report(const char* name, const Equinoctial& ours, const Equinoctial& sigma, const Reference& ref) {
   for (int i = 0; i < 6; ++i) {

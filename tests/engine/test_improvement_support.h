@@ -6,7 +6,6 @@
 // tests and the orbit-solution benchmark.
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -19,7 +18,14 @@
 #include "engine/improvement_epoch.h"
 #include "engine/observation_picking.h"
 #include "engine/two_body_correction.h"
+#include "platform/ui_services.h"
+#include "tests/astro/test_jpl_scope.h"
 #include "tests/data/test_observation_support.h"
+
+#include <filesystem>
+#include <memory>
+
+#include <gtest/gtest.h>
 
 inline constexpr double kSupportRadToArcsec = 180.0 / M_PI * 3600.0;
 
@@ -122,11 +128,6 @@ inline int ImprovementStep(CDetermination& view, int correct = 1) {
     const double x = EpochFromFields(view);
     RoundFieldEpoch(&view, x);
     r = ImproveOrbitIteration(view.m_pEngine, x, correct);
-    if (std::getenv("TSR_LSQ_TRACE"))
-      std::fprintf(stderr, "call r=%d mean=%.4f step=%.6f bodies=%d used=%d stop=%d saved=%d damp=%g epoch=%.3f dT=%g msg=%s notes=%s pend=%s\n", r, view.m_pEngine->m_dMeanResidual,
-                   view.m_pEngine->m_state.m_dStep, view.m_pEngine->m_state.m_nBodies, view.m_pEngine->m_nUsedObs,
-                   view.m_pEngine->m_bCorrectionStopped, view.m_pEngine->m_bHaveSaved, view.m_pEngine->m_dDamping, view.m_pEngine->m_state.m_dEpoch, view.m_pEngine->m_dLastCorrection[0], view.m_pEngine->m_strMessage.c_str(),
-                   view.m_pEngine->m_strStepNotes.c_str(), view.m_pEngine->m_strPendingNote.c_str());
   }
   return r;
 }
@@ -168,3 +169,35 @@ inline int ClipOutliers(CDetermination& view, double factor, double floorArcsec,
   }
   return excluded;
 }
+
+// Tests on real observations: the MPC's observatory codes and the DE405
+// file of 1960-2060; skipped when the data is absent.
+class RealObservationTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    s_dir = MakeTempDir("lsq_real");
+    const std::string stations = StationLinesFromObsCodesPage();
+    s_stationsFile = stations.empty() ? "" : WriteTestFile(s_dir, "stations.txt", stations);
+  }
+  static void TearDownTestSuite() { std::filesystem::remove_all(s_dir); }
+
+  void SetUp() override {
+    const std::string de = TestDataPath("de/lnxp1960p2060.405");
+    if (s_stationsFile.empty() || de.empty() || !TestDataFileExists(de))
+      GTEST_SKIP() << "reference data not found: obscodes/ObsCodes.html and de/lnxp1960p2060.405";
+    m_jpl = std::make_unique<JplReaderScope>(s_dir + "no-de441.bin", de);
+  }
+
+  // Observations of the file inside the planetary file's span; -1 when the file is absent.
+  int Load(CDetermination& view, const std::string& relative) {
+    const std::string path = TestDataPath(relative);
+    if (path.empty() || !TestDataFileExists(path)) return -1;
+    const std::string file = WriteTestFile(s_dir, "obs.txt", ObservationLinesBetween(ReadTestFile(path), 1960, 2060));
+    return LoadSessionObservations(view, file, s_stationsFile);
+  }
+
+  HeadlessUiServices m_ui;
+  ScopedUi m_scopedUi{m_ui};
+  std::unique_ptr<JplReaderScope> m_jpl;
+  static inline std::string s_dir, s_stationsFile;
+};
