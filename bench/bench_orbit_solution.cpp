@@ -1,0 +1,104 @@
+// The full least-squares solution of (99942) Apophis from its 7,818
+// observations of 2004-2021: three picks of early 2005, the
+// two-body improvement, then the improvement with perturbations, first over
+// the early apparitions (only their span integrated) and then over the
+// whole arc with outliers clipped. The observations are read once outside
+// the timed loop.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "astro/jpl_eph.h"
+#include "astro/time_scales.h"
+#include "engine/determination_host.h"
+#include "platform/numbers.h"
+#include "platform/ui_services.h"
+#include "tests/astro/test_jpl_scope.h"
+#include "tests/common/test_data.h"
+#include "tests/engine/test_improvement_support.h"
+
+namespace {
+
+struct ApophisSetup {
+  bool ok = false;
+  std::string dir, observations, stations;
+  std::unique_ptr<JplReaderScope> jpl;
+
+  ApophisSetup() {
+    const std::string obs = TestDataPath("obs/mpc80/neosjl_99942.dat");
+    const std::string de = TestDataPath("de/lnxp1960p2060.405");
+    const std::string lines = StationLinesFromObsCodesPage();
+    if (obs.empty() || !TestDataFileExists(obs) || de.empty() || !TestDataFileExists(de) || lines.empty()) return;
+    dir = MakeTempDir("bench_apophis");
+    stations = WriteTestFile(dir, "stations.txt", lines);
+    observations = WriteTestFile(dir, "obs.txt", ObservationLinesBetween(ReadTestFile(obs), 1960, 2060));
+    jpl = std::make_unique<JplReaderScope>(dir + "no-de441.bin", de);
+    ok = g_pJplEph->IsOpen();
+  }
+  ~ApophisSetup() {
+    jpl.reset();
+    if (!dir.empty()) std::filesystem::remove_all(dir);
+  }
+};
+
+ApophisSetup& Setup() {
+  static ApophisSetup setup;
+  return setup;
+}
+
+// One solution from the loaded observations; the result code.
+int SolveApophis(CDetermination& view) {
+  OrbitEngine& engine = *view.m_pEngine;
+  const double end = CalendarToJd(2022, 1, 1);
+  KeepWindow(view, CalendarToJd(2004, 1, 1), CalendarToJd(2006, 1, 1));
+  if (!PickAndDetermine(view, CalendarToJd(2005, 1, 1), CalendarToJd(2005, 3, 31))) return -100;
+  int r = ImproveTwoBody(view, 20);
+  if (r != 0) return r;
+  engine.m_bApophis = 1;
+  for (double to : {CalendarToJd(2006, 1, 1), CalendarToJd(2014, 1, 1)}) {
+    KeepWindow(view, CalendarToJd(2004, 1, 1), to);
+    r = ImproveToConvergence(view, 30);
+    if (r != 0) return r;
+  }
+  engine.m_bApophis = 0;
+  KeepWindow(view, CalendarToJd(2004, 1, 1), end);
+  r = ImproveToConvergence(view, 30);
+  for (int round = 0; round < 2 && r == 0; ++round) {
+    ClipOutliers(view, 3.0, 1.5, CalendarToJd(2004, 1, 1), end);
+    r = ImproveToConvergence(view, 30);
+  }
+  return r;
+}
+
+void BM_ApophisFullSolution(benchmark::State& st) {
+  ApophisSetup& setup = Setup();
+  if (!setup.ok) {
+    st.SkipWithError("reference data not found: obs/mpc80/neosjl_99942.dat, de/lnxp1960p2060.405, obscodes");
+    return;
+  }
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  CDetermination view;
+  const int count = LoadSessionObservations(view, setup.observations, setup.stations);
+  for (auto _ : st) {
+    st.PauseTiming();
+    LoadSessionObservations(view, setup.observations, setup.stations);
+    st.ResumeTiming();
+    const int r = SolveApophis(view);
+    if (r != 0) {
+      st.SkipWithError((FormatC("solution failed (%d): ", r) + view.m_pEngine->m_strMessage + view.m_pDetClass->m_strError).c_str());
+      return;
+    }
+  }
+  st.counters["observations"] = count;
+  st.counters["used"] = view.m_pEngine->m_nUsedObs;
+  st.counters["mean_residual_arcsec"] = view.m_pEngine->m_dMeanResidual;
+}
+BENCHMARK(BM_ApophisFullSolution)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
