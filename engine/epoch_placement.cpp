@@ -163,6 +163,7 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
   OrbitEngine* engine = p.engine;
   IntegrationState* state = p.state;
   const ElementBlock before = state->m_el;
+  bool insideSpan = false;
   for (int pass = 0; pass < 2; ++pass) {
     const double direction = target > from ? 1.0 : -1.0;
     state->m_nBodies = 1;
@@ -173,7 +174,7 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
     state->m_el.m_dEpoch = from;
     state->m_dMinEarthDistance = kNoDistance;
     p.view->ApplyStepSetting(state);
-    if (evenSteps || pass == 1) {
+    if (evenSteps || insideSpan) {
       const double span = std::fabs(target - from);
       const double h = std::fabs(state->m_dStep);
       const int steps = std::max(kMinMoveSteps, static_cast<int>(std::ceil(span / h - 1e-9)));
@@ -228,6 +229,7 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
       return 0;
     }
     target = epoch;
+    insideSpan = inside;
   }
   placed = target;
   return 0;

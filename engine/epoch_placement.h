@@ -27,10 +27,11 @@ struct EpochPlacement {
 double DefaultImprovementEpoch(const EpochPlacement& p);
 
 // Moves the state's elements from `from` to `target` by a calculation run.
-// evenSteps: at least 40 equal steps over the interval (with the automatic
-// step measured by a trial first). mayReplace: a run that crossed the Earth
-// within 0.01 AU places the epoch again (inside the span for a captured
-// object, else before it) and moves there. placed receives the epoch the
+// evenSteps: at least 40 equal steps over the interval, with the automatic
+// step measured by a trial first (so is the move after a re-placement inside
+// the span). mayReplace: a run that crossed the Earth within 0.01 AU places
+// the epoch again (inside the span for a captured object, else before it)
+// and moves there. placed receives the epoch the
 // elements are at. 0, -1 (m_strMessage set), -2, -9.
 int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, bool evenSteps, bool mayReplace,
                         double& placed);

@@ -241,3 +241,24 @@ TEST_F(EndToEndOrbitTest, ModernArcOfEros) {
   EXPECT_GT(engine.m_nUsedObs, 12000);
   EXPECT_LT(engine.m_dMeanResidual, 1.0);
 }
+
+// 2008 TC3, observed for twenty hours until it struck the Earth: the
+// default epoch would lie beyond the approach, so the first call puts it
+// at the grid point before the observations and says why.
+TEST_F(EndToEndOrbitTest, ImpactorGetsItsEpochBeforeTheApproach) {
+  CDetermination view;
+  ASSERT_GT(Load(view, "obs/mpc80/neosjl_2008TC3.txt"), 500);
+  OrbitEngine& engine = *view.m_pEngine;
+  const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+  const double first = obs[0].m_dJdTt, last = obs[view.m_pDetClass->m_nObs - 1].m_dJdTt;
+  ASSERT_TRUE(PickAndDetermine(view, first, last - 0.1));
+  ASSERT_EQ(ImproveTwoBody(view, 20), 0) << view.m_pDetClass->m_strError;
+  engine.m_bPerturbations = 1;
+  view.SetItemText(kIdStepCombo, "1.5時間");  // the placement is the point here, not the fit
+  ASSERT_EQ(ImprovementStep(view), 0) << engine.m_strMessage;
+  EXPECT_EQ(engine.m_nCalcState, kCalcImprovedPerturbed);
+  EXPECT_NE(view.m_strCalcLog.find("観測期間の終わりで地球に接近(地心距離 "), std::string::npos) << view.m_strCalcLog;
+  const double grid = std::trunc(first / 40.0) * 40.0 + 0.5;
+  EXPECT_EQ(engine.m_state.m_dEpoch, first < grid ? grid - 40.0 : grid);
+  EXPECT_EQ(engine.m_state.m_dDirection, 1.0);
+}
