@@ -195,6 +195,40 @@ TEST_F(DifferentialCorrectionTest, ImpossibleElementsAreRefused) {
   }
 }
 
+// The solved parameters follow the settings: fixed e leaves e out, the
+// non-gravitational models add A1 (radiation pressure), A1 and A2, or A1-A3;
+// a change of the settings forgets the correction history.
+TEST_F(DifferentialCorrectionTest, SolvedParametersFollowTheSettings) {
+  ASSERT_EQ(ImproveToConvergence(m_view, 20), 0);
+  struct Case {
+    const char* name;
+    int fixE, nonGrav, model, a3;
+    int bodies, mask;
+  };
+  const Case cases[] = {
+      {"fixed e", 1, 0, 0, 0, 6, 0x3F},       {"radiation pressure", 0, 1, 3, 0, 8, 0xFF},
+      {"A1 and A2", 0, 1, 0, 0, 9, 0x1FF},    {"A1, A2 and A3", 0, 1, 0, 1, 10, 0x3FF},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_view.m_pDetClass->m_bFixE = c.fixE;
+    m_view.SetItemText(kIdFixEEdit, FormatC("%.10f", m_state.m_el.m_dE));
+    m_engine.m_bNonGrav = c.nonGrav;
+    m_engine.m_nNonGravModel = c.model;
+    m_engine.m_bNonGravA3 = c.a3;
+    m_engine.m_bCorrectionStopped = 1;  // forgotten with the rest of the history
+    const int r = ImprovementStep(m_view);
+    ASSERT_TRUE(r == 0 || r == kEngineRedoStep) << m_engine.m_strMessage;
+    EXPECT_EQ(m_state.m_nBodies, c.bodies);
+    EXPECT_EQ(m_state.m_nSolveMask, c.mask);
+    EXPECT_EQ(m_engine.m_bCorrectionStopped, 0);
+    EXPECT_EQ(m_engine.m_nSnapFixE, c.fixE);
+    if (r == 0 && m_engine.m_bCovarianceValid) {
+      EXPECT_EQ(m_engine.m_nCovarianceSize, c.bodies - 1);
+    }
+  }
+}
+
 // The signature follows every input of the fit that the covariance depends on.
 TEST(ObservationSignature, ChangesWithTheInputsOfTheFit) {
   CDetermination view;
