@@ -170,7 +170,7 @@ int ApplyCorrection(OrbitEngine* engine, const double* residuals, IntegrationSta
   // 2. Normal equations over the usable observations.
   double checksum = 0.0;
   const DetClass* det = engine->m_pDet;
-  const int count = det && det->m_pOrbObs ? det->m_nObs : 0;
+  const int count = det && det->m_pOrbObs ? det->m_nObsCount : 0;
   for (int i = 0; i < count; ++i) {
     const ObservationRecord& o = det->m_pOrbObs[i];
     if (!Usable(o)) continue;

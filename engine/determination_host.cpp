@@ -172,10 +172,10 @@ void CDetermination::AppendCalcLog(const std::string& text) {
 }
 
 void CDetermination::ShowCalcLogProgress(const char* text) {
-  if (!m_pCalcLogPending) return;
+  if (!m_pCalcLogProgress) return;
   EngineWindow* edit = Window(kIdCalcLogEdit);
   if (!edit) return;
-  std::string shown = m_strCalcLog + m_strCalcLogStamp + *m_pCalcLogPending;
+  std::string shown = m_strCalcLog + m_strCalcLogProgressStamp + *m_pCalcLogProgress;
   if (text) shown += text;
   edit->SetText(shown);
   edit->ScrollToEnd();

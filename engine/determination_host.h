@@ -103,8 +103,8 @@ class DetClass {
 public:
   ObservationRecord m_aPick[3]{};   // the three picked observations (time order)
   StationRecord* m_pStations = nullptr;  // station table (free()), or null
-  int m_nObs = 0;                   // observations in m_pOrbObs
-  int m_bFixE = 0;                  // "離心率(e)を固定"
+  int m_nObsCount = 0;                   // observations in m_pOrbObs
+  int m_bFixEcc = 0;                  // "離心率(e)を固定"
   // preliminary-orbit work area
   double m_dOlbersRatio = 0;
   double m_dTimeRatio = 0;
@@ -116,7 +116,7 @@ public:
   double m_dLinCoef[3] = {};
   double m_dSunTerm[3] = {};
   double m_dTau = 0;
-  int m_bParabolic = 0;             // "暫定放物線軌道"
+  int m_bParabolicMethod = 0;             // "暫定放物線軌道"
   std::string m_strError;           // last preliminary-orbit or two-body failure
   ObservationRecord* m_pOrbObs = nullptr;  // observations (calloc/free), ended by m_dJdUtc == -1.0
   double m_dDirCos[3][3] = {};      // rows λ, μ, ν; columns the picks
@@ -148,8 +148,8 @@ public:
   std::string m_strDesignation;
   std::string m_strObjectName;
   std::string m_strCalcLog;         // calculation log (memory only)
-  std::string m_strCalcLogStamp;    // stamp of the running procedure
-  const std::string* m_pCalcLogPending = nullptr;  // progress text shown after the log while it runs
+  std::string m_strCalcLogProgressStamp;    // stamp of the running procedure
+  const std::string* m_pCalcLogProgress = nullptr;  // progress text shown after the log while it runs
   int m_bOpLog = 0;
   std::string m_strOpLogPath;       // operation-log file while the log is on
   int m_bResidualsShown = 0;
@@ -199,7 +199,7 @@ public:
   // Appends a stamped entry (nothing for an empty text or batch mode 2+);
   // trims; shows the log scrolled to its end.
   virtual void AppendCalcLog(const std::string& text);
-  // While a procedure registered m_pCalcLogPending: shows the log, the
+  // While a procedure registered m_pCalcLogProgress: shows the log, the
   // stamp, the pending text and text (may be null); stores nothing.
   virtual void ShowCalcLogProgress(const char* text);
   // Appends the text to the operation-log file (UTF-8, BOM when new) while the log is on.

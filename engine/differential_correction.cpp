@@ -78,7 +78,7 @@ void ClearCorrectionHistory(OrbitEngine& engine) {
 
 // Bodies and solve mask of a correcting call.
 void SetBodiesAndMask(const OrbitEngine& engine, IntegrationState& state) {
-  const bool fixE = engine.m_pDet && engine.m_pDet->m_bFixE;
+  const bool fixE = engine.m_pDet && engine.m_pDet->m_bFixEcc;
   int bodies = fixE ? 6 : 7, mask = fixE ? kSolveMaskFixedE : kSolveMaskFree;
   if (engine.m_bNonGrav) {
     if (engine.m_nNonGravModel == 3) {
@@ -157,7 +157,7 @@ int Improvement::Prepare() {
   if (!g_bKeepGeoTrack) GeoTrackBuffer::Instance().Reset();
   if (state_.m_pGeoTrack) state_.m_pGeoTrack->m_nSegment += 1;
 
-  const int count = det_ && det_->m_pOrbObs ? det_->m_nObs : 0;
+  const int count = det_ && det_->m_pOrbObs ? det_->m_nObsCount : 0;
   if (count <= 0) {
     engine_.m_strMessage = kMsgAllRejected;
     return kEngineFailed;
@@ -344,7 +344,7 @@ int Improvement::IntegratePasses() {
 int Improvement::Residuals() {
   const ObservationRecord* obs = det_->m_pOrbObs;
   int usable = 0;
-  for (int i = 0; i < det_->m_nObs; ++i)
+  for (int i = 0; i < det_->m_nObsCount; ++i)
     if (Usable(obs[i])) ++usable;
   // Nothing to fit or to average: fail rather than report a mean residual that is not a number.
   if (usable == 0) return Fail(kEngineFailed, kMsgAllRejected, false);
@@ -353,7 +353,7 @@ int Improvement::Residuals() {
     engine_.m_nUsedObs = 0;
     state_.m_dResidualSum[0] = state_.m_dResidualSum[1] = 0.0;
     engine_.m_strStepNotes.clear();
-    for (int i = 0; i < det_->m_nObs; ++i) {
+    for (int i = 0; i < det_->m_nObsCount; ++i) {
       if (!Usable(obs[i])) continue;
       const double ra = obs[i].m_dResRa * kArcsecPerRad, dec = obs[i].m_dResDec * kArcsecPerRad;
       engine_.m_nUsedObs += 1;
@@ -393,7 +393,7 @@ int Improvement::Run() {
     ClearCorrectionHistory(engine_);
   } else {
     SetBodiesAndMask(engine_, state_);
-    const int fixE = det_->m_bFixE;
+    const int fixE = det_->m_bFixEcc;
     if (engine_.m_bNonGrav != engine_.m_nSnapNonGrav || engine_.m_nNonGravModel != engine_.m_nSnapModel ||
         engine_.m_bNonGravA3 != engine_.m_nSnapA3 || fixE != engine_.m_nSnapFixE) {
       ClearCorrectionHistory(engine_);
@@ -459,7 +459,7 @@ uint32_t ComputeObservationSignature(const OrbitEngine* engine) {
   uint32_t h = 2166136261u;
   const DetClass* det = engine->m_pDet;
   if (det && det->m_pOrbObs) {
-    for (int i = 0; i < det->m_nObs; ++i) {
+    for (int i = 0; i < det->m_nObsCount; ++i) {
       const ObservationRecord& o = det->m_pOrbObs[i];
       const double scaled = o.m_dWeight * 1000.0 + 0.5;
       // trunc into 32 bits; a weight that is no number counts as 0.
@@ -477,6 +477,6 @@ uint32_t ComputeObservationSignature(const OrbitEngine* engine) {
   h = (h ^ static_cast<uint32_t>(engine->m_bNonGrav)) * kPrime;
   h = (h ^ static_cast<uint32_t>(engine->m_bNonGravA3)) * kPrime;
   h = (h ^ static_cast<uint32_t>(engine->m_nNonGravModel)) * kPrime;
-  if (det) h = (h ^ static_cast<uint32_t>(det->m_bFixE)) * kPrime;
+  if (det) h = (h ^ static_cast<uint32_t>(det->m_bFixEcc)) * kPrime;
   return h;
 }

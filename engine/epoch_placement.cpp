@@ -54,7 +54,7 @@ bool CapturedEpochInside(const EpochPlacement& p, double from, double& epoch) {
   const OrbitEngine& engine = *p.engine;
   const DetClass* det = engine.m_pDet;
   std::vector<double> nights;
-  for (int i = engine.m_nFirstObs; det && i <= engine.m_nLastObs && i < det->m_nObs; ++i) {
+  for (int i = engine.m_nFirstObs; det && i <= engine.m_nLastObs && i < det->m_nObsCount; ++i) {
     const ObservationRecord& o = det->m_pOrbObs[i];
     if (o.m_bRejected || o.m_nUnknownStation || o.m_bByHand) continue;
     if (nights.empty() || o.m_dJdTt > nights.back() + 0.5) nights.push_back(o.m_dJdTt);

@@ -77,9 +77,9 @@ void CheckEpochFieldRange(CDetermination* view, IntegrationState* state) {
 
   state->m_dEpoch = epoch;
   const DetClass* det = engine.m_pDet;
-  if (det && det->m_pOrbObs && det->m_nObs > 0) {
-    int first = 0, last = det->m_nObs - 1;
-    if (engine.m_bApophis && engine.m_nFirstObs >= 0 && engine.m_nLastObs < det->m_nObs &&
+  if (det && det->m_pOrbObs && det->m_nObsCount > 0) {
+    int first = 0, last = det->m_nObsCount - 1;
+    if (engine.m_bApophis && engine.m_nFirstObs >= 0 && engine.m_nLastObs < det->m_nObsCount &&
         engine.m_nFirstObs <= engine.m_nLastObs) {
       first = engine.m_nFirstObs;
       last = engine.m_nLastObs;

@@ -65,7 +65,7 @@ void BodyRange(const IntegrationState* state, int& first, int& end)
 // when its fix-e option is on and the edit holds a number.
 bool FixedEccentricity(OrbitEngine* engine, double& e)
 {
-  if (!engine->m_pDet || engine->m_pDet->m_bFixE == 0)
+  if (!engine->m_pDet || engine->m_pDet->m_bFixEcc == 0)
     return false;
   CDetermination* view = CurrentDetermination();
   if (!view || view->m_pEngine != engine)
@@ -226,7 +226,7 @@ bool WantsParallelRun(const OrbitEngine* engine, const IntegrationState* state, 
     return false;
   const double span =
       std::max(std::fabs(state->m_dEpoch - state->m_dObsLast), std::fabs(state->m_dEpoch - state->m_dObsFirst));
-  const int nObs = engine->m_pDet ? engine->m_pDet->m_nObs : 0;
+  const int nObs = engine->m_pDet ? engine->m_pDet->m_nObsCount : 0;
   return (span / h + nObs) * (state->m_nBodies - 1) >= kParallelWork;
 }
 
@@ -311,7 +311,7 @@ int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, I
       hi = engine->m_nLastObs;
     } else {
       lo = 0;
-      hi = det ? det->m_nObs - 1 : -1;
+      hi = det ? det->m_nObsCount - 1 : -1;
     }
   }
   const bool withObs = state->m_chMode == kModeImprovement;

@@ -68,14 +68,14 @@ void OnObsListClick(CDetermination& view, int nItem, long* pResult) {
   DetClass* det = view.m_pDetClass;
   ObservationRecord* obs = det->m_pOrbObs;
   const int state = engine->m_nCalcState;
-  if (state == kCalcFatal || nItem < 0 || !obs || nItem >= det->m_nObs) return;
+  if (state == kCalcFatal || nItem < 0 || !obs || nItem >= det->m_nObsCount) return;
   if (state == kCalcNothing || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed) {
     view.UpdateControlsForState(state);
     return;
   }
 
   view.m_nPicked = 0;
-  for (int i = 0; i < det->m_nObs; ++i)
+  for (int i = 0; i < det->m_nObsCount; ++i)
     if (obs[i].m_bPicked == 1) ++view.m_nPicked;
 
   ObservationRecord& clicked = obs[nItem];
@@ -149,7 +149,7 @@ void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, Observ
 void RefineParabolicRatio(CDetermination& view) {
   DetClass* det = view.m_pDetClass;
   OrbitEngine* engine = view.m_pEngine;
-  if (!det->m_pOrbObs || det->m_bParabolic == 0) return;
+  if (!det->m_pOrbObs || det->m_bParabolicMethod == 0) return;
   engine->m_state.m_el.m_dE = 1.0;
   if (det->m_dRatioAnchor == 0.0) {
     det->m_dAnchorResRa = det->m_dPickResRa[1];

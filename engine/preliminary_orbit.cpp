@@ -185,7 +185,7 @@ int DetermineInitialOrbit(DetClass* det, OrbitEngine* engine) {
     for (int i = 0; i < 3; ++i) det->m_dSun[i][n] = det->m_aPick[n].m_dSun[i];
 
   int result;
-  if (det->m_bParabolic != 0) {
+  if (det->m_bParabolicMethod != 0) {
     el.m_dE = 1.0;
     FillDirections(det, true);
     double R1[3], R2[3], R3[3], L1[3], L2[3], L3[3], r2xl2[3];

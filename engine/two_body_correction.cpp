@@ -141,7 +141,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
   }
 
   // 2. Buffer and statistics.
-  const int nObs = det->m_pOrbObs ? det->m_nObs : 0;
+  const int nObs = det->m_pOrbObs ? det->m_nObsCount : 0;
   std::vector<double> buffer;
   try {
     buffer.assign(static_cast<size_t>(std::max(nObs, 1)) * kStride, 0.0);
@@ -156,7 +156,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
 
   // 3. Fixed or free eccentricity.
   int mask = 127, count = 7, n = 6;
-  if (det->m_bFixE == 1) {
+  if (det->m_bFixEcc == 1) {
     mask = 63;
     count = 6;
     n = 5;

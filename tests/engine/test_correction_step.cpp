@@ -28,7 +28,7 @@ protected:
   void SetUp() override {
     DetClass* det = m_view.m_pDetClass;
     det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(kObs + 1, sizeof(ObservationRecord)));
-    det->m_nObs = kObs;
+    det->m_nObsCount = kObs;
     for (int i = 0; i < kObs; ++i) {
       det->m_pOrbObs[i].m_dJdTt = 2460000.0 + i;
       det->m_pOrbObs[i].m_dWeight = 1.0;

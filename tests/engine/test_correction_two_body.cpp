@@ -98,7 +98,7 @@ TEST_F(TwoBodyCorrectionTest, FixedEccentricityComesFromTheEdit) {
   const SkyOrbit& orbit = kCases[0].orbit;
   LoadSkyObservations(m_view, orbit, ObservationTimes());
   StartDisplaced(orbit);
-  m_view.m_pDetClass->m_bFixE = 1;
+  m_view.m_pDetClass->m_bFixEcc = 1;
   m_view.SetItemText(kIdFixEEdit, "0.35");
   for (int i = 0; i < 10; ++i) ASSERT_EQ(Step(), 0) << m_view.m_pDetClass->m_strError;
   EXPECT_EQ(m_engine.m_state.m_el.m_dE, 0.35);
@@ -143,7 +143,7 @@ TEST_F(TwoBodyCorrectionTest, FailuresLeaveTheOrbitAsItWas) {
   const Case cases[] = {
       {"all rejected",
        [](CDetermination& v) {
-         for (int i = 0; i < v.m_pDetClass->m_nObs; ++i) v.m_pDetClass->m_pOrbObs[i].m_bRejected = 1;
+         for (int i = 0; i < v.m_pDetClass->m_nObsCount; ++i) v.m_pDetClass->m_pOrbObs[i].m_bRejected = 1;
        },
        "全ての観測がリジェクトされました。"},
       {"zero variation amount", [](CDetermination& v) { SetVariationAmount(v.m_pEngine, 1, 0.0); },

@@ -78,8 +78,8 @@ TEST(CalcLog, ProgressIsShownOnlyWhileRegistered) {
   view.ShowCalcLogProgress("x");
   EXPECT_EQ(view.Ctl(kIdCalcLogEdit).m_strText, "untouched");
   const std::string progress = "【AI自動改良の経過】\r\n";
-  view.m_strCalcLogStamp = kStamp;
-  view.m_pCalcLogPending = &progress;
+  view.m_strCalcLogProgressStamp = kStamp;
+  view.m_pCalcLogProgress = &progress;
   view.ShowCalcLogProgress("now");
   EXPECT_EQ(view.Ctl(kIdCalcLogEdit).m_strText, view.m_strCalcLog + kStamp + progress + "now");
   view.ShowCalcLogProgress(nullptr);

@@ -34,7 +34,7 @@ protected:
     m_view.SetItemText(kIdEpochMonth, "1");
     m_view.SetItemText(kIdEpochDay, "1.5");
   }
-  double LastTT() const { return m_view.m_pDetClass->m_pOrbObs[m_view.m_pDetClass->m_nObs - 1].m_dJdTt; }
+  double LastTT() const { return m_view.m_pDetClass->m_pOrbObs[m_view.m_pDetClass->m_nObsCount - 1].m_dJdTt; }
 
   CDetermination m_view;
   OrbitEngine& m_engine = *m_view.m_pEngine;
@@ -157,7 +157,7 @@ TEST_F(DifferentialCorrectionTest, NoUsableObservationFails) {
   const ElementBlock before = m_state.m_el;
   const double mean = m_engine.m_dMeanResidual;
   DetClass* det = m_view.m_pDetClass;
-  for (int i = 0; i < det->m_nObs; ++i) det->m_pOrbObs[i].m_bRejected = 1;
+  for (int i = 0; i < det->m_nObsCount; ++i) det->m_pOrbObs[i].m_bRejected = 1;
   for (int correct : {1, 0}) {
     SCOPED_TRACE(correct);
     EXPECT_EQ(ImprovementStep(m_view, correct), kEngineFailed);
@@ -211,7 +211,7 @@ TEST_F(DifferentialCorrectionTest, SolvedParametersFollowTheSettings) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    m_view.m_pDetClass->m_bFixE = c.fixE;
+    m_view.m_pDetClass->m_bFixEcc = c.fixE;
     m_view.SetItemText(kIdFixEEdit, FormatC("%.10f", m_state.m_el.m_dE));
     m_engine.m_bNonGrav = c.nonGrav;
     m_engine.m_nNonGravModel = c.model;
@@ -236,7 +236,7 @@ TEST(ObservationSignature, ChangesWithTheInputsOfTheFit) {
   OrbitEngine* engine = view.m_pEngine;
   const uint32_t settingsOnly = ComputeObservationSignature(engine);
   det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(4, sizeof(ObservationRecord)));
-  det->m_nObs = 3;
+  det->m_nObsCount = 3;
   for (int i = 0; i < 3; ++i) det->m_pOrbObs[i].m_dWeight = 1.0;
   det->m_pOrbObs[3].m_dJdUtc = -1.0;
   const uint32_t base = ComputeObservationSignature(engine);
@@ -258,19 +258,19 @@ TEST(ObservationSignature, ChangesWithTheInputsOfTheFit) {
       {"non-grav", [](ObservationRecord&, OrbitEngine& e, DetClass&) { e.m_bNonGrav = 1; }, true},
       {"model", [](ObservationRecord&, OrbitEngine& e, DetClass&) { e.m_nNonGravModel = 2; }, true},
       {"A3", [](ObservationRecord&, OrbitEngine& e, DetClass&) { e.m_bNonGravA3 = 1; }, true},
-      {"fix e", [](ObservationRecord&, OrbitEngine&, DetClass& d) { d.m_bFixE = 1; }, true},
+      {"fix e", [](ObservationRecord&, OrbitEngine&, DetClass& d) { d.m_bFixEcc = 1; }, true},
       {"weight not a number", [](ObservationRecord& r, OrbitEngine&, DetClass&) { r.m_dWeight = NAN; }, true},
   };
   for (const Change& c : changes) {
     SCOPED_TRACE(c.name);
     const ObservationRecord saved = o;
     const int nonGrav = engine->m_bNonGrav, model = engine->m_nNonGravModel, a3 = engine->m_bNonGravA3;
-    const int fixE = det->m_bFixE;
+    const int fixE = det->m_bFixEcc;
     c.apply(o, *engine, *det);
     EXPECT_EQ(ComputeObservationSignature(engine) != base, c.changes);
     o = saved;
     engine->m_bNonGrav = nonGrav, engine->m_nNonGravModel = model, engine->m_bNonGravA3 = a3;
-    det->m_bFixE = fixE;
+    det->m_bFixEcc = fixE;
   }
 }
 

@@ -250,7 +250,7 @@ TEST_F(EndToEndOrbitTest, ImpactorGetsItsEpochBeforeTheApproach) {
   ASSERT_GT(Load(view, "obs/mpc80/neosjl_2008TC3.txt"), 500);
   OrbitEngine& engine = *view.m_pEngine;
   const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
-  const double first = obs[0].m_dJdTt, last = obs[view.m_pDetClass->m_nObs - 1].m_dJdTt;
+  const double first = obs[0].m_dJdTt, last = obs[view.m_pDetClass->m_nObsCount - 1].m_dJdTt;
   ASSERT_TRUE(PickAndDetermine(view, first, last - 0.1));
   ASSERT_EQ(ImproveTwoBody(view, 20), 0) << view.m_pDetClass->m_strError;
   engine.m_bPerturbations = 1;

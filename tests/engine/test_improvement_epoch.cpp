@@ -24,7 +24,7 @@ void LoadTimes(CDetermination& view, const std::vector<double>& times) {
   det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(times.size() + 1, sizeof(ObservationRecord)));
   for (size_t i = 0; i < times.size(); ++i) det->m_pOrbObs[i].m_dJdTt = det->m_pOrbObs[i].m_dJdUtc = times[i];
   det->m_pOrbObs[times.size()].m_dJdUtc = -1.0;
-  det->m_nObs = static_cast<int>(times.size());
+  det->m_nObsCount = static_cast<int>(times.size());
 }
 
 void TypeEpoch(CDetermination& view, const char* y, const char* m, const char* d) {

@@ -54,7 +54,7 @@ inline int LoadSessionObservations(CDetermination& view, const std::string& obsF
   DetClass* det = view.m_pDetClass;
   std::free(det->m_pOrbObs);
   det->m_pOrbObs = obs;
-  det->m_nObs = count;
+  det->m_nObsCount = count;
   // What the reader could not use stays out of the fit, as in the view.
   for (int i = 0; i < count; ++i)
     if (obs[i].m_nUnknownStation || obs[i].m_bDuplicate) obs[i].m_bRejected = 1;
@@ -75,7 +75,7 @@ inline bool PickAndDetermine(CDetermination& view, double fromTT, double toTT) {
   std::vector<int> picks;
   for (double target : {fromTT, 0.5 * (fromTT + toTT), toTT}) {
     int best = -1;
-    for (int i = 0; i < det->m_nObs; ++i) {
+    for (int i = 0; i < det->m_nObsCount; ++i) {
       if (!UsableForFit(obs[i]) || obs[i].m_dJdTt < fromTT || obs[i].m_dJdTt > toTT) continue;
       if (best < 0 || std::fabs(obs[i].m_dJdTt - target) < std::fabs(obs[best].m_dJdTt - target)) best = i;
     }
@@ -91,7 +91,7 @@ inline bool PickAndDetermine(CDetermination& view, double fromTT, double toTT) {
 // outside [fromTT, toTT] and takes back those inside.
 inline void KeepWindow(CDetermination& view, double fromTT, double toTT) {
   DetClass* det = view.m_pDetClass;
-  for (int i = 0; i < det->m_nObs; ++i) {
+  for (int i = 0; i < det->m_nObsCount; ++i) {
     ObservationRecord& o = det->m_pOrbObs[i];
     if (o.m_nUnknownStation || o.m_bDuplicate) continue;
     o.m_bRejected = (o.m_dJdTt < fromTT || o.m_dJdTt > toTT) ? 1 : 0;
@@ -159,7 +159,7 @@ inline int ClipOutliers(CDetermination& view, double factor, double floorArcsec,
   DetClass* det = view.m_pDetClass;
   const double limit = std::max(floorArcsec, factor * view.m_pEngine->m_dMeanResidual);
   int excluded = 0;
-  for (int i = 0; i < det->m_nObs; ++i) {
+  for (int i = 0; i < det->m_nObsCount; ++i) {
     ObservationRecord& o = det->m_pOrbObs[i];
     if (o.m_nUnknownStation || o.m_bDuplicate || o.m_bByHand) continue;
     const double worst = std::max(std::fabs(o.m_dResRa), std::fabs(o.m_dResDec)) * kSupportRadToArcsec;

@@ -155,14 +155,14 @@ TEST(IntegrationDrivers, ImprovementRunWritesResidualsOverTheObservationRange)
   const std::vector<double> times = {kBeltT0 + 3.2, kBeltT0 + 10.7, kBeltT0 + 25.1, kBeltT0 + 60.0, kBeltT0 + 91.4};
   DetClass& det = *view.m_pDetClass;
   det.m_pOrbObs = MakeObservations(state.m_el, times);
-  det.m_nObs = static_cast<int>(times.size());
+  det.m_nObsCount = static_cast<int>(times.size());
 
   struct Row {
     int passFirst, passLast, apophis, firstObs, lastObs;
     int expectFirst, expectLast;
   } rows[] = {{0, -1, 0, 1, 3, 0, 4}, {0, -1, 1, 1, 3, 1, 3}, {2, 3, 1, 0, 4, 2, 3}};
   for (const Row& row : rows) {
-    for (int i = 0; i < det.m_nObs; ++i)
+    for (int i = 0; i < det.m_nObsCount; ++i)
       det.m_pOrbObs[i].m_dResRa = det.m_pOrbObs[i].m_dResDec = 99.0;
     SetupIntegrationState(&engine, &state);
     for (int b = 0; b < 10; ++b)
@@ -182,7 +182,7 @@ TEST(IntegrationDrivers, ImprovementRunWritesResidualsOverTheObservationRange)
     engine.m_nLastObs = row.lastObs;
     std::vector<double> output(kVariedResidualStride * times.size(), 0.0);
     ASSERT_EQ(StartAndIntegrate(&engine, nullptr, output.data(), &state), 0) << engine.m_strMessage;
-    for (int i = 0; i < det.m_nObs; ++i) {
+    for (int i = 0; i < det.m_nObsCount; ++i) {
       const ObservationRecord& o = det.m_pOrbObs[i];
       const double* out = &output[kVariedResidualStride * i];
       if (i < row.expectFirst || i > row.expectLast) {
@@ -209,7 +209,7 @@ TEST(IntegrationDrivers, FixedEccentricityBelongsToTheImprovementOnly)
   CDetermination view;
   OrbitEngine& engine = *view.m_pEngine;
   engine.m_bAutoRunning = engine.m_bAutoStop = 1;
-  view.m_pDetClass->m_bFixE = 1;
+  view.m_pDetClass->m_bFixEcc = 1;
   view.SetItemText(kIdFixEEdit, "0.25");
 
   TestRun borrowed;
@@ -351,7 +351,7 @@ TEST(IntegrationDrivers, ParallelRuleWeighsStepsObservationsAndVariedOrbits)
     GTEST_SKIP() << "one processor: every run is serial";
   OrbitEngine engine;
   DetClass det;
-  det.m_nObs = 1000;
+  det.m_nObsCount = 1000;
   engine.m_pDet = &det;
   auto state = std::make_unique<IntegrationState>();
   state->m_chMode = kModeImprovement;

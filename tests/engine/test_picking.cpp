@@ -40,7 +40,7 @@ public:
   int State() const { return m_pEngine->m_nCalcState; }
   std::vector<int> Picked() const {
     std::vector<int> rows;
-    for (int i = 0; i < m_pDetClass->m_nObs; ++i)
+    for (int i = 0; i < m_pDetClass->m_nObsCount; ++i)
       if (m_pDetClass->m_pOrbObs[i].m_bPicked) rows.push_back(i);
     return rows;
   }
@@ -124,7 +124,7 @@ TEST(ObsListClick, ThirdPickDeterminesTheOrbit) {
   EXPECT_EQ(view.GetItemText(kIdEpochDay), "6.0");
   EXPECT_EQ(view.m_refreshes, 1);
   EXPECT_EQ(view.m_bResidualsShown, 1);
-  for (int i = 0; i < view.m_pDetClass->m_nObs; ++i)
+  for (int i = 0; i < view.m_pDetClass->m_nObsCount; ++i)
     EXPECT_LT(std::hypot(view.m_pDetClass->m_pOrbObs[i].m_dResRa, view.m_pDetClass->m_pOrbObs[i].m_dResDec) *
                   kMasPerRad,
               5.0);
@@ -221,7 +221,7 @@ TEST(ParabolicPicking, ResidualsAndRatioRefinement) {
   const SkyOrbit parabola = {2460000.5, 1.5, 1.0, 10, 250, 100};
   LoadSkyObservations(view, parabola, {2459970.5, 2459980.5, 2459990.5, 2460000.5, 2460010.5, 2460020.5});
   DetClass* det = view.m_pDetClass;
-  det->m_bParabolic = 1;
+  det->m_bParabolicMethod = 1;
   for (int row : {1, 3, 5}) view.Click(row);
   ASSERT_EQ(view.State(), kCalcPreliminary) << det->m_strError;
   EXPECT_EQ(view.m_pEngine->m_state.m_el.m_dE, 1.0);
@@ -249,7 +249,7 @@ TEST(ParabolicPicking, ResidualsAndRatioRefinement) {
   EXPECT_EQ(view.m_elementModes.size(), 1u);
 
   // Without the parabolic check box the command does nothing.
-  det->m_bParabolic = 0;
+  det->m_bParabolicMethod = 0;
   const double before = det->m_dOlbersRatio;
   RefineParabolicRatio(view);
   EXPECT_EQ(det->m_dOlbersRatio, before);

@@ -17,7 +17,7 @@ constexpr double kDeg = M_PI / 180.0;
 constexpr double kMasPerRad = 180.0 / M_PI * 3600.0 * 1000.0;
 
 void Pick(CDetermination& view, std::initializer_list<int> rows) {
-  for (int i = 0; i < view.m_pDetClass->m_nObs; ++i) view.m_pDetClass->m_pOrbObs[i].m_bPicked = 0;
+  for (int i = 0; i < view.m_pDetClass->m_nObsCount; ++i) view.m_pDetClass->m_pOrbObs[i].m_bPicked = 0;
   for (int i : rows) view.m_pDetClass->m_pOrbObs[i].m_bPicked = 1;
 }
 
@@ -103,7 +103,7 @@ TEST(GaussMerton, ReturnsTheOrbitOfExactObservations) {
     EXPECT_NEAR(el.m_dIncl, c.orbit.inclDeg * kDeg, 1e-7);
     EXPECT_NEAR(el.m_dA / (c.orbit.q / (1.0 - c.orbit.e)), 1.0, 1e-7);
     const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
-    for (int i = 0; i < view.m_pDetClass->m_nObs; ++i) {
+    for (int i = 0; i < view.m_pDetClass->m_nObsCount; ++i) {
       EXPECT_LT(std::fabs(obs[i].m_dResRa) * kMasPerRad, 0.5) << "row " << i;
       EXPECT_LT(std::fabs(obs[i].m_dResDec) * kMasPerRad, 0.5) << "row " << i;
     }
@@ -263,7 +263,7 @@ TEST(Banachiewicz, FindsTheParabola) {
   LoadSkyObservations(view, orbit, {2459980.5, 2460000.5, 2460020.5});
   Pick(view, {0, 1, 2});
   DetClass* det = view.m_pDetClass;
-  det->m_bParabolic = 1;
+  det->m_bParabolicMethod = 1;
   ElementBlock& el = view.m_pEngine->m_state.m_el;
   el.m_dA = 3.0;
   ASSERT_EQ(DetermineInitialOrbit(det, view.m_pEngine), 0) << det->m_strError;
@@ -294,7 +294,7 @@ TEST(Banachiewicz, NoRootOfEulersEquation) {
   view.m_pDetClass->m_pOrbObs[2].m_dJdTt += 3000.0;
   view.m_pDetClass->m_pOrbObs[2].m_dJdUtc += 3000.0;
   Pick(view, {0, 1, 2});
-  view.m_pDetClass->m_bParabolic = 1;
+  view.m_pDetClass->m_bParabolicMethod = 1;
   MarkElements(view.m_pEngine->m_state.m_el);
   EXPECT_EQ(DetermineInitialOrbit(view.m_pDetClass, view.m_pEngine), -1);
   EXPECT_EQ(view.m_pDetClass->m_strError, "解が求まらなかったので計算を中止しました[2]");

@@ -144,7 +144,7 @@ protected:
     DetClass* det = view.m_pDetClass;
     std::free(det->m_pOrbObs);
     det->m_pOrbObs = obs;
-    det->m_nObs = count;
+    det->m_nObsCount = count;
     view.m_pEngine->m_nCalcState = kCalcLoaded;
     return true;
   }
@@ -169,7 +169,7 @@ TEST_F(PreliminaryRealTest, GeneralMethodFromThreeClicks) {
     ASSERT_TRUE(Load(view, c.file)) << c.file;
     DetClass* det = view.m_pDetClass;
     const double from = CalendarToJd(c.fromY, c.fromM, c.fromD), to = CalendarToJd(c.toY, c.toM, c.toD);
-    const std::vector<int> picks = ChooseWellSpaced(det->m_pOrbObs, det->m_nObs, from, to);
+    const std::vector<int> picks = ChooseWellSpaced(det->m_pOrbObs, det->m_nObsCount, from, to);
     ASSERT_EQ(picks.size(), 3u);
     for (int i : picks) {
       ASSERT_GE(i, 0);
@@ -198,9 +198,9 @@ TEST_F(PreliminaryRealTest, ParabolaOfALongPeriodComet) {
   CDetermination view(false);
   ASSERT_TRUE(Load(view, "obs/mpc80/orbitfinder_C_1998_P1.txt"));
   DetClass* det = view.m_pDetClass;
-  det->m_bParabolic = 1;
+  det->m_bParabolicMethod = 1;
   const std::vector<int> picks =
-      ChooseWellSpaced(det->m_pOrbObs, det->m_nObs, CalendarToJd(1998, 11, 10), CalendarToJd(1999, 2, 28));
+      ChooseWellSpaced(det->m_pOrbObs, det->m_nObsCount, CalendarToJd(1998, 11, 10), CalendarToJd(1999, 2, 28));
   for (int i : picks) OnObsListClick(view, i, nullptr);
   ASSERT_EQ(view.m_pEngine->m_nCalcState, kCalcPreliminary) << det->m_strError;
   const ElementBlock& el = view.m_pEngine->m_state.m_el;

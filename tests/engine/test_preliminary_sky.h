@@ -62,6 +62,6 @@ inline void LoadSkyObservations(CDetermination& view, const SkyOrbit& orbit, con
   det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(times.size() + 1, sizeof(ObservationRecord)));
   for (size_t i = 0; i < times.size(); ++i) det->m_pOrbObs[i] = ObserveOrbit(orbit, times[i]);
   det->m_pOrbObs[times.size()].m_dJdUtc = -1.0;
-  det->m_nObs = static_cast<int>(times.size());
+  det->m_nObsCount = static_cast<int>(times.size());
   view.m_pEngine->m_nCalcState = kCalcLoaded;
 }
