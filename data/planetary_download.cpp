@@ -41,9 +41,10 @@ constexpr size_t kPointerWords = 2696;    // 36 int32
 constexpr size_t kDeNumberWords = 2840;   // 4 int32
 constexpr size_t kConstantValues = 400;  // doubles at the start of record 2
 
+// A box without a caption of its own carries the application title.
 void Message(const std::string& text)
 {
-  Ui().ShowMessage("", text, MsgIcon::None, MsgButtons::Ok);
+  Ui().ShowMessage("Tessarune", text, MsgIcon::None, MsgButtons::Ok);
 }
 
 void Status(PlanetaryDownloadHost& host, const std::string& text)

@@ -490,6 +490,7 @@ TEST_F(De441Http, ServerErrorsAndRefusals)
   RecordingHost error;
   EXPECT_EQ(Run(error, "?status=503"), PlanetaryRunResult::Failed);
   EXPECT_EQ(Texts(ui), std::vector<std::string>{"サーバーがエラーを返しました(HTTP 503)。"});
+  EXPECT_EQ(ui.m_messages[0].caption, "Tessarune");
   EXPECT_EQ(error.events, (std::vector<std::string>{"begin", "end"}));
 
   ui.m_messages.clear();
