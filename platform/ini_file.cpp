@@ -19,12 +19,16 @@ std::string Trim(std::string_view s)
 }
 
 // The file's lines without their line ends; empty when it cannot be read.
-std::vector<std::string> ReadLines(const std::string& path)
+// False when the file exists but cannot be read or decoded: a write must then
+// leave it alone rather than replace every setting in it.
+bool ReadLines(const std::string& path, std::vector<std::string>& lines)
 {
-  std::vector<std::string> lines;
+  lines.clear();
   std::string bytes, text;
-  if (path.empty() || !ReadWholeFile(path, bytes) || !DecodeTextBytes(bytes, text))
-    return lines;
+  if (path.empty() || !FileExists(path))
+    return true;
+  if (!ReadWholeFile(path, bytes) || !DecodeTextBytes(bytes, text))
+    return false;
   size_t pos = 0;
   while (pos < text.size()) {
     size_t nl = text.find('\n', pos);
@@ -35,7 +39,7 @@ std::vector<std::string> ReadLines(const std::string& path)
     lines.push_back(std::move(line));
     pos = end + 1;
   }
-  return lines;
+  return true;
 }
 
 // "[name]" → name; false for other lines.
@@ -81,7 +85,8 @@ void FindSection(const std::vector<std::string>& lines, const std::string& secti
 
 bool Lookup(const std::string& path, const std::string& section, const std::string& key, std::string& value)
 {
-  std::vector<std::string> lines = ReadLines(path);
+  std::vector<std::string> lines;
+  ReadLines(path, lines);
   long header;
   size_t end;
   FindSection(lines, section, header, end);
@@ -124,7 +129,9 @@ bool IniFile::WriteString(const std::string& section, const char* key, const cha
 {
   if (m_path.empty())
     return false;
-  std::vector<std::string> lines = ReadLines(m_path);
+  std::vector<std::string> lines;
+  if (!ReadLines(m_path, lines))
+    return false;
   long header;
   size_t end;
   FindSection(lines, section, header, end);

@@ -106,3 +106,13 @@ TEST(IniFile, ReadsLfOnlyAndUtf16Files)
   IniFile wide(WriteText(MakeTempDir("ini"), utf16));
   EXPECT_EQ(wide.GetString("SYSTEM", "OBSTZ"), "9.5");
 }
+
+TEST(IniFile, AnUndecodableFileIsNeverReplacedByAWrite)
+{
+  // A Latin-1 byte followed by a line end is neither UTF-8 nor code page 932.
+  const std::string original = "[SYSTEM]\r\nOBSFOLDER=/home/caf\xE9\r\nOBSLAT=35.5\r\n";
+  IniFile ini(WriteText(MakeTempDir("ini"), original));
+  EXPECT_EQ(ini.GetString("SYSTEM", "OBSLAT", "35.7"), "35.7");
+  EXPECT_FALSE(ini.WriteString("SYSTEM", "OBSTZ", "9.00"));
+  EXPECT_EQ(ReadText(ini.Path()), original);
+}
