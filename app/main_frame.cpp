@@ -10,6 +10,7 @@
 
 #include "app/app_menus.h"
 #include "app/child_frame.h"
+#include "app/ephemeris_download.h"
 #include "app/form_template.h"
 #include "app/form_view.h"
 #include "app/idle_dialogs.h"
@@ -37,7 +38,7 @@ constexpr int kToolCommands[] = {ID_ORBIT_VIEW, ID_GLOBE, ID_MAG_CURVE, ID_VISIB
 // until then the commands do nothing.
 constexpr int kQuietCommands[] = {ID_ORBIT_VIEW,  ID_GLOBE,           ID_MAG_CURVE,     ID_VISIBILITY_CHART,
                                   ID_SEARCH_RANGE, ID_LOCATION,       ID_OPTIONS,       ID_OPTIONS_TOOLBAR,
-                                  ID_OPLOG_MANAGER, ID_GET_JPL_EPH,   ID_UPDATE_STATION_CODES, ID_DEBUG_DLG};
+                                  ID_OPLOG_MANAGER, ID_UPDATE_STATION_CODES, ID_DEBUG_DLG};
 constexpr int kAlwaysEnabled[] = {ID_SEARCH_RANGE,  ID_LOCATION,       ID_OPTIONS,   ID_OPTIONS_TOOLBAR,
                                   ID_OPLOG_MANAGER, ID_RESET_POSITIONS, ID_GET_JPL_EPH, ID_UPDATE_STATION_CODES,
                                   ID_CONVERSION_DLG, ID_DEBUG_DLG,     ID_OAA_EPH_OUTPUT, ID_APP_EXIT};
@@ -95,6 +96,7 @@ bool CMainFrame::Create(wxDocManager* manager)
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateDisabled, this, id);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, ID_APP_EXIT);
   Bind(wxEVT_MENU, &CMainFrame::OnResetPositions, this, ID_RESET_POSITIONS);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunPlanetaryDownloadDialog(this); }, ID_GET_JPL_EPH);
   Bind(wxEVT_MENU, &CMainFrame::OnConversionDialog, this, ID_CONVERSION_DLG);
   Bind(wxEVT_MENU, &CMainFrame::OnOaaEphOutput, this, ID_OAA_EPH_OUTPUT);
   Bind(wxEVT_MENU, &CMainFrame::OnToggleToolBar, this, ID_VIEW_TOOLBAR);

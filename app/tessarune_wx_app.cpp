@@ -9,6 +9,7 @@
 #include "app/child_frame.h"
 #include "app/cpu_selection.h"
 #include "app/doc_shells.h"
+#include "app/ephemeris_download.h"
 #include "app/form_template.h"
 #include "app/main_frame.h"
 #include "astro/jpl_eph.h"
@@ -25,13 +26,6 @@ namespace {
 void LoadPerturbingAsteroidFile(const CTessaruneApp& app)
 {
   LoadMpephFromFolders(GetPerturberTable(), {app.m_szExeDir, app.m_szEphDir, app.m_szDataDir});
-}
-
-// The planetary-file download dialog; true when it ran.
-bool RunPlanetaryDownloadDialog()
-{
-  // Not part of this build yet.
-  return false;
 }
 
 bool PlanetaryReaderUsable()
@@ -144,8 +138,11 @@ bool CTessaruneWxApp::InitInstance()
     m_pMainFrame->Update();
   }
 
-  if (!worker && !FileExists(app.m_szDe441File) && RunPlanetaryDownloadDialog() && FileExists(app.m_szDe441File))
-    ReplacePlanetaryReader();
+  if (!worker && !FileExists(app.m_szDe441File)) {
+    RunPlanetaryDownloadDialog(nullptr);
+    if (FileExists(app.m_szDe441File))
+      ReplacePlanetaryReader();
+  }
 
   if (!worker && !PlanetaryReaderUsable())
     Ui().ShowMessage(AppText::kAppTitle, AppText::kNoEphemerisWarning, MsgIcon::Warning, MsgButtons::Ok);

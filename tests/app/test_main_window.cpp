@@ -55,6 +55,9 @@ protected:
     WriteFileAtomic(s_dir + "bin/Tessarune.INI",
                     "[SYSTEM]\r\nDE441FILE=" + s_dir + "none.441\r\nDE406FILE=" + s_dir +
                         "none.406\r\nMAINWND_X=40\r\nMAINWND_Y=30\r\nMAINWND_W=600\r\nMAINWND_H=400\r\n");
+    // A DE441 file that exists keeps the modal download dialog away; it is no
+    // planetary file, so the missing-ephemeris warning still comes.
+    WriteFileAtomic(s_dir + "none.441", "<html>not a planetary file</html>");
     WriteFileAtomic(s_dir + "bin/Tessarune_OpLog_20260101_000000.txt", std::string(30, 'x'));
     // The smallest perturbing-asteroid file the store accepts: one asteroid, two epochs a day apart.
     std::string mpeph(160 + 2 * 56, '\0');
