@@ -37,7 +37,8 @@ MsgAnswer WxUiServices::ShowMessage(const std::string& caption, const std::strin
   case MsgIcon::None: break;
   }
   wxWindow* parent = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
-  wxMessageDialog dlg(parent, ToWx(text), ToWx(caption), style);
+  // A box without a caption of its own carries the application's title.
+  wxMessageDialog dlg(parent, ToWx(text), ToWx(caption.empty() ? std::string("Tessarune") : caption), style);
   switch (dlg.ShowModal()) {
   case wxID_OK: return MsgAnswer::Ok;
   case wxID_YES: return MsgAnswer::Yes;
