@@ -60,11 +60,14 @@ int SaveWithFormat(const std::string& title, std::string& path, wxWindow* owner,
   if (dlg.ShowModal() != wxID_OK)
     return 0;
 
-  // The name as confirmed, with the suffix of the chosen format and the
-  // default extension. A name the rule changed was not the one the dialog
-  // asked about, so an existing file of that name is asked about here.
+  // The name as confirmed, with the default extension and, when the user
+  // chose another format than the first one (a click on its button), the
+  // suffix rule of that format. A name the rule changed was not the one the
+  // dialog asked about, so an existing file of that name is asked about here.
   bool changed = false;
-  std::string chosen = AdjustSolutionFilePath(FromWx(dlg.GetPath()), options.m_nFormat == kSaveSolution, &changed);
+  std::string chosen = FromWx(dlg.GetPath());
+  if (options.m_nFormat != kSaveMpc8Line)
+    chosen = AdjustSolutionFilePath(chosen, options.m_nFormat == kSaveSolution, &changed);
   const std::string withExt = WithDefaultExtension(chosen, "imp");
   changed = changed || withExt != chosen;
   chosen = withExt;
