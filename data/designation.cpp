@@ -123,8 +123,11 @@ std::string UnpackProvisionalDesignation(std::string_view prov)
   if (p[0] == '_') {
     const int year = 2000 + Base62Value(p[1]);
     const long n = 15500 + Base62Value4(std::string_view(p).substr(3, 4));
-    const char second = kSecondLetters[static_cast<size_t>(n % 25)];
-    return FormatC("%d %c%c%ld", year, p[2], second, n / 25);
+    // Blanks or symbols among the digits (a hand-typed line, a short trkSub
+    // after '_') can make n negative: the letter index is taken floored, so
+    // that it stays inside the order.
+    const long letter = (n % 25 + 25) % 25;
+    return FormatC("%d %c%c%ld", year, p[2], kSecondLetters[static_cast<size_t>(letter)], (n - letter) / 25);
   }
   const int year = 100 * Base62Value(p[0]) + 10 * (p[1] - '0') + (p[2] - '0');
   const char half = p[3];

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "data/designation.h"
 
@@ -58,6 +59,17 @@ TEST(Designation, UnpacksProvisionalForms)
     SCOPED_TRACE(c.packed);
     EXPECT_EQ(UnpackProvisionalDesignation(c.packed), c.text);
   }
+  // A malformed extended form (blanks or symbols among its digits, as from a
+  // trkSub "_1") still names a letter of the order, never a byte beyond it.
+  for (const char* packed : {"_      ", "_1     ", "_OA-000", "_OA!!!!"}) {
+    SCOPED_TRACE(packed);
+    const std::string text = UnpackProvisionalDesignation(packed);
+    const size_t blank = text.find(' ');
+    ASSERT_NE(blank, std::string::npos);
+    ASSERT_GT(text.size(), blank + 2);
+    EXPECT_NE(std::string_view("ABCDEFGHJKLMNOPQRSTUVWXYZ").find(text[blank + 2]), std::string_view::npos) << text;
+  }
+  EXPECT_EQ(UnpackDesignation(PackAdesDesignation("", "", "_1")).substr(0, 4), "2001");
 }
 
 TEST(Designation, PacksMinorPlanetProvisionals)
