@@ -179,6 +179,14 @@ public:
   virtual void ShowElementText(EngineWindow* edit, IntegrationState* state, int mode) {
     (void)edit, (void)state, (void)mode;
   }
+  // The view's two element-block texts (the report's blocks and the file's),
+  // emptied by the improvement before each integration.
+  std::string m_strElementBlock;
+  std::string m_strElementBlockFile;
+  virtual void ClearElementBlockTexts() {
+    m_strElementBlock.clear();
+    m_strElementBlockFile.clear();
+  }
   // Formats one element block into the view's element-block texts.
   virtual void FormatElementBlock(int kind, double epoch, double T, double q, double e, double peri, double node,
                                   double incl, double a, double M, const double P[3], const double Q[3]) {

@@ -293,6 +293,7 @@ void Improvement::AttachApproachRecord() {
     record->Init(farEnd, state_.m_dEpoch, state_.m_dStep);
   }
   state_.m_pApproach = record;
+  view_->ClearElementBlockTexts();
 }
 
 int Improvement::IntegratePasses() {

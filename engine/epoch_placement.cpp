@@ -190,6 +190,7 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
         state->m_bStepControlWanted = 0;
       }
     }
+    p.view->ClearElementBlockTexts();
     delete state->m_pApproach;
     state->m_pApproach = nullptr;
     const int result = IntegrateOrbit(engine, p.resultEdit, nullptr, state);
