@@ -5,7 +5,6 @@
 
 #include "astro/constants.h"
 #include "astro/perturber_positions.h"
-#include "astro/perturber_positions.h"
 #include "engine/integration_state.h"
 
 namespace CTessaruneLib {
@@ -37,30 +36,12 @@ bool SolutionIsFinite(int n, const double* x) {
 
 int GetPerturberPositions(double rows[][46], double blocks[][45], double start, double step, int count,
                           int asteroidSet) {
-  constexpr int kMaxTimes = 16;
-  if (count > kMaxTimes) return -1;
-  if (count < 1) return 0;
-  double positions[kMaxTimes][kPerturberRowCoordinates] = {};
-  const char* mask = asteroidSet != 0 ? "111111111111111" : "111111111100000";
-  const int r = JplBodiesForIntegrator(start, step, count, mask, &positions[0][0], asteroidSet);
-  if (r != 0) return r;
-  const int bodies = asteroidSet != 0 ? 15 : 10;
-  double t = start;
-  for (int i = 0; i < count; ++i) {
-    rows[i][0] = t;
-    t += step;
-    // Row of triples in, coordinate-major out: x of every body, then y, then z.
-    for (int j = 0; j < bodies; ++j)
-      for (int c = 0; c < 3; ++c) {
-        rows[i][1 + 15 * c + j] = positions[i][3 * j + c];
-        blocks[i][15 * c + j] = positions[i][3 * j + c];
-      }
-  }
-  return 0;
+  return GetPerturberPositions(&rows[0][0], &blocks[0][0], start, step, count, asteroidSet);
 }
 
 int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet) {
-  if (count > kPerturberPositionsMaxCount) count = kPerturberPositionsMaxCount;
+  // More times than the buffers hold is refused, never cut short silently.
+  if (count > kPerturberPositionsMaxCount) return -1;
   if (count < 1) return 0;
   double tri[kPerturberPositionsMaxCount][kPerturberRowCoordinates];
   const char* mask = asteroidSet != 0 ? "111111111111111" : "111111111100000";
@@ -72,6 +53,7 @@ int GetPerturberPositions(double* rows, double* blocks, double start, double ste
     double* row = rows + i * kSeedRowDoubles;
     double* block = blocks + i * kPerturberRowCoordinates;
     row[0] = t;
+    // Row of triples in, coordinate-major out: x of every body, then y, then z.
     for (int j = 0; j < bodies; ++j)
       for (int c = 0; c < 3; ++c) {
         row[1 + c * 15 + j] = tri[i][j * 3 + c];

@@ -33,7 +33,8 @@ int GetPerturberPositions(double rows[][46], double blocks[][45], double start, 
 // heliocentric, J2000 equatorial) and count coordinate blocks of the same 45
 // coordinates, for the times start, start + step, ... . asteroidSet not 0
 // adds the five asteroid slots; entries of bodies left out stay as they were.
-// 0, or the planetary reader's error code with nothing written.
+// 0, or the planetary reader's error code with nothing written; -1 for a
+// count above 16.
 inline constexpr int kPerturberPositionsMaxCount = 16;
 inline constexpr int kSeedRowDoubles = 46;
 int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet);
