@@ -1,5 +1,7 @@
 #include "engine/epoch_placement.h"
 
+#include "engine/force_model.h"
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -89,22 +91,6 @@ int MoveFailure(OrbitEngine* engine, int result) {
 }
 
 }  // namespace
-
-void ResetApproachBookkeeping(IntegrationState* state) {
-  for (int i = 0; i < kPerturbers; ++i) {
-    state->m_dDistance[i] = kNoDistance;
-    state->m_dPrevDistance[i] = kNoDistance;
-    state->m_dCollPrevDistance[i] = kNoDistance;
-    state->m_dCollMinDistance[i] = kNoDistance;
-    state->m_dCollMinTime[i] = 0.0;
-    state->m_bCollided[i] = 0;
-  }
-  state->m_dMinEarthDistance = kNoDistance;
-  state->m_bEarthBound = 0;
-  state->m_dPrevEarthTime = 0.0;
-  state->m_dSunPrevDistance = kNoDistance;
-  state->m_bSunReached = 0;
-}
 
 double DefaultImprovementEpoch(const EpochPlacement& p) {
   double epoch = (std::trunc(p.ttLast / kGridDays) + 1.0) * kGridDays + 0.5;

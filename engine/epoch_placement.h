@@ -42,7 +42,3 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
 // its run report. The run's code; -2 when the copy cannot be had.
 int StepTrialRun(OrbitEngine* engine, const IntegrationState& base, double direction, double end, double absStep,
                  int& level, std::string& report);
-
-// Resets the state's approach bookkeeping (distances, Earth minimum and
-// capture, collision detector).
-void ResetApproachBookkeeping(IntegrationState* state);

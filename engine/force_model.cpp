@@ -169,10 +169,8 @@ void SetAsteroidMasses(OrbitEngine* engine, IntegrationState* state)
     state->m_dMinusGM[i] = -(state->m_dMass[i] * kGaussK2);
 }
 
-void ResetRunBookkeeping(IntegrationState* state)
+void ResetApproachBookkeeping(IntegrationState* state)
 {
-  state->m_nStepLevel = 0;
-  state->m_nMaxStepLevel = 0;
   for (int i = 0; i < kPerturbers; ++i) {
     state->m_dDistance[i] = kNoDistance;
     state->m_dPrevDistance[i] = kNoDistance;
@@ -184,14 +182,21 @@ void ResetRunBookkeeping(IntegrationState* state)
   state->m_dMinEarthDistance = kNoDistance;
   state->m_bEarthBound = 0;
   state->m_dPrevEarthTime = 0.0;
+  state->m_dSunPrevDistance = kNoDistance;
+  state->m_bSunReached = 0;
+}
+
+void ResetRunBookkeeping(IntegrationState* state)
+{
+  ResetApproachBookkeeping(state);
+  state->m_nStepLevel = 0;
+  state->m_nMaxStepLevel = 0;
   state->m_dSunDistance10 = kNoDistance;
   state->m_dPrevSunDistance = kNoDistance;
   state->m_nStepsAtLevel = 0;
   for (int& b : state->m_nBackoff)
     b = 0;
   state->m_nReturnedLevel = -1;
-  state->m_dSunPrevDistance = kNoDistance;
-  state->m_bSunReached = 0;
   for (int i = 0; i < 10; ++i) {
     state->m_bSoiEntered[i] = 0;
     state->m_dSoiPrevDistance[i] = kNoDistance;

@@ -14,6 +14,9 @@ extern const double kBodyMasses[10];
 // variation amounts, the per-run bookkeeping); the caller sets the elements,
 // times, step, mode, bodies and attachments.
 void SetupIntegrationState(OrbitEngine* engine, IntegrationState* state);
+// Resets the distances of the last evaluation and the collision and
+// Earth-binding records (what an epoch move must forget).
+void ResetApproachBookkeeping(IntegrationState* state);
 // Resets the per-run bookkeeping: step levels, distances, collision,
 // sphere-of-influence and Earth-binding records, grid and step times.
 void ResetRunBookkeeping(IntegrationState* state);
