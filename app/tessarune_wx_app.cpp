@@ -71,6 +71,7 @@ bool CTessaruneWxApp::OnInit()
 bool CTessaruneWxApp::InitInstance()
 {
   InstallQuietAssertHandler();
+  InstallEscapeKeyFilter();
   SetAppName(AppText::kAppTitle);
   m_wxUi = std::make_unique<WxUiServices>();
   SetUi(m_pUiOverride ? m_pUiOverride : m_wxUi.get());
@@ -197,5 +198,6 @@ int CTessaruneWxApp::OnExit()
   delete m_pDocManager;
   m_pDocManager = nullptr;
   SetUi(nullptr);
+  RemoveEscapeKeyFilter();
   return wxApp::OnExit();
 }

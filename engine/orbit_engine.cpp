@@ -81,6 +81,10 @@ int ResetOrbitEngine(OrbitEngine* engine, DetClass* det) {
 
 // ---- busy guard ----
 
+bool EngineBusy(const OrbitEngine* engine) { return engine->m_bBusy == 1 || engine->m_bAutoRunning == 1; }
+
+int BeginBusyCommand(OrbitEngine* engine) { return EngineBusy(engine) ? -1 : BeginBusy(engine); }
+
 int BeginBusy(OrbitEngine* engine) {
   if (engine->m_bBusy == 1) return -1;
   const uint32_t now = ClockOf(engine).TickMs();

@@ -170,6 +170,16 @@ OrbitEngine* InitOrbitEngine(OrbitEngine* engine);
 int ResetOrbitEngine(OrbitEngine* engine, DetClass* det);
 
 // ---- busy guard ----
+// The one busy test of every command that would start engine work: a
+// calculation holds the guard (m_bBusy), or an automatic procedure drives the
+// engine (m_bAutoRunning). Both pump events while they run, so the handlers
+// of other commands, the closing of a frame and the dialogs see this true and
+// must do nothing (or say kMsgOtherCalculationRunning).
+bool EngineBusy(const OrbitEngine* engine);
+// What a command does before engine work: -1 when EngineBusy, else BeginBusy.
+// Procedures that run inside an automatic run they started themselves call
+// BeginBusy directly.
+int BeginBusyCommand(OrbitEngine* engine);
 // -1 when a calculation already runs (the caller shows
 // kMsgOtherCalculationRunning); otherwise marks the engine busy and returns 0.
 int BeginBusy(OrbitEngine* engine);

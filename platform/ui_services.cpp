@@ -9,6 +9,7 @@ HeadlessUiServices& DefaultUi()
 }
 
 UiServices* g_pUi = nullptr;
+bool g_bEscapeLatched = false;
 
 } // namespace
 
@@ -20,6 +21,21 @@ UiServices& Ui()
 void SetUi(UiServices* ui)
 {
   g_pUi = ui;
+}
+
+void LatchEscapeKey()
+{
+  g_bEscapeLatched = true;
+}
+
+void ClearEscapeKey()
+{
+  g_bEscapeLatched = false;
+}
+
+bool EscapeRequested()
+{
+  return g_bEscapeLatched || Ui().IsKeyDown(UiKey::Escape);
 }
 
 MsgAnswer HeadlessUiServices::ShowMessage(const std::string& caption, const std::string& text, MsgIcon icon,

@@ -65,6 +65,17 @@ public:
   bool m_keys[3] = {false, false, false};
 };
 
+// ---- Esc for long loops ----
+// GTK reports keys only as events, never as a state that can be polled, so
+// the windows install an event filter (platform/wx) that latches every Esc
+// key press here. A loop that stops on Esc clears the latch when it starts,
+// keeps events flowing (PumpOneEvent) and polls EscapeRequested. Main thread.
+void LatchEscapeKey();
+void ClearEscapeKey();
+// True when Esc was latched since the last clear, or the UiServices reports
+// the key down (headless: its scripted key state).
+bool EscapeRequested();
+
 // Installs a UiServices for the life of the object (tests).
 class ScopedUi {
 public:

@@ -4,6 +4,8 @@
 
 #include <wx/app.h>
 #include <wx/clipbrd.h>
+#include <wx/eventfilter.h>
+#include <wx/event.h>
 #include <wx/frame.h>
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
@@ -75,7 +77,9 @@ bool WxUiServices::PumpOneEvent()
 bool WxUiServices::IsKeyDown(UiKey key)
 {
   switch (key) {
-  case UiKey::Escape: return wxGetKeyState(WXK_ESCAPE);
+  // Only the modifiers can be polled under GTK; Esc comes from the latch
+  // that the Esc event filter sets.
+  case UiKey::Escape: return false;
   case UiKey::Shift: return wxGetKeyState(WXK_SHIFT);
   case UiKey::CapsLock: return wxGetKeyState(WXK_CAPITAL);
   }
@@ -88,6 +92,42 @@ bool WxUiServices::SetClipboardText(const std::string& text)
   if (!lock)
     return false;
   return wxTheClipboard->SetData(new wxTextDataObject(ToWx(text)));
+}
+
+namespace {
+
+// Latches every Esc key press, whichever window gets it.
+class EscapeKeyFilter : public wxEventFilter {
+public:
+  int FilterEvent(wxEvent& event) override
+  {
+    const wxEventType type = event.GetEventType();
+    if ((type == wxEVT_CHAR_HOOK || type == wxEVT_KEY_DOWN) &&
+        static_cast<wxKeyEvent&>(event).GetKeyCode() == WXK_ESCAPE)
+      LatchEscapeKey();
+    return Event_Skip;
+  }
+};
+
+EscapeKeyFilter g_escapeFilter;
+bool g_bEscapeFilterInstalled = false;
+
+} // namespace
+
+void InstallEscapeKeyFilter()
+{
+  if (g_bEscapeFilterInstalled)
+    return;
+  wxEvtHandler::AddFilter(&g_escapeFilter);
+  g_bEscapeFilterInstalled = true;
+}
+
+void RemoveEscapeKeyFilter()
+{
+  if (!g_bEscapeFilterInstalled)
+    return;
+  wxEvtHandler::RemoveFilter(&g_escapeFilter);
+  g_bEscapeFilterInstalled = false;
 }
 
 static void QuietAssertHandler(const wxString& file, int line, const wxString& func, const wxString& cond,

@@ -28,6 +28,12 @@ private:
 // no test or batch run ever waits on one.
 void InstallQuietAssertHandler();
 
+// The application's Esc event filter: every Esc key press latches
+// LatchEscapeKey (platform/ui_services.h), for the long loops that stop on
+// Esc. Installed once at start-up, removed at exit.
+void InstallEscapeKeyFilter();
+void RemoveEscapeKeyFilter();
+
 // UTF-8 std::string <-> wxString.
 wxString ToWx(const std::string& utf8);
 std::string FromWx(const wxString& text);

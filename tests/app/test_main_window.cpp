@@ -334,6 +334,24 @@ TEST_F(MainWindow, ResetPositionsAsksFirst)
 }
 
 // Last: closing ends the window.
+TEST_F(MainWindow, EscKeyEventsAreLatchedForTheLongLoops)
+{
+  auto keyEvent = [](int code) {
+    auto* e = new wxKeyEvent(wxEVT_CHAR_HOOK);
+    e->m_keyCode = code;
+    e->SetEventObject(Frame());
+    Frame()->GetEventHandler()->QueueEvent(e);
+    Pump();
+  };
+  ClearEscapeKey();
+  keyEvent('A');
+  EXPECT_FALSE(EscapeRequested());
+  keyEvent(WXK_ESCAPE);
+  EXPECT_TRUE(EscapeRequested());
+  ClearEscapeKey();
+  EXPECT_FALSE(EscapeRequested());
+}
+
 TEST_F(MainWindow, ZClosingWritesThePlacementAndRemovesUnusedLogs)
 {
   const wxRect r = Frame()->GetRect();

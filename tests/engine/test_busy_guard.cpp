@@ -75,6 +75,22 @@ TEST_F(BusyGuard, SecondCalculationIsRefused) {
   EXPECT_EQ(BeginBusy(&m_engine), 0);
 }
 
+TEST_F(BusyGuard, CommandsAreRefusedWhileACalculationOrAnAutomaticRunDrivesTheEngine) {
+  EXPECT_FALSE(EngineBusy(&m_engine));
+  m_engine.m_bAutoRunning = 1;  // an automatic procedure between its steps
+  EXPECT_TRUE(EngineBusy(&m_engine));
+  EXPECT_EQ(BeginBusyCommand(&m_engine), -1);
+  EXPECT_EQ(m_engine.m_bBusy, 0);
+  EXPECT_EQ(BeginBusy(&m_engine), 0);  // the automatic procedure itself takes the guard
+  m_engine.m_bAutoRunning = 0;
+  EXPECT_TRUE(EngineBusy(&m_engine));
+  EXPECT_EQ(BeginBusyCommand(&m_engine), -1);
+  EndBusy(&m_engine);
+  m_engine.m_nCancel = 1;  // left over from an earlier run
+  EXPECT_EQ(BeginBusyCommand(&m_engine), 0);
+  EXPECT_EQ(m_engine.m_nCancel, 0);
+}
+
 TEST_F(BusyGuard, NotBusyNeitherPumpsNorCancels) {
   m_clock.m_now += 5000;
   EXPECT_EQ(PumpAndCheckCancel(&m_engine), 0);
