@@ -1,7 +1,10 @@
 #include "platform/files.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,31 +27,102 @@ bool ReadWholeFile(const std::string& path, std::string& bytes)
   return ok;
 }
 
+// A link (or a chain of them) stands for its final target: the write replaces
+// the target and keeps the link. A dangling link names the file to create.
+static std::string FollowLinks(const std::string& path)
+{
+  std::string p = path;
+  for (int hop = 0; hop < 40; ++hop) {
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+      return p;
+    std::vector<char> buf(static_cast<size_t>(st.st_size > 0 ? st.st_size : 4095) + 1);
+    ssize_t n = readlink(p.c_str(), buf.data(), buf.size() - 1);
+    if (n <= 0)
+      return p;
+    std::string to(buf.data(), static_cast<size_t>(n));
+    if (to.front() != '/') {
+      size_t slash = p.rfind('/');
+      to = (slash == std::string::npos ? std::string() : p.substr(0, slash + 1)) + to;
+    }
+    p = to;
+  }
+  return p;
+}
+
+// The mode a new file gets from open(0666): the process's umask, read without
+// changing it (umask() would race with other threads).
+static mode_t NewFileMode()
+{
+  mode_t mask = 022;
+  if (std::FILE* f = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, f))
+      if (std::strncmp(line, "Umask:", 6) == 0) {
+        mask = static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8));
+        break;
+      }
+    std::fclose(f);
+  }
+  return 0666 & ~mask;
+}
+
+static bool WriteAll(int fd, std::string_view bytes)
+{
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+static void SyncFolderOf(const std::string& path)
+{
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+  int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    fsync(fd);
+    close(fd);
+  }
+}
+
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error)
 {
-  const std::string tmp = path + ".tmp";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
+  const std::string target = FollowLinks(path);
+  // Each writer has its own temporary file beside the target, so two writers of
+  // one path never share one and the rename stays within one file system.
+  std::string tmp = target + ".tmpXXXXXX";
+  int fd = mkstemp(tmp.data());
+  if (fd < 0) {
     if (error)
-      *error = "一時ファイルを作成できませんでした: " + tmp;
+      *error = "一時ファイルを作成できませんでした: " + target;
     return false;
   }
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fflush(f) == 0) && ok;
-  ok = (fsync(fileno(f)) == 0) && ok;
-  ok = (std::fclose(f) == 0) && ok;
+  struct stat old;
+  const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
+  bool ok = fchmod(fd, mode) == 0;
+  ok = WriteAll(fd, bytes) && ok;
+  ok = (fsync(fd) == 0) && ok;
+  ok = (close(fd) == 0) && ok;
   if (!ok) {
-    std::remove(tmp.c_str());
+    unlink(tmp.c_str());
     if (error)
       *error = "ファイルを書き込めませんでした: " + path;
     return false;
   }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
+  if (std::rename(tmp.c_str(), target.c_str()) != 0) {
+    unlink(tmp.c_str());
     if (error)
       *error = "ファイルを置き換えられませんでした: " + path;
     return false;
   }
+  SyncFolderOf(target);
   return true;
 }
 

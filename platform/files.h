@@ -6,9 +6,12 @@
 // Whole-file read; false when the file cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
 
-// Writes bytes to "<path>.tmp" and renames it over path, so that a failed
-// write leaves the old file whole. False (and the old file untouched) on any
-// failure; *error then holds a one-line reason in Japanese when given.
+// Writes bytes to a temporary file of its own beside path (fsync'd) and renames
+// it over path, so that a failed write leaves the old file whole and two
+// writers of one path each leave a whole file. The file keeps its mode; a
+// symbolic link is kept and its target replaced. False (and the old file
+// untouched, no temporary left) on any failure; *error then holds a one-line
+// reason in Japanese when given.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
 bool FileExists(const std::string& path);    // a regular file (or a link to one)

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,23 +12,95 @@
 #include "platform/named_lock.h"
 #include "tests/common/test_data.h"
 
+static std::string Contents(const std::string& path)
+{
+  std::string bytes;
+  return ReadWholeFile(path, bytes) ? bytes : std::string("<unreadable>");
+}
+
+static int EntriesIn(const std::string& dir)
+{
+  int n = 0;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      n += e->d_name[0] != '.';
+    closedir(d);
+  }
+  return n;
+}
+
 TEST(Files, AtomicWriteLeavesTheOldFileWholeOnFailure)
 {
   const std::string dir = MakeTempDir("files");
   const std::string path = dir + "solution_EX.IMP";
   ASSERT_TRUE(WriteFileAtomic(path, "old contents"));
-  // A folder in the way of the temporary name makes the write fail.
-  ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0777), 0);
+  // A write cut short by the file-size limit (which binds root too) fails
+  // after the temporary file exists; run it in a child to keep the limit there.
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small{4, 4};
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string error;
+    bool wrote = WriteFileAtomic(path, "new contents", &error);
+    _exit(!wrote && !error.empty() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Contents(path), "old contents");
+  EXPECT_EQ(EntriesIn(dir), 1) << "the temporary file is left behind";
+  // A folder where the file should be: the rename fails and says so.
+  ASSERT_EQ(mkdir((dir + "folder").c_str(), 0777), 0);
   std::string error;
-  EXPECT_FALSE(WriteFileAtomic(path, "new contents", &error));
+  EXPECT_FALSE(WriteFileAtomic(dir + "folder", "x", &error));
   EXPECT_FALSE(error.empty());
-  std::string bytes;
-  ASSERT_TRUE(ReadWholeFile(path, bytes));
-  EXPECT_EQ(bytes, "old contents");
-  rmdir((path + ".tmp").c_str());
-  EXPECT_TRUE(WriteFileAtomic(path, "new contents"));
-  ASSERT_TRUE(ReadWholeFile(path, bytes));
-  EXPECT_EQ(bytes, "new contents");
+  EXPECT_EQ(EntriesIn(dir), 2);
+}
+
+TEST(Files, AtomicWriteKeepsTheUsersTmpFileTheModeAndTheLink)
+{
+  const std::string dir = MakeTempDir("files");
+  const std::string path = dir + "ObsCodes.html";
+  ASSERT_TRUE(WriteFileAtomic(path + ".tmp", "the user's own file"));
+  ASSERT_TRUE(WriteFileAtomic(path, "one"));
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  const std::string link = dir + "link.html";
+  ASSERT_EQ(symlink("ObsCodes.html", link.c_str()), 0);
+
+  ASSERT_TRUE(WriteFileAtomic(link, "two"));
+  struct stat st;
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link became a plain file";
+  EXPECT_EQ(Contents(path), "two");
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(Contents(path + ".tmp"), "the user's own file");
+
+  // A new file gets the mode that open() would give it under the umask.
+  const mode_t mask = umask(027);
+  ASSERT_TRUE(WriteFileAtomic(dir + "new.txt", "new"));
+  umask(mask);
+  ASSERT_EQ(stat((dir + "new.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(Files, TwoWritersOfOnePathEachLeaveAWholeFile)
+{
+  const std::string dir = MakeTempDir("files");
+  const std::string path = dir + "merged.obs";
+  const std::string a(300000, 'a'), b(200000, 'b');
+  for (int trial = 0; trial < 30; ++trial) {
+    bool okA = false, okB = false;
+    std::thread ta([&] { okA = WriteFileAtomic(path, a); });
+    std::thread tb([&] { okB = WriteFileAtomic(path, b); });
+    ta.join();
+    tb.join();
+    ASSERT_TRUE(okA && okB) << "trial " << trial;
+    const std::string got = Contents(path);
+    ASSERT_TRUE(got == a || got == b) << "trial " << trial << ": a torn file of " << got.size() << " bytes";
+    ASSERT_EQ(EntriesIn(dir), 1) << "trial " << trial;
+  }
 }
 
 TEST(NamedLock, ASecondHolderWaitsUntilTheTimeOut)
