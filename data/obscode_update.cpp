@@ -77,10 +77,11 @@ bool HasNonAscii(std::string_view bytes)
   return false;
 }
 
-// The station file as UTF-8 text and its encoding. The station reader takes
-// UTF-16 with a byte-order mark, else code page 932; a file that is valid
-// UTF-8 beyond ASCII stays UTF-8. False when it cannot be read or decoded: it
-// must not be rewritten from a misread copy.
+// The station file as UTF-8 text and its encoding, in the station reader's
+// order (UTF-16 after FF FE, strict UTF-8, code page 932); a file that is
+// valid UTF-8 beyond ASCII stays UTF-8, with its mark when it had one. False
+// when it cannot be read or decoded: it must not be rewritten from a misread
+// copy.
 bool ReadStationFile(const std::string& path, std::string& text, StationFileEncoding& encoding)
 {
   std::string bytes;

@@ -91,24 +91,13 @@ size_t CountOccurrences(std::string_view text, std::string_view what)
   return n;
 }
 
-// The file's text as columns: UTF-16LE after FF FE, else UTF-8 (its mark
-// skipped) when strictly valid and not empty, else code page 932. False when
-// an 8-bit file yields no characters either way.
+// The file's text as columns. False when an 8-bit file yields no characters.
 bool DecodeObservationText(std::string_view bytes, std::string& text)
 {
-  std::string utf8;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    utf8 = Utf16LeToUtf8Lenient(bytes.substr(2));
-  } else {
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == kUtf8Bom)
-      bytes.remove_prefix(3);
-    if (IsStrictUtf8(bytes))
-      utf8.assign(bytes);
-    if (utf8.empty())
-      utf8 = Cp932ToUtf8Lenient(bytes);
-    if (utf8.empty())
-      return false;
-  }
+  TextEncoding encoding = TextEncoding::Utf8;
+  const std::string utf8 = DecodeColumnFile(bytes, &encoding);
+  if (utf8.empty() && encoding != TextEncoding::Utf16Le)
+    return false;
   text = ToColumnText(utf8);
   return true;
 }

@@ -69,9 +69,9 @@ int LoadStationTable(StationRecord** ppTable)
   std::string bytes;
   if (!ReadWholeFile(TheApp().m_szStationsFile, bytes))
     return -1;
-  const bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-                     static_cast<unsigned char>(bytes[1]) == 0xFE;
-  const std::string text = utf16 ? Utf16LeToUtf8Lenient(std::string_view(bytes).substr(2)) : Cp932ToUtf8Lenient(bytes);
+  // Decoded as the observation reader decodes, so that a file the code
+  // update kept in UTF-8 reads back as written.
+  const std::string text = DecodeColumnFile(bytes);
 
   const std::vector<std::string_view> pieces = SplitPieces(text);
   auto* table = static_cast<StationRecord*>(std::calloc(pieces.size() + 1, sizeof(StationRecord)));

@@ -19,7 +19,8 @@ struct StationRecord {
 };
 
 // Reads the station file named by TheApp().m_szStationsFile (UTF-16LE when it
-// starts with FF FE, else code page 932) into a new zero-filled table of
+// starts with FF FE, else strict UTF-8 with or without its mark, else code page
+// 932, as the observation reader decodes) into a new zero-filled table of
 // n + 1 records (one per line, a line longer than 249 characters split into
 // pieces, then the end record). The table is stored through ppTable as soon as
 // it exists; the caller releases it with free().

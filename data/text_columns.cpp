@@ -71,3 +71,26 @@ std::string ToColumnText(std::string_view utf8)
   }
   return out;
 }
+
+std::string DecodeColumnFile(std::string_view bytes, TextEncoding* encoding, bool* utf8Bom)
+{
+  const bool utf16 = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+                     static_cast<unsigned char>(bytes[1]) == 0xFE;
+  const bool bom = !utf16 && bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom;
+  if (utf8Bom)
+    *utf8Bom = bom;
+  TextEncoding found = TextEncoding::Utf16Le;
+  std::string text;
+  if (utf16) {
+    text = Utf16LeToUtf8Lenient(bytes.substr(2));
+  } else if (IsStrictUtf8(bytes)) {
+    found = TextEncoding::Utf8;
+    text.assign(bytes.substr(bom ? kUtf8Bom.size() : 0));
+  } else {
+    found = TextEncoding::Cp932;
+    text = Cp932ToUtf8Lenient(bytes);
+  }
+  if (encoding)
+    *encoding = found;
+  return text;
+}

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "data/obscode_update.h"
+#include "data/station_table.h"
 #include "platform/app_services.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
@@ -201,23 +203,60 @@ TEST_F(ObsCodeUpdateTest, HundredLinesUsedAndEntitiesReplaced)
   EXPECT_EQ(Read(m_stations + ".bak"), before);
 }
 
-TEST_F(ObsCodeUpdateTest, Utf16FileStaysUtf16)
+// The file is written back in the encoding it had, and the station reader then
+// finds the kept local code (with its name) and the new ones.
+TEST_F(ObsCodeUpdateTest, EveryEncodingIsKeptAndReadBackByTheStationReader)
 {
   ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(120)));
   ServePage("/files/page.html");
-  std::string utf16;
-  ASSERT_TRUE(Utf8ToUtf16Le("A05  10.0000 0.50000 +0.80000 東京の屋上\r\n", utf16, true));
-  ASSERT_TRUE(WriteBytesFile(m_stations, utf16));
-  ASSERT_EQ(RunStationCodeUpdate(), 0);  // the headless box answers No
-  const std::string bytes = Read(m_stations);
-  ASSERT_GE(bytes.size(), 2u);
-  EXPECT_EQ(bytes.substr(0, 2), "\xFF\xFE");
-  std::string text;
-  ASSERT_TRUE(Utf16LeToUtf8(bytes, text));
-  const std::vector<std::string> lines = SplitCrLf(text);
-  ASSERT_EQ(lines.size(), 120u);
-  EXPECT_EQ(lines[5], "A05  10.0000 0.50000 +0.80000 東京の屋上");
-  EXPECT_EQ(m_ui.m_messages.back().text, Done(119, 0, 0));
+  const std::string local = "A05 139.5000 0.50000 +0.80000 ";
+  struct Case {
+    TextEncoding encoding;
+    bool bom;
+    std::string site;
+    std::string head;  // the first bytes of the file after the update
+  };
+  const Case cases[] = {
+      {TextEncoding::Utf16Le, true, "東京の屋上", "\xFF\xFE"},
+      {TextEncoding::Utf8, true, "Ondřejov Šternberk", std::string(kUtf8Bom)},
+      {TextEncoding::Utf8, false, "Šternberk", "A00"},
+      {TextEncoding::Cp932, false, "東京の屋上", "A00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.site + (c.bom ? " with its mark" : ""));
+    const std::string text = local + c.site + "\r\n";
+    std::string bytes = c.bom && c.encoding == TextEncoding::Utf8 ? std::string(kUtf8Bom) + text : text;
+    if (c.encoding == TextEncoding::Utf16Le) {
+      ASSERT_TRUE(Utf8ToUtf16Le(text, bytes, true));
+    }
+    if (c.encoding == TextEncoding::Cp932) {
+      ASSERT_TRUE(Utf8ToCp932(text, bytes));
+    }
+    ASSERT_TRUE(WriteBytesFile(m_stations, bytes));
+    ASSERT_EQ(RunStationCodeUpdate(), 0);  // the headless box answers No
+    EXPECT_EQ(m_ui.m_messages.back().text, Done(119, 0, 0));
+
+    const std::string written = Read(m_stations);
+    EXPECT_EQ(written.substr(0, c.head.size()), c.head);
+    std::string decoded;
+    TextEncoding found = TextEncoding::Utf8;
+    ASSERT_TRUE(DecodeTextBytes(written, decoded, &found));
+    EXPECT_EQ(found, c.encoding);
+    EXPECT_NE(decoded.find("\r\n" + local + c.site + "\r\n"), std::string::npos);
+
+    StationRecord* table = nullptr;
+    EXPECT_EQ(LoadStationTable(&table), 120);
+    ASSERT_NE(table, nullptr);
+    double lon = 0, rhoCos = 0, rhoSin = 0;
+    EXPECT_EQ(FindStation("A05", table, &lon, &rhoCos, &rhoSin), 0);
+    EXPECT_EQ(lon, 139.5);
+    EXPECT_EQ(table[5].m_szName, c.site);
+    for (const char* code : {"A00", "A99", "B19"}) {
+      EXPECT_EQ(FindStation(code, table, &lon, &rhoCos, &rhoSin), 0) << code;
+      EXPECT_EQ(lon, 10.0) << code;
+    }
+    std::free(table);
+  }
 }
 
 TEST_F(ObsCodeUpdateTest, StopsWhenTheBackupFails)
