@@ -1,5 +1,7 @@
 #include "app/form_template.h"
 
+#include <vector>
+
 #include <wx/menu.h>
 
 #include "app/child_frame.h"
@@ -29,4 +31,44 @@ void CFormTemplate::InitialUpdateFrame(CChildFrame* frame, wxDocument* /*doc*/, 
     view->OnInitialUpdate();
   if (makeVisible)
     frame->ActivateFrame();
+}
+
+namespace {
+
+struct RegisteredView {
+  FunctionView kind;
+  CFormTemplate::ViewFactory makeView;
+  CFormTemplate::MenuFactory makeMenu;
+};
+
+std::vector<RegisteredView>& RegisteredViews()
+{
+  static std::vector<RegisteredView> views;
+  return views;
+}
+
+} // namespace
+
+void RegisterFunctionView(FunctionView kind, CFormTemplate::ViewFactory makeView, CFormTemplate::MenuFactory makeMenu)
+{
+  for (RegisteredView& r : RegisteredViews()) {
+    if (r.kind == kind) {
+      r.makeView = std::move(makeView);
+      r.makeMenu = std::move(makeMenu);
+      return;
+    }
+  }
+  RegisteredViews().push_back({kind, std::move(makeView), std::move(makeMenu)});
+}
+
+void ApplyRegisteredViews(std::span<CFormTemplate* const> templates)
+{
+  for (CFormTemplate* t : templates) {
+    for (const RegisteredView& r : RegisteredViews()) {
+      if (r.kind != t->Kind())
+        continue;
+      t->SetViewFactory(r.makeView);
+      t->SetMenuFactory(r.makeMenu);
+    }
+  }
 }

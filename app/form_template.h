@@ -3,6 +3,7 @@
 // makes and the menu that view brings. A template whose view does not exist
 // in this build makes no frame, and the command that asked for it does nothing.
 #include <functional>
+#include <span>
 
 #include "app/command_routing.h"
 
@@ -39,3 +40,10 @@ private:
   ViewFactory m_makeView;
   MenuFactory m_makeMenu;
 };
+
+// The subsystems above the shell register their views here before start-up
+// (the program's main, a test); the application hands them to its templates.
+void RegisterFunctionView(FunctionView kind, CFormTemplate::ViewFactory makeView,
+                          CFormTemplate::MenuFactory makeMenu);
+// Gives every template the factories registered for its view.
+void ApplyRegisteredViews(std::span<CFormTemplate* const> templates);

@@ -11,6 +11,7 @@
 #include "app/doc_shells.h"
 #include "app/ephemeris_download.h"
 #include "app/form_template.h"
+#include "app/form_view.h"
 #include "app/main_frame.h"
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
@@ -47,6 +48,16 @@ PixelRect VirtualScreen()
   for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
     all = all.IsEmpty() ? wxDisplay(i).GetGeometry() : all.Union(wxDisplay(i).GetGeometry());
   return {all.x, all.y, all.width, all.height};
+}
+
+// The first of the arguments the command line looks at (argv[1..8]) that
+// names an existing file; switches never do.
+std::string CommandLineFile(const std::vector<std::string>& args)
+{
+  for (size_t i = 1; i < args.size() && i <= CMyAppCommandLineInfo::kSlots; ++i)
+    if (!args[i].empty() && args[i][0] != '-' && FileExists(args[i]))
+      return args[i];
+  return {};
 }
 
 } // namespace
@@ -148,8 +159,13 @@ bool CTessaruneWxApp::InitInstance()
   if (!worker && !PlanetaryReaderUsable())
     Ui().ShowMessage(AppText::kAppTitle, AppText::kNoEphemerisWarning, MsgIcon::Warning, MsgButtons::Ok);
 
-  if (CChildFrame* frame = m_pTemplDetermination->CreateNewFrame(m_pMainFrame))
+  if (CChildFrame* frame = m_pTemplDetermination->CreateNewFrame(m_pMainFrame)) {
     m_pTemplDetermination->InitialUpdateFrame(frame);
+    // An observation file named on the command line is opened in the view.
+    const std::string file = CommandLineFile(args);
+    if (!file.empty() && !worker && frame->GetFormView())
+      frame->GetFormView()->OpenCommandLineFile(file);
+  }
   return true;
 }
 
@@ -167,6 +183,10 @@ void CTessaruneWxApp::RegisterTemplates()
   m_pTemplDetermination = add(IDR_DETERMINATION, FunctionView::Determination);
   m_pTemplMoveEpoch = add(IDR_MOVE_EPOCH, FunctionView::MoveEpoch);
   m_pTemplVaisala = add(IDR_VAISALA, FunctionView::Vaisala);
+  std::vector<CFormTemplate*> all;
+  for (const auto& t : m_templates)
+    all.push_back(t.get());
+  ApplyRegisteredViews(all);
 }
 
 CFormTemplate* CTessaruneWxApp::Template(FunctionView kind) const

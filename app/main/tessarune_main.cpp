@@ -5,6 +5,7 @@
 #include <wx/init.h>
 
 #include "app/tessarune_wx_app.h"
+#include "determination/ui/register_determination_view.h"
 
 int main(int argc, char** argv)
 {
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "tessarune: no display found (DISPLAY is not set); start it on a desktop or under xvfb-run\n");
     return 2;
   }
+  RegisterDeterminationView();
   // Created here so that the linker keeps the application class.
   wxApp::SetInstance(new CTessaruneWxApp);
   return wxEntry(argc, argv);

@@ -1,0 +1,91 @@
+#pragma once
+// The orbit-determination view as a window: the form of det_form.h on a
+// function-view frame. It is the engine's host (CDetermination) with its
+// controls on real widgets; the engine, the picking and the improvement
+// procedures reach the widgets through the host's calls by control id.
+#include <map>
+#include <memory>
+#include <string>
+
+#include <wx/font.h>
+
+#include "app/form_view.h"
+#include "determination/det_form.h"
+#include "engine/determination_host.h"
+
+class wxNotebook;
+class wxTextCtrl;
+class CObsListCtrl;
+class WxControlWindow;
+
+class CDeterminationView : public CFormView, public CDetermination {
+public:
+  explicit CDeterminationView(CChildFrame* frame);
+  ~CDeterminationView() override;
+
+  // ---- the function view ----
+  void OnInitialUpdate() override;
+  void ApplyDeveloperLayout() override;
+  void OpenCommandLineFile(const std::string& path) override { OpenObsFile(path); }
+
+  // Reads an observation file into the view (the loading pipeline).
+  void OpenObsFile(const std::string& path);
+
+  // ---- controls by id, on the widgets ----
+  std::string GetItemText(int id) override;
+  void SetItemText(int id, const std::string& text) override;
+  int IsChecked(int id) override;
+  void SetCheck(int id, int checked) override;
+  bool IsItemEnabled(int id) override;
+  void EnableItem(int id, bool enable) override;
+  bool IsItemVisible(int id) override;
+  void ShowItem(int id, bool show) override;
+  int GetSelection(int id) override;
+  void SetSelection(int id, int index) override;
+  EngineWindow* Window(int id) override;
+
+  // ---- operations the engine calls ----
+  void UpdateControlsForState(int state) override;
+  void EnableImproveButtons(int enable) override;
+  void ScrollObsListTo(int index) override;
+  void RedrawObsListItem(int index) override;
+  void RefreshResidualList(ObservationRecord* obs, int shown) override;
+
+  // The widget of a control id; null when the form has none.
+  wxWindow* Widget(int id) const;
+  CObsListCtrl* ObsList() const { return m_pObsList; }
+  // ---- the observation list ----
+  // The record of a row; null outside the loaded observations.
+  const ObservationRecord* ObsRecord(long row) const;
+  std::string ObsCellText(long row, long column) const;
+  // Station-bias flag of a row (0 when none was computed).
+  int ObsBiasFlag(long row) const;
+  // Status-bar text for the row under the mouse.
+  std::string ObsHoverStatus(int row);
+  // A single click on the list (-1 outside any row): picking.
+  void OnObsListClickAt(int row);
+
+  int m_bDevLayout = 1;
+  int m_nAiRowHeight = 0;
+  int m_bExtendedDisplay = 0;
+  int m_bSignature = 0;
+  std::string szObsFile;
+
+private:
+  void CreateControls();
+  wxWindow* CreateControl(const DetFormControl& c);
+  void BindControls();
+  void ConfigureNumericEdits();
+  void ReadRejectThresholds();
+  void FillCombos();
+  // Number of observations the list shows.
+  int ObservationCount() const;
+
+  void OnObsListDoubleClick(long row);
+
+  std::map<int, wxWindow*> m_widgets;
+  std::map<int, std::unique_ptr<WxControlWindow>> m_windows;
+  wxNotebook* m_pTabs = nullptr;
+  CObsListCtrl* m_pObsList = nullptr;
+  wxFont m_font;
+};

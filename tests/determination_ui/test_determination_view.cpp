@@ -1,0 +1,56 @@
+// The orbit-determination view in the running program (under xvfb-run).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include <wx/menu.h>
+
+#include "app/child_frame.h"
+#include "app/main_frame.h"
+#include "app/tessarune_wx_app.h"
+#include "determination/ui/determination_view.h"
+#include "determination/ui/obs_list_ctrl.h"
+#include "platform/wx/wx_ui_services.h"
+#include "tests/common/test_data.h"
+#include "tests/determination_ui/view_session.h"
+
+namespace {
+
+bool HaveDisplay()
+{
+  const char* d = std::getenv("DISPLAY");
+  return d && *d;
+}
+
+} // namespace
+
+TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
+{
+  if (!HaveDisplay())
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
+  ViewSession session("detview_start");
+  std::string title, menu, cell, screenshot;
+  int rows = -1, state = -1;
+  std::vector<ViewStep> steps = {
+      {"view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
+      {"read", [&] {
+         CDeterminationView* v = ViewSession::View();
+         title = FromWx(static_cast<wxWindow*>(v->GetParent())->GetLabel());
+         wxMenuBar* bar = dynamic_cast<wxFrame*>(v->GetParent())->GetMenuBar();
+         menu = bar ? FromWx(bar->GetMenuLabel(0)) : "";
+         rows = v->ObsList()->GetItemCount();
+         state = v->m_pEngine->m_nCalcState;
+         cell = v->ObsCellText(0, 0);
+         screenshot = ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_start");
+       },
+       nullptr},
+  };
+  ASSERT_TRUE(session.Run({obsFile}, steps));
+  EXPECT_TRUE(session.m_failures.empty());
+  EXPECT_EQ(title, "軌道計算");
+  EXPECT_EQ(menu, "ﾌｧｲﾙ(&F)");
+  EXPECT_EQ(rows, 37);
+  EXPECT_EQ(state, 1);
+  EXPECT_EQ(cell.size(), 17u);  // "yyyy mm dd.dddddd"
+}

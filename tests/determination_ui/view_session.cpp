@@ -1,0 +1,158 @@
+#include "tests/determination_ui/view_session.h"
+
+#include <filesystem>
+
+#include <wx/app.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/init.h>
+#include <wx/listctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+
+#include "app/form_template.h"
+#include "app/main_frame.h"
+#include "app/tessarune_wx_app.h"
+#include "determination/ui/determination_view.h"
+#include "determination/ui/obs_list_ctrl.h"
+#include "determination/ui/register_determination_view.h"
+#include "platform/files.h"
+#include "platform/wx/wx_ui_services.h"
+#include "tests/common/test_data.h"
+#include "tests/data/test_observation_support.h"
+
+namespace {
+
+// Plays the steps from timer ticks inside the program's own main loop.
+class StepPlayer : public wxTimer {
+public:
+  StepPlayer(ViewSession& session, std::vector<ViewStep> steps) : m_session(session), m_steps(std::move(steps)) {}
+
+  void Notify() override
+  {
+    if (m_index >= m_steps.size()) {
+      Stop();
+      if (CMainFrame* frame = wxGetApp().MainFrame())
+        frame->Close(true);
+      return;
+    }
+    ViewStep& step = m_steps[m_index];
+    if (!m_started) {
+      m_started = true;
+      m_begin = std::chrono::steady_clock::now();
+      m_session.m_log.push_back(step.name);
+      if (step.run)
+        step.run();
+    }
+    const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_begin).count();
+    const bool done = !step.until || step.until();
+    if (!done && waited < step.timeoutSeconds)
+      return;
+    if (!done)
+      m_session.m_failures.push_back(step.name);
+    ++m_index;
+    m_started = false;
+  }
+
+private:
+  ViewSession& m_session;
+  std::vector<ViewStep> m_steps;
+  size_t m_index = 0;
+  bool m_started = false;
+  std::chrono::steady_clock::time_point m_begin;
+};
+
+} // namespace
+
+std::string ScreenshotDir()
+{
+  const std::string dir = "screenshots/";
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+ViewSession::ViewSession(const std::string& tag)
+{
+  m_dir = MakeTempDir(tag);
+  CreateFolder(m_dir + "bin");
+  const std::string stations = StationLinesFromObsCodesPage();
+  const std::string stationsFile = stations.empty() ? m_dir + "none.txt" : WriteTestFile(m_dir, "stations.txt", stations);
+  const std::string de = TestDataPath("de/lnxp1960p2060.405");
+  // An existing DE441 file that is no planetary file keeps the download
+  // dialog away; the reader then falls back to the DE405 file given as DE406.
+  WriteFileAtomic(m_dir + "fake.441", "not a planetary file");
+  WriteFileAtomic(m_dir + "bin/Tessarune.INI", "[SYSTEM]\r\nDE441FILE=" + m_dir + "fake.441\r\nDE406FILE=" + de +
+                                                   "\r\nSTATIONSFILE=" + stationsFile +
+                                                   "\r\nMAINWND_X=0\r\nMAINWND_Y=0\r\nMAINWND_W=1500\r\n"
+                                                   "MAINWND_H=950\r\n");
+}
+
+bool ViewSession::Run(const std::vector<std::string>& args, std::vector<ViewStep> steps)
+{
+  RegisterDeterminationView();
+  auto* app = new CTessaruneWxApp;
+  app->UseEnvironment({m_dir + "bin/tessarune", m_dir + "local/", m_dir + "docs/"});
+  app->UseUi(&m_ui);
+  wxApp::SetInstance(app);
+  std::vector<std::string> all{"tessarune"};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all)
+    argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int argc = static_cast<int>(all.size());
+  if (!wxEntryStart(argc, argv.data()))
+    return false;
+  bool started = false;
+  if (wxTheApp->CallOnInit()) {
+    started = true;
+    StepPlayer player(*this, std::move(steps));
+    player.Start(50);
+    wxTheApp->OnRun();
+    player.Stop();
+  }
+  wxTheApp->OnExit();
+  wxEntryCleanup();
+  return started;
+}
+
+CDeterminationView* ViewSession::View()
+{
+  CMainFrame* frame = wxGetApp().MainFrame();
+  return frame ? dynamic_cast<CDeterminationView*>(frame->FindFunctionView(FunctionView::Determination)) : nullptr;
+}
+
+void ViewSession::PostCommand(int id)
+{
+  CMainFrame* frame = wxGetApp().MainFrame();
+  wxWindow* target = frame->GetActiveChild() ? static_cast<wxWindow*>(frame->GetActiveChild()) : frame;
+  auto* e = new wxCommandEvent(wxEVT_MENU, id);
+  e->SetEventObject(target);
+  wxQueueEvent(target->GetEventHandler(), e);
+}
+
+void ViewSession::ClickObsRow(int row)
+{
+  CObsListCtrl* list = View()->ObsList();
+  list->EnsureVisible(row);
+  wxRect rect;
+  list->GetItemRect(row, rect);
+  const wxPoint at = list->ClientToScreen(wxPoint(rect.x + 60, rect.y + rect.height / 2));
+  wxUIActionSimulator sim;
+  sim.MouseMove(at);
+  sim.MouseClick();
+}
+
+std::string ViewSession::SaveScreenshot(wxWindow* window, const std::string& name)
+{
+  const wxRect r = window->GetScreenRect();
+  wxBitmap bitmap(r.width, r.height);
+  {
+    wxScreenDC screen;
+    wxMemoryDC mem(bitmap);
+    mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
+  }
+  const std::string path = ScreenshotDir() + name + ".png";
+  bitmap.SaveFile(path, wxBITMAP_TYPE_PNG);
+  return path;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Runs the whole program (start-up, the real main loop, shutdown) in the test
+// process, on a temporary data folder with message boxes recorded, and plays
+// a script of steps from inside the loop: each step runs when the loop is
+// idle and may wait for a condition before the next one starts. Commands are
+// posted as menu events to the main frame, clicks are simulated with the
+// pointer; nothing calls a handler directly.
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/ui_services.h"
+
+class CTessaruneWxApp;
+class CDeterminationView;
+class wxWindow;
+
+struct ViewStep {
+  std::string name;
+  std::function<void()> run;
+  // The next step starts once this holds (immediately when empty).
+  std::function<bool()> until;
+  double timeoutSeconds = 30;
+};
+
+class ViewSession {
+public:
+  // The settings file beside a pretended executable in a fresh folder, with
+  // the planetary file and the station list of the shared data.
+  explicit ViewSession(const std::string& tag);
+
+  // Runs the program with the arguments after the program name; plays the
+  // steps, then closes the main frame. False when the program did not start.
+  bool Run(const std::vector<std::string>& args, std::vector<ViewStep> steps);
+
+  // ---- for the steps ----
+  static CDeterminationView* View();
+  // Posts a menu command to the main frame, as a menu click does.
+  static void PostCommand(int id);
+  // Moves the pointer to the middle of the row of the observation list and clicks.
+  static void ClickObsRow(int row);
+  // PNG of a window's screen area into the screenshot folder; the path.
+  static std::string SaveScreenshot(wxWindow* window, const std::string& name);
+
+  std::string m_dir;
+  HeadlessUiServices m_ui;
+  std::vector<std::string> m_failures;  // steps that timed out
+  std::vector<std::string> m_log;       // steps as they ran
+};
+
+// The folder for screenshots (created), ending in "/".
+std::string ScreenshotDir();
