@@ -99,7 +99,8 @@ CDetermination::~CDetermination() {
   m_pEngine->m_state.m_pApproach = nullptr;
   delete m_pDetClass;
   delete m_pEngine;
-  TheApp().m_pDetermination = nullptr;
+  CTessaruneApp& app = TheApp();
+  if (app.m_pDetermination == this) app.m_pDetermination = nullptr;
 }
 
 CDetermination& FallbackDetermination() {
@@ -240,19 +241,18 @@ int CDetermination::ApplyStepSetting(IntegrationState* state) {
   const std::string text = GetItemText(kIdStepCombo);
   double x = 0.0;
   bool listed = false;
-  if (text == kStepAutomatic) {
-    x = CTessaruneLib::AutoIntegrationStep(state);
-    listed = true;
-  } else {
-    for (const StepChoice& c : kStepChoices)
-      if (text == c.text) {
-        x = c.days;
-        listed = true;
-        break;
-      }
-  }
-  if (!listed) x = std::fabs(StringToDouble(text));
-  state->m_bStepControlWanted = text == kStepAutomatic ? 1 : 0;
+  for (const StepChoice& c : kStepChoices)
+    if (text == c.text) {
+      x = c.days;
+      listed = true;
+      break;
+    }
+  if (!listed && text != kStepAutomatic) x = std::fabs(StringToDouble(text));
+  // An empty or unreadable text would give a step of 0 and a run that never
+  // ends: it means the automatic step.
+  const bool automatic = !listed && !(std::isfinite(x) && x > 0.0);
+  if (automatic) x = CTessaruneLib::AutoIntegrationStep(state);
+  state->m_bStepControlWanted = automatic ? 1 : 0;
   state->m_nStepClass = x >= 1.0 ? 0 : x >= 0.5 ? 1 : x >= 0.25 ? 2 : 3;
   state->m_dStep = x * state->m_dDirection;
   state->m_dStep2 = state->m_dStep * state->m_dStep;

@@ -223,7 +223,8 @@ public:
   // state, the correction's history flags cleared, an operation-log block.
   virtual void OnVariationAmountsConfirmed();
   // Step from the step combo box into the state (automatic-step flag, step
-  // class, signed step and its square). Returns 0.
+  // class, signed step and its square); a text that is not a positive number
+  // gives the automatic step. Returns 0.
   virtual int ApplyStepSetting(IntegrationState* state);
   // Stores the model in the engine, selects it in the combo box and shows
   // the parameters that belong to it.

@@ -163,7 +163,9 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
     if (evenSteps || insideSpan) {
       const double span = std::fabs(target - from);
       const double h = std::fabs(state->m_dStep);
-      const int steps = std::max(kMinMoveSteps, static_cast<int>(std::ceil(span / h - 1e-9)));
+      // Counted in doubles: a step of 0 gives an infinite count (and a step
+      // of 0, which the run refuses) instead of an undefined conversion.
+      const double steps = std::max(static_cast<double>(kMinMoveSteps), std::ceil(span / h - 1e-9));
       state->m_dStep = span / steps * direction;
       state->m_dStep2 = state->m_dStep * state->m_dStep;
       if (state->m_bStepControlWanted) {

@@ -232,6 +232,12 @@ bool WantsParallelRun(const OrbitEngine* engine, const IntegrationState* state, 
 
 int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state)
 {
+  if (!(std::isfinite(state->m_dStep) && state->m_dStep != 0.0)) {
+    engine->m_strMessage = kMsgUnusableStep;
+    if (window)
+      window->SetText(kMsgUnusableStep);
+    return kEngineFailed;
+  }
   SetAsteroidMasses(engine, state);
   ElementBlock& el = state->m_el;
   // The view's fixed e belongs to its improvement (the passes over the
@@ -299,6 +305,7 @@ int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, I
   BodyRange(state, first, end);
   if (!output && state->m_nSingleBody < 1)
     end = std::min(end, 1);  // without an output array only the nominal orbit has somewhere to go
+  state->m_nStepCount = 0;
   state->m_dTimeMid = state->m_dEpoch;
   state->m_dTime = 5.0 * h + state->m_dEpoch;
 

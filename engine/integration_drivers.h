@@ -14,6 +14,10 @@ struct ObservationRecord;
 // ΔRA·cos δ of bodies 1..10, then their ΔDec (radians).
 inline constexpr int kVariedResidualStride = 20;
 
+// A run never starts with a step of 0 or one that is not finite: it would
+// never reach its end.
+inline constexpr const char* kMsgUnusableStep = "積分間隔が0か数値でないため計算を中止しました。";
+
 // Heliocentric states at t of count orbits from elements T, peri, node,
 // incl, q, e; orbit i = 1..6 adds variations[i - 1] to element i - 1.
 // 0, or -1 when a solver does not converge.
@@ -22,9 +26,9 @@ int ComputeInitialStates(double t, int count, const double elements[6], const do
 
 // Initial states, start-up and approach check, then the serial (or
 // parallel) loop. Result of the loop, or -3 initial states failed, -2
-// start-up perturbers failed, -1 start-up failed, 3 restart asked by the
-// approach check. output: kVariedResidualStride doubles per observation, or
-// null.
+// start-up perturbers failed, -1 start-up failed or a step of 0 or not
+// finite (kMsgUnusableStep), 3 restart asked by the approach check. output:
+// kVariedResidualStride doubles per observation, or null.
 int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state);
 
 // The loop on one thread: 0 done, 3 restart, -1 interpolation failed or a

@@ -74,6 +74,7 @@ struct IntegrationState {
   double m_dVariation[9];         // copy of the engine's variation amounts, same order
   double m_dTimeMid;              // time of point 5 of the window (interpolation base), JD TT
   double m_dTime;                 // time of the newest point, JD TT
+  int64_t m_nStepCount;           // steps since the start-up: m_dTimeMid = m_dEpoch + n h (never summed)
   double m_dObsFirst, m_dObsLast; // first and last observation time of the run, JD TT
   double m_dDirection;            // +1 forward, -1 backward
   double m_dEnd;                  // end time of the run, JD TT

@@ -1,7 +1,9 @@
 #include "engine/preliminary_orbit.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <vector>
 
 #include "astro/constants.h"
 #include "astro/two_body.h"
@@ -114,6 +116,24 @@ struct SavedElements {
   ElementBlock m_el;
 };
 
+// The residuals of every observation, put back when a determination fails
+// so that the list never shows those of an orbit that was not kept.
+class SavedResiduals {
+public:
+  explicit SavedResiduals(const ObservationRecord* obs) {
+    for (int i = 0; obs && obs[i].m_dJdUtc != -1.0; ++i) m_pairs.push_back({obs[i].m_dResRa, obs[i].m_dResDec});
+  }
+  void RestoreInto(ObservationRecord* obs) const {
+    for (size_t i = 0; i < m_pairs.size(); ++i) {
+      obs[i].m_dResRa = m_pairs[i][0];
+      obs[i].m_dResDec = m_pairs[i][1];
+    }
+  }
+
+private:
+  std::vector<std::array<double, 2>> m_pairs;
+};
+
 // ρ1 and ρ3 of the Gauss–Merton pass from κ1 ρ1 L1 + κ3 ρ3 L3 = V. The x and y
 // components give them as the method always took them, dividing by λ1 and by
 // μ1 λ3 - μ3 λ1. When either is (nearly) zero (a first pick at α = 6h or 18h,
@@ -183,6 +203,7 @@ int DetermineInitialOrbit(DetClass* det, OrbitEngine* engine) {
   }
   for (int n = 0; n < 3; ++n)
     for (int i = 0; i < 3; ++i) det->m_dSun[i][n] = det->m_aPick[n].m_dSun[i];
+  const SavedResiduals savedResiduals(obs);
 
   int result;
   if (det->m_bParabolicMethod != 0) {
@@ -207,7 +228,10 @@ int DetermineInitialOrbit(DetClass* det, OrbitEngine* engine) {
   } else {
     result = GaussMertonOrbit(det, engine);
   }
-  if (result != 0) saved.RestoreInto(el);
+  if (result != 0) {
+    saved.RestoreInto(el);
+    savedResiduals.RestoreInto(det->m_pOrbObs);
+  }
   return result;
 }
 

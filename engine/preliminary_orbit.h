@@ -42,7 +42,8 @@ std::string PrelimFailureText(int place);
 
 // Copies the three picks (every record with m_bPicked == 1, in array order)
 // and runs the method chosen by DetClass::m_bParabolicMethod. On any nonzero result
-// T, q, e, the angles, P, Q, a, M, n and the epoch are restored. Two or four
+// T, q, e, the angles, P, Q, a, M, n, the epoch and the residuals of every
+// observation are restored. Two or four
 // picks, or an empty array: kMsgWrongPicks, -1.
 int DetermineInitialOrbit(DetClass* det, OrbitEngine* engine);
 

@@ -81,6 +81,11 @@ constexpr double kRho[11] = {1.0 / 2.0,
 constexpr double kSoiRadius[10] = {0.000752, 0.004118, 0.00618, 0.003851, 0.322,
                                    0.365,    0.346,    0.58,    0.021,    0.000443};
 
+// 6-point Gauss–Legendre rule on [-1, 1]: exact for polynomials of degree
+// up to 11, which the start-up window's integrands are.
+constexpr double kGaussNodes[3] = {0.23861918608319690863, 0.66120938646626451366, 0.93246951420315202781};
+constexpr double kGaussWeights[3] = {0.46791393457269104739, 0.36076157304813860757, 0.17132449237917034504};
+
 thread_local IntegratorCounters t_counters;
 PerturberRingReader g_ringReader = nullptr;
 PerturberRingAbortTest g_ringAbortTest = nullptr;
@@ -95,6 +100,22 @@ void BodyRange(const IntegrationState* state, int& first, int& last)
     last = state->m_nBodies - 1;
   }
 }
+
+// Lₘ(s): the degree-10 Lagrange basis on the nodes -5..5, 1 at node m - 5.
+double StartupBasis(int m, double s)
+{
+  double l = 1.0;
+  for (int n = 0; n <= 10; ++n)
+    if (n != m)
+      l *= (s - (n - 5)) / static_cast<double>(m - n);
+  return l;
+}
+
+// Elements of a heliocentric (or barycentric) state r, v of the nominal orbit
+// at t; the rest as ElementsFromDifferenceTables.
+void ElementsFromState(OrbitEngine* engine, char mode, double t, const double r[3], const double v[3], double& T,
+                       double& q, double& e, double& peri, double& node, double& incl, double& M, double& a,
+                       double& epoch, double P[3], double Q[3], double targetEpoch);
 
 void Accelerations(OrbitEngine* engine, IntegrationState* state, int k, double t)
 {
@@ -119,6 +140,15 @@ void AppendRunReport(OrbitEngine* engine, EngineWindow* window, const std::strin
     AppendEngineLog(engine, window, line);
 }
 
+// Mean motion and epoch of the state's m_el once its elements are in.
+void FinishBlock(IntegrationState* state, double epoch)
+{
+  ElementBlock& el = state->m_el;
+  el.m_dN = el.m_dE <= 0.97 && el.m_dA > 0.0 ? kGaussK / std::pow(el.m_dA, 1.5) : -1.0;
+  el.m_dEpoch = epoch;
+  state->m_dEpoch = epoch;
+}
+
 // Elements of the nominal orbit at the newest point into the state's m_el.
 void ElementsIntoBlock(OrbitEngine* engine, IntegrationState* state, char mode, double target, const double* sunBary)
 {
@@ -127,9 +157,20 @@ void ElementsIntoBlock(OrbitEngine* engine, IntegrationState* state, char mode, 
   ElementsFromDifferenceTables(engine, mode, state->m_dTime, state->m_dDeltaX, state->m_dStep, state,
                                state->m_dPos[10], el.m_dT, el.m_dQ, el.m_dE, el.m_dPeri, el.m_dNode, el.m_dIncl,
                                el.m_dM, el.m_dA, epoch, el.m_dP, el.m_dQvec, target, sunBary);
-  el.m_dN = el.m_dE <= 0.97 && el.m_dA > 0.0 ? kGaussK / std::pow(el.m_dA, 1.5) : -1.0;
-  el.m_dEpoch = epoch;
-  state->m_dEpoch = epoch;
+  FinishBlock(state, epoch);
+}
+
+// Elements at the end of a run that ends inside its start-up window, from
+// the window's own polynomial at the end time (before any step is made).
+void EndElementsInsideWindow(OrbitEngine* engine, IntegrationState* state)
+{
+  double r[3], v[3];
+  StartupWindowState(state, (state->m_dEnd - state->m_dEpoch) / state->m_dStep, r, v);
+  ElementBlock& el = state->m_el;
+  double epoch = 0.0;
+  ElementsFromState(engine, '-', state->m_dEnd, r, v, el.m_dT, el.m_dQ, el.m_dE, el.m_dPeri, el.m_dNode,
+                    el.m_dIncl, el.m_dM, el.m_dA, epoch, el.m_dP, el.m_dQvec, 0.0);
+  FinishBlock(state, epoch);
 }
 
 // The largest 40n + 0.5 in (min(p, t), max(p, t)], 0 when none.
@@ -161,6 +202,38 @@ double StartupWeight(int c, int m)
   if (c == 0 || c < -5 || c > 5 || m < 0 || m > 10)
     return 0.0;
   return c > 0 ? kStartupWeights[c - 1][m] : kStartupWeights[-c - 1][10 - m];
+}
+
+void StartupWindowWeights(double c, double w[kWindowPoints], double wv[kWindowPoints])
+{
+  for (int m = 0; m < kWindowPoints; ++m) {
+    double sw = 0.0, sv = 0.0;
+    for (int i = 0; i < 3; ++i)
+      for (const double sign : {-1.0, 1.0}) {
+        const double s = c / 2.0 * (1.0 + sign * kGaussNodes[i]);
+        const double l = StartupBasis(m, s);
+        sw += kGaussWeights[i] * (c - s) * l;
+        sv += kGaussWeights[i] * l;
+      }
+    w[m] = c / 2.0 * sw;
+    wv[m] = c / 2.0 * sv;
+  }
+}
+
+void StartupWindowState(const IntegrationState* state, double c, double r[3], double v[3])
+{
+  const double h = state->m_dStep;
+  double w[kWindowPoints], wv[kWindowPoints];
+  StartupWindowWeights(c, w, wv);
+  for (int k = 0; k < 3; ++k) {
+    double sx = 0.0, sv = 0.0;
+    for (int m = 0; m < kWindowPoints; ++m) {
+      sx += w[m] * state->m_dAcc[m][k][0];
+      sv += wv[m] * state->m_dAcc[m][k][0];
+    }
+    r[k] = state->m_dPos[5][k][0] + c * h * state->m_dStartVel[k][0] + h * h * sx;
+    v[k] = state->m_dStartVel[k][0] + h * sv;
+  }
 }
 
 double StormerSigma(int m)
@@ -311,8 +384,11 @@ int StormerCowellStep(OrbitEngine* engine, IntegrationState* state)
         state->m_dPos[k][c][j] = state->m_dPos[k + 1][c][j];
       state->m_dPos[10][c][j] += state->m_dDeltaX[c][j];
     }
-  state->m_dTime += h;
-  state->m_dTimeMid += h;
+  // The clock from the step count: a sum of steps that are not powers of two
+  // drifts by a rounding error per step (kilometres over a long run).
+  state->m_nStepCount += 1;
+  state->m_dTimeMid = state->m_dEpoch + static_cast<double>(state->m_nStepCount) * h;
+  state->m_dTime = state->m_dEpoch + static_cast<double>(state->m_nStepCount + 5) * h;
   ++t_counters.steps;
 
   if (state->m_pRing) {
@@ -365,7 +441,6 @@ int ElementsFromDifferenceTables(OrbitEngine* engine, char mode, double t, const
                                  double& epoch, double P[3], double Q[3], double targetEpoch,
                                  const double* sunBary)
 {
-  epoch = targetEpoch != 0.0 ? targetEpoch : t;
   double r[3], v[3];
   for (int c = 0; c < 3; ++c) {
     r[c] = pos[c][0];
@@ -375,6 +450,17 @@ int ElementsFromDifferenceTables(OrbitEngine* engine, char mode, double t, const
       v[c] += sunBary[3 + c];
     }
   }
+  ElementsFromState(engine, mode, t, r, v, T, q, e, peri, node, incl, M, a, epoch, P, Q, targetEpoch);
+  return 0;
+}
+
+namespace {
+
+void ElementsFromState(OrbitEngine* engine, char mode, double t, const double r[3], const double v[3], double& T,
+                       double& q, double& e, double& peri, double& node, double& incl, double& M, double& a,
+                       double& epoch, double P[3], double Q[3], double targetEpoch)
+{
+  epoch = targetEpoch != 0.0 ? targetEpoch : t;
   OsculatingElements el{};
   el.M = M;
   // Always the full conversion: the 40-day log and the grid elements need
@@ -406,8 +492,9 @@ int ElementsFromDifferenceTables(OrbitEngine* engine, char mode, double t, const
                     (mode == '-' || std::fabs(T - t) <= kPerihelionWindowDays);
   if (show)
     CurrentDetermination()->FormatElementBlock(0, epoch, T, q, e, peri, node, incl, a, M, P, Q);
-  return 0;
 }
+
+} // namespace
 
 void OutputGridElements(OrbitEngine* engine, IntegrationState* state, char mode)
 {
@@ -565,6 +652,10 @@ int AdvanceStepBookkeeping(OrbitEngine* engine, EngineWindow* window, Integratio
                     FormatRunDate(state->m_dTime) + " 積分間隔を " + CTessaruneLib::FormatStepLengthWithDays(hNew) +
                         " に変更\r\n");
     return 3;
+  } else if (state->m_nStepCount == 0 && std::fabs(state->m_dEnd - state->m_dEpoch) < 5.0 * std::fabs(h)) {
+    // Point 10 lies beyond the end: carrying its elements back on the
+    // two-body orbit would leave out up to five steps of perturbations.
+    EndElementsInsideWindow(engine, state);
   } else {
     ElementsIntoBlock(engine, state, '-', state->m_dEnd, nullptr);
     state->m_el.m_dEpoch = state->m_dEpoch;

@@ -21,6 +21,12 @@ class EngineWindow;
 // Start-up weight W(c, m), c = -5..5, m = 0..10: x(epoch + c h) = x5 + c h v5
 // + h² Σ W(c, m) a_m over the 11 points of the window.
 double StartupWeight(int c, int m);
+// The same weights for any real c in [-5, 5] (w), and those of the
+// velocity, v(epoch + c h) = v5 + h Σ wv(c, m) a_m.
+void StartupWindowWeights(double c, double w[kWindowPoints], double wv[kWindowPoints]);
+// Position and velocity of the nominal orbit at epoch + c h from the
+// converged start-up window (before the first step).
+void StartupWindowState(const IntegrationState* state, double c, double r[3], double v[3]);
 // σ_m (positions) and ρ_m (velocities) of the backward-difference formulas, m = 0..10.
 double StormerSigma(int m);
 double VelocityRho(int m);
@@ -52,7 +58,8 @@ int ElementsFromDifferenceTables(OrbitEngine* engine, char mode, double t, const
 
 // Once per loop turn, before the caller's own work:
 // 0 go on with the caller's work (modes other than 'C', worker copies);
-// 1 run finished (elements in m_el); 2 a step was made; 3 restart with a new
+// 1 run finished (elements in m_el; an end inside the start-up window from
+// the window's polynomial); 2 a step was made; 3 restart with a new
 // step from the current elements; 4 an impact tracker reports a hit;
 // -1 failure (message shown); -2 step failure.
 int AdvanceStepBookkeeping(OrbitEngine* engine, EngineWindow* window, IntegrationState* state);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "engine/determination_host.h"
@@ -118,6 +119,10 @@ TEST(ApplyStepSetting, ComboTextGivesStepClassAndSign) {
       {"3時間", 1, 0.125, 3, 0},   {"5.3秒", 1, 6.103515625e-05, 3, 0},
       {"-2", 1, 2.0, 0, 0},        // other texts: days, absolute value
       {"自動", -1, -0.03125, 3, 1},  // 10-day fit: 2^-5 day
+      {"0.1", 1, 0.1, 3, 0},
+      // no positive number: the automatic step, never a step of 0
+      {"", -1, -0.03125, 3, 1},      {"0", 1, 0.03125, 3, 1},   {"abc", 1, 0.03125, 3, 1},
+      {"nan", 1, 0.03125, 3, 1},     {"1e999", 1, 0.03125, 3, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -227,6 +232,12 @@ TEST(Fallback, CurrentViewFallsBackAndDestructionClearsIt) {
     EXPECT_EQ(app.m_pDetermination, &view);
   }
   EXPECT_EQ(app.m_pDetermination, nullptr);
+  // A view closed while another one is current leaves that one current.
+  auto first = std::make_unique<CDetermination>();
+  CDetermination second;
+  EXPECT_EQ(app.m_pDetermination, &second);
+  first.reset();
+  EXPECT_EQ(app.m_pDetermination, &second);
 }
 
 TEST(NonGravControls, ModelChoosesTheShownParameters) {

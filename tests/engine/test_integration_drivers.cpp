@@ -281,17 +281,84 @@ TEST(IntegrationDrivers, CalculationRunThroughAnEncounterReportsItsSteps)
   EXPECT_GT(std::fabs(entries[7 * (log.m_nCount - 1) + 2] - entries[2]), 0.05);  // q moved at the encounter
 }
 
-TEST(IntegrationDrivers, EndInsideTheStartupWindowFinishesAtOnce)
+// An end inside the start-up window (less than five steps from the epoch)
+// gives the state at the end itself, as a run with a step small enough to
+// step onto the end does: to a millimetre with a 1-day step, to the start-up's
+// own accuracy (tens of metres for an NEO) with 8 days.
+TEST(IntegrationDrivers, EndInsideTheStartupWindowMatchesAConvergedRun)
 {
   TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
   JplReaderScope scope(de);
-  TestRun run;
-  run.Prepare(kBeltT0, kBeltR, kBeltV, kBeltT0 + 0.3, 1.0, true);
-  const ElementBlock start = run.state->m_el;
-  ASSERT_EQ(run.Run(), 0) << run.engine.m_strMessage;
-  EXPECT_EQ(run.state->m_el.m_dEpoch, kBeltT0 + 0.3);
-  EXPECT_NEAR(run.state->m_el.m_dQ, start.m_dQ, 1e-6);
-  EXPECT_NEAR(run.state->m_el.m_dT, start.m_dT, 0.01);
+  const struct {
+    const double* r;
+    const double* v;
+    double t0, span, step, referenceStep;
+    double toleranceM, toleranceMPerDay;
+  } cases[] = {
+      {kBeltR, kBeltV, kBeltT0, 0.3, 1.0, 0.0125, 0.002, 1e-5},
+      {kBeltR, kBeltV, kBeltT0, 3.0, 1.0, 0.125, 0.002, 1e-5},
+      {kBeltR, kBeltV, kBeltT0, -4.9, 1.0, 0.1225, 0.002, 1e-5},
+      {kApophisR, kApophisV, kApophisT0, 20.0, 8.0, 0.5, 150.0, 10.0},
+      {kApophisR, kApophisV, kApophisT0, -37.0, 8.0, 0.925, 250.0, 200.0},
+      {kApophisR, kApophisV, kApophisT0, 0.0, 8.0, 0.0, 0.3, 0.005},  // the starting state, through its elements
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "span " << c.span << " step " << c.step);
+    const double t1 = c.t0 + c.span;
+    double r[3], v[3], rRef[3], vRef[3];
+    TestRun run;
+    run.Prepare(c.t0, c.r, c.v, t1, c.step, false);
+    ASSERT_EQ(run.Run(), 0) << run.engine.m_strMessage;
+    EXPECT_EQ(run.state->m_el.m_dEpoch, t1);
+    run.EndState(r, v);
+    if (c.referenceStep == 0.0) {
+      for (int k = 0; k < 3; ++k)
+        rRef[k] = c.r[k], vRef[k] = c.v[k];
+    } else {
+      TestRun reference;
+      reference.Prepare(c.t0, c.r, c.v, t1, c.referenceStep, false);
+      ASSERT_EQ(reference.Run(), 0) << reference.engine.m_strMessage;
+      reference.EndState(rRef, vRef);
+    }
+    EXPECT_LT(DistanceKm(r, rRef) * 1000.0, c.toleranceM);
+    EXPECT_LT(DistanceKm(v, vRef) * 1000.0, c.toleranceMPerDay);
+  }
+}
+
+// The clock counts steps: a step that is not a power of two ends where a
+// power-of-two step does, to a centimetre after 1000 days (a sum of the steps
+// drifts by kilometres).
+TEST(IntegrationDrivers, TypedStepKeepsTheClock)
+{
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
+  JplReaderScope scope(de);
+  double r[2][3], v[2][3];
+  const double steps[2] = {0.1, 0.125};
+  for (int i = 0; i < 2; ++i) {
+    TestRun run;
+    run.Prepare(kBeltT0, kBeltR, kBeltV, kBeltT0 + 1000.0, steps[i], false);
+    ASSERT_EQ(run.Run(), 0) << run.engine.m_strMessage;
+    EXPECT_EQ(run.state->m_dTime, kBeltT0 + 1000.0);
+    run.EndState(r[i], v[i]);
+  }
+  EXPECT_LT(DistanceKm(r[0], r[1]) * 1000.0, 0.03);
+}
+
+// A step of 0 or one that is not finite never starts a run (it would never end).
+TEST(IntegrationDrivers, UnusableStepIsRefused)
+{
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
+  JplReaderScope scope(de);
+  for (const double h : {0.0, -0.0, std::nan(""), HUGE_VAL}) {
+    SCOPED_TRACE(h);
+    HostControl window;
+    TestRun run;
+    run.Prepare(kBeltT0, kBeltR, kBeltV, kBeltT0 + 100.0, 1.0, false);
+    run.state->m_dStep = h;
+    EXPECT_EQ(IntegrateOrbit(&run.engine, &window, nullptr, run.state.get()), kEngineFailed);
+    EXPECT_EQ(run.engine.m_strMessage, kMsgUnusableStep);
+    EXPECT_EQ(window.m_strText, kMsgUnusableStep);
+  }
 }
 
 // A run of orbit kinds 1 and 2 stops at the distance and gives barycentric

@@ -207,17 +207,24 @@ TEST(GaussMerton, FailedIterationRestoresTheOrbit) {
 }
 
 // A near-parabolic orbit whose place cannot be computed for one observation
-// is a failed determination, not an orbit with residuals never computed.
+// is a failed determination, not an orbit with residuals never computed: the
+// orbit and the residuals of every observation are those from before.
 TEST(GaussMerton, FailedNearParabolicPlaceFailsTheDetermination) {
   CDetermination view(false);
   const SkyOrbit orbit = {2460000.5, 1.0, 0.99, 150, 30, 70};
   LoadSkyObservations(view, orbit, {2459980.5, 2459990.5, 2460000.5, 2460010.5, 2460020.5, 2460030.5});
-  view.m_pDetClass->m_pOrbObs[5].m_dSun[0] = std::numeric_limits<double>::quiet_NaN();  // no observer position
+  ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+  obs[5].m_dSun[0] = std::numeric_limits<double>::quiet_NaN();  // no observer position
+  for (int i = 0; i < 6; ++i) obs[i].m_dResRa = obs[i].m_dResDec = 1e-3 * (i + 1);
   Pick(view, {0, 2, 4});
   MarkElements(view.m_pEngine->m_state.m_el);
   EXPECT_EQ(DetermineInitialOrbit(view.m_pDetClass, view.m_pEngine), -1);
   EXPECT_EQ(view.m_pDetClass->m_strError, PrelimFailureText(kPrelimFailAnomaly));
   ExpectElementsUnchanged(view.m_pEngine->m_state.m_el);
+  for (int i = 0; i < 6; ++i) {
+    EXPECT_EQ(obs[i].m_dResRa, 1e-3 * (i + 1)) << i;
+    EXPECT_EQ(obs[i].m_dResDec, 1e-3 * (i + 1)) << i;
+  }
 }
 
 TEST(GaussMerton, CancelFlagStopsTheIteration) {

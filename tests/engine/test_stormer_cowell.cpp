@@ -60,6 +60,33 @@ TEST(StormerCowell, StartupWeightsIntegratePolynomialsExactly)
   EXPECT_NEAR(sum, 4.5, 1e-13);
 }
 
+// The window's weights at any point: exact on polynomials of degree up to
+// 10 for position and velocity, and the table's values at its nodes.
+TEST(StormerCowell, WindowWeightsAtAnyPointIntegratePolynomialsExactly)
+{
+  for (const double c : {-4.6, -0.3, 0.0, 1e-7, 2.5, 4.99, 5.0}) {
+    double w[kWindowPoints], wv[kWindowPoints];
+    StartupWindowWeights(c, w, wv);
+    for (int p = 0; p <= 10; ++p) {
+      double sw = 0.0, sv = 0.0;
+      for (int m = 0; m <= 10; ++m) {
+        sw += w[m] * std::pow(m - 5.0, p);
+        sv += wv[m] * std::pow(m - 5.0, p);
+      }
+      const double exactW = std::pow(c, p + 2) / ((p + 1.0) * (p + 2.0));
+      const double exactV = std::pow(c, p + 1) / (p + 1.0);
+      EXPECT_NEAR(sw, exactW, 1e-11 * std::fmax(1.0, std::fabs(exactW))) << "c " << c << " p " << p;
+      EXPECT_NEAR(sv, exactV, 1e-11 * std::fmax(1.0, std::fabs(exactV))) << "c " << c << " p " << p;
+    }
+  }
+  for (const int c : {-5, -2, 1, 4}) {
+    double w[kWindowPoints], wv[kWindowPoints];
+    StartupWindowWeights(c, w, wv);
+    for (int m = 0; m <= 10; ++m)
+      EXPECT_NEAR(w[m], StartupWeight(c, m), 2e-14) << "c " << c << " m " << m;
+  }
+}
+
 // With every planet massless the run is a two-body problem: an eccentric
 // orbit comes back on its Kepler ellipse after 1000 days, whatever the
 // step; the error falls steeply as the step shrinks (order 12).
