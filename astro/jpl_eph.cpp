@@ -76,9 +76,11 @@ void ResetState(ReaderState& s) {
   g_nJplDeNumber = 0;
 }
 
+// Positions come from the process's reader alone: the state's owner while
+// g_pJplEph points at it.
 std::FILE* CurrentFile() {
   const ReaderState& s = State();
-  return s.owner != nullptr ? s.owner->m_pFile : nullptr;
+  return s.owner != nullptr && s.owner == g_pJplEph ? s.owner->m_pFile : nullptr;
 }
 
 // --- Byte order -----------------------------------------------------------------
@@ -240,17 +242,18 @@ bool LoadRecord(long long nr) {
   return true;
 }
 
-void EvaluateSeries(int series, double tau, int wanted, double out[6]) {
+bool EvaluateSeries(int series, double tau, int wanted, double out[6]) {
   const ReaderState& s = State();
   const JplHeader& h = s.header;
   const int* p = h.pointers[series];
   const int ncm = ComponentsOf(series);
-  JplInterp(s.record.data() + (p[0] - 1), tau, h.daysPerRecord, p[1], ncm, p[2], wanted, out);
+  if (JplInterp(s.record.data() + (p[0] - 1), tau, h.daysPerRecord, p[1], ncm, p[2], wanted, out) != 0) return false;
   const int values = wanted == kJplWantPositionVelocity ? 2 * ncm : ncm;
   if (series != kJplSeriesNutations && series != kJplSeriesLibrations) {
     const double perAu = 1.0 / h.au;
     for (int i = 0; i < values; ++i) out[i] *= perAu;
   }
+  return true;
 }
 
 // JPL body number -> the series that carries it (-1 none: Sun via its own
@@ -354,8 +357,13 @@ int Pleph(double jdTT, int target, int centre, int want, double state[6]) {
 
 CJplEph::CJplEph() {
   ReaderState& s = State();
-  ResetState(s);
-  s.owner = this;
+  // A reader made while the process's reader lives (one that checks a fresh
+  // download, say) opens its file but leaves the process-wide state alone.
+  const bool owner = s.owner == nullptr || s.owner != g_pJplEph;
+  if (owner) {
+    ResetState(s);
+    s.owner = this;
+  }
   for (const std::string* path : {&TheApp().m_szDe441File, &TheApp().m_szDe406File}) {
     if (path->empty()) continue;
     std::FILE* fp = std::fopen(path->c_str(), "rb");
@@ -367,6 +375,7 @@ CJplEph::CJplEph() {
       continue;
     }
     m_pFile = fp;
+    if (!owner) break;
     s.header = h;
     s.recordCount = records;
     s.record.assign(static_cast<size_t>(h.ncoeff), 0.0);
@@ -409,15 +418,17 @@ void JplSplit(double t, double& whole, double& frac) {
   frac = t - whole;
 }
 
-void JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int ncm, int na, int wanted,
-               double* out) {
+int JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int ncm, int na, int wanted,
+              double* out) {
+  // The count is also the stride between subintervals: a count the tables
+  // cannot hold is refused, never shortened.
+  if (ncf < 1 || ncf > kMaxTerms || ncm < 1 || ncm > 3 || na < 1) return -1;
   ReaderState& s = State();
   const double floorTau = std::floor(tau);
   const double big = na * tau;
   // 0-based subinterval; tau = 1 falls into the last one.
   const int l = std::clamp(static_cast<int>(std::floor(big - floorTau)), 0, na - 1);
   const double tc = 2 * (big - std::floor(big) + floorTau) - 1;
-  ncf = std::min(ncf, kMaxTerms);
 
   if (tc != s.pc[1]) {
     s.np = 2;
@@ -436,7 +447,7 @@ void JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, in
     for (int j = ncf - 1; j >= 0; --j) sum += s.pc[j] * sub[i * ncf + j];
     out[i] = sum;
   }
-  if (wanted != kJplWantPositionVelocity) return;
+  if (wanted != kJplWantPositionVelocity) return 0;
 
   const double vfac = (na + na) / daysPerRecord;
   if (s.nv < ncf) {
@@ -448,6 +459,7 @@ void JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, in
     for (int j = ncf - 1; j >= 1; --j) sum += s.vc[j] * sub[i * ncf + j];
     out[ncm + i] = vfac * sum;
   }
+  return 0;
 }
 
 int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSeriesCount][6]) {
@@ -468,12 +480,12 @@ int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSe
 
   if (!LoadRecord(nr)) return -1;
 
-  EvaluateSeries(kJplSeriesSun, tau, kJplWantPositionVelocity, s.sun);
+  if (!EvaluateSeries(kJplSeriesSun, tau, kJplWantPositionVelocity, s.sun)) return -1;
   for (int series = 0; series < kJplSeriesCount; ++series) {
     if (wanted[series] == kJplWantNone) continue;
     if (series == kJplSeriesSun) continue;
     if (!SeriesPresent(h, series)) return -1;
-    EvaluateSeries(series, tau, wanted[series], state[series]);
+    if (!EvaluateSeries(series, tau, wanted[series], state[series])) return -1;
   }
   std::copy(s.sun, s.sun + 6, state[kJplSeriesSun]);
   return 0;

@@ -67,13 +67,18 @@ struct JplHeader {
 };
 
 // The planetary reader. Only its file handle lives in the object; the header
-// and the record cache are process-wide (JplCurrentHeader).
+// and the record cache are process-wide (JplCurrentHeader) and belong to one
+// owner: the reader made when no reader owned them (or when their owner is no
+// longer g_pJplEph), as in "delete g_pJplEph; g_pJplEph = new CJplEph". Positions
+// are served only while g_pJplEph points at that owner. A reader made while
+// the owner is g_pJplEph only opens and checks its file: it changes no
+// position, and deleting it leaves the process's reader working.
 class CJplEph {
 public:
   // Opens TheApp().m_szDe441File, else TheApp().m_szDe406File. A file that
   // cannot be opened or whose header is not a valid DE header counts as no
-  // file. g_dJplStart, g_dJplEnd and g_nJplDeNumber are 0 until a file is
-  // accepted, and the record cache is empty.
+  // file. For the owner, g_dJplStart, g_dJplEnd and g_nJplDeNumber are 0 until
+  // a file is accepted, and the record cache is empty.
   CJplEph();
   virtual ~CJplEph();
   CJplEph(const CJplEph&) = delete;
@@ -133,7 +138,9 @@ int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSe
 // the record, tau in [0, 1] is the time within the record, ncf coefficients
 // per component, ncm components, na subintervals. out receives ncm values and,
 // when wanted is kJplWantPositionVelocity, ncm rates per day after them.
-void JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int ncm, int na,
+// 0, or -1 with nothing written when ncf is outside 1..64, ncm outside 1..3
+// or na below 1.
+int JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int ncm, int na,
                int wanted, double* out);
 
 // t split into whole = floor(t) and frac = t - whole in [0, 1).

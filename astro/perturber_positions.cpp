@@ -1,6 +1,7 @@
 #include "astro/perturber_positions.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "astro/frames.h"
 #include "astro/jpl_eph.h"
@@ -38,6 +39,7 @@ void FillAsteroidSlots(double t, int perturberSet, double* row) {
 
 int JplBodiesForIntegrator(double t0, double step, int count, const char* mask, double* rows, int perturberSet) {
   if (!g_pJplEph || !g_pJplEph->IsOpen()) return -5;
+  if (mask == nullptr || std::strlen(mask) < kBodyCount) return -2;
   if (count < 1) return 0;
 
   bool want[kBodyCount];

@@ -20,6 +20,7 @@ extern long g_nAsteroidEphMisses;
 // Fills count rows of kPerturberRowCoordinates for the times t0, t0 + step, ...
 // mask: the first ten characters are read, '1' for a body to compute (the
 // Earth or the Moon brings both series); bodies not in the mask get zeros.
+// A mask shorter than ten characters (or null) gives -2 with nothing written.
 // With perturberSet 1-6 the five asteroid slots are 9999.9 except for the
 // members the store supplies; with set 0 (or any value outside 1-6) they are
 // left as they were. Returns -5 when no planetary file is open, -1 when a time

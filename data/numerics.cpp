@@ -9,7 +9,8 @@
 
 namespace CTessaruneLib {
 
-void SolveLinearSystem(int n, const double a[][kNormalRowDoubles], double* x) {
+int SolveLinearSystem(int n, const double a[][kNormalRowDoubles], double* x) {
+  if (n < 1 || n > kMaxNormalUnknowns) return -1;
   double w[kMaxNormalUnknowns][kNormalRowDoubles];
   for (int i = 0; i < n; ++i)
     for (int j = 0; j <= n; ++j) w[i][j] = a[i][j];
@@ -26,6 +27,7 @@ void SolveLinearSystem(int n, const double a[][kNormalRowDoubles], double* x) {
   }
   // Rows may have been rescaled after their own column was cleared.
   for (int i = 0; i < n; ++i) x[i] = w[i][n] / w[i][i];
+  return 0;
 }
 
 bool SolutionIsFinite(int n, const double* x) {

@@ -9,12 +9,12 @@ namespace CTessaruneLib {
 inline constexpr int kMaxNormalUnknowns = 9;
 inline constexpr int kNormalRowDoubles = 10;  // n coefficients, then the right-hand side
 
-// Solves the n × n system (n ≤ 9) given as augmented rows a[i][0..n-1] | a[i][n]
+// Solves the n × n system given as augmented rows a[i][0..n-1] | a[i][n]
 // into x[0..n-1]; a is unchanged. Gauss-Jordan elimination without row
 // exchange: a zero on the diagonal leaves its column uneliminated and the
 // result non-finite. Callers test the result with SolutionIsFinite before
-// applying it.
-void SolveLinearSystem(int n, const double a[][kNormalRowDoubles], double* x);
+// applying it. 0, or -1 with x untouched when n is outside 1..9.
+int SolveLinearSystem(int n, const double a[][kNormalRowDoubles], double* x);
 // True when all n values are finite.
 bool SolutionIsFinite(int n, const double* x);
 

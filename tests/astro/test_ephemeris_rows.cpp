@@ -258,21 +258,30 @@ TEST_F(EphemerisRowsTest, MotionFlags) {
 }
 
 TEST_F(EphemerisRowsTest, FailedPositionEndsTheTableWithMissingMarks) {
-  // A hyperbolic orbit with q = 0 has no solution at any row.
+  // A hyperbolic orbit seen at perihelion, then 1e200 days on, where its
+  // distance overflows: the first row stays as a table of one row gives it,
+  // the second and every later row get the missing marks.
+  const Orbit comet{2459000.5, 1.0, 1.5, 0.1, 0.2, 0.3};
+  const EphemerisRow alone = OneRow(comet, comet.T, 5, 6, 10, 4);
   std::vector<EphemerisRow> rows(3);
   for (EphemerisRow& r : rows) r.m_dRaRad = r.m_dM1 = 12345.0;  // what the caller's buffer held
-  EXPECT_EQ(ComputeEphemerisRows(0, 'C', 0, 2459000.5, 1.0, 3, 2459000.5, 0.0, 1.5, 0.1, 0.2, 0.3, 5, 6, 10, 4,
-                                 0.15, 0.0, rows.data()),
-            0);
-  for (const EphemerisRow& r : rows) {
-    EXPECT_EQ(r.m_dRaRad, -1.0);
-    EXPECT_EQ(r.m_dDeltaAu, -1.0);
-    EXPECT_EQ(r.m_dM1, 99.9);
-    EXPECT_EQ(r.m_dM2, 99.9);
-    EXPECT_EQ(r.m_dRateArcminPerDay, -1.0);
-    EXPECT_GT(r.m_dSunDistanceAu, 0.98);  // the Sun and the Moon are still there
+  EXPECT_EQ(ComputeEphemerisRows(0, 'C', 0, comet.T, 1e200, 3, comet.T, comet.q, comet.e, comet.peri, comet.node,
+                                 comet.incl, 5, 6, 10, 4, 0.15, 0.0, rows.data()),
+            1);
+  EXPECT_EQ(rows[0].m_dRaRad, alone.m_dRaRad);
+  EXPECT_EQ(rows[0].m_dDeltaAu, alone.m_dDeltaAu);
+  EXPECT_EQ(rows[0].m_dM1, alone.m_dM1);
+  EXPECT_EQ(rows[0].m_dRateArcminPerDay, alone.m_dRateArcminPerDay);
+  EXPECT_GT(rows[0].m_dSunDistanceAu, 0.98);
+  for (int k = 1; k < 3; ++k) {
+    SCOPED_TRACE(k);
+    EXPECT_EQ(rows[k].m_dRaRad, -1.0);
+    EXPECT_EQ(rows[k].m_dDeltaAu, -1.0);
+    EXPECT_EQ(rows[k].m_dM1, 99.9);
+    EXPECT_EQ(rows[k].m_dM2, 99.9);
+    EXPECT_EQ(rows[k].m_dRateArcminPerDay, -1.0);
   }
-  EXPECT_EQ(rows[2].m_dJdTT, 2459002.5);
+  EXPECT_EQ(rows[2].m_dJdTT, comet.T + 2e200);
 
   EphemerisRow untouched{};
   untouched.m_dJdTT = 7.0;
@@ -282,20 +291,21 @@ TEST_F(EphemerisRowsTest, FailedPositionEndsTheTableWithMissingMarks) {
   EXPECT_EQ(untouched.m_dJdTT, 7.0);
 }
 
-TEST(EphemerisRowsNoFile, AnglesStayFiniteWithoutPlanetaryFile) {
-  // No planetary file: a zero Sun vector makes the triangle degenerate.
-  CJplEph* saved = g_pJplEph;
-  g_pJplEph = nullptr;
-  EphemerisRow row{};
+TEST_F(EphemerisRowsTest, AnglesStayFiniteWithoutPlanetaryFile) {
+  // With no process reader the Sun is a zero vector and the triangle is
+  // degenerate; the open reader kept aside must not be used.
   const Orbit o = Ceres();
-  ASSERT_EQ(ComputeEphemerisRows(0, 'C', 0, 2459000.5, 1.0, 1, o.T, o.q, o.e, o.peri, o.node, o.incl, 5, 6, 10, 4,
-                                 0.15, 0.0, &row),
-            1);
+  CJplEph* const saved = g_pJplEph;
+  g_pJplEph = nullptr;
+  const EphemerisRow row = OneRow(o, 2459000.5, 5, 6, 10, 4);
   g_pJplEph = saved;
+  EXPECT_EQ(row.m_dSunDistanceAu, 0.0);
+  EXPECT_EQ(row.m_dMoonRaRad, 0.0);
   EXPECT_TRUE(std::isfinite(row.m_dElongationDeg));
   EXPECT_TRUE(std::isfinite(row.m_dPhaseDeg));
   EXPECT_TRUE(std::isfinite(row.m_dMoonIllumination));
   EXPECT_TRUE(std::isfinite(row.m_dM2));
+  EXPECT_GT(OneRow(o, 2459000.5, 5, 6, 10, 4).m_dSunDistanceAu, 0.98);
 }
 
 TEST(TriangleAngle, LawOfCosinesWithClampedCosine) {

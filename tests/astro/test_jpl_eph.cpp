@@ -419,6 +419,56 @@ TEST(JplEph, SecondReaderServesItsOwnFile) {
   EXPECT_EQ(g_nJplDeNumber, 440);
 }
 
+// A reader made while the process's reader lives (a check of a fresh file)
+// changes no position, and deleting it leaves the process's reader working.
+// Positions come from g_pJplEph alone.
+TEST(JplEph, OnlyTheProcessReaderServesPositions) {
+  TSR_REQUIRE_DATA(de431, "de/excerpts/lnxp0000.431");
+  TSR_REQUIRE_DATA(de440, "de/excerpts/linux_p1550p2650.440");
+  const double t = 2451600.25;
+  JplReaderScope reader(de440);
+  double before[3];
+  ASSERT_EQ(JplPosition(t, 9, 11, before), 0);
+  TheApp().m_szDe441File = de431;
+  {
+    CJplEph check;
+    EXPECT_TRUE(check.IsOpen());
+    double during[3];
+    ASSERT_EQ(JplPosition(t, 9, 11, during), 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(during[i], before[i]);
+    EXPECT_EQ(g_nJplDeNumber, 440);
+  }
+  ASSERT_TRUE(g_pJplEph->IsOpen());
+  double after[3];
+  ASSERT_EQ(JplPosition(t, 9, 11, after), 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(after[i], before[i]);
+
+  CJplEph* const saved = g_pJplEph;
+  g_pJplEph = nullptr;
+  EXPECT_EQ(JplPosition(t, 9, 11, after), -2);
+  g_pJplEph = saved;
+  EXPECT_EQ(JplPosition(t, 9, 11, after), 0);
+}
+
+// The coefficient count is also the stride between subintervals, so a count
+// beyond the tables is refused rather than shortened; so are empty shapes.
+TEST(JplEph, InterpolationRefusesSizesItCannotHold) {
+  const std::vector<double> coef(3 * 65 * 2, 1.0);
+  struct Case {
+    int ncf, ncm, na;
+  };
+  for (const Case c : {Case{65, 3, 2}, Case{0, 3, 2}, Case{8, 4, 2}, Case{8, 0, 2}, Case{8, 3, 0}}) {
+    double out[8] = {7, 7, 7, 7, 7, 7, 7, 7};
+    EXPECT_EQ(JplInterp(coef.data(), 0.3, 32.0, c.ncf, c.ncm, c.na, kJplWantPositionVelocity, out), -1)
+        << c.ncf << " " << c.ncm << " " << c.na;
+    for (double v : out) EXPECT_EQ(v, 7.0);
+  }
+  // 64 terms are held: with every coefficient 1 at tc = 1 each sum is 64.
+  double out[6];
+  ASSERT_EQ(JplInterp(coef.data(), 1.0, 32.0, 64, 3, 1, kJplWantPosition, out), 0);
+  EXPECT_EQ(out[0], 64.0);
+}
+
 TEST(JplEph, SplitGivesFloorAndFraction) {
   const struct {
     double t, whole, frac;

@@ -90,6 +90,12 @@ TEST_F(PerturberRowsTest, BodiesAreHeliocentricAndFollowTheMask) {
       EXPECT_EQ(one[k], 0.0) << k;
   }
 
+  // A mask shorter than the ten bodies is refused before anything is read.
+  for (const char* mask : {"111111111", "", static_cast<const char*>(nullptr)}) {
+    std::vector<double> untouched(kRow, kUntouched);
+    EXPECT_EQ(JplBodiesForIntegrator(t0, step, 1, mask, untouched.data(), 0), -2);
+    EXPECT_EQ(untouched[0], kUntouched);
+  }
   EXPECT_EQ(JplBodiesForIntegrator(t0, step, 0, "111111111100000", one.data(), 1), 0);
   EXPECT_EQ(JplBodiesForIntegrator(t0, step, -3, "111111111100000", one.data(), 1), 0);
 }

@@ -57,6 +57,20 @@ TEST(SolveLinearSystem, ZeroPivotGivesNonFiniteResult) {
   EXPECT_FALSE(SolutionIsFinite(3, x));
 }
 
+TEST(SolveLinearSystem, RefusesSizesBeyondItsRows) {
+  double a[9][10] = {};
+  for (int i = 0; i < 9; ++i) a[i][i] = a[i][9] = 1.0;
+  for (int n : {0, -1, 10, 1000}) {
+    double x[12];
+    std::fill(x, x + 12, 7.0);
+    EXPECT_EQ(SolveLinearSystem(n, a, x), -1) << n;
+    EXPECT_TRUE(std::all_of(x, x + 12, [](double v) { return v == 7.0; })) << n;
+  }
+  double x[9];
+  EXPECT_EQ(SolveLinearSystem(9, a, x), 0);
+  EXPECT_EQ(x[8], 1.0);
+}
+
 struct StepCase {
   const char* name;
   char mode;
