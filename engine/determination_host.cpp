@@ -262,6 +262,10 @@ int CDetermination::ApplyStepSetting(IntegrationState* state) {
 void CDetermination::SetNonGravModel(int model) {
   m_pEngine->m_nNonGravModel = model;
   SetSelection(kIdNonGravModelCombo, model);
+  ShowNonGravModelControls(model);
+}
+
+void CDetermination::ShowNonGravModelControls(int model) {
   const bool pressure = model == 3;
   for (int id : {1146, 1103, 1147, 1104, static_cast<int>(kIdNonGravA3Check)}) ShowItem(id, !pressure);
   for (int id : {1506, 1507, 1508, 1509}) ShowItem(id, pressure);

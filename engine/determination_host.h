@@ -56,6 +56,8 @@ enum DetControlId : int {
   kIdFixECheck = 1061,
   kIdParabolicCheck = 1040,
   kIdNonGravModelCombo = 1321,
+  kIdAreaToMassText = 1507,     // "A/M m^2/kg" value
+  kIdAreaToMassVerdict = 1509,  // "判定" value
   kIdRejectYear = 1459,
   kIdRejectOld = 1460,
   kIdRejectNew = 1461,
@@ -229,7 +231,15 @@ public:
   // Stores the model in the engine, selects it in the combo box and shows
   // the parameters that belong to it.
   virtual void SetNonGravModel(int model);
+  // Shows the A2/A3 labels, values and check box unless the model is 3 (solar
+  // radiation pressure), and the area-to-mass controls 1506-1509 only for it.
+  void ShowNonGravModelControls(int model);
   virtual void ShowNonGravParams() {}
+  // Verdict colour of the non-gravitational labels: 0 none, 1 significant,
+  // 2 significant and cometary. Stored by RestoreSolutionDisplay, which
+  // repaints the labels when it changes.
+  int m_nNonGravVerdictColour = 0;
+  virtual void RepaintNonGravLabels() {}
   // A1 = 1e-10, A2 = A3 = 1e-11 (0 for model 3) in the engine.
   virtual void ResetNonGravParameters();
   // Reads and checks the three reject fields, keeps valid values, writes all back.

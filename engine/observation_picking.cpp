@@ -21,24 +21,14 @@ void ShowPreliminaryOrbit(CDetermination& view) {
   ElementBlock& el = engine->m_state.m_el;
   view.ShowElementText(view.Window(kIdResultEdit), &engine->m_state, 0);
 
-  double year = 0, month = 0, day = 0;
-  JdToCalendar(40.0 * std::trunc(det->m_aPick[1].m_dJdTt / 40.0 + 1.0) + 0.5, year, month, day);
-  view.SetItemText(kIdEpochYear, FormatC("%d", static_cast<int>(year)));
-  view.SetItemText(kIdEpochMonth, FormatC("%d", static_cast<int>(month)));
-  view.SetItemText(kIdEpochDay, FormatC("%.1f", day));
+  WriteEpochProposal(view, det->m_aPick[1].m_dJdTt);
 
   if (el.m_dE == 1.0)
     ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
   else
     view.RefreshResidualList(det->m_pOrbObs, 1);
 
-  // A1..A3 and the three values that follow them in the block (a, M, n).
-  el.m_dA1 = 1e-10;
-  el.m_dA2 = 1e-11;
-  el.m_dA3 = 1e-11;
-  el.m_dA = 0.0;
-  el.m_dM = 0.0;
-  el.m_dN = 0.0;
+  ResetPreliminaryNonGravValues(el);
   engine->m_nCalcState = kCalcPreliminary;
 
   if (!view.m_bOpLog) return;
@@ -61,6 +51,24 @@ void ShowPreliminaryOrbit(CDetermination& view) {
 }
 
 }  // namespace
+
+void WriteEpochProposal(CDetermination& view, double middlePickJdTT) {
+  double year = 0, month = 0, day = 0;
+  JdToCalendar(40.0 * std::trunc(middlePickJdTT / 40.0 + 1.0) + 0.5, year, month, day);
+  view.SetItemText(kIdEpochYear, FormatC("%d", static_cast<int>(year)));
+  view.SetItemText(kIdEpochMonth, FormatC("%d", static_cast<int>(month)));
+  view.SetItemText(kIdEpochDay, FormatC("%.1f", day));
+}
+
+void ResetPreliminaryNonGravValues(ElementBlock& el) {
+  // A1..A3 and the three values that follow them in the block (a, M, n).
+  el.m_dA1 = 1e-10;
+  el.m_dA2 = 1e-11;
+  el.m_dA3 = 1e-11;
+  el.m_dA = 0.0;
+  el.m_dM = 0.0;
+  el.m_dN = 0.0;
+}
 
 void OnObsListClick(CDetermination& view, int nItem, long* pResult) {
   if (pResult) *pResult = 0;

@@ -19,6 +19,12 @@ inline constexpr const char* kMsgPickFailed = "解が求まらなかったので
 // parameters and writes the operation-log block. *pResult = 0.
 void OnObsListClick(CDetermination& view, int nItem, long* pResult);
 
+// The Epoch proposal of a preliminary orbit: the 40-day grid point after the
+// middle pick (JD TT), written into the Epoch fields.
+void WriteEpochProposal(CDetermination& view, double middlePickJdTT);
+// A1 = 1e-10, A2 = A3 = 1e-11 and the three values after them (a, M, n) 0,
+// as a new preliminary orbit leaves them.
+void ResetPreliminaryNonGravValues(ElementBlock& el);
 // Residual pair of every record of obs for the parabola of the engine's
 // ElementBlock (T, q, P, Q), light time iterated; then the residual display
 // is refreshed. A record whose place cannot be computed leaves [6] or [7] in

@@ -1,0 +1,252 @@
+#include "engine/improvement_procedures.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "astro/time_scales.h"
+#include "data/step_texts.h"
+#include "engine/determination_host.h"
+#include "engine/differential_correction.h"
+#include "engine/distance_scan.h"
+#include "engine/improvement_epoch.h"
+#include "engine/orbit_engine.h"
+#include "engine/two_body_correction.h"
+#include "platform/app_services.h"
+#include "platform/numbers.h"
+#include "platform/ui_services.h"
+
+namespace {
+
+constexpr double kRadToArcsec = 180.0 / M_PI * 3600.0;
+constexpr double kHopelessResidual = 100000.0;  // arcsec
+// The cancel dialog normally comes up at once; a window system that never
+// shows it must not hang the run.
+constexpr uint32_t kDialogWaitMs = 2000;
+constexpr uint32_t kDialogWaitSliceMs = 10;
+
+bool HasObservations(const CDetermination& view) {
+  const DetClass* det = view.m_pDetClass;
+  return det && det->m_pOrbObs && det->m_nObsCount > 0;
+}
+
+class ScopedWaitCursor {
+public:
+  ScopedWaitCursor() { TheApp().DoWaitCursor(1); }
+  ~ScopedWaitCursor() { TheApp().DoWaitCursor(-1); }
+  ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+  ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+};
+
+// One step of the manual or automatic improvement: with perturbations the
+// redo loop, without the two-body correction (calculation state 4).
+int OneStep(CDetermination& view, double x) {
+  OrbitEngine* engine = view.m_pEngine;
+  if (engine->m_bPerturbations) return ImproveStepWithRedo(view, x);
+  engine->m_nCalcState = kCalcImprovedTwoBody;
+  return DifferentialCorrection(view.m_pDetClass, engine);
+}
+
+const std::string& StepMessage(const CDetermination& view) {
+  return view.m_pEngine->m_bPerturbations ? view.m_pEngine->m_strMessage : view.m_pDetClass->m_strError;
+}
+
+// Opens the cancel dialog at once and waits, pumping events, until it has
+// come up (m_nCancel no longer -1), at most kDialogWaitMs.
+void OpenCancelDialogNow(OrbitEngine* engine) {
+  engine->m_bCancelDlgStarted = 1;
+  engine->m_nCancel = -1;
+  CancelDialogThread(engine);
+  EngineClock& clock = engine->m_pClock ? *engine->m_pClock : SystemEngineClock();
+  const uint32_t start = clock.TickMs();
+  while (engine->m_nCancel == -1 && clock.TickMs() - start < kDialogWaitMs)
+    if (!Ui().PumpOneEvent()) clock.SleepMs(kDialogWaitSliceMs);
+  if (engine->m_nCancel == -1) engine->m_nCancel = 0;
+}
+
+// Index of the usable observation with the largest residual component, or -1.
+int WorstResidualIndex(const DetClass* det) {
+  int worst = -1;
+  double largest = -1.0;
+  for (int i = 0; i < det->m_nObsCount; ++i) {
+    const ObservationRecord& o = det->m_pOrbObs[i];
+    if (o.m_bRejected || o.m_nUnknownStation) continue;
+    const double d = std::fmax(std::fabs(o.m_dResRa), std::fabs(o.m_dResDec));
+    if (d > largest) {
+      largest = d;
+      worst = i;
+    }
+  }
+  return worst;
+}
+
+void ShowIterationOnList(CDetermination& view) {
+  if (view.GetItemText(kIdStepCombo) == kStepAutomatic)
+    view.SetItemText(kIdStepUsedLabel, CTessaruneLib::FormatStepLength(std::fabs(view.m_pEngine->m_state.m_dStep)));
+  const int worst = WorstResidualIndex(view.m_pDetClass);
+  if (worst >= 0) view.ScrollObsListTo(worst);
+  view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, view.m_bResidualsShown);
+}
+
+// Ends the automatic run: quiet flag off, guard ended (closes the cancel
+// dialog unless its button did, leaves the cancel flag 0), buttons back.
+void EndAutomaticRun(CDetermination& view, const char* endTitle, int code) {
+  OrbitEngine* engine = view.m_pEngine;
+  engine->m_bAutoRunning = 0;
+  EndBusy(engine);
+  view.EnableImproveButtons(1);
+  view.WriteOpLogCalcEnd(endTitle, code);
+}
+
+}  // namespace
+
+double EpochFieldsJd(CDetermination& view) {
+  double y = 0, m = 0, d = 0;
+  if (!ParseDouble(view.GetItemText(kIdEpochYear), y) || !ParseDouble(view.GetItemText(kIdEpochMonth), m) ||
+      !ParseDouble(view.GetItemText(kIdEpochDay), d))
+    return 0.0;
+  return CalendarToJd(y, m, d);
+}
+
+int ImproveStepWithRedo(CDetermination& view, double epochJdTT) {
+  int r = kEngineRedoStep;
+  for (int i = 0; i < kImproveMaxRedo && r == kEngineRedoStep; ++i) {
+    RoundFieldEpoch(&view, epochJdTT);
+    r = ImproveOrbitIteration(view.m_pEngine, epochJdTT, 1);
+  }
+  return r;
+}
+
+void ShowCalcLogTab(CDetermination& view) {
+  view.SetSelection(kIdTabs, 1);
+  view.ShowItem(kIdResultEdit, false);
+  view.ShowItem(kIdCalcLogEdit, true);
+}
+
+void OnManualImprove(CDetermination& view) {
+  if (!HasObservations(view)) return;
+  if (TheApp().m_bDeveloper && (Ui().IsKeyDown(UiKey::Shift) || Ui().IsKeyDown(UiKey::CapsLock))) {
+    RunDistanceScan(view);
+    return;
+  }
+  OrbitEngine* engine = view.m_pEngine;
+  if (BeginBusyCommand(engine) != 0) return;
+  view.EnableImproveButtons(0);
+  view.WriteOpLogCalcStart("[手動]改良 開始");
+  engine->m_bNonGrav = view.IsChecked(kIdNonGravCheck) ? 1 : 0;
+  engine->m_bNonGravA3 = view.IsChecked(kIdNonGravA3Check) ? 1 : 0;
+  int r = 0;
+  {
+    ScopedWaitCursor wait;
+    r = OneStep(view, EpochFieldsJd(view));
+    if (engine->m_bPerturbations) {
+      if (r == kEngineRedoStep) {
+        view.AppendCalcLog((engine->m_strPendingNote.empty() ? std::string(kMsgRedoExhausted) : engine->m_strPendingNote) +
+                           kMsgPressManualAgain);
+        ShowCalcLogTab(view);
+      } else if (r != 0) {
+        view.SetItemText(kIdResultEdit, engine->m_strMessage);
+      } else if (engine->m_bCorrectionStopped) {
+        view.AppendCalcLog(kMsgCorrectionStopped);
+        ShowCalcLogTab(view);
+      }
+    } else if (r != 0) {
+      view.SetItemText(kIdResultEdit, view.m_pDetClass->m_strError);
+    } else {
+      view.ShowImprovementResult(view.Window(kIdResultEdit), engine, 0);
+    }
+    EndBusy(engine);
+    view.EnableImproveButtons(1);
+  }
+  view.UpdateControlsForState(engine->m_nCalcState);
+  view.WriteOpLogCalcEnd("[手動]改良 終了", r);
+}
+
+void OnAutoImprove(CDetermination& view) {
+  OrbitEngine* engine = view.m_pEngine;
+  if (!HasObservations(view) || BeginBusyCommand(engine) != 0) return;
+  view.EnableImproveButtons(0);
+  view.WriteOpLogCalcStart("[自動]改良 開始");
+  OpenCancelDialogNow(engine);
+
+  ScopedWaitCursor wait;
+  const double x = EpochFieldsJd(view);
+  const int autoStop = view.IsChecked(kIdAutoStopCheck) ? 1 : 0;
+  if (autoStop && !engine->m_bAutoStop) engine->m_dStopResidual = kNoStopResidual;
+  engine->m_bAutoStop = autoStop;
+  engine->m_bAutoRunning = 1;
+  for (;;) {
+    if (engine->m_nCancel != 0) {
+      EndAutomaticRun(view, "[自動]改良 終了(中止)", 0);
+      return;
+    }
+    const int r = OneStep(view, x);
+    // A step stopped by the cancel dialog ends the run as cancelled, not as failed.
+    if (r == kEngineCancelled) {
+      EndAutomaticRun(view, "[自動]改良 終了(中止)", 0);
+      return;
+    }
+    if (r != 0 && r != kEngineRedoStep) {
+      view.SetItemText(kIdResultEdit, StepMessage(view));
+      EndAutomaticRun(view, "[自動]改良 終了(エラー)", r);
+      return;
+    }
+    if (engine->m_bAutoStop && engine->m_dMeanResidual < engine->m_dStopResidual) {
+      engine->m_dStopResidual = engine->m_dMeanResidual;
+      engine->m_bAutoRunning = 0;
+      view.ShowImprovementResult(view.Window(kIdResultEdit), engine, engine->m_bPerturbations);
+      EndAutomaticRun(view, "[自動]改良 終了(自動停止)", 0);
+      return;
+    }
+    Ui().PumpOneEvent();
+  }
+}
+
+int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, std::string& log, int keepGoing) {
+  OrbitEngine* engine = view.m_pEngine;
+  engine->m_nCalibrationRounds = 0;
+  engine->m_bAutoCalibrate = 1;
+  engine->m_bNonlinearReduced = 0;
+  const bool quiet = view.m_bQuietRun != 0;
+  if (!quiet) view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, 1);
+
+  double best = 9e18;
+  int stall = 0, done = 0;
+  for (int i = 1; i <= iterations; ++i) {
+    if (engine->m_nCancel == 1) return kEngineCancelled;
+    done = i;
+    view.ShowCalcLogProgress(FormatC("  反復 %d を計算中…", i).c_str());
+    int r = kEngineRedoStep;
+    for (int k = 0; k < kImproveMaxRedo && r == kEngineRedoStep; ++k) {
+      RoundFieldEpoch(&view, epochJdTT);
+      r = ImproveOrbitIteration(engine, epochJdTT, 1);
+      if (!engine->m_strPendingNote.empty()) {
+        log += "  " + engine->m_strPendingNote;
+        view.ShowCalcLogProgress("  改良をやり直しています…");
+      }
+    }
+    if (r != 0 && r != kEngineRedoStep) return r;
+    if (r == 0) {
+      const double mean = engine->m_dMeanResidual;
+      log += FormatC("  反復 %d: 平均残差 %.3f\"\r\n", i, mean);
+      view.ShowCalcLogProgress(nullptr);
+      if (!quiet) ShowIterationOnList(view);
+      if (!keepGoing) {
+        if (i > 2 && !(mean < kHopelessResidual)) {
+          log += FormatC("  → %d反復しても平均残差が%.1f度のままなので、この3点は見込みなしと判断します\r\n", i,
+                         mean / 3600.0);
+          break;
+        }
+        if (mean < best - (0.001 * best + 0.001)) {
+          best = mean;
+          stall = 0;
+        } else if (++stall >= 2) {
+          break;
+        }
+      }
+    }
+    Ui().PumpOneEvent();
+  }
+  log += FormatC("  → この段階の改良を終了(反復%d回, 平均残差 %.3f\")\r\n", done, engine->m_dMeanResidual);
+  view.ShowCalcLogProgress(nullptr);
+  return 0;
+}

@@ -1,0 +1,425 @@
+// The improvement procedures of the orbit-determination view run headless:
+// the manual and automatic improvement with the busy guard and the cancel
+// dialog, the staged iteration, the automatic triplet search and the distance
+// scan on real tracklets and arcs cut from real files (2023 DW: one night,
+// three nights, two weeks), and the staging and snapshot operations on small
+// fixtures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/distance_scan.h"
+#include "engine/improvement_procedures.h"
+#include "engine/improvement_staging.h"
+#include "engine/triplet_search.h"
+#include "platform/app_services.h"
+#include "platform/numbers.h"
+#include "tests/engine/test_improvement_support.h"
+
+namespace {
+
+// The view with its operation-log blocks recorded.
+class RecordingView : public CDetermination {
+public:
+  void WriteOpLogCalcStart(const char* title) override { m_ops.push_back(std::string("start ") + title); }
+  void WriteOpLogCalcEnd(const char* title, int result) override {
+    m_ops.push_back(FormatC("end %s %d", title, result));
+  }
+  std::vector<std::string> m_ops;
+};
+
+// Lines of an 80-column file dated from..to inclusive ("YYYY MM DD").
+std::string LinesDated(const std::string& text, const std::string& from, const std::string& to) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.size() < 80) continue;
+    const std::string date = line.substr(15, 10);
+    if (date >= from && date <= to) out += line + "\n";
+  }
+  return out;
+}
+
+// Lines of one designation (columns 1-12).
+std::string LinesOf(const std::string& text, const std::string& designation) {
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line))
+    if (line.size() >= 80 && line.substr(0, 12) == designation) out += line + "\n";
+  return out;
+}
+
+int CountOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + what.size())) ++n;
+  return n;
+}
+
+int PickedCount(const CDetermination& view) {
+  int n = 0;
+  for (int i = 0; i < view.m_pDetClass->m_nObsCount; ++i) n += view.m_pDetClass->m_pOrbObs[i].m_bPicked;
+  return n;
+}
+
+// A headless window system that, from its n-th pumped event on, clicks the
+// cancel dialog's button and the manual-improvement button.
+class ClickingUi : public HeadlessUiServices {
+public:
+  bool PumpOneEvent() override {
+    HeadlessUiServices::PumpOneEvent();
+    if (m_pView && m_pumps == m_nClickAt) {
+      m_dialogs.PressStop(*m_pView->m_pEngine);
+      OnManualImprove(*m_pView);  // must be ignored while the run holds the engine
+    }
+    return true;
+  }
+  CDetermination* m_pView = nullptr;
+  int m_nClickAt = -1;
+  HeadlessCancelDialogs m_dialogs;
+};
+
+class Procedures : public RealObservationTest {
+protected:
+  void SetUp() override {
+    RealObservationTest::SetUp();
+    if (IsSkipped()) return;
+    SetUi(&m_clicking);
+    SetCancelDialogs(&m_clicking.m_dialogs);
+    m_clicking.m_pView = &m_view;
+  }
+  void TearDown() override {
+    SetCancelDialogs(nullptr);
+    SetUi(nullptr);
+  }
+
+  // 2023 DW observed from..to; false when the file is absent.
+  bool LoadDw(const std::string& from, const std::string& to) {
+    const std::string path = TestDataPath("obs/mpc80/neosjl_2023DW.txt");
+    if (!TestDataFileExists(path)) return false;
+    const std::string file = WriteTestFile(s_dir, "cut.txt", LinesDated(ReadTestFile(path), from, to));
+    return LoadSessionObservations(m_view, file, s_stationsFile) > 0;
+  }
+  bool LoadTracklet(const std::string& designation) {
+    const std::string path = TestDataPath("obs/neocp_like/digest2_three-hr-tracklets.obs");
+    if (!TestDataFileExists(path)) return false;
+    const std::string file = WriteTestFile(s_dir, "tracklet.txt", LinesOf(ReadTestFile(path), designation));
+    return LoadSessionObservations(m_view, file, s_stationsFile) > 0;
+  }
+  // A preliminary orbit by the triplet search and the improvement with
+  // perturbations set up.
+  void PreliminaryFromSearch() {
+    std::string log;
+    ASSERT_EQ(SelectTripletAndDetermine(m_view, log, 0), 0) << log;
+    m_view.m_pEngine->m_bPerturbations = 1;
+  }
+
+  ClickingUi m_clicking;
+  RecordingView m_view;
+};
+
+TEST_F(Procedures, TripletSearchOnOneNightThreeNightsAndTwoWeeksOfRealObservations) {
+  struct Arc {
+    const char* to;
+    double maxMeanResidual;  // arcsec after the staged iteration
+  };
+  const Arc arcs[] = {{"2023 02 26", 1.5}, {"2023 02 28", 1.5}, {"2023 03 11", 1.5}};
+  ElementBlock twoWeeks{};
+  for (const Arc& arc : arcs) {
+    SCOPED_TRACE(arc.to);
+    if (!LoadDw("2023 02 26", arc.to)) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+    std::string log;
+    ASSERT_EQ(SelectTripletAndDetermine(m_view, log, 0), 0) << log;
+    EXPECT_EQ(m_view.m_pEngine->m_nCalcState, kCalcPreliminary);
+    EXPECT_EQ(PickedCount(m_view), 3);
+    EXPECT_EQ(m_view.m_nPicked, 3);
+    EXPECT_NE(log.find("暫定軌道決定: 2023/"), std::string::npos) << log;
+    EXPECT_NE(log.find("一般軌道(ガウス・マートン法)"), std::string::npos) << log;
+    EXPECT_FALSE(m_view.GetItemText(kIdEpochYear).empty());
+    EXPECT_EQ(m_view.m_pEngine->m_state.m_el.m_dA1, 1e-10);
+
+    // The staged iteration that the AI improvement runs on it.
+    m_view.m_pEngine->m_bPerturbations = 1;
+    std::string stage;
+    ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
+    EXPECT_LT(m_view.m_pEngine->m_dMeanResidual, arc.maxMeanResidual) << stage;
+    EXPECT_NE(stage.find("  → この段階の改良を終了(反復"), std::string::npos) << stage;
+    if (std::string(arc.to) == "2023 03 11") twoWeeks = m_view.m_pEngine->m_state.m_el;
+  }
+  // The whole arc to 2023 Mar 19 (123 observations) by hand: picks, two-body
+  // and perturbed improvement; the two-week orbit of the search agrees.
+  ASSERT_TRUE(LoadDw("2023 02 26", "2023 03 31"));
+  ASSERT_TRUE(PickAndDetermine(m_view, m_view.m_pDetClass->m_pOrbObs[0].m_dJdTt,
+                               m_view.m_pDetClass->m_pOrbObs[m_view.m_pDetClass->m_nObsCount - 1].m_dJdTt));
+  ASSERT_EQ(ImproveTwoBody(m_view, 20), 0);
+  ASSERT_EQ(ImproveToConvergence(m_view, 20), 0);
+  const ElementBlock& full = m_view.m_pEngine->m_state.m_el;
+  EXPECT_NEAR(twoWeeks.m_dQ / (1 - twoWeeks.m_dE), full.m_dQ / (1 - full.m_dE), 1e-4);
+  EXPECT_NEAR(twoWeeks.m_dE, full.m_dE, 4e-4);
+  EXPECT_NEAR(twoWeeks.m_dIncl * 180 / M_PI, full.m_dIncl * 180 / M_PI, 0.008);
+  EXPECT_NEAR(twoWeeks.m_dT, full.m_dT, 0.04);
+}
+
+TEST_F(Procedures, TripletSearchAttemptsTakeLaterTripletsAndAnOneNightArcUsesTheFractionPhase) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  std::vector<std::vector<int>> picks;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::string log;
+    ASSERT_EQ(SelectTripletAndDetermine(m_view, log, attempt), 0) << log;
+    std::vector<int> p;
+    for (int i = 0; i < m_view.m_pDetClass->m_nObsCount; ++i)
+      if (m_view.m_pDetClass->m_pOrbObs[i].m_bPicked) p.push_back(i);
+    picks.push_back(p);
+  }
+  EXPECT_NE(picks[0], picks[1]);
+  EXPECT_NE(picks[1], picks[2]);
+}
+
+TEST_F(Procedures, TripletSearchWithTwoUsableObservationsChangesNothing) {
+  if (!LoadDw("2023 02 26", "2023 02 26")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  DetClass* det = m_view.m_pDetClass;
+  for (int i = 2; i < det->m_nObsCount; ++i) det->m_pOrbObs[i].m_bByHand = det->m_pOrbObs[i].m_bRejected = 1;
+  det->m_pOrbObs[0].m_bPicked = 1;
+  const int state = m_view.m_pEngine->m_nCalcState;
+  std::string log;
+  EXPECT_EQ(SelectTripletAndDetermine(m_view, log, 0), -1);
+  EXPECT_EQ(det->m_pOrbObs[0].m_bPicked, 1);
+  EXPECT_EQ(m_view.m_pEngine->m_nCalcState, state);
+  EXPECT_TRUE(log.empty());
+}
+
+TEST_F(Procedures, AutomaticImprovementStopsAfterItsFirstStepWhenAutoStopIsSwitchedOn) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  OrbitEngine* engine = m_view.m_pEngine;
+  m_view.SetCheck(kIdAutoStopCheck, 1);
+  OnAutoImprove(m_view);
+  EXPECT_EQ(m_view.m_ops, (std::vector<std::string>{"start [自動]改良 開始", "end [自動]改良 終了(自動停止) 0"}));
+  EXPECT_EQ(m_clicking.m_dialogs.m_nOpened, 1);
+  EXPECT_EQ(engine->m_hCancelDlg, nullptr);  // closed with the run
+  EXPECT_EQ(engine->m_dStopResidual, engine->m_dMeanResidual);
+  EXPECT_EQ(engine->m_bBusy, 0);
+  EXPECT_EQ(engine->m_bAutoRunning, 0);
+  EXPECT_EQ(engine->m_nCancel, 0);
+  EXPECT_TRUE(m_view.IsItemEnabled(kIdManualImprove));
+
+  // The next run goes on until the mean residual falls below the last stop.
+  const double firstStop = engine->m_dStopResidual;
+  m_view.m_ops.clear();
+  OnAutoImprove(m_view);
+  EXPECT_EQ(m_view.m_ops.back(), "end [自動]改良 終了(自動停止) 0");
+  EXPECT_LT(engine->m_dStopResidual, firstStop);
+}
+
+TEST_F(Procedures, CancelInsideAStepEndsTheAutomaticRunAndOtherCommandsWaitForIt) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  OrbitEngine* engine = m_view.m_pEngine;
+  m_clicking.m_nClickAt = m_clicking.m_pumps + 5;  // inside the first step's integration
+  OnAutoImprove(m_view);
+  EXPECT_EQ(m_view.m_ops, (std::vector<std::string>{"start [自動]改良 開始", "end [自動]改良 終了(中止) 0"}));
+  EXPECT_EQ(engine->m_strMessage, kMsgCancelledByButton);
+  EXPECT_EQ(engine->m_bBusy, 0);
+  EXPECT_EQ(engine->m_bAutoRunning, 0);
+  EXPECT_EQ(engine->m_nCancel, 0);
+  EXPECT_TRUE(m_view.IsItemEnabled(kIdAutoImprove));
+
+  // Afterwards the manual command runs.
+  m_view.m_ops.clear();
+  OnManualImprove(m_view);
+  EXPECT_EQ(m_view.m_ops, (std::vector<std::string>{"start [手動]改良 開始", "end [手動]改良 終了 0"}));
+  EXPECT_EQ(engine->m_nCalcState, kCalcImprovedPerturbed);
+}
+
+TEST_F(Procedures, AFailedStepEndsTheRunAsAnErrorAndLeavesNoCancelBehind) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  DetClass* det = m_view.m_pDetClass;
+  for (int i = 0; i < det->m_nObsCount; ++i) det->m_pOrbObs[i].m_bByHand = det->m_pOrbObs[i].m_bRejected = 1;
+  OnAutoImprove(m_view);
+  ASSERT_EQ(m_view.m_ops.size(), 2u);
+  EXPECT_EQ(m_view.m_ops[1].rfind("end [自動]改良 終了(エラー) -", 0), 0u) << m_view.m_ops[1];
+  EXPECT_EQ(m_view.GetItemText(kIdResultEdit), m_view.m_pEngine->m_strMessage);
+  EXPECT_FALSE(m_view.m_pEngine->m_strMessage.empty());
+  EXPECT_EQ(m_view.m_pEngine->m_nCancel, 0);
+
+  // The next caller that holds no guard of its own is not cancelled at once.
+  for (int i = 0; i < det->m_nObsCount; ++i) det->m_pOrbObs[i].m_bByHand = 0;
+  std::string log;
+  EnableAllObservations(m_view, log);
+  EXPECT_EQ(log, FormatC("  全観測を有効化: 有効%d個\r\n", det->m_nObsCount));
+  EXPECT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 2, log, 1), 0) << log;
+}
+
+TEST_F(Procedures, IterationKeepsGoingOnlyWhenAskedTo) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  const double x = EpochFieldsJd(m_view);
+  std::string log;
+  ASSERT_EQ(IterateImprovement(m_view, x, 12, log, 0), 0) << log;
+  const int early = CountOf(log, "  反復 ");
+  EXPECT_LT(early, 12) << log;  // converged, then two iterations without a gain
+  log.clear();
+  ASSERT_EQ(IterateImprovement(m_view, x, 4, log, 1), 0) << log;
+  EXPECT_EQ(CountOf(log, ": 平均残差 "), 4) << log;
+  EXPECT_NE(log.find("(反復4回, 平均残差 "), std::string::npos) << log;
+
+  m_view.m_pEngine->m_nCancel = 1;
+  EXPECT_EQ(IterateImprovement(m_view, x, 4, log, 1), kEngineCancelled);
+  m_view.m_pEngine->m_nCancel = 0;
+}
+
+TEST_F(Procedures, ManualImprovementIsIgnoredWhileTheEngineIsBusy) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  const ElementBlock before = m_view.m_pEngine->m_state.m_el;
+  for (int* flag : {&m_view.m_pEngine->m_bBusy, &m_view.m_pEngine->m_bAutoRunning}) {
+    *flag = 1;
+    OnManualImprove(m_view);
+    OnAutoImprove(m_view);
+    *flag = 0;
+  }
+  EXPECT_TRUE(m_view.m_ops.empty());
+  EXPECT_EQ(m_view.m_pEngine->m_state.m_el.m_dT, before.m_dT);
+}
+
+// ---- distance scan ----
+
+TEST_F(Procedures, DistanceScanFindsAnOrbitForAThreeHourTracklet) {
+  if (!LoadTracklet("     K21V32W")) GTEST_SKIP() << "obs/neocp_like/digest2_three-hr-tracklets.obs not found";
+  TheApp().m_bDeveloper = 1;
+  m_clicking.m_keys[static_cast<int>(UiKey::Shift)] = true;
+  OnManualImprove(m_view);  // Shift in developer mode: the scan
+  TheApp().m_bDeveloper = 0;
+  m_clicking.m_keys[static_cast<int>(UiKey::Shift)] = false;
+  const std::string& log = m_view.m_strCalcLog;
+  EXPECT_NE(log.find("【距離走査による初期軌道決定(試作)】\r\n  有効観測 5個 / 弧 0.1日"), std::string::npos) << log;
+  EXPECT_NE(log.find("(あてはめ 5個・窓±0.3日)"), std::string::npos) << log;
+  EXPECT_NE(log.find("この解を画面に設定しました。"), std::string::npos) << log;
+  EXPECT_EQ(log.find("候補なし\r\n  [2段]"), std::string::npos);
+  EXPECT_EQ(m_view.m_ops, (std::vector<std::string>{"start [距離走査]開始", "end [距離走査]終了 0"}));
+  const OrbitEngine& engine = *m_view.m_pEngine;
+  const size_t at = log.find("平均残差 ", log.find("【距離走査の結果】"));
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_NEAR(engine.m_dMeanResidual, std::atof(log.c_str() + at + std::strlen("平均残差 ")), 0.001);
+  EXPECT_GE(engine.m_state.m_el.m_dQ, 0.2);
+  EXPECT_LE(engine.m_state.m_el.m_dE, 0.9);
+  EXPECT_EQ(engine.m_bBusy, 0);
+  EXPECT_EQ(engine.m_bAutoRunning, 0);
+  // The best trial is a start the improvement takes to the tracklet's noise.
+  m_view.m_pEngine->m_bPerturbations = 1;
+  std::string stage;
+  WriteEpochFields(&m_view, engine.m_state.m_el.m_dEpoch);
+  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 1), 0) << stage << engine.m_strMessage;
+  EXPECT_LT(engine.m_dMeanResidual, 2.0) << stage;  // 1.28" measured
+}
+
+TEST_F(Procedures, DistanceScanStoppedByEscKeepsTheUsersOrbit) {
+  if (!LoadDw("2023 02 26", "2023 02 26")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  DetClass* det = m_view.m_pDetClass;
+  // A file that gives every observation one observer position: the Earth's
+  // velocity stands in for the observer's.
+  for (int i = 1; i < det->m_nObsCount; ++i)
+    for (int k = 0; k < 3; ++k) det->m_pOrbObs[i].m_dSun[k] = det->m_pOrbObs[0].m_dSun[k];
+  const ElementBlock before = m_view.m_pEngine->m_state.m_el;
+  const double resRa = det->m_pOrbObs[3].m_dResRa;
+  m_clicking.m_keys[static_cast<int>(UiKey::Escape)] = true;
+  RunDistanceScan(m_view);
+  m_clicking.m_keys[static_cast<int>(UiKey::Escape)] = false;
+  const std::string& log = m_view.m_strCalcLog;
+  EXPECT_NE(log.find("  ※観測者速度は地球中心の暦で代用しました(トラックレットが短すぎる)\r\n"), std::string::npos);
+  EXPECT_NE(log.find("  [1段] ρ=0.00200 AU : 候補なし\r\n  --- Escキーにより中止しました ---\r\n"
+                     "【距離走査の結果】格子内に評価できる候補がありませんでした。\r\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(m_view.m_ops.back(), "end [距離走査]終了 -1");
+  EXPECT_EQ(m_view.m_pEngine->m_state.m_el.m_dT, before.m_dT);
+  EXPECT_EQ(m_view.m_pEngine->m_state.m_el.m_dQ, before.m_dQ);
+  EXPECT_EQ(det->m_pOrbObs[3].m_dResRa, resRa);
+  EXPECT_EQ(m_view.m_pEngine->m_nCalcState, kCalcPreliminary);
+}
+
+// Observations for the refusals of the scan: times (days) and station codes.
+void MakeObservations(CDetermination& view, const std::vector<std::pair<double, const char*>>& obs) {
+  DetClass* det = view.m_pDetClass;
+  std::free(det->m_pOrbObs);
+  det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(obs.size() + 1, sizeof(ObservationRecord)));
+  for (size_t i = 0; i < obs.size(); ++i) {
+    ObservationRecord& o = det->m_pOrbObs[i];
+    o.m_dJdTt = o.m_dJdUtc = 2460000.5 + obs[i].first;
+    o.m_dRa = 1.0 + 0.01 * obs[i].first;
+    o.m_dDec = 0.2;
+    std::snprintf(o.m_szStation, sizeof o.m_szStation, "%s", obs[i].second);
+    o.m_dSun[0] = -1.0 + 0.017 * obs[i].first;
+    o.m_dSun[1] = 0.1;
+  }
+  det->m_pOrbObs[obs.size()].m_dJdUtc = -1.0;
+  det->m_nObsCount = static_cast<int>(obs.size());
+}
+
+TEST(DistanceScan, RefusesTooFewObservationsAndAMiddleObservationWithoutCompanions) {
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  RecordingView view;
+  struct Case {
+    std::vector<std::pair<double, const char*>> obs;
+    const char* message;
+  };
+  const Case cases[] = {
+      {{}, kMsgScanNoObservations},
+      {{{0, "G96"}, {0.01, "G96"}, {0.02, "G96"}, {0.03, "G96"}}, kMsgScanTooFew},
+      {{{0, "G96"}, {0.01, "G96"}, {2, "F51"}, {4, "G96"}, {4.01, "G96"}}, kMsgScanFitFailed},
+  };
+  for (const Case& c : cases) {
+    ui.m_messages.clear();
+    MakeObservations(view, c.obs);
+    RunDistanceScan(view);
+    ASSERT_EQ(ui.m_messages.size(), 1u);
+    EXPECT_EQ(ui.m_messages[0].text, c.message);
+    EXPECT_TRUE(view.m_ops.empty());
+  }
+}
+
+TEST(DistanceScan, FitsValueAndRateOfMinuteAndDayTracklets) {
+  struct Case {
+    std::vector<double> x;
+    double p0, p1, p2;  // y = p0 + p1 x + p2 x²
+    int result;
+  };
+  const Case cases[] = {
+      {{-0.2, 0.0, 0.3}, 1.5, -0.25, 0.0, 0},                            // line, days
+      {{-0.006, -0.003, 0.0, 0.003, 0.006}, 0.7, 0.021, 0.4, 0},        // parabola over 15 minutes
+      {{-0.0104, -0.0052, 0.0, 0.0052, 0.0104, 0.0156}, 2.0, -1.3, 3.0, 0},
+      {{0.5}, 1.0, 0.0, 0.0, -1},                                         // one point
+      {{0.1, 0.1, 0.1, 0.1, 0.1}, 1.0, 0.0, 0.0, -1},                     // one time
+  };
+  for (const Case& c : cases) {
+    std::vector<double> y;
+    for (double x : c.x) y.push_back(c.p0 + c.p1 * x + c.p2 * x * x);
+    double value = 0, rate = 0;
+    ASSERT_EQ(FitValueAndRate(c.x.data(), y.data(), static_cast<int>(c.x.size()), value, rate), c.result);
+    if (c.result != 0) continue;
+    EXPECT_NEAR(value, c.p0, 1e-12);
+    EXPECT_NEAR(rate, c.p1, 1e-9);
+  }
+}
+
+TEST(DistanceScan, TrialsOutsideTheAcceptedOrbitsAreRejectedWithoutAnIntegration) {
+  OrbitEngine engine;
+  const double k = 0.01720209895;
+  struct Case {
+    double r, speedFactor;  // perihelion distance, speed over the circular speed
+  };
+  // q = 2.1 AU (circular); e = 0.95 (perihelion speed √(1 + e) circular).
+  for (const Case& c : {Case{2.1, 1.0}, Case{0.5, std::sqrt(1.95)}}) {
+    const double pos[3] = {c.r, 0, 0}, vel[3] = {0, c.speedFactor * k / std::sqrt(c.r), 0};
+    EXPECT_EQ(DistanceScanCost(&engine, 2460000.5, pos, vel), kScanRejected);
+    EXPECT_EQ(engine.m_state.m_el.m_dQ, 0.0);  // nothing written
+  }
+}
+
+}  // namespace
