@@ -20,7 +20,8 @@ function(tsr_use_wx name)
 endfunction()
 
 # One GoogleTest executable per library: every .cpp in tests/<folder>.
-# Labels for its tests come from TSR_TEST_LABELS when the caller sets it.
+# Labels for its tests come from TSR_TEST_LABELS when the caller sets it; a test
+# labelled "display" is run as tsr_display_test runs it.
 function(tsr_test name folder)
   file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp)
   if(NOT _src)
@@ -32,7 +33,31 @@ function(tsr_test name folder)
   if(TSR_TEST_LABELS)
     list(APPEND _props LABELS "${TSR_TEST_LABELS}")
   endif()
+  if("display" IN_LIST TSR_TEST_LABELS)
+    list(APPEND _props FAIL_REGULAR_EXPRESSION "${TSR_DISPLAY_FAILURES}"
+                       FIXTURES_REQUIRED tsr_window_manager)
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     PROPERTIES ${_props})
+endfunction()
+
+# Tests that need a display: label "display" (scripts/test runs them under
+# xvfb-run), fail on any Gtk-CRITICAL or Gtk-WARNING in their output, and run
+# under the window manager that the tsr_window_manager fixture starts.
+#   tsr_display_test(tsr_foo_ui_tests foo_ui tsr_foo_ui)
+set(TSR_DISPLAY_FAILURES "Gtk-CRITICAL|Gtk-WARNING")
+function(tsr_display_test name folder)
+  set(TSR_TEST_LABELS display)
+  tsr_test(${name} ${folder} ${ARGN})
+endfunction()
+
+# Starts the window manager before the first display test and stops it after
+# the last one (also when ctest runs only a subset of them).
+function(tsr_window_manager_fixture)
+  set(_wm ${CMAKE_SOURCE_DIR}/tests/common/window_manager)
+  add_test(NAME tsr_window_manager_start COMMAND ${_wm} start ${CMAKE_BINARY_DIR})
+  add_test(NAME tsr_window_manager_stop COMMAND ${_wm} stop ${CMAKE_BINARY_DIR})
+  set_tests_properties(tsr_window_manager_start PROPERTIES FIXTURES_SETUP tsr_window_manager LABELS display)
+  set_tests_properties(tsr_window_manager_stop PROPERTIES FIXTURES_CLEANUP tsr_window_manager LABELS display)
 endfunction()
