@@ -16,6 +16,9 @@ public:
   // Shows and activates the frame maximised, whatever was asked.
   void ActivateFrame();
 
+  // A tab is no top-level window: showing and hiding it must not move it as one.
+  bool Show(bool show = true) override { return wxWindow::Show(show); }
+
 protected:
   // Menu and update-UI events go to the form view first.
   bool TryBefore(wxEvent& event) override;

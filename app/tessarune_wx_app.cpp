@@ -16,11 +16,14 @@
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
 #include "platform/files.h"
+#include "platform/wx/first_show.h"
 #include "resources/app_strings.h"
 
 wxIMPLEMENT_APP_NO_MAIN(CTessaruneWxApp);
 
 namespace {
+
+constexpr int kOnScreenWaitMs = 3000;
 
 // "mpeph.dat" from the executable's folder, else the ephemeris folder, else
 // the data folder; the perturbing-asteroid store keeps the first valid one.
@@ -144,14 +147,16 @@ bool CTessaruneWxApp::InitInstance()
 
   PlaceMainWindow();
   if (!worker) {
-    m_pMainFrame->Show();
+    ShowAtItsSize(m_pMainFrame);
     if (StoredMainWindowMaximised(app))
       m_pMainFrame->Maximize(true);
+    // The start-up dialogs belong in front of the frame: it must be on screen first.
+    WaitUntilOnScreen(m_pMainFrame, kOnScreenWaitMs);
     m_pMainFrame->Update();
   }
 
   if (!worker && !FileExists(app.m_szDe441File)) {
-    RunPlanetaryDownloadDialog(nullptr);
+    RunPlanetaryDownloadDialog(m_pMainFrame);
     if (FileExists(app.m_szDe441File))
       ReplacePlanetaryReader();
   }

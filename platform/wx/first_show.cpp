@@ -1,0 +1,48 @@
+#include "platform/wx/first_show.h"
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include <wx/evtloop.h>
+#include <wx/stopwatch.h>
+#include <wx/utils.h>
+
+void ShowAtItsSize(wxTopLevelWindow* window)
+{
+  auto* widget = static_cast<GtkWidget*>(window->GetHandle());
+  if (widget && !gtk_widget_get_realized(widget)) {
+    const wxSize size = window->GetSize();
+    GtkAllocation first{0, 0, size.x, size.y};
+    gtk_widget_set_allocation(widget, &first);
+  }
+  window->Show();
+}
+
+bool WaitUntilOnScreen(wxTopLevelWindow* window, int timeoutMs)
+{
+  auto* widget = static_cast<GtkWidget*>(window->GetHandle());
+  if (!widget)
+    return false;
+  // Start-up runs before the application's loop: lend it one meanwhile.
+  wxEventLoop own;
+  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+  std::unique_ptr<wxEventLoopActivator> activate;
+  if (!loop) {
+    activate = std::make_unique<wxEventLoopActivator>(&own);
+    loop = &own;
+  }
+  const wxStopWatch clock;
+  while (!gtk_widget_get_mapped(widget)) {
+    if (clock.Time() >= timeoutMs)
+      return false;
+    if (loop->Pending())
+      loop->Dispatch();
+    else
+      wxMilliSleep(5);
+  }
+  // Let the window manager's answer to the map arrive too.
+  while (loop->Pending())
+    loop->Dispatch();
+  return true;
+}

@@ -1,0 +1,14 @@
+#pragma once
+// Showing a top-level window for the first time on GTK under a window manager.
+#include <wx/toplevel.h>
+
+// Shows the window with its first layout at its own size. Under a window
+// manager that reports frame extents the toolkit realises a new window at
+// 2 x 1 pixels and may lay its menu, toolbar and tabs out at that size before
+// the real size arrives (GTK then reports negative sizes).
+void ShowAtItsSize(wxTopLevelWindow* window);
+
+// Runs the event loop until the window is on screen or timeoutMs has passed;
+// false on time-out. A dialog opened before its parent is on screen can end
+// up beneath it.
+bool WaitUntilOnScreen(wxTopLevelWindow* window, int timeoutMs);
