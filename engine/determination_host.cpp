@@ -182,6 +182,19 @@ void CDetermination::ShowCalcLogProgress(const char* text) {
   edit->ScrollToEnd();
 }
 
+void CDetermination::ClearCalcLog() {
+  m_strCalcLog.clear();
+  if (EngineWindow* edit = Window(kIdCalcLogEdit)) edit->SetText(kCalcLogPlaceholder);
+}
+
+void CDetermination::WriteOpLogLine(const char* text) {
+  if (!m_bOpLog) return;
+  const std::tm local = LocalTimeNow();
+  char stamp[64];
+  if (std::strftime(stamp, sizeof stamp, "[%Y/%m/%d %H:%M:%S] ", &local) == 0) stamp[0] = '\0';
+  WriteOpLog(std::string(stamp) + (text ? text : "") + "\r\n");
+}
+
 void CDetermination::WriteOpLog(const std::string& text) {
   if (!m_bOpLog || m_strOpLogPath.empty() || text.empty()) return;
   const bool existed = FileExists(m_strOpLogPath);

@@ -43,6 +43,12 @@ enum DetControlId : int {
   kIdEpochDay = 1078,
   kIdStepCombo = 1436,
   kIdStepUsedLabel = 1227,
+  kIdApproachBodyCombo = 1439,
+  kIdNonGravA1Value = 1102,
+  kIdNonGravA2Value = 1103,
+  kIdNonGravA3Value = 1104,
+  kIdAreaToMassValue = 1507,
+  kIdAreaToMassClass = 1509,
   kIdTabs = 1244,
   kIdCalcLogEdit = 1245,
   kIdAutoImprove = 1080,
@@ -97,6 +103,9 @@ inline constexpr size_t kCalcLogMaxChars = 262144;
 inline constexpr size_t kCalcLogKeepChars = 200000;
 // "――― %H:%M:%S ―――\r\n" of the given local time.
 std::string FormatCalcLogStamp(const std::tm& local);
+// What the log edit shows while the calculation log is empty.
+inline constexpr const char* kCalcLogPlaceholder =
+    "AI自動改良の経過、要素変化量の自動調整、積分間隔のログなどの計算過程がここに表示されます。";
 // Number of characters (code points) of UTF-8 text.
 size_t CountCharacters(const std::string& utf8);
 
@@ -204,6 +213,13 @@ public:
   virtual void ScrollObsListTo(int index) { (void)index; }
   // Repaints one row of the observation list (its pick mark changed).
   virtual void RedrawObsListItem(int index) { (void)index; }
+  // Number of rows of the (virtual) observation list, kept without
+  // scrolling; the list is repainted.
+  virtual void SetObsListItemCount(int count) { m_nObsListItemCount = count; }
+  int m_nObsListItemCount = 0;
+  // Caption of the view's frame.
+  virtual void SetViewCaption(const std::string& text) { m_strViewCaption = text; }
+  std::string m_strViewCaption;
   // Buttons 1080, 1062 and 1243 together.
   virtual void EnableImproveButtons(int enable);
   // Appends a stamped entry (nothing for an empty text or batch mode 2+);
@@ -212,6 +228,10 @@ public:
   // While a procedure registered m_pCalcLogProgress: shows the log, the
   // stamp, the pending text and text (may be null); stores nothing.
   virtual void ShowCalcLogProgress(const char* text);
+  // Empties the calculation log; the log edit shows kCalcLogPlaceholder.
+  virtual void ClearCalcLog();
+  // One stamped operation-log line (text may be null) while the log is on.
+  void WriteOpLogLine(const char* text);
   // Appends the text to the operation-log file (UTF-8, BOM when new) while the log is on.
   virtual void WriteOpLog(const std::string& text);
   virtual void WriteOpLogCalcStart(const char* title) { (void)title; }

@@ -165,3 +165,27 @@ void HeadlessGlobe::AddCloneImpact(double latDeg, double lonDeg) { m_cloneImpact
 void HeadlessGlobe::AddCloneClosest(double latDeg, double lonDeg, double distKm) {
   m_cloneClosest.push_back({latDeg, lonDeg, distKm, 0});
 }
+
+void HeadlessGlobe::ResetContents() {
+  const bool shown = m_bShown;
+  *this = HeadlessGlobe();
+  m_bShown = shown;
+}
+
+void HeadlessOrbitDiagram::ShowOrbit(const DisplayOrbit& orbit, const std::string& altTitle,
+                                     const std::vector<double>& obsTimes, bool bDrawArc) {
+  m_orbit = orbit;
+  m_strAltTitle = altTitle;
+  m_obsTimes = obsTimes;
+  m_bDrawArc = bDrawArc;
+  m_dImpactJd = 0;
+  ++m_nShown;
+}
+
+void HeadlessOrbitDiagram::ResetContents() {
+  m_orbit = DisplayOrbit();
+  m_strAltTitle.clear();
+  m_obsTimes.clear();
+  m_bDrawArc = false;
+  m_dImpactJd = 0;
+}

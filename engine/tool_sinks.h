@@ -80,6 +80,24 @@ public:
   virtual void AddCloneClosest(double latDeg, double lonDeg, double distKm) = 0;
   // Shows the window (the writers end with it).
   virtual void ShowGlobe() = 0;
+  // Empties everything the globe shows (a new observation file).
+  virtual void ResetContents() = 0;
+};
+
+// ---- the orbit handed to the tool windows ----
+struct DisplayOrbit {
+  double m_dT = 0;         // perihelion time, JD TT
+  double m_dQ = 0;         // AU
+  double m_dE = 0;
+  double m_dPeri = 0, m_dNode = 0, m_dIncl = 0;  // rad, ecliptic J2000
+  double m_dEpoch = 0;     // element epoch, JD TT; 0 none
+  std::string m_strName;
+  int m_nMpOrbit = 0;      // element form: 1 minor-planet form
+  int m_bAsteroid = 0;     // magnitude law of the tool windows: 1 asteroid (H, G)
+  int m_nMode = 0;         // mode of the last hand-over
+  int m_bValid = 0;        // q > 0
+  // The element epoch when there is one, else T.
+  double ReferenceTime() const { return m_dEpoch > 0 ? m_dEpoch : m_dT; }
 };
 
 // ---- orbit diagram ----
@@ -88,6 +106,14 @@ public:
   virtual ~OrbitDiagramSink() = default;
   // Julian day of the impact shown in the heliocentric scene, 0 for none; redraws.
   virtual void SetImpactJd(double jd) = 0;
+  // The orbit handed over: elements, name and alternative title (empty: none),
+  // the TT times of the observations used (their positions are drawn when
+  // bDrawArc); the impact shown is cleared, the scale refitted unless the
+  // user moved the view.
+  virtual void ShowOrbit(const DisplayOrbit& orbit, const std::string& altTitle,
+                         const std::vector<double>& obsTimes, bool bDrawArc) = 0;
+  // A new observation file: no orbit, no name, no arc, no track, view reset.
+  virtual void ResetContents() = 0;
 };
 
 // The open tool windows.
@@ -128,6 +154,7 @@ public:
   void ClearCloneImpacts() override { m_cloneImpacts.clear(); }
   void AddCloneClosest(double latDeg, double lonDeg, double distKm) override;
   void ShowGlobe() override { m_bShown = true; }
+  void ResetContents() override;
 
   int m_nBody = 2;
   double m_orbit[6] = {};  // T, q, e, peri, node, incl
@@ -148,7 +175,15 @@ public:
 class HeadlessOrbitDiagram : public OrbitDiagramSink {
 public:
   void SetImpactJd(double jd) override { m_dImpactJd = jd; }
+  void ShowOrbit(const DisplayOrbit& orbit, const std::string& altTitle, const std::vector<double>& obsTimes,
+                 bool bDrawArc) override;
+  void ResetContents() override;
   double m_dImpactJd = 0;
+  DisplayOrbit m_orbit;
+  std::string m_strAltTitle;
+  std::vector<double> m_obsTimes;
+  bool m_bDrawArc = false;
+  int m_nShown = 0;  // hand-overs received
 };
 
 // No window is open until a writer opens the globe; the orbit diagram opens
