@@ -25,6 +25,8 @@ public:
   virtual void AppendText(const std::string& text) { SetText(GetText() + text); }
   // Scrolls a multi-line edit so that its end is visible.
   virtual void ScrollToEnd() {}
+  // Scrolls a multi-line edit back to its first line.
+  virtual void ScrollToTop() {}
   // Position 0..100 of a progress bar.
   virtual void SetProgress(int percent) { (void)percent; }
 };

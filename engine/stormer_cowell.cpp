@@ -16,6 +16,9 @@
 #include "engine/state_elements.h"
 #include "platform/numbers.h"
 
+const double kSoiRadiusAu[10] = {0.000752, 0.004118, 0.00618, 0.003851, 0.322,
+                                 0.365,    0.346,    0.58,    0.021,    0.000443};
+
 namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
@@ -76,10 +79,6 @@ constexpr double kRho[11] = {1.0 / 2.0,
                              -5741.0 / 1036800.0,
                              -1129981.0 / 239500800.0,
                              -435569.0 / 106444800.0};
-
-// Sphere-of-influence radii (AU) by BodyIndex.
-constexpr double kSoiRadius[10] = {0.000752, 0.004118, 0.00618, 0.003851, 0.322,
-                                   0.365,    0.346,    0.58,    0.021,    0.000443};
 
 // 6-point Gauss–Legendre rule on [-1, 1]: exact for polynomials of degree
 // up to 11, which the start-up window's integrands are.
@@ -614,7 +613,7 @@ int AdvanceStepBookkeeping(OrbitEngine* engine, EngineWindow* window, Integratio
       const double d = state->m_dDistance[i];
       if (d >= kFar)
         continue;
-      if (state->m_dSoiPrevDistance[i] > kSoiRadius[i] && d <= kSoiRadius[i]) {
+      if (state->m_dSoiPrevDistance[i] > kSoiRadiusAu[i] && d <= kSoiRadiusAu[i]) {
         double epoch = 0.0;
         ElementsFromDifferenceTables(engine, 'R', state->m_dTime, state->m_dDeltaX, h, state, state->m_dPos[10],
                                      state->m_dSoiT[i], state->m_dSoiQ[i], state->m_dSoiE[i], state->m_dSoiPeri[i],

@@ -18,6 +18,10 @@
 struct OrbitEngine;
 class EngineWindow;
 
+// Sphere-of-influence radii (AU) by BodyIndex; entering one records the
+// heliocentric elements just before (m_bSoiEntered and m_dSoi* of the state).
+extern const double kSoiRadiusAu[10];
+
 // Start-up weight W(c, m), c = -5..5, m = 0..10: x(epoch + c h) = x5 + c h v5
 // + h² Σ W(c, m) a_m over the 11 points of the window.
 double StartupWeight(int c, int m);

@@ -24,15 +24,6 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-// Heliocentric state of Apophis at the reference epoch (before its 2029
-// encounter with the Earth).
-constexpr double kApophisT0 = 2462138.5359989386;
-constexpr double kApophisR[3] = {-5.5946538550488512E-01, 8.5647564757574512E-01, 3.0415066217102493E-01};
-constexpr double kApophisV[3] = {-1.3818324735921638E-02, -6.0088275597939191E-03, -2.5805044631309632E-03};
-// A main-belt state far from perihelion.
-constexpr double kBeltT0 = 2459961.5;
-constexpr double kBeltR[3] = {-2.72, -0.035, 0.090};
-constexpr double kBeltV[3] = {-0.000137, -0.01027, -0.0042};
 
 // Sky position of a Kepler orbit seen from an observer (light time iterated).
 void KeplerRaDec(const ElementBlock& el, double tt, const double sun[3], double& ra, double& dec)

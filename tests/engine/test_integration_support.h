@@ -15,6 +15,16 @@
 
 inline constexpr double kTestKmPerAu = 149597870.7;
 
+// Heliocentric state of Apophis at the reference epoch (JPL; before its 2029
+// encounter with the Earth).
+inline constexpr double kApophisT0 = 2462138.5359989386;
+inline constexpr double kApophisR[3] = {-5.5946538550488512E-01, 8.5647564757574512E-01, 3.0415066217102493E-01};
+inline constexpr double kApophisV[3] = {-1.3818324735921638E-02, -6.0088275597939191E-03, -2.5805044631309632E-03};
+// A main-belt state far from perihelion.
+inline constexpr double kBeltT0 = 2459961.5;
+inline constexpr double kBeltR[3] = {-2.72, -0.035, 0.090};
+inline constexpr double kBeltV[3] = {-0.000137, -0.01027, -0.0042};
+
 struct TestRun {
   OrbitEngine engine;
   std::unique_ptr<IntegrationState> state = std::make_unique<IntegrationState>();
