@@ -286,6 +286,68 @@ TEST_F(Procedures, ManualImprovementIsIgnoredWhileTheEngineIsBusy) {
   EXPECT_EQ(m_view.m_pEngine->m_state.m_el.m_dT, before.m_dT);
 }
 
+// A clock that moves one millisecond each time it is read.
+class CreepingClock : public EngineClock {
+public:
+  uint32_t TickMs() override { return m_now++; }
+  void SleepMs(uint32_t ms) override { m_now += ms; }
+  uint32_t m_now = 1000;
+};
+
+class DialogThatNeverComesUp : public CancelDialogService {
+public:
+  void Open(OrbitEngine&, int*) override { ++m_nOpened; }
+  void PostClose(OrbitEngine&, void*) override {}
+  bool IsLiveWindow(void*) const override { return false; }
+  int m_nOpened = 0;
+};
+
+TEST_F(Procedures, AutomaticImprovementWaitsForTheCancelDialogAtMostTwoSeconds) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  DialogThatNeverComesUp dialogs;
+  SetCancelDialogs(&dialogs);
+  CreepingClock clock;
+  m_view.m_pEngine->m_pClock = &clock;
+  m_view.SetCheck(kIdAutoStopCheck, 1);
+  OnAutoImprove(m_view);
+  m_view.m_pEngine->m_pClock = nullptr;
+  EXPECT_EQ(dialogs.m_nOpened, 1);
+  EXPECT_EQ(m_view.m_ops.back(), "end [自動]改良 終了(自動停止) 0");
+  EXPECT_GE(clock.m_now, 1000u + 2000u);
+  EXPECT_LT(clock.m_now, 1000u + 2000u + 2000u);  // the wait, and about 1200 reads of the step itself
+}
+
+TEST_F(Procedures, NonGravitationalTrialStartsFromTheSnapshotAndTheSnapshotBringsTheOrbitBack) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  const double x = EpochFieldsJd(m_view);
+  std::string log;
+  ASSERT_EQ(IterateImprovement(m_view, x, 20, log, 0), 0);
+  OrbitEngine& engine = *m_view.m_pEngine;
+  SolutionSnapshot snap;
+  SaveSolution(m_view, snap);
+  const ElementBlock gravityOnly = engine.m_state.m_el;
+
+  log.clear();
+  const int r = TryNonGravModel(m_view, 1, snap, x, log);
+  EXPECT_EQ(log.rfind("── 薮下理論(CO・N2) の昇華を仮定して解いてみます ──\r\n", 0), 0u) << log;
+  EXPECT_EQ(r, 0) << log;
+  EXPECT_NE(log.find("  反復 1: 平均残差 "), std::string::npos) << log;
+  EXPECT_EQ(engine.m_bNonGrav, 1);
+  EXPECT_EQ(engine.m_bNonGravA3, 0);
+  EXPECT_EQ(engine.m_nNonGravModel, 1);
+  EXPECT_EQ(m_view.IsChecked(kIdNonGravCheck), 1);
+  EXPECT_EQ(m_view.GetSelection(kIdNonGravModelCombo), 1);
+
+  RestoreSolution(m_view, snap);
+  EXPECT_EQ(engine.m_bNonGrav, 0);
+  EXPECT_EQ(m_view.IsChecked(kIdNonGravCheck), 0);
+  EXPECT_EQ(engine.m_state.m_el.m_dT, gravityOnly.m_dT);
+  EXPECT_EQ(engine.m_state.m_el.m_dQ, gravityOnly.m_dQ);
+  EXPECT_EQ(engine.m_dMeanResidual, snap.meanResidual);
+}
+
 // ---- distance scan ----
 
 TEST_F(Procedures, DistanceScanFindsAnOrbitForAThreeHourTracklet) {
