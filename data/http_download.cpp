@@ -35,6 +35,12 @@ HttpTimeouts DownloadTimeouts()
   return HttpTimeouts{30000, 60000, 60000};
 }
 
+std::string RenameFailedMessage(const std::string& workPath)
+{
+  return FormatC("受信は終わりましたが、ファイル名を変更できませんでした。\r\n受信内容は次の名前で残っています。\r\n%s",
+                 workPath.c_str());
+}
+
 namespace CTessaruneLib {
 
 int DownloadToFile(const std::string& url, const std::string& targetPath, const std::string& displayName,
@@ -137,8 +143,7 @@ int DownloadToFile(const std::string& url, const std::string& targetPath, const 
 
   // Rename over the target: a failed rename leaves the old file in place.
   if (std::rename(workPath.c_str(), targetPath.c_str()) != 0) {
-    SetText(error, FormatC("受信は終わりましたが、ファイル名を変更できませんでした。\r\n受信内容は次の名前で残っています。\r\n%s",
-                           workPath.c_str()));
+    SetText(error, RenameFailedMessage(workPath));
     return 0;
   }
   return 1;

@@ -19,6 +19,10 @@ struct DownloadProgress {
 // Time-outs of the download and the text fetch.
 HttpTimeouts DownloadTimeouts();
 
+// The message of a completed download whose work file could not be renamed
+// to its target: the received bytes stay under workPath, which it names.
+std::string RenameFailedMessage(const std::string& workPath);
+
 namespace CTessaruneLib {
 
 // Brings url to targetPath through "<targetPath>.part", replacing the target

@@ -17,7 +17,6 @@
 #include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/fixed_field.h"
-#include "platform/named_lock.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
 
@@ -32,8 +31,6 @@ constexpr const char* kMsgTempFile = "観測ファイルの変換用一時ファ
 constexpr const char* kMsgSkipped =
     "観測 %d 件を読み込みます。\r\n(位置情報を持たないADES観測など、対応していない %d 件は読み飛ばしました)";
 
-constexpr const char* kLockName = "Tessarune_AdesTempFile";
-constexpr int kLockTimeoutMs = 60000;
 // Lines of the conversion file are read in pieces of at most 298 characters.
 constexpr int kLineBufferChars = 299;
 
@@ -413,12 +410,9 @@ namespace CTessaruneLib {
 
 int GetMpcObs(const std::string& szObsFile, ObservationRecord** ppObs)
 {
-  // The conversion file is this call's own; the lock still orders the
-  // programs that read observation files at the same time, and a time-out
-  // goes on without it.
-  NamedLock lock;
-  lock.Acquire(kLockName, kLockTimeoutMs);
-
+  // No lock between the programs: the conversion file is this call's own and
+  // the observation file is read whole at once, so there is nothing to guard,
+  // and a lock held across a message would freeze every other reader.
   std::string bytes;
   if (!ReadWholeFile(szObsFile, bytes) || bytes.empty()) {
     ShowUnlessQuiet(kMsgUnreadable);

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "astro/jpl_eph.h"
+#include "data/http_download.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
@@ -156,8 +156,7 @@ bool FinishDe441(const std::string& part, const std::string& target)
 {
   if (std::rename(part.c_str(), target.c_str()) == 0)
     return true;
-  Message(FormatC("受信したファイル %s を %s に変更できませんでした(%s)。", part.c_str(), target.c_str(),
-                  std::strerror(errno)));
+  Message(RenameFailedMessage(part));
   return false;
 }
 

@@ -13,6 +13,7 @@
 #include "astro/jpl_eph.h"
 #include "data/observation_reader.h"
 #include "platform/encoding.h"
+#include "platform/named_lock.h"
 #include "platform/ui_services.h"
 #include "tests/data/test_observation_support.h"
 
@@ -55,6 +56,21 @@ std::string LinesFrom1960(const std::string& text)
   }
   return out;
 }
+
+// Records, with every message, whether another program could take the lock
+// that readers of observation files once shared: a message shown while it is
+// held would freeze every other reader until the user answers.
+class LockProbingUi : public HeadlessUiServices {
+public:
+  MsgAnswer ShowMessage(const std::string& caption, const std::string& text, MsgIcon icon,
+                        MsgButtons buttons) override
+  {
+    NamedLock probe;
+    m_lockFree.push_back(probe.Acquire("Tessarune_AdesTempFile", 0));
+    return HeadlessUiServices::ShowMessage(caption, text, icon, buttons);
+  }
+  std::vector<bool> m_lockFree;
+};
 
 class ObservationReaderTest : public ::testing::Test {
 protected:
@@ -138,7 +154,7 @@ protected:
   static bool s_haveEphemeris;
   static std::string s_oldDe406, s_oldDe441;
 
-  HeadlessUiServices m_ui;
+  LockProbingUi m_ui;
   ScopedUi m_scopedUi{m_ui};
   std::unique_ptr<ScopedStationsFile> m_stations;
   std::string m_dir, m_tmp, m_oldTmp;
@@ -476,8 +492,10 @@ TEST_F(ObservationReaderTest, ResultCodesAndMessages)
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     m_ui.m_messages.clear();
+    m_ui.m_lockFree.clear();
     EXPECT_EQ(read(c.path), c.result);
     EXPECT_EQ(MessageTexts(), c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+    EXPECT_EQ(m_ui.m_lockFree, std::vector<bool>(m_ui.m_messages.size(), true));
   }
 
   // The unreadable-file messages are held back while the NEOCP scan reads quietly.

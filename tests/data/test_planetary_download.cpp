@@ -542,7 +542,8 @@ TEST_F(De441Http, CancelKeepsThePartAndAFailedRenameIsAFailure)
   RecordingHost blocked;
   EXPECT_EQ(Run(blocked), PlanetaryRunResult::Failed);
   ASSERT_EQ(ui.m_messages.size(), 1u);
-  EXPECT_EQ(ui.m_messages[0].text.rfind("受信したファイル " + m_part + " を " + m_target + " に変更できませんでした", 0), 0u);
+  EXPECT_EQ(ui.m_messages[0].text,
+            "受信は終わりましたが、ファイル名を変更できませんでした。\r\n受信内容は次の名前で残っています。\r\n" + m_part);
   EXPECT_TRUE(Bytes(m_part) == m_whole);
 }
 
