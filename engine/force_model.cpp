@@ -247,9 +247,11 @@ void ComputeAccelerations(OrbitEngine* engine, IntegrationState* state, const ch
   bool poleReady = false;
   double pole[3];
   const ElementBlock& el = state->m_el;
-  const int first = state->m_nSingleBody >= 1 ? state->m_nSingleBody - 1 : 0;
-  const int last = state->m_nSingleBody >= 1 ? state->m_nSingleBody - 1 : bodies - 1;
-  for (int j = first; j <= last; ++j) {
+  int first, end;
+  IntegratedBodies(*state, first, end);
+  if (state->m_nSingleBody < 1)
+    end = bodies;
+  for (int j = first; j < end; ++j) {
     const double r[3] = {pos[k][0][j], pos[k][1][j], pos[k][2][j]};
     const double v[3] = {state->m_dVel[k][0][j], state->m_dVel[k][1][j], state->m_dVel[k][2][j]};
     const double rr = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <thread>
 
 #include "astro/constants.h"
 #include "astro/frames.h"
@@ -19,9 +18,11 @@
 #include "engine/determination_host.h"
 #include "engine/force_model.h"
 #include "engine/orbit_engine.h"
+#include "engine/parallel_integration.h"
 #include "engine/stormer_cowell.h"
 #include "engine/tool_sinks.h"
 #include "platform/numbers.h"
+#include "platform/threads.h"
 #include "platform/ui_services.h"
 
 namespace {
@@ -32,12 +33,8 @@ constexpr int kMaxRestarts = 100000;
 constexpr int kRestartsPerSeries = 50;
 constexpr double kParallelWork = 20000.0;
 
-const char* const kMsgInterpolationBackward = "解が求まらなかったので計算を中止しました[15]";
-const char* const kMsgInterpolationForward = "解が求まらなかったので計算を中止しました[16]";
 const char* const kAsteroidNames[kMpephMaxAsteroids] = {"ケレス",     "パラス", "ベスタ",    "アイリス",
                                                         "バンバーガ", "ヒギエア", "エウノミア"};
-
-ParallelIntegrator g_parallel = nullptr;
 
 double WrapPi(double x)
 {
@@ -47,18 +44,6 @@ double WrapPi(double x)
   else if (x < -std::numbers::pi)
     x += kTwoPi;
   return x;
-}
-
-// The state's bodies, or its single body.
-void BodyRange(const IntegrationState* state, int& first, int& end)
-{
-  if (state->m_nSingleBody >= 1) {
-    first = state->m_nSingleBody - 1;
-    end = state->m_nSingleBody;
-  } else {
-    first = 0;
-    end = state->m_nBodies;
-  }
 }
 
 // Fixed eccentricity of the orbit-determination view that owns this engine,
@@ -156,16 +141,8 @@ void AppendAsteroidLine(OrbitEngine* engine)
 
 int ProcessorCount()
 {
-  static const int count = [] {
-    const unsigned n = std::thread::hardware_concurrency();
-    return n < 1 ? 1 : static_cast<int>(n);
-  }();
+  static const int count = AvailableProcessors();
   return count;
-}
-
-void SetParallelIntegrator(ParallelIntegrator integrator)
-{
-  g_parallel = integrator;
 }
 
 int ComputeInitialStates(double t, int count, const double elements[6], const double variations[6],
@@ -218,7 +195,7 @@ int ComputeInitialStates(double t, int count, const double elements[6], const do
 
 bool WantsParallelRun(const OrbitEngine* engine, const IntegrationState* state, const double* output)
 {
-  if (!g_parallel || state->m_chMode != kModeImprovement || state->m_nBodies <= 1 || !output ||
+  if (state->m_chMode != kModeImprovement || state->m_nBodies <= 1 || !output ||
       engine->m_bParallel != 1 || state->m_pRing || state->m_bWorker || ProcessorCount() <= 1)
     return false;
   const double h = std::fabs(state->m_dStep);
@@ -294,15 +271,30 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
                                     state->m_dPos[10][2][0] * state->m_dPos[10][2][0]);
 
   if (WantsParallelRun(engine, state, output))
-    return g_parallel(engine, window, output, state);
+    return IntegrateParallel(engine, window, output, state);
   return IntegrateSerial(engine, window, output, state);
+}
+
+void ObservationPassRange(const OrbitEngine* engine, int& first, int& last)
+{
+  first = engine->m_nPassFirst;
+  last = engine->m_nPassLast;
+  if (last >= first)
+    return;
+  if (engine->m_bApophis) {
+    first = engine->m_nFirstObs;
+    last = engine->m_nLastObs;
+  } else {
+    first = 0;
+    last = engine->m_pDet ? engine->m_pDet->m_nObsCount - 1 : -1;
+  }
 }
 
 int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state)
 {
   const double h = state->m_dStep;
   int first, end;
-  BodyRange(state, first, end);
+  IntegratedBodies(*state, first, end);
   if (!output && state->m_nSingleBody < 1)
     end = std::min(end, 1);  // without an output array only the nominal orbit has somewhere to go
   state->m_nStepCount = 0;
@@ -311,16 +303,8 @@ int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, I
 
   DetClass* det = engine->m_pDet;
   ObservationRecord* obs = det ? det->m_pOrbObs : nullptr;
-  int lo = engine->m_nPassFirst, hi = engine->m_nPassLast;
-  if (hi < lo) {
-    if (engine->m_bApophis) {
-      lo = engine->m_nFirstObs;
-      hi = engine->m_nLastObs;
-    } else {
-      lo = 0;
-      hi = det ? det->m_nObsCount - 1 : -1;
-    }
-  }
+  int lo, hi;
+  ObservationPassRange(engine, lo, hi);
   const bool withObs = state->m_chMode == kModeImprovement;
   if (withObs) {
     if (!obs || hi < lo || lo < 0)

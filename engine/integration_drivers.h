@@ -18,6 +18,11 @@ inline constexpr int kVariedResidualStride = 20;
 // never reach its end.
 inline constexpr const char* kMsgUnusableStep = "積分間隔が0か数値でないため計算を中止しました。";
 
+// A run over the observations that could not go on: the light time did not
+// settle (backward and forward passes), or a parallel run's ring failed.
+inline constexpr const char* kMsgInterpolationBackward = "解が求まらなかったので計算を中止しました[15]";
+inline constexpr const char* kMsgInterpolationForward = "解が求まらなかったので計算を中止しました[16]";
+
 // Heliocentric states at t of count orbits from elements T, peri, node,
 // incl, q, e; orbit i = 1..6 adds variations[i - 1] to element i - 1.
 // 0, or -1 when a solver does not converge.
@@ -35,6 +40,10 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
 // bookkeeping failure, -2 step failed, -9 cancelled or aborted, 4 impact.
 int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state);
 
+// Observations first..last of the current pass of an improvement run: the
+// engine's pass range, or (when it is empty) the Apophis-mode range or all.
+void ObservationPassRange(const OrbitEngine* engine, int& first, int& last);
+
 // Residuals of bodies first..end-1 at one observation, light time iterated,
 // from the degree-5 interpolation over window points 3..8 around tMid (the
 // time of point 5). Body 0 writes into the observation (residuals and
@@ -50,13 +59,11 @@ int InterpolateObservation(double tMid, int firstBody, int endBody, double h, Ob
 // run ends.
 int IntegrateOrbit(OrbitEngine* engine, EngineWindow* window, double* unused, IntegrationState* state);
 
-// Processors of the machine, read once (at least 1).
+// Processors this process may run on, read once (at least 1).
 int ProcessorCount();
 
-// The parallel integration of the varied orbits, registered by its own
-// module; while none is registered every run is serial.
-using ParallelIntegrator = int (*)(OrbitEngine* engine, EngineWindow* window, double* output,
-                                   IntegrationState* state);
-void SetParallelIntegrator(ParallelIntegrator integrator);
-// Whether StartAndIntegrate hands this run to the parallel integration.
+// Whether StartAndIntegrate hands this run to the parallel integration:
+// an improvement run with varied orbits and an output array, parallel runs
+// allowed, not nested, more than one processor, and (span in steps +
+// observations) × varied orbits ≥ 20000.
 bool WantsParallelRun(const OrbitEngine* engine, const IntegrationState* state, const double* output);

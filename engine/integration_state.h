@@ -110,7 +110,8 @@ struct IntegrationState {
   double m_dSoiPrevDistance[10];  // previous distance to each body, AU (9e9 = none)
   int m_bAsteroid;                // the view's "小惑星" check box: minor-planet form
   int m_bStartup;                 // 1 while the start-up iterates
-  int m_nSingleBody;              // 0 all bodies; k ≥ 1 only body k - 1
+  int m_nSingleBody;              // 0 all bodies; k ≥ 1 only body k - 1 (and the rest of its group)
+  int m_nBodyGroup;               // with m_nSingleBody = k ≥ 1: bodies k - 1 .. k + m_nBodyGroup - 2 (0 or 1: one)
   int m_bWorker;                  // 1 in a worker thread's copy
   int m_nRingIndex, m_nRingSeen;  // next ring entry to consume, last produced count seen
   PerturberRing* m_pRing;         // parallel run's ring, null otherwise
@@ -141,6 +142,19 @@ struct IntegrationState {
   double m_dProgressStart;        // start time for the progress share, JD TT
   uint32_t m_dwProgressTick;      // ms tick of the last progress update, 0 = never
 };
+
+// Bodies [first, end) the record integrates: all, or its single body with
+// the rest of its group (a parallel run's thread may take several).
+inline void IntegratedBodies(const IntegrationState& s, int& first, int& end)
+{
+  if (s.m_nSingleBody >= 1) {
+    first = s.m_nSingleBody - 1;
+    end = first + (s.m_nBodyGroup > 1 ? s.m_nBodyGroup : 1);
+  } else {
+    first = 0;
+    end = s.m_nBodies;
+  }
+}
 
 // Copies of the record are made whole (memcpy-style) by its callers.
 static_assert(std::is_trivially_copyable_v<IntegrationState>);

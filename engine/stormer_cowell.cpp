@@ -13,6 +13,7 @@
 #include "engine/determination_host.h"
 #include "engine/force_model.h"
 #include "engine/orbit_engine.h"
+#include "engine/parallel_integration.h"
 #include "engine/state_elements.h"
 #include "platform/numbers.h"
 
@@ -86,18 +87,12 @@ constexpr double kGaussNodes[3] = {0.23861918608319690863, 0.6612093864662645136
 constexpr double kGaussWeights[3] = {0.46791393457269104739, 0.36076157304813860757, 0.17132449237917034504};
 
 thread_local IntegratorCounters t_counters;
-PerturberRingReader g_ringReader = nullptr;
-PerturberRingAbortTest g_ringAbortTest = nullptr;
 
-// Bodies a call works on: all of the state's, or its single body.
+// Bodies a call works on, last one included.
 void BodyRange(const IntegrationState* state, int& first, int& last)
 {
-  if (state->m_nSingleBody >= 1) {
-    first = last = state->m_nSingleBody - 1;
-  } else {
-    first = 0;
-    last = state->m_nBodies - 1;
-  }
+  IntegratedBodies(*state, first, last);
+  --last;
 }
 
 // Lₘ(s): the degree-10 Lagrange basis on the nodes -5..5, 1 at node m - 5.
@@ -245,21 +240,6 @@ double VelocityRho(int m)
   return m >= 0 && m <= 10 ? kRho[m] : 0.0;
 }
 
-void SetPerturberRingReader(PerturberRingReader reader)
-{
-  g_ringReader = reader;
-}
-
-void SetPerturberRingAbortTest(PerturberRingAbortTest test)
-{
-  g_ringAbortTest = test;
-}
-
-bool PerturberRingAborted(const IntegrationState* state)
-{
-  return state->m_pRing && g_ringAbortTest && g_ringAbortTest(state);
-}
-
 void TaylorStart(OrbitEngine* engine, IntegrationState* state)
 {
   const double h = state->m_dStep;
@@ -387,11 +367,11 @@ int StormerCowellStep(OrbitEngine* engine, IntegrationState* state)
   // drifts by a rounding error per step (kilometres over a long run).
   state->m_nStepCount += 1;
   state->m_dTimeMid = state->m_dEpoch + static_cast<double>(state->m_nStepCount) * h;
-  state->m_dTime = state->m_dEpoch + static_cast<double>(state->m_nStepCount + 5) * h;
+  state->m_dTime = NewestPointTime(state->m_dEpoch, state->m_nStepCount, h);
   ++t_counters.steps;
 
   if (state->m_pRing) {
-    if (!g_ringReader || g_ringReader(state) != 0)
+    if (ReadPerturberRing(state) != 0)
       return -1;
   } else {
     double row[kPerturberRowCoordinates] = {};

@@ -11,6 +11,7 @@
 // (and the caller's own work) with StormerCowellStep. A step change restarts
 // the run from the elements at the current time; differences are never
 // rescaled.
+#include <cstdint>
 #include <string>
 
 #include "engine/integration_state.h"
@@ -43,6 +44,12 @@ void TaylorStart(OrbitEngine* engine, IntegrationState* state);
 int IterateStartup(OrbitEngine* engine, IntegrationState* state);
 // Differences ∇⁰..∇¹⁰ at point 10 and m_dDeltaX from the 11 start-up points.
 void BuildDifferenceTables(IntegrationState* state);
+// Time of the newest point after n steps from the epoch, never a sum of
+// steps: the parallel run's producer computes its times the same way.
+inline double NewestPointTime(double epoch, int64_t n, double h)
+{
+  return epoch + static_cast<double>(n + 5) * h;
+}
 // One step: new point 10, perturbers, accelerations, differences. 0, or -1
 // when the perturber positions of the new point cannot be had.
 int StormerCowellStep(OrbitEngine* engine, IntegrationState* state);
@@ -73,18 +80,6 @@ int ChooseStepLevel(OrbitEngine* engine, IntegrationState* state);
 // The 40-day grid output of the current step (elements at the grid epoch
 // into m_dGrid*, an entry in the element log when attached).
 void OutputGridElements(OrbitEngine* engine, IntegrationState* state, char mode);
-
-// The parallel run's source of perturber positions: fills point 10 of
-// m_dPert for m_dTime from the state's ring (0, or -1 on abort or a time
-// mismatch). Registered by the parallel integration; without it a state
-// with a ring fails its step.
-using PerturberRingReader = int (*)(IntegrationState* state);
-void SetPerturberRingReader(PerturberRingReader reader);
-// True when the state's ring was aborted (the serial loop then stops with
-// -9); registered with the reader, false while none is.
-using PerturberRingAbortTest = bool (*)(const IntegrationState* state);
-void SetPerturberRingAbortTest(PerturberRingAbortTest test);
-bool PerturberRingAborted(const IntegrationState* state);
 
 // Work counters of the integrations run on the calling thread (for
 // benchmarks and diagnostics; each thread has its own).
