@@ -28,7 +28,7 @@ bool OpenReader() {
 
 void BM_JplPositionWithinRecord(benchmark::State& state) {
   if (!OpenReader()) {
-    state.SkipWithError("reference data de/lnxp1960p2060.405 not found");
+    state.SkipWithError(MissingDataMessage("de/lnxp1960p2060.405").c_str());
     return;
   }
   const int target = static_cast<int>(state.range(0));
@@ -47,7 +47,7 @@ BENCHMARK(BM_JplPositionWithinRecord)->Arg(kJplEarth)->Arg(5)->Arg(kJplMoon);
 
 void BM_JplPositionAcrossRecords(benchmark::State& state) {
   if (!OpenReader()) {
-    state.SkipWithError("reference data de/lnxp1960p2060.405 not found");
+    state.SkipWithError(MissingDataMessage("de/lnxp1960p2060.405").c_str());
     return;
   }
   const double step = JplCurrentHeader().daysPerRecord;

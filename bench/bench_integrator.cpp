@@ -89,7 +89,7 @@ void Prepare(OrbitEngine& engine, IntegrationState& state, const ElementBlock& e
 void BM_HundredYears(benchmark::State& bench, const Orbit& orbit)
 {
   if (!OpenReader()) {
-    bench.SkipWithError("reference data de/lnxp1960p2060.405 not found");
+    bench.SkipWithError(MissingDataMessage("de/lnxp1960p2060.405").c_str());
     return;
   }
   OrbitEngine engine;

@@ -115,7 +115,7 @@ void BM_GetMpcObs_ErosFrom1960(benchmark::State& state)
 {
   ErosSetup& s = Setup();
   if (!s.ok) {
-    state.SkipWithError("reference data not found (obs, obscodes, de/lnxp1960p2060.405)");
+    state.SkipWithError(MissingDataMessage("obs, obscodes, de/lnxp1960p2060.405").c_str());
     return;
   }
   Run(state, s.eros1960, s.stations, s.lines1960);
@@ -125,7 +125,7 @@ void BM_GetMpcObs_ErosWholeFileUnknownStations(benchmark::State& state)
 {
   ErosSetup& s = Setup();
   if (!s.ok) {
-    state.SkipWithError("reference data not found (obs, obscodes, de/lnxp1960p2060.405)");
+    state.SkipWithError(MissingDataMessage("obs, obscodes, de/lnxp1960p2060.405").c_str());
     return;
   }
   Run(state, s.erosAll, s.noStations, s.linesAll);

@@ -76,7 +76,7 @@ int SolveApophis(CDetermination& view) {
 void BM_ApophisFullSolution(benchmark::State& st) {
   ApophisSetup& setup = Setup();
   if (!setup.ok) {
-    st.SkipWithError("reference data not found: obs/mpc80/neosjl_99942.dat, de/lnxp1960p2060.405, obscodes");
+    st.SkipWithError(MissingDataMessage("obs/mpc80/neosjl_99942.dat, de/lnxp1960p2060.405, obscodes").c_str());
     return;
   }
   HeadlessUiServices ui;

@@ -1,7 +1,7 @@
 #pragma once
-// Where tests find the project's real reference data (JPL files, observations,
-// catalogues). TESSARUNE_TESTDATA overrides; the default is ../shared/data
-// beside the repository.
+// Where tests and benchmarks find the project's real reference data (JPL
+// files, observations, catalogues). TESSARUNE_TESTDATA overrides; the default
+// is ../shared/data beside the repository, whatever the working folder.
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,14 +12,16 @@ std::string TestDataDir();
 // Full path of a file below the data folder; "" when the folder is absent.
 std::string TestDataPath(const std::string& relative);
 
-// A fresh empty folder for one test, ending in "/"; removed by the caller or at exit.
+// A fresh empty folder ending in "/", removed when the program ends.
 std::string MakeTempDir(const std::string& tag);
 
 // Skips the current test with a message when a data file is missing.
 #define TSR_REQUIRE_DATA(var, relative)                                        \
   const std::string var = TestDataPath(relative);                              \
   if (var.empty() || !TestDataFileExists(var))                                 \
-  GTEST_SKIP() << "reference data not found: " << (relative)                   \
-               << " (set TESSARUNE_TESTDATA to the shared data folder)"
+  GTEST_SKIP() << MissingDataMessage(relative)
 
 bool TestDataFileExists(const std::string& path);
+
+// The message for missing reference data: names the files and TESSARUNE_TESTDATA.
+std::string MissingDataMessage(const std::string& what);
