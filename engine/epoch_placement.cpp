@@ -90,6 +90,12 @@ int MoveFailure(OrbitEngine* engine, int result) {
   return kEngineFailed;
 }
 
+// A note of the placement for the calculation log; quiet runs (the automatic
+// procedures, the distance scan's trials) write none.
+void PlacementNote(const EpochPlacement& p, const std::string& text) {
+  if (!EngineRunsQuiet(*p.engine)) p.view->AppendCalcLog(text);
+}
+
 }  // namespace
 
 double DefaultImprovementEpoch(const EpochPlacement& p) {
@@ -104,9 +110,9 @@ double DefaultImprovementEpoch(const EpochPlacement& p) {
   const double span = p.ttLast - p.ttFirst;
   if (d2 < kEarthCheckAu && span > 1e-6 && d2 < d1 && span * d2 / (d1 - d2) < epoch - p.ttLast) {
     epoch = GridAtOrBefore(p.ttFirst);
-    p.view->AppendCalcLog(FormatC("観測期間の終わりで地球に接近(地心距離 %.5f AU)しているため、元期を観測期間の手前(", d2) +
-                          EpochDateText(epoch) +
-                          ")に置きました。元期を接近の先に置くと、積分が接近を横断して改良が収束しなくなります。\r\n");
+    PlacementNote(p, FormatC("観測期間の終わりで地球に接近(地心距離 %.5f AU)しているため、元期を観測期間の手前(", d2) +
+                     EpochDateText(epoch) +
+                     ")に置きました。元期を接近の先に置くと、積分が接近を横断して改良が収束しなくなります。\r\n");
   }
   return epoch;
 }
@@ -200,7 +206,7 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
     state->m_dEpoch = from;
     ResetApproachBookkeeping(state);
     if (inside)
-      p.view->AppendCalcLog(
+      PlacementNote(p,
           FormatC("元期の移動が地球への接近(地心距離 %.5f AU)を横切りました。この天体は地球に捕獲されて周回している(地球に対する運動の"
                   "エネルギーが負)ので、元期を観測期間の中(",
                   closest) +
@@ -208,7 +214,7 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
           ")に置きます。観測期間の手前に置くと、地球にいちばん近づいたころの観測まで、途中の近地点を全部越えて積分することになり、"
           "改良が収束しにくくなります。元期より前の観測は逆行、後の観測は順行の積分で通ります。\r\n");
     else
-      p.view->AppendCalcLog(
+      PlacementNote(p,
           FormatC("元期の移動が地球への接近(地心距離 %.5f AU)を横切ったため、元期を観測期間の手前(", closest) +
           EpochDateText(epoch) +
           ")に置き直します。接近を跨いだ元期では、要素を移した先から観測まで積分し直すときに接近をもう一度横断することになり、"

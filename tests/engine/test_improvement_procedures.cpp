@@ -176,6 +176,67 @@ TEST_F(Procedures, TripletSearchAttemptsTakeLaterTripletsAndAnOneNightArcUsesThe
   }
   EXPECT_NE(picks[0], picks[1]);
   EXPECT_NE(picks[1], picks[2]);
+
+  // One night: no spacing fits; the first, the middle and the last observation.
+  ASSERT_TRUE(LoadDw("2023 02 26", "2023 02 26"));
+  const int n = m_view.m_pDetClass->m_nObsCount;
+  std::string log;
+  ASSERT_EQ(SelectTripletAndDetermine(m_view, log, 0), 0) << log;
+  const ObservationRecord* obs = m_view.m_pDetClass->m_pOrbObs;
+  EXPECT_EQ(obs[0].m_bPicked, 1);
+  EXPECT_EQ(obs[(n - 1) / 2].m_bPicked, 1);
+  EXPECT_EQ(obs[n - 1].m_bPicked, 1);
+  EXPECT_EQ(log.find("総当たり"), std::string::npos) << log;
+
+  // An attempt beyond every acceptable triplet takes the last one stored again.
+  log.clear();
+  ASSERT_EQ(SelectTripletAndDetermine(m_view, log, 1000), 0) << log;
+  EXPECT_NE(log.find("新しい3点の組が尽きたため、候補"), std::string::npos) << log;
+  EXPECT_EQ(PickedCount(m_view), 3);
+}
+
+TEST(TripletScore, ImpossibleOrbitsAreNeitherKeptNorCountedAndTheScoreIsTheNeighboursMeanResidual) {
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  CDetermination view;
+  DetClass* det = view.m_pDetClass;
+  // Nightly observations, residuals (RA, Dec) in arcsec; picks 1, 3, 5.
+  const double res[8][2] = {{9, 0}, {0, 0}, {1, -2}, {0, 0}, {3, 1}, {0, 0}, {-4, 0}, {50, 50}};
+  det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(9, sizeof(ObservationRecord)));
+  det->m_nObsCount = 8;
+  for (int i = 0; i < 8; ++i) {
+    ObservationRecord& o = det->m_pOrbObs[i];
+    o.m_dJdTt = o.m_dJdUtc = 2460000.5 + (i < 7 ? 2.0 * i : 14.5);
+    o.m_dResRa = res[i][0] / kSupportRadToArcsec;
+    o.m_dResDec = res[i][1] / kSupportRadToArcsec;
+    o.m_bPicked = (i == 1 || i == 3 || i == 5) ? 1 : 0;
+  }
+  det->m_pOrbObs[8].m_dJdUtc = -1.0;
+  det->m_pOrbObs[6].m_bByHand = det->m_pOrbObs[6].m_bRejected = 1;  // not counted
+  struct Case {
+    double q, e, T;
+    int asteroidForm;
+    int accepted;
+  };
+  const Case cases[] = {
+      {0.004, 0.5, 2460000, 0, 0},  {1.0, 120, 2460000, 0, 0},  {0.5, 0.9998, 2460000, 0, 0},  // a = 2500 AU
+      {1.0, 0.5, -1, 0, 0},         {1.0, 1.2, 2460000, 1, 0},  {1.0, 1.2, 2460000, 0, 1},
+      {1.0, 0.5, 2460000, 0, 1},
+  };
+  for (const Case& c : cases) {
+    ElementBlock& el = view.m_pEngine->m_state.m_el;
+    el.m_dQ = c.q, el.m_dE = c.e, el.m_dT = c.T;
+    view.m_pEngine->m_state.m_bAsteroid = c.asteroidForm;
+    TripletCandidate candidates[kTripletCandidatesMax];
+    int stored = 0, accepted = 0;
+    EXPECT_EQ(ScoreTriplet(view, 1, 3, 5, 0, candidates, stored, accepted), c.accepted);
+    EXPECT_EQ(accepted, c.accepted);
+    EXPECT_EQ(stored, c.accepted);
+    // Window: picks at days 2..10, half-width 4: observations 0, 2, 4 (6 by hand, 7 at day 14.5 outside).
+    if (c.accepted) {
+      EXPECT_DOUBLE_EQ(candidates[0].score, (9.0 + 2.0 + 3.0) / 3.0);
+    }
+  }
 }
 
 TEST_F(Procedures, TripletSearchWithTwoUsableObservationsChangesNothing) {
@@ -361,7 +422,21 @@ TEST_F(Procedures, DistanceScanFindsAnOrbitForAThreeHourTracklet) {
   EXPECT_NE(log.find("【距離走査による初期軌道決定(試作)】\r\n  有効観測 5個 / 弧 0.1日"), std::string::npos) << log;
   EXPECT_NE(log.find("(あてはめ 5個・窓±0.3日)"), std::string::npos) << log;
   EXPECT_NE(log.find("この解を画面に設定しました。"), std::string::npos) << log;
-  EXPECT_EQ(log.find("候補なし\r\n  [2段]"), std::string::npos);
+  // Twelve distances of the coarse grid from 0.002 AU to 0.032 AU, seven of
+  // the fine one; every trial of the 12 × 13 + 7 × 7 counted once; the
+  // trials themselves write nothing into the log.
+  EXPECT_EQ(CountOf(log, "  [1段] ρ="), 12);
+  EXPECT_EQ(CountOf(log, "  [2段] ρ="), 7);
+  EXPECT_NE(log.find("  [1段] ρ=0.00200 AU : "), std::string::npos);
+  EXPECT_NE(log.find("  [1段] ρ=0.03200 AU : "), std::string::npos);
+  int evaluated = 0, skipped = 0;
+  const size_t result = log.find("【距離走査の結果】評価 ");
+  ASSERT_NE(result, std::string::npos);
+  ASSERT_EQ(std::sscanf(log.c_str() + result + std::strlen("【距離走査の結果】評価 "), "%d候補(場違いで省略 %d)", &evaluated,
+                        &skipped),
+            2);
+  EXPECT_EQ(evaluated + skipped, 12 * 13 + 7 * 7);
+  EXPECT_EQ(CountOf(log, "元期を観測期間の手前"), 0);
   EXPECT_EQ(m_view.m_ops, (std::vector<std::string>{"start [距離走査]開始", "end [距離走査]終了 0"}));
   const OrbitEngine& engine = *m_view.m_pEngine;
   const size_t at = log.find("平均残差 ", log.find("【距離走査の結果】"));
