@@ -1,6 +1,8 @@
 #include "data/element_file.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <initializer_list>
 #include <new>
 
@@ -236,30 +238,139 @@ void ObjectSelection::Confirm(int listSelection) {
   m_nSelected = listSelection >= 0 && listSelection < static_cast<int>(m_names.size()) ? listSelection : -1;
 }
 
+namespace {
+
+// The lines of an element file, read twice from the start. An 8-bit file is
+// streamed line by line, so that a catalogue is never held whole; a UTF-16
+// file (which no catalogue is) is decoded whole first.
+class ElementLineSource {
+public:
+  ~ElementLineSource() {
+    if (m_file) std::fclose(m_file);
+    std::free(m_buffer);
+  }
+  bool Open(const std::string& path) {
+    m_file = std::fopen(path.c_str(), "rb");
+    if (!m_file) return false;
+    unsigned char mark[2] = {0, 0};
+    const bool utf16 = std::fread(mark, 1, 2, m_file) == 2 && mark[0] == 0xFF && mark[1] == 0xFE;
+    std::rewind(m_file);
+    if (!utf16) return true;
+    std::fclose(m_file);
+    m_file = nullptr;
+    std::string bytes;
+    return ReadWholeFile(path, bytes) && Utf16LeToUtf8(bytes, m_text);
+  }
+  void Rewind() {
+    if (m_file) std::rewind(m_file);
+    m_textPos = 0;
+    m_first = true;
+  }
+  // The next line with its line feed; false at the end or on a read error.
+  bool Next(std::string_view& line) {
+    const bool first = m_first;
+    m_first = false;
+    if (!m_file) {
+      if (m_textPos >= m_text.size()) return false;
+      size_t end = m_text.find('\n', m_textPos);
+      end = end == std::string::npos ? m_text.size() : end + 1;
+      line = std::string_view(m_text).substr(m_textPos, end - m_textPos);
+      m_textPos = end;
+      return true;
+    }
+    const ssize_t n = getline(&m_buffer, &m_capacity, m_file);
+    if (n <= 0) return false;
+    line = std::string_view(m_buffer, static_cast<size_t>(n));
+    if (first && line.substr(0, kUtf8Bom.size()) == kUtf8Bom) m_bomSkipped = true;
+    return true;
+  }
+  bool Failed() const { return m_file && std::ferror(m_file); }
+  bool Streams() const { return m_file != nullptr; }
+  bool FirstLineHadBom() const { return m_bomSkipped; }
+
+private:
+  std::FILE* m_file = nullptr;
+  char* m_buffer = nullptr;
+  size_t m_capacity = 0;
+  std::string m_text;
+  size_t m_textPos = 0;
+  bool m_first = true;
+  bool m_bomSkipped = false;
+};
+
+// How the 8-bit lines are turned into text, chosen over the whole file as
+// the observation reader chooses: strict UTF-8 (a leading mark dropped),
+// else code page 932, else the bytes as they are.
+enum class LineDecoding { AsIs, Utf8, Cp932 };
+
+bool IsAscii(std::string_view bytes) {
+  for (char c : bytes)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+std::string_view CutLine(std::string_view line) {
+  line = WithoutTerminator(line);
+  return line.size() > kMaxLineChars ? line.substr(0, kMaxLineChars) : line;
+}
+
+// First pass: the number of layout tests the lines pass (a line that passes
+// two counts twice) and the decoding of the whole file.
+bool CountElementLines(ElementLineSource& source, size_t& tests, LineDecoding& decoding) {
+  bool utf8 = true, cp932 = true;
+  std::string converted;
+  std::string_view line;
+  tests = 0;
+  while (source.Next(line)) {
+    if (!IsAscii(line)) {
+      utf8 = utf8 && IsStrictUtf8(line);
+      cp932 = cp932 && Cp932ToUtf8(line, converted);
+    }
+    const std::string_view cut = CutLine(line);
+    tests += static_cast<size_t>(IsShortMinorPlanetLine(cut) + IsMpcorbLine(cut) + IsCometOneLine(cut) +
+                                 IsLongCometLine(cut));
+  }
+  decoding = !source.Streams() || utf8 ? LineDecoding::Utf8 : cp932 ? LineDecoding::Cp932 : LineDecoding::AsIs;
+  return !source.Failed();
+}
+
+// Second pass: every line of a known layout fills the next record.
+bool FillElementRecords(ElementLineSource& source, LineDecoding decoding, std::vector<ElementRecord>& records) {
+  std::string converted;
+  std::string_view line;
+  bool first = true;
+  while (source.Next(line)) {
+    if (first && decoding == LineDecoding::Utf8 && source.FirstLineHadBom()) line.remove_prefix(kUtf8Bom.size());
+    first = false;
+    if (decoding == LineDecoding::Cp932 && !IsAscii(line) && Cp932ToUtf8(line, converted)) line = converted;
+    const std::string_view cut = CutLine(line);
+    const int layout = ElementLineLayout(cut);
+    if (layout == 0) continue;
+    records.emplace_back();
+    ParseElementLine(&records.back(), cut, layout);
+  }
+  return !source.Failed();
+}
+
+}  // namespace
+
 int ReadElementFile(const std::string& strPath, std::vector<ElementRecord>* pElements, int* pnCount,
                     int* pnSelected) {
   std::string path = strPath;
   if (path.empty() && !ElementFilePrompts().AskElementFilePath(path)) return 0;
 
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return -1;
-  std::string text;
-  if (!DecodeTextBytes(bytes, text)) text = std::move(bytes);
+  ElementLineSource source;
+  if (!source.Open(path)) return -1;
+  size_t tests = 0;
+  LineDecoding decoding = LineDecoding::AsIs;
+  if (!CountElementLines(source, tests, decoding)) return -1;
+  if (tests == 0) return 0;
 
   std::vector<ElementRecord> records;
   try {
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      std::string_view line = WithoutTerminator(std::string_view(text).substr(start, end - start));
-      if (line.size() > kMaxLineChars) line = line.substr(0, kMaxLineChars);
-      start = end + 1;
-      const int layout = ElementLineLayout(line);
-      if (layout == 0) continue;
-      records.emplace_back();
-      ParseElementLine(&records.back(), line, layout);
-    }
+    records.reserve(tests);
+    source.Rewind();
+    if (!FillElementRecords(source, decoding, records)) return -1;
   } catch (const std::bad_alloc&) {
     return -1;
   }

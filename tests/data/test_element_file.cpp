@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "data/element_file.h"
+#include "platform/encoding.h"
 #include "tests/common/test_data.h"
 
 namespace {
@@ -317,6 +318,29 @@ TEST(ReadElementFile, FailuresAndEmptyFiles) {
   int selected = -5;
   EXPECT_EQ(ReadElementFile(WriteFile("one.txt", kCeresMpcorb), &records, &count, &selected), 0);
   EXPECT_EQ(selected, -5);
+}
+
+// A file is decoded as a whole, as the observation reader decodes: the mark
+// of the first line is dropped, and a code page 932 name reads as written.
+TEST(ReadElementFile, EveryEncodingReadsTheSameNames) {
+  const std::string comet = std::string(kHaleBopp).substr(0, 102) + "ヘール・ボップ彗星";
+  const std::string text = "彗星の軌道要素\r\n" + comet + "\r\n" + kCeresMpcorb + "\r\n";
+  std::string cp932, utf16;
+  ASSERT_TRUE(Utf8ToCp932(text, cp932));
+  ASSERT_TRUE(Utf8ToUtf16Le(text, utf16, true));
+  const std::pair<const char*, std::string> files[] = {
+      {"utf8.txt", text}, {"bom.txt", std::string(kUtf8Bom) + kCeresMpcorb + "\n" + text},
+      {"cp932.txt", cp932}, {"utf16.txt", utf16}};
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    std::vector<ElementRecord> records;
+    int count = 0;
+    ASSERT_EQ(ReadElementFile(WriteFile(name, bytes), &records, &count, nullptr), 1);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(records[count - 2].m_szName, "ヘール・ボップ彗星");
+    EXPECT_EQ(records[count - 1].m_szName, "(1) Ceres");
+    EXPECT_EQ(records[0].m_szKey, count == 3 ? "00001  " : "    CJ95O010");  // the line after the mark
+  }
 }
 
 TEST(ReadElementFile, RealCatalogueExtracts) {
