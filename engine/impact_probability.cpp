@@ -359,6 +359,7 @@ struct CloudRun {
   std::normal_distribution<double> normal{0.0, 1.0};
   std::unique_ptr<IntegrationState> work = std::make_unique<IntegrationState>();
   std::unique_ptr<ImpactTrackerSet> nominalSet;
+  std::string before;   // the result edit's text before the nominal run
   std::string scratch;
   CloudStats stats;
 };
@@ -373,7 +374,10 @@ void RefreshStatus(CloudRun& run, int i) {
 void KeepNominal(CloudRun& run, std::unique_ptr<ImpactTrackerSet> set) {
   OrbitEngine* engine = run.engine;
   run.nominalSet = std::move(set);
+  // What the nominal run wrote (its collision notes); the edit's earlier
+  // content is replaced by the report and must not pile up in it.
   run.scratch = run.result && run.result->IsLive() ? run.result->GetText() : std::string();
+  if (run.scratch.compare(0, run.before.size(), run.before) == 0) run.scratch.erase(0, run.before.size());
   if (engine->m_strRunReport.empty()) return;
   const std::string log = "\r\n【積分間隔のログ(名目軌道)】\r\n" + engine->m_strRunReport;
   if (engine->m_pLogWnd) {
@@ -402,6 +406,7 @@ bool RunOrbit(CloudRun& run, int i) {
   }
   auto set = std::make_unique<ImpactTrackerSet>();
   work->m_pImpacts = set.get();
+  if (i == 0 && run.result && run.result->IsLive()) run.before = run.result->GetText();
   const int autoRunning = engine->m_bAutoRunning, autoStop = engine->m_bAutoStop;
   if (i >= 1) engine->m_bAutoRunning = engine->m_bAutoStop = 1;
   const int r = IntegrateOrbit(engine, run.result, nullptr, work);

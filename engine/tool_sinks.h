@@ -133,6 +133,15 @@ public:
 ToolWindowSinks& ToolSinks();
 void SetToolSinks(ToolWindowSinks* sinks);
 
+// Installs tool windows for the life of the object (tests).
+class ScopedToolSinks {
+public:
+  explicit ScopedToolSinks(ToolWindowSinks& sinks) { SetToolSinks(&sinks); }
+  ~ScopedToolSinks() { SetToolSinks(nullptr); }
+  ScopedToolSinks(const ScopedToolSinks&) = delete;
+  ScopedToolSinks& operator=(const ScopedToolSinks&) = delete;
+};
+
 // The globe's contents without a window.
 class HeadlessGlobe : public GlobeSink {
 public:

@@ -34,12 +34,6 @@ const Impactor kImpactors[] = {
      "2008/10/ 7"},
 };
 
-class ScopedToolSinks {
-public:
-  explicit ScopedToolSinks(ToolWindowSinks& s) { SetToolSinks(&s); }
-  ~ScopedToolSinks() { SetToolSinks(nullptr); }
-};
-
 // A calculation run of the view's solution from its epoch to end, as the forecast dialog prepares it.
 std::unique_ptr<IntegrationState> ForecastState(OrbitEngine& engine, double end) {
   auto state = std::make_unique<IntegrationState>();

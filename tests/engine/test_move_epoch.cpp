@@ -26,12 +26,6 @@ namespace {
 constexpr double k1960 = 2436960.5;  // 1960 Feb 1
 constexpr double kHundredYears = 36500.0;
 
-class ScopedToolSinks {
-public:
-  explicit ScopedToolSinks(ToolWindowSinks& s) { SetToolSinks(&s); }
-  ~ScopedToolSinks() { SetToolSinks(nullptr); }
-};
-
 // Ticks that move on by 50 ms at every reading, so that the busy guard pumps.
 class SteppingClock : public EngineClock {
 public:
