@@ -17,7 +17,8 @@ constexpr double kEarthOneMinusF = 0.9966471893352525;
 
 // Pole (right ascension, declination) and prime meridian, degrees, as linear
 // functions of T (Julian centuries) and d (days) from J2000 TT: the IAU
-// working group's models. Neptune adds terms in N; the Moon has its own series.
+// working group's models. Mars and Neptune add periodic terms; the Moon has
+// its own series.
 struct RotationModel {
   double ra0, raPerT;
   double dec0, decPerT;
@@ -95,6 +96,16 @@ void PlanetRotationSubPoint(BodyIndex body, double jdTT, double x, double y, dou
       ra += 0.7 * SinDeg(n);
       dec -= 0.51 * CosDeg(n);
       w -= 0.48 * SinDeg(n);
+    }
+    if (body == kBodyMars) {
+      // The model's constants belong with its long-period terms (IAU WGCCRE
+      // 2015): without them the pole is 1.6 degrees off the older models and
+      // the obliquity reads 23.9 degrees instead of 25.19. The short-period
+      // terms, all below 0.0003 degrees, are left out.
+      const double p = 0.5042615 * t;
+      ra += 0.419057 * SinDeg(79.398797 + p);
+      dec += 1.591274 * CosDeg(166.325722 + p);
+      w += 0.584542 * SinDeg(95.391654 + p);
     }
   }
   double b[3] = {x, y, z};

@@ -8,6 +8,7 @@
 #include "astro/body_rotation.h"
 #include "astro/constants.h"
 #include "astro/frames.h"
+#include "astro/jpl_eph.h"
 #include "astro/observatory.h"
 #include "astro/time_scales.h"
 #include "tests/astro/test_jpl_scope.h"
@@ -176,7 +177,6 @@ TEST(BodyRotation, PoleAndPrimeMeridianOfTheModels) {
   } kModels[] = {
       {kBodyMercury, 281.0103, -0.0328, 61.4155, -0.0049, 329.5988, 6.1385108},
       {kBodyVenus, 272.76, 0, 67.16, 0, 160.2, -1.4813688},
-      {kBodyMars, 317.269202, -0.10927547, 54.432516, -0.05827105, 176.049863, 350.891982443297},
       {kBodyJupiter, 268.056595, -0.006499, 64.495303, 0.002413, 284.95, 870.536},
       {kBodySaturn, 40.589, -0.036, 83.537, -0.004, 38.9, 810.7939024},
       {kBodyUranus, 257.311, 0, -15.175, 0, 203.81, -501.1600928},
@@ -202,11 +202,49 @@ TEST(BodyRotation, PoleAndPrimeMeridianOfTheModels) {
   UnitVector(266.8577 * kRadPerDeg, 65.6411 * kRadPerDeg, pole);
   PlanetRotationSubPoint(kBodyMoon, kJdJ2000, pole[0], pole[1], pole[2], lat, lon);
   EXPECT_GT(lat / kRadPerDeg, 89.99);
+  // Mars at J2000 with its long-period terms: the pole and meridian of the
+  // older model (317.68143, 52.88650, W 176.630), which has none.
+  UnitVector(317.68143 * kRadPerDeg, 52.88650 * kRadPerDeg, pole);
+  PlanetRotationSubPoint(kBodyMars, kJdJ2000, pole[0], pole[1], pole[2], lat, lon);
+  EXPECT_NEAR(lat / kRadPerDeg, 90, 0.001);
+  PlanetRotationSubPoint(kBodyMars, kJdJ2000, -std::sin(317.68143 * kRadPerDeg), std::cos(317.68143 * kRadPerDeg), 0,
+                         lat, lon);
+  EXPECT_NEAR(lon / kRadPerDeg, -176.630, 0.003);
   // Neptune's pole moves with N.
   const double n = (357.85 + 52.316 * t) * kRadPerDeg;
   UnitVector((299.36 + 0.7 * std::sin(n)) * kRadPerDeg, (43.46 - 0.51 * std::cos(n)) * kRadPerDeg, pole);
   PlanetRotationSubPoint(kBodyNeptune, jd, pole[0], pole[1], pole[2], lat, lon);
   EXPECT_NEAR(lat, kPi / 2, 1e-7);
+}
+
+// The poles against another source: each body's obliquity (the angle between
+// its pole and the normal of its orbit) as the planetary fact sheets give it,
+// with the orbit normal from the planetary file's position and velocity. The
+// normal of the osculating orbit wanders by a few hundredths of a degree.
+TEST(BodyRotation, PolesGiveTheFactSheetObliquities) {
+  TSR_REQUIRE_DATA(de405, "de/lnxp1960p2060.405");
+  JplReaderScope reader(de405);
+  const struct {
+    BodyIndex body;
+    double obliquityDeg;
+  } kBodies[] = {{kBodyMercury, 0.034}, {kBodyVenus, 177.36}, {kBodyMars, 25.19},  {kBodyJupiter, 3.13},
+                 {kBodySaturn, 26.73},  {kBodyUranus, 97.77}, {kBodyNeptune, 28.32}};
+  const double jd = 2451545.0;
+  for (const auto& b : kBodies) {
+    SCOPED_TRACE(b.body);
+    double state[6];
+    int valid = 0;
+    JplPleph(jd, b.body + 1, kJplSun, state, valid);
+    ASSERT_EQ(valid, 1);
+    const double* r = state;
+    const double* v = state + 3;
+    const double normal[3] = {r[1] * v[2] - r[2] * v[1], r[2] * v[0] - r[0] * v[2], r[0] * v[1] - r[1] * v[0]};
+    double lat, lon;
+    PlanetRotationSubPoint(b.body, jd, normal[0], normal[1], normal[2], lat, lon);
+    // A retrograde rotator's north pole is the one north of the ecliptic.
+    const double obliquity = b.obliquityDeg > 90 ? 180 - b.obliquityDeg : b.obliquityDeg;
+    EXPECT_NEAR(90 - lat / kRadPerDeg, obliquity, 0.02);
+  }
 }
 
 TEST(Observatory, ZeroConstantsLeaveTheVectorUnchanged) {

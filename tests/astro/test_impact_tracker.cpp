@@ -249,10 +249,18 @@ TEST(ImpactTracker, SubSolarAndApexPoints) {
   EXPECT_NEAR(lat, tropic * 57.29577951308232, 0.005);
   t.ApexSubPoint(lat, lon);
   EXPECT_NEAR(lat, 0.0, 0.5);  // the Earth moves towards the equinox direction then
+  // Jupiter: the Sun's latitude is the angle between its direction and the
+  // equator, under the pole of the IAU model (267.99 deg, 64.50 deg in 2024).
   t.m_nBody = 4;
   t.SubSolarPoint(lat, lon);
-  EXPECT_NE(lat, 0.0);
-  EXPECT_LT(std::fabs(lat), 4.0);  // Jupiter's axis is tilted by 3 degrees
+  double sun[3];
+  ASSERT_EQ(JplPosition(solstice, kJplSun, 5, sun), 0);
+  const double T = (solstice - 2451545.0) / 36525, ra = (268.056595 - 0.006499 * T) / 57.29577951308232,
+               dec = (64.495303 + 0.002413 * T) / 57.29577951308232;
+  const double pole[3] = {std::cos(dec) * std::cos(ra), std::cos(dec) * std::sin(ra), std::sin(dec)};
+  const double sunLat = std::asin((pole[0] * sun[0] + pole[1] * sun[1] + pole[2] * sun[2]) /
+                                  std::sqrt(sun[0] * sun[0] + sun[1] * sun[1] + sun[2] * sun[2]));
+  EXPECT_NEAR(lat, sunLat * 57.29577951308232, 1e-6);
   delete g_pJplEph;
   g_pJplEph = saved;
   app.m_szDe441File = savedDe441;
