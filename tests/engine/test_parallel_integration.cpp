@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "astro/jpl_eph.h"
 #include "engine/force_model.h"
 #include "engine/integration_drivers.h"
 #include "engine/parallel_integration.h"
@@ -70,7 +71,7 @@ protected:
     s.m_chMode = kModeImprovement;
     s.m_nBodies = bodies;
     s.m_nSolveMask = (1 << bodies) - 1;
-    s.m_dEpoch = CalendarToJd(2005, 7, 1);
+    s.m_dEpoch = m_dPassEpoch;
     engine.m_bParallel = parallel ? 1 : 0;
     engine.m_nRingEntries = 0;
     for (int i = 0; i < det->m_nObsCount; ++i)
@@ -103,7 +104,18 @@ protected:
     return out;
   }
 
+  // Moves the arc, the orbit and the passes' epoch by days.
+  void ShiftArc(double days)
+  {
+    DetClass* det = m_view.m_pDetClass;
+    for (int i = 0; i < det->m_nObsCount; ++i)
+      det->m_pOrbObs[i].m_dJdTt += days;
+    m_view.m_pEngine->m_state.m_el.m_dT += days;
+    m_dPassEpoch += days;
+  }
+
   CDetermination m_view;
+  double m_dPassEpoch = CalendarToJd(2005, 7, 1);
 };
 
 template <class T>
@@ -197,6 +209,45 @@ TEST_F(ParallelIntegrationTest, CancelEndsTheRunWithItsMessage)
   EXPECT_EQ(engine.m_strMessage, kMsgCancelledByButton);
   EXPECT_EQ(window.m_strText, kMsgCancelledByButton);
   EXPECT_EQ(r.state->m_pRing, nullptr);
+}
+
+// The producer runs ahead of the bodies, but not past the pass's last
+// observation: a pass that ends shortly before the planetary file does
+// succeeds as the serial one does, and one that needs times beyond it fails
+// with -2 in both, without a message of its own. The arc is moved to the end
+// of a file of 2000-2040; two threads for ten bodies keep the producer far
+// ahead.
+TEST_F(ParallelIntegrationTest, ProducerStopsAtTheArcsEndAndFailsBeyondTheFile)
+{
+  if (ProcessorCount() < 2)
+    GTEST_SKIP() << "one processor: every run is serial";
+  const std::string de = TestDataPath("de/lnxp2000p2040.405");
+  if (de.empty() || !TestDataFileExists(de))
+    GTEST_SKIP() << "reference data not found: de/lnxp2000p2040.405";
+  m_jpl->Reopen(s_dir + "no-de441.bin", de);
+  ASSERT_TRUE(g_pJplEph->IsOpen());
+  const double fileEnd = g_dJplEnd;
+  DetClass* det = m_view.m_pDetClass;
+  OrbitEngine& engine = *m_view.m_pEngine;
+  SetParallelThreadLimit(2);
+  for (const double daysBeforeEnd : {20.0, -20.0}) {
+    SCOPED_TRACE(daysBeforeEnd > 0 ? "arc ends before the file" : "arc ends after the file");
+    ShiftArc(fileEnd - daysBeforeEnd - det->m_pOrbObs[det->m_nObsCount - 1].m_dJdTt);
+    const PassResult serial = RunPasses(10, 1.0 / 16, false);
+    engine.m_strMessage.clear();
+    RecordingWindow window;
+    const PassResult parallel = RunPasses(10, 1.0 / 16, true, &window);
+    EXPECT_GT(parallel.ringEntries, 0) << "the parallel run did not run";
+    if (daysBeforeEnd > 0) {
+      ASSERT_EQ(serial.code, 0);
+      ExpectSameRun(serial, parallel);
+    } else {
+      EXPECT_EQ(serial.code, kEnginePerturbersFailed);
+      EXPECT_EQ(parallel.code, kEnginePerturbersFailed);
+      EXPECT_EQ(engine.m_strMessage, "");
+      EXPECT_EQ(window.m_strText, "");
+    }
+  }
 }
 
 } // namespace
