@@ -57,8 +57,12 @@ void CDeterminationView::CreateControls()
     right = std::max(right, c.x + c.w);
     bottom = std::max(bottom, c.y + c.h);
   }
-  SetVirtualSize(right + 8, bottom + 8);
-  SetScrollRate(10, 10);
+  // Scroll bars only once the frame has its real size: GTK complains about
+  // scroll bars allocated in the frame's first, tiny size.
+  CallAfter([this, right, bottom] {
+    SetVirtualSize(right + 8, bottom + 8);
+    SetScrollRate(10, 10);
+  });
 }
 
 wxWindow* CDeterminationView::CreateControl(const DetFormControl& c)

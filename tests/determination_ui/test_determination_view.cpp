@@ -33,7 +33,12 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   std::string title, menu, cell, screenshot;
   int rows = -1, state = -1;
   std::vector<ViewStep> steps = {
-      {"view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
+      {"view shown with its menu", nullptr,
+       [] {
+         CDeterminationView* v = ViewSession::View();
+         wxMenuBar* bar = v ? dynamic_cast<wxFrame*>(v->GetParent())->GetMenuBar() : nullptr;
+         return v && v->IsShownOnScreen() && bar && bar->IsShown();
+       }},
       {"read", [&] {
          CDeterminationView* v = ViewSession::View();
          title = FromWx(static_cast<wxWindow*>(v->GetParent())->GetLabel());
