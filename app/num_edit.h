@@ -15,6 +15,9 @@ public:
   void Configure(const NumEditShape& shape);
   const NumEditShape& Shape() const { return m_shape; }
 
+  // A read-only field is no tab stop.
+  bool AcceptsFocusFromKeyboard() const override { return IsEditable() && wxTextCtrl::AcceptsFocusFromKeyboard(); }
+
   // Whether inserting text at the current selection would be accepted.
   bool AcceptsInsertion(const wxString& text) const;
 

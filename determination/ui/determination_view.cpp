@@ -41,9 +41,18 @@ CDeterminationView::CDeterminationView(CChildFrame* frame)
     m_font = wxFont(wxFontInfo(10).Family(wxFONTFAMILY_TELETYPE));
   CreateControls();
   BindControls();
+  BindListCommands();
+  BindOptionBoxes();
+  BindLaterCommands();
+  BindLayoutEvents();
 }
 
-CDeterminationView::~CDeterminationView() = default;
+CDeterminationView::~CDeterminationView()
+{
+  // Before the widgets go: the column widths the user set.
+  if (m_pObsList)
+    m_pObsList->StoreColumnWidths(TheApp());
+}
 
 void CDeterminationView::CreateControls()
 {
@@ -51,18 +60,9 @@ void CDeterminationView::CreateControls()
     wxWindow* w = CreateControl(c);
     if (w && c.id != 0)
       m_widgets[c.id] = w;
+    if (w && w->GetParent() == this)
+      m_formChildren.push_back(w);
   }
-  int right = 0, bottom = 0;
-  for (const DetFormControl& c : DetFormControls()) {
-    right = std::max(right, c.x + c.w);
-    bottom = std::max(bottom, c.y + c.h);
-  }
-  // Scroll bars only once the frame has its real size: GTK complains about
-  // scroll bars allocated in the frame's first, tiny size.
-  CallAfter([this, right, bottom] {
-    SetVirtualSize(right + 8, bottom + 8);
-    SetScrollRate(10, 10);
-  });
 }
 
 wxWindow* CDeterminationView::CreateControl(const DetFormControl& c)
@@ -109,6 +109,7 @@ void CDeterminationView::BindControls()
   }
   if (m_pObsList) {
     m_pObsList->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent& e) { OnObsListDoubleClick(e.GetIndex()); });
+    m_pObsList->SetFont(m_font);
   }
 }
 
@@ -132,6 +133,7 @@ void CDeterminationView::OnInitialUpdate()
   FillCombos();
   m_pEngine->m_nCalcState = 0;
   UpdateControlsForState(0);
+  BuildLayoutTable();
 }
 
 void CDeterminationView::ConfigureNumericEdits()
@@ -299,9 +301,6 @@ void CDeterminationView::UpdateControlsForState(int state)
   }
 }
 
-void CDeterminationView::ApplyDeveloperLayout()
-{
-}
 
 void CDeterminationView::EnableImproveButtons(int enable)
 {
@@ -368,9 +367,4 @@ std::string CDeterminationView::ObsHoverStatus(int row)
   if (!m_pDetClass->m_pStations)
     LoadStationTable(&m_pDetClass->m_pStations);
   return ObsHoverText(row, *obs, m_pDetClass->m_pStations);
-}
-
-void CDeterminationView::OnObsListDoubleClick(long row)
-{
-  (void)row;
 }

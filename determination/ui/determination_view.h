@@ -6,11 +6,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/font.h>
 
 #include "app/form_view.h"
 #include "determination/det_form.h"
+#include "determination/form_layout.h"
 #include "engine/determination_host.h"
 
 class wxNotebook;
@@ -71,6 +73,11 @@ public:
   int m_bSignature = 0;
   std::string szObsFile;
 
+  // ---- layout (the anchoring and the splitter) ----
+  void BuildLayoutTable();
+  void ApplyLayout(int width, int height);
+  FormLayout& FormAnchors() { return m_layout; }
+
 private:
   void CreateControls();
   wxWindow* CreateControl(const DetFormControl& c);
@@ -82,8 +89,34 @@ private:
   int ObservationCount() const;
 
   void OnObsListDoubleClick(long row);
+  void BindListCommands();
+  void OnObsContextMenu(wxContextMenuEvent& event);
+  void OnObsListCommand(wxCommandEvent& event);
+  // The selected rows, in order.
+  std::vector<long> SelectedRows() const;
+  void DeselectAllRows();
+  void BindOptionBoxes();
+  void OnParabolicBox();
+  void OnAsteroidBox();
+  void OnFixEBox();
+  void OnExtendedBox();
+  void OnSignatureBox();
+  void BindLaterCommands();
+
+  void BindLayoutEvents();
+  void OnSize(wxSizeEvent& event);
+  void OnLeftDown(wxMouseEvent& event);
+  void OnMouseMove(wxMouseEvent& event);
+  void OnLeftUp(wxMouseEvent& event);
+  void OnSetCursor(wxSetCursorEvent& event);
+  void OnDestroy(wxWindowDestroyEvent& event);
+  // Client coordinates of the form as designed (unscrolled).
+  wxPoint FormPoint(const wxPoint& client) const;
+  bool OverNonGravValue(const wxPoint& form) const;
 
   std::map<int, wxWindow*> m_widgets;
+  std::vector<wxWindow*> m_formChildren;  // in z-order, as the layout table holds them
+  FormLayout m_layout;
   std::map<int, std::unique_ptr<WxControlWindow>> m_windows;
   wxNotebook* m_pTabs = nullptr;
   CObsListCtrl* m_pObsList = nullptr;

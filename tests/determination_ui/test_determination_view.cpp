@@ -22,6 +22,20 @@ bool HaveDisplay()
   return d && *d;
 }
 
+void Append(std::vector<ViewStep>& steps, std::vector<ViewStep> more)
+{
+  for (ViewStep& s : more)
+    steps.push_back(std::move(s));
+}
+
+std::string Joined(const std::vector<std::string>& texts)
+{
+  std::string all;
+  for (const std::string& t : texts)
+    all += (all.empty() ? "" : ", ") + t;
+  return all;
+}
+
 } // namespace
 
 TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
@@ -58,4 +72,33 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   EXPECT_EQ(rows, 37);
   EXPECT_EQ(state, 1);
   EXPECT_EQ(cell.size(), 17u);  // "yyyy mm dd.dddddd"
+}
+
+TEST(DeterminationView, ThreeClicksOnTheListGiveThePreliminaryOrbit)
+{
+  if (!HaveDisplay())
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
+  ViewSession session("detview_picks");
+  int state = -1;
+  std::string flags, result;
+  auto view = [] { return ViewSession::View(); };
+  auto stateIs = [view](int s) { return [view, s] { return view() && view()->m_pEngine->m_nCalcState == s; }; };
+  std::vector<ViewStep> steps = {{"loaded", nullptr, stateIs(1)}};
+  Append(steps, ViewSession::ClickObsRowSteps(14, stateIs(2)));
+  Append(steps, ViewSession::ClickObsRowSteps(24, [view] { return view()->m_nPicked == 2; }));
+  Append(steps, ViewSession::ClickObsRowSteps(36, stateIs(3)));
+  steps.push_back(
+      {"read", [&] {
+         state = view()->m_pEngine->m_nCalcState;
+         flags = view()->ObsCellText(14, 6) + view()->ObsCellText(24, 6) + view()->ObsCellText(36, 6);
+         result = view()->GetItemText(kIdResultEdit);
+         ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_preliminary");
+       },
+       nullptr});
+  ASSERT_TRUE(session.Run({obsFile}, steps));
+  EXPECT_EQ(Joined(session.m_failures), "");
+  EXPECT_EQ(state, 3);
+  EXPECT_EQ(flags, "***");
+  EXPECT_FALSE(result.empty());
 }

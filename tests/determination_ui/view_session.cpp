@@ -45,7 +45,7 @@ public:
         step.run();
     }
     const double waited = std::chrono::duration<double>(std::chrono::steady_clock::now() - m_begin).count();
-    const bool done = !step.until || step.until();
+    const bool done = waited >= step.minSeconds && (!step.until || step.until());
     if (!done && waited < step.timeoutSeconds)
       return;
     if (!done)
@@ -131,16 +131,31 @@ void ViewSession::PostCommand(int id)
   wxQueueEvent(target->GetEventHandler(), e);
 }
 
-void ViewSession::ClickObsRow(int row)
+std::vector<ViewStep> ViewSession::ClickObsRowSteps(int row, std::function<bool()> until, int clicks)
 {
-  CObsListCtrl* list = View()->ObsList();
-  list->EnsureVisible(row);
-  wxRect rect;
-  list->GetItemRect(row, rect);
-  const wxPoint at = list->ClientToScreen(wxPoint(rect.x + 60, rect.y + rect.height / 2));
-  wxUIActionSimulator sim;
-  sim.MouseMove(at);
-  sim.MouseClick();
+  const std::string name = "row " + std::to_string(row);
+  auto visible = [row] {
+    CObsListCtrl* list = View()->ObsList();
+    wxRect rect;
+    return list->GetItemRect(row, rect) && rect.y >= 0 && rect.GetBottom() < list->GetClientSize().y;
+  };
+  auto click = [row, clicks] {
+    CObsListCtrl* list = View()->ObsList();
+    wxRect rect;
+    list->GetItemRect(row, rect);
+    wxUIActionSimulator sim;
+    sim.MouseMove(list->ClientToScreen(wxPoint(rect.x + 60, rect.y + rect.height / 2)));
+    if (clicks == 2)
+      sim.MouseDblClick();
+    else
+      sim.MouseClick();
+  };
+  return {
+      // Apart by more than the double-click time, so that two clicks on rows
+      // that come to the same place stay two clicks.
+      {"show " + name, [row] { View()->ObsList()->EnsureVisible(row); }, visible, 30, 0.6},
+      {"click " + name, click, std::move(until)},
+  };
 }
 
 std::string ViewSession::SaveScreenshot(wxWindow* window, const std::string& name)

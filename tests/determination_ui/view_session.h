@@ -22,6 +22,8 @@ struct ViewStep {
   // The next step starts once this holds (immediately when empty).
   std::function<bool()> until;
   double timeoutSeconds = 30;
+  // The step lasts at least this long (a pause before the next one).
+  double minSeconds = 0;
 };
 
 class ViewSession {
@@ -38,8 +40,9 @@ public:
   static CDeterminationView* View();
   // Posts a menu command to the main frame, as a menu click does.
   static void PostCommand(int id);
-  // Moves the pointer to the middle of the row of the observation list and clicks.
-  static void ClickObsRow(int row);
+  // Steps that scroll row of the observation list into view and then move the
+  // pointer onto it and click (once, or twice for a double click).
+  static std::vector<ViewStep> ClickObsRowSteps(int row, std::function<bool()> until, int clicks = 1);
   // PNG of a window's screen area into the screenshot folder; the path.
   static std::string SaveScreenshot(wxWindow* window, const std::string& name);
 
