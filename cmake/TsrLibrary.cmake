@@ -34,8 +34,10 @@ function(tsr_test name folder)
     list(APPEND _props LABELS "${TSR_TEST_LABELS}")
   endif()
   if("display" IN_LIST TSR_TEST_LABELS)
+    # One at a time even under ctest -j: they share the screen, the pointer
+    # and the keyboard focus.
     list(APPEND _props FAIL_REGULAR_EXPRESSION "${TSR_DISPLAY_FAILURES}"
-                       FIXTURES_REQUIRED tsr_window_manager)
+                       FIXTURES_REQUIRED tsr_window_manager RESOURCE_LOCK tsr_display)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}

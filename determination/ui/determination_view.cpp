@@ -20,7 +20,10 @@
 #include "determination/ui/obs_list_ctrl.h"
 #include "determination/ui/wx_control_window.h"
 #include "data/station_table.h"
+#include "engine/improvement_procedures.h"
 #include "engine/observation_picking.h"
+#include "astro/mpeph_store.h"
+#include "engine/approach_graph.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/wx/wx_ui_services.h"
@@ -111,6 +114,10 @@ void CDeterminationView::BindControls()
     m_pObsList->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent& e) { OnObsListDoubleClick(e.GetIndex()); });
     m_pObsList->SetFont(m_font);
   }
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnManualImprove(*this); }, kIdManualImprove);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAutoImprove(*this); }, kIdAutoImprove);
+  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnPerturbationsBox(); }, kIdPerturbationsCheck);
+  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoStopBox(); }, kIdAutoStopCheck);
 }
 
 void CDeterminationView::OnInitialUpdate()
@@ -173,11 +180,57 @@ void CDeterminationView::FillCombos()
       step->Append(ToWx(s.text));
     step->SetSelection(0);
   }
+  if (auto* set = dynamic_cast<wxChoice*>(Widget(kIdPerturberSet))) {
+    for (int i = 0; i < kPerturberSetCount; ++i)
+      set->Append(ToWx(GetPerturberSetLabel(i)));
+    set->SetSelection(m_pEngine->m_nAsteroidSet);
+  }
+  FillApproachBodies();
   if (auto* model = dynamic_cast<wxChoice*>(Widget(kIdNonGravModelCombo))) {
     for (const char* name : {"水氷", "CO・N2", "CO2", "太陽光圧"})
       model->Append(ToWx(name));
     SetNonGravModel(m_pEngine->m_nNonGravModel);
   }
+}
+
+void CDeterminationView::FillApproachBodies()
+{
+  auto* bodies = dynamic_cast<wxChoice*>(Widget(kIdApproachBody));
+  if (!bodies)
+    return;
+  const int set = m_pEngine->m_nAsteroidSet;
+  int members[kPerturberSetMaxMembers];
+  const int count = GetPerturberSetMembers(set, members);
+  const int kept = bodies->GetSelection();
+  bodies->Clear();
+  // "最接近", the ten bodies (the graph's tabs after its first), five asteroid slots.
+  const std::vector<std::string> tabs = ApproachGraphTabLabels(10, set);
+  bodies->Append(ToWx("最接近"));
+  for (size_t i = 1; i < tabs.size() && i <= 10; ++i)
+    bodies->Append(ToWx(tabs[i]));
+  for (int row = 0; row < kPerturberSetMaxMembers; ++row)
+    bodies->Append(ToWx(GetPerturberName(set, row)));
+  bodies->SetSelection(kept >= 0 && kept <= 10 + count ? kept : 0);
+}
+
+void CDeterminationView::OnPerturbationsBox()
+{
+  m_pEngine->m_bPerturbations = m_pEngine->m_bPerturbations ? 0 : 1;
+  SetCheck(kIdPerturbationsCheck, m_pEngine->m_bPerturbations);
+  // The enabling of an improved orbit with or without perturbations; the
+  // state itself stays.
+  const int state = m_pEngine->m_bPerturbations ? 5 : 4;
+  for (const ControlRule& r : StateControlRules(state, m_pEngine->m_bPerturbations != 0))
+    if (r.enable != Tri::Unchanged)
+      EnableItem(r.id, r.enable == Tri::On);
+}
+
+void CDeterminationView::OnAutoStopBox()
+{
+  const int was = m_pEngine->m_bAutoStop;
+  m_pEngine->m_bAutoStop = IsChecked(kIdAutoStopCheck);
+  if (!was && m_pEngine->m_bAutoStop)
+    m_pEngine->m_dStopResidual = kNoStopResidual;
 }
 
 // ---- controls by id ----

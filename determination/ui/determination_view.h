@@ -85,6 +85,9 @@ private:
   void ConfigureNumericEdits();
   void ReadRejectThresholds();
   void FillCombos();
+  void FillApproachBodies();
+  void OnPerturbationsBox();
+  void OnAutoStopBox();
   // Number of observations the list shows.
   int ObservationCount() const;
 

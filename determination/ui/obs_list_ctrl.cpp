@@ -44,9 +44,14 @@ CObsListCtrl::CObsListCtrl(CDeterminationView* view, wxWindowID id, const wxPoin
 void CObsListCtrl::SetupColumns(const CTessaruneApp& app)
 {
   DeleteAllColumns();
+  // The widths are the designed ones unless this font needs more for a
+  // typical cell or the heading.
+  static const char* const kSamples[kObsColumnCount] = {"2015 01 02.360000", "06 30 15.250", "+63 05 04.75",
+                                                        "G96Y", "(123.4+)", "(123.4+)", "*RFX", "100"};
   for (int i = 0; i < kObsColumnCount; ++i) {
     const ObsColumnDef& c = kObsColumns[i];
-    const int width = StoredObsColumnWidth(app, i).value_or(c.width);
+    const int needed = std::max(GetTextExtent(ToWx(kSamples[i])).x, GetTextExtent(ToWx(c.heading)).x) + 16;
+    const int width = StoredObsColumnWidth(app, i).value_or(std::max(c.width, needed));
     InsertColumn(i, ToWx(c.heading), c.rightAligned ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT, width);
   }
 }

@@ -2,11 +2,13 @@
 
 #include <filesystem>
 
+#include <gtk/gtk.h>
+
 #include <wx/app.h>
-#include <wx/dcmemory.h>
-#include <wx/dcscreen.h>
 #include <wx/init.h>
+#include <wx/checkbox.h>
 #include <wx/listctrl.h>
+#include <wx/notebook.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 
@@ -158,16 +160,72 @@ std::vector<ViewStep> ViewSession::ClickObsRowSteps(int row, std::function<bool(
   };
 }
 
+namespace {
+
+void ClickAt(const wxPoint& screen)
+{
+  wxUIActionSimulator sim;
+  sim.MouseMove(screen);
+  sim.MouseClick();
+}
+
+} // namespace
+
+std::vector<ViewStep> ViewSession::ClickControlSteps(int id, std::function<bool()> until)
+{
+  const std::string name = "control " + std::to_string(id);
+  auto ready = [id] {
+    wxWindow* w = View()->Widget(id);
+    return w && w->IsEnabled() && w->IsShownOnScreen();
+  };
+  auto click = [id] {
+    wxWindow* w = View()->Widget(id);
+    const wxSize size = w->GetSize();
+    // Check boxes: on the box at their left; buttons: in the middle.
+    const wxPoint at = dynamic_cast<wxCheckBox*>(w) ? wxPoint(8, size.y / 2) : wxPoint(size.x / 2, size.y / 2);
+    ClickAt(w->ClientToScreen(at));
+  };
+  return {
+      {"ready " + name, nullptr, ready, 300, 0.6},
+      {"click " + name, click, std::move(until), 300},
+  };
+}
+
+std::vector<ViewStep> ViewSession::ClickTabSteps(int page, std::function<bool()> until)
+{
+  auto click = [page] {
+    auto* tabs = dynamic_cast<wxNotebook*>(View()->Widget(kIdTabs));
+    // The first point along the tab row that hits the page's tab.
+    for (int x = 2; x < tabs->GetSize().x; x += 4)
+      for (int y = 2; y < 40; y += 4) {
+        long flags = 0;
+        if (tabs->HitTest(wxPoint(x, y), &flags) == page) {
+          ClickAt(tabs->ClientToScreen(wxPoint(x + 10, y + 4)));
+          return;
+        }
+      }
+  };
+  return {{"tab " + std::to_string(page), click, std::move(until), 30, 0.6}};
+}
+
 std::string ViewSession::SaveScreenshot(wxWindow* window, const std::string& name)
 {
-  const wxRect r = window->GetScreenRect();
-  wxBitmap bitmap(r.width, r.height);
-  {
-    wxScreenDC screen;
-    wxMemoryDC mem(bitmap);
-    mem.Blit(0, 0, r.width, r.height, &screen, r.x, r.y);
+  // Read back from the X server through GDK: a wxScreenDC blit keeps
+  // returning its first picture on GTK 3.
+  wxWindow* top = wxGetTopLevelParent(window);
+  top->Update();
+  const wxSize size = window->GetSize();
+  GdkWindow* gdk = gtk_widget_get_window(static_cast<GtkWidget*>(top->GetHandle()));
+  GdkPixbuf* pixbuf = nullptr;
+  if (gdk) {
+    int x = 0, y = 0;
+    gdk_window_get_origin(gdk, &x, &y);
+    const wxPoint at = window->GetScreenPosition() - wxPoint(x, y);
+    pixbuf = gdk_pixbuf_get_from_window(gdk, at.x, at.y, size.x, size.y);
   }
   const std::string path = ScreenshotDir() + name + ".png";
-  bitmap.SaveFile(path, wxBITMAP_TYPE_PNG);
+  if (pixbuf) {
+    wxBitmap(pixbuf).SaveFile(path, wxBITMAP_TYPE_PNG);
+  }
   return path;
 }

@@ -43,6 +43,10 @@ public:
   // Steps that scroll row of the observation list into view and then move the
   // pointer onto it and click (once, or twice for a double click).
   static std::vector<ViewStep> ClickObsRowSteps(int row, std::function<bool()> until, int clicks = 1);
+  // Steps that click the middle of a control of the view (a button, a check box).
+  static std::vector<ViewStep> ClickControlSteps(int id, std::function<bool()> until);
+  // Steps that click the tab of the view's tab control.
+  static std::vector<ViewStep> ClickTabSteps(int page, std::function<bool()> until);
   // PNG of a window's screen area into the screenshot folder; the path.
   static std::string SaveScreenshot(wxWindow* window, const std::string& name);
 
