@@ -428,6 +428,7 @@ void RunLoop(CloudRun& run) {
   OrbitEngine* engine = run.engine;
   EngineClock& clock = engine->m_pClock ? *engine->m_pClock : SystemEngineClock();
   uint32_t lastRefresh = clock.TickMs();
+  ClearEscapeKey();
   for (int i = 0; i <= run.N; ++i) {
     const uint32_t now = clock.TickMs();
     if (now - lastRefresh > kRefreshMs) {
@@ -435,7 +436,7 @@ void RunLoop(CloudRun& run) {
       RefreshStatus(run, i);
     }
     Ui().PumpOneEvent();
-    if (Ui().IsKeyDown(UiKey::Escape) || engine->m_nCancel == 1 || !RunOrbit(run, i)) {
+    if (EscapeRequested() || engine->m_nCancel == 1 || !RunOrbit(run, i)) {
       run.stats.interrupted = true;
       break;
     }
@@ -466,7 +467,7 @@ int ComputeImpactProbability(OrbitEngine* engine, EngineWindow* result, const In
   } catch (const std::bad_alloc&) {
     return kEngineFailed;
   }
-  if (BeginBusy(engine) != 0) return Refuse(kMsgOtherCalculationRunning);
+  if (BeginBusyCommand(engine) != 0) return Refuse(kMsgOtherCalculationRunning);
   if (progress && progress->IsLive()) progress->SetProgress(0);
   Ui().SetBusyCursor(true);
   RunLoop(*run);

@@ -26,9 +26,10 @@ inline constexpr const char* kMsgCovarianceStale =
     "軌道改良を実行し直してから[衝突確率]を押してください。";
 
 // The nominal state comes prepared by SetupIntegrationState (epoch = the
-// covariance's epoch, end = the chosen date) and is not modified. The run
-// holds the busy guard while it dispatches events; Esc (or the cancel
-// dialog) stops it with the clones done so far.
+// covariance's epoch, end = the chosen date) and is not modified. Refused
+// like a command while the engine is busy; the run holds the busy guard while
+// it dispatches events; Esc (the latch of the event filter, cleared at the
+// start) or the cancel dialog stops it with the clones done so far.
 // 0 a report was written (also after an interruption); -1 refused (message
 // shown, or busy), out of memory, or no valid clone; -2 interrupted before
 // any clone was valid. The clones are drawn from an mt19937 seeded with the

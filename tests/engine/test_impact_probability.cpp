@@ -90,6 +90,7 @@ TEST_F(ImpactProbability, RefusalsAndTheEpochTolerance) {
       {"epoch 5e-7 day off", 5e-7, 0, 0, 0, nullptr},
       {"non-gravitational setting changed", 0, 0, 0, 1, kMsgCovarianceStale},
       {"engine busy", 0, 0, 1, 0, kMsgOtherCalculationRunning},
+      {"automatic procedure running", 0, 0, 2, 0, kMsgOtherCalculationRunning},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -97,12 +98,13 @@ TEST_F(ImpactProbability, RefusalsAndTheEpochTolerance) {
     m_run.engine.m_dCovarianceEpoch += c.epochShift;
     if (c.invalid) m_run.engine.m_bCovarianceValid = 0;
     if (c.staleWeight) m_run.engine.m_bNonGrav = 1;
-    m_run.engine.m_bBusy = c.busy;
+    m_run.engine.m_bBusy = c.busy == 1;
+    m_run.engine.m_bAutoRunning = c.busy == 2;
     m_ui.m_messages.clear();
     m_result.m_strText = "前の結果";
     const int r = Compute(0);
     m_run.engine.m_bNonGrav = 0;
-    m_run.engine.m_bBusy = 0;
+    m_run.engine.m_bBusy = m_run.engine.m_bAutoRunning = 0;
     EXPECT_EQ(r, -1);  // N = 0: accepted, but no clone is valid
     if (!c.message) {
       EXPECT_TRUE(m_ui.m_messages.empty());
@@ -121,6 +123,7 @@ TEST_F(ImpactProbability, MainBeltGivesTheUpperBoundInsideTheBusyGuard) {
   SetCovariance(kSmall, 0.0, 0.4);
   m_run.engine.m_bAddSystematicError = 1;
   const ElementBlock before = m_run.state->m_el;
+  LatchEscapeKey();  // an Esc pressed before the command does not stop it
   ASSERT_EQ(Compute(300), 0);
   EXPECT_TRUE(Has("【惑星衝突確率(モンテカルロ法)】\r\nクローン数  : 300 (有効 300, 不成立 0)\r\n")) << m_result.m_strText;
   EXPECT_TRUE(Has("観測の誤差  : σ0 0.400\" に系統誤差 0.5\" を見込んで 0.640\" として計算\r\n")) << m_result.m_strText;
