@@ -33,6 +33,11 @@ void ClearEscapeKey()
   g_bEscapeLatched = false;
 }
 
+bool EscapeKeyLatched()
+{
+  return g_bEscapeLatched;
+}
+
 bool EscapeRequested()
 {
   return g_bEscapeLatched || Ui().IsKeyDown(UiKey::Escape);

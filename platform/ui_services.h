@@ -72,6 +72,7 @@ public:
 // keeps events flowing (PumpOneEvent) and polls EscapeRequested. Main thread.
 void LatchEscapeKey();
 void ClearEscapeKey();
+bool EscapeKeyLatched();
 // True when Esc was latched since the last clear, or the UiServices reports
 // the key down (headless: its scripted key state).
 bool EscapeRequested();

@@ -77,9 +77,9 @@ bool WxUiServices::PumpOneEvent()
 bool WxUiServices::IsKeyDown(UiKey key)
 {
   switch (key) {
-  // Only the modifiers can be polled under GTK; Esc comes from the latch
-  // that the Esc event filter sets.
-  case UiKey::Escape: return false;
+  // Only the modifiers can be polled under GTK; Esc is what the Esc event
+  // filter latched since the running loop cleared it.
+  case UiKey::Escape: return EscapeKeyLatched();
   case UiKey::Shift: return wxGetKeyState(WXK_SHIFT);
   case UiKey::CapsLock: return wxGetKeyState(WXK_CAPITAL);
   }
