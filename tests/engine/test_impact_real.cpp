@@ -135,7 +135,7 @@ TEST_P(ImpactorTest, DeterminedOrbitHitsTheEarthWithCertainty) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Impactors, ImpactorTest, ::testing::ValuesIn(kImpactors),
-                         [](const ::testing::TestParamInfo<Impactor>& info) {
-                           std::string name = info.param.name;
+                         [](const ::testing::TestParamInfo<Impactor>& impactor) {
+                           std::string name = impactor.param.name;
                            return name.substr(name.find(' ') + 1);
                          });
