@@ -1,12 +1,12 @@
 # One static library per folder: every .cpp directly in the folder.
 # Headers are included by their path from the repository root.
 function(tsr_library name folder)
-  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${folder}/*.cpp)
+  file(GLOB _src CONFIGURE_DEPENDS ${Tessarune_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT _src)
-    set(_src ${CMAKE_SOURCE_DIR}/cmake/empty.cpp)
+    set(_src ${Tessarune_SOURCE_DIR}/cmake/empty.cpp)
   endif()
   add_library(${name} STATIC ${_src})
-  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_include_directories(${name} PUBLIC ${Tessarune_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARGN})
   target_compile_definitions(${name} PRIVATE TSR_VERSION="${PROJECT_VERSION}")
 endfunction()
@@ -23,13 +23,13 @@ endfunction()
 # Labels for its tests come from TSR_TEST_LABELS when the caller sets it; a test
 # labelled "display" is run as tsr_display_test runs it.
 function(tsr_test name folder)
-  file(GLOB _src CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${folder}/*.cpp)
+  file(GLOB _src CONFIGURE_DEPENDS ${Tessarune_SOURCE_DIR}/tests/${folder}/*.cpp)
   if(NOT _src)
     return()
   endif()
   add_executable(${name} ${_src})
   target_link_libraries(${name} PRIVATE tsr_testsupport ${ARGN})
-  set(_props ENVIRONMENT "TSR_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  set(_props ENVIRONMENT "TSR_SOURCE_DIR=${Tessarune_SOURCE_DIR}")
   if(TSR_TEST_LABELS)
     list(APPEND _props LABELS "${TSR_TEST_LABELS}")
   endif()
@@ -40,7 +40,7 @@ function(tsr_test name folder)
                        FIXTURES_REQUIRED tsr_window_manager RESOURCE_LOCK tsr_display)
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    WORKING_DIRECTORY ${Tessarune_BINARY_DIR}
     PROPERTIES ${_props})
 endfunction()
 
@@ -57,9 +57,9 @@ endfunction()
 # Starts the window manager before the first display test and stops it after
 # the last one (also when ctest runs only a subset of them).
 function(tsr_window_manager_fixture)
-  set(_wm ${CMAKE_SOURCE_DIR}/tests/common/window_manager)
-  add_test(NAME tsr_window_manager_start COMMAND ${_wm} start ${CMAKE_BINARY_DIR})
-  add_test(NAME tsr_window_manager_stop COMMAND ${_wm} stop ${CMAKE_BINARY_DIR})
+  set(_wm ${Tessarune_SOURCE_DIR}/tests/common/window_manager)
+  add_test(NAME tsr_window_manager_start COMMAND ${_wm} start ${Tessarune_BINARY_DIR})
+  add_test(NAME tsr_window_manager_stop COMMAND ${_wm} stop ${Tessarune_BINARY_DIR})
   set_tests_properties(tsr_window_manager_start PROPERTIES FIXTURES_SETUP tsr_window_manager LABELS display)
   set_tests_properties(tsr_window_manager_stop PROPERTIES FIXTURES_CLEANUP tsr_window_manager LABELS display)
 endfunction()
