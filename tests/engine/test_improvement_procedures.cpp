@@ -333,6 +333,50 @@ TEST_F(Procedures, IterationKeepsGoingOnlyWhenAskedTo) {
   m_view.m_pEngine->m_nCancel = 0;
 }
 
+TEST_F(Procedures, IterationGivesUpOnAnOrbitThatStaysDegreesOff) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  ElementBlock& el = m_view.m_pEngine->m_state.m_el;
+  el.m_dNode += 2.0;
+  el.m_dPeri -= 1.0;
+  const ElementBlock wrong = el;
+  std::string log;
+  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 40, log, 0), 0) << log;
+  EXPECT_EQ(CountOf(log, ": 平均残差 "), 3) << log;
+  EXPECT_NE(log.find("  → 3反復しても平均残差が"), std::string::npos) << log;
+  EXPECT_NE(log.find("度のままなので、この3点は見込みなしと判断します\r\n  → この段階の改良を終了(反復3回, "),
+            std::string::npos)
+      << log;
+
+  // Keeping going, it does not give up.
+  el = wrong;
+  log.clear();
+  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 4, log, 1), 0) << log;
+  EXPECT_EQ(CountOf(log, ": 平均残差 "), 4) << log;
+  EXPECT_EQ(log.find("見込みなし"), std::string::npos) << log;
+}
+
+TEST_F(Procedures, ManualImprovementTwoBodyAndWithAStoppedCorrection) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  OrbitEngine* engine = m_view.m_pEngine;
+  engine->m_bPerturbations = 0;
+  OnManualImprove(m_view);
+  EXPECT_EQ(engine->m_nCalcState, kCalcImprovedTwoBody);
+  EXPECT_EQ(m_view.m_ops, (std::vector<std::string>{"start [手動]改良 開始", "end [手動]改良 終了 0"}));
+  EXPECT_EQ(engine->m_bBusy, 0);
+
+  engine->m_bPerturbations = 1;
+  OnManualImprove(m_view);
+  engine->m_bCorrectionStopped = 1;
+  OnManualImprove(m_view);
+  EXPECT_EQ(engine->m_nCalcState, kCalcImprovedPerturbed);
+  EXPECT_NE(m_view.m_strCalcLog.find(kMsgCorrectionStopped), std::string::npos);
+  EXPECT_EQ(m_view.GetSelection(kIdTabs), 1);
+  EXPECT_FALSE(m_view.IsItemVisible(kIdResultEdit));
+  EXPECT_TRUE(m_view.IsItemVisible(kIdCalcLogEdit));
+}
+
 TEST_F(Procedures, ManualImprovementIsIgnoredWhileTheEngineIsBusy) {
   if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
   PreliminaryFromSearch();
