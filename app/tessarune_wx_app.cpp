@@ -145,13 +145,20 @@ bool CTessaruneWxApp::InitInstance()
 
   ReplacePlanetaryReader();
 
-  PlaceMainWindow();
+  const std::optional<PixelRect> placed = PlaceMainWindow();
   if (!worker) {
     ShowAtItsSize(m_pMainFrame);
-    if (StoredMainWindowMaximised(app))
+    const bool maximised = StoredMainWindowMaximised(app);
+    if (maximised)
       m_pMainFrame->Maximize(true);
     // The start-up dialogs belong in front of the frame: it must be on screen first.
     WaitUntilOnScreen(m_pMainFrame, kOnScreenWaitMs);
+    // A window manager may place a new window by its own rule, ignoring the
+    // stored corner; the next close would then store its choice.
+    if (placed && !maximised && m_pMainFrame->GetPosition() != wxPoint(placed->x, placed->y)) {
+      m_pMainFrame->Move(placed->x, placed->y);
+      m_pMainFrame->SetNormalRect(*placed);
+    }
     m_pMainFrame->Update();
   }
 
@@ -202,12 +209,14 @@ CFormTemplate* CTessaruneWxApp::Template(FunctionView kind) const
   return nullptr;
 }
 
-void CTessaruneWxApp::PlaceMainWindow()
+std::optional<PixelRect> CTessaruneWxApp::PlaceMainWindow()
 {
-  if (const auto r = StoredMainWindowRect(TheApp(), VirtualScreen())) {
+  const auto r = StoredMainWindowRect(TheApp(), VirtualScreen());
+  if (r) {
     m_pMainFrame->SetSize(r->x, r->y, r->w, r->h);
     m_pMainFrame->SetNormalRect(*r);
   }
+  return r;
 }
 
 void CTessaruneWxApp::OnAppAbout(wxCommandEvent& /*event*/)

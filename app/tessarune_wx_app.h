@@ -45,7 +45,8 @@ public:
 private:
   bool InitInstance();
   void RegisterTemplates();
-  void PlaceMainWindow();
+  // The stored placement, when there is one that fits the screens.
+  std::optional<PixelRect> PlaceMainWindow();
   void OnAppAbout(wxCommandEvent& event);
 
   std::optional<AppEnvironment> m_env;

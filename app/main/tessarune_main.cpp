@@ -1,21 +1,18 @@
-// Entry point: refuses at once, in one line, when there is no display.
+// Entry point: refuses at once, in one line, when there is no display to use.
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 
 #include <wx/init.h>
 
 #include "app/tessarune_wx_app.h"
-#include "determination/ui/register_determination_view.h"
+#include "platform/wx/display_check.h"
 
 int main(int argc, char** argv)
 {
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((!x11 || !*x11) && (!wayland || !*wayland)) {
-    std::fprintf(stderr, "tessarune: no display found (DISPLAY is not set); start it on a desktop or under xvfb-run\n");
+  if (const std::string why = NoDisplayReason(); !why.empty()) {
+    std::fprintf(stderr, "tessarune: no display found (%s); start it on a desktop or under xvfb-run\n", why.c_str());
     return 2;
   }
-  RegisterDeterminationView();
   // Created here so that the linker keeps the application class.
   wxApp::SetInstance(new CTessaruneWxApp);
   return wxEntry(argc, argv);

@@ -1,5 +1,6 @@
 #include "platform/wx/first_show.h"
 
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 #include <memory>
@@ -45,4 +46,13 @@ bool WaitUntilOnScreen(wxTopLevelWindow* window, int timeoutMs)
   while (loop->Pending())
     loop->Dispatch();
   return true;
+}
+
+unsigned long X11WindowId(const wxWindow* window)
+{
+  auto* widget = static_cast<GtkWidget*>(window->GetHandle());
+  GdkWindow* gdk = widget ? gtk_widget_get_window(widget) : nullptr;
+  if (!gdk || !GDK_IS_X11_WINDOW(gdk))
+    return 0;
+  return gdk_x11_window_get_xid(gdk);
 }

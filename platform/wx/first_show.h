@@ -12,3 +12,6 @@ void ShowAtItsSize(wxTopLevelWindow* window);
 // false on time-out. A dialog opened before its parent is on screen can end
 // up beneath it.
 bool WaitUntilOnScreen(wxTopLevelWindow* window, int timeoutMs);
+
+// The X window of a top-level window once it is realised; 0 before, or off X.
+unsigned long X11WindowId(const wxWindow* window);

@@ -8,6 +8,8 @@
 #include <wx/event.h>
 #include <wx/frame.h>
 #include <wx/msgdlg.h>
+// After msgdlg.h, which declares its base.
+#include <wx/generic/msgdlgg.h>
 #include <wx/utils.h>
 
 wxString ToWx(const std::string& utf8)
@@ -20,6 +22,22 @@ std::string FromWx(const wxString& text)
   const wxScopedCharBuffer buf = text.utf8_str();
   return std::string(buf.data(), buf.length());
 }
+
+namespace {
+
+// The buttons carry the program's own words whatever the desktop's language.
+void LabelButtonsInJapanese(wxMessageDialogBase& dlg, MsgButtons buttons)
+{
+  const wxString yes = ToWx("はい"), no = ToWx("いいえ"), cancel = ToWx("キャンセル"), ok = "OK";
+  switch (buttons) {
+  case MsgButtons::Ok: dlg.SetOKLabel(ok); break;
+  case MsgButtons::OkCancel: dlg.SetOKCancelLabels(ok, cancel); break;
+  case MsgButtons::YesNo: dlg.SetYesNoLabels(yes, no); break;
+  case MsgButtons::YesNoCancel: dlg.SetYesNoCancelLabels(yes, no, cancel); break;
+  }
+}
+
+} // namespace
 
 MsgAnswer WxUiServices::ShowMessage(const std::string& caption, const std::string& text, MsgIcon icon,
                                     MsgButtons buttons)
@@ -39,8 +57,11 @@ MsgAnswer WxUiServices::ShowMessage(const std::string& caption, const std::strin
   case MsgIcon::None: break;
   }
   wxWindow* parent = wxTheApp ? wxTheApp->GetTopWindow() : nullptr;
-  // A box without a caption of its own carries the application's title.
-  wxMessageDialog dlg(parent, ToWx(text), ToWx(caption.empty() ? std::string("Tessarune") : caption), style);
+  // A box without a caption of its own carries the application's title. The
+  // toolkit's own box shows no icon; this one shows the theme's.
+  wxGenericMessageDialog dlg(parent, ToWx(text), ToWx(caption.empty() ? std::string("Tessarune") : caption),
+                             style);
+  LabelButtonsInJapanese(dlg, buttons);
   switch (dlg.ShowModal()) {
   case wxID_OK: return MsgAnswer::Ok;
   case wxID_YES: return MsgAnswer::Yes;

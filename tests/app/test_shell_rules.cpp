@@ -237,3 +237,29 @@ TEST(CpuSelection, KeepsTheCoresOfTheHighestCapacity)
   EXPECT_EQ(HighestCapacityCpus(machine({{0, "300\n"}, {10, "1024\n"}, {2, nullptr}})), (std::vector<int>{10}));
   EXPECT_TRUE(HighestCapacityCpus("/nonexistent/").empty());
 }
+
+TEST(StartWithoutDisplay, OneLineAndExitTwoWhetherDisplayIsUnsetOrUnreachable)
+{
+  const std::string exe = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/tessarune";
+  ASSERT_TRUE(FileExists(exe));
+  struct Case {
+    const char* display;
+    const char* reason;
+  };
+  // Nothing listens on display 4321; the host name cannot resolve.
+  for (const Case& c : {Case{"", "DISPLAY is not set"}, Case{":4321", "DISPLAY=:4321 cannot be opened"},
+                        Case{"nohost.invalid:0", "DISPLAY=nohost.invalid:0 cannot be opened"}}) {
+    const std::string command = std::string("DISPLAY=") + c.display + " WAYLAND_DISPLAY= '" + exe +
+                                "' 2>&1 >/dev/null; echo \"exit $?\"";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string out;
+    char buf[256];
+    while (size_t n = fread(buf, 1, sizeof buf, pipe))
+      out.append(buf, n);
+    pclose(pipe);
+    EXPECT_EQ(out, std::string("tessarune: no display found (") + c.reason +
+                       "); start it on a desktop or under xvfb-run\nexit 2\n")
+        << c.display;
+  }
+}
