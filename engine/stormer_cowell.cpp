@@ -593,7 +593,10 @@ int AdvanceStepBookkeeping(OrbitEngine* engine, EngineWindow* window, Integratio
       const double d = state->m_dDistance[i];
       if (d >= kFar)
         continue;
-      if (state->m_dSoiPrevDistance[i] > kSoiRadiusAu[i] && d <= kSoiRadiusAu[i]) {
+      // An entry needs a previous distance outside: a run that starts inside
+      // a sphere has not entered it.
+      const double prev = state->m_dSoiPrevDistance[i];
+      if (prev < kFar && prev > kSoiRadiusAu[i] && d <= kSoiRadiusAu[i]) {
         double epoch = 0.0;
         ElementsFromDifferenceTables(engine, 'R', state->m_dTime, state->m_dDeltaX, h, state, state->m_dPos[10],
                                      state->m_dSoiT[i], state->m_dSoiQ[i], state->m_dSoiE[i], state->m_dSoiPeri[i],

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 
+#include "astro/frames.h"
 #include "astro/impact_tracker.h"
 #include "data/numerics.h"
 #include "engine/force_model.h"
@@ -102,7 +104,14 @@ TEST_P(ImpactorTest, DeterminedOrbitHitsTheEarthWithCertainty) {
             kEngineImpact)
       << result.m_strText;
   const std::string& text = result.m_strText;
-  EXPECT_NE(text.find("その前に地球へ衝突したため表示しません。"), std::string::npos) << text;
+  // The epoch lies a day before the entry, already inside the Earth's sphere
+  // of influence: the starting block is shown whole, at its own epoch.
+  EXPECT_NE(text.find("その前に地球へ衝突したため表示しません。\r\n※積分開始時点で既に地球の影響圏内だったため、"
+                      "開始時(元の元期)の軌道要素を表示しています。"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(std::memcmp(&state->m_el, &engine.m_state.m_el, sizeof(ElementBlock)), 0);
+  EXPECT_EQ(state->m_dEpoch, engine.m_state.m_dEpoch);
   const ImpactTracker& earth = trackers.m_trackers[kBodyEarth];
   ASSERT_EQ(earth.m_bHit, 1);
   std::string report;
@@ -121,6 +130,35 @@ TEST_P(ImpactorTest, DeterminedOrbitHitsTheEarthWithCertainty) {
   EXPECT_EQ(globe.m_bMarker, 1);
   EXPECT_EQ(globe.m_crMarker, 255u);
   EXPECT_NEAR(globe.m_dMarkerLat, latDeg, 1e-9);
+
+  // From ten days earlier the run enters the sphere: the block is that of
+  // the moment before, whole (its P, Q and n belong to the same elements).
+  auto back = ForecastState(engine, engine.m_state.m_dEpoch - 10.0);
+  ASSERT_EQ(MoveEpochAndReport(&engine, &result, back.get(), nullptr, nullptr, nullptr, kApproachAllBodies, 0),
+            kEngineDone);
+  auto early = ForecastState(engine, end);
+  early->m_el = back->m_el;
+  early->m_dEpoch = back->m_dEpoch;
+  ImpactTrackerSet second;
+  early->m_pImpacts = &second;
+  ASSERT_EQ(MoveEpochAndReport(&engine, &result, early.get(), nullptr, nullptr, nullptr, kApproachAllBodies, 0),
+            kEngineImpact);
+  EXPECT_NE(result.m_strText.find("※以下は地球の影響圏(半径 0.006 AU)に入る直前の軌道要素です。"), std::string::npos)
+      << result.m_strText;
+  const ElementBlock& el = early->m_el;
+  ASSERT_EQ(early->m_bSoiEntered[kBodyEarth], 1);
+  EXPECT_EQ(el.m_dEpoch, early->m_dSoiEpoch[kBodyEarth]);
+  EXPECT_EQ(early->m_dEpoch, el.m_dEpoch);
+  EXPECT_GT(el.m_dEpoch, back->m_dEpoch);
+  EXPECT_LT(el.m_dEpoch, engine.m_state.m_dEpoch);
+  EXPECT_EQ(el.m_dQ, early->m_dSoiQ[kBodyEarth]);
+  double P[3], Q[3];
+  OrbitOrientationVectors(el.m_dPeri, el.m_dNode, el.m_dIncl, P, Q);
+  for (int k = 0; k < 3; ++k) {
+    EXPECT_NEAR(el.m_dP[k], P[k], 1e-12);
+    EXPECT_NEAR(el.m_dQvec[k], Q[k], 1e-12);
+  }
+  EXPECT_NEAR(el.m_dN, 0.01720209895 / std::pow(el.m_dA, 1.5), 1e-15);
 
   // The clones of the covariance all hit.
   auto nominal = ForecastState(engine, end);
