@@ -36,7 +36,7 @@ constexpr const char* kOpenHint = "[ﾌｧｲﾙ(F)]→[観測ファイルを開
 } // namespace
 
 CDeterminationView::CDeterminationView(CChildFrame* frame)
-    : CFormView(frame, FunctionView::Determination), CDetermination(true)
+    : CFormView(frame, FunctionView::Determination), CDeterminationDisplay(true)
 {
   // The result panes, the list and the step box share one fixed-width font.
   m_font = wxFont(wxFontInfo(10).Family(wxFONTFAMILY_TELETYPE).FaceName("Noto Sans Mono CJK JP"));
@@ -118,6 +118,7 @@ void CDeterminationView::BindControls()
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAutoImprove(*this); }, kIdAutoImprove);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnPerturbationsBox(); }, kIdPerturbationsCheck);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoStopBox(); }, kIdAutoStopCheck);
+  BindObsCommands();
 }
 
 void CDeterminationView::OnInitialUpdate()
@@ -381,9 +382,7 @@ void CDeterminationView::RedrawObsListItem(int index)
 
 void CDeterminationView::RefreshResidualList(ObservationRecord* obs, int shown)
 {
-  CDetermination::RefreshResidualList(obs, shown);
-  m_pObsList->SetItemCount(ObservationCount());
-  m_pObsList->Refresh();
+  CDeterminationDisplay::RefreshResidualList(obs, shown);
 }
 
 void CDeterminationView::OnObsListClickAt(int row)

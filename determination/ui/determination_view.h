@@ -13,14 +13,14 @@
 #include "app/form_view.h"
 #include "determination/det_form.h"
 #include "determination/form_layout.h"
-#include "engine/determination_host.h"
+#include "determination/determination_display.h"
 
 class wxNotebook;
 class wxTextCtrl;
 class CObsListCtrl;
 class WxControlWindow;
 
-class CDeterminationView : public CFormView, public CDetermination {
+class CDeterminationView : public CFormView, public CDeterminationDisplay {
 public:
   explicit CDeterminationView(CChildFrame* frame);
   ~CDeterminationView() override;
@@ -32,6 +32,15 @@ public:
 
   // Reads an observation file into the view (the loading pipeline).
   void OpenObsFile(const std::string& path);
+  // The loading commands: open (menu, toolbar, Ctrl+O), the two downloads
+  // and "計算をやり直す", with their enabling.
+  void BindObsCommands();
+  void OnOpenObsFileCommand();
+  void OnFetchCommand(int neocp);
+  void OnRedoCommand();
+  void SetObsListItemCount(int count) override;
+  void SetViewCaption(const std::string& text) override;
+  void RepaintItem(int id) override;
 
   // ---- controls by id, on the widgets ----
   std::string GetItemText(int id) override;
@@ -69,9 +78,6 @@ public:
 
   int m_bDevLayout = 1;
   int m_nAiRowHeight = 0;
-  int m_bExtendedDisplay = 0;
-  int m_bSignature = 0;
-  std::string szObsFile;
 
   // ---- layout (the anchoring and the splitter) ----
   void BuildLayoutTable();

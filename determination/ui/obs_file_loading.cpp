@@ -1,32 +1,97 @@
-// Loading an observation file into the view. The reader's array replaces the
-// loaded one only when the read succeeded: a file that cannot be read leaves
-// the observations and the orbit as they were, with the reader's message.
-#include <cstdlib>
+// Loading commands of the view: the observation-file dialog (menu, toolbar,
+// Ctrl+O), the two downloads and "計算をやり直す". The loading itself is
+// window-free (determination/obs_loading.h).
+#include <wx/colour.h>
 
-#include "data/observation_reader.h"
+#include "app/child_frame.h"
+#include "data/ui/file_dialogs.h"
+#include "data/ui/neocp_dlg.h"
+#include "determination/obs_loading.h"
 #include "determination/ui/determination_view.h"
+#include "determination/ui/mpc_fetch_dlg.h"
 #include "determination/ui/obs_list_ctrl.h"
-#include "engine/observation_picking.h"
+#include "platform/wx/wx_ui_services.h"
+#include "resources/app_resource_ids.h"
 
 void CDeterminationView::OpenObsFile(const std::string& path)
 {
-  if (m_pEngine->m_nCalcState == 7)
+  ::OpenObsFile(*this, path);
+}
+
+void CDeterminationView::BindObsCommands()
+{
+  // Ctrl+O of the main frame's accelerators arrives as the framework's Open.
+  for (int id : {static_cast<int>(ID_OPEN_OBS_FILE), static_cast<int>(wxID_OPEN)})
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnOpenObsFileCommand(); }, id);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnFetchCommand(0); }, ID_FETCH_MPC_OBS);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnFetchCommand(1); }, ID_FETCH_NEOCP_OBS);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnRedoCommand(); }, ID_REDO_CALC);
+  for (int id : {ID_OPEN_OBS_FILE, ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS, ID_REDO_CALC})
+    Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(true); }, id);
+}
+
+void CDeterminationView::OnOpenObsFileCommand()
+{
+  if (m_pEngine->m_nCalcState == kCalcFatal)
     return;
-  ObservationRecord* obs = nullptr;
-  const int count = CTessaruneLib::GetMpcObs(path, &obs);
-  if (count <= 0 || !obs) {
-    std::free(obs);
+  std::string path;
+  if (ShowFileDialog("観測ファイルを選択してください", kFileDialogOpenObservations, path, this, nullptr, nullptr))
+    OpenObsFile(path);
+  else
+    SetViewCaption("");
+}
+
+void CDeterminationView::OnFetchCommand(int neocp)
+{
+  if (m_pEngine->m_nCalcState == kCalcFatal || EngineBusy(m_pEngine))
     return;
+  std::string designation;
+  if (neocp) {
+    CNeocpDlg dlg(this);
+    if (dlg.ShowModal() != wxID_OK)
+      return;
+    designation = dlg.m_strDesig;
+  } else {
+    CMpcFetchDlg dlg(this);
+    if (dlg.ShowModal() != wxID_OK)
+      return;
+    designation = dlg.m_strDesignation;
   }
-  std::free(m_pDetClass->m_pOrbObs);
-  m_pDetClass->m_pOrbObs = obs;
-  m_pDetClass->m_nObsCount = count;
-  szObsFile = path;
-  m_nPicked = 0;
-  m_bResidualsShown = 0;
+  FetchObsAndOpen(*this, designation, neocp, neocp ? "NEOCPから観測データを取得" : "MPCから観測データを取得");
+}
+
+void CDeterminationView::OnRedoCommand()
+{
+  OnRedoCalculation(*this);
+}
+
+void CDeterminationView::SetObsListItemCount(int count)
+{
+  CDeterminationDisplay::SetObsListItemCount(count);
   m_pObsList->SetItemCount(count);
   m_pObsList->Refresh();
-  SetItemText(kIdResultEdit, kMsgPickHint);
-  m_pEngine->m_nCalcState = 1;
-  UpdateControlsForState(1);
+}
+
+void CDeterminationView::SetViewCaption(const std::string& text)
+{
+  CDeterminationDisplay::SetViewCaption(text);
+  if (auto* frame = dynamic_cast<CChildFrame*>(GetParent()))
+    frame->SetTitle(ToWx(text));
+}
+
+void CDeterminationView::RepaintItem(int id)
+{
+  wxWindow* w = Widget(id);
+  if (!w)
+    return;
+  // The parameter fields show the non-gravitational verdict in their background.
+  if (id == kIdNonGravA1Value || id == kIdNonGravA2Value || id == kIdNonGravA3Value) {
+    if (m_nNonGravVerdict >= 0) {
+      const unsigned c = kVerdictColours[m_nNonGravVerdict];
+      w->SetBackgroundColour(wxColour((c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF));
+    } else {
+      w->SetBackgroundColour(wxNullColour);
+    }
+  }
+  w->Refresh();
 }

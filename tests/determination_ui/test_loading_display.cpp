@@ -1,0 +1,120 @@
+// Opening an observation file through the view's menu command and the real
+// event loop, three picks to a preliminary orbit, the element report in the
+// result pane and "計算をやり直す" (under xvfb-run).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include <wx/filedlg.h>
+#include <wx/modalhook.h>
+
+#include "app/main_frame.h"
+#include "app/tessarune_wx_app.h"
+#include "determination/ui/determination_view.h"
+#include "engine/observation_picking.h"
+#include "platform/wx/wx_ui_services.h"
+#include "resources/app_resource_ids.h"
+#include "tests/common/test_data.h"
+#include "tests/determination_ui/view_session.h"
+
+namespace {
+
+// The modal file dialog while it is open (GTK's chooser is no top-level
+// window of the program's list).
+class FileDialogWatch : public wxModalDialogHook {
+public:
+  wxFileDialog* m_pOpen = nullptr;
+
+protected:
+  int Enter(wxDialog* dialog) override
+  {
+    if (auto* f = dynamic_cast<wxFileDialog*>(dialog))
+      m_pOpen = f;
+    return wxID_NONE;
+  }
+  void Exit(wxDialog* dialog) override
+  {
+    if (dialog == m_pOpen)
+      m_pOpen = nullptr;
+  }
+};
+
+} // namespace
+
+TEST(DeterminationLoading, MenuOpenPicksAndResultPane)
+{
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display)
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
+  const std::string path = std::filesystem::canonical(obsFile).string();
+  ViewSession session("detview_loading");
+  FileDialogWatch watch;
+  watch.Register();
+  std::string caption, result, redone, screenshot;
+  bool chosen = false;
+  int loadedState = -1, prelimState = -1, redoState = -1;
+  auto view = [] { return ViewSession::View(); };
+  std::vector<ViewStep> steps = {
+      {"view shown", nullptr, [&] { return view() && view()->IsShownOnScreen(); }},
+      {"open command", [] { ViewSession::PostCommand(ID_OPEN_OBS_FILE); }, [&] { return watch.m_pOpen != nullptr; }},
+      {"file chosen", nullptr,
+       [&] {
+         // The user's answer: the file, then "open" once the chooser has
+         // read the folder and selected it.
+         if (wxFileDialog* dlg = watch.m_pOpen) {
+           if (!chosen)
+             dlg->SetPath(ToWx(path));
+           chosen = true;
+           if (!dlg->GetPath().empty())
+             dlg->EndModal(wxID_OK);
+         }
+         return view()->m_pEngine->m_nCalcState == kCalcLoaded;
+       }},
+      {"loaded", [&] {
+         loadedState = view()->m_pEngine->m_nCalcState;
+         caption = view()->m_strViewCaption;
+       },
+       nullptr},
+  };
+  for (const auto& [row, until] : std::vector<std::pair<int, std::function<bool()>>>{
+           {14, [&] { return view()->m_nPicked == 1; }},
+           {24, [&] { return view()->m_nPicked == 2; }},
+           {36, [&] { return view()->m_pEngine->m_nCalcState == kCalcPreliminary; }}})
+    for (ViewStep& step : ViewSession::ClickObsRowSteps(row, until))
+      steps.push_back(std::move(step));
+  std::vector<ViewStep> rest = {
+      {"result pane",
+       [&] {
+         prelimState = view()->m_pEngine->m_nCalcState;
+         result = view()->GetItemText(kIdResultEdit);
+         screenshot = ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_result_pane");
+         ViewSession::PostCommand(ID_REDO_CALC);
+       },
+       [&] { return view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
+      {"redone",
+       [&] {
+         redoState = view()->m_pEngine->m_nCalcState;
+         redone = view()->GetItemText(kIdResultEdit);
+       },
+       nullptr},
+  };
+  for (ViewStep& step : rest)
+    steps.push_back(std::move(step));
+  ASSERT_TRUE(session.Run({}, steps));
+  watch.Unregister();
+  EXPECT_TRUE(session.m_failures.empty()) << (session.m_failures.empty() ? "" : session.m_failures.front());
+  EXPECT_EQ(loadedState, kCalcLoaded);
+  EXPECT_EQ(caption, path);
+  EXPECT_EQ(prelimState, kCalcPreliminary);
+  EXPECT_EQ(result.rfind("Orbital elements:\r\n", 0), 0u) << result;
+  EXPECT_NE(result.find("Epoch "), std::string::npos) << result;
+  EXPECT_EQ(redoState, kCalcLoaded);
+  EXPECT_EQ(redone, kMsgPickHint);
+  for (const auto& m : session.m_ui.m_messages)
+    ADD_FAILURE() << "message: " << m.text;
+}
