@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -203,4 +204,44 @@ TEST_F(ImpactProbability, LargeSigma0MarksTheResultUnreliable) {
   ASSERT_EQ(Compute(5), 0);
   EXPECT_TRUE(Has("クローン数  : 5 (有効 5, 不成立 0)\r\n※この確率は信用できません: 観測誤差σ0が12.0\"もあり、"))
       << m_result.m_strText;
+}
+
+// Apophis through 2029 with its perihelion time uncertain by σ_T and peri
+// tied to it (ρ = 0.9999, ratio 19999): the clones lie on the line at
+// c = (i - 0.5) 6 / N - 3 with weights exp(-c²/2), and those whose timing
+// brings the encounter inside the Earth's capture radius form one
+// contiguous run of c; the weighted share of such a run is the probability.
+TEST_F(ImpactProbability, LineOfVariationsWeighsTheClonesByTheirPlaceOnTheLine) {
+  m_run.Prepare(kApophisT0, kApophisR, kApophisV, kApophisT0 + 200.0, 0.0, true);
+  m_run.engine.m_bAutoRunning = m_run.engine.m_bAutoStop = 0;
+  const double sigma[6] = {0.01, 1e-6, 0, 0, 0, 0};  // 14 min in T
+  SetCovariance(sigma, 0.9999, 0.4, 2);
+  constexpr int N = 100;
+  ASSERT_EQ(Compute(N), 0);
+  const std::string& text = m_result.m_strText;
+  ASSERT_TRUE(Has("散らばらせ方: LOV(いちばん決まっていない方向の線に沿って±3σを等間隔)\r\n")) << text;
+  const size_t at = text.find("衝突確率    : ");
+  ASSERT_NE(at, std::string::npos) << text;
+  const char* line = text.c_str() + at + std::strlen("衝突確率    : ");
+  char* rest = nullptr;
+  const double percent = std::strtod(line, &rest);
+  const int k = std::atoi(std::strstr(rest, "(") + 1);
+  ASSERT_GT(k, 2) << text;
+  ASSERT_LT(k, N - 2) << text;
+  double w[N + 1], total = 0.0;
+  for (int i = 1; i <= N; ++i) {
+    const double c = (i - 0.5) * 6.0 / N - 3.0;
+    w[i] = std::exp(-c * c / 2.0);
+    total += w[i];
+  }
+  int matches = 0;
+  for (int first = 1; first + k - 1 <= N; ++first) {
+    double hit = 0.0;
+    for (int i = first; i < first + k; ++i) hit += w[i];
+    if (std::fabs(100.0 * hit / total - percent) <= 0.005 + 1e-9) ++matches;
+  }
+  EXPECT_GE(matches, 1) << text;
+  EXPECT_GT(std::fabs(percent - 100.0 * k / N), 1.0) << "the weights were not applied";
+  EXPECT_EQ(m_sinks.m_globe.m_cloneImpacts.size(), static_cast<size_t>(k));
+  EXPECT_EQ(m_sinks.m_globe.m_strSubCaption, FormatC("地球衝突確率 %.2f%%  (%d/%d)", 100.0 * k / N, k, N));
 }
