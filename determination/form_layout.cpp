@@ -73,7 +73,7 @@ int FormLayout::ClampSplitOffset(int offset) const {
   const LayoutEntry* list = Find(kIdObsList);
   if (!tab || !list || tab->rect.Empty() || list->rect.Empty()) return 0;
   const int largest = std::max(0, list->rect.bottom + m_lastDy - list->rect.top - kMinPaneHeight);
-  const int smallest = std::min(0, tab->rect.top + kMinPaneHeight - tab->rect.bottom);
+  const int smallest = std::min(0, tab->rect.top + kMinPaneHeight + m_nTabChrome - tab->rect.bottom);
   return std::min(std::max(offset, smallest), largest);
 }
 

@@ -60,6 +60,9 @@ public:
   // at least 60 pixels high (0 without either control).
   int ClampSplitOffset(int offset) const;
   int SplitOffset() const { return m_nSplitOffset; }
+  // Height of the tab control's own parts (its row of tabs and frame): the
+  // tab area keeps 60 pixels of page below them. 0 by default.
+  void SetTabChromeHeight(int pixels) { m_nTabChrome = pixels > 0 ? pixels : 0; }
   void SetSplitOffset(int offset) { m_nSplitOffset = offset; }
 
   // ---- the splitter ----
@@ -81,6 +84,7 @@ private:
   int m_designedWidth = 0, m_designedHeight = 0;
   int m_lastDx = 0, m_lastDy = 0;
   int m_nSplitOffset = 0;
+  int m_nTabChrome = 0;
   bool m_bSplitDragging = false;
   int m_nSplitDragStartY = 0;
   int m_nSplitDragStartOffset = 0;

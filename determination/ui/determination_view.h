@@ -126,6 +126,8 @@ private:
   std::map<int, wxWindow*> m_widgets;
   std::vector<wxWindow*> m_formChildren;  // in z-order, as the layout table holds them
   FormLayout m_layout;
+  static constexpr int kScrollMinClient = 120;
+  bool m_bScrollSet = false;
   std::map<int, std::unique_ptr<WxControlWindow>> m_windows;
   wxNotebook* m_pTabs = nullptr;
   CObsListCtrl* m_pObsList = nullptr;

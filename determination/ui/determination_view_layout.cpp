@@ -1,6 +1,7 @@
 // The view's layout: the anchoring pass, the splitter between the tab area
 // and the list, the cursor over the form, and the developer arrangement of
 // the improvement buttons.
+#include <wx/notebook.h>
 #include <wx/textctrl.h>
 #include <wx/toplevel.h>
 
@@ -17,6 +18,19 @@ void CDeterminationView::BindLayoutEvents()
   Bind(wxEVT_LEFT_UP, &CDeterminationView::OnLeftUp, this);
   Bind(wxEVT_SET_CURSOR, &CDeterminationView::OnSetCursor, this);
   Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_layout.EndDrag(); });
+  // The line itself gets the pointer where it lies: its events are the view's.
+  if (wxWindow* line = Widget(kIdSplitterLine)) {
+    auto forward = [this, line](wxMouseEvent& e) {
+      wxMouseEvent moved(e);
+      moved.SetPosition(ScreenToClient(line->ClientToScreen(e.GetPosition())));
+      moved.SetEventObject(this);
+      ProcessWindowEvent(moved);
+    };
+    line->Bind(wxEVT_LEFT_DOWN, forward);
+    line->Bind(wxEVT_LEFT_UP, forward);
+    line->Bind(wxEVT_MOTION, forward);
+    line->SetCursor(wxCursor(wxCURSOR_SIZENS));
+  }
   // A read-only Epoch field takes no right click.
   for (int id : {kIdEpochYear, kIdEpochMonth, kIdEpochDay})
     if (auto* edit = dynamic_cast<wxTextCtrl*>(Widget(id)))
@@ -44,16 +58,17 @@ void CDeterminationView::BuildLayoutTable()
   const wxSize client = GetClientSize();
   if (client.x > 0 && client.y > 0)
     ApplyLayout(client.x, client.y);
-  // Scroll bars only once the frame has its real size: GTK complains about
-  // scroll bars allocated in a frame's first, tiny size.
-  CallAfter([this] {
-    SetVirtualSize(m_layout.DesignedWidth(), m_layout.DesignedHeight());
-    SetScrollRate(10, 10);
-  });
 }
 
 void CDeterminationView::ApplyLayout(int width, int height)
 {
+  // GTK draws the tabs inside the control: the 60 pixels are the page's
+  // (measured once the control has been laid out, before a first drag).
+  if (wxWindow* page = m_pTabs ? m_pTabs->GetCurrentPage() : nullptr; page && page->GetSize().y >= 60) {
+    const int chrome = m_pTabs->GetSize().y - page->GetSize().y;
+    if (chrome > 0 && chrome < 120)
+      m_layout.SetTabChromeHeight(chrome);
+  }
   bool growthChanged = false;
   for (const LayoutPlacement& p : m_layout.Apply(width, height, &growthChanged)) {
     wxWindow* w = m_formChildren[static_cast<size_t>(p.index)];
@@ -73,6 +88,13 @@ void CDeterminationView::OnSize(wxSizeEvent& event)
   auto* frame = dynamic_cast<wxTopLevelWindow*>(GetParent());
   if (client.x < 1 || client.y < 1 || (frame && frame->IsIconized()))
     return;
+  // Scroll bars only once the frame has a real size: GTK complains about
+  // scroll bars allocated in a frame's first, tiny size.
+  if (!m_bScrollSet && !m_layout.Empty() && client.x > kScrollMinClient && client.y > kScrollMinClient) {
+    m_bScrollSet = true;
+    SetVirtualSize(m_layout.DesignedWidth(), m_layout.DesignedHeight());
+    SetScrollRate(10, 10);
+  }
   ApplyLayout(client.x, client.y);
 }
 

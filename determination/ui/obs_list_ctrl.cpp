@@ -39,6 +39,11 @@ CObsListCtrl::CObsListCtrl(CDeterminationView* view, wxWindowID id, const wxPoin
   rows->Bind(wxEVT_MOTION, &CObsListCtrl::OnMouseMove, this);
   rows->Bind(wxEVT_LEAVE_WINDOW, &CObsListCtrl::OnMouseLeave, this);
   rows->Bind(wxEVT_LEFT_DOWN, &CObsListCtrl::OnLeftDown, this);
+  rows->Bind(wxEVT_LEFT_UP, &CObsListCtrl::OnLeftUp, this);
+  rows->Bind(wxEVT_LEFT_DCLICK, [this](wxMouseEvent& e) {
+    m_nPressedItem = -2;  // the release of a double click is no click
+    e.Skip();
+  });
 }
 
 void CObsListCtrl::SetupColumns(const CTessaruneApp& app)
@@ -104,13 +109,26 @@ void CObsListCtrl::OnMouseMove(wxMouseEvent& event)
   event.Skip();
 }
 
+// A click is a press and a release: picking runs on the release, before a
+// second press can make it a double click.
 void CObsListCtrl::OnLeftDown(wxMouseEvent& event)
 {
   int flags = 0;
   const long item = HitTest(event.GetPosition(), flags);
+  m_nPressedItem = item == wxNOT_FOUND ? -1 : static_cast<int>(item);
   event.Skip();
-  // After the list has moved its selection.
-  CallAfter([this, item] { m_pView->OnObsListClickAt(item == wxNOT_FOUND ? -1 : static_cast<int>(item)); });
+}
+
+void CObsListCtrl::OnLeftUp(wxMouseEvent& event)
+{
+  event.Skip();
+  const int pressed = m_nPressedItem;
+  m_nPressedItem = -2;
+  if (pressed == -2)
+    return;
+  int flags = 0;
+  const long item = HitTest(event.GetPosition(), flags);
+  m_pView->OnObsListClickAt(item == wxNOT_FOUND ? -1 : static_cast<int>(item));
 }
 
 void CObsListCtrl::OnMouseLeave(wxMouseEvent& event)

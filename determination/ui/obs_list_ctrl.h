@@ -27,9 +27,11 @@ protected:
 private:
   void OnMouseMove(wxMouseEvent& event);
   void OnLeftDown(wxMouseEvent& event);
+  void OnLeftUp(wxMouseEvent& event);
   void OnMouseLeave(wxMouseEvent& event);
   void SetHoverItem(int item);
 
   CDeterminationView* m_pView;
+  int m_nPressedItem = -2;  // row of the press (-1 none); -2 no click under way
   mutable wxItemAttr m_attr;
 };

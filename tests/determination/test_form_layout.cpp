@@ -131,6 +131,11 @@ TEST(FormLayout, AStoredOffsetFarOutsideIsClampedOnTheFirstPass)
   layout.SetSplitOffset(-100000);
   layout.Apply(layout.DesignedWidth(), layout.DesignedHeight());
   EXPECT_EQ(layout.SplitOffset(), 60 - Designed(kIdTabs).Height());
+  // With tabs drawn inside the control the 60 pixels are below them.
+  layout.SetTabChromeHeight(40);
+  layout.SetSplitOffset(-100000);
+  layout.Apply(layout.DesignedWidth(), layout.DesignedHeight());
+  EXPECT_EQ(layout.SplitOffset(), 100 - Designed(kIdTabs).Height());
 }
 
 TEST(FormLayout, OtherControlsRightOfTheListFollowTheirPlace)

@@ -5,6 +5,9 @@
 #include <cstdlib>
 
 #include <wx/menu.h>
+#include <wx/notebook.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
@@ -12,7 +15,9 @@
 #include "determination/ui/determination_view.h"
 #include "determination/ui/obs_list_ctrl.h"
 #include "engine/orbit_engine.h"
+#include "platform/app_services.h"
 #include "platform/wx/wx_ui_services.h"
+#include "resources/determination_ids.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
 
@@ -144,4 +149,127 @@ TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
   EXPECT_LT(perturbedResidual, 0.5);  // arcsec: both oppositions fitted
   EXPECT_NE(residualCell, "----.- ");
   EXPECT_FALSE(log.empty());
+}
+
+TEST(DeterminationView, ListCommandsSplitterAndReopeningByTheMenu)
+{
+  if (!HaveDisplay())
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
+  ViewSession session("detview_list");
+  auto view = [] { return ViewSession::View(); };
+  auto flags = [view](int row) { return view()->ObsCellText(row, 6); };
+  std::string afterDoubleClick, afterForce, afterReadmit, reopenedTitle;
+  int selectedAfterForce = -1, listTopBefore = 0, listTopAfter = 0, tabChrome = 0, reopenedListTop = 0;
+  CDeterminationView* first = nullptr;
+  auto stateIs = [view](int s) { return [view, s] { return view() && view()->m_pEngine->m_nCalcState == s; }; };
+  std::vector<ViewStep> steps = {{"loaded", nullptr, stateIs(1)}};
+  // With three picks a double click on another row rejects and forces it.
+  Append(steps, ViewSession::ClickObsRowSteps(14, stateIs(2)));
+  Append(steps, ViewSession::ClickObsRowSteps(24, [view] { return view()->m_nPicked == 2; }));
+  Append(steps, ViewSession::ClickObsRowSteps(36, stateIs(3)));
+  Append(steps, ViewSession::ClickObsRowSteps(3, [flags] { return flags(3) == "RF"; }, 2));
+  steps.push_back({"read", [&] { afterDoubleClick = flags(3); }, nullptr});
+  // The list's menu commands on the selected rows.
+  steps.push_back({"select", [view] {
+                     for (long row : {5, 6})
+                       view()->ObsList()->SetItemState(row, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+                     ViewSession::PostCommand(ID_OBS_FORCE_REJECT);
+                   },
+                   [flags] { return flags(5) == "RF" && flags(6) == "RF"; }});
+  steps.push_back({"read", [&] {
+                     afterForce = flags(5) + flags(6);
+                     selectedAfterForce = view()->ObsList()->GetSelectedItemCount();
+                     view()->ObsList()->SetItemState(5, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+                     ViewSession::PostCommand(ID_OBS_ENABLE_ALL);
+                   },
+                   [flags] { return flags(5).empty(); }});
+  steps.push_back({"read", [&] { afterReadmit = flags(5) + "|" + flags(6); }, nullptr});
+  // The splitter dragged far up with the pointer: the tab area keeps 60 pixels.
+  steps.push_back({"drag the splitter", [&] {
+                     listTopBefore = view()->ObsList()->GetPosition().y;
+                     auto* tabs = dynamic_cast<wxNotebook*>(view()->Widget(kIdTabs));
+                     tabChrome = tabs->GetSize().y - tabs->GetCurrentPage()->GetSize().y;
+                     wxWindow* line = view()->Widget(kIdSplitterLine);
+                     const wxPoint from = line->ClientToScreen(wxPoint(40, 1));
+                     wxUIActionSimulator sim;
+                     sim.MouseMove(from);
+                     sim.MouseDown();
+                     sim.MouseMove(from - wxPoint(0, 800));
+                     sim.MouseUp();
+                   },
+                   [view] { return !view()->FormAnchors().IsDragging(); }, 30, 0.5});
+  steps.push_back({"read", [&] {
+                     listTopAfter = view()->ObsList()->GetPosition().y;
+                     view()->ObsList()->SetColumnWidth(0, 150);
+                     first = view();
+                     // Closing the view's frame, as its close box does.
+                     first->GetParent()->Close();
+                   },
+                   [view] { return view() == nullptr; }});
+  steps.push_back({"reopen by the menu", [] { ViewSession::PostCommand(ID_DETERMINATION); },
+                   [view] { return view() && view()->IsShownOnScreen(); }});
+  steps.push_back({"read", [&] {
+                     reopenedTitle = FromWx(view()->GetParent()->GetLabel());
+                     reopenedListTop = view()->ObsList()->GetPosition().y;
+                     ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_reopened");
+                   },
+                   nullptr});
+  ASSERT_TRUE(session.Run({obsFile}, steps));
+  EXPECT_EQ(Joined(session.m_failures), "");
+  EXPECT_EQ(afterDoubleClick, "RF");
+  EXPECT_EQ(afterForce, "RFRF");
+  EXPECT_EQ(selectedAfterForce, 0);
+  EXPECT_EQ(afterReadmit, "|RF");
+  // The tab area shrank to 60 pixels of page below its tabs, and the list
+  // moved up by as much.
+  EXPECT_EQ(listTopBefore - listTopAfter, 330 - 60 - tabChrome);
+  EXPECT_EQ(session.Setting("OBSSPLIT"), std::to_string(listTopAfter - listTopBefore));
+  EXPECT_EQ(session.Setting("OBSCOL0"), "150");
+  EXPECT_EQ(reopenedTitle, "軌道計算");
+  EXPECT_EQ(reopenedListTop, listTopAfter);  // the stored splitter
+}
+
+TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
+{
+  if (!HaveDisplay())
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  ViewSession session("detview_dev");
+  auto view = [] { return ViewSession::View(); };
+  bool aiShown = false, epochEditable = false;
+  int autoY = -1, autoYAgain = -1, autoYNormal = -1;
+  std::string month;
+  std::vector<ViewStep> steps = {{"shown", nullptr, [view] { return view() && view()->IsShownOnScreen(); }}};
+  steps.push_back({"read", [&] {
+                     aiShown = view()->Widget(kIdAiImprove)->IsShown();
+                     epochEditable = dynamic_cast<wxTextCtrl*>(view()->Widget(kIdEpochMonth))->IsEditable();
+                     autoY = view()->Widget(kIdAutoImprove)->GetPosition().y;
+                     view()->ApplyDeveloperLayout();
+                     autoYAgain = view()->Widget(kIdAutoImprove)->GetPosition().y;
+                     TheApp().m_bDeveloper = 0;
+                     view()->ApplyDeveloperLayout();
+                     autoYNormal = view()->Widget(kIdAutoImprove)->GetPosition().y;
+                     TheApp().m_bDeveloper = 1;
+                     view()->ApplyDeveloperLayout();
+                   },
+                   nullptr});
+  // Typing into the month field: letters, a sign and a third digit are refused.
+  Append(steps, ViewSession::ClickControlSteps(kIdEpochMonth, [view] { return view()->Widget(kIdEpochMonth)->HasFocus(); }));
+  steps.push_back({"type", [] {
+                     wxUIActionSimulator sim;
+                     sim.Text("1a-23");
+                   },
+                   nullptr, 30, 0.5});
+  steps.push_back({"read", [&] {
+                     month = view()->GetItemText(kIdEpochMonth);
+                     ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_developer");
+                   },
+                   nullptr});
+  ASSERT_TRUE(session.Run({"dev"}, steps));
+  EXPECT_EQ(Joined(session.m_failures), "");
+  EXPECT_TRUE(aiShown);
+  EXPECT_TRUE(epochEditable);
+  EXPECT_EQ(autoY, autoYAgain);  // the same mode twice moves nothing
+  EXPECT_LT(autoYNormal, autoY);
+  EXPECT_EQ(month, "12");
 }

@@ -19,6 +19,7 @@
 #include "determination/ui/obs_list_ctrl.h"
 #include "determination/ui/register_determination_view.h"
 #include "platform/files.h"
+#include "platform/ini_file.h"
 #include "platform/wx/wx_ui_services.h"
 #include "tests/common/test_data.h"
 #include "tests/data/test_observation_support.h"
@@ -116,6 +117,11 @@ bool ViewSession::Run(const std::vector<std::string>& args, std::vector<ViewStep
   wxTheApp->OnExit();
   wxEntryCleanup();
   return started;
+}
+
+std::string ViewSession::Setting(const char* key) const
+{
+  return IniFile(m_dir + "bin/Tessarune.INI").GetString("SYSTEM", key, "<none>");
 }
 
 CDeterminationView* ViewSession::View()

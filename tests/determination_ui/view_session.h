@@ -50,6 +50,9 @@ public:
   // PNG of a window's screen area into the screenshot folder; the path.
   static std::string SaveScreenshot(wxWindow* window, const std::string& name);
 
+  // A key of the settings file's "SYSTEM" section ("<none>" when absent).
+  std::string Setting(const char* key) const;
+
   std::string m_dir;
   HeadlessUiServices m_ui;
   std::vector<std::string> m_failures;  // steps that timed out
