@@ -160,6 +160,20 @@ TEST_P(ImpactorTest, DeterminedOrbitHitsTheEarthWithCertainty) {
   }
   EXPECT_NEAR(el.m_dN, 0.01720209895 / std::pow(el.m_dA, 1.5), 1e-15);
 
+  // Quiet, as the automatic procedures run it: no impact report in the text,
+  // the globe still updated.
+  auto quiet = ForecastState(engine, end);
+  ImpactTrackerSet third;
+  quiet->m_pImpacts = &third;
+  sinks.m_globe = HeadlessGlobe{};
+  engine.m_bAutoRunning = engine.m_bAutoStop = 1;
+  const int rQuiet = MoveEpochAndReport(&engine, &result, quiet.get(), nullptr, nullptr, nullptr, kApproachAllBodies, 0);
+  engine.m_bAutoRunning = engine.m_bAutoStop = 0;
+  EXPECT_EQ(rQuiet, kEngineImpact);
+  EXPECT_EQ(result.m_strText.find("【地球衝突を検出】"), std::string::npos) << result.m_strText;
+  EXPECT_TRUE(sinks.m_globe.m_bShown);
+  EXPECT_EQ(sinks.m_globe.m_bMarker, 1);
+
   // The clones of the covariance all hit.
   auto nominal = ForecastState(engine, end);
   HostControl probability;
