@@ -11,6 +11,7 @@
 
 #include <wx/filedlg.h>
 #include <wx/modalhook.h>
+#include <wx/uiaction.h>
 
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
@@ -45,7 +46,7 @@ protected:
 
 } // namespace
 
-TEST(DeterminationLoading, MenuOpenPicksAndResultPane)
+TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
 {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display)
@@ -57,7 +58,7 @@ TEST(DeterminationLoading, MenuOpenPicksAndResultPane)
   watch.Register();
   std::string caption, result, redone, screenshot;
   bool chosen = false;
-  int loadedState = -1, prelimState = -1, redoState = -1;
+  int loadedState = -1, prelimState = -1, redoState = -1, afterCancelRows = -1, afterCancelState = -1;
   auto view = [] { return ViewSession::View(); };
   std::vector<ViewStep> steps = {
       {"view shown", nullptr, [&] { return view() && view()->IsShownOnScreen(); }},
@@ -93,13 +94,26 @@ TEST(DeterminationLoading, MenuOpenPicksAndResultPane)
          prelimState = view()->m_pEngine->m_nCalcState;
          result = view()->GetItemText(kIdResultEdit);
          screenshot = ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_result_pane");
-         ViewSession::PostCommand(ID_REDO_CALC);
+         // As the toolbar button sends it: to the main frame.
+         wxQueueEvent(wxGetApp().MainFrame(), new wxCommandEvent(wxEVT_MENU, ID_REDO_CALC));
        },
        [&] { return view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
       {"redone",
        [&] {
          redoState = view()->m_pEngine->m_nCalcState;
          redone = view()->GetItemText(kIdResultEdit);
+         view()->SetFocus();
+         wxUIActionSimulator().Char('O', wxMOD_CONTROL);
+       },
+       [&] { return watch.m_pOpen != nullptr; }},
+      // Ctrl+O opens the dialog again; cancelled, it empties the caption and
+      // leaves the observations.
+      {"cancelled", [&] { watch.m_pOpen->EndModal(wxID_CANCEL); },
+       [&] { return watch.m_pOpen == nullptr && view()->m_strViewCaption.empty(); }},
+      {"after cancel",
+       [&] {
+         afterCancelRows = view()->m_pDetClass->m_nObsCount;
+         afterCancelState = view()->m_pEngine->m_nCalcState;
        },
        nullptr},
   };
@@ -115,6 +129,8 @@ TEST(DeterminationLoading, MenuOpenPicksAndResultPane)
   EXPECT_NE(result.find("Epoch "), std::string::npos) << result;
   EXPECT_EQ(redoState, kCalcLoaded);
   EXPECT_EQ(redone, kMsgPickHint);
+  EXPECT_EQ(afterCancelRows, 37);
+  EXPECT_EQ(afterCancelState, kCalcLoaded);
   for (const auto& m : session.m_ui.m_messages)
     ADD_FAILURE() << "message: " << m.text;
 }
