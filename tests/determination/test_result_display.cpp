@@ -293,3 +293,78 @@ TEST(NonGravDisplay, AreaToMassAndVerdict) {
 }
 
 }  // namespace
+
+namespace {
+
+// The element report of one orbit (T at J2000.0, angles 0 but the inclination).
+std::string Report(CDeterminationDisplay& view, double q, double e, double inclDeg, int mode) {
+  ElementBlock el{};
+  el.m_dT = el.m_dEpoch = 2451545.0;
+  el.m_dQ = q;
+  el.m_dE = e;
+  el.m_dIncl = inclDeg * kDegR;
+  return FormatMpcElements(view, el, mode);
+}
+
+TEST(ElementReport, OrbitClassesInTableOrder) {
+  CDeterminationDisplay view(false);
+  struct Case {
+    const char* packed;
+    double a, e, inclDeg;
+    const char* label;
+  };
+  const Case cases[] = {
+      {"K15A00B", 31.0, 1 - 6.0 / 31.0, 5, "太陽系外縁天体(TNO)"},
+      {"K15A00B", 6.0, 1 - 5.3 / 6.0, 5, "ケンタウルス族"},
+      {"K15A00B", 2.3, 0.2, 20, "フォカエア群"},
+      {"K15A00B", 2.0, 0.1, 10, "メインベルト小惑星(内側)"},
+      {"K15A00B", 1.99, 0.1, 10, "分類外の軌道"},
+      {"CK23A030", 40.0, 0.99, 10, "長周期彗星"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    view.m_strPackNames = c.packed;
+    const std::string text = Report(view, c.a * (1 - c.e), c.e, c.inclDeg, kReportPreliminary);
+    EXPECT_NE(text.find(std::string("軌道分類: ") + c.label + " ("), std::string::npos) << text;
+  }
+}
+
+TEST(ElementReport, ModesLineEndsSignatureAndLongPeriods) {
+  CDeterminationDisplay view(false);
+  view.m_strObjectName = "2015 AB";
+  view.m_strPackNames = "K15A00B";
+  view.m_pEngine->m_bPerturbations = 1;
+  view.m_strElementBlock = "\r\nSCREEN BLOCK\r\n";
+  view.m_strElementBlockFile = "\nFILE BLOCK\n\n";
+
+  // A report file: LF only, the file's block, no speed with the full residual block.
+  std::string text = Report(view, 1.0, 0.5, 10, kReportFileFull);
+  EXPECT_EQ(text.find('\r'), std::string::npos);
+  EXPECT_NE(text.find("FILE BLOCK"), std::string::npos);
+  EXPECT_EQ(text.find("V = "), std::string::npos);
+  EXPECT_EQ(text.find("軌道分類"), std::string::npos);
+  // Shown again on the screen: the file mode's rules with CR LF and the screen's block.
+  text = Report(view, 1.0, 0.5, 10, kReportRepeat);
+  EXPECT_NE(text.find("Orbital elements:\r\n"), std::string::npos);
+  EXPECT_NE(text.find("SCREEN BLOCK"), std::string::npos);
+  EXPECT_EQ(view.m_nReportMode, kReportFileFull);
+
+  // A period of 1e8 years or more: no "P = " line, the speed all the same.
+  text = Report(view, 1.0, 1 - 1.0 / 3e5, 10, kReportPerturbed);
+  EXPECT_EQ(text.find("P = "), std::string::npos) << text;
+  EXPECT_NE(text.find("V = "), std::string::npos);
+
+  // The signature pads the first element line to 56 characters.
+  view.m_bSignature = 1;
+  const std::string saved = TheApp().m_szSignature;
+  TheApp().m_szSignature = "Observer";
+  view.m_pEngine->m_state.m_bAsteroid = 1;
+  const std::vector<std::string> lines = SplitLines(Report(view, 1.0, 0.5, 10, kReportPreliminary), "\r\n");
+  TheApp().m_szSignature = saved;
+  ASSERT_GT(lines.size(), 2u);
+  EXPECT_EQ(lines[2].size(), 56u + 8u) << lines[2];
+  EXPECT_EQ(lines[2].substr(0, 6), "Epoch ");
+  EXPECT_EQ(lines[2].substr(56), "Observer");
+}
+
+}  // namespace
