@@ -36,15 +36,18 @@ void OnAutoImprove(CDetermination& view);
 // The staged iteration: resets the calibration state, then up to
 // `iterations` improvement steps at epoch x (JD TT), each with up to twelve
 // calls while the step asks to be redone, appending "  反復 %d: 平均残差
-// %.3f\"" lines and a closing line to log (shown through
-// ShowCalcLogProgress). With keepGoing 0 it stops early after two iterations
+// %.3f\"" lines and a closing line to log. The view shows the log while it
+// grows when the caller registers it as view.m_pCalcLogProgress (with its
+// stamp in m_strCalcLogProgressStamp); the caller appends it to the
+// calculation log when its procedure is over. With keepGoing 0 it stops early after two iterations
 // in a row without a gain of 0.1 % + 0.001", and gives up (0, with a line)
 // when after more than two iterations the mean residual is still not below
 // 100000" (a residual that is not a number included).
-// Does not take the busy guard: the caller holds it (or runs quiet).
+// Does not take the busy guard: the caller holds it (or runs quiet). Unless
+// view.m_bQuietRun, the residual list follows each iteration.
 // Returns 0 when the stage ended normally, -9 when the engine's cancel flag
 // is 1 at the start of an iteration, else the failing code of
-// ImproveOrbitIteration (or DifferentialCorrection without perturbations).
+// ImproveOrbitIteration (which it always calls, whatever m_bPerturbations).
 int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, std::string& log, int keepGoing);
 
 // The improvement epoch (JD TT) of the Epoch fields; 0 when a field is empty.

@@ -6,6 +6,7 @@
 // fixtures.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -237,6 +238,55 @@ TEST(TripletScore, ImpossibleOrbitsAreNeitherKeptNorCountedAndTheScoreIsTheNeigh
       EXPECT_DOUBLE_EQ(candidates[0].score, (9.0 + 2.0 + 3.0) / 3.0);
     }
   }
+}
+
+// Records the progress texts the search shows.
+class ProgressView : public CDetermination {
+public:
+  void ShowCalcLogProgress(const char* text) override {
+    if (text) m_texts.push_back(text);
+  }
+  std::vector<std::string> m_texts;
+};
+
+TEST(TripletSearch, AnArcWithoutAnyOrbitTriesNarrowSpacingsAndEndsWithNoPicks) {
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  ProgressView view;
+  // Three nights, and three more ten weeks later, of a point that never
+  // moves while the observer goes round the Sun: no preliminary orbit
+  // through any three of them, and no wide spacing to try.
+  const double days[] = {0, 1, 2, 70, 71, 72};
+  const int n = 6;
+  DetClass* det = view.m_pDetClass;
+  det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(n + 1, sizeof(ObservationRecord)));
+  det->m_nObsCount = n;
+  for (int i = 0; i < n; ++i) {
+    ObservationRecord& o = det->m_pOrbObs[i];
+    o.m_dJdTt = o.m_dJdUtc = 2460000.5 + days[i];
+    o.m_dRa = 1.0;
+    o.m_dDec = 0.3;
+    const double l = 0.0172 * days[i];
+    o.m_dSun[0] = -std::cos(l), o.m_dSun[1] = -std::sin(l) * 0.917, o.m_dSun[2] = -std::sin(l) * 0.398;
+  }
+  det->m_pOrbObs[n].m_dJdUtc = -1.0;
+  det->m_pOrbObs[4].m_bPicked = 1;
+  view.m_nPicked = 1;
+  std::string log;
+  EXPECT_EQ(SelectTripletAndDetermine(view, log, 0), -1);
+  EXPECT_EQ(view.m_pEngine->m_nCalcState, kCalcPreliminaryFailed);
+  EXPECT_EQ(PickedCount(view), 0);
+  EXPECT_EQ(view.m_nPicked, 0);
+  EXPECT_TRUE(log.empty()) << log;
+  ASSERT_FALSE(view.m_texts.empty());
+  EXPECT_EQ(view.m_texts.front(), "3観測を選定して暫定軌道を決定中…");
+  auto shown = [&view](const std::string& text) {
+    return std::find(view.m_texts.begin(), view.m_texts.end(), text) != view.m_texts.end();
+  };
+  EXPECT_TRUE(shown("広い間隔の3点が作れないため、狭い間隔で探索中…"));
+  // Two clusters, each its middle, first and last member: 20 triplets.
+  EXPECT_TRUE(shown("3観測の組み合わせを総当たりで探索中… 1/20"));
+  EXPECT_TRUE(shown("3観測の組み合わせを総当たりで探索中… 17/20"));
 }
 
 TEST_F(Procedures, TripletSearchWithTwoUsableObservationsChangesNothing) {
