@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
+#include <sstream>
 
 #include <wx/menu.h>
 #include <wx/notebook.h>
@@ -19,6 +21,7 @@
 #include "platform/wx/wx_ui_services.h"
 #include "resources/determination_ids.h"
 #include "tests/common/test_data.h"
+#include "tests/data/test_observation_support.h"
 #include "tests/determination_ui/view_session.h"
 
 namespace {
@@ -272,4 +275,61 @@ TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
   EXPECT_EQ(autoY, autoYAgain);  // the same mode twice moves nothing
   EXPECT_LT(autoYNormal, autoY);
   EXPECT_EQ(month, "12");
+}
+
+TEST(DeterminationView, ErosOpensQuicklyScrollsAndShowsTheHoveredObservation)
+{
+  if (!HaveDisplay())
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  TSR_REQUIRE_DATA(eros, "obs/mpc80/neosjl_433.txt");
+  ViewSession session("detview_eros");
+  // The observations inside the test planetary file's span (1960-2060).
+  std::istringstream in(ReadTestFile(eros));
+  std::string line, lines;
+  while (std::getline(in, line))
+    if (line.size() >= 19 && std::atoi(line.substr(15, 4).c_str()) >= 1960)
+      lines += line + "\n";
+  const std::string obsFile = WriteTestFile(session.m_dir, "eros.obs", lines);
+
+  auto view = [] { return ViewSession::View(); };
+  const auto start = std::chrono::steady_clock::now();
+  double secondsToList = -1;
+  int rows = 0, lastVisible = -1;
+  std::string status;
+  std::vector<ViewStep> steps = {
+      {"listed", nullptr, [&] {
+         if (!view() || view()->ObsList()->GetItemCount() == 0)
+           return false;
+         secondsToList = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+         return true;
+       }},
+      {"go to the end", [&] {
+         rows = view()->ObsList()->GetItemCount();
+         view()->ObsList()->SetFocus();
+         wxUIActionSimulator sim;
+         sim.Char(WXK_END);
+       },
+       [&] { return view()->ObsList()->GetTopItem() + view()->ObsList()->GetCountPerPage() >= rows; }},
+      {"hover a row", [&] {
+         CObsListCtrl* list = view()->ObsList();
+         lastVisible = list->GetTopItem() + 2;
+         wxRect rect;
+         list->GetItemRect(lastVisible, rect);
+         wxUIActionSimulator sim;
+         sim.MouseMove(list->ClientToScreen(wxPoint(rect.x + 40, rect.y + rect.height / 2)));
+       },
+       [&] {
+         // The program's status texts go through its UiServices, here the session's.
+         status = session.m_ui.m_status;
+         return status.rfind("観測番号", 0) == 0;
+       }},
+      {"screenshot", [] { ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_eros"); }, nullptr},
+  };
+  ASSERT_TRUE(session.Run({obsFile}, steps));
+  EXPECT_EQ(Joined(session.m_failures), "");
+  EXPECT_GT(rows, 12000);
+  // Start-up included; the list itself costs nothing per row.
+  EXPECT_LT(secondsToList, 20.0);
+  EXPECT_EQ(status.substr(0, status.find("   ")), "観測番号 " + std::to_string(lastVisible + 1));
+  EXPECT_NE(status.find("観測所 "), std::string::npos);
 }
