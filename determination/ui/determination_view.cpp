@@ -387,6 +387,10 @@ void CDeterminationView::RefreshResidualList(ObservationRecord* obs, int shown)
 
 void CDeterminationView::OnObsListClickAt(int row)
 {
+  // A click that arrives while a calculation pumps events must not start a
+  // preliminary orbit inside it.
+  if (EngineBusy(m_pEngine))
+    return;
   long result = 0;
   OnObsListClick(*this, row, &result);
 }

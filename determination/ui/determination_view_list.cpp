@@ -9,6 +9,7 @@
 #include "determination/obs_list_rules.h"
 #include "determination/ui/determination_view.h"
 #include "determination/ui/obs_list_ctrl.h"
+#include "engine/orbit_engine.h"
 #include "platform/app_services.h"
 #include "platform/ui_services.h"
 #include "platform/wx/wx_ui_services.h"
@@ -74,7 +75,7 @@ void CDeterminationView::DeselectAllRows()
 void CDeterminationView::OnObsListCommand(wxCommandEvent& event)
 {
   const int id = event.GetId();
-  if (id != ID_OBS_DESELECT_ALL && ObservationCount() == 0)
+  if (id != ID_OBS_DESELECT_ALL && (ObservationCount() == 0 || EngineBusy(m_pEngine)))
     return;
   RejectThresholds t;
   if (id == ID_OBS_COND_REJECT)
@@ -99,7 +100,8 @@ void CDeterminationView::OnObsListDoubleClick(long row)
     m_pObsList->Enable(false);
     return;
   }
-  if (row < 0 || row >= ObservationCount())
+  // The flags a running calculation reads stay as they are until it ends.
+  if (row < 0 || row >= ObservationCount() || EngineBusy(m_pEngine))
     return;
   if (ToggleRejectionByHand(m_pDetClass->m_pOrbObs[row], m_pEngine->m_nCalcState))
     m_pObsList->RefreshItem(row);
@@ -116,6 +118,15 @@ void CDeterminationView::BindOptionBoxes()
   };
   for (const auto& [id, handler] : boxes)
     Bind(wxEVT_CHECKBOX, [this, handler](wxCommandEvent&) { (this->*handler)(); }, id);
+  // While a calculation runs the boxes keep what it started with.
+  for (int id : {kIdParabolicCheck, kIdAsteroidCheck, kIdFixECheck, kIdPerturbationsCheck})
+    Bind(wxEVT_CHECKBOX, [this, id](wxCommandEvent& e) {
+      if (!EngineBusy(m_pEngine)) {
+        e.Skip();
+        return;
+      }
+      SetCheck(id, IsChecked(id) ? 0 : 1);
+    }, id);
 }
 
 void CDeterminationView::OnParabolicBox()
