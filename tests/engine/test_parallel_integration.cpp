@@ -195,6 +195,22 @@ TEST_F(ParallelIntegrationTest, ThreadThatCannotStartFallsBackToTheSerialRun)
   }
 }
 
+// The threads are capped by the processors: with ten bodies and fewer
+// processors, no more than processors - 1 body threads are started, so a
+// refusal of the start after them never happens and the run stays parallel.
+TEST_F(ParallelIntegrationTest, BodyThreadsAreCappedByTheProcessors)
+{
+  const int processors = ProcessorCount();
+  if (processors < 2 || processors >= 10)
+    GTEST_SKIP() << processors << " processors: nothing to cap for ten bodies";
+  const PassResult serial = RunPasses(10, 1.0 / 16, false);
+  ASSERT_EQ(serial.code, 0);
+  SetParallelStartFailure(processors);  // the producer is start 0, the body threads 1, 2, ...
+  const PassResult capped = RunPasses(10, 1.0 / 16, true);
+  EXPECT_GT(capped.ringEntries, 0) << "more body threads than processors were started";
+  ExpectSameRun(serial, capped);
+}
+
 TEST_F(ParallelIntegrationTest, CancelEndsTheRunWithItsMessage)
 {
   if (ProcessorCount() < 2)
