@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,19 @@
 #include <wx/button.h>
 #include <wx/dcmemory.h>
 #include <wx/evtloop.h>
+#include <wx/eventfilter.h>
 #include <wx/listctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+#include <wx/filedlg.h>
+#include <wx/frame.h>
+#include <wx/choice.h>
 
+#include "data/element_file.h"
+#include "data/ui/element_file_dialogs.h"
+#include "data/ui/file_dialogs.h"
 #include "data/ui/get_jpl_eph_dlg.h"
 #include "data/ui/neocp_dlg.h"
 #include "data/ui/window_routines.h"
@@ -30,26 +40,202 @@
 #include "tests/common/test_data.h"
 #include "tests/data/test_planetary_download_servers.h"
 
+// Xlib last: its macros (None, Status, ...) clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
 namespace {
 
-// Records message boxes like the headless services, but lets the windows'
-// events through when the download pumps.
-class RecordingWxUi : public HeadlessUiServices {
+// The windows' own services (the real event pump among them), except that
+// message boxes are recorded and answered with their default.
+class RecordingWxUi : public WxUiServices {
 public:
-  std::function<void()> onPump;  // what the user does meanwhile
-
-  bool PumpOneEvent() override
+  MsgAnswer ShowMessage(const std::string& caption, const std::string& text, MsgIcon icon,
+                        MsgButtons buttons) override
   {
-    if (onPump)
-      onPump();
-    if (!wxTheApp)
-      return false;
-    wxTheApp->ProcessPendingEvents();
-    if (wxTheApp->Pending())
-      wxTheApp->Dispatch();
-    return true;
+    return m_recorder.ShowMessage(caption, text, icon, buttons);
   }
+  const std::vector<HeadlessUiServices::Message>& Messages() const { return m_recorder.m_messages; }
+  void ClearMessages() { m_recorder.m_messages.clear(); }
+
+private:
+  HeadlessUiServices m_recorder;
 };
+
+// Saves what the screen shows of a window (null: the whole screen, for a
+// native dialog that tells wx nothing of its place) as <name>.png in the
+// folder named by TESSARUNE_SCREENSHOTS, else "screenshots/" in the working
+// folder, for a person to look at. The X server's own pixels are read, so the
+// picture is what a user would see.
+void SaveScreenshot(wxWindow* window, const std::string& name)
+{
+  const char* env = std::getenv("TESSARUNE_SCREENSHOTS");
+  const std::string dir = env && *env ? WithSlash(env) : std::string("screenshots/");
+  CreateFolder(dir);
+  if (!wxImage::FindHandler(wxBITMAP_TYPE_PNG))
+    wxImage::AddHandler(new wxPNGHandler);
+  wxRect r(wxPoint(0, 0), wxGetDisplaySize());
+  if (window)
+    r.Intersect(window->GetScreenRect());
+  Display* display = XOpenDisplay(nullptr);
+  ASSERT_NE(display, nullptr);
+  XImage* pixels = r.IsEmpty() ? nullptr
+                               : XGetImage(display, DefaultRootWindow(display), r.x, r.y, static_cast<unsigned>(r.width),
+                                           static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
+  wxImage image;
+  if (pixels) {
+    image.Create(r.width, r.height);
+    for (int y = 0; y < r.height; ++y)
+      for (int x = 0; x < r.width; ++x) {
+        const unsigned long p = XGetPixel(pixels, x, y);
+        image.SetRGB(x, y, (p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+      }
+    XDestroyImage(pixels);
+  }
+  XCloseDisplay(display);
+  const std::string path = dir + name + ".png";
+  EXPECT_TRUE(image.IsOk() && image.SaveFile(ToWx(path), wxBITMAP_TYPE_PNG)) << path;
+  std::printf("screenshot: %s\n", path.c_str());
+}
+
+// Drives a modal window with the real input: a timer polls every 50 ms and
+// runs the next step once its condition holds; after 20 s it gives up.
+class Script {
+public:
+  struct Step {
+    std::function<bool()> ready;
+    std::function<void()> act;
+  };
+  explicit Script(std::vector<Step> steps) : m_steps(std::move(steps))
+  {
+    m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Tick(); });
+    m_timer.Start(50);
+  }
+  bool Finished() const { return m_next == m_steps.size(); }
+  size_t StepsDone() const { return m_next; }
+  bool m_timedOut = false;
+  std::function<void()> onTimeOut;
+
+private:
+  void Tick()
+  {
+    if (m_busy || Finished())
+      return;
+    if (++m_ticks > 400) {
+      m_timedOut = true;
+      m_timer.Stop();
+      if (onTimeOut)
+        onTimeOut();
+      return;
+    }
+    Step& step = m_steps[m_next];
+    if (!step.ready())
+      return;
+    ++m_next;
+    m_busy = true;  // an action may pump events (and this timer) inside it
+    step.act();
+    m_busy = false;
+  }
+  std::vector<Step> m_steps;
+  size_t m_next = 0;
+  int m_ticks = 0;
+  bool m_busy = false;
+  wxTimer m_timer;
+};
+
+// The native file dialog of GTK is no member of the top-level window list:
+// its show events tell which one is open.
+class FileDialogWatch : public wxEventFilter {
+public:
+  FileDialogWatch() { wxEvtHandler::AddFilter(this); }
+  ~FileDialogWatch() override { wxEvtHandler::RemoveFilter(this); }
+  int FilterEvent(wxEvent& event) override
+  {
+    if (event.GetEventType() == wxEVT_SHOW)
+      if (auto* d = dynamic_cast<wxFileDialog*>(event.GetEventObject()))
+        s_shown = static_cast<wxShowEvent&>(event).IsShown() ? d : nullptr;
+    return Event_Skip;
+  }
+  static inline wxFileDialog* s_shown = nullptr;
+};
+
+// The main window that owns the dialogs, as in the application.
+class OwnerFrame {
+public:
+  OwnerFrame() : m_frame(new wxFrame(nullptr, wxID_ANY, "Tessarune", wxPoint(0, 0), wxSize(1200, 800)))
+  {
+    m_frame->Show();
+    wxTheApp->SetTopWindow(m_frame);
+  }
+  ~OwnerFrame()
+  {
+    wxTheApp->SetTopWindow(nullptr);
+    m_frame->Destroy();
+  }
+  wxFrame* Get() const { return m_frame; }
+
+private:
+  wxFrame* m_frame;
+};
+
+// A real mouse click in the middle of a window.
+void ClickOn(wxWindow* window)
+{
+  wxUIActionSimulator sim;
+  const wxRect r = window->GetScreenRect();
+  sim.MouseMove(r.x + r.width / 2, r.y + r.height / 2);
+  sim.MouseClick();
+}
+
+// A condition that holds from the n-th time it is asked.
+std::function<bool()> AfterTicks(int n)
+{
+  return [left = n]() mutable { return --left <= 0; };
+}
+
+// The file dialog once it is on the screen, with the pointer (and so the
+// keyboard, as no window manager runs) over it.
+bool FileDialogReady()
+{
+  static int shownFor = 0;
+  if (!FileDialogWatch::s_shown) {
+    shownFor = 0;
+    return false;
+  }
+  if (++shownFor < 20)
+    return false;
+  shownFor = 0;
+  wxUIActionSimulator sim;
+  sim.MouseMove(200, 200);
+  return true;
+}
+
+// Real keys typed into whatever window has the focus.
+void Type(const std::string& text)
+{
+  wxUIActionSimulator sim;
+  sim.Text(text.c_str());
+}
+
+void PressKey(int key)
+{
+  wxUIActionSimulator sim;
+  sim.Char(key);
+}
+
+// The shown dialog of a class, or null.
+template <class T>
+T* ShownDialog()
+{
+  if constexpr (std::is_same_v<T, wxFileDialog>) {
+    return FileDialogWatch::s_shown;
+  } else {
+    for (wxWindow* w : wxTopLevelWindows)
+      if (auto* d = dynamic_cast<T*>(w); d && d->IsShown())
+        return d;
+    return nullptr;
+  }
+}
 
 class DataDialogs : public ::testing::Test {
 protected:
@@ -58,6 +244,8 @@ protected:
     const char* display = std::getenv("DISPLAY");
     if (!display || !*display)
       return;
+    // The file chooser keeps its settings in memory, not in dconf.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     s_app = new wxApp;
     wxApp::SetInstance(s_app);
     static int argc = 1;
@@ -195,7 +383,7 @@ TEST_F(DataDialogs, NeocpFailureIsShownInTheStatusLine)
   });
   EXPECT_EQ(dlg.ShowModal(), wxID_CANCEL);
   EXPECT_EQ(status, "MPCに接続できませんでした。ネットワークの状態を確認してください。");
-  EXPECT_TRUE(m_ui.m_messages.empty());
+  EXPECT_TRUE(m_ui.Messages().empty());
 }
 
 TEST_F(DataDialogs, PlanetaryDownloadStartsAndCancelsByItsButton)
@@ -214,53 +402,154 @@ TEST_F(DataDialogs, PlanetaryDownloadStartsAndCancelsByItsButton)
   TheApp().m_szDe406File = eph + "de406.win";
   TheApp().m_szDataDir = eph;
   TheApp().m_profile.SetPath(eph + "Tessarune.INI");
-  TheApp().m_profile.WriteString("SYSTEM", "DE441URL", server.Url("de441.bin").c_str());
+  // Slowly served, so that the second press comes while the file transfers.
+  TheApp().m_profile.WriteString("SYSTEM", "DE441URL", server.Url("de441.bin?slow=50").c_str());
 
   CGetJplEph dlg;
-  dlg.Show();
-  Pump();
   auto* de441 = static_cast<wxButton*>(dlg.FindWindow(CGetJplEph::IDC_RECEIVE_DE441));
   auto* de406 = static_cast<wxButton*>(dlg.FindWindow(CGetJplEph::IDC_RECEIVE_DE406));
   auto* close = static_cast<wxButton*>(dlg.FindWindow(wxID_OK));
-  EXPECT_TRUE(de441->IsEnabled());
-  EXPECT_TRUE(de406->IsEnabled());
-
-  // The second press arrives while the first download transfers.
-  bool sawRunning = false, pressed = false;
-  m_ui.onPump = [&] {
-    if (pressed || FromWx(de441->GetLabel()) != "中止")
-      return;
-    pressed = true;
-    sawRunning = dlg.m_bRunning == 1 && de441->IsEnabled() && !close->IsEnabled() && !de406->IsEnabled();
-    Click(&dlg, CGetJplEph::IDC_RECEIVE_DE441);
-  };
-  Click(&dlg, CGetJplEph::IDC_RECEIVE_DE441);
-  m_ui.onPump = nullptr;
-  EXPECT_TRUE(pressed);
+  bool idleEnabled = false, sawRunning = false;
+  std::vector<std::string> afterCancel;
+  Script script({
+      {[&] { return dlg.IsShownOnScreen() && de441->GetScreenRect().width > 0; },
+       [&] {
+         idleEnabled = de441->IsEnabled() && de406->IsEnabled();
+         SaveScreenshot(&dlg, "planetary_download");
+         ClickOn(de441);
+       }},
+      // Inside the download's own pumping: the button now cancels.
+      {[&] { return FromWx(de441->GetLabel()) == "中止"; },
+       [&] { sawRunning = dlg.m_bRunning == 1 && de441->IsEnabled() && !close->IsEnabled() && !de406->IsEnabled(); }},
+      {AfterTicks(6),
+       [&] {
+         SaveScreenshot(&dlg, "planetary_download_running");
+         ClickOn(de441);
+       }},
+      {[&] { return dlg.m_bRunning == 0 && !m_ui.Messages().empty(); },
+       [&] {
+         for (const auto& m : m_ui.Messages())
+           afterCancel.push_back(m.text);
+         afterCancel.push_back(Label(&dlg, CGetJplEph::IDC_STATUS));
+         afterCancel.push_back(FromWx(de441->GetLabel()));
+         afterCancel.push_back(de441->IsEnabled() && de406->IsEnabled() && close->IsEnabled() ? "enabled" : "disabled");
+         m_ui.ClearMessages();
+         TheApp().m_profile.WriteString("SYSTEM", "DE441URL", server.Url("de441.bin").c_str());
+         ClickOn(de441);
+       }},
+      {[&] { return dlg.m_bRunning == 0 && !m_ui.Messages().empty(); }, [&] { ClickOn(close); }},
+  });
+  script.onTimeOut = [&] { dlg.EndModal(wxID_CANCEL); };
+  EXPECT_EQ(dlg.ShowModal(), wxID_OK);
+  ASSERT_TRUE(script.Finished()) << "stopped before step " << script.StepsDone() + 1;
+  EXPECT_TRUE(idleEnabled);
   EXPECT_TRUE(sawRunning);
-  EXPECT_EQ(dlg.m_bRunning, 0);
-  ASSERT_EQ(m_ui.m_messages.size(), 1u);
-  EXPECT_EQ(m_ui.m_messages[0].text, "中止操作により終了しました。次回は続きから再開します。");
-  EXPECT_EQ(Label(&dlg, CGetJplEph::IDC_STATUS), "中止操作により終了しました(次回は続きから再開します)。");
-  EXPECT_EQ(FromWx(de441->GetLabel()), "DE441受信(&4)");
-  EXPECT_TRUE(de441->IsEnabled() && de406->IsEnabled() && close->IsEnabled());
-  EXPECT_TRUE(FileExists(eph + "de441.bin.part"));
-
-  m_ui.m_messages.clear();
-  Click(&dlg, CGetJplEph::IDC_RECEIVE_DE441);
-  ASSERT_EQ(m_ui.m_messages.size(), 1u);
-  EXPECT_EQ(m_ui.m_messages[0].text, "正常に受信しました。次回起動時からDE441が使用されます。");
+  EXPECT_EQ(afterCancel, (std::vector<std::string>{"中止操作により終了しました。次回は続きから再開します。",
+                                                   "中止操作により終了しました(次回は続きから再開します)。",
+                                                   "DE441受信(&4)", "enabled"}));
+  ASSERT_EQ(m_ui.Messages().size(), 1u);
+  EXPECT_EQ(m_ui.Messages()[0].text, "正常に受信しました。次回起動時からDE441が使用されます。");
   EXPECT_FALSE(de441->IsEnabled());
   EXPECT_EQ(Label(&dlg, CGetJplEph::IDC_PERCENT), "100.0%");
   std::string got;
   EXPECT_TRUE(ReadWholeFile(eph + "de441.bin", got) && got == whole);
-  dlg.Hide();
+  EXPECT_FALSE(FileExists(eph + "de441.bin.part"));
 
   // Both files there: both buttons disabled from the start.
   WriteFileAtomic(eph + "de406.win", "x");
   CGetJplEph both;
   EXPECT_FALSE(both.FindWindow(CGetJplEph::IDC_RECEIVE_DE441)->IsEnabled());
   EXPECT_FALSE(both.FindWindow(CGetJplEph::IDC_RECEIVE_DE406)->IsEnabled());
+}
+
+// The element reader's two questions as the application installs them: the
+// open dialog names the file, then the object-selection dialog picks the
+// second record by its list.
+TEST_F(DataDialogs, ElementFileIsChosenAndAnObjectPicked)
+{
+  const std::string dir = MakeTempDir("seldlg");
+  const std::string line =
+      "00001    3.4   0.15 K205V 162.68631   73.73161   80.28698   10.58862  0.0775571  0.21406009   "
+      "2.7676569  0 MPO492748  6751 115 1801-2019 0.60 M-v 30h Williams   0000      (1) Ceres              ";
+  std::string second = line;
+  second.replace(166, 9, "(2) Pallas");
+  ASSERT_TRUE(WriteFileAtomic(dir + "two.elm", line + "\n" + second + "\n"));
+  InstallElementFileDialogs();
+  FileDialogWatch watch;
+  OwnerFrame owner;
+
+  Script script({
+      {FileDialogReady, [] { SaveScreenshot(nullptr, "element_file_open"); }},
+      {AfterTicks(4), [&] { Type(dir + "two.elm"); }},
+      {AfterTicks(10), [] { PressKey(WXK_RETURN); }},
+      {[] { return ShownDialog<CSelObjDlg>() != nullptr; }, [] {}},
+      {AfterTicks(6),
+       [] {
+         CSelObjDlg* dlg = ShownDialog<CSelObjDlg>();
+         SaveScreenshot(dlg, "object_selection");
+         dlg->FindWindow(CSelObjDlg::IDC_OBJECT_LIST)->SetFocus();
+         PressKey(WXK_DOWN);
+       }},
+      {[] { return static_cast<wxChoice*>(ShownDialog<CSelObjDlg>()->FindWindow(CSelObjDlg::IDC_OBJECT_LIST))
+                       ->GetSelection() == 1; },
+       [] { ClickOn(ShownDialog<CSelObjDlg>()->FindWindow(wxID_OK)); }},
+  });
+  script.onTimeOut = [] {
+    if (auto* f = ShownDialog<wxFileDialog>())
+      f->EndModal(wxID_CANCEL);
+    else if (auto* d = ShownDialog<wxDialog>())
+      d->EndModal(wxID_CANCEL);
+  };
+  std::vector<ElementRecord> records;
+  int count = 0, selected = -1;
+  EXPECT_EQ(ReadElementFile("", &records, &count, &selected), 1);
+  EXPECT_TRUE(script.Finished()) << "stopped before step " << script.StepsDone() + 1;
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(selected, 1);
+  SetElementFileUi(nullptr);
+}
+
+// The observation file's open dialog and the save dialog with its format
+// panel, each answered by typing a name.
+TEST_F(DataDialogs, FileDialogsOpenAndSave)
+{
+  const std::string dir = MakeTempDir("filedlg");
+  ASSERT_TRUE(WriteFileAtomic(dir + "obs.txt", "x"));
+  const std::string savedObs = TheApp().m_szObsFolder;
+  TheApp().m_szObsFolder = dir;
+  FileDialogWatch watch;
+  OwnerFrame owner;
+  std::string path;
+  Script open({
+      {FileDialogReady, [] { SaveScreenshot(nullptr, "observation_file_open"); }},
+      {AfterTicks(4), [&] { Type(dir + "obs.txt"); }},
+      {AfterTicks(10), [] { PressKey(WXK_RETURN); }},
+  });
+  open.onTimeOut = [] {
+    if (auto* f = ShownDialog<wxFileDialog>())
+      f->EndModal(wxID_CANCEL);
+  };
+  EXPECT_EQ(ShowFileDialog("観測ファイルを開く", kFileDialogOpenObservations, path, owner.Get(), nullptr, nullptr), 1);
+  EXPECT_TRUE(open.Finished());
+  EXPECT_EQ(path, dir + "obs.txt");
+
+  path = dir + "result.imp";
+  int format = -1;
+  std::string station = "xyz";
+  Script save({
+      {FileDialogReady, [] { SaveScreenshot(nullptr, "save_with_format"); }},
+      {AfterTicks(6), [] { PressKey(WXK_RETURN); }},
+  });
+  save.onTimeOut = [] {
+    if (auto* f = ShownDialog<wxFileDialog>())
+      f->EndModal(wxID_CANCEL);
+  };
+  EXPECT_EQ(ShowFileDialog("結果を保存", kFileDialogSaveWithFormat, path, owner.Get(), &format, &station), 1);
+  EXPECT_TRUE(save.Finished());
+  EXPECT_EQ(path, dir + "result.imp");
+  EXPECT_EQ(format, kSaveMpc8Line);
+  EXPECT_EQ(station, "");
+  TheApp().m_szObsFolder = savedObs;
 }
 
 TEST_F(DataDialogs, WrappedTextAndPlacement)

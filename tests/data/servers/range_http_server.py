@@ -12,9 +12,11 @@ change the answer:
   nolength=1  send no Content-Length (the end is the closed connection)
   cut=N       send only the first N bytes of the body, then close
   status=C    answer with status C and a small page
+  slow=MS     send the body in 64 KiB pieces, MS milliseconds apart
 """
 import os
 import sys
+import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
@@ -69,6 +71,15 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         if "cut" in q:
             body = body[: int(q["cut"])]
+        if "slow" in q:
+            try:
+                for at in range(0, len(body), 65536):
+                    self.wfile.write(body[at:at + 65536])
+                    self.wfile.flush()
+                    time.sleep(int(q["slow"]) / 1000.0)
+            except (BrokenPipeError, ConnectionResetError):
+                pass  # the client stopped, as a cancelled download does
+            return
         self.wfile.write(body)
         self.wfile.flush()
 
