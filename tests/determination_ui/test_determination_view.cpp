@@ -294,7 +294,7 @@ TEST(DeterminationView, ErosOpensQuicklyScrollsAndShowsTheHoveredObservation)
   auto view = [] { return ViewSession::View(); };
   const auto start = std::chrono::steady_clock::now();
   double secondsToList = -1;
-  int rows = 0, lastVisible = -1;
+  int rows = 0, lastVisible = -1, middleTop = -1, page = 0;
   std::string status;
   std::vector<ViewStep> steps = {
       {"listed", nullptr, [&] {
@@ -324,6 +324,16 @@ TEST(DeterminationView, ErosOpensQuicklyScrollsAndShowsTheHoveredObservation)
          return status.rfind("観測番号", 0) == 0;
        }},
       {"screenshot", [] { ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_eros"); }, nullptr},
+      // The engine's scroll to a row being worked on: near the middle of the page.
+      {"scroll to a row", [&] { view()->ScrollObsListTo(5000); },
+       [&] {
+         CObsListCtrl* list = view()->ObsList();
+         middleTop = list->GetTopItem();
+         page = list->GetCountPerPage();
+         return middleTop <= 5000 && 5000 < middleTop + page;
+       }},
+      {"scroll beyond the end", [&] { view()->ScrollObsListTo(rows + 50); },
+       [&] { return view()->ObsList()->GetTopItem() + view()->ObsList()->GetCountPerPage() >= rows; }},
   };
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(Joined(session.m_failures), "");
@@ -332,4 +342,5 @@ TEST(DeterminationView, ErosOpensQuicklyScrollsAndShowsTheHoveredObservation)
   EXPECT_LT(secondsToList, 20.0);
   EXPECT_EQ(status.substr(0, status.find("   ")), "観測番号 " + std::to_string(lastVisible + 1));
   EXPECT_NE(status.find("観測所 "), std::string::npos);
+  EXPECT_NEAR(middleTop, 5000 - page / 2, 1);
 }
