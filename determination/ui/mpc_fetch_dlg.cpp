@@ -1,5 +1,7 @@
 #include "determination/ui/mpc_fetch_dlg.h"
 
+#include <string>
+
 #include <wx/button.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
@@ -27,9 +29,11 @@ CMpcFetchDlg::CMpcFetchDlg(wxWindow* parent) : wxDialog(parent, wxID_ANY, ToWx(k
   row->Add(m_pEdit, 1, wxEXPAND);
   top->Add(row, 0, wxEXPAND | wxALL, 10);
   top->Add(new wxStaticText(this, wxID_ANY, ToWx(kExample)), 0, wxLEFT | wxRIGHT, 10);
-  auto* text = new wxStaticText(this, wxID_ANY, ToWx(kExplanation));
-  text->Wrap(360);
-  top->Add(text, 0, wxALL, 10);
+  // GTK wraps only at blanks, which Japanese text has none of: one line per sentence.
+  std::string explanation = kExplanation;
+  if (const size_t stop = explanation.find("。"); stop != std::string::npos && stop + 3 < explanation.size())
+    explanation.insert(stop + 3, "\n");
+  top->Add(new wxStaticText(this, wxID_ANY, ToWx(explanation)), 0, wxALL, 10);
   auto* buttons = new wxBoxSizer(wxHORIZONTAL);
   buttons->AddStretchSpacer();
   buttons->Add(new wxButton(this, wxID_OK, ToWx("取得(&G)")), 0, wxRIGHT, 6);

@@ -11,11 +11,13 @@
 
 #include <wx/filedlg.h>
 #include <wx/modalhook.h>
+#include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
+#include "determination/ui/mpc_fetch_dlg.h"
 #include "engine/observation_picking.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
@@ -26,15 +28,16 @@ namespace {
 
 // The modal file dialog while it is open (GTK's chooser is no top-level
 // window of the program's list).
-class FileDialogWatch : public wxModalDialogHook {
+template <class Dialog>
+class DialogWatch : public wxModalDialogHook {
 public:
-  wxFileDialog* m_pOpen = nullptr;
+  Dialog* m_pOpen = nullptr;
 
 protected:
   int Enter(wxDialog* dialog) override
   {
-    if (auto* f = dynamic_cast<wxFileDialog*>(dialog))
-      m_pOpen = f;
+    if (auto* d = dynamic_cast<Dialog*>(dialog))
+      m_pOpen = d;
     return wxID_NONE;
   }
   void Exit(wxDialog* dialog) override
@@ -54,7 +57,7 @@ TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
   TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
   const std::string path = std::filesystem::canonical(obsFile).string();
   ViewSession session("detview_loading");
-  FileDialogWatch watch;
+  DialogWatch<wxFileDialog> watch;
   watch.Register();
   std::string caption, result, redone, screenshot;
   bool chosen = false;
@@ -131,6 +134,54 @@ TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
   EXPECT_EQ(redone, kMsgPickHint);
   EXPECT_EQ(afterCancelRows, 37);
   EXPECT_EQ(afterCancelState, kCalcLoaded);
+  for (const auto& m : session.m_ui.m_messages)
+    ADD_FAILURE() << "message: " << m.text;
+}
+
+TEST(DeterminationLoading, MpcFetchDialogKeepsAnEmptyEntryOpen)
+{
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display)
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  ViewSession session("detview_fetch");
+  DialogWatch<CMpcFetchDlg> watch;
+  watch.Register();
+  std::string title, screenshot;
+  bool openAfterEmptyOk = false, focused = false;
+  auto ok = [&] {
+    wxCommandEvent click(wxEVT_BUTTON, wxID_OK);
+    click.SetEventObject(watch.m_pOpen);
+    watch.m_pOpen->GetEventHandler()->ProcessEvent(click);
+  };
+  std::vector<ViewStep> steps = {
+      {"view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
+      {"fetch command", [] { ViewSession::PostCommand(ID_FETCH_MPC_OBS); },
+       [&] { return watch.m_pOpen && watch.m_pOpen->IsShownOnScreen(); }},
+      {"blanks only, then OK",
+       [&] {
+         title = FromWx(watch.m_pOpen->GetTitle());
+         focused = wxWindow::FindFocus() == watch.m_pOpen->m_pEdit;
+         watch.m_pOpen->m_pEdit->ChangeValue("   ");
+         ok();
+       },
+       [&, ticks = 0]() mutable { return ++ticks > 4; }},
+      {"still open; screenshot; cancel",
+       [&] {
+         openAfterEmptyOk = watch.m_pOpen != nullptr;
+         if (!watch.m_pOpen)
+           return;
+         watch.m_pOpen->m_pEdit->ChangeValue(ToWx("  C/2025 A1 "));
+         screenshot = ViewSession::SaveScreenshot(watch.m_pOpen, "mpc_fetch_dialog");
+         watch.m_pOpen->EndModal(wxID_CANCEL);
+       },
+       [&] { return watch.m_pOpen == nullptr; }},
+  };
+  ASSERT_TRUE(session.Run({}, steps));
+  watch.Unregister();
+  EXPECT_TRUE(session.m_failures.empty()) << (session.m_failures.empty() ? "" : session.m_failures.front());
+  EXPECT_EQ(title, "MPCから観測データを取得");
+  EXPECT_TRUE(focused);
+  EXPECT_TRUE(openAfterEmptyOk);
   for (const auto& m : session.m_ui.m_messages)
     ADD_FAILURE() << "message: " << m.text;
 }
