@@ -162,7 +162,7 @@ TEST(DeterminationView, ListCommandsSplitterAndReopeningByTheMenu)
   ViewSession session("detview_list");
   auto view = [] { return ViewSession::View(); };
   auto flags = [view](int row) { return view()->ObsCellText(row, 6); };
-  std::string afterDoubleClick, afterForce, afterReadmit, reopenedTitle;
+  std::string afterDoubleClick, afterContextMenu, afterForce, afterReadmit, reopenedTitle;
   int selectedAfterForce = -1, listTopBefore = 0, listTopAfter = 0, tabChrome = 0, reopenedListTop = 0;
   CDeterminationView* first = nullptr;
   auto stateIs = [view](int s) { return [view, s] { return view() && view()->m_pEngine->m_nCalcState == s; }; };
@@ -173,6 +173,23 @@ TEST(DeterminationView, ListCommandsSplitterAndReopeningByTheMenu)
   Append(steps, ViewSession::ClickObsRowSteps(36, stateIs(3)));
   Append(steps, ViewSession::ClickObsRowSteps(3, [flags] { return flags(3) == "RF"; }, 2));
   steps.push_back({"read", [&] { afterDoubleClick = flags(3); }, nullptr});
+  // The context menu of a selected row, its item chosen by its access key.
+  steps.push_back({"context menu", [view] {
+                     CObsListCtrl* list = view()->ObsList();
+                     list->SetItemState(8, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
+                     wxRect rect;
+                     list->GetItemRect(8, rect);
+                     wxUIActionSimulator sim;
+                     sim.MouseMove(list->ClientToScreen(wxPoint(rect.x + 60, rect.y + rect.height / 2)));
+                     sim.MouseClick(wxMOUSE_BTN_RIGHT);
+                   },
+                   nullptr, 30, 0.8});
+  steps.push_back({"choose by key", [] {
+                     wxUIActionSimulator sim;
+                     sim.Char('r');
+                   },
+                   [flags] { return flags(8) == "RF"; }, 10});
+  steps.push_back({"read", [&] { afterContextMenu = flags(8); }, nullptr});
   // The list's menu commands on the selected rows.
   steps.push_back({"select", [view] {
                      for (long row : {5, 6})
@@ -221,6 +238,7 @@ TEST(DeterminationView, ListCommandsSplitterAndReopeningByTheMenu)
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(Joined(session.m_failures), "");
   EXPECT_EQ(afterDoubleClick, "RF");
+  EXPECT_EQ(afterContextMenu, "RF");
   EXPECT_EQ(afterForce, "RFRF");
   EXPECT_EQ(selectedAfterForce, 0);
   EXPECT_EQ(afterReadmit, "|RF");
