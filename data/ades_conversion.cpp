@@ -5,20 +5,13 @@
 
 #include "data/designation.h"
 #include "platform/numbers.h"
+#include "platform/text_util.h"
 
 namespace {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-std::string_view Trim(std::string_view s)
-{
-  while (!s.empty() && IsSpace(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && IsSpace(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
 
 // The ISO time "YYYY-MM-DDThh:mm:ss.sss", read field by field the way
 // scanf reads "%4d-%2d-%2dT%2d:%2d:%lf": the number of fields read (seconds
@@ -331,7 +324,7 @@ void ConvertAdesXml(std::string_view text, std::vector<std::string>& lines, Ades
       const size_t gt = content.find('>', lt);
       if (gt == std::string_view::npos)
         break;
-      const std::string_view tag = Trim(content.substr(lt + 1, gt - lt - 1));
+      const std::string_view tag = TrimSpace(content.substr(lt + 1, gt - lt - 1));
       at = gt + 1;
       // Closing and empty-element tags, attributes, comments and declarations.
       if (tag.empty() || tag.find('/') != std::string_view::npos || tag.find_first_of(" \t\r\n") != std::string_view::npos ||
@@ -341,7 +334,7 @@ void ConvertAdesXml(std::string_view text, std::vector<std::string>& lines, Ades
       const size_t end = content.find(closing, at);
       if (end == std::string_view::npos)
         continue;
-      fields[std::string(tag)] = std::string(Trim(content.substr(at, end - at)));
+      fields[std::string(tag)] = std::string(TrimSpace(content.substr(at, end - at)));
       at = end + closing.size();
     }
     if (ConvertAdesToMpcLines(fields, lines))
@@ -358,7 +351,7 @@ void ConvertAdesPsvLine(std::string_view line, std::vector<std::string>& header,
   std::vector<std::string_view> pieces;
   for (size_t start = 0;;) {
     const size_t bar = line.find('|', start);
-    pieces.push_back(Trim(line.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
+    pieces.push_back(TrimSpace(line.substr(start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
     if (bar == std::string_view::npos)
       break;
     start = bar + 1;

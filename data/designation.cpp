@@ -2,6 +2,7 @@
 
 #include "platform/fixed_field.h"
 #include "platform/numbers.h"
+#include "platform/text_util.h"
 
 namespace {
 
@@ -64,15 +65,6 @@ struct Columns {
   std::string text;
 };
 
-std::string_view Trim(std::string_view s)
-{
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-  while (!s.empty() && blank(s.front()))
-    s.remove_prefix(1);
-  while (!s.empty() && blank(s.back()))
-    s.remove_suffix(1);
-  return s;
-}
 
 bool AllDigits(std::string_view s)
 {
@@ -187,7 +179,7 @@ std::string UnpackDesignation(std::string_view desig)
       return std::string("    ") + c[5] + "/" + UnpackProvisionalDesignation(prov);
     if (c.Blank(2, 5) && yearDigits)
       return UnpackProvisionalDesignation(prov);
-    return std::string(Trim(c.text));
+    return std::string(TrimSpace(c.text));
   }
 
   long number;
@@ -204,7 +196,7 @@ std::string UnpackDesignation(std::string_view desig)
 
 int PackMinorPlanetProvisional(std::string_view text, std::string& prov)
 {
-  const std::string_view t = Trim(text);
+  const std::string_view t = TrimSpace(text);
   if (t.size() < 7 || !AllDigits(t.substr(0, 4)) || t[4] != ' ' || !IsUpper(t[5]) || !IsUpper(t[6]))
     return 0;
   const std::string_view cycleDigits = t.substr(7);
@@ -235,7 +227,7 @@ int PackMinorPlanetProvisional(std::string_view text, std::string& prov)
 
 int PackCometProvisional(std::string_view text, std::string& prov)
 {
-  const std::string_view t = Trim(text);
+  const std::string_view t = TrimSpace(text);
   if (t.size() < 6 || !AllDigits(t.substr(0, 4)) || t[4] != ' ' || !IsUpper(t[5]))
     return 0;
   const std::string_view numberDigits = t.substr(6);
@@ -257,7 +249,7 @@ std::string PackAdesDesignation(std::string_view permID, std::string_view provID
 {
   std::string desig(12, ' ');
 
-  const std::string_view perm = Trim(permID);
+  const std::string_view perm = TrimSpace(permID);
   if (!perm.empty()) {
     if (AllDigits(perm)) {
       const long n = DigitsValue(perm);
@@ -282,7 +274,7 @@ std::string PackAdesDesignation(std::string_view permID, std::string_view provID
     }
   }
 
-  const std::string_view prov = Trim(provID);
+  const std::string_view prov = TrimSpace(provID);
   if (!prov.empty()) {
     std::string packed;
     if (prov.size() >= 3 && prov[1] == '/' && IsCometType(prov[0])) {
@@ -298,12 +290,12 @@ std::string PackAdesDesignation(std::string_view permID, std::string_view provID
   }
 
   std::string_view source = trkSub;
-  if (Trim(source).empty())
+  if (TrimSpace(source).empty())
     source = provID;
-  if (Trim(source).empty())
+  if (TrimSpace(source).empty())
     source = permID;
   std::string id;
-  for (char ch : Trim(source))
+  for (char ch : TrimSpace(source))
     if (ch != ' ')
       id += ch;
   const size_t len = id.size();

@@ -11,6 +11,7 @@
 #include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/fixed_field.h"
+#include "platform/text_util.h"
 
 namespace {
 
@@ -41,22 +42,7 @@ bool DigitsAt(std::string_view line, std::initializer_list<int> cols) {
   return true;
 }
 
-// First maxChars characters (UTF-8 code points) of text, never splitting one.
-std::string FirstChars(std::string_view text, size_t maxChars) {
-  size_t pos = 0;
-  for (size_t n = 0; pos < text.size() && n < maxChars; ++n) {
-    ++pos;
-    while (pos < text.size() && (static_cast<unsigned char>(text[pos]) & 0xC0) == 0x80) ++pos;
-  }
-  return std::string(text.substr(0, pos));
-}
 
-std::string_view Trimmed(std::string_view s) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
-  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
-  return s;
-}
 
 int PackedDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -79,7 +65,7 @@ std::string ShortLineName(std::string_view line) {
     desig12.replace(0, std::min<size_t>(desig.size(), 5), desig.substr(0, 5));
   else
     desig12.replace(5, desig.size(), desig);
-  return FirstChars(UnpackDesignation(desig12), kMaxNameChars);
+  return std::string(Utf8Prefix(UnpackDesignation(desig12), kMaxNameChars));
 }
 
 void ResetRecord(ElementRecord* p, int layout) {
@@ -135,7 +121,7 @@ void ParseCometOneLine(ElementRecord* p, std::string_view line) {
   p->m_dH1 = FixedDouble(line, 91, 95);
   p->m_dK1 = 2.5 * FixedDouble(line, 97, 100);
   p->m_dMagSpare = 0.0;
-  if (line.size() > 102) p->m_szName = FirstChars(line.substr(102), kMaxNameChars);
+  if (line.size() > 102) p->m_szName = std::string(Utf8Prefix(line.substr(102), kMaxNameChars));
 }
 
 void ParseLongCometLine(ElementRecord* p, std::string_view line) {
@@ -208,7 +194,7 @@ void ParseMpcorbLine(ElementRecord* p, std::string_view line) {
   p->m_szKey = std::string(FixedColumns(line, 1, 7));
   ReadMinorPlanetNumbers(p, line, kMpcorbColumns);
   if (line.size() > 166)
-    p->m_szName = std::string(Trimmed(FirstChars(line.substr(166), kMpcorbNameChars)));
+    p->m_szName = std::string(TrimSpace(Utf8Prefix(line.substr(166), kMpcorbNameChars)));
 }
 
 void ParseElementLine(ElementRecord* p, std::string_view line, int layout) {

@@ -32,12 +32,6 @@ std::string Code(std::string_view line)
   return std::string(line.substr(0, 3));
 }
 
-std::string_view TrimRight(std::string_view s)
-{
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-    s.remove_suffix(1);
-  return s;
-}
 
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to)
 {
@@ -184,7 +178,7 @@ StationMergeCounts MergeStationCodeLines(std::vector<std::string>& local, const 
     if (it == localIndex.end())
       continue;
     std::string& l = local[it->second];
-    if (TrimRight(l) == TrimRight(r))
+    if (TrimSpace(l) == TrimSpace(r))
       continue;
     const std::string question =
         FormatC("観測所コード %s のデータが小惑星センターと異なります。\r\n\r\n現在: %s\r\n新規: %s\r\n\r\n上書きしますか？",

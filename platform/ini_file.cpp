@@ -9,14 +9,6 @@
 
 namespace {
 
-std::string Trim(std::string_view s)
-{
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-    s.remove_suffix(1);
-  return std::string(s);
-}
 
 // The file's lines without their line ends; empty when it cannot be read.
 // False when the file exists but cannot be read or decoded: a write must then
@@ -45,13 +37,13 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines)
 // "[name]" → name; false for other lines.
 bool SectionName(const std::string& line, std::string& name)
 {
-  std::string t = Trim(line);
+  const std::string_view t = TrimSpace(line);
   if (t.size() < 2 || t.front() != '[')
     return false;
-  size_t close = t.find(']');
+  const size_t close = t.find(']');
   if (close == std::string::npos)
     return false;
-  name = Trim(std::string_view(t).substr(1, close - 1));
+  name = TrimSpace(t.substr(1, close - 1));
   return true;
 }
 
@@ -60,8 +52,8 @@ bool KeyValue(const std::string& line, std::string& key, std::string& value)
   size_t eq = line.find('=');
   if (eq == std::string::npos)
     return false;
-  key = Trim(std::string_view(line).substr(0, eq));
-  value = Trim(std::string_view(line).substr(eq + 1));
+  key = TrimSpace(std::string_view(line).substr(0, eq));
+  value = TrimSpace(std::string_view(line).substr(eq + 1));
   return true;
 }
 
@@ -156,7 +148,7 @@ bool IniFile::WriteString(const std::string& section, const char* key, const cha
       if (!done && value) {
         // After the section's last non-blank line.
         size_t at = end;
-        while (at > static_cast<size_t>(header) + 1 && Trim(lines[at - 1]).empty())
+        while (at > static_cast<size_t>(header) + 1 && TrimSpace(lines[at - 1]).empty())
           --at;
         lines.insert(lines.begin() + static_cast<long>(at), entry);
       }

@@ -8,6 +8,7 @@
 #include <locale.h>
 
 #include "platform/fixed_field.h"
+#include "platform/text_util.h"
 
 namespace {
 
@@ -29,14 +30,6 @@ private:
   locale_t m_old;
 };
 
-std::string_view Trim(std::string_view s)
-{
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
 
 } // namespace
 
@@ -62,7 +55,7 @@ std::string FormatC(const char* format, ...)
 
 bool ParseDouble(std::string_view text, double& value)
 {
-  text = Trim(text);
+  text = TrimSpace(text);
   if (!text.empty() && text.front() == '+')
     text.remove_prefix(1);
   if (text.empty())
@@ -77,7 +70,7 @@ bool ParseDouble(std::string_view text, double& value)
 
 bool ParseInt(std::string_view text, long& value)
 {
-  text = Trim(text);
+  text = TrimSpace(text);
   if (!text.empty() && text.front() == '+')
     text.remove_prefix(1);
   if (text.empty())

@@ -68,7 +68,7 @@ size_t Utf8Length(std::string_view utf8)
 
 std::string_view TrimSpace(std::string_view text)
 {
-  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
   while (!text.empty() && space(text.front()))
     text.remove_prefix(1);
   while (!text.empty() && space(text.back()))

@@ -12,7 +12,7 @@ size_t Utf8CharLength(std::string_view text, size_t i);
 std::string_view Utf8Prefix(std::string_view utf8, size_t n);
 // Number of characters (code points) of UTF-8 text.
 size_t Utf8Length(std::string_view utf8);
-// Text without the blanks, tabs, CRs and LFs at both ends.
+// Text without the white space (blank, tab, CR, LF, VT, FF) at both ends.
 std::string_view TrimSpace(std::string_view text);
 // Equal when compared without regard to the case of ASCII letters.
 bool EqualsNoCaseAscii(std::string_view a, std::string_view b);
