@@ -91,6 +91,11 @@ TEST_F(ResultDisplayTest, ReportOfTheImprovedOrbitAgreesWithTheEngine) {
   ASSERT_TRUE(engine.m_bCovarianceValid && engine.m_bErrValid);
   const std::string report = FormatMpcElements(view, engine.m_state.m_el, kReportPerturbed);
   EXPECT_EQ(view.GetItemText(kIdResultEdit), report);
+  // The automatic step shows the step it used; the step log went to the calculation log.
+  EXPECT_FALSE(view.GetItemText(kIdStepUsedLabel).empty());
+  if (!engine.m_strStepLog.empty()) {
+    EXPECT_NE(view.m_strCalcLog.find("【積分間隔のログ】\r\n"), std::string::npos);
+  }
   const std::vector<std::string> lines = SplitLines(report, "\r\n");
 
   const ElementBlock& el = engine.m_state.m_el;
