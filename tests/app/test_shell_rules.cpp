@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -262,4 +265,59 @@ TEST(StartWithoutDisplay, OneLineAndExitTwoWhetherDisplayIsUnsetOrUnreachable)
                        "); start it on a desktop or under xvfb-run\nexit 2\n")
         << c.display;
   }
+}
+
+namespace {
+
+// Runs scripts/prepare-newcomer on a folder with the given data folder; its stdout.
+std::string PrepareNewcomer(const std::string& bin, const std::string& data)
+{
+  const char* src = std::getenv("TSR_SOURCE_DIR");
+  const std::string command = "TESSARUNE_TESTDATA='" + data + "' '" + (src ? src : ".") +
+                              "/scripts/prepare-newcomer' '" + bin + "' 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  std::string out;
+  char buf[512];
+  while (size_t n = pipe ? fread(buf, 1, sizeof buf, pipe) : 0)
+    out.append(buf, n);
+  if (pipe)
+    pclose(pipe);
+  return out;
+}
+
+} // namespace
+
+TEST(PrepareNewcomer, PreparesWheneverTheDataIsThereAndSaysWhyWhenNot)
+{
+  const std::string root = MakeTempDir("newcomer");
+  const std::string data = root + "data";
+  std::filesystem::create_directories(data + "/de");
+  std::filesystem::create_directories(data + "/obscodes");
+  Put(data + "/de/lnxp1960p2060.405", "planetary");
+  Put(data + "/obscodes/ObsCodes.html", "<pre>\nCode  Long.\n000   0.0000\n</pre>\n");
+
+  // No data folder: nothing made, one line naming the folder and the variable.
+  std::string out = PrepareNewcomer(root + "bin", root + "none");
+  EXPECT_EQ(out, "prepare-newcomer: no shared data at " + root +
+                     "none (set TESSARUNE_TESTDATA to the shared data folder); the settings stay in the home folder\n");
+  EXPECT_FALSE(FileExists(root + "bin/Tessarune.INI"));
+
+  // Data and no portable folder: both planetary paths on the DE405 file, the station list cut out.
+  out = PrepareNewcomer(root + "bin", data);
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+  EXPECT_EQ(out.rfind("prepare-newcomer: prepared the portable data folder ", 0), 0u) << out;
+  CTessaruneApp app;
+  app.m_profile.SetPath(root + "bin/Tessarune.INI");
+  const std::string de = std::filesystem::canonical(data + "/de/lnxp1960p2060.405").string();
+  EXPECT_EQ(app.GetProfileString(kSettingsSection, "DE441FILE"), de);
+  EXPECT_EQ(app.GetProfileString(kSettingsSection, "DE406FILE"), de);
+  std::string stations;
+  ASSERT_TRUE(ReadWholeFile(root + "bin/stations.txt", stations));
+  EXPECT_EQ(stations, "Code  Long.\n000   0.0000\n");
+
+  // A portable folder already there is left as it is, and it says so.
+  Put(root + "bin/Tessarune.INI", "[SYSTEM]\r\nDE441FILE=mine\r\n");
+  out = PrepareNewcomer(root + "bin", data);
+  EXPECT_EQ(out, "prepare-newcomer: nothing to do, the portable data folder exists (" + root + "bin/Tessarune.INI)\n");
+  EXPECT_EQ(app.GetProfileString(kSettingsSection, "DE441FILE"), "mine");
 }
