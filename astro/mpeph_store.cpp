@@ -10,6 +10,7 @@
 #include "astro/frames.h"
 #include "astro/two_body.h"
 #include "platform/app_services.h"
+#include "platform/files.h"
 
 void MpephStore::Clear() {
   std::vector<MpephRecord>().swap(m_records);
@@ -24,10 +25,6 @@ MpephStore& GetPerturberTable() {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 bool HeaderAcceptable(const MpephHeader& h) {
   return std::memcmp(h.magic, kMpephMagic, sizeof kMpephMagic) == 0 && h.nAsteroids >= 1 &&
          h.nAsteroids <= kMpephMaxAsteroids && h.nEpochs >= 2 && h.nEpochs <= kMpephMaxEpochs && h.step > 0.0;
@@ -37,7 +34,7 @@ bool HeaderAcceptable(const MpephHeader& h) {
 
 int LoadMpephFile(MpephStore& store, const std::string& path) {
   store.Clear();
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) return 0;
 
   MpephHeader header;
@@ -96,16 +93,11 @@ int PerturberPositionFromTable(const MpephStore& store, double jdTT, int asteroi
     const double a = rec.q / (1.0 - rec.e);
     const double M = NormalizeAngle((jdTT - rec.T) * kGaussK / std::pow(a, 1.5));
     double x = 0.0;
-    for (int i = 0; i < 200; ++i) {
-      const double next = rec.e * std::sin(M + x);
-      const double change = std::fabs(next - x);
-      x = next;
-      if (change < 1e-14) {
-        const double E = M + x;
-        const double b = a * std::sqrt(1.0 - rec.e * rec.e);
-        for (int c = 0; c < 3; ++c) posAu[c] = a * (std::cos(E) - rec.e) * P[c] + b * std::sin(E) * Q[c];
-        return 1;
-      }
+    if (SolveKeplerFixedPoint(M, rec.e, 1e-14, 200, x)) {
+      const double E = M + x;
+      const double b = a * std::sqrt(1.0 - rec.e * rec.e);
+      for (int c = 0; c < 3; ++c) posAu[c] = a * (std::cos(E) - rec.e) * P[c] + b * std::sin(E) * Q[c];
+      return 1;
     }
   }
   double vel[3];

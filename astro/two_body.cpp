@@ -158,17 +158,6 @@ double ReduceMeanAnomaly(double M) {
   return M;
 }
 
-// E = M + e sin E by the fixed-point iteration x <- e sin(M + x), from the
-// given x; false after maxIter iterations without a change below tol.
-bool SolveKeplerFixedPoint(double M, double e, double tol, int maxIter, double& x) {
-  for (int i = 0; i < maxIter; ++i) {
-    const double next = e * std::sin(M + x);
-    const double change = std::fabs(next - x);
-    x = next;
-    if (change < tol) return true;
-  }
-  return false;
-}
 
 // Light time from a position and the observer's Sun vector.
 double ObserverDistance(const double pos[3], const double sunAu[3], double observer[3]) {
@@ -277,6 +266,16 @@ bool UniversalWithLightTime(double jdTT, double jdT, double q, double e, const d
 }
 
 }  // namespace
+
+bool SolveKeplerFixedPoint(double M, double e, double tol, int maxIter, double& x) {
+  for (int i = 0; i < maxIter; ++i) {
+    const double next = e * std::sin(M + x);
+    const double change = std::fabs(next - x);
+    x = next;
+    if (change < tol) return true;
+  }
+  return false;
+}
 
 void StumpffC2C3(double x, double& c2, double& c3) {
   if (x > 1e-6) {

@@ -14,6 +14,13 @@
 //
 // Result codes: 0 success, -1 no solution (an iteration ran out, q <= 0).
 
+// --- Kepler's equation ------------------------------------------------------------
+
+// E = M + x solves Kepler's equation E = M + e sin E (radians, elliptic e):
+// the fixed-point iteration x <- e sin(M + x) from the given x, until a
+// change below tol; false after maxIter iterations (x then the last value).
+bool SolveKeplerFixedPoint(double M, double e, double tol, int maxIter, double& x);
+
 // --- Universal variables -----------------------------------------------------
 
 // Stumpff functions c2(x) and c3(x); exactly 1/2 and 1/6 at x = 0.

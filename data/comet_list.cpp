@@ -14,7 +14,6 @@ int g_bCometElsDownloadTried = 0;
 
 namespace {
 
-constexpr std::size_t kReadChunk = 65536;
 // A shorter answer is an error page, not the list.
 constexpr std::size_t kMinListBytes = 1000;
 constexpr std::size_t kNameColumn = 103;  // 1-based
@@ -118,21 +117,8 @@ int DownloadCometElements(const HttpTimeouts* timeouts)
   std::string text;
   bool ok = false;
   {
-    HttpStream http;
-    if (http.Open(request) && (!http.IsHttp() || http.Status() == 200)) {
-      ok = true;
-      std::string chunk(kReadChunk, '\0');
-      for (long n; (n = http.Read(chunk.data(), chunk.size())) != 0;) {
-        if (n < 0) {
-          ok = false;
-          break;
-        }
-        text.append(chunk.data(), static_cast<std::size_t>(n));
-      }
-      const std::int64_t announced = http.ContentLength();
-      if (announced >= 0 && static_cast<std::int64_t>(text.size()) < announced)
-        ok = false;
-    }
+    HttpStream http;  // closed before the list is written
+    ok = http.Open(request) && (!http.IsHttp() || http.Status() == 200) && http.ReadBody(text);
   }
   // Only a whole list replaces the old one: an error page, a body cut short
   // or a failed write keeps it.

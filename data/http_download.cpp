@@ -12,7 +12,6 @@
 namespace {
 
 constexpr std::size_t kDownloadChunk = 262144;
-constexpr std::size_t kTextChunk = 8192;
 // A catalogue smaller than this is an error page, not the file asked for.
 constexpr std::int64_t kMinDownloadBytes = 1048576;
 
@@ -166,23 +165,9 @@ int HttpGetText(const std::string& url, std::string& out, std::string* error, co
   int status = 200;
   if (http.IsHttp() && http.Status() != 0)
     status = http.Status();
-  if (status == 200) {
-    char buffer[kTextChunk];
-    for (;;) {
-      const long n = http.Read(buffer, sizeof buffer);
-      if (n < 0) {
-        out.clear();
-        break;
-      }
-      if (n == 0)
-        break;
-      out.append(buffer, static_cast<std::size_t>(n));
-    }
-    // A body cut short by a dropped connection is no list.
-    const std::int64_t announced = http.ContentLength();
-    if (announced >= 0 && static_cast<std::int64_t>(out.size()) < announced)
-      out.clear();
-  }
+  // A body cut short by a dropped connection is no list.
+  if (status == 200 && !http.ReadBody(out))
+    out.clear();
   if (status == 200 && !out.empty())
     return 1;
   if (status == 200)

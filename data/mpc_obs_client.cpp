@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr std::size_t kReplyChunk = 16384;
 constexpr std::size_t kMaxServiceMessage = 300;
 // Two lines of one station closer than this (days, about 1.7 s) are one observation.
 constexpr double kSameTimeDays = 0.00002;
@@ -244,17 +243,9 @@ int FetchMpcObservations(const std::string& desig, const std::string& outPath, s
   std::string reply;
   {
     HttpStream http;
-    if (!http.Open(request)) {
+    if (!http.Open(request) || !http.ReadBody(reply)) {
       SetText(error, kConnectError);
       return 0;
-    }
-    char chunk[kReplyChunk];
-    for (long n; (n = http.Read(chunk, sizeof chunk)) != 0;) {
-      if (n < 0) {
-        SetText(error, kConnectError);
-        return 0;
-      }
-      reply.append(chunk, static_cast<std::size_t>(n));
     }
   }
 

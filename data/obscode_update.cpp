@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr std::size_t kReadChunk = 65536;
 // A page with fewer code lines is not the full list.
 constexpr std::size_t kMinRemoteCodes = 100;
 const char* const kCaption = "観測所コードの更新";
@@ -122,16 +121,7 @@ bool FetchPage(const std::string& url, const HttpTimeouts& timeouts, std::string
   request.url = url;
   request.timeouts = timeouts;
   HttpStream http;
-  if (!http.Open(request))
-    return false;
-  std::string chunk(kReadChunk, '\0');
-  for (long n; (n = http.Read(chunk.data(), chunk.size())) != 0;) {
-    if (n < 0)
-      return false;
-    page.append(chunk.data(), static_cast<std::size_t>(n));
-  }
-  const std::int64_t announced = http.ContentLength();
-  return announced < 0 || static_cast<std::int64_t>(page.size()) >= announced;
+  return http.Open(request) && http.ReadBody(page);
 }
 
 } // namespace

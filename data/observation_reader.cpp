@@ -144,15 +144,6 @@ private:
   std::string m_path;
 };
 
-struct FileCloser {
-  void operator()(std::FILE* f) const
-  {
-    if (f)
-      std::fclose(f);
-  }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };

@@ -100,11 +100,6 @@ void ShowPercent(PlanetaryDownloadHost& host, double percent)
     host.setProgress(percent);
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // Closes a file being written; false when the last writes did not reach it.
 bool CloseWritten(FilePtr& file)
 {

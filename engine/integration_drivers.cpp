@@ -165,16 +165,8 @@ int ComputeInitialStates(double t, int count, const double elements[6], const do
       const double a = q / (1.0 - e);
       const double M = (t - T) * kGaussK / std::pow(a, 1.5);
       double s = 0.0;
-      int pass = 0;
-      for (;;) {
-        const double next = e * std::sin(M + s);
-        const bool settled = std::fabs(next - s) < 1e-14;
-        s = next;
-        if (settled)
-          break;
-        if (++pass > 9999)
-          return -1;
-      }
+      if (!SolveKeplerFixedPoint(M, e, 1e-14, 10000, s))
+        return -1;
       const double E = M + s;
       const double cE = std::cos(E), sE = std::sin(E);
       const double b = a * std::sqrt(1.0 - e * e);

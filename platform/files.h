@@ -1,7 +1,15 @@
 #pragma once
 // Files and folders. Paths use "/"; a folder path ends in "/".
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
+
+// An open C file that closes itself.
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Whole-file read; false when the file cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);

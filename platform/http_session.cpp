@@ -260,6 +260,19 @@ std::int64_t HttpStream::ContentLength() const
   return len < 0 ? -1 : static_cast<std::int64_t>(len);
 }
 
+bool HttpStream::ReadBody(std::string& body)
+{
+  const std::size_t before = body.size();
+  char chunk[65536];
+  for (long n; (n = Read(chunk, sizeof chunk)) != 0;) {
+    if (n < 0)
+      return false;
+    body.append(chunk, static_cast<std::size_t>(n));
+  }
+  const std::int64_t announced = ContentLength();
+  return announced < 0 || static_cast<std::int64_t>(body.size() - before) >= announced;
+}
+
 long HttpStream::Read(char* buffer, std::size_t size)
 {
   Impl& s = *m_impl;

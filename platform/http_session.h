@@ -45,6 +45,9 @@ public:
   // Up to size bytes of the body: the count, 0 at its complete end, -1 on a
   // failure (time-out, lost connection, body shorter than announced).
   long Read(char* buffer, std::size_t size);
+  // The rest of the body appended to body. False when a read fails or fewer
+  // bytes came than announced (body then holds what came).
+  bool ReadBody(std::string& body);
 
   const std::string& LastError() const;
 
