@@ -55,6 +55,11 @@ CDeterminationView::~CDeterminationView()
   // Before the widgets go: the column widths the user set.
   if (m_pObsList)
     m_pObsList->StoreColumnWidths(TheApp());
+  // The widgets go while the view they call back into is still whole.
+  DestroyChildren();
+  m_pObsList = nullptr;
+  m_pTabs = nullptr;
+  m_widgets.clear();
 }
 
 void CDeterminationView::CreateControls()
