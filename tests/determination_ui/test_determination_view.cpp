@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include <wx/clipbrd.h>
 #include <wx/menu.h>
 #include <wx/notebook.h>
 #include <wx/textctrl.h>
@@ -259,7 +260,7 @@ TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
   auto view = [] { return ViewSession::View(); };
   bool aiShown = false, epochEditable = false;
   int autoY = -1, autoYAgain = -1, autoYNormal = -1;
-  std::string month;
+  std::string month, day, dayAfterExponent = "?";
   std::vector<ViewStep> steps = {{"shown", nullptr, [view] { return view() && view()->IsShownOnScreen(); }}};
   steps.push_back({"read", [&] {
                      aiShown = view()->Widget(kIdAiImprove)->IsShown();
@@ -281,7 +282,23 @@ TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
                      sim.Text("1a-23");
                    },
                    nullptr, 30, 0.5});
+  // Pasting: a number with an exponent is refused, blanks around digits pass.
+  auto paste = [](const char* text) {
+    return [text] {
+      if (wxTheClipboard->Open()) {
+        wxTheClipboard->SetData(new wxTextDataObject(text));
+        wxTheClipboard->Close();
+      }
+      wxUIActionSimulator sim;
+      sim.Char('v', wxMOD_CONTROL);
+    };
+  };
+  Append(steps, ViewSession::ClickControlSteps(kIdEpochDay, [view] { return view()->Widget(kIdEpochDay)->HasFocus(); }));
+  steps.push_back({"paste an exponent", paste("1e5"), nullptr, 30, 0.5});
+  steps.push_back({"read", [&] { dayAfterExponent = view()->GetItemText(kIdEpochDay); }, nullptr});
+  steps.push_back({"paste with blanks", paste(" 12 "), [&] { return !view()->GetItemText(kIdEpochDay).empty(); }});
   steps.push_back({"read", [&] {
+                     day = view()->GetItemText(kIdEpochDay);
                      month = view()->GetItemText(kIdEpochMonth);
                      ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_developer");
                    },
@@ -293,6 +310,8 @@ TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
   EXPECT_EQ(autoY, autoYAgain);  // the same mode twice moves nothing
   EXPECT_LT(autoYNormal, autoY);
   EXPECT_EQ(month, "12");
+  EXPECT_EQ(dayAfterExponent, "");
+  EXPECT_EQ(day, " 12 ");
 }
 
 TEST(DeterminationView, ErosOpensQuicklyScrollsAndShowsTheHoveredObservation)
