@@ -30,23 +30,6 @@ bool IsLower(char c)
   return c >= 'a' && c <= 'z';
 }
 
-// Calls f(line) for every line of the bytes, its trailing CRs and LFs removed.
-template <typename F>
-void ForEachLine(std::string_view bytes, F f)
-{
-  std::size_t pos = 0;
-  while (pos < bytes.size()) {
-    std::size_t end = bytes.find('\n', pos);
-    if (end == std::string_view::npos)
-      end = bytes.size();
-    std::string_view line = bytes.substr(pos, end - pos);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-      line.remove_suffix(1);
-    f(line);
-    pos = end + 1;
-  }
-}
-
 // The packed designation and the name of one list line; false for a line
 // too short to hold a name.
 bool SplitCometLine(std::string_view bytes, std::string& key, std::string& name)

@@ -43,25 +43,6 @@ void ShowError(const char* text)
   Ui().ShowMessage("", text, MsgIcon::Warning, MsgButtons::Ok);
 }
 
-// Lines of the text, each without its trailing CRs and LFs; a final line end
-// opens no further line.
-std::vector<std::string> SplitLines(std::string_view text)
-{
-  std::vector<std::string> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string_view::npos)
-      end = text.size();
-    std::string_view line = text.substr(pos, end - pos);
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-      line.remove_suffix(1);
-    lines.emplace_back(line);
-    pos = end + 1;
-  }
-  return lines;
-}
-
 bool HasNonAscii(std::string_view bytes)
 {
   for (char c : bytes)
@@ -146,9 +127,9 @@ bool ExtractStationCodeLines(std::string_view page, std::vector<std::string>& li
   ReplaceAll(block, "&amp;", "&");
   ReplaceAll(block, "&lt;", "<");
   ReplaceAll(block, "&gt;", ">");
-  for (std::string& line : SplitLines(block))
+  for (const std::string_view line : SplitLines(block))
     if (IsStationCodeLine(line))
-      lines.push_back(std::move(line));
+      lines.emplace_back(line);
   return true;
 }
 
@@ -232,7 +213,8 @@ int RunStationCodeUpdate(const HttpTimeouts* timeouts)
     ShowError("観測所コードファイルを開けませんでした。");
     return -1;
   }
-  std::vector<std::string> local = SplitLines(text);
+  std::vector<std::string> local;
+  ForEachLine(text, [&](std::string_view line) { local.emplace_back(line); });
   const StationMergeCounts counts = MergeStationCodeLines(local, remote);
 
   // Without a backup the old list would be lost with a bad merge: stop.

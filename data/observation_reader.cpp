@@ -16,6 +16,7 @@
 #include "data/text_columns.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
+#include "platform/text_util.h"
 #include "platform/fixed_field.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
@@ -166,17 +167,9 @@ NormalisedLines NormaliseText(std::string_view text)
   AdesCounts psv;
   std::vector<std::string> header;
   int mpcCount = 0;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos)
-      end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    start = end + 1;
-    while (!line.empty() && line.back() == '\r')
-      line.remove_suffix(1);
+  ForEachLine(text, [&](std::string_view line) {
     if (line.empty() || line.front() == '!' || line.front() == '#')
-      continue;
+      return;
     if (IsPsvLine(line)) {
       ConvertAdesPsvLine(line, header, out.lines, psv);
     } else if (IsKeptLine(line)) {
@@ -184,7 +177,7 @@ NormalisedLines NormaliseText(std::string_view text)
       if (Col(line, 15) != 's' && Col(line, 15) != 'v')
         ++mpcCount;
     }
-  }
+  });
   out.total = mpcCount + psv.converted + xml.converted;
   out.skipped += psv.skipped + xml.skipped;
   return out;

@@ -18,28 +18,19 @@ namespace {
 constexpr size_t kPieceChars = 249;
 
 // The pieces of the file, each a record's line: lines split at line feeds
-// (a carriage return before one removed, as text mode reads CR LF) and cut
+// (their trailing carriage returns removed, as text mode reads CR LF) and cut
 // into pieces of at most kPieceChars characters. Counting and filling use the
 // same pieces, so the table always holds exactly what is filled into it.
 std::vector<std::string_view> SplitPieces(std::string_view text)
 {
   std::vector<std::string_view> pieces;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    const size_t next = end == std::string_view::npos ? text.size() : end + 1;
-    if (end == std::string_view::npos)
-      end = text.size();
-    std::string_view line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r' && end < text.size())
-      line.remove_suffix(1);
+  ForEachLine(text, [&](std::string_view line) {
     do {
       const size_t cut = Utf8Prefix(line, kPieceChars).size();
       pieces.push_back(line.substr(0, cut));
       line.remove_prefix(cut);
     } while (!line.empty());
-    start = next;
-  }
+  });
   return pieces;
 }
 

@@ -21,16 +21,7 @@ bool ReadLines(const std::string& path, std::vector<std::string>& lines)
     return true;
   if (!ReadWholeFile(path, bytes) || !DecodeTextBytes(bytes, text))
     return false;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t nl = text.find('\n', pos);
-    size_t end = nl == std::string::npos ? text.size() : nl;
-    std::string line = text.substr(pos, end - pos);
-    if (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    lines.push_back(std::move(line));
-    pos = end + 1;
-  }
+  ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
   return true;
 }
 

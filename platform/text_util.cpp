@@ -66,6 +66,13 @@ size_t Utf8Length(std::string_view utf8)
   return n;
 }
 
+std::vector<std::string_view> SplitLines(std::string_view text)
+{
+  std::vector<std::string_view> lines;
+  ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
+  return lines;
+}
+
 std::string_view TrimSpace(std::string_view text)
 {
   auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };
