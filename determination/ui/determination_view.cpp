@@ -146,6 +146,7 @@ void CDeterminationView::OnInitialUpdate()
   FillCombos();
   m_pEngine->m_nCalcState = 0;
   UpdateControlsForState(0);
+  EnableItem(kIdAiImprove, false);
   BuildLayoutTable();
 }
 
@@ -364,6 +365,9 @@ void CDeterminationView::UpdateControlsForState(int state)
 void CDeterminationView::EnableImproveButtons(int enable)
 {
   CDetermination::EnableImproveButtons(enable);
+  // The AI improvement has no procedure yet: its button stays disabled
+  // rather than doing nothing.
+  EnableItem(kIdAiImprove, false);
   for (int id : {kIdAutoImprove, kIdManualImprove, kIdAiImprove})
     if (wxWindow* w = Widget(id))
       w->Update();

@@ -258,12 +258,13 @@ TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
     GTEST_SKIP() << "no display: run under xvfb-run";
   ViewSession session("detview_dev");
   auto view = [] { return ViewSession::View(); };
-  bool aiShown = false, epochEditable = false;
+  bool aiShown = false, aiEnabled = true, epochEditable = false;
   int autoY = -1, autoYAgain = -1, autoYNormal = -1;
   std::string month, day, dayAfterExponent = "?";
   std::vector<ViewStep> steps = {{"shown", nullptr, [view] { return view() && view()->IsShownOnScreen(); }}};
   steps.push_back({"read", [&] {
                      aiShown = view()->Widget(kIdAiImprove)->IsShown();
+                     aiEnabled = view()->Widget(kIdAiImprove)->IsEnabled();
                      epochEditable = dynamic_cast<wxTextCtrl*>(view()->Widget(kIdEpochMonth))->IsEditable();
                      autoY = view()->Widget(kIdAutoImprove)->GetPosition().y;
                      view()->ApplyDeveloperLayout();
@@ -306,6 +307,7 @@ TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
   ASSERT_TRUE(session.Run({"dev"}, steps));
   EXPECT_EQ(Joined(session.m_failures), "");
   EXPECT_TRUE(aiShown);
+  EXPECT_FALSE(aiEnabled);  // until the AI improvement exists
   EXPECT_TRUE(epochEditable);
   EXPECT_EQ(autoY, autoYAgain);  // the same mode twice moves nothing
   EXPECT_LT(autoYNormal, autoY);
