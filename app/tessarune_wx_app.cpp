@@ -25,13 +25,6 @@ namespace {
 
 constexpr int kOnScreenWaitMs = 3000;
 
-// "mpeph.dat" from the executable's folder, else the ephemeris folder, else
-// the data folder; the perturbing-asteroid store keeps the first valid one.
-void LoadPerturbingAsteroidFile(const CTessaruneApp& app)
-{
-  LoadMpephFromFolders(GetPerturberTable(), {app.m_szExeDir, app.m_szEphDir, app.m_szDataDir});
-}
-
 bool PlanetaryReaderUsable()
 {
   return g_pJplEph && g_pJplEph->IsOpen() && g_dJplEnd > 0;
@@ -97,7 +90,7 @@ bool CTessaruneWxApp::InitInstance()
 
   CTessaruneApp& app = TheApp();
   LoadSettings(app, m_env ? *m_env : CurrentEnvironment());
-  LoadPerturbingAsteroidFile(app);
+  LoadMpephFromFolders();
 
   RegisterShellDocTemplates(m_pDocManager);
   RegisterTemplates();

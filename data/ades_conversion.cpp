@@ -175,54 +175,59 @@ int FitNumberToWidth(double x, std::string& buf)
   return buf.size() <= 10 ? 1 : 0;
 }
 
-int ConvertAdesToMpcLines(const AdesFields& fields, std::vector<std::string>& lines)
+namespace {
+
+// What every converted record needs: its time, place, station and kind of observer.
+struct AdesBasics {
+  ObsTime time;
+  double raDeg = 0, decDeg = 0;
+  std::string stn, sys, desig, date;
+  Observer observer = Observer::Ordinary;
+};
+
+// The fields every record needs, checked; false refuses the record.
+bool ReadAdesBasics(const AdesFields& fields, AdesBasics& b)
 {
   const std::string obsTime = LookupAdesField(fields, "obsTime");
   const std::string raText = LookupAdesField(fields, "ra");
   const std::string decText = LookupAdesField(fields, "dec");
-  const std::string stn = LookupAdesField(fields, "stn");
-  if (obsTime.empty() || raText.empty() || decText.empty() || stn.empty())
-    return 0;
-
-  ObsTime t;
+  b.stn = LookupAdesField(fields, "stn");
+  if (obsTime.empty() || raText.empty() || decText.empty() || b.stn.empty())
+    return false;
+  ObsTime& t = b.time;
   if (ScanObsTime(obsTime, t) < 5)
-    return 0;
+    return false;
   if (t.year < 1000 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31)
-    return 0;
+    return false;
+  b.raDeg = StringToDouble(raText);
+  b.decDeg = StringToDouble(decText);
+  if (!(b.raDeg >= 0.0 && b.raDeg < 360.0) || !(b.decDeg >= -90.0 && b.decDeg <= 90.0))
+    return false;
 
-  const double ra = StringToDouble(raText);
-  const double dec = StringToDouble(decText);
-  if (!(ra >= 0.0 && ra < 360.0) || !(dec >= -90.0 && dec <= 90.0))
-    return 0;
-
-  const std::string sys = LookupAdesField(fields, "sys");
-  Observer observer = Observer::Ordinary;
-  if (sys == "ICRF_KM" || sys == "ICRF_AU")
-    observer = Observer::Satellite;
-  else if (sys == "WGS84")
-    observer = Observer::Roving;
-  if (observer != Observer::Ordinary &&
+  b.sys = LookupAdesField(fields, "sys");
+  if (b.sys == "ICRF_KM" || b.sys == "ICRF_AU")
+    b.observer = Observer::Satellite;
+  else if (b.sys == "WGS84")
+    b.observer = Observer::Roving;
+  if (b.observer != Observer::Ordinary &&
       (LookupAdesField(fields, "pos1").empty() || LookupAdesField(fields, "pos2").empty()))
-    return 0;
-
-  std::string first(80, ' ');
-  const std::string desig = PackAdesDesignation(LookupAdesField(fields, "permID"), LookupAdesField(fields, "provID"),
-                                                LookupAdesField(fields, "trkSub"));
-  first.replace(0, 12, desig);
-  first[14] = observer == Observer::Satellite ? 'S'
-              : observer == Observer::Roving  ? 'V'
-                                              : ModeLetter(LookupAdesField(fields, "mode"));
-
+    return false;
+  b.desig = PackAdesDesignation(LookupAdesField(fields, "permID"), LookupAdesField(fields, "provID"),
+                                LookupAdesField(fields, "trkSub"));
   // An hour, minute or seconds field far out of range would widen the day
   // past its columns: such a record is refused rather than written shifted.
   const double day = t.day + (t.hour * 3600 + t.minute * 60 + t.seconds) / 86400.0;
-  const std::string date = FormatC("%04d %02d %09.6f", t.year, t.month, day);
-  if (!Put(first, 16, 17, date))
-    return 0;
+  b.date = FormatC("%04d %02d %09.6f", t.year, t.month, day);
+  return b.date.size() <= 17;
+}
 
+// Right ascension and declination in their columns, seconds that round up
+// carried into the minutes.
+void PutPlace(std::string& line, double raDeg, double decDeg)
+{
   int h, m;
   double s;
-  Sexagesimal(ra / 15.0, h, m, s);
+  Sexagesimal(raDeg / 15.0, h, m, s);
   if (s >= 59.9995) {
     s = 0.0;
     if (++m == 60) {
@@ -231,10 +236,10 @@ int ConvertAdesToMpcLines(const AdesFields& fields, std::vector<std::string>& li
         h = 0;
     }
   }
-  Put(first, 33, 12, FormatC("%02d %02d %06.3f", h, m, s));
+  Put(line, 33, 12, FormatC("%02d %02d %06.3f", h, m, s));
 
   int d;
-  Sexagesimal(std::fabs(dec), d, m, s);
+  Sexagesimal(std::fabs(decDeg), d, m, s);
   if (s >= 59.995) {
     s = 0.0;
     if (++m == 60) {
@@ -242,7 +247,19 @@ int ConvertAdesToMpcLines(const AdesFields& fields, std::vector<std::string>& li
       ++d;
     }
   }
-  Put(first, 45, 12, FormatC("%c%02d %02d %05.2f", dec < 0 ? '-' : '+', d, m, s));
+  Put(line, 45, 12, FormatC("%c%02d %02d %05.2f", decDeg < 0 ? '-' : '+', d, m, s));
+}
+
+// The first (or only) 80-column line.
+std::string FirstLine(const AdesFields& fields, const AdesBasics& b)
+{
+  std::string first(80, ' ');
+  first.replace(0, 12, b.desig);
+  first[14] = b.observer == Observer::Satellite ? 'S'
+              : b.observer == Observer::Roving  ? 'V'
+                                                : ModeLetter(LookupAdesField(fields, "mode"));
+  Put(first, 16, 17, b.date);
+  PutPlace(first, b.raDeg, b.decDeg);
 
   const std::string magText = LookupAdesField(fields, "mag");
   if (!magText.empty()) {
@@ -257,45 +274,68 @@ int ConvertAdesToMpcLines(const AdesFields& fields, std::vector<std::string>& li
     first[70] = nucMag == "1" ? 'N' : 'T';
   else if (!band.empty())
     first[70] = band[0];
-  Put(first, 78, 3, std::string_view(stn).substr(0, 3));
+  Put(first, 78, 3, std::string_view(b.stn).substr(0, 3));
+  return first;
+}
 
-  if (observer == Observer::Ordinary) {
+// The satellite's second line: its geocentric position in km or AU.
+bool PutSatellitePosition(const AdesFields& fields, const AdesBasics& b, std::string& second)
+{
+  second[14] = 's';
+  second[32] = b.sys == "ICRF_KM" ? '1' : '2';
+  std::string num;
+  for (int k = 0; k < 3; ++k) {
+    const char* name = k == 0 ? "pos1" : k == 1 ? "pos2" : "pos3";
+    const double v = StringToDouble(LookupAdesField(fields, name));
+    second[static_cast<size_t>(34 + 12 * k)] = v < 0 ? '-' : '+';
+    if (!FitNumberToWidth(std::fabs(v), num))
+      return false;
+    second.replace(static_cast<size_t>(35 + 12 * k), 10, num);
+  }
+  return true;
+}
+
+// The roving observer's second line: east longitude, latitude, altitude.
+bool PutRovingPosition(const AdesFields& fields, std::string& second)
+{
+  second[14] = 'v';
+  double lon = StringToDouble(LookupAdesField(fields, "pos1"));
+  if (lon < 0)
+    lon += 360.0;
+  std::string num;
+  if (!FitNumberToWidth(lon, num))
+    return false;
+  second.replace(34, 10, num);
+  const std::string lat = FormatC("%+10.6f", StringToDouble(LookupAdesField(fields, "pos2")));
+  if (!Put(second, 46, 10, lat))
+    return false;
+  double alt = StringToDouble(LookupAdesField(fields, "pos3"));
+  if (alt < 0 || alt > 99999)
+    alt = 0;
+  Put(second, 57, 5, FormatC("%5.0f", alt));
+  return true;
+}
+
+} // namespace
+
+int ConvertAdesToMpcLines(const AdesFields& fields, std::vector<std::string>& lines)
+{
+  AdesBasics b;
+  if (!ReadAdesBasics(fields, b))
+    return 0;
+  std::string first = FirstLine(fields, b);
+  if (b.observer == Observer::Ordinary) {
     lines.push_back(std::move(first));
     return 1;
   }
-
   std::string second(80, ' ');
-  second.replace(0, 12, desig);
-  second.replace(15, 17, date);
-  second.replace(77, 3, std::string_view(stn).substr(0, 3));
-  std::string num;
-  if (observer == Observer::Satellite) {
-    second[14] = 's';
-    second[32] = sys == "ICRF_KM" ? '1' : '2';
-    for (int k = 0; k < 3; ++k) {
-      const char* name = k == 0 ? "pos1" : k == 1 ? "pos2" : "pos3";
-      const double v = StringToDouble(LookupAdesField(fields, name));
-      second[static_cast<size_t>(34 + 12 * k)] = v < 0 ? '-' : '+';
-      if (!FitNumberToWidth(std::fabs(v), num))
-        return 0;
-      second.replace(static_cast<size_t>(35 + 12 * k), 10, num);
-    }
-  } else {
-    second[14] = 'v';
-    double lon = StringToDouble(LookupAdesField(fields, "pos1"));
-    if (lon < 0)
-      lon += 360.0;
-    if (!FitNumberToWidth(lon, num))
-      return 0;
-    second.replace(34, 10, num);
-    const std::string lat = FormatC("%+10.6f", StringToDouble(LookupAdesField(fields, "pos2")));
-    if (!Put(second, 46, 10, lat))
-      return 0;
-    double alt = StringToDouble(LookupAdesField(fields, "pos3"));
-    if (alt < 0 || alt > 99999)
-      alt = 0;
-    Put(second, 57, 5, FormatC("%5.0f", alt));
-  }
+  second.replace(0, 12, b.desig);
+  second.replace(15, 17, b.date);
+  second.replace(77, 3, std::string_view(b.stn).substr(0, 3));
+  const bool placed =
+      b.observer == Observer::Satellite ? PutSatellitePosition(fields, b, second) : PutRovingPosition(fields, second);
+  if (!placed)
+    return 0;
   lines.push_back(std::move(first));
   lines.push_back(std::move(second));
   return 1;

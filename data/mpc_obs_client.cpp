@@ -219,17 +219,17 @@ int CompareObsLines(const void* pa, const void* pb)
   return a.m_nOrder < b.m_nOrder ? -1 : (a.m_nOrder > b.m_nOrder ? 1 : 0);
 }
 
-int FetchMpcObservations(const std::string& desig, const std::string& outPath, std::string* error,
-                         std::string* info, int neocp, const std::string& serviceUrl, const HttpTimeouts* timeouts)
+namespace {
+
+// Step 1, the request: the service's JSON reply, or false (connection lost).
+bool RequestObservations(const std::string& desig, int neocp, const std::string& serviceUrl,
+                         const HttpTimeouts* timeouts, std::string& reply)
 {
-  SetText(error, {});
-  SetText(info, {});
   // The designation goes into a JSON string: quotes and backslashes would break it.
   std::string name;
   for (char c : desig)
     if (c != '"' && c != '\\')
       name += c;
-
   HttpRequest request;
   request.url = (serviceUrl.empty() ? std::string(kDefaultMpcObsServiceUrl) : serviceUrl) +
                 (neocp ? "/api/get-obs-neocp" : "/api/get-obs");
@@ -239,16 +239,14 @@ int FetchMpcObservations(const std::string& desig, const std::string& outPath, s
                          name.c_str());
   request.headers = {"Content-Type: application/json"};
   request.timeouts = timeouts ? *timeouts : MpcObsTimeouts();
+  HttpStream http;
+  return http.Open(request) && http.ReadBody(reply);
+}
 
-  std::string reply;
-  {
-    HttpStream http;
-    if (!http.Open(request) || !http.ReadBody(reply)) {
-      SetText(error, kConnectError);
-      return 0;
-    }
-  }
-
+// Step 2, the refusal: the observation lines of the reply, or false with the
+// reason (the service's own message, no lines, no memory) in *error.
+bool ObservationLinesOf(const std::string& reply, int neocp, std::string& text, std::string* error)
+{
   std::size_t pos = reply.find("\"OBS80\":");
   if (pos != std::string::npos) {
     pos += 8;
@@ -266,58 +264,88 @@ int FetchMpcObservations(const std::string& desig, const std::string& outPath, s
       SetText(error, FormatC("%sから観測を取得できませんでした。\r\n%s\r\n\r\nMPCの応答: %s", neocp ? "NEOCP" : "MPC",
                              hint, message.c_str()));
     }
-    return 0;
+    return false;
   }
-
-  std::string text;
   try {
     text = UnescapeObs80(reply, pos + 1);
   } catch (const std::bad_alloc&) {
     SetText(error, "メモリーが足りません。");
-    return 0;
+    return false;
   }
   if (text.empty()) {
     SetText(error, neocp ? "この仮符号の観測はNEOCPにありませんでした。" : "この天体の観測はMPCにありませんでした。");
-    return 0;
+    return false;
   }
+  return true;
+}
 
-  std::string existing;
+struct LocalMerge {
   int fetched = 0, kept = 0, duplicates = 0;
-  std::string merged;
-  if (ReadWholeFile(outPath, existing) && !existing.empty()) {
-    try {
-      std::vector<ObsLineEntry> entries(EntryCapacity(text, existing));
-      const int capacity = static_cast<int>(entries.size());
-      fetched = ParseObsLines(text.data(), text.size(), 0, entries.data(), capacity, 0);
-      kept = ParseObsLines(existing.data(), existing.size(), 1, entries.data() + fetched, capacity - fetched,
-                           kSecondTextOrderBase);
-      duplicates = DropDuplicates(entries.data(), fetched, kept);
-      if (kept > 0)
-        merged = BuildText(entries.data(), fetched + kept);
-    } catch (const std::bad_alloc&) {
-      fetched = kept = duplicates = 0;
-      merged.clear();
-    }
-  }
+  std::string merged;  // the merged text when kept > 0
+};
 
+// Step 3, the merge: the user's own lines of the local file (those without
+// the Center's reference) kept beside the fetched ones, in date order.
+LocalMerge MergeWithLocalFile(const std::string& text, const std::string& outPath)
+{
+  LocalMerge m;
+  std::string existing;
+  if (!ReadWholeFile(outPath, existing) || existing.empty())
+    return m;
+  try {
+    std::vector<ObsLineEntry> entries(EntryCapacity(text, existing));
+    const int capacity = static_cast<int>(entries.size());
+    m.fetched = ParseObsLines(text.data(), text.size(), 0, entries.data(), capacity, 0);
+    m.kept = ParseObsLines(existing.data(), existing.size(), 1, entries.data() + m.fetched, capacity - m.fetched,
+                           kSecondTextOrderBase);
+    m.duplicates = DropDuplicates(entries.data(), m.fetched, m.kept);
+    if (m.kept > 0)
+      m.merged = BuildText(entries.data(), m.fetched + m.kept);
+  } catch (const std::bad_alloc&) {
+    m = LocalMerge();
+  }
+  return m;
+}
+
+// Step 4, the report of what the merge kept and dropped ("" when nothing was merged).
+std::string MergeReport(const LocalMerge& m)
+{
   std::string report;
-  if (kept > 0)
+  if (m.kept > 0)
     report = FormatC("既存ファイルにあったオリジナルの観測 %d個\r\n(MPCの参照符号が無い行=未発表の観測)を残して、\r\n"
                      "MPCから受信した観測 %d個と日付順に併合しました。",
-                     kept, fetched);
-  else if (duplicates > 0)
-    report = FormatC("MPCから受信した観測 %d個で更新しました。", fetched);
-  if (duplicates > 0)
+                     m.kept, m.fetched);
+  else if (m.duplicates > 0)
+    report = FormatC("MPCから受信した観測 %d個で更新しました。", m.fetched);
+  if (m.duplicates > 0)
     report += FormatC("\r\n\r\nオリジナルの観測のうち %d個は、同じ観測(同じ観測所・同じ時刻)が\r\n"
                       "MPCに収載済みだったため、参照符号つきのMPC版を採用し\r\n手元の控えは削除しました。",
-                      duplicates);
+                      m.duplicates);
+  return report;
+}
 
+} // namespace
+
+int FetchMpcObservations(const std::string& desig, const std::string& outPath, std::string* error,
+                         std::string* info, int neocp, const std::string& serviceUrl, const HttpTimeouts* timeouts)
+{
+  SetText(error, {});
+  SetText(info, {});
+  std::string reply;
+  if (!RequestObservations(desig, neocp, serviceUrl, timeouts, reply)) {
+    SetText(error, kConnectError);
+    return 0;
+  }
+  std::string text;
+  if (!ObservationLinesOf(reply, neocp, text, error))
+    return 0;
+  const LocalMerge merge = MergeWithLocalFile(text, outPath);
   // A temporary file renamed over the old one: a failed write keeps the old file.
-  if (!WriteFileAtomic(outPath, kept > 0 ? merged : text)) {
+  if (!WriteFileAtomic(outPath, merge.kept > 0 ? merge.merged : text)) {
     SetText(error, FormatC("観測ファイルを書き込めませんでした。\r\n%s", outPath.c_str()));
     return 0;
   }
-  SetText(info, report);
+  SetText(info, MergeReport(merge));
   return 1;
 }
 
