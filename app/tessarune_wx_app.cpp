@@ -15,6 +15,7 @@
 #include "app/main_frame.h"
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
+#include "data/ui/element_file_dialogs.h"
 #include "platform/files.h"
 #include "platform/wx/first_show.h"
 #include "resources/app_strings.h"
@@ -126,6 +127,9 @@ bool CTessaruneWxApp::InitInstance()
     m_workerUi = std::make_unique<HeadlessUiServices>();
     if (!m_pUiOverride)
       SetUi(m_workerUi.get());
+  } else {
+    // The element reader asks for its file and its object through the windows.
+    InstallElementFileDialogs();
   }
 
   app.m_pEphemerides = nullptr;
