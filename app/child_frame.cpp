@@ -1,11 +1,16 @@
 #include "app/child_frame.h"
 
+#include "app/busy_close.h"
 #include "app/form_view.h"
 
 CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent, const wxString& title)
     : wxDocMDIChildFrame(doc, view, parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
                          wxDEFAULT_FRAME_STYLE | wxMAXIMIZE)
 {
+  Bind(wxEVT_CLOSE_WINDOW, [](wxCloseEvent& event) {
+    if (!RefuseCloseWhileCalculating(event))
+      event.Skip();
+  });
 }
 
 void CChildFrame::SetFormView(CFormView* view)

@@ -9,6 +9,7 @@
 #include <wx/utils.h>
 
 #include "app/app_menus.h"
+#include "app/busy_close.h"
 #include "app/child_frame.h"
 #include "app/ephemeris_download.h"
 #include "app/form_template.h"
@@ -17,6 +18,7 @@
 #include "app/oplog_cleanup.h"
 #include "app/tessarune_wx_app.h"
 #include "app/toolbar_images.h"
+#include "engine/determination_host.h"
 #include "platform/app_services.h"
 #include "platform/ui_services.h"
 #include "platform/wx/wx_ui_services.h"
@@ -38,7 +40,7 @@ constexpr int kToolCommands[] = {ID_ORBIT_VIEW, ID_GLOBE, ID_MAG_CURVE, ID_VISIB
 // until then the commands do nothing.
 constexpr int kQuietCommands[] = {ID_ORBIT_VIEW,  ID_GLOBE,           ID_MAG_CURVE,     ID_VISIBILITY_CHART,
                                   ID_SEARCH_RANGE, ID_LOCATION,       ID_OPTIONS,       ID_OPTIONS_TOOLBAR,
-                                  ID_OPLOG_MANAGER, ID_UPDATE_STATION_CODES, ID_DEBUG_DLG};
+                                  ID_OPLOG_MANAGER, ID_DEBUG_DLG};
 constexpr int kAlwaysEnabled[] = {ID_SEARCH_RANGE,  ID_LOCATION,       ID_OPTIONS,   ID_OPTIONS_TOOLBAR,
                                   ID_OPLOG_MANAGER, ID_RESET_POSITIONS, ID_GET_JPL_EPH, ID_UPDATE_STATION_CODES,
                                   ID_CONVERSION_DLG, ID_DEBUG_DLG,     ID_OAA_EPH_OUTPUT, ID_APP_EXIT};
@@ -96,6 +98,7 @@ bool CMainFrame::Create(wxDocManager* manager)
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateDisabled, this, id);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { Close(); }, ID_APP_EXIT);
   Bind(wxEVT_MENU, &CMainFrame::OnResetPositions, this, ID_RESET_POSITIONS);
+  Bind(wxEVT_MENU, &CMainFrame::OnUpdateStationCodes, this, ID_UPDATE_STATION_CODES);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunPlanetaryDownloadDialog(this); }, ID_GET_JPL_EPH);
   Bind(wxEVT_MENU, &CMainFrame::OnConversionDialog, this, ID_CONVERSION_DLG);
   Bind(wxEVT_MENU, &CMainFrame::OnOaaEphOutput, this, ID_OAA_EPH_OUTPUT);
@@ -269,6 +272,8 @@ void CMainFrame::OnSizeOrMove()
 
 void CMainFrame::OnClose(wxCloseEvent& event)
 {
+  if (RefuseCloseWhileCalculating(event))
+    return;
   CTessaruneApp& app = TheApp();
   // The globe, the orbit diagram and the magnitude curve write their places
   // here (WriteToolWindowPosition) once they exist.
@@ -299,6 +304,13 @@ void CMainFrame::OnEphemerides(wxCommandEvent& /*event*/)
 
 void CMainFrame::OnQuietCommand(wxCommandEvent& /*event*/)
 {
+}
+
+void CMainFrame::OnUpdateStationCodes(wxCommandEvent& /*event*/)
+{
+  // The view reads its observations again itself when it needs the new codes.
+  if (CDetermination* view = TheApp().m_pDetermination)
+    view->UpdateStationCodes();
 }
 
 void CMainFrame::OnResetPositions(wxCommandEvent& /*event*/)

@@ -59,6 +59,7 @@ private:
   void OnEphemerides(wxCommandEvent& event);
   void OnQuietCommand(wxCommandEvent& event);
   void OnResetPositions(wxCommandEvent& event);
+  void OnUpdateStationCodes(wxCommandEvent& event);
   void OnConversionDialog(wxCommandEvent& event);
   void OnOaaEphOutput(wxCommandEvent& event);
   void OnToggleToolBar(wxCommandEvent& event);

@@ -16,6 +16,7 @@
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
 #include "data/ui/element_file_dialogs.h"
+#include "engine/ui/cancel_dlg.h"
 #include "platform/files.h"
 #include "platform/wx/first_show.h"
 #include "resources/app_strings.h"
@@ -128,7 +129,9 @@ bool CTessaruneWxApp::InitInstance()
     if (!m_pUiOverride)
       SetUi(m_workerUi.get());
   } else {
-    // The element reader asks for its file and its object through the windows.
+    // The engine's cancel dialog, and the element reader asking for its file
+    // and its object, through the windows.
+    InstallCancelDialogs();
     InstallElementFileDialogs();
   }
 

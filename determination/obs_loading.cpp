@@ -143,7 +143,7 @@ void OfferStationUpdate(CDeterminationDisplay& view, const std::string& path, Ob
     return;
   }
   if (view.ReportMessage(kMsgStationsOld, "観測所コードの更新", kBoxYesNo | kBoxIconQuestion, 7) != 6) return;
-  if (RunStationCodeUpdate() != 0) return;
+  if (view.UpdateStationCodes() != 0) return;
   ObservationRecord* again = nullptr;
   const int n = CTessaruneLib::GetMpcObs(path, &again);
   if (n < 0) {

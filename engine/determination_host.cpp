@@ -7,6 +7,7 @@
 
 #include "astro/time_scales.h"
 #include "data/numerics.h"
+#include "data/obscode_update.h"
 #include "data/step_texts.h"
 #include "engine/close_approach.h"
 #include "engine/orbit_engine.h"
@@ -112,6 +113,11 @@ CDetermination* CurrentDetermination() {
   CTessaruneApp& app = TheApp();
   if (!app.m_pDetermination) app.m_pDetermination = &FallbackDetermination();
   return app.m_pDetermination;
+}
+
+bool CurrentCalculationRunning() {
+  const CDetermination* current = TheApp().m_pDetermination;
+  return current && current->m_pEngine && EngineBusy(current->m_pEngine);
 }
 
 // ---- controls ----
@@ -291,6 +297,8 @@ void CDetermination::ResetNonGravParameters() {
   el.m_dA2 = pressure ? 0.0 : 1e-11;
   el.m_dA3 = pressure ? 0.0 : 1e-11;
 }
+
+int CDetermination::UpdateStationCodes() { return RunStationCodeUpdate(); }
 
 void CDetermination::GetRejectThresholds(int& year, double& before, double& after) {
   long y = 0;

@@ -262,6 +262,10 @@ public:
   virtual void RepaintNonGravLabels() {}
   // A1 = 1e-10, A2 = A3 = 1e-11 (0 for model 3) in the engine.
   virtual void ResetNonGravParameters();
+  // The observatory-code update (RunStationCodeUpdate) for this view: 0 when
+  // the station file was rewritten (the caller may read its observations
+  // again), -1 on failure or refusal; every outcome is shown.
+  int UpdateStationCodes();
   // Reads and checks the three reject fields, keeps valid values, writes all back.
   virtual void GetRejectThresholds(int& year, double& before, double& after);
   // Interactive: a message box, and its answer. Batch: the text (line breaks
@@ -299,3 +303,7 @@ CDetermination& FallbackDetermination();
 // The current view (CTessaruneApp::m_pDetermination); when none is open the
 // fallback object, which is then stored as the current one.
 CDetermination* CurrentDetermination();
+// True while a calculation of the current orbit-determination object runs
+// (EngineBusy of its engine; false when none is current). A window does not
+// close then: the calculation pumps events and would lose what it works on.
+bool CurrentCalculationRunning();

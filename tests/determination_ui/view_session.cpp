@@ -67,6 +67,15 @@ private:
 
 } // namespace
 
+bool ViewSessionUi::PumpOneEvent()
+{
+  if (!m_bRealEvents)
+    return HeadlessUiServices::PumpOneEvent();
+  ++m_pumps;
+  WxUiServices windows;
+  return windows.PumpOneEvent();
+}
+
 std::string ScreenshotDir()
 {
   const std::string dir = "screenshots/";

@@ -26,6 +26,15 @@ struct ViewStep {
   double minSeconds = 0;
 };
 
+// Message boxes recorded, not shown; with m_bRealEvents the engine's long
+// loops dispatch the program's events through the window implementation, as
+// in the running program (else they dispatch none).
+class ViewSessionUi : public HeadlessUiServices {
+public:
+  bool PumpOneEvent() override;
+  bool m_bRealEvents = false;
+};
+
 class ViewSession {
 public:
   // The settings file beside a pretended executable in a fresh folder, with
@@ -54,7 +63,7 @@ public:
   std::string Setting(const char* key) const;
 
   std::string m_dir;
-  HeadlessUiServices m_ui;
+  ViewSessionUi m_ui;
   std::vector<std::string> m_failures;  // steps that timed out
   std::vector<std::string> m_log;       // steps as they ran
 };
