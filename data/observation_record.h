@@ -36,3 +36,6 @@ struct ObservationRecord {
   unsigned char m_bStationRejected;  // excluded with every observation of its station
   unsigned char m_bDuplicate;   // a later record has the same designation, station and UTC time
 };
+
+// An observation the fits use: not rejected and from a known station.
+inline bool UsableInFit(const ObservationRecord& o) { return o.m_bRejected == 0 && o.m_nUnknownStation == 0; }

@@ -5,6 +5,7 @@
 #include <numbers>
 #include <string>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "data/numerics.h"
 #include "data/observation_record.h"
@@ -17,8 +18,6 @@
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr double kArcsecPerRad = 206264.80624709636;
 constexpr int kParamQ = 4;
 constexpr int kParamE = 5;
 constexpr int kMaxLimitTests = 12;
@@ -66,7 +65,6 @@ std::string DisplacementText(double arcsec) {
   return FormatC("%.2f\"", arcsec);
 }
 
-bool Usable(const ObservationRecord& o) { return o.m_bRejected == 0 && o.m_nUnknownStation == 0; }
 
 // The q and e change a single correction may make.
 bool StepWithinLimits(double q, double e, double dq, double de) {
@@ -173,7 +171,7 @@ int ApplyCorrection(OrbitEngine* engine, const double* residuals, IntegrationSta
   const int count = det && det->m_pOrbObs ? det->m_nObsCount : 0;
   for (int i = 0; i < count; ++i) {
     const ObservationRecord& o = det->m_pOrbObs[i];
-    if (!Usable(o)) continue;
+    if (!UsableInFit(o)) continue;
     double w = o.m_dWeight;
     if (!(w >= 0.1 && w <= 100.0)) w = 1.0;
     engine->m_nUsedObs += 1;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "astro/angle_units.h"
 #include "astro/time_scales.h"
 #include "data/numerics.h"
 #include "data/obscode_update.h"
@@ -18,8 +19,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kDegPerRad = 180.0 / kPi;
 
 bool IsContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
 

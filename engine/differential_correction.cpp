@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/time_scales.h"
 #include "data/numerics.h"
 #include "data/observation_record.h"
@@ -24,15 +25,12 @@
 
 namespace {
 
-constexpr double kArcsecPerRad = 206264.80624709636;
-constexpr double kPi = 3.141592653589793;
 constexpr double kFirstCallMoveDays = 180.0;
 constexpr double kLaterCallToleranceDays = 60.0;
 constexpr double kSameEpochDays = 0.01;
 constexpr double kTrialStepsBeyond = 5.5;
 constexpr int kSolveMaskFree = 0x7F, kSolveMaskFixedE = 0x3F;
 
-bool Usable(const ObservationRecord& o) { return o.m_bRejected == 0 && o.m_nUnknownStation == 0; }
 
 // The elements and epoch a failed first call puts back.
 struct CallStart {
@@ -174,7 +172,7 @@ int Improvement::Prepare() {
   if (engine_.m_bApophis) {
     int first = -1, last = -1;
     for (int i = 0; i < count; ++i)
-      if (Usable(obs[i]) && !obs[i].m_bByHand) {
+      if (UsableInFit(obs[i]) && !obs[i].m_bByHand) {
         if (first < 0) first = i;
         last = i;
       }
@@ -346,7 +344,7 @@ int Improvement::Residuals() {
   const ObservationRecord* obs = det_->m_pOrbObs;
   int usable = 0;
   for (int i = 0; i < det_->m_nObsCount; ++i)
-    if (Usable(obs[i])) ++usable;
+    if (UsableInFit(obs[i])) ++usable;
   // Nothing to fit or to average: fail rather than report a mean residual that is not a number.
   if (usable == 0) return Fail(kEngineFailed, kMsgAllRejected, false);
 
@@ -355,7 +353,7 @@ int Improvement::Residuals() {
     state_.m_dResidualSum[0] = state_.m_dResidualSum[1] = 0.0;
     engine_.m_strStepNotes.clear();
     for (int i = 0; i < det_->m_nObsCount; ++i) {
-      if (!Usable(obs[i])) continue;
+      if (!UsableInFit(obs[i])) continue;
       const double ra = obs[i].m_dResRa * kArcsecPerRad, dec = obs[i].m_dResDec * kArcsecPerRad;
       engine_.m_nUsedObs += 1;
       state_.m_dResidualSum[0] += ra + dec;

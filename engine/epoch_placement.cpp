@@ -29,12 +29,6 @@ constexpr double kEarthCrossingAu = 0.01;
 constexpr double kSameEpochDays = 0.01;
 constexpr int kMinMoveSteps = 40;
 
-double GridAtOrBefore(double jdTT) {
-  double g = std::trunc(jdTT / kGridDays) * kGridDays + 0.5;
-  if (jdTT < g) g -= kGridDays;
-  return g;
-}
-
 // Observer distance of the two-body orbit at observation o.
 bool TwoBodyDistance(const ElementBlock& el, const ObservationRecord& o, double& deltaAu) {
   double P[3], Q[3];

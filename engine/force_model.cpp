@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/impact_tracker.h"
 #include "astro/mpeph_store.h"
@@ -31,15 +32,14 @@ constexpr double kRelativityFactor = 9.870628716888345e-09;  // k^2 / c^2, c in 
 constexpr double kRelativity4K2 = 0.0011836488331423646;     // 4 k^2
 constexpr double kEarthJ2Factor = 0.001623938085;            // 1.5 J2
 constexpr double kEarthRadiusAu = 4.263520978042905e-05;     // 6378.137 km
-constexpr double kArcsecRad = 4.84813681109536e-06;
 constexpr double kMissingPosition = 9999.9;
 
 // The Earth's pole of date in J2000 axes, by the precession angles zeta and theta.
 void EarthPoleOfDate(double t, double pole[3])
 {
   const double J = (t - kJdJ2000) / 36525.0;
-  const double zeta = (2306.2181 * J + 0.30188 * J * J + 0.017998 * J * J * J) * kArcsecRad;
-  const double theta = (2004.3109 * J - 0.42665 * J * J - 0.041833 * J * J * J) * kArcsecRad;
+  const double zeta = (2306.2181 * J + 0.30188 * J * J + 0.017998 * J * J * J) * kRadPerArcsec;
+  const double theta = (2004.3109 * J - 0.42665 * J * J - 0.041833 * J * J * J) * kRadPerArcsec;
   pole[0] = std::cos(zeta) * std::sin(theta);
   pole[1] = -std::sin(zeta) * std::sin(theta);
   pole[2] = std::cos(theta);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/impact_tracker.h"
 #include "engine/determination_host.h"
@@ -22,9 +23,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2.0 * kPi;
-constexpr double kRadToDeg = 180.0 / kPi;
 constexpr uint32_t kRefreshMs = 200;
 constexpr double kSystematicArcsec = 0.5;
 constexpr double kLovSpanSigma = 3.0;
@@ -328,7 +326,7 @@ void HandCloudToGlobe(const IntegrationState* nominal, const ImpactTrackerSet* n
   }
   if (nominalNear) ShowTrackerOnGlobe(*globe, nominalSet->m_trackers[B]);
   for (const CloneImpact& c : st.impacts)
-    if (c.body == B) globe->AddCloneImpact(c.latRad * kRadToDeg, c.lonRad * kRadToDeg);
+    if (c.body == B) globe->AddCloneImpact(c.latRad * kDegPerRad, c.lonRad * kDegPerRad);
   for (const CloneApproach& a : st.approaches)
     if (a.body == B) globe->AddCloneClosest(a.latDeg, a.lonDeg, a.distKm);
   std::string line = FormatC("%s衝突確率 %.2f%%  (%d/%d)", BodyName(B), 100.0 * st.count[B] / st.valid, st.count[B],

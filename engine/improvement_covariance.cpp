@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "data/numerics.h"
 #include "engine/differential_correction.h"
@@ -12,8 +13,6 @@
 
 namespace {
 
-constexpr double kArcsecPerRad = 206264.80624709636;
-constexpr double kDegPerRad = 180.0 / std::numbers::pi;
 constexpr int kParamQ = 4, kParamE = 5;
 
 void MarkInvalid(OrbitEngine* engine) {

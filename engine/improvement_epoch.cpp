@@ -91,3 +91,9 @@ void CheckEpochFieldRange(CDetermination* view, IntegrationState* state) {
   state->m_chMode = kModeImprovement;
   WriteEpochFields(view, epoch);
 }
+
+double GridAtOrBefore(double jdTT) {
+  double g = std::trunc(jdTT / 40.0) * 40.0 + 0.5;
+  if (jdTT < g) g -= 40.0;
+  return g;
+}

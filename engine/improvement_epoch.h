@@ -28,6 +28,8 @@ void CheckEpochFieldRange(CDetermination* view, IntegrationState* state);
 
 // "%d/%d/%.1f" of a Julian day: the date form of the epoch notes.
 std::string EpochDateText(double jd);
+// The last point of the 40-day epoch grid (40 n + 0.5) at or before jdTT.
+double GridAtOrBefore(double jdTT);
 
 // Writes jdTT into the Epoch fields: year "%d", month "%d", day "%.1f".
 void WriteEpochFields(CDetermination* view, double jdTT);

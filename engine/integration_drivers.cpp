@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/frames.h"
 #include "astro/impact_tracker.h"
@@ -27,8 +28,6 @@
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr double kMinStepDays = 5.787037037037037e-05;  // 5 s
 constexpr int kMaxRestarts = 100000;
 constexpr int kRestartsPerSeries = 50;
 constexpr double kParallelWork = 20000.0;

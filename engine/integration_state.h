@@ -25,6 +25,7 @@ inline constexpr int kMaxBodies = 10;          // nominal orbit + nine varied or
 inline constexpr int kPerturbers = 15;         // ten major bodies + five asteroid slots
 inline constexpr int kMaxStepLevel = 13;       // step = base / 2^level, level 0..13
 inline constexpr double kNoDistance = 9e9;     // "no distance yet" in the bookkeeping
+inline constexpr double kMinStepDays = 5.787037037037037e-05;  // 5 s: the shortest step but in calculation runs
 
 // Elements as the engine takes and gives them (ecliptic J2000 angles).
 struct ElementBlock {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "astro/angle_units.h"
 #include "astro/body_rotation.h"
 #include "astro/constants.h"
 #include "astro/impact_tracker.h"
@@ -23,8 +24,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kRadToDeg = 180.0 / kPi;
 constexpr double kFar = 9e8;  // AU: no minimum recorded
 
 const char* BodyName(int b) { return b >= 0 && b < kBodyCount ? kImpactBodyNames[b] : "?"; }
@@ -215,8 +214,8 @@ void ShowTrackerOnGlobe(GlobeSink& globe, const ImpactTracker& t) {
     if (JplPosition(time, kJplEarth, t.m_nBody + 1, dir) == 0) {
       double latRad = 0, lonRad = 0;
       PlanetRotationSubPoint(t.m_nBody, time, dir[0], dir[1], dir[2], latRad, lonRad);
-      lat = latRad * kRadToDeg;
-      lon = lonRad * kRadToDeg;
+      lat = latRad * kDegPerRad;
+      lon = lonRad * kDegPerRad;
       subEarth = 1;
     }
   }
@@ -224,7 +223,7 @@ void ShowTrackerOnGlobe(GlobeSink& globe, const ImpactTracker& t) {
   if (t.m_bHit) {
     std::string when;
     t.FormatTimeUtc(when);
-    globe.SetMarker(1, t.m_dLat * kRadToDeg, t.m_dLon * kRadToDeg, 255, "Impact\n" + when);
+    globe.SetMarker(1, t.m_dLat * kDegPerRad, t.m_dLon * kDegPerRad, 255, "Impact\n" + when);
   }
 }
 
@@ -259,7 +258,7 @@ std::string FormatRoundTripBlock(const ElementBlock& start, double startEpoch, c
     double d = after - before;
     while (d > kPi) d -= 2.0 * kPi;
     while (d <= -kPi) d += 2.0 * kPi;
-    return d * kRadToDeg * 3600.0;
+    return d * kDegPerRad * 3600.0;
   };
   return "\r\n【積分誤差(往復積分による評価)】\r\n" +
          FormatC("  復路帰着日と開始元期のずれ: %+.6f 日\r\n", backEpoch - startEpoch) +

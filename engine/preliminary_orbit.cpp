@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/two_body.h"
 #include "platform/numbers.h"
@@ -12,8 +13,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2.0 * kPi;
 constexpr double k = kGaussK;
 constexpr double c = kLightTimeDaysPerAu;
 constexpr int kGaussPassLimit = 500;

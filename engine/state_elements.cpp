@@ -4,11 +4,11 @@
 #include <cmath>
 #include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 double Dot(const double a[3], const double b[3])
 {

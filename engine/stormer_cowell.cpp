@@ -3,6 +3,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/impact_tracker.h"
 #include "astro/jpl_eph.h"
@@ -22,10 +23,8 @@ const double kSoiRadiusAu[10] = {0.000752, 0.004118, 0.00618, 0.003851, 0.322,
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kGaussK2 = kGaussK * kGaussK;
 constexpr double kFar = 9e8;                    // distances at or above this are "none yet"
-constexpr double kMinStepDays = 5.787037037037037e-05;  // 5 s
 constexpr double kGridDays = 40.0;
 constexpr double kPerihelionWindowDays = 20.0;
 

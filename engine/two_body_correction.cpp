@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/frames.h"
 #include "data/numerics.h"
@@ -16,6 +17,7 @@
 #include "engine/correction_step.h"
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
+#include "engine/improvement_epoch.h"
 #include "engine/orbit_engine.h"
 #include "engine/variation_amounts.h"
 #include "platform/numbers.h"
@@ -23,8 +25,6 @@
 
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
-constexpr double kArcsecPerRad = 206264.80624709636;
 constexpr double kRadToArcsec = 3600.0 * 180.0 / std::numbers::pi;
 constexpr double kMaxDisplacementRad = 0.0001454441043328608;  // 30"
 constexpr double kTargetDisplacementRad = 1.454441043328608e-05;  // 3"
@@ -39,15 +39,8 @@ const char* const kMsgNoSolution = "解が求まらなかったので計算を�
 // singular system): nothing is applied.
 const char* const kMsgCorrectionNotFinite = "解が求まらなかったので計算を中止しました[18]";
 
-bool Usable(const ObservationRecord& o) { return o.m_bRejected == 0 && o.m_nUnknownStation == 0; }
 
 // Grid point of the 40-day epochs at or before jdTT.
-double GridAtOrBefore(double jdTT) {
-  double g = 40.0 * std::trunc(jdTT / 40.0) + 0.5;
-  while (g > jdTT) g -= 40.0;
-  return g;
-}
-
 // The elliptic two-body place of one orbit with light time; l carries the
 // light distance in and out.
 int EllipticPosition(double t, double T, double q, double e, const TrialOrbitVectors& P, const TrialOrbitVectors& Q,
@@ -202,7 +195,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
         det->m_strError = kMsgNoSolution;
         return -1;
       }
-      if (Usable(obs[j])) {
+      if (UsableInFit(obs[j])) {
         const double ra = obs[j].m_dResRa * kRadToArcsec, dec = obs[j].m_dResDec * kRadToArcsec;
         ++used;
         sum += ra + dec;
@@ -225,7 +218,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
     double displacement[6] = {};
     sumW = sumWSq = 0.0;
     for (int j = 0; j < nObs; ++j) {
-      if (!Usable(obs[j])) continue;
+      if (!UsableInFit(obs[j])) continue;
       double w = obs[j].m_dWeight;
       if (!(w >= 0.1 && w <= 100.0)) w = 1.0;
       const double ra = obs[j].m_dResRa, dec = obs[j].m_dResDec;
