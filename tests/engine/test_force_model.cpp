@@ -88,10 +88,12 @@ TEST(ForceModel, RelativityAndNonGravitationalTerms)
   rel.Evaluate();
   const double v2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
   const double rv = r[0] * v[0] + r[1] * v[1] + r[2] * v[2];
-  for (int c = 0; c < 3; ++c) {
-    const double term = 9.870628716888345e-09 / (rr * rr * rr) *
-                        ((0.0011836488331423646 / rr - v2) * r[c] + 4 * rv * v[c]);
-    EXPECT_NEAR(rel.Acc(c) - base.Acc(c), term, 1e-18);  // a few ulp of the total acceleration
+  // The heliocentric 1PN term k²/(c² r³) ((4 k²/r - v²) r + 4 (r·v) v), with c
+  // from its SI value.
+  const double light = 299792.458 * 86400.0 / kAstronomicalUnitKm;  // AU/day
+  for (int k = 0; k < 3; ++k) {
+    const double term = kK2 / (light * light * rr * rr * rr) * ((4.0 * kK2 / rr - v2) * r[k] + 4 * rv * v[k]);
+    EXPECT_NEAR(rel.Acc(k) - base.Acc(k), term, 1e-18);  // a few ulp of the total acceleration
   }
 
   // Radiation pressure: only the radial term of the nominal parameters, even with A3 on.
@@ -186,9 +188,11 @@ TEST(ForceModel, EarthOblatenessActsOnlyNearTheEarth)
       s->state->m_dPert[10][c][2] = s->state->m_dPos[10][c][0] - (c == 2 ? (s == &nearOff ? 0.0001 : 0.06) : 0.0);
   for (Scene* s : {&near, &far, &nearOff, &farOff})
     s->Evaluate(kJdJ2000);
-  // Over the pole at J2000: the extra pull is along the pole, 3 J2 GM R^2 / d^4 (u = 1).
+  // Over the pole at J2000: the extra pull is along the pole, 3 J2 GM R² / d⁴,
+  // with the Earth's J2 = 1.0826254e-3 (EGM96) and its equatorial radius.
   const double gm = kBodyMasses[2] * kK2;
-  const double R = 4.263520978042905e-05, d = 0.0001;
-  EXPECT_NEAR(near.Acc(2) - nearOff.Acc(2), 2 * 0.001623938085 * gm * R * R / (d * d * d * d), 1e-12);
+  const double R = kEarthEquatorialRadiusKm / kAstronomicalUnitKm, d = 0.0001;
+  const double pull = 3.0 * 1.0826254e-3 * gm * R * R / (d * d * d * d);
+  EXPECT_NEAR(near.Acc(2) - nearOff.Acc(2), pull, 1e-6 * pull);
   EXPECT_EQ(far.Acc(2), farOff.Acc(2));
 }
