@@ -35,6 +35,8 @@ public:
   // The loading commands: open (menu, toolbar, Ctrl+O), the two downloads
   // and "計算をやり直す", with their enabling.
   void BindObsCommands();
+  // Command 154: the variation-amount dialog on the engine's amounts.
+  void OnVariationAmountsCommand();
   void OnOpenObsFileCommand();
   void OnFetchCommand(int neocp);
   void OnRedoCommand();

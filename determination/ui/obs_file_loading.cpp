@@ -10,6 +10,7 @@
 #include "determination/ui/determination_view.h"
 #include "determination/ui/mpc_fetch_dlg.h"
 #include "determination/ui/obs_list_ctrl.h"
+#include "engine/ui/set_vvalue_dlg.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
 
@@ -26,8 +27,16 @@ void CDeterminationView::BindObsCommands()
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnFetchCommand(0); }, ID_FETCH_MPC_OBS);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnFetchCommand(1); }, ID_FETCH_NEOCP_OBS);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnRedoCommand(); }, ID_REDO_CALC);
-  for (int id : {ID_OPEN_OBS_FILE, ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS, ID_REDO_CALC})
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnVariationAmountsCommand(); }, ID_VARIATION_AMOUNTS);
+  for (int id : {ID_OPEN_OBS_FILE, ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS, ID_REDO_CALC, ID_VARIATION_AMOUNTS})
     Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(true); }, id);
+}
+
+void CDeterminationView::OnVariationAmountsCommand()
+{
+  CSetVValue dlg(this, m_pEngine->m_dVariation, &m_pEngine->m_bAutoCalibrate);
+  if (dlg.ShowModal() == wxID_OK)
+    OnVariationAmountsConfirmed();
 }
 
 void CDeterminationView::OnOpenObsFileCommand()

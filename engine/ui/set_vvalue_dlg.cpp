@@ -6,6 +6,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "data/ui/info_help.h"
 #include "platform/ui_services.h"
 #include "platform/wx/wx_ui_services.h"
 
@@ -20,9 +21,7 @@ constexpr int kLabelIds[kVariationCount] = {wxID_ANY, wxID_ANY, wxID_ANY, wxID_A
 
 std::function<void(const std::string&, const std::string&, wxWindow*)>& HelpHandler() {
   static std::function<void(const std::string&, const std::string&, wxWindow*)> handler =
-      [](const std::string& title, const std::string& text, wxWindow*) {
-        Ui().ShowMessage(title, text, MsgIcon::Information, MsgButtons::Ok);
-      };
+      [](const std::string& title, const std::string& text, wxWindow* parent) { ShowInfoHelp(title, text, parent); };
   return handler;
 }
 
@@ -52,7 +51,7 @@ CSetVValue::CSetVValue(wxWindow* parent, double* amounts, int* pbAutoCalibrate)
   auto* presets = new wxBoxSizer(wxHORIZONTAL);
   presets->Add(new wxButton(this, IDC_STANDARD, ToWx("標準(&H)")), 0, wxRIGHT, 6);
   presets->Add(new wxButton(this, IDC_SMALL, ToWx("微少量(&S)")), 0, wxRIGHT, 6);
-  presets->Add(new wxButton(this, IDC_INFO, "?", wxDefaultPosition, wxSize(28, -1)), 0);
+  presets->Add(new wxButton(this, IDC_INFO, "?", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT), 0);
   top->Add(presets, 0, wxLEFT | wxRIGHT, 10);
   top->Add(new wxStaticText(this, wxID_ANY, ToWx("この設定は保存されません")), 0, wxALL, 10);
 

@@ -56,3 +56,13 @@ unsigned long X11WindowId(const wxWindow* window)
     return 0;
   return gdk_x11_window_get_xid(gdk);
 }
+
+void KeepOutOfModalGrabs(wxTopLevelWindow* window)
+{
+  auto* widget = window ? static_cast<GtkWidget*>(window->GetHandle()) : nullptr;
+  if (!widget || !GTK_IS_WINDOW(widget))
+    return;
+  GtkWindowGroup* group = gtk_window_group_new();
+  gtk_window_group_add_window(group, GTK_WINDOW(widget));
+  g_object_unref(group);  // the window keeps its group alive
+}

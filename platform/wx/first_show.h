@@ -15,3 +15,8 @@ bool WaitUntilOnScreen(wxTopLevelWindow* window, int timeoutMs);
 
 // The X window of a top-level window once it is realised; 0 before, or off X.
 unsigned long X11WindowId(const wxWindow* window);
+
+// Puts the window in a window group of its own, so that a modal dialog open
+// elsewhere in the program does not take its input (a modeless help window
+// read beside a modal dialog).
+void KeepOutOfModalGrabs(wxTopLevelWindow* window);
