@@ -6,9 +6,6 @@
 #include <chrono>
 #include <cstdlib>
 
-#include <wx/button.h>
-#include <wx/uiaction.h>
-
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
@@ -68,13 +65,7 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
                    },
                    nullptr});
   steps.push_back({"press 中止", [&] {
-                     CCancelDlg* dlg = ShownCancelDialog();
-                     wxWindow* button = dlg ? dlg->FindWindow(CCancelDlg::IDC_STOP) : nullptr;
-                     if (!button)
-                       return;
-                     wxUIActionSimulator sim;
-                     sim.MouseMove(button->ClientToScreen(wxPoint(button->GetSize().x / 2, button->GetSize().y / 2)));
-                     sim.MouseClick();
+                     ViewSession::ClickButtonOf(ShownCancelDialog(), CCancelDlg::IDC_STOP);
                      clicked = std::chrono::steady_clock::now();
                    },
                    [busy] { return !busy(); }, 30});
@@ -85,10 +76,7 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
                    nullptr});
 
   ASSERT_TRUE(session.Run({obsFile}, steps));
-  std::string failures;
-  for (const std::string& f : session.m_failures)
-    failures += f + "; ";
-  EXPECT_EQ(failures, "");
+  EXPECT_EQ(session.FailedSteps(), "");
   EXPECT_EQ(title, "計算中");
   EXPECT_TRUE(closeRefused);
   ASSERT_GT(session.m_ui.m_messages.size(), messagesBefore);

@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 
-#include <wx/uiaction.h>
-
 #include "app/tessarune_wx_app.h"
 #include "data/ui/info_help.h"
 #include "determination/ui/determination_view.h"
@@ -23,16 +21,6 @@ CSetVValue* ShownVariationDialog()
     if (auto* dlg = dynamic_cast<CSetVValue*>(w); dlg && dlg->IsShownOnScreen())
       return dlg;
   return nullptr;
-}
-
-void ClickButton(wxWindow* dialog, int id)
-{
-  wxWindow* button = dialog ? dialog->FindWindow(id) : nullptr;
-  if (!button)
-    return;
-  wxUIActionSimulator sim;
-  sim.MouseMove(button->ClientToScreen(wxPoint(button->GetSize().x / 2, button->GetSize().y / 2)));
-  sim.MouseClick();
 }
 
 } // namespace
@@ -53,29 +41,26 @@ TEST(VariationHelp, CommandOpensTheDialogAndItsMarkOneHelpWindow)
       {"command 154", [] { ViewSession::PostCommand(ID_VARIATION_AMOUNTS); },
        [] { return ShownVariationDialog() != nullptr; }, 30, 0.5},
       {"screenshot", [] { ViewSession::SaveScreenshot(ShownVariationDialog(), "variation_dialog"); }, nullptr},
-      {"click ?", [] { ClickButton(ShownVariationDialog(), CSetVValue::IDC_INFO); }, helpShown, 30, 0.5},
+      {"click ?", [] { ViewSession::ClickButtonOf(ShownVariationDialog(), CSetVValue::IDC_INFO); }, helpShown, 30, 0.5},
       {"read", [&] {
          first = g_pInfoHelp;
          helpTitle = FromWx(g_pInfoHelp->GetTitle());
          ViewSession::SaveScreenshot(g_pInfoHelp, "info_help");
        },
        nullptr},
-      {"click ? again", [] { ClickButton(ShownVariationDialog(), CSetVValue::IDC_INFO); }, nullptr, 30, 0.5},
+      {"click ? again", [] { ViewSession::ClickButtonOf(ShownVariationDialog(), CSetVValue::IDC_INFO); }, nullptr, 30, 0.5},
       {"count", [&] {
          for (wxWindow* w : wxTopLevelWindows)
            if (dynamic_cast<CInfoHelp*>(w) && !w->IsBeingDeleted())
              ++helpWindows;
        },
        nullptr},
-      {"close help", [] { ClickButton(g_pInfoHelp, wxID_CANCEL); }, [] { return g_pInfoHelp == nullptr; }},
-      {"cancel dialog", [] { ClickButton(ShownVariationDialog(), wxID_CANCEL); },
+      {"close help", [] { ViewSession::ClickButtonOf(g_pInfoHelp, wxID_CANCEL); }, [] { return g_pInfoHelp == nullptr; }},
+      {"cancel dialog", [] { ViewSession::ClickButtonOf(ShownVariationDialog(), wxID_CANCEL); },
        [] { return ShownVariationDialog() == nullptr; }},
   };
   ASSERT_TRUE(session.Run({obsFile}, steps));
-  std::string failures;
-  for (const std::string& f : session.m_failures)
-    failures += f + "; ";
-  EXPECT_EQ(failures, "");
+  EXPECT_EQ(session.FailedSteps(), "");
   EXPECT_EQ(helpTitle, "要素変化量とは");
   EXPECT_EQ(helpWindows, 1);
   EXPECT_EQ(g_pInfoHelp, nullptr);

@@ -223,6 +223,21 @@ std::vector<ViewStep> ViewSession::ClickTabSteps(int page, std::function<bool()>
   return {{"tab " + std::to_string(page), click, std::move(until), 30, 0.6}};
 }
 
+void ViewSession::ClickButtonOf(wxWindow* window, int id)
+{
+  wxWindow* button = window ? window->FindWindow(id) : nullptr;
+  if (button)
+    ClickAt(button->ClientToScreen(wxPoint(button->GetSize().x / 2, button->GetSize().y / 2)));
+}
+
+std::string ViewSession::FailedSteps() const
+{
+  std::string all;
+  for (const std::string& f : m_failures)
+    all += f + "; ";
+  return all;
+}
+
 std::string ViewSession::SaveScreenshot(wxWindow* window, const std::string& name)
 {
   // Read back from the X server through GDK: a wxScreenDC blit keeps

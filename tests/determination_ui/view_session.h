@@ -56,6 +56,11 @@ public:
   static std::vector<ViewStep> ClickControlSteps(int id, std::function<bool()> until);
   // Steps that click the tab of the view's tab control.
   static std::vector<ViewStep> ClickTabSteps(int page, std::function<bool()> until);
+  // Moves the pointer onto the button id of a window (a dialog) and clicks;
+  // nothing when there is no such button.
+  static void ClickButtonOf(wxWindow* window, int id);
+  // The steps that timed out, joined by "; " (empty when none did).
+  std::string FailedSteps() const;
   // PNG of a window's screen area into the screenshot folder; the path.
   static std::string SaveScreenshot(wxWindow* window, const std::string& name);
 
