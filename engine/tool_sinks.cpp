@@ -55,6 +55,7 @@ void GeoTrackBuffer::Append(double t, const double pos[3]) {
   m_pTimes[m_nCount] = t;
   m_pSegments[m_nCount] = m_nSegment;
   ++m_nCount;
+  ++m_nVersion;
 }
 
 void GeoTrackBuffer::Reset() {
@@ -68,6 +69,26 @@ void GeoTrackBuffer::Reset() {
   m_nCapacity = 0;
   m_nStride = 1;
   m_nSkip = 0;
+  ++m_nVersion;
+}
+
+void GeoTrackBuffer::RemoveBeyond(double radius) {
+  const double r2 = radius * radius;
+  int kept = 0;
+  for (int i = 0; i < m_nCount; ++i) {
+    const double* p = m_pPositions[i];
+    if (p[0] * p[0] + p[1] * p[1] + p[2] * p[2] > r2) continue;
+    if (kept != i) {
+      m_pPositions[kept][0] = p[0];
+      m_pPositions[kept][1] = p[1];
+      m_pPositions[kept][2] = p[2];
+      m_pTimes[kept] = m_pTimes[i];
+      m_pSegments[kept] = m_pSegments[i];
+    }
+    ++kept;
+  }
+  m_nCount = kept;
+  ++m_nVersion;
 }
 
 double GeoTrackBuffer::MaxAbsCoordinate() const {

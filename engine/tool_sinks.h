@@ -33,6 +33,8 @@ public:
   void Append(double t, const double pos[3]);
   // Frees the points; the segment number stays.
   void Reset();
+  // Drops the points farther from the Earth than radius (AU), keeping the order of the others.
+  void RemoveBeyond(double radius);
   // Largest |x|, |y| or |z| of the recorded points; 0 when empty.
   double MaxAbsCoordinate() const;
   // 0 when empty (outputs untouched), else 1 with the smallest and largest time.
@@ -46,6 +48,9 @@ public:
   int32_t m_nStride = 1;                // only every m_nStride-th accepted point is recorded
   int32_t m_nSkip = 0;                  // accepted points passed over since the last recorded one
   int32_t m_nSegment = 0;               // segment number of the next recorded point
+  // Advanced by every change of the points, so that what readers derive from
+  // them goes stale even when a new run records as many points as the last.
+  uint32_t m_nVersion = 0;
 };
 
 // ---- globe ----

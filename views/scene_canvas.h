@@ -1,0 +1,54 @@
+#pragma once
+// What the tool windows draw on: anti-aliased shapes and text in client
+// pixels, colours as 0xAARRGGBB. The windows implement it on a graphics
+// context (screen, clipboard bitmap, video frame); tests record the calls.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ScenePoint {
+  float x = 0;
+  float y = 0;
+};
+
+struct SceneRect {
+  float x = 0, y = 0, w = 0, h = 0;
+  bool Contains(float px, float py) const { return px >= x && px < x + w && py >= y && py < y + h; }
+  // Whether the two overlap once this one is grown by margin on every side.
+  bool Overlaps(const SceneRect& o, float margin) const {
+    return x - margin < o.x + o.w && o.x < x + w + margin && y - margin < o.y + o.h && o.y < y + h + margin;
+  }
+};
+
+struct ScenePen {
+  uint32_t argb = 0xFFFFFFFF;
+  float width = 1;
+  bool dashed = false;
+};
+
+enum class SceneFont { Small, Bold };
+
+class ISceneCanvas {
+public:
+  virtual ~ISceneCanvas() = default;
+  virtual void Line(ScenePoint a, ScenePoint b, const ScenePen& pen) = 0;
+  // Joined segments through the points (at least two).
+  virtual void Polyline(const std::vector<ScenePoint>& pts, const ScenePen& pen) = 0;
+  // Circle of diameter d centred on c.
+  virtual void FillCircle(ScenePoint c, float d, uint32_t argb) = 0;
+  virtual void StrokeCircle(ScenePoint c, float d, const ScenePen& pen) = 0;
+  // Disc of radius r shaded from the centre colour to the edge colour.
+  virtual void RadialGradientCircle(ScenePoint c, float r, uint32_t centre, uint32_t edge) = 0;
+  virtual void FillPolygon(const std::vector<ScenePoint>& pts, uint32_t argb) = 0;
+  // Text with its top-left corner at p; "\r\n" breaks lines.
+  virtual void Text(const std::string& text, ScenePoint p, SceneFont font, uint32_t argb) = 0;
+  // Width and height the text takes.
+  virtual ScenePoint MeasureText(const std::string& text, SceneFont font) = 0;
+  // The Sun's picture in the square of half side halfSide centred on c,
+  // clipped to a circle of radius clipR; false when there is no picture.
+  virtual bool SunTexture(ScenePoint c, float clipR, float halfSide) = 0;
+  virtual void PushState() = 0;
+  virtual void PopState() = 0;
+  virtual void ClipRect(const SceneRect& r) = 0;
+  virtual void Translate(float dx, float dy) = 0;
+};
