@@ -1,6 +1,7 @@
 #include "app/main_frame.h"
 
 #include <algorithm>
+#include <map>
 
 #include <wx/display.h>
 #include <wx/menu.h>
@@ -57,7 +58,24 @@ CFormView* ActiveViewOf(const CChildFrame* frame)
   return frame ? frame->GetFormView() : nullptr;
 }
 
+std::map<int, ToolWindowCommand>& ToolWindowCommands()
+{
+  static std::map<int, ToolWindowCommand> commands;
+  return commands;
+}
+
 } // namespace
+
+void RegisterToolWindowCommand(int id, ToolWindowCommand open)
+{
+  ToolWindowCommands()[id] = std::move(open);
+}
+
+const ToolWindowCommand* FindToolWindowCommand(int id)
+{
+  const auto it = ToolWindowCommands().find(id);
+  return it == ToolWindowCommands().end() ? nullptr : &it->second;
+}
 
 bool CMainFrame::Create(wxDocManager* manager)
 {
@@ -90,8 +108,12 @@ bool CMainFrame::Create(wxDocManager* manager)
   }
   for (int id : kToolCommands)
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateToolRule, this, id);
-  for (int id : kQuietCommands)
-    Bind(wxEVT_MENU, &CMainFrame::OnQuietCommand, this, id);
+  for (int id : kQuietCommands) {
+    if (const ToolWindowCommand* open = FindToolWindowCommand(id))
+      Bind(wxEVT_MENU, [this, open](wxCommandEvent&) { (*open)(this); }, id);
+    else
+      Bind(wxEVT_MENU, &CMainFrame::OnQuietCommand, this, id);
+  }
   for (int id : kAlwaysEnabled)
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateEnabled, this, id);
   for (int id : kViewCommands)
@@ -275,9 +297,8 @@ void CMainFrame::OnClose(wxCloseEvent& event)
   if (RefuseCloseWhileCalculating(event))
     return;
   CTessaruneApp& app = TheApp();
-  // The globe, the orbit diagram and the magnitude curve write their places
-  // here (WriteToolWindowPosition) once they exist.
   WriteMainWindowPlacement(app, m_rcNormal, IsMaximized());
+  WriteToolWindowPlaces(app);
   if (!app.IsWorker())
     CleanUpOperationLogs(app.m_szDataDir);
   m_indicatorTimer.Stop();

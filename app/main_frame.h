@@ -2,6 +2,7 @@
 // The main window: menus, toolbar and status bar; routes the commands that
 // open the function views and the tool windows, keeps at most one function
 // view visible, and saves the window positions when it closes.
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -14,6 +15,12 @@
 
 class CChildFrame;
 class CFormView;
+
+// Windows of the subsystems above the shell that a main-frame command opens
+// (the tool windows): registered before the frame is made, like the views.
+using ToolWindowCommand = std::function<void(wxWindow* mainFrame)>;
+void RegisterToolWindowCommand(int id, ToolWindowCommand open);
+const ToolWindowCommand* FindToolWindowCommand(int id);
 
 class CMainFrame : public wxDocMDIParentFrame {
 public:

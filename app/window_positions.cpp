@@ -1,6 +1,8 @@
 #include "app/window_positions.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <string>
 
 #include "platform/app_services.h"
@@ -49,6 +51,49 @@ void WriteMainWindowPlacement(CTessaruneApp& app, const PixelRect& normal, bool 
   app.WriteProfileInt(kSettingsSection, "MAINWND_W", normal.w);
   app.WriteProfileInt(kSettingsSection, "MAINWND_H", normal.h);
   app.WriteProfileInt(kSettingsSection, "MAINWND_MAX", maximised ? 1 : 0);
+}
+
+PixelRect StoredToolWindowCorner(const CTessaruneApp& app, const char* keyPrefix, const PixelRect& virtualScreen,
+                                 int defX, int defY)
+{
+  const std::string prefix = keyPrefix;
+  const std::string xs = app.GetProfileString(kSettingsSection, prefix + "_X", "");
+  const std::string ys = app.GetProfileString(kSettingsSection, prefix + "_Y", "");
+  if (!xs.empty() && !ys.empty()) {
+    const int x = std::atoi(xs.c_str());
+    const int y = std::atoi(ys.c_str());
+    if (x >= virtualScreen.x && x <= virtualScreen.x + virtualScreen.w - 50 && y >= virtualScreen.y &&
+        y <= virtualScreen.y + virtualScreen.h - 50)
+      return {x, y, 0, 0};
+  }
+  return {defX, defY, 0, 0};
+}
+
+namespace {
+
+std::map<std::string, ToolPlaceSource>& PlaceSources()
+{
+  static std::map<std::string, ToolPlaceSource> sources;
+  return sources;
+}
+
+} // namespace
+
+void SetToolWindowPlaceSource(const std::string& keyPrefix, ToolPlaceSource source)
+{
+  if (source)
+    PlaceSources()[keyPrefix] = std::move(source);
+  else
+    PlaceSources().erase(keyPrefix);
+}
+
+void WriteToolWindowPlaces(CTessaruneApp& app)
+{
+  for (const auto& [prefix, source] : PlaceSources()) {
+    int x = 0, y = 0;
+    if (source(x, y))
+      WriteToolWindowPosition(app, prefix.c_str(), x, y);
+  }
 }
 
 void WriteToolWindowPosition(CTessaruneApp& app, const char* keyPrefix, int x, int y)

@@ -2,7 +2,9 @@
 // The stored places of the main window and the tool windows (section
 // "SYSTEM"): reading the main window's placement at start-up, writing the
 // positions at close, and the reset command. Screen pixels throughout.
+#include <functional>
 #include <optional>
+#include <string>
 
 class CTessaruneApp;
 
@@ -26,6 +28,19 @@ bool StoredMainWindowMaximised(const CTessaruneApp& app);
 void WriteMainWindowPlacement(CTessaruneApp& app, const PixelRect& normal, bool maximised);
 // keyPrefix "GLOBEDLG", "ORBITVIEW" or "MAGCURVE": "<prefix>_X" and "<prefix>_Y" as "%d".
 void WriteToolWindowPosition(CTessaruneApp& app, const char* keyPrefix, int x, int y);
+
+// The stored corner of a tool window ("<prefix>_X", "<prefix>_Y"), when both
+// are set and x lies within the virtual screen's left edge .. its right edge
+// less 50 pixels (y likewise); otherwise (defX, defY).
+PixelRect StoredToolWindowCorner(const CTessaruneApp& app, const char* keyPrefix, const PixelRect& virtualScreen,
+                                 int defX, int defY);
+
+// The open tool windows whose places the main frame writes when it closes:
+// each gives its left and top screen edges (false: nothing to write). An
+// empty source removes the window's entry.
+using ToolPlaceSource = std::function<bool(int& x, int& y)>;
+void SetToolWindowPlaceSource(const std::string& keyPrefix, ToolPlaceSource source);
+void WriteToolWindowPlaces(CTessaruneApp& app);
 
 // Deletes every stored window position and size and the observation list's
 // splitter and column widths.

@@ -4,6 +4,7 @@
 
 #include <wx/init.h>
 
+#include "app/main/program_windows.h"
 #include "app/tessarune_wx_app.h"
 #include "platform/wx/display_check.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "tessarune: no display found (%s); start it on a desktop or under xvfb-run\n", why.c_str());
     return 2;
   }
+  RegisterProgramWindows();
   // Created here so that the linker keeps the application class.
   wxApp::SetInstance(new CTessaruneWxApp);
   return wxEntry(argc, argv);

@@ -17,7 +17,7 @@
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
 #include "determination/ui/obs_list_ctrl.h"
-#include "determination/ui/register_determination_view.h"
+#include "app/main/program_windows.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/wx/wx_ui_services.h"
@@ -101,7 +101,7 @@ ViewSession::ViewSession(const std::string& tag)
 
 bool ViewSession::Run(const std::vector<std::string>& args, std::vector<ViewStep> steps)
 {
-  RegisterDeterminationView();
+  RegisterProgramWindows();
   auto* app = new CTessaruneWxApp;
   app->UseEnvironment({m_dir + "bin/tessarune", m_dir + "local/", m_dir + "docs/"});
   app->UseUi(&m_ui);

@@ -1,0 +1,31 @@
+#include "app/main/program_windows.h"
+
+#include "app/main_frame.h"
+#include "determination/determination_display.h"
+#include "determination/ui/register_determination_view.h"
+#include "platform/app_services.h"
+#include "resources/app_resource_ids.h"
+#include "views/ui/orbit_view_wnd.h"
+#include "views/ui/program_tool_sinks.h"
+
+namespace {
+
+// The current orbit-determination view hands its solution to the window just opened.
+void PublishCurrentSolution()
+{
+  if (auto* view = dynamic_cast<CDeterminationDisplay*>(TheApp().m_pDetermination))
+    view->PublishElementsToViews(nullptr, -1);
+}
+
+} // namespace
+
+void RegisterProgramWindows()
+{
+  RegisterDeterminationView();
+  static ProgramToolSinks sinks;
+  SetToolSinks(&sinks);
+  RegisterToolWindowCommand(ID_ORBIT_VIEW, [](wxWindow* mainFrame) {
+    OpenOrbitView(mainFrame);
+    PublishCurrentSolution();
+  });
+}
