@@ -119,6 +119,10 @@ public:
                          const std::vector<double>& obsTimes, bool bDrawArc) = 0;
   // A new observation file: no orbit, no name, no arc, no track, view reset.
   virtual void ResetContents() = 0;
+  // The NEOCP geocentric-orbit buttons: the 地心 box ticked and its scene shown.
+  virtual void ShowGeocentricScene() = 0;
+  // A row of the range box (0..6: 0.05 .. 5 AU), as choosing it does.
+  virtual void SelectRange(int row) = 0;
 };
 
 // The open tool windows.
@@ -192,7 +196,11 @@ public:
   void ShowOrbit(const DisplayOrbit& orbit, const std::string& altTitle, const std::vector<double>& obsTimes,
                  bool bDrawArc) override;
   void ResetContents() override;
+  void ShowGeocentricScene() override { m_bGeocentric = true; }
+  void SelectRange(int row) override { m_nRange = row; }
   double m_dImpactJd = 0;
+  bool m_bGeocentric = false;
+  int m_nRange = 0;
   DisplayOrbit m_orbit;
   std::string m_strAltTitle;
   std::vector<double> m_obsTimes;

@@ -52,6 +52,8 @@ public:
   void ShowOrbit(const DisplayOrbit& orbit, const std::string& altTitle, const std::vector<double>& obsTimes,
                  bool bDrawArc) override;
   void ResetContents() override { Clear(); }
+  void ShowGeocentricScene() override { OnGeocentricCheck(true); }
+  void SelectRange(int row) override { OnRangeChange(row); }
 
   // ---- the view ----
   void FitScale();

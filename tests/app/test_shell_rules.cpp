@@ -151,6 +151,29 @@ TEST(WindowPositions, StoredPlacementIsUsedOnlyWhenLargeAndOnScreen)
   }
 }
 
+TEST(WindowPositions, ToolWindowCornerOnlyWhenOnTheVirtualScreen)
+{
+  const PixelRect screens{0, 0, 1920, 1080};
+  struct Case {
+    const char* stored;
+    int x, y;
+  } cases[] = {
+      {"ORBITVIEW_X=300\r\nORBITVIEW_Y=200\r\n", 300, 200},
+      {"ORBITVIEW_X=-10\r\nORBITVIEW_Y=200\r\n", 60, 420},   // left of the screen
+      {"ORBITVIEW_X=300\r\nORBITVIEW_Y=1031\r\n", 60, 420},  // within 50 pixels of the bottom
+      {"ORBITVIEW_X=1870\r\nORBITVIEW_Y=1030\r\n", 1870, 1030},
+      {"ORBITVIEW_X=300\r\n", 60, 420},                        // one of the two missing
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    TempSettings s;
+    Put(s.dir + "Tessarune.INI", std::string("[SYSTEM]\r\n") + c.stored);
+    const PixelRect r = StoredToolWindowCorner(s.app, "ORBITVIEW", screens, 60, 420);
+    EXPECT_EQ(r.x, c.x);
+    EXPECT_EQ(r.y, c.y);
+  }
+}
+
 TEST(WindowPositions, ResetPlacesTheFrameOnFourFifthsOfTheWorkArea)
 {
   const PixelRect a = CentredFourFifths({0, 0, 1920, 1080});

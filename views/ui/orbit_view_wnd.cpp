@@ -207,6 +207,20 @@ void COrbitViewWnd::OnGeocentricBox()
   EnableGeocentricBoxes();
 }
 
+void COrbitViewWnd::ShowGeocentricScene()
+{
+  m_pGeocentric->SetValue(true);
+  OnGeocentricBox();
+}
+
+void COrbitViewWnd::SelectRange(int row)
+{
+  if (row < 0 || row > 6)
+    return;
+  m_pRange->SetSelection(row);
+  OnRangeChange(row);
+}
+
 void COrbitViewWnd::ClientSize(int& w, int& h) const
 {
   m_pPicture->GetClientSize(&w, &h);

@@ -24,6 +24,9 @@ public:
   void ClientSize(int& w, int& h) const override;
   void Redraw() override;
   double LoadSunImage(const std::string& path) override;
+  // The sink's calls, with the controls kept in step.
+  void ShowGeocentricScene() override;
+  void SelectRange(int row) override;
 
   // The scene as a bitmap of the picture's size (black ground).
   wxBitmap RenderPicture();

@@ -54,12 +54,32 @@ void WxSceneCanvas::Polyline(const std::vector<ScenePoint>& pts, const ScenePen&
 {
   if (pts.size() < 2)
     return;
+  m_gc->SetPen(MakePen(pen));
+  // A long track crowds many points into each pixel; the stroker's time goes
+  // with the points, the picture does not: points closer than half a pixel
+  // to the last one kept are passed over (the last point always stays). The
+  // stroker also slows down more than in proportion on long paths: they go
+  // out in pieces of kPiece points sharing their end points.
+  constexpr int kPiece = 64;
   wxGraphicsPath path = m_gc->CreatePath();
   path.MoveToPoint(pts[0].x, pts[0].y);
-  for (size_t i = 1; i < pts.size(); ++i)
+  ScenePoint kept = pts[0];
+  int inPath = 1;
+  for (size_t i = 1; i < pts.size(); ++i) {
+    const float dx = pts[i].x - kept.x, dy = pts[i].y - kept.y;
+    if (dx * dx + dy * dy < 0.25f && i + 1 < pts.size())
+      continue;
     path.AddLineToPoint(pts[i].x, pts[i].y);
-  m_gc->SetPen(MakePen(pen));
-  m_gc->StrokePath(path);
+    kept = pts[i];
+    if (++inPath == kPiece && i + 1 < pts.size()) {
+      m_gc->StrokePath(path);
+      path = m_gc->CreatePath();
+      path.MoveToPoint(kept.x, kept.y);
+      inPath = 1;
+    }
+  }
+  if (inPath > 1)
+    m_gc->StrokePath(path);
 }
 
 void WxSceneCanvas::FillCircle(ScenePoint c, float d, uint32_t argb)
