@@ -62,4 +62,7 @@ public:
   virtual void FreeStationStats() {}
   // Repaints one control (colours that depend on the view's state).
   virtual void RepaintItem(int id) { (void)id; }
+  // The Epoch fields writable in developer mode or while the Epoch-field
+  // option is on (the window's arrangement).
+  virtual void ApplyDeveloperLayout() {}
 };

@@ -278,8 +278,17 @@ int CDetermination::ApplyStepSetting(IntegrationState* state) {
 }
 
 void CDetermination::SetNonGravModel(int model) {
+  if (model < 0 || model > 3) model = 0;
   m_pEngine->m_nNonGravModel = model;
   SetSelection(kIdNonGravModelCombo, model);
+  if (model == 3) {
+    // Radiation pressure acts along the radius only.
+    m_pEngine->m_state.m_el.m_dA2 = m_pEngine->m_state.m_el.m_dA3 = 0.0;
+    m_pEngine->m_bNonGravA3 = 0;
+    SetCheck(kIdNonGravA3Check, 0);
+  }
+  static constexpr const char* kLabels[2][3] = {{"A1", "A2", "A3"}, {"Y1", "Y2", "Y3"}};
+  for (int i = 0; i < 3; ++i) SetItemText(1145 + i, kLabels[model == 1 ? 1 : 0][i]);
   ShowNonGravModelControls(model);
 }
 

@@ -248,8 +248,9 @@ public:
   // class, signed step and its square); a text that is not a positive number
   // gives the automatic step. Returns 0.
   virtual int ApplyStepSetting(IntegrationState* state);
-  // Stores the model in the engine, selects it in the combo box and shows
-  // the parameters that belong to it.
+  // Stores the model (0 for one outside 0-3) in the engine, selects it in the
+  // combo box, names the parameters (Y1-Y3 for model 1) and shows those that
+  // belong to it; radiation pressure (3) clears A2, A3 and the A3 switch.
   virtual void SetNonGravModel(int model);
   // Shows the A2/A3 labels, values and check box unless the model is 3 (solar
   // radiation pressure), and the area-to-mass controls 1506-1509 only for it.

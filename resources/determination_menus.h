@@ -37,6 +37,9 @@ inline constexpr MenuItemDef kDetOptionItems[] = {
     {ID_OPLOG_MANAGER, "操作ログを管理(&G)..."},
     {ID_APOPHIS_MODE, "Apophisモード(積分を有効観測の範囲に限定)(&A)", MenuItemKind::Check},
     {ID_PARALLEL_VARIATION, "要素変化法を並列計算(&P)", MenuItemKind::Check},
+    // Developer mode only: removed (and the J2 and Epoch-field items placed)
+    // each time the popup opens.
+    {ID_RELATIVITY, "一般相対論補正(&G)", MenuItemKind::Check},
 };
 inline constexpr MenuItemDef kDetWindowItems[] = {
     kResetPositionsItem,

@@ -124,6 +124,8 @@ void CDeterminationView::BindControls()
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnPerturbationsBox(); }, kIdPerturbationsCheck);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoStopBox(); }, kIdAutoStopCheck);
   BindObsCommands();
+  BindSettingsControls();
+  BindOptionCommands();
 }
 
 void CDeterminationView::OnInitialUpdate()
@@ -131,6 +133,7 @@ void CDeterminationView::OnInitialUpdate()
   CTessaruneApp& app = TheApp();
   if (auto* frame = dynamic_cast<CChildFrame*>(GetParent()))
     frame->SetTitle(ToWx(kViewTitle));
+  ArrangeOptionMenu();
   m_pEngine->m_bEpochFromField = app.m_bDeveloper ? 1 : 0;
   m_pObsList->SetupColumns(app);
   ConfigureNumericEdits();

@@ -15,6 +15,7 @@
 #include "determination/form_layout.h"
 #include "determination/determination_display.h"
 
+class wxMenu;
 class wxNotebook;
 class wxTextCtrl;
 class CObsListCtrl;
@@ -96,6 +97,15 @@ private:
   void FillApproachBodies();
   void OnPerturbationsBox();
   void OnAutoStopBox();
+  // The improvement settings' controls and the option menu.
+  void BindSettingsControls();
+  void BindOptionCommands();
+  void ArrangeOptionMenu();
+  void PlaceOptionItems();
+  wxMenu* OptionMenu() const;
+  int m_nOptionsDeveloper = -1;  // developer mode the option items were placed for
+  void OnApproachBodyChange();
+  void UpdateWeightColours();
   // Number of observations the list shows.
   int ObservationCount() const;
 

@@ -26,9 +26,8 @@ constexpr const char* kNoSignature =
     "軌道要素の計算者の位置にあなたの名前を表示すること\rができます。";
 
 // Commands of the view's menus that arrive with later work: shown disabled.
-constexpr int kLaterCommands[] = {ID_STATION_STATS, ID_ERA_STATS,    ID_NONGRAV_CHECK,
-                                  ID_ELEMENT_INPUT, ID_LOAD_SOLUTION, ID_OPLOG_TOGGLE,
-                                  ID_APOPHIS_MODE,  ID_PARALLEL_VARIATION};
+constexpr int kLaterCommands[] = {ID_STATION_STATS, ID_ERA_STATS,     ID_NONGRAV_CHECK,
+                                  ID_ELEMENT_INPUT, ID_LOAD_SOLUTION, ID_OPLOG_TOGGLE};
 
 } // namespace
 
