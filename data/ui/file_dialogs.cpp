@@ -1,6 +1,8 @@
 #include "data/ui/file_dialogs.h"
 
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
+#include <wx/filename.h>
 
 #include "data/file_naming.h"
 #include "platform/app_services.h"
@@ -134,4 +136,23 @@ int ShowFileDialog(const std::string& szTitle, int nType, std::string& szPath, w
   case kFileDialogSaveWithFormat: return SaveWithFormat(szTitle, szPath, hWnd, pnFormat, szStation);
   default: return 0;
   }
+}
+
+int BrowseFolderCallback(wxWindow* owner, std::string& folder)
+{
+  std::string start = folder;
+  while (start.size() > 1 && start.back() == '/')
+    start.pop_back();
+  if (!FolderExists(start))
+    start = FromWx(wxFileName::GetHomeDir());
+  wxDirDialog dlg(owner, ToWx("フォルダを選んでください"), ToWx(start), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  if (dlg.ShowModal() != wxID_OK)
+    return 0;
+  std::string chosen = FromWx(dlg.GetPath());
+  while (chosen.size() > 1 && chosen.back() == '/')
+    chosen.pop_back();
+  if (chosen.empty())
+    return 0;
+  folder = chosen;
+  return 1;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The file dialogs of the observation and result files, on wxWidgets:
 // ShowFileDialog's open dialog for observation files and its save dialog
-// with a choice of output format (CFileOptionDlg). Main thread only.
+// with a choice of output format (CFileOptionDlg), and the folder browser of
+// the option pages' "参照" buttons. Main thread only.
 #include <string>
 
 #include <wx/event.h>
@@ -27,6 +28,11 @@ enum SaveFormat : int {
 // observatory code (empty for format 0). 1 on OK, 0 when cancelled.
 int ShowFileDialog(const std::string& szTitle, int nType, std::string& szPath, wxWindow* hWnd, int* pnFormat,
                    std::string* szStation);
+
+// The folder browser titled "フォルダを選んでください", opened on folder (the
+// home folder when it is empty or gone; a final "/" does not matter). On OK
+// folder is the chosen one without a final "/". 1 chosen, 0 cancelled.
+int BrowseFolderCallback(wxWindow* owner, std::string& folder);
 
 // The format panel under the save dialog: four formats, the observatory
 // code (enabled for format 1) and a guide line. The native dialog of GTK

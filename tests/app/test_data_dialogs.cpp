@@ -23,6 +23,7 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
+#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/frame.h>
 #include <wx/choice.h>
@@ -36,9 +37,12 @@
 #include "platform/app_services.h"
 #include "platform/files.h"
 #include "platform/ui_services.h"
+#include "platform/wx/first_show.h"
 #include "platform/wx/wx_ui_services.h"
 #include "tests/common/test_data.h"
 #include "tests/data/test_planetary_download_servers.h"
+
+#include <gtk/gtk.h>
 
 // Xlib last: its macros (None, Status, ...) clash with the headers above.
 #include <X11/Xlib.h>
@@ -151,12 +155,17 @@ public:
   ~FileDialogWatch() override { wxEvtHandler::RemoveFilter(this); }
   int FilterEvent(wxEvent& event) override
   {
-    if (event.GetEventType() == wxEVT_SHOW)
+    if (event.GetEventType() == wxEVT_SHOW) {
+      const bool shown = static_cast<wxShowEvent&>(event).IsShown();
       if (auto* d = dynamic_cast<wxFileDialog*>(event.GetEventObject()))
-        s_shown = static_cast<wxShowEvent&>(event).IsShown() ? d : nullptr;
+        s_shown = shown ? d : nullptr;
+      if (auto* d = dynamic_cast<wxDirDialog*>(event.GetEventObject()))
+        s_shownFolder = shown ? d : nullptr;
+    }
     return Event_Skip;
   }
   static inline wxFileDialog* s_shown = nullptr;
+  static inline wxDirDialog* s_shownFolder = nullptr;
 };
 
 // The main window that owns the dialogs, as in the application.
@@ -166,6 +175,8 @@ public:
   {
     m_frame->Show();
     wxTheApp->SetTopWindow(m_frame);
+    // A dialog opened before its owner is on screen may end up beneath it.
+    WaitUntilOnScreen(m_frame, 5000);
   }
   ~OwnerFrame()
   {
@@ -198,7 +209,7 @@ std::function<bool()> AfterTicks(int n)
 bool FileDialogReady()
 {
   static int shownFor = 0;
-  if (!FileDialogWatch::s_shown) {
+  if (!FileDialogWatch::s_shown && !FileDialogWatch::s_shownFolder) {
     shownFor = 0;
     return false;
   }
@@ -550,6 +561,44 @@ TEST_F(DataDialogs, FileDialogsOpenAndSave)
   EXPECT_EQ(format, kSaveMpc8Line);
   EXPECT_EQ(station, "");
   TheApp().m_szObsFolder = savedObs;
+}
+
+// The option pages' folder browser opens on the folder of the field: Enter
+// takes that folder, given back without its final "/". Escape keeps the field.
+TEST_F(DataDialogs, FolderBrowserOpensOnTheGivenFolder)
+{
+  const std::string dir = MakeTempDir("browse");
+  ASSERT_TRUE(CreateFolder(dir + "ephem"));
+  FileDialogWatch watch;
+  OwnerFrame owner;
+  std::string title;
+  auto cancel = [] {
+    if (auto* d = FileDialogWatch::s_shownFolder)
+      d->EndModal(wxID_CANCEL);
+  };
+  std::string folder = dir + "ephem/";
+  Script pick({
+      {FileDialogReady,
+       [&] {
+         title = gtk_window_get_title(GTK_WINDOW(FileDialogWatch::s_shownFolder->GetHandle()));
+         SaveScreenshot(nullptr, "folder_browser");
+       }},
+      {AfterTicks(6), [] { PressKey(WXK_RETURN); }},
+  });
+  pick.onTimeOut = cancel;
+  EXPECT_EQ(BrowseFolderCallback(owner.Get(), folder), 1);
+  EXPECT_TRUE(pick.Finished());
+  EXPECT_EQ(title, "フォルダを選んでください");
+  EXPECT_EQ(folder, dir + "ephem");
+
+  Script escape({
+      {FileDialogReady, [] {}},
+      {AfterTicks(6), [] { PressKey(WXK_ESCAPE); }},
+  });
+  escape.onTimeOut = cancel;
+  EXPECT_EQ(BrowseFolderCallback(owner.Get(), folder), 0);
+  EXPECT_TRUE(escape.Finished());
+  EXPECT_EQ(folder, dir + "ephem");
 }
 
 TEST_F(DataDialogs, WrappedTextAndPlacement)
