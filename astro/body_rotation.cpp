@@ -2,16 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/rotations.h"
 #include "astro/time_scales.h"
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-constexpr double kRadPerDeg = kPi / 180;
 // 1 - f for the Earth's flattening 1/298.257223563.
 constexpr double kEarthOneMinusF = 0.9966471893352525;
 

@@ -2,15 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/frames.h"
 #include "astro/two_body.h"
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-constexpr double kDegPerRad = 180.0 / kPi;
 constexpr double kArcminPerRad = kDegPerRad * 60.0;
 constexpr double kMinTimePerDeg = 4.0;   // minutes of time per degree of right ascension
 constexpr double kMagnitudeFloor = -10.0;

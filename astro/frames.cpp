@@ -1,17 +1,13 @@
 #include "astro/frames.h"
 
 #include <cmath>
-#include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/jpl_eph.h"
 #include "astro/rotations.h"
 
 namespace {
-
-constexpr double kTwoPi = 2 * std::numbers::pi;
-constexpr double kRadPerDeg = std::numbers::pi / 180;
-constexpr double kRadPerArcsec = kRadPerDeg / 3600;
 
 // J2000 vector to the mean equator of date at jdTT. The interval starts at the
 // earlier of the two epochs; before J2000 the angles of the interval from the
@@ -56,7 +52,7 @@ void PositionAngleAndSeparation(double ra1Rad, double dec1Rad, double ra2Rad, do
   }
   sepRad = std::atan((m / sinPa) /
                      (std::cos(dec1Rad) * std::cos(dec2Rad) * std::cos(dra) + std::sin(dec1Rad) * std::sin(dec2Rad)));
-  while (sepRad < 0) sepRad += std::numbers::pi;
+  while (sepRad < 0) sepRad += kPi;
 }
 
 double NormalizeAngle(double xRad) {

@@ -1,14 +1,13 @@
 #include "astro/time_scales.h"
 
 #include <cmath>
-#include <numbers>
+
+#include "astro/angle_units.h"
 
 const char* const g_aszMonthAbbrev[12] = {"Jan.", "Feb.", "Mar.", "Apr.", "May ", "June",
                                           "July", "Aug.", "Sep.", "Oct.", "Nov.", "Dec."};
 
 namespace {
-
-constexpr double kRadPerDeg = std::numbers::pi / 180.0;
 
 // Julian rule before 1582 (signed remainder: -4 is a leap year, -1 is not),
 // Gregorian from 1582 on.

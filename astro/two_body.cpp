@@ -2,12 +2,10 @@
 
 #include <cmath>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586476925287;
-constexpr double kPi = 3.141592653589793238462643;
 
 // Largest e solved by the series; 0.97 < e <= 1.2 is near-parabolic.
 constexpr double kEllipticMaxE = 0.97;

@@ -39,3 +39,6 @@ struct ObservationRecord {
 
 // An observation the fits use: not rejected and from a known station.
 inline bool UsableInFit(const ObservationRecord& o) { return o.m_bRejected == 0 && o.m_nUnknownStation == 0; }
+// An observation the triplet search and the improvement stages may use: from
+// a known station and not rejected by hand (an automatic rejection may be undone).
+inline bool KnownAndNotByHand(const ObservationRecord& o) { return o.m_nUnknownStation == 0 && o.m_bByHand == 0; }

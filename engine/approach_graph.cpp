@@ -5,6 +5,7 @@
 #include "astro/mpeph_store.h"
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
+#include "engine/improvement_epoch.h"
 #include "engine/orbit_engine.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
@@ -22,13 +23,6 @@ int CurrentAsteroidSet()
 {
   CDetermination* det = TheApp().m_pDetermination;
   return det && det->m_pEngine ? det->m_pEngine->m_nAsteroidSet : 0;
-}
-
-std::string DateLabel(double jd)
-{
-  double y, m, d;
-  JdToCalendar(jd, y, m, d);
-  return FormatC("%d/%d/%d", static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
 }
 
 } // namespace
@@ -88,9 +82,9 @@ ApproachGraphLayout LayoutApproachGraph(ApproachTrackRow* track, int rows, int t
     scale = 50.0;
   out.hasScale = true;
   out.scale = scale;
-  out.dateStart = DateLabel(start);
-  out.dateMiddle = DateLabel(start + (end - start) / 2.0);
-  out.dateEnd = DateLabel(end);
+  out.dateStart = WholeDayText(start);
+  out.dateMiddle = WholeDayText(start + (end - start) / 2.0);
+  out.dateEnd = WholeDayText(end);
   out.topLabel = FormatC("%.1fAU", scale);
 
   const int firstSlot = tab == 0 ? 0 : tab - 1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "astro/angle_units.h"
 #include "astro/time_scales.h"
 #include "engine/orbit_engine.h"
 #include "platform/numbers.h"
@@ -22,7 +23,7 @@ double AngleDeg(const double a[3], const double b[3])
   const double na = std::max(std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]), 1e-12);
   const double nb = std::max(std::sqrt(b[0] * b[0] + b[1] * b[1] + b[2] * b[2]), 1e-12);
   const double c = std::clamp((a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (na * nb), -1.0, 1.0);
-  return std::acos(c) * 180.0 / 3.14159265358979323846;
+  return std::acos(c) * kDegPerRad;
 }
 
 // Time at which the distance crossed the radius between the last two steps.

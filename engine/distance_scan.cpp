@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/frames.h"
 #include "astro/jpl_eph.h"
 #include "astro/time_scales.h"
@@ -20,7 +21,6 @@ namespace {
 
 constexpr int kSampleMax = 256;
 constexpr double kNotEvaluable = 999999999.0;
-constexpr double kDeg = M_PI / 180.0;
 constexpr double kGaussK = 0.01720209895;
 
 bool UsableForScan(const ObservationRecord& o) { return !o.m_bRejected && o.m_nUnknownStation == 0; }
@@ -40,7 +40,7 @@ FitSample CollectSample(const DetClass* det, int ref, double w) {
     if (!UsableForScan(o) || std::strncmp(o.m_szStation, r.m_szStation, 3) != 0) continue;
     if (std::fabs(o.m_dJdTt - r.m_dJdTt) > w) continue;
     s.x.push_back(o.m_dJdTt - r.m_dJdTt);
-    s.ra.push_back(r.m_dRa + std::remainder(o.m_dRa - r.m_dRa, 2.0 * M_PI));
+    s.ra.push_back(r.m_dRa + std::remainder(o.m_dRa - r.m_dRa, kTwoPi));
     s.dec.push_back(o.m_dDec);
     for (int k = 0; k < 3; ++k) s.pos[k].push_back(-o.m_dSun[k]);
   }
@@ -137,7 +137,7 @@ std::string ScanHeader(const ScanGeometry& g) {
   return FormatC("【距離走査による初期軌道決定(試作)】\r\n  有効観測 %d個 / 弧 %.1f日 / 中央時刻 %d/%d/%.2f TT "
                  "(あてはめ %d個・窓±%.1f日)\r\n  角速度 dα/dt=%+.4f度/日  dδ/dt=%+.4f度/日\r\n",
                  g.usable, g.arc, static_cast<int>(y), static_cast<int>(m), d, g.sampleSize, g.w,
-                 g.raRate * std::cos(g.dec0) / kDeg, g.decRate / kDeg) +
+                 g.raRate * std::cos(g.dec0) / kRadPerDeg, g.decRate / kRadPerDeg) +
          "  格子: ρ=0.002〜0.032AU(対数12点) × ρ̇=±3km/s(13点) → 最良点の周りを7×7で細分\r\n"
          "  ※走査中は画面が固まります。Escキーで中止\r\n";
 }

@@ -14,13 +14,13 @@ namespace {
 
 bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t\r\n\xE3\x80\x80") == std::string::npos; }
 
+}  // namespace
+
 std::string WholeDayText(double jd) {
   double y = 0, m = 0, d = 0;
   JdToCalendar(jd, y, m, d);
   return FormatC("%d/%d/%d", static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
 }
-
-}  // namespace
 
 std::string EpochDateText(double jd) {
   double y = 0, m = 0, d = 0;

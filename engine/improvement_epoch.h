@@ -26,6 +26,9 @@ void RoundFieldEpoch(CDetermination* view, double jdTT);
 // the last observation) and mode 'N', and rewrites the fields from E.
 void CheckEpochFieldRange(CDetermination* view, IntegrationState* state);
 
+// "%d/%d/%d" of a Julian day: the whole-day dates of the span notes, the
+// pick log and the approach graph's axis.
+std::string WholeDayText(double jd);
 // "%d/%d/%.1f" of a Julian day: the date form of the epoch notes.
 std::string EpochDateText(double jd);
 // The last point of the 40-day epoch grid (40 n + 0.5) at or before jdTT.

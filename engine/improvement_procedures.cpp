@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr double kRadToArcsec = 180.0 / M_PI * 3600.0;
 constexpr double kHopelessResidual = 100000.0;  // arcsec
 // The cancel dialog normally comes up at once; a window system that never
 // shows it must not hang the run.

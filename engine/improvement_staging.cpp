@@ -9,20 +9,14 @@
 #include "engine/force_model.h"
 #include "engine/improvement_procedures.h"
 #include "engine/nongrav.h"
+#include "engine/observation_picking.h"
 #include "engine/orbit_engine.h"
 #include "platform/numbers.h"
 
 namespace {
 
-constexpr double kRadToArcsec = 180.0 / M_PI * 3600.0;
 constexpr double kJumpArcsec = 1000.0;
 constexpr int kStageMinKept = 5;
-
-bool KnownAndNotByHand(const ObservationRecord& o) { return o.m_nUnknownStation == 0 && o.m_bByHand == 0; }
-
-double LargerResidualArcsec(const ObservationRecord& o) {
-  return std::fmax(std::fabs(o.m_dResRa), std::fabs(o.m_dResDec)) * kRadToArcsec;
-}
 
 // Index of the older observation of the first pair of large residuals met
 // going back from the newest, or -1.

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 
+#include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/time_scales.h"
 #include "engine/preliminary_orbit.h"
@@ -175,4 +176,9 @@ void RefineParabolicRatio(CDetermination& view) {
   }
   BanachiewiczParabola(det, engine);
   ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
+}
+
+double LargerResidualArcsec(const ObservationRecord& o)
+{
+  return std::fmax(std::fabs(o.m_dResRa), std::fabs(o.m_dResDec)) * kArcsecPerRad;
 }

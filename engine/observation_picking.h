@@ -12,6 +12,9 @@ inline constexpr const char* kMsgPickHint = "観測データをクリックし�
 inline constexpr const char* kMsgPickCancelled = "軌道決定を中止しました。3点を選び直してください。";
 inline constexpr const char* kMsgPickFailed = "解が求まらなかったので計算を中止しました[1]。";
 
+// The larger of an observation's two residuals, in arcseconds.
+double LargerResidualArcsec(const ObservationRecord& o);
+
 // Single click on row nItem of the observation list (-1 outside any row).
 // Toggles the row's pick; the third pick runs DetermineInitialOrbit and, on
 // success, shows the elements, proposes the Epoch (the 40-day grid point

@@ -6,6 +6,7 @@
 
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
+#include "engine/improvement_epoch.h"
 #include "engine/observation_picking.h"
 #include "engine/orbit_engine.h"
 #include "engine/preliminary_orbit.h"
@@ -14,7 +15,6 @@
 
 namespace {
 
-constexpr double kRadToArcsec = 180.0 / M_PI * 3600.0;
 constexpr double kSpacings[] = {32.0, 21.0, 14.0, 7.0, 3.0};
 constexpr double kFractions[] = {0.5, 0.25, 0.75};
 constexpr int kSpacingDeterminationsMax = 12;
@@ -23,15 +23,13 @@ constexpr int kRepresentativesMax = 24;
 constexpr int kExhaustiveTriesMax = 250;
 constexpr double kNoScore = 9e9;
 
-bool UsableForTriplet(const ObservationRecord& o) { return o.m_nUnknownStation == 0 && o.m_bByHand == 0; }
-
 // One call's search: the usable observations (indices, time order), the
 // candidates and the counters.
 class TripletSearch {
 public:
   TripletSearch(CDetermination& view, int limit) : view_(view), det_(*view.m_pDetClass), limit_(limit) {
     for (int i = 0; i < det_.m_nObsCount; ++i)
-      if (UsableForTriplet(det_.m_pOrbObs[i])) usable_.push_back(i);
+      if (KnownAndNotByHand(det_.m_pOrbObs[i])) usable_.push_back(i);
   }
 
   int UsableCount() const { return static_cast<int>(usable_.size()); }
@@ -201,12 +199,6 @@ int TripletSearch::ReuseCandidate(std::string& log) {
   return r;
 }
 
-std::string PickDateText(double jdTT) {
-  double y = 0, m = 0, d = 0;
-  JdToCalendar(jdTT, y, m, d);
-  return FormatC("%d/%d/%d", static_cast<int>(y), static_cast<int>(m), static_cast<int>(d));
-}
-
 void RedrawAllItems(CDetermination& view) {
   for (int i = 0; i < view.m_pDetClass->m_nObsCount; ++i) view.RedrawObsListItem(i);
 }
@@ -219,8 +211,8 @@ void FinishFound(CDetermination& view, const int picks[3], std::string& log) {
   WriteEpochProposal(view, det->m_pOrbObs[picks[1]].m_dJdTt);
   ResetPreliminaryNonGravValues(el);
   engine->m_nCalcState = kCalcPreliminary;
-  log += "暫定軌道決定: " + PickDateText(det->m_pOrbObs[picks[0]].m_dJdTt) + "・" +
-         PickDateText(det->m_pOrbObs[picks[1]].m_dJdTt) + "・" + PickDateText(det->m_pOrbObs[picks[2]].m_dJdTt) +
+  log += "暫定軌道決定: " + WholeDayText(det->m_pOrbObs[picks[0]].m_dJdTt) + "・" +
+         WholeDayText(det->m_pOrbObs[picks[1]].m_dJdTt) + "・" + WholeDayText(det->m_pOrbObs[picks[2]].m_dJdTt) +
          FormatC(" の3観測(全%d観測)から%sで決定\r\n", det->m_nObsCount,
                  det->m_bParabolicMethod ? "放物線軌道(バナキェヴィッチ法)" : "一般軌道(ガウス・マートン法)");
   view.ShowCalcLogProgress(nullptr);
@@ -257,8 +249,8 @@ int ScoreTriplet(CDetermination& view, int first, int second, int third, int lim
   int n = 0;
   for (int i = 0; i < det->m_nObsCount; ++i) {
     const ObservationRecord& o = det->m_pOrbObs[i];
-    if (!UsableForTriplet(o) || o.m_bPicked || o.m_dJdTt < t1 - m || o.m_dJdTt > t3 + m) continue;
-    sum += std::fmax(std::fabs(o.m_dResRa), std::fabs(o.m_dResDec)) * kRadToArcsec;
+    if (!KnownAndNotByHand(o) || o.m_bPicked || o.m_dJdTt < t1 - m || o.m_dJdTt > t3 + m) continue;
+    sum += LargerResidualArcsec(o);
     ++n;
   }
   const double score = n > 0 ? sum / n : kNoScore;

@@ -25,7 +25,6 @@
 
 namespace {
 
-constexpr double kRadToArcsec = 3600.0 * 180.0 / std::numbers::pi;
 constexpr double kMaxDisplacementRad = 0.0001454441043328608;  // 30"
 constexpr double kTargetDisplacementRad = 1.454441043328608e-05;  // 3"
 constexpr int kMaxReductions = 3;
@@ -196,7 +195,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
         return -1;
       }
       if (UsableInFit(obs[j])) {
-        const double ra = obs[j].m_dResRa * kRadToArcsec, dec = obs[j].m_dResDec * kRadToArcsec;
+        const double ra = obs[j].m_dResRa * kArcsecPerRad, dec = obs[j].m_dResDec * kArcsecPerRad;
         ++used;
         sum += ra + dec;
         sumSq += ra * ra + dec * dec;
@@ -223,7 +222,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
       if (!(w >= 0.1 && w <= 100.0)) w = 1.0;
       const double ra = obs[j].m_dResRa, dec = obs[j].m_dResDec;
       sumW += w;
-      sumWSq += w * ((ra * kRadToArcsec) * (ra * kRadToArcsec) + (dec * kRadToArcsec) * (dec * kRadToArcsec));
+      sumWSq += w * ((ra * kArcsecPerRad) * (ra * kArcsecPerRad) + (dec * kArcsecPerRad) * (dec * kArcsecPerRad));
       double pa[7], pd[7];
       const double* row = buffer.data() + static_cast<size_t>(kStride) * j;
       for (int k = 0; k < n; ++k) {
@@ -252,7 +251,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
     if (!reduced) break;
     engine->m_strStepNotes +=
         FormatC("※要素変化量が大きすぎた(観測位置への最大変位 %.0f\")ため、変位が約3\"になるよう自動的に縮小し、改良をやり直しました\r\n",
-                largest * kRadToArcsec);
+                largest * kArcsecPerRad);
   }
 
   // Nothing to fit: the orbit stays as it was.
