@@ -462,7 +462,9 @@ int ReadPerturberRing(IntegrationState* state)
     for (int round = 0;; ++round) {
       const int g = Load(ring->m_nGeneration);
       const int p = Load(ring->m_nProduced);
-      if (p - i >= kSeenAhead || (p > i && round >= kJustAheadRounds)) {
+      // Once the producer has ended no generation follows: waiting for one
+      // would stall every body at the end of each pass.
+      if (p - i >= kSeenAhead || (p > i && (round >= kJustAheadRounds || Load(ring->m_bProducerEnded) != 0))) {
         state->m_nRingSeen = p;
         break;
       }
