@@ -1,7 +1,13 @@
-// The orbit diagram on the planetary file: where the Earth stands in the
-// heliocentric scene, and the 2029 approaches of (99942) Apophis recorded by
-// a real integration.
+// The orbit diagram on real data: where the Earth stands in the
+// heliocentric scene, the 2029 approaches of (99942) Apophis recorded by a
+// real integration, and the arc of 1I/ʻOumuamua on its hyperbola.
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -100,4 +106,81 @@ TEST_F(OrbitViewReal, ApophisApproachesOf2029) {
   EXPECT_GT(v.m_dMoonCaJd, v.m_dEarthCaJd);
   EXPECT_LT(v.m_dMoonCaJd, v.m_dEarthCaJd + 1.5);
   EXPECT_NEAR(v.m_dMoonCaDist * kTestKmPerAu, 96000, 3000);
+}
+
+namespace {
+
+// Dates of the observations of an 80-column file (columns 16-32), second
+// lines of satellite and roving observers left out.
+std::vector<double> ObservationDates(const std::string& path) {
+  std::vector<double> times;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() < 32 || line[14] == 's' || line[14] == 'v') continue;
+    double y = std::atof(line.substr(15, 4).c_str()), m = std::atof(line.substr(20, 2).c_str()),
+           d = std::atof(line.substr(23, 9).c_str());
+    times.push_back(CalendarToJd(y, m, d));
+  }
+  return times;
+}
+
+// Ecliptic x, y of a hyperbolic orbit at t, from the hyperbolic anomaly.
+void HyperbolaEcliptic(double t, double T, double q, double e, double peri, double node, double incl, double& x,
+                       double& y) {
+  const double a = q / (e - 1), M = 0.01720209895 * (t - T) / std::pow(a, 1.5);
+  double H = std::asinh(M / e);
+  for (int i = 0; i < 50; ++i) H -= (e * std::sinh(H) - H - M) / (e * std::cosh(H) - 1);
+  const double r = a * (e * std::cosh(H) - 1);
+  const double v = 2 * std::atan(std::sqrt((e + 1) / (e - 1)) * std::tanh(H / 2));
+  const double u = peri + v;
+  x = r * (std::cos(node) * std::cos(u) - std::sin(node) * std::sin(u) * std::cos(incl));
+  y = r * (std::sin(node) * std::cos(u) + std::cos(node) * std::sin(u) * std::cos(incl));
+}
+
+}  // namespace
+
+// 1I/ʻOumuamua on its retrograde hyperbola (e 1.2, i 123°), seen from the
+// ecliptic pole: every observation time gets its place on the arc where the
+// hyperbola puts it, the places turn clockwise about the Sun, and the orbit
+// is drawn above and below the ecliptic.
+TEST(OrbitViewInterstellar, RetrogradeHyperbolaWithItsArc) {
+  const std::string path = TestDataPath("obs/mpc80/orbitfinder_1I.txt");
+  if (path.empty() || !TestDataFileExists(path)) GTEST_SKIP() << MissingDataMessage("obs/mpc80/orbitfinder_1I.txt");
+  const std::vector<double> times = ObservationDates(path);
+  ASSERT_GT(times.size(), 100u);
+  constexpr double kDeg = 3.14159265358979323846 / 180;
+  const double T = 2458006.0073, q = 0.25521, e = 1.20113;
+  const double peri = 241.8105 * kDeg, node = 24.5997 * kDeg, incl = 122.7417 * kDeg;
+  COrbitViewDlg v;
+  v.SetObject(T, q, e, peri, node, incl, 2458080.5, "1I/ʻOumuamua");
+  v.SetObservationTimes(times.data(), static_cast<int>(times.size()), 1);
+  v.m_dElevation = 90;
+  v.m_dScale = 100;
+  RecordingCanvas g;
+  v.DrawHeliocentric(g, 800, 800);
+  std::vector<ScenePoint> arc;
+  for (const auto& s : g.shapes)
+    if (s.kind == 'f' && s.argb == 0xFFFFDC3C) arc.push_back(s.pts[0]);
+  ASSERT_EQ(arc.size(), times.size());
+  std::vector<std::pair<double, ScenePoint>> places;
+  for (size_t i = 0; i < arc.size(); ++i) places.push_back({times[i], arc[i]});
+  std::sort(places.begin(), places.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  double worst = 0, turned = 0;
+  for (size_t i = 0; i < places.size(); ++i) {
+    const ScenePoint p = places[i].second;
+    double x, y;
+    HyperbolaEcliptic(places[i].first, T, q, e, peri, node, incl, x, y);
+    worst = std::max(worst, double(std::hypot(p.x - (400 + 100 * x), p.y - (400 - 100 * y))));
+    if (i > 0) {
+      const ScenePoint o = places[i - 1].second;
+      turned += std::remainder(std::atan2(400 - p.y, p.x - 400) - std::atan2(400 - o.y, o.x - 400),
+                               2 * 3.14159265358979323846);
+    }
+  }
+  std::printf("1I: %zu places, largest offset %.3f px, turned %.1f deg\n", arc.size(), worst, turned / kDeg);
+  EXPECT_LT(worst, 0.01);
+  EXPECT_LT(turned, -5 * kDeg);  // clockwise seen from the north (measured -9.9°)
+  EXPECT_GT(g.Count('p', 0xFFFF2828), 0);
+  EXPECT_GT(g.Count('p', 0xFF821414), 0);
 }
