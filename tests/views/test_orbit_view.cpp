@@ -11,6 +11,7 @@
 #include "astro/two_body.h"
 #include "tests/views/recording_canvas.h"
 #include "views/orbit_view.h"
+#include "views/polyline_thinning.h"
 
 namespace {
 
@@ -302,4 +303,47 @@ TEST_F(TrackFixture, TextsOfTheGeocentricScene) {
   ASSERT_NE(line, nullptr);
   EXPECT_NE(line->text.find("2025/11/21 0:00  38.4 万km  (月までの距離の 1.00 倍)"), std::string::npos) << line->text;
   ASSERT_NE(g.FindText("38.4 万km"), nullptr);
+}
+
+namespace {
+
+// Largest distance of the original points from the thinned polyline.
+float LargestDeparture(const std::vector<ScenePoint>& pts, const std::vector<ScenePoint>& thin) {
+  float worst = 0;
+  for (const ScenePoint& p : pts) {
+    float best = 1e30f;
+    for (size_t k = 1; k < thin.size(); ++k) best = std::min(best, SegmentDistance2(p, thin[k - 1], thin[k]));
+    worst = std::max(worst, std::sqrt(best));
+  }
+  return worst;
+}
+
+}  // namespace
+
+// A dense spiral keeps a fraction of its points and every point it drops lies
+// within the tolerance of what is drawn; a path that turns back keeps its
+// turning point; a straight run drops at most 32 points in a row.
+TEST(PolylineThinning, SamePictureWithFewerPoints) {
+  std::vector<ScenePoint> spiral;
+  for (int i = 0; i < 4000; ++i) {
+    const float a = 0.02f * i, r = 5 + 0.06f * i;
+    spiral.push_back({400 + r * std::cos(a), 300 + r * std::sin(a)});
+  }
+  const auto thin = ThinPolyline(spiral, 0.25f);
+  std::printf("spiral: %zu of %zu points kept\n", thin.size(), spiral.size());
+  EXPECT_LT(thin.size(), spiral.size() / 3);
+  EXPECT_LE(LargestDeparture(spiral, thin), 0.2501f);
+  EXPECT_EQ(thin.front().x, spiral.front().x);
+  EXPECT_EQ(thin.back().y, spiral.back().y);
+
+  std::vector<ScenePoint> back;
+  for (int i = 0; i <= 100; ++i) back.push_back({float(i), 0});
+  for (int i = 99; i >= 50; --i) back.push_back({float(i), 0.1f});
+  const auto turned = ThinPolyline(back, 0.25f);
+  EXPECT_LE(LargestDeparture(back, turned), 0.2501f);
+  EXPECT_TRUE(std::any_of(turned.begin(), turned.end(), [](ScenePoint p) { return p.x == 100; }));
+
+  std::vector<ScenePoint> line;
+  for (int i = 0; i < 331; ++i) line.push_back({float(i), 0});
+  EXPECT_EQ(ThinPolyline(line, 0.25f).size(), 11u);  // 0, 33, 66, ..., 297, 330
 }

@@ -7,6 +7,7 @@
 #include <wx/region.h>
 
 #include "platform/wx/wx_ui_services.h"
+#include "views/polyline_thinning.h"
 
 wxColour ArgbColour(uint32_t argb)
 {
@@ -54,27 +55,27 @@ void WxSceneCanvas::Polyline(const std::vector<ScenePoint>& pts, const ScenePen&
 {
   if (pts.size() < 2)
     return;
-  m_gc->SetPen(MakePen(pen));
-  // A long track crowds many points into each pixel; the stroker's time goes
-  // with the points, the picture does not: points closer than half a pixel
-  // to the last one kept are passed over (the last point always stays). The
-  // stroker also slows down more than in proportion on long paths: they go
-  // out in pieces of kPiece points sharing their end points.
-  constexpr int kPiece = 64;
+  // Round joins cost the stroker an arc at every point; at these widths a
+  // bevel looks the same.
+  wxGraphicsPenInfo info(ArgbColour(pen.argb), pen.width, pen.dashed ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
+  info.Join(wxJOIN_BEVEL);
+  m_gc->SetPen(m_gc->CreatePen(info));
+  // A long track crowds many points into each pixel: the points that change
+  // the picture by less than a quarter pixel are left out. The stroker also
+  // slows down more than in proportion on long paths: they go out in pieces
+  // of kPiece points sharing their end points.
+  constexpr size_t kPiece = 64;
+  constexpr float kTolerance = 0.25f;
+  const std::vector<ScenePoint> kept = ThinPolyline(pts, kTolerance);
   wxGraphicsPath path = m_gc->CreatePath();
-  path.MoveToPoint(pts[0].x, pts[0].y);
-  ScenePoint kept = pts[0];
-  int inPath = 1;
-  for (size_t i = 1; i < pts.size(); ++i) {
-    const float dx = pts[i].x - kept.x, dy = pts[i].y - kept.y;
-    if (dx * dx + dy * dy < 0.25f && i + 1 < pts.size())
-      continue;
-    path.AddLineToPoint(pts[i].x, pts[i].y);
-    kept = pts[i];
-    if (++inPath == kPiece && i + 1 < pts.size()) {
+  path.MoveToPoint(kept[0].x, kept[0].y);
+  size_t inPath = 1;
+  for (size_t i = 1; i < kept.size(); ++i) {
+    path.AddLineToPoint(kept[i].x, kept[i].y);
+    if (++inPath == kPiece && i + 1 < kept.size()) {
       m_gc->StrokePath(path);
       path = m_gc->CreatePath();
-      path.MoveToPoint(kept.x, kept.y);
+      path.MoveToPoint(kept[i].x, kept[i].y);
       inPath = 1;
     }
   }
