@@ -284,6 +284,21 @@ void COrbitViewDlg::DrawMoonOrbit(ISceneCanvas& g, int width, int height, bool& 
   g.Polyline(pts, ScenePen{0xFF828296, 1, false});
 }
 
+const COrbitViewDlg::PlanetPath& COrbitViewDlg::PlanetPathOf(int planet, double first, double last, int samples) {
+  PlanetPath& path = m_planetPaths[planet];
+  if (path.first == first && path.last == last && path.samples == samples && path.fileStart == g_dJplStart &&
+      path.fileEnd == g_dJplEnd)
+    return path;
+  path = {first, last, g_dJplStart, g_dJplEnd, samples, {}, {}};
+  path.pos.resize(samples);
+  path.ok.assign(samples, 0);
+  for (int k = 0; k < samples; ++k) {
+    const double t = first + (last - first) / (samples - 1) * k;
+    path.ok[k] = PlanetaryFileCovers(t) && JplPosition(t, planet + 1, 3, path.pos[k].data()) == 0;
+  }
+  return path;
+}
+
 void COrbitViewDlg::DrawPlanetPaths(ISceneCanvas& g, int width, int height) {
   const GeoTrackBuffer& tr = GeoTrackBuffer::Instance();
   double tf = 0, tl = 0;
@@ -296,18 +311,18 @@ void COrbitViewDlg::DrawPlanetPaths(ISceneCanvas& g, int width, int height) {
     const OrbitViewPlanet& pl = g_aOrbitViewPlanets[i];
     const double far = (1 + pl.e) * pl.a + 1;
     if (far < 0.15 * H || far > 4 * H) continue;
+    const PlanetPath& path = PlanetPathOf(i, tf, tl, N);
     const ScenePen pen{PlanetArgb(pl), 1, false};
     std::vector<ScenePoint> run;
     bool bAny = false;
     ScenePoint last{};
     for (int k = 0; k < N; ++k) {
-      const double t = tf + (tl - tf) / (N - 1) * k;
-      double pos[3];
-      if (!PlanetaryFileCovers(t) || JplPosition(t, i + 1, 3, pos) != 0) {
+      if (!path.ok[k]) {
         if (run.size() >= 2) g.Polyline(run, pen);
         run.clear();
         continue;
       }
+      const auto& pos = path.pos[k];
       last = Project(pos[0], pos[1], pos[2], width, height);
       run.push_back(last);
       bAny = true;

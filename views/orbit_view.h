@@ -173,4 +173,14 @@ private:
   void DrawGeocentricTexts(ISceneCanvas& g);
 
   std::vector<SceneRect> m_labels;
+  // Geocentric places of a planet at the samples of the track's time range:
+  // they change with the track, not with the view, so frames reuse them.
+  struct PlanetPath {
+    double first = 0, last = 0, fileStart = 0, fileEnd = 0;
+    int samples = 0;
+    std::vector<std::array<double, 3>> pos;
+    std::vector<char> ok;
+  };
+  const PlanetPath& PlanetPathOf(int planet, double first, double last, int samples);
+  PlanetPath m_planetPaths[9];
 };

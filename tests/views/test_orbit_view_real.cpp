@@ -184,3 +184,35 @@ TEST(OrbitViewInterstellar, RetrogradeHyperbolaWithItsArc) {
   EXPECT_GT(g.Count('p', 0xFFFF2828), 0);
   EXPECT_GT(g.Count('p', 0xFF821414), 0);
 }
+
+// The planets' paths across the sky of the recorded period: Mars's path
+// starts where the planetary file puts Mars at the track's first time, and
+// follows a new record with other times at the next drawing.
+TEST_F(OrbitViewReal, PlanetPathsFollowTheTrackPeriod) {
+  g_dGeoTrackRadius = 5;
+  COrbitViewDlg v;
+  v.m_bGeocentric = 1;
+  v.m_dScale = 150;  // half extent 2 AU in 600 x 600: Mercury to Jupiter
+  constexpr uint32_t kMars = 0xFFE1785F;
+  for (const double start : {2460000.5, 2460400.5}) {
+    GeoTrackBuffer& track = GeoTrackBuffer::Instance();
+    track.Reset();
+    for (int i = 0; i <= 300; ++i) {
+      const double p[3] = {0.5 + 0.001 * i, 0.2, 0.1};
+      track.Append(start + i, p);
+    }
+    RecordingCanvas g;
+    v.DrawGeocentric(g, 600, 600);
+    const RecordingCanvas::Shape* path = nullptr;
+    for (const auto& s : g.shapes)
+      if (s.kind == 'p' && s.argb == kMars) path = path ? path : &s;
+    ASSERT_NE(path, nullptr) << start;
+    double mars[3];
+    ASSERT_EQ(JplPosition(start, 4, 3, mars), 0);
+    const ScenePoint expected = v.Project(mars[0], mars[1], mars[2], 600, 600);
+    EXPECT_NEAR(path->pts[0].x, expected.x, 1e-3) << start;
+    EXPECT_NEAR(path->pts[0].y, expected.y, 1e-3) << start;
+    EXPECT_EQ(path->pts.size(), 102u);  // 2 + 300 / 3 samples
+    EXPECT_EQ(g.Count('p', 0xFFAAA096), 1) << "Mercury";
+  }
+}
