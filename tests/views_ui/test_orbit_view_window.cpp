@@ -189,7 +189,14 @@ TEST(OrbitViewWindow, OpenedByItsCommandTurnedZoomedSwitchedAndCopied)
          wxTheClipboard->Close();
          return bCopied;
        }},
-      {"stereo pair", [] { Window()->OnStereoModeChange(2); }, nullptr, 30, 0.5},
+      {"focus the stereo box", [] { Window()->FindWindow(1487)->SetFocus(); },
+       [] { return wxWindow::FindFocus() == Window()->FindWindow(1487); }},
+      {"交差法 by the keyboard", [] {
+         wxUIActionSimulator sim;
+         sim.Char(WXK_DOWN);
+         sim.Char(WXK_DOWN);
+       },
+       [] { return Window()->m_nStereoMode == 2; }, 30, 0.5},
       {"screenshot stereo", [] { ViewSession::SaveScreenshot(Window(), "orbit_view_stereo"); }, nullptr},
   };
   ASSERT_TRUE(session.Run({}, std::move(steps)));
