@@ -44,9 +44,12 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
   std::chrono::steady_clock::time_point clicked;
   double stopSeconds = -1;
   std::vector<ViewStep> steps = {{"loaded", nullptr, [view] { return view() && view()->m_pEngine->m_nCalcState == 1; }}};
+  // Each click waits for its pick, so that a slow machine cannot run two
+  // clicks together.
+  int picks = 0;
   for (const int row : {14, 24, 36})
-    for (ViewStep& s : ViewSession::ClickObsRowSteps(row, [view, row] {
-           return row == 36 ? view()->m_pEngine->m_nCalcState == 3 : true;
+    for (ViewStep& s : ViewSession::ClickObsRowSteps(row, [view, row, n = ++picks] {
+           return row == 36 ? view()->m_pEngine->m_nCalcState == 3 : view()->m_nPicked == n;
          }))
       steps.push_back(std::move(s));
   // A step of 22.5 minutes over the arc: the automatic improvement takes long.
