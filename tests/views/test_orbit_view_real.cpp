@@ -216,3 +216,37 @@ TEST_F(OrbitViewReal, PlanetPathsFollowTheTrackPeriod) {
     EXPECT_EQ(g.Count('p', 0xFFAAA096), 1) << "Mercury";
   }
 }
+
+// The approach to the Moon is refined between the best point and its
+// neighbours of the same run, one earlier and one later; on a run recorded
+// backwards in time the neighbours are not, and the best point stays.
+TEST_F(OrbitViewReal, MoonApproachRefinedOnlyBetweenEarlierAndLaterNeighbours) {
+  g_dGeoTrackRadius = 5;
+  const double t0 = 2460000.5;
+  const double offsets[3][2] = {{t0 - 0.5, 0.003}, {t0, 0.001}, {t0 + 0.5, -0.0012}};  // time, x from the Moon
+  for (const bool bBackwards : {false, true}) {
+    GeoTrackBuffer& track = GeoTrackBuffer::Instance();
+    track.Reset();
+    for (int k = 0; k < 3; ++k) {
+      const auto& o = offsets[bBackwards ? 2 - k : k];
+      double moon[3];
+      ASSERT_EQ(JplPosition(o[0], 10, 3, moon), 0);
+      const double p[3] = {moon[0] + o[1], moon[1], moon[2]};
+      track.Append(o[0], p);
+    }
+    COrbitViewDlg v;
+    ASSERT_EQ(v.FindMoonApproach(), 1);
+    if (bBackwards) {
+      EXPECT_EQ(v.m_dMoonCaJd, t0);
+      EXPECT_NEAR(v.m_dMoonCaDist, 0.001, 1e-12);
+    } else {
+      // The offset, shrinking by 0.0044 AU a day, passes zero 0.227 day
+      // after t0; the 41 samples over the day come within 0.0125 day of
+      // it, where the offset is below 5.5e-5 AU (the Moon's curve adds
+      // some 4e-6 AU to the straight lines).
+      std::printf("Moon approach %.4f d after t0 at %.2e AU\n", v.m_dMoonCaJd - t0, v.m_dMoonCaDist);
+      EXPECT_NEAR(v.m_dMoonCaJd, t0 + 0.227, 0.0125);
+      EXPECT_LT(v.m_dMoonCaDist, 6e-5);
+    }
+  }
+}
