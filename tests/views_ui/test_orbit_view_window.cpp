@@ -1,7 +1,7 @@
 // The orbit diagram's window in the running program: opened by its menu
 // command, fed as the orbit-determination view feeds it, turned with the
 // mouse, zoomed with the wheel, switched to the geocentric scene with its box
-// and copied with Ctrl+C.
+// and copied with its context menu and with Ctrl+C.
 #include <fstream>
 
 #include <gtest/gtest.h>
@@ -105,6 +105,27 @@ int CountNear(const wxImage& img, unsigned rgb, int tol)
   return n;
 }
 
+void ClearClipboard()
+{
+  if (wxTheClipboard->Open()) {
+    wxTheClipboard->Clear();
+    wxTheClipboard->Close();
+  }
+}
+
+// Whether the clipboard holds a bitmap, and its size.
+bool ClipboardBitmapSize(wxSize& size)
+{
+  if (!wxTheClipboard->Open())
+    return false;
+  wxBitmapDataObject data;
+  const bool bHas = wxTheClipboard->IsSupported(wxDF_BITMAP) && wxTheClipboard->GetData(data);
+  if (bHas)
+    size = data.GetBitmap().GetSize();
+  wxTheClipboard->Close();
+  return bHas;
+}
+
 } // namespace
 
 TEST(OrbitViewWindow, OpenedByItsCommandTurnedZoomedSwitchedAndCopied)
@@ -112,7 +133,7 @@ TEST(OrbitViewWindow, OpenedByItsCommandTurnedZoomedSwitchedAndCopied)
   TSR_REQUIRE_DATA(eros, "obs/mpc80/neosjl_433.txt");
   ViewSession session("orbit_view");
   double az0 = 0, scale0 = 0;
-  wxSize pictureSize, clientSize;
+  wxSize pictureSize, clientSize, menuCopy;
   bool bCopied = false;
   wxImage heliocentric, sunLarge;
   std::vector<ViewStep> steps = {
@@ -167,26 +188,28 @@ TEST(OrbitViewWindow, OpenedByItsCommandTurnedZoomedSwitchedAndCopied)
        },
        [] { return Window()->m_bShowEarthCa == 1 && Window()->m_bShowMoon == 1; }, 30, 0.5},
       {"screenshot geocentric", [] { ViewSession::SaveScreenshot(Window(), "orbit_view_geocentric"); }, nullptr},
+      {"context menu", [] {
+         ClearClipboard();
+         wxUIActionSimulator sim;
+         sim.MouseMove(PictureCentre() + wxPoint(0, 40));
+         sim.MouseClick(wxMOUSE_BTN_RIGHT);
+       },
+       nullptr, 30, 0.8},
+      {"画像をコピー by its key", [] {
+         wxUIActionSimulator sim;
+         sim.Char('c');
+       },
+       [&] { return ClipboardBitmapSize(menuCopy); }, 10},
       {"Ctrl+C", [&] {
-         if (wxTheClipboard->Open()) {
-           wxTheClipboard->Clear();
-           wxTheClipboard->Close();
-         }
+         ClearClipboard();
          wxUIActionSimulator sim;
          sim.MouseMove(PictureCentre());
          sim.MouseClick();
          sim.Char('c', wxMOD_CONTROL);
        },
        [&] {
-         if (!wxTheClipboard->Open())
-           return false;
-         wxBitmapDataObject data;
-         bCopied = wxTheClipboard->IsSupported(wxDF_BITMAP) && wxTheClipboard->GetData(data);
-         if (bCopied) {
-           pictureSize = data.GetBitmap().GetSize();
-           clientSize = Window()->Picture()->GetClientSize();
-         }
-         wxTheClipboard->Close();
+         bCopied = ClipboardBitmapSize(pictureSize);
+         clientSize = Window()->Picture()->GetClientSize();
          return bCopied;
        }},
       {"focus the stereo box", [] { Window()->FindWindow(1487)->SetFocus(); },
@@ -203,6 +226,7 @@ TEST(OrbitViewWindow, OpenedByItsCommandTurnedZoomedSwitchedAndCopied)
   EXPECT_EQ(session.FailedSteps(), "");
   EXPECT_TRUE(bCopied);
   EXPECT_EQ(pictureSize, clientSize);
+  EXPECT_EQ(menuCopy, clientSize) << "the context menu's 画像をコピー";
   // Black ground, the small Sun at the centre at the fitted scale, and both
   // pens of the orbit (above and below the ecliptic).
   ASSERT_TRUE(heliocentric.IsOk());
