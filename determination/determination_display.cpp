@@ -62,7 +62,9 @@ void CDeterminationDisplay::FormatElementBlock(int kind, double epoch, double T,
   in.haveSigma = ComputeInverseASigma(q, e, invA, in.invASigma) == 1;
   std::vector<std::string> lines = FormatElementLines(in);
   if (e == 1.0) lines.emplace_back();
-  if (m_pEngine->m_bPerturbations && e <= 0.97 && in.mpOrbit == 0)
+  // The minor-planet form carries its epoch in its own lines (or, above
+  // e = 0.97, none); the comet form gets it first whatever e is.
+  if (m_pEngine->m_bPerturbations && in.mpOrbit == 0)
     lines.insert(lines.begin(), FormatEpochLine(epoch));
   for (const std::string& line : lines) {
     m_strElementBlock += "\r\n" + line;

@@ -187,16 +187,18 @@ TEST(ElementBlock, FormsByEccentricity) {
     std::vector<std::string> lines;  // expected lines, "" = any
   };
   const Case cases[] = {
-      {"parabola", 0.5, 1.0, 0, 1,
+      {"parabola without perturbations", 0.5, 1.0, 0, 0,
        {"", "T 2000 Jan. 1.50000 TT", "q   0.500000             (2000.0)            P               Q",
         "                   Peri.    0.0000      +1.0000000      -0.0000000",
         "                   Node     0.0000      +0.0000000      +0.9174821",
         "e   1.0            Incl.    0.0000      +0.0000000      +0.3977772", "", ""}},
-      {"near-parabola, perturbed: no Epoch line, z and no sigma", 0.5, 0.99, 0, 1,
+      {"near-parabola, minor-planet form, perturbed: no Epoch line, z and no sigma", 0.5, 0.99, 1, 1,
        {"", "T 2000 Jan. 1.50000 TT", "q   0.5000000            (2000.0)            P               Q",
         "z  +0.0200000      Peri.    0.00000     +1.00000000     -0.00000000",
         "                   Node     0.00000     +0.00000000     +0.91748206",
         "e   0.9900000      Incl.    0.00000     +0.00000000     +0.39777716", ""}},
+      {"near-parabola, comet form, perturbed: the Epoch line first", 0.5, 0.99, 0, 1,
+       {"", "Epoch 2000 Jan. 1.5 TT = JDT 2451545.0", "T 2000 Jan. 1.50000 TT", "", "", "", "", ""}},
       {"near-parabola with q = 0: both columns blank", 0.0, 0.99, 0, 0,
        {"", "", "", "                   Peri.    0.00000     +1.00000000     -0.00000000", "", "", ""}},
       {"ellipse, comet form, perturbed: the Epoch line first", 1.0, 0.5, 0, 1,
