@@ -41,7 +41,9 @@ void CDeterminationView::OnVariationAmountsCommand()
 
 void CDeterminationView::OnOpenObsFileCommand()
 {
-  if (m_pEngine->m_nCalcState == kCalcFatal)
+  // A calculation that pumps events works on the loaded observations: no new
+  // file replaces them under it.
+  if (m_pEngine->m_nCalcState == kCalcFatal || EngineBusy(m_pEngine))
     return;
   std::string path;
   if (ShowFileDialog("観測ファイルを選択してください", kFileDialogOpenObservations, path, this, nullptr, nullptr))
@@ -71,7 +73,8 @@ void CDeterminationView::OnFetchCommand(int neocp)
 
 void CDeterminationView::OnRedoCommand()
 {
-  OnRedoCalculation(*this);
+  if (!EngineBusy(m_pEngine))
+    OnRedoCalculation(*this);
 }
 
 void CDeterminationView::SetObsListItemCount(int count)

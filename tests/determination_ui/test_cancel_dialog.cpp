@@ -1,10 +1,13 @@
 // A long calculation in the running program: after three seconds the cancel
 // dialog of the busy guard comes up, the main window refuses to close, and a
-// click on "中止(&C)" stops the calculation (under xvfb-run).
+// click on "中止(&C)" stops the calculation; the open and redo buttons do
+// nothing meanwhile (under xvfb-run).
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
+
+#include <wx/modalhook.h>
 
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
@@ -12,6 +15,7 @@
 #include "engine/orbit_engine.h"
 #include "engine/ui/cancel_dlg.h"
 #include "platform/wx/wx_ui_services.h"
+#include "resources/app_resource_ids.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
 
@@ -26,6 +30,20 @@ CCancelDlg* ShownCancelDialog()
   return nullptr;
 }
 
+// Counts the modal dialogs that would open, and keeps them closed.
+class ModalCounter : public wxModalDialogHook {
+public:
+  int m_nShown = 0;
+
+protected:
+  int Enter(wxDialog*) override
+  {
+    ++m_nShown;
+    return wxID_CANCEL;
+  }
+  void Exit(wxDialog*) override {}
+};
+
 } // namespace
 
 TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
@@ -39,7 +57,10 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
   auto view = [] { return ViewSession::View(); };
   auto busy = [view] { return EngineBusy(view()->m_pEngine); };
   std::string title, result, screenshot;
-  bool closeRefused = false;
+  bool closeRefused = false, stillBusy = false;
+  int stateBefore = -1, stateWhileBusy = -2;
+  ModalCounter dialogs;
+  dialogs.Register();
   size_t messagesBefore = 0;
   std::chrono::steady_clock::time_point clicked;
   double stopSeconds = -1;
@@ -52,8 +73,8 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
            return row == 36 ? view()->m_pEngine->m_nCalcState == 3 : view()->m_nPicked == n;
          }))
       steps.push_back(std::move(s));
-  // A step of 22.5 minutes over the arc: the automatic improvement takes long.
-  steps.push_back({"typed step", [view] { view()->SetItemText(kIdStepCombo, "22分30秒"); }, nullptr});
+  // A step of 11 minutes over the arc: the automatic improvement takes long.
+  steps.push_back({"typed step", [view] { view()->SetItemText(kIdStepCombo, "11分15秒"); }, nullptr});
   for (ViewStep& s : ViewSession::ClickControlSteps(kIdAutoImprove, busy))
     steps.push_back(std::move(s));
   steps.push_back({"dialog shown", nullptr, [] { return ShownCancelDialog() != nullptr; }, 30, 0.5});
@@ -65,6 +86,16 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
                      screenshot = ViewSession::SaveScreenshot(dlg, "cancel_dialog");
                      messagesBefore = session.m_ui.m_messages.size();
                      closeRefused = !wxGetApp().MainFrame()->Close(false) && wxGetApp().MainFrame()->IsShown();
+                     stateBefore = view()->m_pEngine->m_nCalcState;
+                   },
+                   nullptr});
+  // The loading commands would replace the observations under the
+  // calculation: their toolbar buttons do nothing meanwhile.
+  steps.push_back({"open button", [] { ViewSession::ClickTool(ID_OPEN_OBS_FILE); }, nullptr, 30, 0.3});
+  steps.push_back({"redo button", [] { ViewSession::ClickTool(ID_REDO_CALC); }, nullptr, 30, 0.3});
+  steps.push_back({"commands refused", [&] {
+                     stateWhileBusy = view()->m_pEngine->m_nCalcState;
+                     stillBusy = busy();
                    },
                    nullptr});
   steps.push_back({"press 中止", [&] {
@@ -79,7 +110,11 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
                    nullptr});
 
   ASSERT_TRUE(session.Run({obsFile}, steps));
+  dialogs.Unregister();
   EXPECT_EQ(session.FailedSteps(), "");
+  EXPECT_TRUE(stillBusy);
+  EXPECT_EQ(stateWhileBusy, stateBefore);
+  EXPECT_EQ(dialogs.m_nShown, 0);  // no file dialog
   EXPECT_EQ(title, "計算中");
   EXPECT_TRUE(closeRefused);
   ASSERT_GT(session.m_ui.m_messages.size(), messagesBefore);

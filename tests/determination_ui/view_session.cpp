@@ -10,6 +10,7 @@
 #include <wx/listctrl.h>
 #include <wx/notebook.h>
 #include <wx/timer.h>
+#include <wx/toolbar.h>
 #include <wx/uiaction.h>
 
 #include "app/form_template.h"
@@ -221,6 +222,26 @@ std::vector<ViewStep> ViewSession::ClickTabSteps(int page, std::function<bool()>
       }
   };
   return {{"tab " + std::to_string(page), click, std::move(until), 30, 0.6}};
+}
+
+void ViewSession::ClickTool(int id)
+{
+  wxToolBar* bar = wxGetApp().MainFrame()->GetToolBar();
+  const int pos = bar ? bar->GetToolPos(id) : wxNOT_FOUND;
+  // The toolkit's toolbar, inside the event box that wraps it.
+  auto* widget = bar ? static_cast<GtkWidget*>(bar->GetHandle()) : nullptr;
+  if (widget && !GTK_IS_TOOLBAR(widget) && GTK_IS_BIN(widget))
+    widget = gtk_bin_get_child(GTK_BIN(widget));
+  auto* toolbar = widget && GTK_IS_TOOLBAR(widget) ? GTK_TOOLBAR(widget) : nullptr;
+  GtkToolItem* item = pos != wxNOT_FOUND && toolbar ? gtk_toolbar_get_nth_item(toolbar, pos) : nullptr;
+  if (!item)
+    return;
+  // A tool button draws on its toolbar's window, placed by its allocation.
+  GtkAllocation box;
+  gtk_widget_get_allocation(GTK_WIDGET(item), &box);
+  int x = 0, y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(item)), &x, &y);
+  ClickAt(wxPoint(x + box.x + box.width / 2, y + box.y + box.height / 2));
 }
 
 void ViewSession::ClickButtonOf(wxWindow* window, int id)

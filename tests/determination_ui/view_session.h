@@ -56,6 +56,8 @@ public:
   static std::vector<ViewStep> ClickControlSteps(int id, std::function<bool()> until);
   // Steps that click the tab of the view's tab control.
   static std::vector<ViewStep> ClickTabSteps(int page, std::function<bool()> until);
+  // Clicks the main frame's toolbar button of a command.
+  static void ClickTool(int id);
   // Moves the pointer onto the button id of a window (a dialog) and clicks;
   // nothing when there is no such button.
   static void ClickButtonOf(wxWindow* window, int id);
