@@ -93,7 +93,7 @@ TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
   TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
   ViewSession session("detview_picks");
   int state = -1;
-  std::string flags, result, residualCell, log;
+  std::string flags, result, residualCell, log, enabledInState3;
   double twoBodyResidual = -1, perturbedResidual = -1;
   auto view = [] { return ViewSession::View(); };
   auto stateIs = [view](int s) { return [view, s] { return view() && view()->m_pEngine->m_nCalcState == s; }; };
@@ -101,9 +101,12 @@ TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
   Append(steps, ViewSession::ClickObsRowSteps(14, stateIs(2)));
   Append(steps, ViewSession::ClickObsRowSteps(24, [view] { return view()->m_nPicked == 2; }));
   Append(steps, ViewSession::ClickObsRowSteps(36, stateIs(3)));
+  steps.push_back({"settle", nullptr, nullptr, 30, 0.5});
   steps.push_back(
       {"read the preliminary orbit", [&] {
          state = view()->m_pEngine->m_nCalcState;
+         for (int id : {kIdParabolicCheck, kIdStepCombo, kIdAutoImprove, kIdManualImprove, kIdRejectYear})
+           enabledInState3 += view()->Widget(id)->IsEnabled() ? "1" : "0";
          flags = view()->ObsCellText(14, 6) + view()->ObsCellText(24, 6) + view()->ObsCellText(36, 6);
          result = view()->GetItemText(kIdResultEdit);
          ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_preliminary");
@@ -121,6 +124,7 @@ TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
   Append(steps, ViewSession::ClickControlSteps(kIdPerturbationsCheck, [view] { return view()->m_pEngine->m_bPerturbations == 1; }));
   for (int i = 0; i < 3; ++i)
     Append(steps, ViewSession::ClickControlSteps(kIdManualImprove, idleIn(5)));
+  steps.push_back({"settle", nullptr, nullptr, 30, 0.5});
   steps.push_back({"read the residuals", [&] {
                      perturbedResidual = view()->m_pEngine->m_dMeanResidual;
                      residualCell = view()->ObsCellText(20, 4);
@@ -146,6 +150,7 @@ TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(Joined(session.m_failures), "");
   EXPECT_EQ(state, 3);
+  EXPECT_EQ(enabledInState3, "11111");
   EXPECT_EQ(flags, "***");
   EXPECT_FALSE(result.empty());
   EXPECT_GT(twoBodyResidual, 0);
