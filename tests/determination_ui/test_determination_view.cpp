@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <chrono>
 #include <cstdlib>
 #include <sstream>
 
@@ -20,6 +19,7 @@
 #include "engine/orbit_engine.h"
 #include "platform/app_services.h"
 #include "platform/wx/wx_ui_services.h"
+#include "resources/app_resource_ids.h"
 #include "resources/determination_ids.h"
 #include "tests/common/test_data.h"
 #include "tests/data/test_observation_support.h"
@@ -55,7 +55,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
     GTEST_SKIP() << "no display: run under xvfb-run";
   TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
   ViewSession session("detview_start");
-  std::string title, menu, cell, screenshot;
+  std::string title, menu, cell, screenshot, fileItems, laterItems;
   int rows = -1, state = -1;
   std::vector<ViewStep> steps = {
       {"view shown with its menu", nullptr,
@@ -75,7 +75,25 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
          screenshot = ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_start");
        },
        nullptr},
-
+      // The menus as the user opens them: the loading commands are offered,
+      // the diagnostics of later work are not.
+      {"open ﾌｧｲﾙ", [] { ViewSession::ClickMenuTitle(0); }, nullptr, 30, 0.6},
+      {"read ﾌｧｲﾙ", [&] {
+         wxMenuBar* bar = ViewSession::ShownMenuBar();
+         for (int id : {ID_OPEN_OBS_FILE, ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS})
+           fileItems += bar->IsEnabled(id) ? "1" : "0";
+         wxUIActionSimulator().Char(WXK_ESCAPE);
+       },
+       nullptr, 30, 0.4},
+      {"open 表示", [] { ViewSession::ClickMenuTitle(1); }, nullptr, 30, 0.6},
+      {"read 表示", [&] {
+         wxMenuBar* bar = ViewSession::ShownMenuBar();
+         for (int id : {ID_STATION_STATS, ID_ERA_STATS, ID_NONGRAV_CHECK})
+           laterItems += bar->IsEnabled(id) ? "1" : "0";
+         ViewSession::SaveScreen("determination_view_menu");
+         wxUIActionSimulator().Char(WXK_ESCAPE);
+       },
+       nullptr, 30, 0.4},
   };
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_TRUE(session.m_failures.empty());
@@ -84,6 +102,8 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   EXPECT_EQ(rows, 37);
   EXPECT_EQ(state, 1);
   EXPECT_EQ(cell.size(), 17u);  // "yyyy mm dd.dddddd"
+  EXPECT_EQ(fileItems, "111");
+  EXPECT_EQ(laterItems, "000");
 }
 
 TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
@@ -336,17 +356,10 @@ TEST(DeterminationView, ErosOpensQuicklyScrollsAndShowsTheHoveredObservation)
   const std::string obsFile = WriteTestFile(session.m_dir, "eros.obs", lines);
 
   auto view = [] { return ViewSession::View(); };
-  const auto start = std::chrono::steady_clock::now();
-  double secondsToList = -1;
   int rows = 0, lastVisible = -1, middleTop = -1, page = 0;
   std::string status;
   std::vector<ViewStep> steps = {
-      {"listed", nullptr, [&] {
-         if (!view() || view()->ObsList()->GetItemCount() == 0)
-           return false;
-         secondsToList = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-         return true;
-       }},
+      {"listed", nullptr, [&] { return view() && view()->ObsList()->GetItemCount() > 0; }},
       {"go to the end", [&] {
          rows = view()->ObsList()->GetItemCount();
          view()->ObsList()->SetFocus();
@@ -382,8 +395,6 @@ TEST(DeterminationView, ErosOpensQuicklyScrollsAndShowsTheHoveredObservation)
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(Joined(session.m_failures), "");
   EXPECT_GT(rows, 12000);
-  // Start-up included; the list itself costs nothing per row.
-  EXPECT_LT(secondsToList, 20.0);
   EXPECT_EQ(status.substr(0, status.find("   ")), "観測番号 " + std::to_string(lastVisible + 1));
   EXPECT_NE(status.find("観測所 "), std::string::npos);
   EXPECT_NEAR(middleTop, 5000 - page / 2, 1);

@@ -9,6 +9,7 @@
 #include <wx/checkbox.h>
 #include <wx/listctrl.h>
 #include <wx/notebook.h>
+#include <wx/menu.h>
 #include <wx/timer.h>
 #include <wx/toolbar.h>
 #include <wx/uiaction.h>
@@ -224,6 +225,41 @@ std::vector<ViewStep> ViewSession::ClickTabSteps(int page, std::function<bool()>
   return {{"tab " + std::to_string(page), click, std::move(until), 30, 0.6}};
 }
 
+namespace {
+
+// Clicks the middle of a widget that draws on its parent's window.
+void ClickGtkWidget(GtkWidget* widget)
+{
+  GtkAllocation box;
+  gtk_widget_get_allocation(widget, &box);
+  int x = 0, y = 0;
+  gdk_window_get_origin(gtk_widget_get_window(widget), &x, &y);
+  ClickAt(wxPoint(x + box.x + box.width / 2, y + box.y + box.height / 2));
+}
+
+} // namespace
+
+wxMenuBar* ViewSession::ShownMenuBar()
+{
+  // An active child frame with menus of its own shows them in place of the main frame's.
+  CMainFrame* frame = wxGetApp().MainFrame();
+  wxFrame* child = frame->GetActiveChild();
+  return child && child->GetMenuBar() ? child->GetMenuBar() : frame->GetMenuBar();
+}
+
+void ViewSession::ClickMenuTitle(int pos)
+{
+  wxMenuBar* bar = ShownMenuBar();
+  auto* widget = bar ? static_cast<GtkWidget*>(bar->GetHandle()) : nullptr;
+  if (!widget || !GTK_IS_CONTAINER(widget))
+    return;
+  // The toolkit's menu bar holds one item per title, in order.
+  GList* items = gtk_container_get_children(GTK_CONTAINER(widget));
+  if (GtkWidget* title = static_cast<GtkWidget*>(g_list_nth_data(items, pos)))
+    ClickGtkWidget(title);
+  g_list_free(items);
+}
+
 void ViewSession::ClickTool(int id)
 {
   wxToolBar* bar = wxGetApp().MainFrame()->GetToolBar();
@@ -234,14 +270,8 @@ void ViewSession::ClickTool(int id)
     widget = gtk_bin_get_child(GTK_BIN(widget));
   auto* toolbar = widget && GTK_IS_TOOLBAR(widget) ? GTK_TOOLBAR(widget) : nullptr;
   GtkToolItem* item = pos != wxNOT_FOUND && toolbar ? gtk_toolbar_get_nth_item(toolbar, pos) : nullptr;
-  if (!item)
-    return;
-  // A tool button draws on its toolbar's window, placed by its allocation.
-  GtkAllocation box;
-  gtk_widget_get_allocation(GTK_WIDGET(item), &box);
-  int x = 0, y = 0;
-  gdk_window_get_origin(gtk_widget_get_window(GTK_WIDGET(item)), &x, &y);
-  ClickAt(wxPoint(x + box.x + box.width / 2, y + box.y + box.height / 2));
+  if (item)
+    ClickGtkWidget(GTK_WIDGET(item));
 }
 
 void ViewSession::ClickButtonOf(wxWindow* window, int id)
@@ -277,6 +307,18 @@ std::string ViewSession::SaveScreenshot(wxWindow* window, const std::string& nam
   const std::string path = ScreenshotDir() + name + ".png";
   if (pixbuf) {
     wxBitmap(pixbuf).SaveFile(path, wxBITMAP_TYPE_PNG);
+  }
+  return path;
+}
+
+std::string ViewSession::SaveScreen(const std::string& name)
+{
+  const std::string path = ScreenshotDir() + name + ".png";
+  GdkWindow* root = gdk_get_default_root_window();
+  if (GdkPixbuf* pixbuf = gdk_pixbuf_get_from_window(root, 0, 0, gdk_window_get_width(root),
+                                                     gdk_window_get_height(root))) {
+    gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr);
+    g_object_unref(pixbuf);
   }
   return path;
 }

@@ -14,6 +14,7 @@
 
 class CTessaruneWxApp;
 class CDeterminationView;
+class wxMenuBar;
 class wxWindow;
 
 struct ViewStep {
@@ -56,6 +57,10 @@ public:
   static std::vector<ViewStep> ClickControlSteps(int id, std::function<bool()> until);
   // Steps that click the tab of the view's tab control.
   static std::vector<ViewStep> ClickTabSteps(int page, std::function<bool()> until);
+  // The menus on screen: the active view's, else the main frame's.
+  static wxMenuBar* ShownMenuBar();
+  // Clicks the title of the menu pos (0 the first) on screen, which opens it.
+  static void ClickMenuTitle(int pos);
   // Clicks the main frame's toolbar button of a command.
   static void ClickTool(int id);
   // Moves the pointer onto the button id of a window (a dialog) and clicks;
@@ -65,6 +70,9 @@ public:
   std::string FailedSteps() const;
   // PNG of a window's screen area into the screenshot folder; the path.
   static std::string SaveScreenshot(wxWindow* window, const std::string& name);
+
+  // PNG of the whole screen (open menus included); the path.
+  static std::string SaveScreen(const std::string& name);
 
   // A key of the settings file's "SYSTEM" section ("<none>" when absent).
   std::string Setting(const char* key) const;
