@@ -41,6 +41,12 @@ public:
   void ShowImprovementResult(EngineWindow* result, OrbitEngine* engine, int bWithStepLog) override;
   void RefreshResidualList(ObservationRecord* obs, int shown) override;
   void ShowNonGravParams() override;
+  // The operation log's blocks around a calculation (operation_log.cpp).
+  void WriteOpLogCalcStart(const char* title) override;
+  void WriteOpLogCalcEnd(const char* title, int result) override;
+  // Command 32802: on, a new file in the data folder from the clock with its
+  // start line; off, the stop line.
+  void OnOpLogToggle();
 
   // ---- hand-over and the non-gravitational display ----
   // With a state: its elements become m_displayOrbit; then, when valid, the

@@ -76,6 +76,9 @@ bool OptionChecked(const CDeterminationDisplay& view, int id) {
 bool ToggleViewOption(CDeterminationDisplay& view, int id) {
   OrbitEngine& e = *view.m_pEngine;
   switch (id) {
+  case ID_OPLOG_TOGGLE:
+    view.OnOpLogToggle();
+    return true;
   case ID_PARALLEL_VARIATION:
     view.WriteOpLogLine(Flip(e.m_bParallel) ? "[要素変化法を並列計算] ON" : "[要素変化法を並列計算] OFF");
     return true;

@@ -16,5 +16,6 @@ void ArrangeOptionItems(std::vector<int>& ids, bool developer);
 // Check mark of an option command; false for a command that has none.
 bool OptionChecked(const CDeterminationDisplay& view, int id);
 
-// The commands 32820, 32804, 32822, 32812 and 32823; false for any other.
+// The commands 32802 (the operation log), 32820, 32804, 32822, 32812 and
+// 32823; false for any other.
 bool ToggleViewOption(CDeterminationDisplay& view, int id);

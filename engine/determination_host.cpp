@@ -165,16 +165,25 @@ void CDetermination::EnableImproveButtons(int enable) {
 
 void CDetermination::AppendCalcLog(const std::string& text) {
   if (text.empty() || m_nBatchMode >= 2) return;
+  const size_t start = m_strCalcLog.size();
   m_strCalcLog += FormatCalcLogStamp(LocalTimeNow());
   m_strCalcLog += text;
   if (text.back() != '\n') m_strCalcLog += "\r\n";
-  if (CountCharacters(m_strCalcLog) > kCalcLogMaxChars)
+  bool trimmed = false;
+  if (CountCharacters(m_strCalcLog) > kCalcLogMaxChars) {
     m_strCalcLog.erase(0, OffsetOfLastCharacters(m_strCalcLog, kCalcLogKeepChars));
-  EngineWindow* edit = Window(kIdCalcLogEdit);
-  if (edit) {
-    edit->SetText(m_strCalcLog);
-    edit->ScrollToEnd();
+    trimmed = true;
   }
+  EngineWindow* edit = Window(kIdCalcLogEdit);
+  if (!edit) return;
+  // Setting the whole log again costs time in proportion to its length;
+  // the pane takes the new entry alone unless the log was cut.
+  if (m_bCalcLogShown && !trimmed)
+    edit->AppendText(m_strCalcLog.substr(start));
+  else
+    edit->SetText(m_strCalcLog);
+  edit->ScrollToEnd();
+  m_bCalcLogShown = true;
 }
 
 void CDetermination::ShowCalcLogProgress(const char* text) {
@@ -185,11 +194,13 @@ void CDetermination::ShowCalcLogProgress(const char* text) {
   if (text) shown += text;
   edit->SetText(shown);
   edit->ScrollToEnd();
+  m_bCalcLogShown = false;
 }
 
 void CDetermination::ClearCalcLog() {
   m_strCalcLog.clear();
   if (EngineWindow* edit = Window(kIdCalcLogEdit)) edit->SetText(kCalcLogPlaceholder);
+  m_bCalcLogShown = false;
 }
 
 void CDetermination::WriteOpLogLine(const char* text) {
@@ -202,12 +213,14 @@ void CDetermination::WriteOpLogLine(const char* text) {
 
 void CDetermination::WriteOpLog(const std::string& text) {
   if (!m_bOpLog || m_strOpLogPath.empty() || text.empty()) return;
-  const bool existed = FileExists(m_strOpLogPath);
-  std::FILE* f = std::fopen(m_strOpLogPath.c_str(), "ab");
-  if (!f) return;
-  if (!existed) std::fwrite("\xEF\xBB\xBF", 1, 3, f);
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
+  std::string error;
+  if (AppendOpLogBlock(text, &error) || m_bOpLogLossNoted) return;
+  m_bOpLogLossNoted = 1;
+  AppendCalcLog("※操作ログに書き込めなかったため、記録の一部が失われました(記録は続けます)。\r\n  " + error + "\r\n");
+}
+
+bool CDetermination::AppendOpLogBlock(const std::string& text, std::string* error) {
+  return AppendFileBlock(m_strOpLogPath, "\xEF\xBB\xBF", text, error);
 }
 
 std::string CDetermination::FormatElementSummaryLine(int bWithResidual) {

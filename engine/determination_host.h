@@ -163,6 +163,7 @@ public:
   const std::string* m_pCalcLogProgress = nullptr;  // progress text shown after the log while it runs
   int m_bOpLog = 0;
   std::string m_strOpLogPath;       // operation-log file while the log is on
+  int m_bOpLogLossNoted = 0;        // a lost block was noted in the calculation log since switching on
   int m_bResidualsShown = 0;
   int m_nRejectYear = 1820;         // boundary year of the reject thresholds
   double m_dRejectOld = 6.0;        // arcsec, observations up to the boundary year
@@ -232,8 +233,13 @@ public:
   virtual void ClearCalcLog();
   // One stamped operation-log line (text may be null) while the log is on.
   void WriteOpLogLine(const char* text);
-  // Appends the text to the operation-log file (UTF-8, BOM when new) while the log is on.
+  // Appends the text to the operation-log file (UTF-8, BOM when new) while
+  // the log is on. The first block lost since switching on is noted in the
+  // calculation log; the log stays on.
   virtual void WriteOpLog(const std::string& text);
+  // One block into the log file whatever the switch says; false with the
+  // reason when it could not be written (nothing of it is left in the file).
+  bool AppendOpLogBlock(const std::string& text, std::string* error);
   virtual void WriteOpLogCalcStart(const char* title) { (void)title; }
   virtual void WriteOpLogCalcEnd(const char* title, int result) { (void)title, (void)result; }
   // "T=... 元期JD=... " with the mean residual and used count or "----", and
@@ -274,8 +280,10 @@ public:
   virtual int ReportMessage(const std::string& text, const std::string& caption, int boxType, int batchResult);
 
 protected:
-  // Local time for the calculation-log stamp (tests fix it).
+  // Local time for the stamps of both logs and the log's file name (tests fix it).
   virtual std::tm LocalTimeNow();
+  // The log edit shows exactly m_strCalcLog, so an entry can be appended to it.
+  bool m_bCalcLogShown = false;
   HostControl& Control(int id) { return m_controls[id]; }
 
   std::map<int, HostControl> m_controls;

@@ -126,6 +126,41 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::strin
   return true;
 }
 
+bool AppendFileBlock(const std::string& path, std::string_view head, std::string_view bytes, std::string* error)
+{
+  bool created = true;
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    created = false;
+    fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  }
+  if (fd < 0) {
+    const int failure = errno;
+    if (error)
+      *error = std::string(created ? "ファイルを作成できませんでした" : "ファイルを開けませんでした") + " (" +
+               std::strerror(failure) + "): " + path;
+    return false;
+  }
+  struct stat before;
+  const off_t length = fstat(fd, &before) == 0 ? before.st_size : -1;
+  bool ok = (!created || WriteAll(fd, head)) && WriteAll(fd, bytes);
+  int failure = ok ? 0 : errno;
+  if (!ok && !created && length >= 0)
+    (void)!ftruncate(fd, length);
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    failure = errno;
+  }
+  if (!ok) {
+    if (created)
+      unlink(path.c_str());
+    if (error)
+      *error = std::string("ファイルに書き込めませんでした (") + (failure ? std::strerror(failure) : "short write") +
+               "): " + path;
+  }
+  return ok;
+}
+
 bool FileExists(const std::string& path)
 {
   struct stat st;

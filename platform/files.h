@@ -22,6 +22,14 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // reason in Japanese when given.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error = nullptr);
 
+// Appends one block to a file in a single open-write-close: head first when
+// this call creates the file. A block that cannot be written whole is taken
+// back (the file keeps its old length; a file this call created is removed),
+// so a file never ends in part of a block. False on failure; *error then
+// holds a one-line reason in Japanese when given.
+bool AppendFileBlock(const std::string& path, std::string_view head, std::string_view bytes,
+                     std::string* error = nullptr);
+
 bool FileExists(const std::string& path);    // a regular file (or a link to one)
 bool FolderExists(const std::string& path);  // a directory
 // Creates one folder level; true when it exists afterwards.

@@ -139,6 +139,7 @@ void CDeterminationView::OnInitialUpdate()
   ConfigureNumericEdits();
   ReadRejectThresholds();
   SetItemText(kIdResultEdit, kOpenHint);
+  ClearCalcLog();
   m_bSignature = 1;
   SetCheck(kIdSignatureCheck, 1);
   m_pEngine->m_bPerturbations = 1;

@@ -27,7 +27,7 @@ constexpr const char* kNoSignature =
 
 // Commands of the view's menus that arrive with later work: shown disabled.
 constexpr int kLaterCommands[] = {ID_STATION_STATS, ID_ERA_STATS,     ID_NONGRAV_CHECK,
-                                  ID_ELEMENT_INPUT, ID_LOAD_SOLUTION, ID_OPLOG_TOGGLE};
+                                  ID_ELEMENT_INPUT, ID_LOAD_SOLUTION};
 
 } // namespace
 

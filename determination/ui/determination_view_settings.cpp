@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr int kOptionCommands[] = {ID_PARALLEL_VARIATION, ID_RELATIVITY, ID_J2, ID_APOPHIS_MODE,
+constexpr int kOptionCommands[] = {ID_OPLOG_TOGGLE, ID_PARALLEL_VARIATION, ID_RELATIVITY, ID_J2, ID_APOPHIS_MODE,
                                    ID_EPOCH_FROM_FIELD};
 
 const char* OptionLabel(int id)

@@ -292,3 +292,58 @@ TEST(PackedComet, NumberedAndProvisionalForms) {
 }
 
 }  // namespace
+
+namespace {
+
+// The log edit as a window that counts how it was written.
+class CountingEdit : public EngineWindow {
+public:
+  std::string GetText() const override { return m_text; }
+  void SetText(const std::string& text) override {
+    m_text = text;
+    ++m_sets;
+  }
+  void AppendText(const std::string& text) override {
+    m_text += text;
+    ++m_appends;
+  }
+  std::string m_text;
+  int m_sets = 0, m_appends = 0;
+};
+
+class CountingLogView : public FixedTimeView {
+public:
+  EngineWindow* Window(int id) override { return id == kIdCalcLogEdit ? &m_edit : FixedTimeView::Window(id); }
+  CountingEdit m_edit;
+};
+
+}  // namespace
+
+// An entry goes to the edit alone; the whole log is set only when the edit
+// showed something else (placeholder, progress) or the log was cut.
+TEST(CalcLog, PaneTakesEachEntryAloneUnlessItShowedSomethingElse) {
+  CountingLogView view;
+  view.ClearCalcLog();
+  EXPECT_EQ(view.m_edit.m_text, kCalcLogPlaceholder);
+  view.AppendCalcLog("one");
+  view.AppendCalcLog("two");
+  EXPECT_EQ(view.m_edit.m_sets, 2);
+  EXPECT_EQ(view.m_edit.m_appends, 1);
+  EXPECT_EQ(view.m_edit.m_text, view.m_strCalcLog);
+
+  const std::string progress = "経過\r\n";
+  view.m_pCalcLogProgress = &progress;
+  view.ShowCalcLogProgress(nullptr);
+  view.m_pCalcLogProgress = nullptr;
+  view.AppendCalcLog("three");
+  EXPECT_EQ(view.m_edit.m_sets, 4);
+  EXPECT_EQ(view.m_edit.m_text, view.m_strCalcLog);
+
+  view.AppendCalcLog(std::string(kCalcLogMaxChars, 'x'));  // cut: set whole
+  EXPECT_EQ(view.m_edit.m_sets, 5);
+  EXPECT_EQ(view.m_edit.m_appends, 1);
+  EXPECT_EQ(view.m_edit.m_text, view.m_strCalcLog);
+  view.AppendCalcLog("four");
+  EXPECT_EQ(view.m_edit.m_appends, 2);
+  EXPECT_EQ(view.m_edit.m_text, view.m_strCalcLog);
+}

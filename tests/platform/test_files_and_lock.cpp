@@ -58,6 +58,36 @@ TEST(Files, AtomicWriteLeavesTheOldFileWholeOnFailure)
   EXPECT_EQ(EntriesIn(dir), 2);
 }
 
+// A block appended whole or not at all: the head only when the call creates
+// the file; a block cut short by the file-size limit is taken back (and a
+// file the call created removed), so the next block starts on a clean end.
+TEST(Files, AppendedBlockIsWholeOrAbsent)
+{
+  const std::string dir = MakeTempDir("append");
+  const std::string path = dir + "log.txt";
+  ASSERT_TRUE(AppendFileBlock(path, "H", "one\r\n"));
+  ASSERT_TRUE(AppendFileBlock(path, "H", "two\r\n"));
+  EXPECT_EQ(Contents(path), "Hone\r\ntwo\r\n");
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small{14, 14};
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string error, created;
+    const bool cut = !AppendFileBlock(path, "H", "three\r\n", &error) && !error.empty();
+    const bool fresh = !AppendFileBlock(dir + "new.txt", "H", std::string(40, 'x'), &created) && !created.empty();
+    _exit(cut && fresh ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Contents(path), "Hone\r\ntwo\r\n");
+  EXPECT_EQ(EntriesIn(dir), 1) << "the part-written new file is left behind";
+  std::string error;
+  EXPECT_FALSE(AppendFileBlock(dir + "missing/log.txt", "H", "x", &error));
+  EXPECT_NE(error.find(dir + "missing/log.txt"), std::string::npos) << error;
+}
+
 TEST(Files, AtomicWriteKeepsTheUsersTmpFileTheModeAndTheLink)
 {
   const std::string dir = MakeTempDir("files");
