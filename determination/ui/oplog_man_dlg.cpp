@@ -1,5 +1,7 @@
 #include "determination/ui/oplog_man_dlg.h"
 
+#include <algorithm>
+
 #include <wx/button.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
@@ -32,9 +34,12 @@ COpLogMan::COpLogMan(wxWindow* parent) : wxDialog(parent, wxID_ANY, ToWx(kOpLogM
   auto* top = new wxBoxSizer(wxVERTICAL);
   m_status = new wxStaticText(this, IDC_OPLOG_STATUS, wxEmptyString);
   top->Add(m_status, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, 10);
-  m_list = new wxListCtrl(this, IDC_OPLOG_LIST, wxDefaultPosition, wxSize(460, 260),
+  m_list = new wxListCtrl(this, IDC_OPLOG_LIST, wxDefaultPosition, wxDefaultSize,
                           wxLC_REPORT | wxBORDER_SUNKEN | wxLC_HRULES | wxLC_VRULES);
-  m_list->AppendColumn(ToWx("ファイル"), wxLIST_FORMAT_LEFT, 200);
+  // The names are cut at 200 pixels in the fonts of GTK: as wide as one needs.
+  const int nameWidth = std::max(200, m_list->GetTextExtent("Tessarune_OpLog_20240101_000000.txt").x + 16);
+  m_list->SetMinSize(wxSize(nameWidth + 90 + 140 + 24, 340));
+  m_list->AppendColumn(ToWx("ファイル"), wxLIST_FORMAT_LEFT, nameWidth);
   m_list->AppendColumn(ToWx("大きさ"), wxLIST_FORMAT_RIGHT, 90);
   m_list->AppendColumn(ToWx("更新日時"), wxLIST_FORMAT_LEFT, 140);
   top->Add(m_list, 1, wxEXPAND | wxALL, 10);
