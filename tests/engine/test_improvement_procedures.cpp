@@ -105,9 +105,17 @@ protected:
     return LoadSessionObservations(m_view, file, s_stationsFile) > 0;
   }
   bool LoadTracklet(const std::string& designation) {
-    const std::string path = TestDataPath("obs/neocp_like/digest2_three-hr-tracklets.obs");
+    return LoadNeocpLike("digest2_three-hr-tracklets.obs", designation);
+  }
+  // The lines of one designation (all lines when empty) of a file of
+  // obs/neocp_like, at most `lines` of them.
+  bool LoadNeocpLike(const std::string& name, const std::string& designation, int lines = 1000) {
+    const std::string path = TestDataPath("obs/neocp_like/" + name);
     if (!TestDataFileExists(path)) return false;
-    const std::string file = WriteTestFile(s_dir, "tracklet.txt", LinesOf(ReadTestFile(path), designation));
+    std::istringstream in(designation.empty() ? ReadTestFile(path) : LinesOf(ReadTestFile(path), designation));
+    std::string line, text;
+    for (int n = 0; n < lines && std::getline(in, line); ++n) text += line + "\n";
+    const std::string file = WriteTestFile(s_dir, "tracklet.txt", text);
     return LoadSessionObservations(m_view, file, s_stationsFile) > 0;
   }
   // A preliminary orbit by the triplet search and the improvement with
@@ -194,6 +202,86 @@ TEST_F(Procedures, TripletSearchAttemptsTakeLaterTripletsAndAnOneNightArcUsesThe
   ASSERT_EQ(SelectTripletAndDetermine(m_view, log, 1000), 0) << log;
   EXPECT_NE(log.find("新しい3点の組が尽きたため、候補"), std::string::npos) << log;
   EXPECT_EQ(PickedCount(m_view), 3);
+}
+
+// NEOCP-style tracklets of one night, as the NEOCP scan and the AI
+// improvement meet them: the search takes the first, middle and last
+// observation (the fraction phase), the staged iteration starts from the
+// orbit through them, stops after two iterations without a gain and leaves
+// every observation, the picks included, within the tracklet's noise.
+// Tracklets without an acceptable orbit end with the picks cleared.
+TEST_F(Procedures, TripletSearchAndIterationOnNeocpTracklets) {
+  struct Tracklet {
+    const char* file;
+    const char* designation;
+    std::vector<int> picks;  // empty: no orbit found
+    double maxResidual;      // arcsec, every observation after the iteration
+  };
+  const Tracklet tracklets[] = {
+      // Three observations over 22 minutes: the only orbit through them has e = 536.
+      {"digest2_sample.obs", "", {}, 0},
+      // Three observations over five hours of a slow object: no preliminary orbit.
+      {"digest2_0000000HwDxQ.obs", "", {}, 0},
+      // Three hours, six to eight observations (largest residual measured 0.11" to 0.94").
+      {"digest2_three-hr-tracklets.obs", "65558       ", {0, 2, 5}, 2.0},
+      {"digest2_three-hr-tracklets.obs", "99516       ", {0, 2, 5}, 0.3},
+      {"digest2_three-hr-tracklets.obs", "J6666       ", {0, 2, 5}, 0.6},
+      {"digest2_three-hr-tracklets.obs", "S1795       ", {0, 3, 7}, 1.5},
+      {"digest2_three-hr-tracklets.obs", "     K21V32W", {0, 2, 4}, 0.5},
+  };
+  for (const Tracklet& t : tracklets) {
+    SCOPED_TRACE(std::string(t.file) + " " + t.designation);
+    if (!LoadNeocpLike(t.file, t.designation)) GTEST_SKIP() << "obs/neocp_like not found";
+    DetClass* det = m_view.m_pDetClass;
+    std::string log;
+    const int r = SelectTripletAndDetermine(m_view, log, 0);
+    if (t.picks.empty()) {
+      EXPECT_EQ(r, -1) << log;
+      EXPECT_EQ(PickedCount(m_view), 0);
+      EXPECT_EQ(m_view.m_pEngine->m_nCalcState, kCalcPreliminaryFailed);
+      EXPECT_TRUE(log.empty()) << log;
+      continue;
+    }
+    ASSERT_EQ(r, 0) << log;
+    std::vector<int> picks;
+    for (int i = 0; i < det->m_nObsCount; ++i)
+      if (det->m_pOrbObs[i].m_bPicked) picks.push_back(i);
+    EXPECT_EQ(picks, t.picks);
+    EXPECT_EQ(log, FormatC("暫定軌道決定: 2025/11/13・2025/11/13・2025/11/13 の3観測(全%d観測)から一般軌道(ガウス・マートン法)で決定\r\n",
+                           det->m_nObsCount));
+
+    m_view.m_pEngine->m_bPerturbations = 1;
+    std::string stage;
+    ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
+    EXPECT_EQ(CountOf(stage, ": 平均残差 "), 3) << stage;
+    EXPECT_NE(stage.find("  → この段階の改良を終了(反復3回, 平均残差 "), std::string::npos) << stage;
+    double worst = 0;
+    for (int i = 0; i < det->m_nObsCount; ++i)
+      worst = std::max({worst, std::fabs(det->m_pOrbObs[i].m_dResRa), std::fabs(det->m_pOrbObs[i].m_dResDec)});
+    EXPECT_LT(worst * kSupportRadToArcsec, t.maxResidual) << stage;
+  }
+}
+
+// The fraction phase tries its three fractions even when they give one
+// triplet; an attempt beyond them takes the candidate min(L, count - 1).
+TEST_F(Procedures, TripletSearchOnThreeObservationsCountsTheFractionsAndReusesTheLastCandidate) {
+  // The first 28 minutes of a tracklet.
+  if (!LoadNeocpLike("digest2_three-hr-tracklets.obs", "65558       ", 3))
+    GTEST_SKIP() << "obs/neocp_like/digest2_three-hr-tracklets.obs not found";
+  struct Attempt {
+    int limit;
+    const char* reuse;  // the reuse line, or null
+  };
+  for (const Attempt& a : {Attempt{2, nullptr}, Attempt{5, "新しい3点の組が尽きたため、候補3組のうち3番目を再度使用(近傍の平均残差 "}}) {
+    SCOPED_TRACE(a.limit);
+    std::string log;
+    ASSERT_EQ(SelectTripletAndDetermine(m_view, log, a.limit), 0) << log;
+    EXPECT_EQ(PickedCount(m_view), 3);
+    if (a.reuse)
+      EXPECT_EQ(log.rfind(a.reuse, 0), 0u) << log;
+    else
+      EXPECT_EQ(log.find("新しい3点"), std::string::npos) << log;
+  }
 }
 
 TEST(TripletScore, ImpossibleOrbitsAreNeitherKeptNorCountedAndTheScoreIsTheNeighboursMeanResidual) {
