@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "data/step_texts.h"
 #include "engine/distance_scan.h"
 #include "engine/improvement_procedures.h"
 #include "engine/improvement_staging.h"
@@ -30,7 +31,9 @@ public:
   void WriteOpLogCalcEnd(const char* title, int result) override {
     m_ops.push_back(FormatC("end %s %d", title, result));
   }
+  void ScrollObsListTo(int index) override { m_scrolls.push_back(index); }
   std::vector<std::string> m_ops;
+  std::vector<int> m_scrolls;
 };
 
 // Lines of an 80-column file dated from..to inclusive ("YYYY MM DD").
@@ -469,6 +472,58 @@ TEST_F(Procedures, IterationKeepsGoingOnlyWhenAskedTo) {
   m_view.m_pEngine->m_nCancel = 1;
   EXPECT_EQ(IterateImprovement(m_view, x, 4, log, 1), kEngineCancelled);
   m_view.m_pEngine->m_nCancel = 0;
+}
+
+TEST_F(Procedures, IterationShowsItsStepAndTheWorstObservationUnlessQuiet) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  const double x = EpochFieldsJd(m_view);
+  const DetClass* det = m_view.m_pDetClass;
+  // The engine itself shows nothing, as in the automatic procedures.
+  m_view.m_pEngine->m_bAutoRunning = m_view.m_pEngine->m_bAutoStop = 1;
+  for (const int quiet : {1, 0}) {
+    SCOPED_TRACE(quiet);
+    m_view.m_bQuietRun = quiet;
+    m_view.m_bResidualsShown = 0;
+    m_view.m_scrolls.clear();
+    m_view.SetItemText(kIdStepUsedLabel, "");
+    std::string log;
+    ASSERT_EQ(IterateImprovement(m_view, x, 2, log, 1), 0) << log;
+    if (quiet) {
+      EXPECT_TRUE(m_view.m_scrolls.empty());
+      EXPECT_EQ(m_view.GetItemText(kIdStepUsedLabel), "");
+      EXPECT_EQ(m_view.m_bResidualsShown, 0);
+      continue;
+    }
+    EXPECT_EQ(m_view.m_bResidualsShown, 1);
+    EXPECT_EQ(m_view.GetItemText(kIdStepUsedLabel),
+              CTessaruneLib::FormatStepLength(std::fabs(m_view.m_pEngine->m_state.m_dStep)));
+    // Scrolled to the used observation with the largest residual component after each iteration.
+    int worst = -1;
+    double largest = 0;
+    for (int i = 0; i < det->m_nObsCount; ++i) {
+      const ObservationRecord& o = det->m_pOrbObs[i];
+      const double d = std::max(std::fabs(o.m_dResRa), std::fabs(o.m_dResDec));
+      if (!o.m_bRejected && !o.m_nUnknownStation && d > largest) largest = d, worst = i;
+    }
+    ASSERT_EQ(m_view.m_scrolls.size(), 2u);
+    EXPECT_EQ(m_view.m_scrolls.back(), worst);
+  }
+  m_view.m_pEngine->m_bAutoRunning = m_view.m_pEngine->m_bAutoStop = 0;
+}
+
+// An observation the correction cannot use makes every step ask to be redone.
+TEST_F(Procedures, ManualImprovementExplainsTwelveRedoneStepsInTheLog) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  PreliminaryFromSearch();
+  m_view.m_pDetClass->m_pOrbObs[5].m_dRa = std::nan("");
+  OnManualImprove(m_view);
+  const std::string& log = m_view.m_strCalcLog;
+  EXPECT_NE(log.find(m_view.m_pEngine->m_strPendingNote + kMsgPressManualAgain), std::string::npos) << log;
+  EXPECT_EQ(m_view.GetSelection(kIdTabs), 1);
+  EXPECT_TRUE(m_view.IsItemVisible(kIdCalcLogEdit));
+  EXPECT_EQ(m_view.m_ops.back(), FormatC("end [手動]改良 終了 %d", kEngineRedoStep));
+  EXPECT_EQ(m_view.m_pEngine->m_bBusy, 0);
 }
 
 TEST_F(Procedures, IterationGivesUpOnAnOrbitThatStaysDegreesOff) {
