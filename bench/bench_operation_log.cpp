@@ -13,6 +13,7 @@
 #include <wx/init.h>
 #include <wx/textctrl.h>
 
+#include "bench/wx_bench_main.h"
 #include "data/observation_reader.h"
 #include "determination/determination_display.h"
 #include "determination/ui/wx_control_window.h"
@@ -78,15 +79,5 @@ BENCHMARK(BM_AppendToFullCalcLogPane)->Unit(benchmark::kMillisecond)->Iterations
 
 int main(int argc, char** argv)
 {
-  wxApp::SetInstance(new wxApp);
-  int wxArgc = 1;
-  if (!wxEntryStart(wxArgc, argv)) {
-    std::fprintf(stderr, "bench_operation_log: needs a display (run it under xvfb-run)\n");
-    return 2;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  wxEntryCleanup();
-  return 0;
+  return RunWxBenchmarks(argc, argv, "bench_operation_log");
 }

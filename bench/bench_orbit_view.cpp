@@ -14,6 +14,7 @@
 #include <wx/dcmemory.h>
 #include <wx/graphics.h>
 
+#include "bench/wx_bench_main.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
 #include "views/orbit_view.h"
@@ -90,15 +91,5 @@ BENCHMARK(BM_GeocentricTrack)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-  wxApp::SetInstance(new wxApp);
-  int wxArgc = 1;
-  if (!wxEntryStart(wxArgc, argv)) {
-    std::fprintf(stderr, "bench_orbit_view: needs a display (run it under xvfb-run)\n");
-    return 2;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  wxEntryCleanup();
-  return 0;
+  return RunWxBenchmarks(argc, argv, "bench_orbit_view");
 }
