@@ -28,14 +28,6 @@ bool HasObservations(const CDetermination& view) {
   return det && det->m_pOrbObs && det->m_nObsCount > 0;
 }
 
-class ScopedWaitCursor {
-public:
-  ScopedWaitCursor() { TheApp().DoWaitCursor(1); }
-  ~ScopedWaitCursor() { TheApp().DoWaitCursor(-1); }
-  ScopedWaitCursor(const ScopedWaitCursor&) = delete;
-  ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
-};
-
 // One step of the manual or automatic improvement: with perturbations the
 // redo loop, without the two-body correction (calculation state 4).
 int OneStep(CDetermination& view, double x) {

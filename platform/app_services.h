@@ -91,6 +91,15 @@ public:
 // The process's application object.
 CTessaruneApp& TheApp();
 
+// The wait cursor for the lifetime of the object.
+class ScopedWaitCursor {
+public:
+  ScopedWaitCursor() { TheApp().DoWaitCursor(1); }
+  ~ScopedWaitCursor() { TheApp().DoWaitCursor(-1); }
+  ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+  ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+};
+
 // Where the program finds itself and the user's folders; tests give their own.
 struct AppEnvironment {
   std::string exePath;       // full path of the executable ("" when unknown)

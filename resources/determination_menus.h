@@ -31,7 +31,7 @@ inline constexpr MenuItemDef kDetViewItems[] = {
     {ID_LOCATION, "場所(&P)"},
 };
 inline constexpr MenuItemDef kDetOptionItems[] = {
-    {ID_OPTIONS, "環境設定(&K)"},
+    {ID_OPTIONS_TOOLBAR, "環境設定(&K)"},
     {ID_VARIATION_AMOUNTS, "要素変化量の変更(&V)"},
     {ID_OPLOG_TOGGLE, "操作ログを記録(&L)", MenuItemKind::Check},
     {ID_OPLOG_MANAGER, "操作ログを管理(&G)..."},

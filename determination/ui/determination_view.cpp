@@ -16,6 +16,7 @@
 #include "app/num_edit.h"
 #include "determination/det_settings.h"
 #include "determination/det_state_rules.h"
+#include "determination/improvement_settings.h"
 #include "determination/obs_list_cells.h"
 #include "determination/ui/obs_list_ctrl.h"
 #include "determination/ui/wx_control_window.h"
@@ -23,7 +24,6 @@
 #include "engine/improvement_procedures.h"
 #include "engine/observation_picking.h"
 #include "astro/mpeph_store.h"
-#include "engine/approach_graph.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/wx/wx_ui_services.h"
@@ -46,7 +46,6 @@ CDeterminationView::CDeterminationView(CChildFrame* frame)
   BindControls();
   BindListCommands();
   BindOptionBoxes();
-  BindLaterCommands();
   BindLayoutEvents();
 }
 
@@ -126,6 +125,7 @@ void CDeterminationView::BindControls()
   BindObsCommands();
   BindSettingsControls();
   BindOptionCommands();
+  BindViewCommands();
 }
 
 void CDeterminationView::OnInitialUpdate()
@@ -151,6 +151,8 @@ void CDeterminationView::OnInitialUpdate()
   m_pEngine->m_nCalcState = 0;
   UpdateControlsForState(0);
   EnableItem(kIdAiImprove, false);
+  // Until the ephemeris view exists the hand-over has nowhere to go.
+  EnableItem(kIdEphemerisButton, EphemerisViewAvailable());
   BuildLayoutTable();
 }
 
@@ -209,19 +211,11 @@ void CDeterminationView::FillApproachBodies()
   auto* bodies = dynamic_cast<wxChoice*>(Widget(kIdApproachBody));
   if (!bodies)
     return;
-  const int set = m_pEngine->m_nAsteroidSet;
-  int members[kPerturberSetMaxMembers];
-  const int count = GetPerturberSetMembers(set, members);
   const int kept = bodies->GetSelection();
   bodies->Clear();
-  // "最接近", the ten bodies (the graph's tabs after its first), five asteroid slots.
-  const std::vector<std::string> tabs = ApproachGraphTabLabels(10, set);
-  bodies->Append(ToWx("最接近"));
-  for (size_t i = 1; i < tabs.size() && i <= 10; ++i)
-    bodies->Append(ToWx(tabs[i]));
-  for (int row = 0; row < kPerturberSetMaxMembers; ++row)
-    bodies->Append(ToWx(GetPerturberName(set, row)));
-  bodies->SetSelection(kept >= 0 && kept <= 10 + count ? kept : 0);
+  for (const std::string& entry : ApproachBodyEntries(m_pEngine->m_nAsteroidSet))
+    bodies->Append(ToWx(entry));
+  bodies->SetSelection(KeptApproachBodySelection(kept, m_pEngine->m_nAsteroidSet));
 }
 
 void CDeterminationView::OnPerturbationsBox()

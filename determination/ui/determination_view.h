@@ -14,6 +14,7 @@
 #include "determination/det_form.h"
 #include "determination/form_layout.h"
 #include "determination/determination_display.h"
+#include "determination/view_commands.h"
 
 class wxMenu;
 class wxNotebook;
@@ -38,6 +39,12 @@ public:
   void BindObsCommands();
   // Command 154: the variation-amount dialog on the engine's amounts.
   void OnVariationAmountsCommand();
+  // Command 32793: the start-element dialog, then the residuals of its elements.
+  void OnElementInputCommand();
+  // "位置推算へ": the ephemeris view takes the orbit and this frame hides.
+  void OnEphemerisButton();
+  static bool EphemerisViewAvailable();
+  DetCommandState CommandState() const;
   void OnOpenObsFileCommand();
   void OnFetchCommand(int neocp);
   void OnRedoCommand();
@@ -100,6 +107,7 @@ private:
   // The improvement settings' controls and the option menu.
   void BindSettingsControls();
   void BindOptionCommands();
+  void BindViewCommands();
   void ArrangeOptionMenu();
   void PlaceOptionItems();
   wxMenu* OptionMenu() const;
@@ -122,7 +130,6 @@ private:
   void OnFixEBox();
   void OnExtendedBox();
   void OnSignatureBox();
-  void BindLaterCommands();
 
   void BindLayoutEvents();
   void OnSize(wxSizeEvent& event);

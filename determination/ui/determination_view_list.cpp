@@ -25,10 +25,6 @@ constexpr const char* kNoSignature =
     "計算者名がまだ登録されていません。\r[オプション(O)]の[環境設定(K)]で計算者名を設定すると、\r"
     "軌道要素の計算者の位置にあなたの名前を表示すること\rができます。";
 
-// Commands of the view's menus that arrive with later work: shown disabled.
-constexpr int kLaterCommands[] = {ID_STATION_STATS, ID_ERA_STATS,     ID_NONGRAV_CHECK,
-                                  ID_ELEMENT_INPUT, ID_LOAD_SOLUTION};
-
 } // namespace
 
 void CDeterminationView::BindListCommands()
@@ -36,12 +32,6 @@ void CDeterminationView::BindListCommands()
   m_pObsList->Bind(wxEVT_CONTEXT_MENU, &CDeterminationView::OnObsContextMenu, this);
   for (int id : {ID_OBS_FORCE_REJECT, ID_OBS_COND_REJECT, ID_OBS_ENABLE_ALL, ID_OBS_DESELECT_ALL})
     Bind(wxEVT_MENU, &CDeterminationView::OnObsListCommand, this, id);
-}
-
-void CDeterminationView::BindLaterCommands()
-{
-  for (int id : kLaterCommands)
-    Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(false); }, id);
 }
 
 void CDeterminationView::OnObsContextMenu(wxContextMenuEvent& event)

@@ -79,7 +79,6 @@ void CDeterminationView::BindSettingsControls()
   }, kIdPerturberSet);
   Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { OnApproachBodyChange(); }, kIdApproachBody);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OpenMpDisGraph(this); }, ID_MP_DIS_GRAPH);
-  Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(true); }, ID_MP_DIS_GRAPH);
 }
 
 void CDeterminationView::OnApproachBodyChange()

@@ -198,6 +198,11 @@ TEST(ApproachBodies, EntriesAndKeptSelection) {
   EXPECT_EQ(entries[11], "(なし)");  // set 0 has no asteroids
   EXPECT_EQ(KeptApproachBodySelection(10, 0), 10);
   EXPECT_EQ(KeptApproachBodySelection(11, 0), 0);
+  // "パラス" chosen under a set of three; a set of one member drops it.
+  EXPECT_EQ(ApproachBodyEntries(1)[12], "パラス");
+  EXPECT_EQ(ApproachBodyEntries(2)[12], "(なし)");
+  EXPECT_EQ(KeptApproachBodySelection(12, 1), 12);
+  EXPECT_EQ(KeptApproachBodySelection(12, 2), 0);
   EXPECT_EQ(ApproachBodyOfEntry(0), 99);
   EXPECT_EQ(ApproachBodyOfEntry(3), 2);
 }

@@ -6,12 +6,28 @@
 #include "engine/orbit_engine.h"
 #include "platform/ui_services.h"
 #include "resources/determination_ids.h"
+#include "tests/common/test_data.h"
+#include "tests/data/test_observation_support.h"
 
 namespace {
 
 // As the menu resource has it: relativity last.
-const std::vector<int> kBase = {ID_OPTIONS,      ID_VARIATION_AMOUNTS,  ID_OPLOG_TOGGLE, ID_OPLOG_MANAGER,
+const std::vector<int> kBase = {ID_OPTIONS_TOOLBAR,      ID_VARIATION_AMOUNTS,  ID_OPLOG_TOGGLE, ID_OPLOG_MANAGER,
                                 ID_APOPHIS_MODE, ID_PARALLEL_VARIATION, ID_RELATIVITY};
+
+class StampedView : public CDeterminationDisplay {
+protected:
+  std::tm LocalTimeNow() override {
+    std::tm t{};
+    t.tm_year = 126;
+    t.tm_mon = 2;
+    t.tm_mday = 4;
+    t.tm_hour = 9;
+    t.tm_min = 5;
+    t.tm_sec = 7;
+    return t;
+  }
+};
 
 } // namespace
 
@@ -21,17 +37,17 @@ const std::vector<int> kBase = {ID_OPTIONS,      ID_VARIATION_AMOUNTS,  ID_OPLOG
 TEST(OptionMenu, ItemsComeAndGoWithDeveloperMode) {
   std::vector<int> plain = kBase;
   ArrangeOptionItems(plain, false);
-  EXPECT_EQ(plain, (std::vector<int>{ID_OPTIONS, ID_VARIATION_AMOUNTS, ID_OPLOG_TOGGLE, ID_EPOCH_FROM_FIELD,
+  EXPECT_EQ(plain, (std::vector<int>{ID_OPTIONS_TOOLBAR, ID_VARIATION_AMOUNTS, ID_OPLOG_TOGGLE, ID_EPOCH_FROM_FIELD,
                                      ID_OPLOG_MANAGER, ID_APOPHIS_MODE, ID_PARALLEL_VARIATION}));
   std::vector<int> dev = kBase;
   ArrangeOptionItems(dev, true);
-  EXPECT_EQ(dev, (std::vector<int>{ID_OPTIONS, ID_VARIATION_AMOUNTS, ID_OPLOG_TOGGLE, ID_OPLOG_MANAGER,
+  EXPECT_EQ(dev, (std::vector<int>{ID_OPTIONS_TOOLBAR, ID_VARIATION_AMOUNTS, ID_OPLOG_TOGGLE, ID_OPLOG_MANAGER,
                                    ID_APOPHIS_MODE, ID_PARALLEL_VARIATION, ID_RELATIVITY, ID_J2, ID_EPOCH_FROM_FIELD}));
   std::vector<int> again = dev;
   ArrangeOptionItems(again, true);
   EXPECT_EQ(again, dev);
   ArrangeOptionItems(dev, false);
-  EXPECT_EQ(dev, (std::vector<int>{ID_OPTIONS, ID_VARIATION_AMOUNTS, ID_OPLOG_TOGGLE, ID_OPLOG_MANAGER,
+  EXPECT_EQ(dev, (std::vector<int>{ID_OPTIONS_TOOLBAR, ID_VARIATION_AMOUNTS, ID_OPLOG_TOGGLE, ID_OPLOG_MANAGER,
                                    ID_APOPHIS_MODE, ID_PARALLEL_VARIATION, ID_EPOCH_FROM_FIELD}));
 }
 
@@ -63,4 +79,27 @@ TEST(OptionMenu, SwitchesWithTheirBoxesAndLogTexts) {
   EXPECT_TRUE(OptionChecked(view, ID_APOPHIS_MODE));
   EXPECT_FALSE(OptionChecked(view, ID_J2));
   EXPECT_FALSE(ToggleViewOption(view, ID_OPTIONS));
+}
+
+// While the operation log is on, the parallel switch leaves a stamped line
+// and the Apophis mode its text unchanged; while it is off, nothing.
+TEST(OptionMenu, OperationLogLines) {
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  StampedView view;
+  view.m_strOpLogPath = MakeTempDir("oplog") + "Tessarune_OpLog_20260304_090507.txt";
+  ToggleViewOption(view, ID_PARALLEL_VARIATION);  // log off: no file
+  EXPECT_FALSE(TestDataFileExists(view.m_strOpLogPath));
+  view.m_bOpLog = 1;
+  ToggleViewOption(view, ID_PARALLEL_VARIATION);
+  ToggleViewOption(view, ID_APOPHIS_MODE);
+  view.WriteOpLogLine(nullptr);
+  EXPECT_EQ(ReadTestFile(view.m_strOpLogPath),
+            "\xEF\xBB\xBF[2026/03/04 09:05:07] [要素変化法を並列計算] ON\r\n"
+            "【Apophisモード ON】\r\n積分と残差計算を「リジェクトされていない観測の範囲」に限定します。\r\n"
+            "・範囲の外(前後のリジェクト部分)は積分しないため、計算時間を大幅に短縮できます。\r\n"
+            "・その代わり、範囲外の観測の残差(O-C)は更新されず、画面には古い値が残ります。\r\n"
+            "・元期は範囲の末尾に合わせて自動的に移動します。\r\n"
+            "・残差が小さくなったらリジェクトを少しずつ解除して範囲を広げてください。\r\n"
+            "[2026/03/04 09:05:07] \r\n");
 }

@@ -148,37 +148,6 @@ TEST_F(EndToEndOrbitTest, AsteroidWithinThreeSigmaOfTheReference) {
   }
 }
 
-namespace {
-
-// A long arc as a user fits it: the recent arc first, in Apophis mode (only
-// the span of the observations in use is integrated), widened stage by stage;
-// then the whole arc with the epoch typed into the Epoch fields, and the
-// outliers clipped.
-int FitLongArc(CDetermination& view, const std::vector<double>& stageStarts, double endTT, double fieldEpoch,
-               double clipFactor, double clipFloorArcsec, int clipRounds) {
-  OrbitEngine& engine = *view.m_pEngine;
-  int r = 0;
-  engine.m_bApophis = 1;
-  for (size_t i = 0; i + 1 < stageStarts.size(); ++i) {
-    KeepWindow(view, stageStarts[i], endTT);
-    r = ImproveToConvergence(view, 30);
-    if (r != 0) return r;
-  }
-  engine.m_bApophis = 0;
-  engine.m_dFieldEpoch = fieldEpoch;
-  const double from = stageStarts.back();
-  KeepWindow(view, from, endTT);
-  r = ImproveToConvergence(view, 30);
-  if (r != 0) return r;
-  for (int round = 0; round < clipRounds && r == 0; ++round) {
-    ClipOutliers(view, clipFactor, clipFloorArcsec, from, endTT);
-    r = ImproveToConvergence(view, 30);
-  }
-  return r;
-}
-
-}  // namespace
-
 // 1862 Apollo over 1973-2015 (the DE405 file starts in 1960): differences
 // in units of the reference's sigma are reported; the arc is long and the
 // sigmas tiny, so the models must agree closely.

@@ -170,6 +170,33 @@ inline int ClipOutliers(CDetermination& view, double factor, double floorArcsec,
   return excluded;
 }
 
+// A long arc as a user fits it: the recent arc first, in Apophis mode (only
+// the span of the observations in use is integrated), widened stage by stage;
+// then the whole arc with the epoch typed into the Epoch fields, and the
+// outliers clipped.
+inline int FitLongArc(CDetermination& view, const std::vector<double>& stageStarts, double endTT, double fieldEpoch,
+               double clipFactor, double clipFloorArcsec, int clipRounds) {
+  OrbitEngine& engine = *view.m_pEngine;
+  int r = 0;
+  engine.m_bApophis = 1;
+  for (size_t i = 0; i + 1 < stageStarts.size(); ++i) {
+    KeepWindow(view, stageStarts[i], endTT);
+    r = ImproveToConvergence(view, 30);
+    if (r != 0) return r;
+  }
+  engine.m_bApophis = 0;
+  engine.m_dFieldEpoch = fieldEpoch;
+  const double from = stageStarts.back();
+  KeepWindow(view, from, endTT);
+  r = ImproveToConvergence(view, 30);
+  if (r != 0) return r;
+  for (int round = 0; round < clipRounds && r == 0; ++round) {
+    ClipOutliers(view, clipFactor, clipFloorArcsec, from, endTT);
+    r = ImproveToConvergence(view, 30);
+  }
+  return r;
+}
+
 // Tests on real observations: the MPC's observatory codes and the DE405
 // file of 1960-2060; skipped when the data is absent.
 class RealObservationTest : public ::testing::Test {

@@ -1,0 +1,93 @@
+// The view's own commands: their enabling, the element input (32793) and
+// the hand-over to the ephemeris view ("位置推算へ").
+#include <wx/menu.h>
+
+#include "app/child_frame.h"
+#include "app/form_template.h"
+#include "app/main_frame.h"
+#include "app/tessarune_wx_app.h"
+#include "determination/element_input.h"
+#include "determination/ui/determination_view.h"
+#include "determination/ui/elm_input_dlg.h"
+#include "determination/view_commands.h"
+#include "engine/orbit_engine.h"
+#include "resources/determination_ids.h"
+
+namespace {
+
+// Commands whose enabling the view decides.
+constexpr int kRuledCommands[] = {ID_SAVE_RESULT,   ID_ORBIT_VIEW,    ID_GLOBE,      ID_MP_DIS_GRAPH,
+                                  ID_STATION_STATS, ID_ERA_STATS,     ID_NONGRAV_CHECK, ID_FORECAST,
+                                  ID_ELEMENT_INPUT, ID_LOAD_SOLUTION};
+// Of those, the ones whose windows or procedures do not exist yet: shown
+// disabled rather than doing nothing.
+constexpr int kAwaitingCommands[] = {ID_SAVE_RESULT,   ID_GLOBE,    ID_STATION_STATS, ID_ERA_STATS,
+                                     ID_NONGRAV_CHECK, ID_FORECAST, ID_LOAD_SOLUTION};
+
+bool Awaiting(int id)
+{
+  for (int a : kAwaitingCommands)
+    if (a == id)
+      return true;
+  return false;
+}
+
+} // namespace
+
+DetCommandState CDeterminationView::CommandState() const
+{
+  const OrbitEngine& e = *m_pEngine;
+  DetCommandState s;
+  s.calcState = e.m_nCalcState;
+  s.observations = ObservationCount() > 0;
+  s.residualsShown = m_bResidualsShown != 0;
+  s.nonGrav = e.m_bNonGrav != 0;
+  s.perturbations = e.m_bPerturbations != 0;
+  s.covarianceValid = e.m_bCovarianceValid != 0;
+  s.viewVisible = GetParent() && GetParent()->IsShown();
+  return s;
+}
+
+void CDeterminationView::BindViewCommands()
+{
+  for (int id : kRuledCommands)
+    Bind(wxEVT_UPDATE_UI, [this, id](wxUpdateUIEvent& e) {
+      const Tri rule = DetCommandEnabling(id, CommandState());
+      if (rule != Tri::Unchanged)
+        e.Enable(rule == Tri::On && !Awaiting(id));
+    }, id);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnElementInputCommand(); }, ID_ELEMENT_INPUT);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnEphemerisButton(); }, kIdEphemerisButton);
+}
+
+void CDeterminationView::OnElementInputCommand()
+{
+  if (EngineBusy(m_pEngine)) {
+    ReportMessage(kMsgOtherCalculationRunning, "", kBoxOk, 1);
+    return;
+  }
+  ElementInput in = PrefillElementInput(*this);
+  {
+    CElmInputDlg dlg(this, in);
+    dlg.ShowModal();
+  }
+  ApplyElementInput(*this, in);
+}
+
+void CDeterminationView::OnEphemerisButton()
+{
+  CMainFrame* main = wxGetApp().MainFrame();
+  if (EngineBusy(m_pEngine) || !main)
+    return;
+  wxCommandEvent open(wxEVT_MENU, ID_EPHEMERIDES);
+  main->ProcessWindowEvent(open);
+  // Hidden only behind an ephemeris view that will show it again.
+  if (main->FindVisibleFrame(FunctionView::Ephemerides))
+    main->HideDeterminationFrame(dynamic_cast<CChildFrame*>(GetParent()));
+}
+
+bool CDeterminationView::EphemerisViewAvailable()
+{
+  const CFormTemplate* templ = wxGetApp().Template(FunctionView::Ephemerides);
+  return templ && templ->CanMakeView();
+}
