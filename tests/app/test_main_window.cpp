@@ -23,6 +23,8 @@
 #include "app/oplog_cleanup.h"
 #include "app/tessarune_wx_app.h"
 #include "astro/mpeph_store.h"
+#include "data/ui/element_file_dialogs.h"
+#include "engine/ui/cancel_dlg.h"
 #include "platform/files.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_menus.h"
@@ -173,6 +175,9 @@ TEST_F(MainWindow, StartsOnItsDataFolderAndWarnsWithoutAPlanetaryFile)
   EXPECT_EQ(Frame()->GetSize(), wxSize(600, 400));
   EXPECT_EQ(Frame()->GetPosition(), wxPoint(40, 30));
   EXPECT_TRUE(Frame()->ChildFrames().empty());  // no orbit-determination view in this build
+  // A long run's cancel dialog and the element reader's questions are windows.
+  EXPECT_NE(dynamic_cast<WxCancelDialogs*>(&CancelDialogs()), nullptr);
+  EXPECT_NE(dynamic_cast<WxElementFileUi*>(&ElementFilePrompts()), nullptr);
 }
 
 TEST_F(MainWindow, MenusCarryTheirLabelsAndAccessKeys)
@@ -336,7 +341,6 @@ TEST_F(MainWindow, ResetPositionsAsksFirst)
   EXPECT_EQ(Setting("MAINWND_X"), "<none>");
 }
 
-// Last: closing ends the window.
 TEST_F(MainWindow, EscKeyEventsAreLatchedForTheLongLoops)
 {
   auto keyEvent = [](int code) {
