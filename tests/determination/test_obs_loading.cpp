@@ -9,6 +9,7 @@
 #include "determination/obs_loading.h"
 #include "engine/observation_picking.h"
 #include "engine/variation_amounts.h"
+#include "platform/files.h"
 #include "platform/text_util.h"
 #include "tests/data/test_http_server.h"
 #include "tests/determination/determination_test_support.h"
@@ -233,6 +234,31 @@ TEST_F(LoadingTest, InteractiveStationQuestionAnsweredNoKeepsTheObservations) {
   EXPECT_EQ(m_ui.m_messages.front().caption, "観測所コードの更新");
   EXPECT_EQ(m_ui.m_messages.front().buttons, MsgButtons::YesNo);
   EXPECT_EQ(m_view->m_pDetClass->m_nObsCount, 2);
+  EXPECT_EQ(m_view->m_pEngine->m_nCalcState, kCalcLoaded);
+}
+
+// Answered Yes, the offer updates the station list from the Minor Planet
+// Center's page through the view and reads the file again: the new code is known.
+TEST_F(LoadingTest, InteractiveStationQuestionAnsweredYesUpdatesTheCodesAndReadsAgain) {
+  const std::string root = MakeTempDir("codes");
+  LocalHttpServer server(root);
+  ASSERT_TRUE(server.Running());
+  std::string stations;
+  ASSERT_TRUE(ReadWholeFile(s_stationsFile, stations));
+  ASSERT_TRUE(WriteBytesFile(root + "stations.txt", stations));
+  ScopedStationsFile own(root + "stations.txt");
+  ASSERT_TRUE(WriteBytesFile(root + "codes.html", "<html><pre>\nCode  Long.   cos      sin    Name\n" + stations +
+                                                      "ZZ9  10.0000 0.50000 +0.80000 New site\n</pre></html>"));
+  const std::string savedIni = TheApp().m_profile.Path();
+  TheApp().m_profile.SetPath(root + "Tessarune.INI");
+  ASSERT_TRUE(TheApp().m_profile.WriteString("SYSTEM", "OBSCODESURL", server.Url("/files/codes.html").c_str()));
+  m_ui.m_scriptedAnswers = {MsgAnswer::Yes};
+  OpenObsFile(*m_view, File("unknown.obs", Lines({ObsLine(kDesig, "2023 03 04.50000", "18.0", "568"),
+                                                  ObsLine(kDesig, "2023 03 06.50000", "18.0", "ZZ9")})));
+  TheApp().m_profile.SetPath(savedIni);
+  EXPECT_TRUE(Reported("観測所コードファイルを更新しました。\r\n\r\n追加: 1件"));
+  ASSERT_EQ(m_view->m_pDetClass->m_nObsCount, 2);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(m_view->m_pDetClass->m_pOrbObs[i].m_nUnknownStation, 0) << i;
   EXPECT_EQ(m_view->m_pEngine->m_nCalcState, kCalcLoaded);
 }
 
