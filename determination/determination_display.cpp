@@ -12,6 +12,7 @@
 #include "data/mp_names.h"
 #include "data/step_texts.h"
 #include "determination/element_text.h"
+#include "determination/improvement_settings.h"
 #include "engine/approach_graph.h"
 #include "engine/close_approach.h"
 #include "engine/force_model.h"
@@ -114,6 +115,13 @@ void CDeterminationDisplay::RefreshResidualList(ObservationRecord* obs, int show
   else
     FreeStationStats();
   SetObsListItemCount(count);
+}
+
+void CDeterminationDisplay::FillApproachBodies() {
+  const int set = m_pEngine->m_nAsteroidSet;
+  HostControl& bodies = Control(kIdApproachBodyCombo);
+  bodies.m_items = ApproachBodyEntries(set);
+  bodies.m_nSelection = KeptApproachBodySelection(bodies.m_nSelection, set);
 }
 
 // ---- hand-over ----

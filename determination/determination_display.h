@@ -63,6 +63,10 @@ public:
   // 1/a and its 1-sigma; 1 when the sigma was formed.
   int ComputeInverseASigma(double q, double e, double& invA, double& sigma);
 
+  // The close-approach body list (1439) for the engine's perturber set, its
+  // selection kept while still valid.
+  virtual void FillApproachBodies();
+
   // The station statistics of the list are dropped (the windows that show
   // them come later).
   virtual void FreeStationStats() {}

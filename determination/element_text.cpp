@@ -111,17 +111,20 @@ std::string DerivedQuantities(const OrbitEngine& engine, const ElementBlock& el,
                               : FormatC("%s1/a = %11.10f", eol, invA);
   const double r = HeliocentricDistanceAt(el.m_dEpoch - el.m_dT, q, e);
   out += FormatC(", r = %.1f AU", r);
-  const double v = std::sqrt(std::max(0.0, 2.0 / r - invA)) * kGaussK * kKmPerAu / 86400.0;
+  // No distance (q <= 0 or no solution), no speed.
+  const bool haveV = r > 0;
+  const double v = haveV ? std::sqrt(std::max(0.0, 2.0 / r - invA)) * kGaussK * kKmPerAu / 86400.0 : 0.0;
+  const std::string speedLine = haveV ? FormatC("V = %.3f km/s%s", v, eol) : std::string();
   if (e >= 1.0) {
     out += eol;
-    if (mode != kReportFileFull) out += FormatC("V = %.3f km/s%s", v, eol);
+    if (mode != kReportFileFull) out += speedLine;
     return out;
   }
   const double a = q / (1.0 - e);
   out += FormatC(", Q = %.1f AU%s", (1.0 + e) * a, eol);
   const double period = a * std::sqrt(a);
   if (period >= 1e8) {
-    if (mode != kReportFileFull) out += FormatC("V = %.3f km/s%s", v, eol);
+    if (mode != kReportFileFull) out += speedLine;
     return out;
   }
   const std::string p = FormatPeriodValue(period, period);
@@ -141,9 +144,9 @@ std::string DerivedQuantities(const OrbitEngine& engine, const ElementBlock& el,
                                       low.c_str());
   }
   if (mode == kReportFileStation)
-    out += FormatC("V = %.3f km/s%s", v, eol);
+    out += speedLine;
   else if (mode != kReportFileFull)
-    out += FormatC("%s, V = %.3f km/s%s", line.c_str(), v, eol);
+    out += line + (haveV ? FormatC(", V = %.3f km/s", v) : std::string()) + eol;
   return out;
 }
 

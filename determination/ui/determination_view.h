@@ -101,7 +101,7 @@ private:
   void ConfigureNumericEdits();
   void ReadRejectThresholds();
   void FillCombos();
-  void FillApproachBodies();
+  void FillApproachBodies() override;
   void OnPerturbationsBox();
   void OnAutoStopBox();
   // The improvement settings' controls and the option menu.
