@@ -5,8 +5,10 @@
 // of the orbit to the tool windows, and the members loading fills. The
 // window class derives from it and implements the controls; tests and batch
 // runs use it as it is.
+#include <memory>
 #include <string>
 
+#include "determination/station_stats.h"
 #include "engine/determination_host.h"
 #include "engine/tool_sinks.h"
 
@@ -67,9 +69,15 @@ public:
   // selection kept while still valid.
   virtual void FillApproachBodies();
 
-  // The station statistics of the list are dropped (the windows that show
-  // them come later).
-  virtual void FreeStationStats() {}
+  // Residual statistics per station (by descending bias) and each
+  // observation's station flag, which colours the list; empty while the
+  // residuals are not shown.
+  std::unique_ptr<StationResidualStats[]> m_pStationStats;
+  int m_nStationStats = 0;
+  std::unique_ptr<unsigned char[]> m_pObsBiasFlag;
+  int m_nObsBiasFlags = 0;
+  void ComputeStationStats() override;
+  virtual void FreeStationStats();
   // Repaints one control (colours that depend on the view's state).
   virtual void RepaintItem(int id) { (void)id; }
   // The Epoch fields writable in developer mode or while the Epoch-field
