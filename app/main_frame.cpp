@@ -16,6 +16,8 @@
 #include "app/form_template.h"
 #include "app/form_view.h"
 #include "app/idle_dialogs.h"
+#include "app/location_dlg.h"
+#include "app/option_sheet.h"
 #include "app/oplog_cleanup.h"
 #include "app/tessarune_wx_app.h"
 #include "app/toolbar_images.h"
@@ -40,8 +42,7 @@ constexpr int kToolCommands[] = {ID_ORBIT_VIEW, ID_GLOBE, ID_MAG_CURVE, ID_VISIB
 // Always enabled; the windows they open arrive with their own subsystems and
 // until then the commands do nothing.
 constexpr int kQuietCommands[] = {ID_ORBIT_VIEW,  ID_GLOBE,           ID_MAG_CURVE,     ID_VISIBILITY_CHART,
-                                  ID_SEARCH_RANGE, ID_LOCATION,       ID_OPTIONS,       ID_OPTIONS_TOOLBAR,
-                                  ID_OPLOG_MANAGER, ID_DEBUG_DLG};
+                                  ID_SEARCH_RANGE, ID_OPLOG_MANAGER, ID_DEBUG_DLG};
 constexpr int kAlwaysEnabled[] = {ID_SEARCH_RANGE,  ID_LOCATION,       ID_OPTIONS,   ID_OPTIONS_TOOLBAR,
                                   ID_OPLOG_MANAGER, ID_RESET_POSITIONS, ID_GET_JPL_EPH, ID_UPDATE_STATION_CODES,
                                   ID_CONVERSION_DLG, ID_DEBUG_DLG,     ID_OAA_EPH_OUTPUT, ID_APP_EXIT};
@@ -122,6 +123,9 @@ bool CMainFrame::Create(wxDocManager* manager)
   Bind(wxEVT_MENU, &CMainFrame::OnResetPositions, this, ID_RESET_POSITIONS);
   Bind(wxEVT_MENU, &CMainFrame::OnUpdateStationCodes, this, ID_UPDATE_STATION_CODES);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunPlanetaryDownloadDialog(this); }, ID_GET_JPL_EPH);
+  for (int id : {ID_OPTIONS, ID_OPTIONS_TOOLBAR})
+    Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunOptionSheet(this); }, id);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunLocationDialog(this); }, ID_LOCATION);
   Bind(wxEVT_MENU, &CMainFrame::OnConversionDialog, this, ID_CONVERSION_DLG);
   Bind(wxEVT_MENU, &CMainFrame::OnOaaEphOutput, this, ID_OAA_EPH_OUTPUT);
   Bind(wxEVT_MENU, &CMainFrame::OnToggleToolBar, this, ID_VIEW_TOOLBAR);
