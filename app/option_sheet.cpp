@@ -13,6 +13,7 @@
 
 #include "app/ephemeris_download.h"
 #include "app/option_rules.h"
+#include "app/tessarune_wx_app.h"
 #include "data/comet_list.h"
 #include "data/http_download.h"
 #include "engine/determination_host.h"
@@ -372,8 +373,7 @@ void COptionPageLoc::Build()
 
 static std::string MigrationTargetInUse()
 {
-  return MigrationTarget(COptionPageLoc::s_documentsOverride.empty() ? DocumentsFolder()
-                                                                     : COptionPageLoc::s_documentsOverride);
+  return MigrationTarget(wxGetApp().DocumentsFolderInUse());
 }
 
 void COptionPageLoc::Refill()
@@ -422,6 +422,8 @@ COption::COption(wxWindow* parent)
 {
   Create(parent, wxID_ANY, ToWx(OptionText::kSheetCaption));
   CreateButtons(wxOK | wxCANCEL);
+  if (wxWindow* cancel = FindWindow(wxID_CANCEL))
+    cancel->SetLabel(ToWx(OptionText::kCancel));
   wxBookCtrlBase* book = GetBookCtrl();
   m_pageBasic = new COptionPageBasic(this, book);
   m_pageEph = new COptionPageEph(this, book);
@@ -454,7 +456,7 @@ COption::COption(wxWindow* parent)
       e.Skip();
   });
   LayoutDialog();
-  SetMinSize(wxSize(600, 560));
+  SetMinSize(wxSize(760, 560));
   Fit();
   Centre();
 }

@@ -78,8 +78,6 @@ public:
   using COptionPage::COptionPage;
   void OnOK() override;
   void OnActivated() override;
-  // The migration's target; tests give their own Documents folder.
-  static inline std::string s_documentsOverride;
 
 protected:
   void Build() override;

@@ -67,6 +67,11 @@ CTessaruneWxApp::CTessaruneWxApp()
 
 CTessaruneWxApp::~CTessaruneWxApp() = default;
 
+std::string CTessaruneWxApp::DocumentsFolderInUse() const
+{
+  return m_env ? m_env->documents : DocumentsFolder();
+}
+
 bool CTessaruneWxApp::OnInit()
 {
   return InitInstance();

@@ -30,6 +30,8 @@ public:
   void UseUi(UiServices* ui) { m_pUiOverride = ui; }
 
   CMainFrame* MainFrame() const { return m_pMainFrame; }
+  // The Documents folder of the environment in use.
+  std::string DocumentsFolderInUse() const;
   // The template of a function view; null for an unknown kind.
   CFormTemplate* Template(FunctionView kind) const;
 

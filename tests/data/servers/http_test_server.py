@@ -9,6 +9,7 @@ Routes (query parameters in brackets):
   /short?size=N&declared=M    announces M bytes, sends N, closes the connection
   /stall?size=N&declared=M&ms=T  sends N of M bytes, then stays silent T ms
   /slow?ms=T                  waits T ms before any answer, then 200 "late"
+  /trickle?size=N&chunk=C&ms=T  announces N bytes and sends them C at a time, T ms apart
   /status/CODE                that status with a small HTML error page
   /redirect?to=PATH           302 to PATH
   /files/NAME                 200 with the bytes of ROOT/NAME (404 when absent)
@@ -66,6 +67,21 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.flush()
             if path == "/stall":
                 time.sleep(int(q.get("ms", "5000")) / 1000.0)
+        elif path == "/trickle":
+            size, chunk = int(q["size"]), int(q.get("chunk", "65536"))
+            self.send_response(200)
+            self.send_header("Content-Length", str(size))
+            self.end_headers()
+            sent = 0
+            try:
+                while sent < size:
+                    n = min(chunk, size - sent)
+                    self.wfile.write(pattern(n))
+                    self.wfile.flush()
+                    sent += n
+                    time.sleep(int(q.get("ms", "50")) / 1000.0)
+            except (BrokenPipeError, ConnectionResetError):
+                pass
         elif path == "/slow":
             time.sleep(int(q.get("ms", "5000")) / 1000.0)
             self.send_body(200, b"late", "text/plain")
