@@ -17,6 +17,10 @@
 #include <wx/uiaction.h>
 
 #include "app/location_dlg.h"
+#include "astro/jpl_eph.h"
+#include "data/ui/get_jpl_eph_dlg.h"
+#include "engine/determination_host.h"
+#include "engine/orbit_engine.h"
 #include "app/option_sheet.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
@@ -120,12 +124,27 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   // 4 MB in 64 KiB pieces 40 ms apart: a few seconds, long enough to press 中止.
   const std::string slowUrl = server.Url("/trickle?size=4194304&chunk=65536&ms=40");
 
+  const std::string html = session.m_dir + "page.html";
+  WriteFileAtomic(html, "<html><body>Not Found</body></html>");
+  const std::string newIni = session.m_dir + "docs/Tessarune/Tessarune.INI";
+  bool refusedWhileBusy = false, downloadDialogShown = false;
+  std::string iniLineAfter;
   bool ephButtonHidden = false, lockedWhileBusy = false, tabStayed = false, unlockedAfter = false;
   int progressSeen = 0;
   std::string statusBusy, statusAfter, locStatus;
   bool migrateEnabled = false;
   std::vector<ViewStep> steps = {
       {"view", nullptr, [] { return ViewSession::View() != nullptr; }},
+      {"command 148 while a calculation runs", [] {
+         TheApp().m_pDetermination->m_pEngine->m_bBusy = 1;
+         ViewSession::PostCommand(ID_OPTIONS);
+       },
+       [&] { return Recorded(session, kMsgOtherCalculationRunning); }, 30, 0.5},
+      {"calculation ends", [&] {
+         refusedWhileBusy = Shown<COption>() == nullptr;
+         TheApp().m_pDetermination->m_pEngine->m_bBusy = 0;
+       },
+       nullptr},
       {"command 148", [] { ViewSession::PostCommand(ID_OPTIONS); }, [] { return Shown<COption>() != nullptr; }, 30,
        0.8},
       {"basic page", [] { ViewSession::SaveScreenshot(Shown<COption>(), "options_basic"); }, nullptr},
@@ -135,6 +154,15 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
          ViewSession::SaveScreenshot(Shown<COption>(), "options_planetary");
        },
        nullptr},
+      {"受信(&1)...", [] { ViewSession::ClickButtonOf(Shown<COption>(), 1279); },
+       [] { return Shown<CGetJplEph>() != nullptr; }, 30, 0.5},
+      {"close the download dialog", [&] {
+         downloadDialogShown = true;
+         ViewSession::ClickButtonOf(Shown<CGetJplEph>(), wxID_OK);
+       },
+       [] { return Shown<CGetJplEph>() == nullptr; }},
+      {"planetary file", [&] { Fill(Shown<COption>(), 1089, html); },
+       [&] { return Text(Shown<COption>(), 1089) == html; }},
       {"tab MPC", [] { ClickTab(2); }, [] { return Page() == 2; }, 30, 0.6},
       {"catalogue fields", [&] {
          Fill(Shown<COption>(), 1281, mpcorb);
@@ -180,11 +208,25 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
          ViewSession::SaveScreenshot(Shown<COption>(), "options_locations");
        },
        nullptr},
+      {"移行する(&M)...", [&] {
+         session.m_ui.m_scriptedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
+         ViewSession::ClickButtonOf(Shown<COption>(), 1391);
+       },
+       [&] { return FileExists(newIni) && !session.m_ui.m_messages.empty() &&
+                    session.m_ui.m_messages.back().caption == OptionText::kMigrateCaption &&
+                    session.m_ui.m_messages.back().icon == MsgIcon::Information; }},
+      {"after the migration", [&] {
+         iniLineAfter = TheApp().m_profile.Path();
+         ViewSession::SaveScreenshot(Shown<COption>(), "options_locations_migrated");
+       },
+       nullptr, 30, 0.3},
       {"OK", [] { ViewSession::ClickButtonOf(Shown<COption>(), wxID_OK); },
        [] { return Shown<COption>() == nullptr; }},
   };
   ASSERT_TRUE(session.Run({}, std::move(steps)));
   EXPECT_EQ(session.FailedSteps(), "");
+  EXPECT_TRUE(refusedWhileBusy);
+  EXPECT_TRUE(downloadDialogShown);
   EXPECT_TRUE(ephButtonHidden);
   EXPECT_GE(progressSeen, 10);
   EXPECT_EQ(statusBusy.rfind("MPCORB.DAT を受信中", 0), 0u) << statusBusy;
@@ -197,15 +239,25 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   EXPECT_FALSE(FileExists(mpcorb + ".part"));
   EXPECT_EQ(locStatus, "移行先: " + session.m_dir + "docs/Tessarune/");
   EXPECT_TRUE(migrateEnabled);
-  // The downloads wrote their keys; OK wrote the visited pages' keys.
-  EXPECT_EQ(session.Setting("WHOIS_MPCORB"), mpcorb);
-  EXPECT_EQ(session.Setting("WHOIS_MPCORBURL"), slowUrl);
-  EXPECT_EQ(session.Setting("COMETELSURL"), server.Url("/status/404"));
-  EXPECT_EQ(session.Setting("OBSCODESURL"), kDefaultObsCodesUrl);
-  EXPECT_EQ(session.Setting("SIGNATURE"), "");
-  EXPECT_EQ(session.Setting("CO2R0"), "10.8");
-  EXPECT_EQ(session.Setting("DATADIR"), "<none>");
-  EXPECT_EQ(session.Setting("EPHDIR"), "<none>");
+  // The migration moved the old settings aside and made the copy the one in use.
+  EXPECT_EQ(iniLineAfter, newIni);
+  EXPECT_TRUE(FileExists(session.m_dir + "bin/Tessarune.INI.bak"));
+  EXPECT_EQ(session.Setting("SIGNATURE"), "<none>");
+  // The downloads wrote their keys before it; OK wrote the visited pages' keys into the new file.
+  const IniFile ini(newIni);
+  auto key = [&ini](const char* k) { return ini.GetString(kSettingsSection, k, "<none>"); };
+  EXPECT_EQ(key("WHOIS_MPCORB"), mpcorb);
+  EXPECT_EQ(key("WHOIS_MPCORBURL"), slowUrl);
+  EXPECT_EQ(key("COMETELSURL"), server.Url("/status/404"));
+  EXPECT_EQ(key("OBSCODESURL"), kDefaultObsCodesUrl);
+  EXPECT_EQ(key("SIGNATURE"), "");
+  EXPECT_EQ(key("CO2R0"), "10.8");
+  EXPECT_EQ(key("DATADIR"), "");
+  EXPECT_EQ(key("EPHDIR"), session.m_dir + "bin/");
+  // The new planetary path is no planetary file: the reader has none and says so.
+  EXPECT_EQ(key("DE406FILE"), html);
+  EXPECT_TRUE(Recorded(session, OptionText::kEphReadFailed));
+  EXPECT_EQ(g_dJplEnd, 0);
 }
 
 namespace {
