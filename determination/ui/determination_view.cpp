@@ -123,6 +123,7 @@ void CDeterminationView::BindControls()
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnPerturbationsBox(); }, kIdPerturbationsCheck);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoStopBox(); }, kIdAutoStopCheck);
   BindObsCommands();
+  BindResultFileCommands();
   BindSettingsControls();
   BindOptionCommands();
   BindViewCommands();

@@ -48,6 +48,11 @@ public:
   void OnOpenObsFileCommand();
   void OnFetchCommand(int neocp);
   void OnRedoCommand();
+  // Commands 144 (save the result in one of four formats) and 32818 (load a
+  // solution file).
+  void BindResultFileCommands();
+  void OnSaveResults();
+  void OnLoadSolutionFile();
   void SetObsListItemCount(int count) override;
   void SetViewCaption(const std::string& text) override;
   void RepaintItem(int id) override;
