@@ -288,9 +288,13 @@ TEST(LocationMap, OkNormalisesTheTypedValues)
     EXPECT_EQ(got.lon, c.out.lon) << c.in.lon;
     EXPECT_EQ(got.tz, c.out.tz) << c.in.tz;
   }
-  // A huge longitude ends at once, inside the world.
+  // A huge longitude ends at once, inside the world; what is no number becomes 0.
   const ObserverLocation far = NormaliseLocation({0, 1e15, 0});
   EXPECT_LE(std::abs(far.lon), 180);
+  const ObserverLocation odd = NormaliseLocation({NAN, INFINITY, -NAN});
+  EXPECT_EQ(odd.lat, 0);
+  EXPECT_EQ(odd.lon, 0);
+  EXPECT_EQ(odd.tz, 0);
 
   TempSettings s;
   StoreLocation(s.app, {35.12346, -139.5, 9.25});

@@ -124,6 +124,13 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   // 4 MB in 64 KiB pieces 40 ms apart: a few seconds, long enough to press 中止.
   const std::string slowUrl = server.Url("/trickle?size=4194304&chunk=65536&ms=40");
 
+  const std::string obsCodes = TestDataPath("obscodes/ObsCodes.html");
+  if (obsCodes.empty() || !FileExists(obsCodes))
+    GTEST_SKIP() << MissingDataMessage("obscodes/ObsCodes.html");
+  CopyWholeFile(obsCodes, session.m_dir + "ObsCodes.html");
+  const std::string codesUrl = server.Url("/files/ObsCodes.html");
+  std::string stationReport;
+  size_t messagesBefore = 0;
   const std::string html = session.m_dir + "page.html";
   WriteFileAtomic(html, "<html><body>Not Found</body></html>");
   const std::string newIni = session.m_dir + "docs/Tessarune/Tessarune.INI";
@@ -164,6 +171,14 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
       {"planetary file", [&] { Fill(Shown<COption>(), 1089, html); },
        [&] { return Text(Shown<COption>(), 1089) == html; }},
       {"tab MPC", [] { ClickTab(2); }, [] { return Page() == 2; }, 30, 0.6},
+      {"station URL", [&] { Fill(Shown<COption>(), 1212, codesUrl); },
+       [&] { return Text(Shown<COption>(), 1212) == codesUrl; }},
+      {"受信(&2)", [&] {
+         messagesBefore = session.m_ui.m_messages.size();
+         ViewSession::ClickButtonOf(Shown<COption>(), 1280);
+       },
+       [&] { return session.m_ui.m_messages.size() > messagesBefore; }},
+      {"station report", [&] { stationReport = session.m_ui.m_messages.back().text; }, nullptr},
       {"catalogue fields", [&] {
          Fill(Shown<COption>(), 1281, mpcorb);
        },
@@ -249,7 +264,10 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   EXPECT_EQ(key("WHOIS_MPCORB"), mpcorb);
   EXPECT_EQ(key("WHOIS_MPCORBURL"), slowUrl);
   EXPECT_EQ(key("COMETELSURL"), server.Url("/status/404"));
-  EXPECT_EQ(key("OBSCODESURL"), kDefaultObsCodesUrl);
+  EXPECT_EQ(key("OBSCODESURL"), codesUrl);
+  // The station list the session made from the same page gains nothing.
+  EXPECT_EQ(stationReport.rfind("観測所コードファイルを更新しました。\r\n\r\n追加: 0件   上書き: 0件", 0), 0u)
+      << stationReport;
   EXPECT_EQ(key("SIGNATURE"), "");
   EXPECT_EQ(key("CO2R0"), "10.8");
   EXPECT_EQ(key("DATADIR"), "");
