@@ -31,13 +31,14 @@ void CDeterminationView::BindLayoutEvents()
     line->Bind(wxEVT_MOTION, forward);
     line->SetCursor(wxCursor(wxCURSOR_SIZENS));
   }
-  // A read-only Epoch field takes no right click.
+  // A read-only Epoch field takes no click: neither the caret nor its menu.
   for (int id : {kIdEpochYear, kIdEpochMonth, kIdEpochDay})
     if (auto* edit = dynamic_cast<wxTextCtrl*>(Widget(id)))
-      edit->Bind(wxEVT_RIGHT_DOWN, [edit](wxMouseEvent& e) {
-        if (edit->IsEditable())
-          e.Skip();
-      });
+      for (const auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_DCLICK, wxEVT_RIGHT_DOWN})
+        edit->Bind(type, [edit](wxMouseEvent& e) {
+          if (edit->IsEditable())
+            e.Skip();
+        });
 }
 
 wxPoint CDeterminationView::FormPoint(const wxPoint& client) const

@@ -56,6 +56,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
   ViewSession session("detview_start");
   std::string title, menu, cell, screenshot, fileItems, laterItems;
+  bool epochFocused = true;
   int rows = -1, state = -1;
   std::vector<ViewStep> steps = {
       {"view shown with its menu", nullptr,
@@ -77,7 +78,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
        nullptr},
       // The menus as the user opens them: the loading commands are offered,
       // the diagnostics of later work are not.
-      {"open ﾌｧｲﾙ", [] { ViewSession::ClickMenuTitle(0); }, nullptr, 30, 0.6},
+      ViewSession::OpenMenuStep(0, ID_OPEN_OBS_FILE),
       {"read ﾌｧｲﾙ", [&] {
          wxMenuBar* bar = ViewSession::ShownMenuBar();
          for (int id : {ID_OPEN_OBS_FILE, ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS})
@@ -85,7 +86,17 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
          wxUIActionSimulator().Char(WXK_ESCAPE);
        },
        nullptr, 30, 0.4},
-      {"open 表示", [] { ViewSession::ClickMenuTitle(1); }, nullptr, 30, 0.6},
+      // A click on a read-only Epoch field is swallowed: no caret in it.
+      {"focus the list", [] { ViewSession::View()->ObsList()->SetFocus(); }, nullptr, 30, 0.3},
+      {"click the Epoch month", [] {
+         wxWindow* month = ViewSession::View()->Widget(kIdEpochMonth);
+         wxUIActionSimulator sim;
+         sim.MouseMove(month->ClientToScreen(wxPoint(month->GetSize().x / 2, month->GetSize().y / 2)));
+         sim.MouseClick();
+       },
+       nullptr, 30, 0.5},
+      {"read the focus", [&] { epochFocused = ViewSession::View()->Widget(kIdEpochMonth)->HasFocus(); }, nullptr},
+      ViewSession::OpenMenuStep(1, ID_STATION_STATS),
       {"read 表示", [&] {
          wxMenuBar* bar = ViewSession::ShownMenuBar();
          for (int id : {ID_STATION_STATS, ID_ERA_STATS, ID_NONGRAV_CHECK})
@@ -104,6 +115,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   EXPECT_EQ(cell.size(), 17u);  // "yyyy mm dd.dddddd"
   EXPECT_EQ(fileItems, "111");
   EXPECT_EQ(laterItems, "000");
+  EXPECT_FALSE(epochFocused);
 }
 
 TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
