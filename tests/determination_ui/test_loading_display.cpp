@@ -1,5 +1,5 @@
-// Opening an observation file through the view's menu command and the real
-// event loop, three picks to a preliminary orbit, the element report in the
+// Opening an observation file through the view's menu and the real event
+// loop, three picks to a preliminary orbit, the element report in the
 // result pane and "計算をやり直す" (under xvfb-run).
 #include <gtest/gtest.h>
 
@@ -65,7 +65,9 @@ TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
   auto view = [] { return ViewSession::View(); };
   std::vector<ViewStep> steps = {
       {"view shown", nullptr, [&] { return view() && view()->IsShownOnScreen(); }},
-      {"open command", [] { ViewSession::PostCommand(ID_OPEN_OBS_FILE); }, [&] { return watch.m_pOpen != nullptr; }},
+      // The menu and its item clicked.
+      ViewSession::OpenMenuStep(0, ID_OPEN_OBS_FILE),
+      {"open command", [] { ViewSession::ClickMenuItem(ID_OPEN_OBS_FILE); }, [&] { return watch.m_pOpen != nullptr; }},
       {"file chosen", nullptr,
        [&] {
          // The user's answer: the file, then "open" once the chooser has
@@ -97,8 +99,7 @@ TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
          prelimState = view()->m_pEngine->m_nCalcState;
          result = view()->GetItemText(kIdResultEdit);
          screenshot = ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_result_pane");
-         // As the toolbar button sends it: to the main frame.
-         wxQueueEvent(wxGetApp().MainFrame(), new wxCommandEvent(wxEVT_MENU, ID_REDO_CALC));
+         ViewSession::ClickTool(ID_REDO_CALC);
        },
        [&] { return view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
       {"redone",

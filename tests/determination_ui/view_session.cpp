@@ -260,6 +260,32 @@ void ViewSession::ClickMenuTitle(int pos)
   g_list_free(items);
 }
 
+bool ViewSession::MenuItemShown(int id)
+{
+  wxMenuBar* bar = ShownMenuBar();
+  wxMenuItem* item = bar ? bar->FindItem(id) : nullptr;
+  return item && item->GetMenuItem() && gtk_widget_get_mapped(item->GetMenuItem());
+}
+
+ViewStep ViewSession::OpenMenuStep(int pos, int id)
+{
+  auto open = [pos, id, ticks = 0]() mutable {
+    if (MenuItemShown(id))
+      return true;
+    if (ticks++ % 10 == 0)
+      ClickMenuTitle(pos);
+    return false;
+  };
+  return {"menu " + std::to_string(pos), nullptr, open, 10, 0.3};
+}
+
+void ViewSession::ClickMenuItem(int id)
+{
+  wxMenuBar* bar = ShownMenuBar();
+  if (wxMenuItem* item = bar ? bar->FindItem(id) : nullptr; item && item->GetMenuItem())
+    ClickGtkWidget(item->GetMenuItem());
+}
+
 void ViewSession::ClickTool(int id)
 {
   wxToolBar* bar = wxGetApp().MainFrame()->GetToolBar();

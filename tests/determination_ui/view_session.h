@@ -61,6 +61,13 @@ public:
   static wxMenuBar* ShownMenuBar();
   // Clicks the title of the menu pos (0 the first) on screen, which opens it.
   static void ClickMenuTitle(int pos);
+  // Whether the item of a command is on screen in an open menu.
+  static bool MenuItemShown(int id);
+  // A step that clicks the title of menu pos until its item id is on screen
+  // (a window manager may take a first click for itself).
+  static ViewStep OpenMenuStep(int pos, int id);
+  // Clicks the item of a command in the open menu on screen.
+  static void ClickMenuItem(int id);
   // Clicks the main frame's toolbar button of a command.
   static void ClickTool(int id);
   // Moves the pointer onto the button id of a window (a dialog) and clicks;
