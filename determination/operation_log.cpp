@@ -70,7 +70,7 @@ std::string FormatResidualRows(const ObservationRecord* obs, int count, OpLogObs
     rows += "\r\n";
     if (o.m_bRejected) ++counts.rejected;
     if (o.m_nUnknownStation) ++counts.unknown;
-    if (!o.m_bRejected && !o.m_nUnknownStation) ++counts.used;
+    if (UsableInFit(o)) ++counts.used;
   }
   return rows;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "astro/angle_units.h"
+#include "astro/constants.h"
 #include "astro/frames.h"
 #include "astro/jpl_eph.h"
 #include "astro/time_scales.h"
@@ -21,9 +22,6 @@ namespace {
 
 constexpr int kSampleMax = 256;
 constexpr double kNotEvaluable = 999999999.0;
-constexpr double kGaussK = 0.01720209895;
-
-bool UsableForScan(const ObservationRecord& o) { return !o.m_bRejected && o.m_nUnknownStation == 0; }
 
 struct FitSample {
   std::vector<double> x, ra, dec, pos[3];
@@ -37,7 +35,7 @@ FitSample CollectSample(const DetClass* det, int ref, double w) {
   FitSample s;
   for (int i = 0; i < det->m_nObsCount && s.Size() < kSampleMax; ++i) {
     const ObservationRecord& o = det->m_pOrbObs[i];
-    if (!UsableForScan(o) || std::strncmp(o.m_szStation, r.m_szStation, 3) != 0) continue;
+    if (!UsableInFit(o) || std::strncmp(o.m_szStation, r.m_szStation, 3) != 0) continue;
     if (std::fabs(o.m_dJdTt - r.m_dJdTt) > w) continue;
     s.x.push_back(o.m_dJdTt - r.m_dJdTt);
     s.ra.push_back(r.m_dRa + std::remainder(o.m_dRa - r.m_dRa, kTwoPi));
@@ -90,7 +88,7 @@ bool PrepareGeometry(CDetermination& view, ScanGeometry& g) {
   double tFirst = 0, tLast = 0;
   for (int i = 0; i < det->m_nObsCount; ++i) {
     const ObservationRecord& o = det->m_pOrbObs[i];
-    if (!UsableForScan(o)) continue;
+    if (!UsableInFit(o)) continue;
     if (g.usable == 0) tFirst = o.m_dJdTt;
     tLast = o.m_dJdTt;
     ++g.usable;
@@ -100,7 +98,7 @@ bool PrepareGeometry(CDetermination& view, ScanGeometry& g) {
   const double mid = 0.5 * (tFirst + tLast);
   int ref = -1;
   for (int i = 0; i < det->m_nObsCount; ++i)
-    if (UsableForScan(det->m_pOrbObs[i]) &&
+    if (UsableInFit(det->m_pOrbObs[i]) &&
         (ref < 0 || std::fabs(det->m_pOrbObs[i].m_dJdTt - mid) < std::fabs(det->m_pOrbObs[ref].m_dJdTt - mid)))
       ref = i;
   g.t0 = det->m_pOrbObs[ref].m_dJdTt;

@@ -173,7 +173,7 @@ void SaveSolution(CDetermination& view, SolutionSnapshot& snapshot) {
   for (int i = 0; i < count; ++i) {
     const ObservationRecord& o = det->m_pOrbObs[i];
     snapshot.rejected[i] = o.m_bRejected;
-    if (!o.m_bRejected && !o.m_nUnknownStation && o.m_dJdUtc != -1.0) ++snapshot.usableCount;
+    if (UsableInFit(o) && o.m_dJdUtc != -1.0) ++snapshot.usableCount;
   }
   snapshot.flagCount = count;
   snapshot.valid = 1;
