@@ -2,7 +2,6 @@
 
 #include <wx/bookctrl.h>
 #include <wx/button.h>
-#include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/gauge.h>
 #include <wx/notebook.h>
@@ -15,6 +14,7 @@
 #include "app/option_rules.h"
 #include "app/tessarune_wx_app.h"
 #include "data/comet_list.h"
+#include "data/ui/file_dialogs.h"
 #include "data/http_download.h"
 #include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
@@ -117,16 +117,8 @@ void COptionPage::SetText(int id, const std::string& text)
 void COptionPage::BrowseFolder(int editId)
 {
   std::string folder = Text(editId).substr(0, 500);
-  if (folder.size() > 1 && folder.back() == '/')
-    folder.pop_back();
-  wxDirDialog dlg(this, ToWx(OptionText::kChooseFolder), ToWx(folder.empty() ? std::string("/") : folder),
-                  wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
-  if (dlg.ShowModal() != wxID_OK)
-    return;
-  std::string chosen = FromWx(dlg.GetPath());
-  if (chosen.size() > 1 && chosen.back() == '/')
-    chosen.pop_back();
-  SetText(editId, chosen);
+  if (BrowseFolderCallback(this, folder) == 1)
+    SetText(editId, folder);
 }
 
 void COptionPage::BrowseFile(int editId, const char* title)

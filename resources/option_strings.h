@@ -8,7 +8,6 @@ inline constexpr const char* kSheetCaption = "環境設定";
 inline constexpr const char* kPageTitles[4] = {"基本", "惑星暦", "MPCのデータ", "データの場所"};
 inline constexpr const char* kBrowse = "参照";
 inline constexpr const char* kDefault = "初期値";
-inline constexpr const char* kChooseFolder = "フォルダを選んでください";
 
 // Basic page.
 inline constexpr const char* kDataDirLabel = "データの既定保存先：(INI・操作ログなどの置き場所。惑星暦は別)";

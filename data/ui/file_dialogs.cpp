@@ -2,7 +2,6 @@
 
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
-#include <wx/filename.h>
 
 #include "data/file_naming.h"
 #include "platform/app_services.h"
@@ -143,9 +142,8 @@ int BrowseFolderCallback(wxWindow* owner, std::string& folder)
   std::string start = folder;
   while (start.size() > 1 && start.back() == '/')
     start.pop_back();
-  if (!FolderExists(start))
-    start = FromWx(wxFileName::GetHomeDir());
-  wxDirDialog dlg(owner, ToWx("フォルダを選んでください"), ToWx(start), wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  const wxString from = FolderExists(start) ? ToWx(start) : wxString("/");
+  wxDirDialog dlg(owner, ToWx("フォルダを選んでください"), from, wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dlg.ShowModal() != wxID_OK)
     return 0;
   std::string chosen = FromWx(dlg.GetPath());

@@ -30,7 +30,7 @@ int ShowFileDialog(const std::string& szTitle, int nType, std::string& szPath, w
                    std::string* szStation);
 
 // The folder browser titled "フォルダを選んでください", opened on folder (the
-// home folder when it is empty or gone; a final "/" does not matter). On OK
+// root when it is empty or gone; a final "/" does not matter). On OK
 // folder is the chosen one without a final "/". 1 chosen, 0 cancelled.
 int BrowseFolderCallback(wxWindow* owner, std::string& folder);
 
