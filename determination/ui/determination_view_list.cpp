@@ -133,6 +133,8 @@ void CDeterminationView::OnAsteroidBox()
   }
   m_pEngine->m_state.m_bAsteroid = m_pEngine->m_state.m_bAsteroid ? 0 : 1;
   SetCheck(kIdAsteroidCheck, m_pEngine->m_state.m_bAsteroid);
+  // The tool windows' magnitude law follows the box.
+  m_displayOrbit.m_bAsteroid = m_pEngine->m_state.m_bAsteroid;
   if (state > 1)
     ShowElementText(Window(kIdResultEdit), &m_pEngine->m_state, state == 3 ? 0 : 1);
 }

@@ -57,6 +57,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   ViewSession session("detview_start");
   std::string title, menu, cell, screenshot, fileItems, laterItems;
   bool epochFocused = true;
+  std::string asteroidFlags;
   int rows = -1, state = -1;
   std::vector<ViewStep> steps = {
       {"view shown with its menu", nullptr,
@@ -96,6 +97,19 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
        },
        nullptr, 30, 0.5},
       {"read the focus", [&] { epochFocused = ViewSession::View()->Widget(kIdEpochMonth)->HasFocus(); }, nullptr},
+      // "小惑星" unchecked by a click: the engine and the tool windows take a comet.
+      {"click 小惑星", [] {
+         wxWindow* box = ViewSession::View()->Widget(kIdAsteroidCheck);
+         wxUIActionSimulator sim;
+         sim.MouseMove(box->ClientToScreen(wxPoint(8, box->GetSize().y / 2)));
+         sim.MouseClick();
+       },
+       [] { return ViewSession::View()->IsChecked(kIdAsteroidCheck) == 0; }},
+      {"read the asteroid flags", [&] {
+         asteroidFlags = std::to_string(ViewSession::View()->m_pEngine->m_state.m_bAsteroid) +
+                         std::to_string(ViewSession::View()->m_displayOrbit.m_bAsteroid);
+       },
+       nullptr},
       ViewSession::OpenMenuStep(1, ID_STATION_STATS),
       {"read 表示", [&] {
          wxMenuBar* bar = ViewSession::ShownMenuBar();
@@ -116,6 +130,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   EXPECT_EQ(fileItems, "111");
   EXPECT_EQ(laterItems, "000");
   EXPECT_FALSE(epochFocused);
+  EXPECT_EQ(asteroidFlags, "00");
 }
 
 TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
