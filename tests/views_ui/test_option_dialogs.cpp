@@ -7,9 +7,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <wx/bookctrl.h>
+#include <wx/dirdlg.h>
+#include <wx/eventfilter.h>
 #include <wx/button.h>
 #include <wx/gauge.h>
 #include <wx/stattext.h>
@@ -102,6 +105,22 @@ void Fill(wxWindow* top, int id, const std::string& text)
   sim.Text(text.c_str());
 }
 
+// The native folder chooser of GTK is no member of the top-level window
+// list: its show events tell when it is open.
+class FolderDialogWatch : public wxEventFilter {
+public:
+  FolderDialogWatch() { wxEvtHandler::AddFilter(this); }
+  ~FolderDialogWatch() override { wxEvtHandler::RemoveFilter(this); }
+  int FilterEvent(wxEvent& event) override
+  {
+    if (event.GetEventType() == wxEVT_SHOW)
+      if (auto* d = dynamic_cast<wxDirDialog*>(event.GetEventObject()))
+        m_shown = static_cast<wxShowEvent&>(event).IsShown() ? d : nullptr;
+    return Event_Skip;
+  }
+  wxDirDialog* m_shown = nullptr;
+};
+
 bool Recorded(const ViewSession& s, const std::string& text)
 {
   for (const auto& m : s.m_ui.m_messages)
@@ -131,6 +150,9 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   const std::string codesUrl = server.Url("/files/ObsCodes.html");
   std::string stationReport;
   size_t messagesBefore = 0;
+  const std::string obsFolder = session.m_dir + "bin/obs/";
+  std::unique_ptr<FolderDialogWatch> watch;
+  std::string chosenFolder;
   const std::string html = session.m_dir + "page.html";
   WriteFileAtomic(html, "<html><body>Not Found</body></html>");
   const std::string newIni = session.m_dir + "docs/Tessarune/Tessarune.INI";
@@ -154,7 +176,24 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
        nullptr},
       {"command 148", [] { ViewSession::PostCommand(ID_OPTIONS); }, [] { return Shown<COption>() != nullptr; }, 30,
        0.8},
-      {"basic page", [] { ViewSession::SaveScreenshot(Shown<COption>(), "options_basic"); }, nullptr},
+      {"observation folder", [&] { Fill(Shown<COption>(), 1090, obsFolder); },
+       [&] { return Text(Shown<COption>(), 1090) == obsFolder; }},
+      {"参照", [&] {
+         watch = std::make_unique<FolderDialogWatch>();
+         ViewSession::ClickButtonOf(Shown<COption>(), 1088);
+       },
+       [&] { return watch->m_shown != nullptr; }, 30, 1.5},
+      {"choose the folder shown", [] {
+         wxUIActionSimulator sim;
+         sim.Char(WXK_RETURN);
+       },
+       [&] { return watch->m_shown == nullptr; }, 30, 0.5},
+      {"basic page", [&] {
+         watch.reset();
+         chosenFolder = Text(Shown<COption>(), 1090);
+         ViewSession::SaveScreenshot(Shown<COption>(), "options_basic");
+       },
+       nullptr},
       {"tab 惑星暦", [] { ClickTab(1); }, [] { return Page() == 1; }, 30, 0.6},
       {"planetary page", [&] {
          ephButtonHidden = Control(1501) && !Control(1501)->IsShown();
@@ -241,6 +280,7 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   ASSERT_TRUE(session.Run({}, std::move(steps)));
   EXPECT_EQ(session.FailedSteps(), "");
   EXPECT_TRUE(refusedWhileBusy);
+  EXPECT_EQ(chosenFolder, session.m_dir + "bin/obs");
   EXPECT_TRUE(downloadDialogShown);
   EXPECT_TRUE(ephButtonHidden);
   EXPECT_GE(progressSeen, 10);
@@ -269,6 +309,7 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   EXPECT_EQ(stationReport.rfind("観測所コードファイルを更新しました。\r\n\r\n追加: 0件   上書き: 0件", 0), 0u)
       << stationReport;
   EXPECT_EQ(key("SIGNATURE"), "");
+  EXPECT_EQ(key("OBSFOLDER"), session.m_dir + "bin/obs");
   EXPECT_EQ(key("CO2R0"), "10.8");
   EXPECT_EQ(key("DATADIR"), "");
   EXPECT_EQ(key("EPHDIR"), session.m_dir + "bin/");
