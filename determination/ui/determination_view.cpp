@@ -45,6 +45,7 @@ CDeterminationView::CDeterminationView(CChildFrame* frame)
   CreateControls();
   BindControls();
   BindListCommands();
+  BindDiagnosticCommands();
   BindOptionBoxes();
   BindLayoutEvents();
 }
@@ -391,6 +392,7 @@ void CDeterminationView::RedrawObsListItem(int index)
 void CDeterminationView::RefreshResidualList(ObservationRecord* obs, int shown)
 {
   CDeterminationDisplay::RefreshResidualList(obs, shown);
+  RefillDiagnosticWindows();
 }
 
 void CDeterminationView::OnObsListClickAt(int row)
@@ -418,9 +420,9 @@ std::string CDeterminationView::ObsCellText(long row, long column) const
   return FormatObsCell(*obs, static_cast<int>(column), {m_pEngine->m_nCalcState, m_bResidualsShown});
 }
 
-int CDeterminationView::ObsBiasFlag(long /*row*/) const
+int CDeterminationView::ObsBiasFlag(long row) const
 {
-  return 0;
+  return row >= 0 && row < m_nObsBiasFlags ? m_pObsBiasFlag[row] : 0;
 }
 
 std::string CDeterminationView::ObsHoverStatus(int row)

@@ -20,6 +20,8 @@ class wxMenu;
 class wxNotebook;
 class wxTextCtrl;
 class CObsListCtrl;
+class CObsStat;
+class CEraStat;
 class WxControlWindow;
 
 class CDeterminationView : public CFormView, public CDeterminationDisplay {
@@ -76,6 +78,17 @@ public:
   void ScrollObsListTo(int index) override;
   void RedrawObsListItem(int index) override;
   void RefreshResidualList(ObservationRecord* obs, int shown) override;
+
+  // ---- the fit diagnostics (open windows or null) ----
+  CObsStat* m_pObsStat = nullptr;
+  CEraStat* m_pEraStat = nullptr;
+  // Commands 32809, 32817 and 32810.
+  void BindDiagnosticCommands();
+  void OnStationStatsCommand();
+  void OnEraStatsCommand();
+  void OnNonGravCheckCommand();
+  // The open statistics windows refilled.
+  void RefillDiagnosticWindows();
 
   // The widget of a control id; null when the form has none.
   wxWindow* Widget(int id) const;

@@ -21,7 +21,7 @@ constexpr int kRuledCommands[] = {ID_SAVE_RESULT,   ID_ORBIT_VIEW,    ID_GLOBE, 
                                   ID_ELEMENT_INPUT, ID_LOAD_SOLUTION};
 // Of those, the ones whose windows or procedures do not exist yet: shown
 // disabled rather than doing nothing.
-constexpr int kAwaitingCommands[] = {ID_GLOBE, ID_STATION_STATS, ID_ERA_STATS, ID_NONGRAV_CHECK, ID_FORECAST};
+constexpr int kAwaitingCommands[] = {ID_GLOBE, ID_FORECAST};
 
 bool Awaiting(int id)
 {
