@@ -165,8 +165,13 @@ void CDetermination::EnableImproveButtons(int enable) {
 
 void CDetermination::AppendCalcLog(const std::string& text) {
   if (text.empty() || m_nBatchMode >= 2) return;
+  AppendCalcLogEntry(FormatCalcLogStamp(LocalTimeNow()), text);
+}
+
+void CDetermination::AppendCalcLogEntry(const std::string& stamp, const std::string& text) {
+  if (text.empty() || m_nBatchMode >= 2) return;
   const size_t start = m_strCalcLog.size();
-  m_strCalcLog += FormatCalcLogStamp(LocalTimeNow());
+  m_strCalcLog += stamp;
   m_strCalcLog += text;
   if (text.back() != '\n') m_strCalcLog += "\r\n";
   bool trimmed = false;

@@ -226,6 +226,9 @@ public:
   // Appends a stamped entry (nothing for an empty text or batch mode 2+);
   // trims; shows the log scrolled to its end.
   virtual void AppendCalcLog(const std::string& text);
+  // The same with a stamp line made earlier (a procedure stamps its entry
+  // with its start time).
+  void AppendCalcLogEntry(const std::string& stamp, const std::string& text);
   // While a procedure registered m_pCalcLogProgress: shows the log, the
   // stamp, the pending text and text (may be null); stores nothing.
   virtual void ShowCalcLogProgress(const char* text);
@@ -279,9 +282,10 @@ public:
   // as blanks) is collected and batchResult returned.
   virtual int ReportMessage(const std::string& text, const std::string& caption, int boxType, int batchResult);
 
-protected:
   // Local time for the stamps of both logs and the log's file name (tests fix it).
   virtual std::tm LocalTimeNow();
+
+protected:
   // The log edit shows exactly m_strCalcLog, so an entry can be appended to it.
   bool m_bCalcLogShown = false;
   HostControl& Control(int id) { return m_controls[id]; }

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "astro/time_scales.h"
 #include "data/step_texts.h"
@@ -9,6 +10,7 @@
 #include "engine/differential_correction.h"
 #include "engine/distance_scan.h"
 #include "engine/improvement_epoch.h"
+#include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
 #include "engine/two_body_correction.h"
 #include "platform/app_services.h"
@@ -41,8 +43,8 @@ const std::string& StepMessage(const CDetermination& view) {
   return view.m_pEngine->m_bPerturbations ? view.m_pEngine->m_strMessage : view.m_pDetClass->m_strError;
 }
 
-// Opens the cancel dialog at once and waits, pumping events, until it has
-// come up (m_nCancel no longer -1), at most kDialogWaitMs.
+}  // namespace
+
 void OpenCancelDialogNow(OrbitEngine* engine) {
   engine->m_bCancelDlgStarted = 1;
   engine->m_nCancel = -1;
@@ -53,6 +55,8 @@ void OpenCancelDialogNow(OrbitEngine* engine) {
     if (!Ui().PumpOneEvent()) clock.SleepMs(kDialogWaitSliceMs);
   if (engine->m_nCancel == -1) engine->m_nCancel = 0;
 }
+
+namespace {
 
 // Index of the usable observation with the largest residual component, or -1.
 int WorstResidualIndex(const DetClass* det) {
@@ -68,6 +72,36 @@ int WorstResidualIndex(const DetClass* det) {
     }
   }
   return worst;
+}
+
+// The orbit whose residuals a stage measured best: the solution as it was
+// before that step (the step measures the elements it starts from).
+struct BestMeasured {
+  SolutionSnapshot before, best;
+  double beforeEpoch = 0, bestEpoch = 0;
+  double mean = 9e18;
+  int iteration = 0;
+};
+
+// A last step clearly worse than the best: 1 % and 0.001".
+bool ClearlyWorse(double mean, double best) { return !(mean <= best * 1.01 + 0.001); }
+
+void ShowIterationOnList(CDetermination& view);
+
+// Puts the best measured orbit back and recomputes its residuals; 0 or the
+// failing code.
+int ReturnToBest(CDetermination& view, double epochJdTT, const BestMeasured& b, std::string& log) {
+  OrbitEngine* engine = view.m_pEngine;
+  RestoreSolution(view, b.best);
+  const int r = ImproveOrbitIteration(engine, epochJdTT, 0);
+  if (r != 0) return r;
+  RestoreSolutionDisplay(view, b.best);
+  // The covariance in the engine is that of the discarded step.
+  engine->m_bCovarianceValid = 0;
+  log += FormatC("  → 反復%dの解が最良(平均残差 %.3f\")だったため、その解に戻しました\r\n", b.iteration,
+                 engine->m_dMeanResidual);
+  if (!view.m_bQuietRun) ShowIterationOnList(view);
+  return 0;
 }
 
 void ShowIterationOnList(CDetermination& view) {
@@ -202,13 +236,21 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
 
   double best = 9e18;
   int stall = 0, done = 0;
+  BestMeasured measured;
   for (int i = 1; i <= iterations; ++i) {
     if (engine->m_nCancel == 1) return kEngineCancelled;
     done = i;
     view.ShowCalcLogProgress(FormatC("  反復 %d を計算中…", i).c_str());
     int r = kEngineRedoStep;
+    bool snapped = false;
     for (int k = 0; k < kImproveMaxRedo && r == kEngineRedoStep; ++k) {
       RoundFieldEpoch(&view, epochJdTT);
+      // Only an improved orbit is osculating at the epoch it keeps.
+      snapped = engine->m_nCalcState == kCalcImprovedPerturbed;
+      if (snapped) {
+        SaveSolution(view, measured.before);
+        measured.beforeEpoch = engine->m_state.m_dEpoch;
+      }
       r = ImproveOrbitIteration(engine, epochJdTT, 1);
       if (!engine->m_strPendingNote.empty()) {
         log += "  " + engine->m_strPendingNote;
@@ -218,6 +260,12 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
     if (r != 0 && r != kEngineRedoStep) return r;
     if (r == 0) {
       const double mean = engine->m_dMeanResidual;
+      if (snapped && mean < measured.mean) {
+        std::swap(measured.best, measured.before);
+        measured.bestEpoch = measured.beforeEpoch;
+        measured.mean = mean;
+        measured.iteration = i;
+      }
       log += FormatC("  反復 %d: 平均残差 %.3f\"\r\n", i, mean);
       view.ShowCalcLogProgress(nullptr);
       if (!quiet) ShowIterationOnList(view);
@@ -236,6 +284,11 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
       }
     }
     Ui().PumpOneEvent();
+  }
+  if (measured.best.valid && ClearlyWorse(engine->m_dMeanResidual, measured.mean) &&
+      engine->m_state.m_dEpoch == measured.bestEpoch) {
+    const int r = ReturnToBest(view, epochJdTT, measured, log);
+    if (r != 0) return r;
   }
   log += FormatC("  → この段階の改良を終了(反復%d回, 平均残差 %.3f\")\r\n", done, engine->m_dMeanResidual);
   view.ShowCalcLogProgress(nullptr);

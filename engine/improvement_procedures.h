@@ -10,6 +10,7 @@
 #include <string>
 
 class CDetermination;
+struct OrbitEngine;
 
 // Texts of the procedures.
 inline constexpr const char* kMsgRedoExhausted = "※要素変化量の自動調整を繰り返しましたが、補正を適用できませんでした\r\n";
@@ -45,6 +46,10 @@ void OnAutoImprove(CDetermination& view);
 // 100000" (a residual that is not a number included).
 // Does not take the busy guard: the caller holds it (or runs quiet). Unless
 // view.m_bQuietRun, the residual list follows each iteration.
+// A stage whose last step measured a clearly worse mean residual than an
+// earlier one (a correction can throw a good orbit far off) ends on the best
+// orbit measured: it is put back, its residuals recomputed, the covariance
+// marked invalid, and a line says so.
 // Returns 0 when the stage ended normally, -9 when the engine's cancel flag
 // is 1 at the start of an iteration, else the failing code of
 // ImproveOrbitIteration (which it always calls, whatever m_bPerturbations).
@@ -58,3 +63,7 @@ double EpochFieldsJd(CDetermination& view);
 int ImproveStepWithRedo(CDetermination& view, double epochJdTT);
 // Shows the calculation-log tab (tab 1, result edit hidden, log edit shown).
 void ShowCalcLogTab(CDetermination& view);
+// Opens the cancel dialog at once (not after the busy guard's delay) and
+// waits, pumping events, until it has come up, at most two seconds: a window
+// system that never shows it must not hang the run.
+void OpenCancelDialogNow(OrbitEngine* engine);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
 #include "engine/improvement_epoch.h"
@@ -22,6 +23,7 @@ constexpr int kCursorStepsMax = 40;
 constexpr int kRepresentativesMax = 24;
 constexpr int kExhaustiveTriesMax = 250;
 constexpr double kNoScore = 9e9;
+constexpr double kPickMissMaxArcsec = 3600.0;
 
 // One call's search: the usable observations (indices, time order), the
 // candidates and the counters.
@@ -58,6 +60,18 @@ private:
   int candidateCount_ = 0, acceptedCount_ = 0;
 };
 
+// An orbit that does not pass through its own three observations: the
+// general method can converge on a root with the object behind the observer
+// (a negative geocentric distance), which puts the picks half a sky away.
+bool MissesItsPicks(const DetClass& det) {
+  for (int k = 0; k < 3; ++k) {
+    if (!det.m_bParabolicMethod && !(det.m_dRho[k] > 0.0)) return true;
+    const double miss = std::fmax(std::fabs(det.m_dPickResRa[k]), std::fabs(det.m_dPickResDec[k])) * kArcsecPerRad;
+    if (!(miss < kPickMissMaxArcsec)) return true;
+  }
+  return false;
+}
+
 void MarkPicks(CDetermination& view, int a, int b, int c) {
   DetClass& det = *view.m_pDetClass;
   for (int i = 0; i < det.m_nObsCount; ++i)
@@ -73,7 +87,7 @@ int TripletSearch::Try(int a, int b, int c, bool score) {
   MarkPicks(view_, p[0], p[1], p[2]);
   const int r = DetermineInitialOrbit(&det_, view_.m_pEngine);
   if (r == kEngineCancelled) return kEngineCancelled;
-  if (r != 0) return 0;
+  if (r != 0 || MissesItsPicks(det_)) return 0;
   std::copy(p, p + 3, m_picks);
   if (!score) return 1;
   return ScoreTriplet(view_, p[0], p[1], p[2], limit_, candidates_, candidateCount_, acceptedCount_);

@@ -35,7 +35,9 @@ inline constexpr int kTripletCandidatesMax = 64;
 int ScoreTriplet(CDetermination& view, int first, int second, int third, int limit, TripletCandidate* candidates,
                  int& candidateCount, int& acceptedCount);
 
-// The search (limit = the caller's attempt number, from 0). Lines go to log;
+// The search (limit = the caller's attempt number, from 0). A determination
+// whose orbit misses one of its own picks by 1° or more, or (general method)
+// puts a pick at a geocentric distance not above 0, counts as failed. Lines go to log;
 // progress texts to ShowCalcLogProgress. Returns
 //   0  orbit determined: picks marked, Epoch proposed, calculation state 3;
 //  -1  none found (picks cleared, state 6), or fewer than 3 usable

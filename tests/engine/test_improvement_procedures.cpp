@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -269,7 +270,7 @@ TEST_F(Procedures, TripletSearchAndIterationOnNeocpTracklets) {
 // triplet; an attempt beyond them takes the candidate min(L, count - 1).
 TEST_F(Procedures, TripletSearchOnThreeObservationsCountsTheFractionsAndReusesTheLastCandidate) {
   // The first 28 minutes of a tracklet.
-  if (!LoadNeocpLike("digest2_three-hr-tracklets.obs", "65558       ", 3))
+  if (!LoadNeocpLike("digest2_three-hr-tracklets.obs", "J6666       ", 3))
     GTEST_SKIP() << "obs/neocp_like/digest2_three-hr-tracklets.obs not found";
   struct Attempt {
     int limit;
@@ -284,6 +285,49 @@ TEST_F(Procedures, TripletSearchOnThreeObservationsCountsTheFractionsAndReusesTh
       EXPECT_EQ(log.rfind(a.reuse, 0), 0u) << log;
     else
       EXPECT_EQ(log.find("新しい3点"), std::string::npos) << log;
+  }
+}
+
+// A correction can throw a good orbit of a short tracklet far off (L7488:
+// 0.09" and then over 100"): the stage ends on the best orbit it measured,
+// its residuals recomputed, and says so.
+TEST_F(Procedures, IterationEndsOnTheBestOrbitItMeasured) {
+  if (!LoadTracklet("L7488       ")) GTEST_SKIP() << "obs/neocp_like/digest2_three-hr-tracklets.obs not found";
+  PreliminaryFromSearch();
+  std::string stage;
+  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
+  // Measured 0.086" at the first iteration, 0.107" at the last one.
+  double first = 0, last = 0;
+  ASSERT_EQ(std::sscanf(stage.substr(stage.find("  反復 1: ")).c_str(), "  反復 1: 平均残差 %lf", &first), 1) << stage;
+  const size_t lastLine = stage.rfind("  反復 ");
+  ASSERT_EQ(std::sscanf(stage.substr(stage.find(':', lastLine) + 1).c_str(), " 平均残差 %lf", &last), 1) << stage;
+  ASSERT_GT(last, first * 1.1) << stage;
+  EXPECT_NE(stage.find(FormatC("  → 反復1の解が最良(平均残差 %.3f\")だったため、その解に戻しました\r\n", first)),
+            std::string::npos)
+      << stage;
+  const OrbitEngine& engine = *m_view.m_pEngine;
+  EXPECT_NEAR(engine.m_dMeanResidual, first, 0.0005);  // the same orbit measured again
+  EXPECT_FALSE(engine.m_bCovarianceValid);
+  EXPECT_NE(stage.find(FormatC("  → この段階の改良を終了(反復3回, 平均残差 %.3f\")", first)), std::string::npos) << stage;
+}
+
+// The general method can converge on a root that puts the object behind the
+// observer: its orbit misses its own picks by more than 160°. Such an orbit
+// is no candidate, so these short tracklets end without any.
+TEST_F(Procedures, TripletSearchRefusesAnOrbitBehindTheObserver) {
+  struct Case {
+    const char* file;
+    const char* designation;
+    int lines;
+  };
+  for (const Case& c : {Case{"digest2_three-hr-tracklets.obs", "65558       ", 3},  // 28 minutes
+                        Case{"digest2_sample1.obs", "", 1000}}) {                  // 30 minutes from F51
+    SCOPED_TRACE(c.file);
+    if (!LoadNeocpLike(c.file, c.designation, c.lines)) GTEST_SKIP() << "obs/neocp_like not found";
+    std::string log;
+    EXPECT_EQ(SelectTripletAndDetermine(m_view, log, 0), -1) << log;
+    EXPECT_EQ(PickedCount(m_view), 0);
+    EXPECT_EQ(m_view.m_pEngine->m_nCalcState, kCalcPreliminaryFailed);
   }
 }
 

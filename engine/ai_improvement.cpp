@@ -1,0 +1,398 @@
+#include "engine/ai_improvement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "astro/time_scales.h"
+#include "engine/determination_host.h"
+#include "engine/differential_correction.h"
+#include "engine/improvement_procedures.h"
+#include "engine/improvement_staging.h"
+#include "engine/observation_picking.h"
+#include "engine/orbit_engine.h"
+#include "engine/triplet_search.h"
+#include "platform/app_services.h"
+#include "platform/numbers.h"
+
+namespace {
+
+constexpr int kTriesMax = 7;
+constexpr double kGoodResidual = 60.0;  // arcsec: a solution worth refining
+constexpr int kStageRoundsMax = 12;
+constexpr int kRejectRoundsMax = 24;
+constexpr int kNonGravMinObs = 100;
+constexpr double kNonGravMinArc = 200.0;     // days
+constexpr double kPatternResidual = 2.0;     // arcsec
+constexpr double kLargeA1 = 6.0;             // × 1e-8 AU/day²
+constexpr double kModelGainFactor = 0.95;
+constexpr int kNonGravModels = 3;
+constexpr const char* kModelNames[kNonGravModels] = {"マースデンTypeII(水氷)", "薮下理論(CO・N2)", "CO2"};
+constexpr const char* kModelLetters[kNonGravModels] = {"A", "Y", "A"};
+
+bool Usable(const ObservationRecord& o) { return !o.m_bRejected && !o.m_nUnknownStation; }
+
+// trunc(v × 10 + 0.999) / 10: a threshold raised to a tenth of an arcsecond.
+double TenthUp(double v) { return std::trunc(v * 10.0 + 0.999) / 10.0; }
+
+// One run: the view, its engine, the progress log and the epoch.
+class AiRun {
+public:
+  explicit AiRun(CDetermination& view) : view_(view), engine_(*view.m_pEngine), det_(*view.m_pDetClass) {}
+
+  // The four phases; the final code.
+  int Phases();
+
+  std::string m_log = kAiLogHeading;
+
+private:
+  bool Cancelled() const { return engine_.m_nCancel == 1; }
+  void Show() { view_.ShowCalcLogProgress(nullptr); }
+  // Phase 1: 0 and the set-aside count, or the code that ends the run.
+  int Preliminary(int& setAside);
+  int StagedExtension();
+  bool WantsNonGravComparison() const;
+  int NonGravComparison();
+  int Rejection();
+  double Mean() const { return engine_.m_dMeanResidual; }
+
+  CDetermination& view_;
+  OrbitEngine& engine_;
+  DetClass& det_;
+  double x_ = 0;  // improvement epoch, JD TT
+};
+
+int AiRun::Preliminary(int& setAside) {
+  const int state = engine_.m_nCalcState;
+  int found = 0, r = 0;
+  for (int j = 0; j < kTriesMax; ++j) {
+    if (j == 0 && (state == kCalcPreliminary || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed)) {
+      m_log += "暫定軌道決定: 済み(現在の軌道要素から開始)\r\n";
+      setAside = state == kCalcPreliminary ? StageByResidualJump(view_, m_log) : 0;
+    } else {
+      if (j >= 1) {
+        m_log += FormatC("→ この3点では改良がうまくいかなかったため、別の3点で試します(%d/%d回目)\r\n", j + 1,
+                         kTriesMax);
+        Show();
+        EnableAllObservations(view_, m_log);
+      }
+      // The search needs no station table or planetary file beyond what
+      // loading checked (state 7 is refused at the start): -1 or -9 only.
+      const int u = SelectTripletAndDetermine(view_, m_log, found);
+      if (u == kEngineCancelled) return kEngineCancelled;
+      if (u != 0) {
+        m_log += kMsgAiNoPreliminary;
+        return u;
+      }
+      ++found;
+      setAside = StageByResidualJump(view_, m_log);
+    }
+    if (Cancelled()) return 0;
+    x_ = EpochFieldsJd(view_);
+    engine_.m_bPerturbations = 1;
+    m_log += "本改良(摂動あり):\r\n";
+    r = IterateImprovement(view_, x_, 60, m_log, 0);
+    if ((r == 0 && Mean() <= kGoodResidual) || r == kEngineCancelled) break;
+  }
+  return r;
+}
+
+int AiRun::StagedExtension() {
+  int rounds = 0, idle = 0, r = 0;
+  while (rounds < kStageRoundsMax) {
+    if (r != 0) return r;
+    if (Cancelled()) return 0;
+    double w = std::max(10.0, 5.0 * Mean());
+    if (idle == 1 && w < 300.0) w = 300.0;
+    if (idle >= 2) w = std::max(1000.0, w);
+    int admitted = 0, left = 0, last = -1;
+    for (int i = 0; i < det_.m_nObsCount; ++i) {
+      ObservationRecord& o = det_.m_pOrbObs[i];
+      if (!o.m_bRejected || !KnownAndNotByHand(o)) continue;
+      if (LargerResidualArcsec(o) < w) {
+        o.m_bRejected = 0;
+        ++admitted;
+        last = i;
+      } else {
+        ++left;
+      }
+    }
+    if (admitted > 0) {
+      view_.ScrollObsListTo(last);
+      ++rounds;
+      m_log += FormatC("段階拡張第%d回: 残差%.1f\"未満の%d観測を有効化 → 再改良\r\n", rounds, w, admitted);
+      Show();
+      idle = 0;
+    } else {
+      if (left == 0) return 0;
+      if (++idle == 4) {
+        m_log += FormatC("段階拡張: 残差が下がらない%d観測は除外のまま進みます\r\n", left);
+        return 0;
+      }
+      ++rounds;
+      m_log += FormatC("段階拡張第%d回: 残差%.1f\"未満の観測が無いため、もう一巡改良して待ちます(残り%d観測)\r\n",
+                       rounds, w, left);
+    }
+    r = IterateImprovement(view_, x_, 30, m_log, 0);
+  }
+  return r;
+}
+
+bool AiRun::WantsNonGravComparison() const {
+  if (Cancelled() || view_.IsChecked(kIdNonGravCheck) || !(Mean() <= kGoodResidual)) return false;
+  const std::string& d = view_.m_strDesignation;
+  const bool blank = d.find_first_not_of(" \t\r\n") == std::string::npos;
+  return blank ? engine_.m_state.m_bAsteroid == 0 : IsPackedCometDesignation(d);
+}
+
+int AiRun::NonGravComparison() {
+  int k = 0;
+  double first = 0, last = 0;
+  for (int i = 0; i < det_.m_nObsCount; ++i) {
+    const ObservationRecord& o = det_.m_pOrbObs[i];
+    if (o.m_nUnknownStation) continue;
+    if (k == 0) first = o.m_dJdTt;
+    last = o.m_dJdTt;
+    ++k;
+  }
+  const double arc = last - first;
+  if (k < kNonGravMinObs || arc < kNonGravMinArc) {
+    m_log += FormatC("非重力効果: 観測%d個・アーク%.0f日では係数を支えられないため試しません\r\n", k, arc);
+    return 0;
+  }
+  m_log += "非重力効果の検討: 同じ観測で重力のみと、氷の種類を変えた場合を解いて比べます\r\n";
+  if (Mean() > 1.5) {
+    int n = 0, large = 0, run = 0, longest = 0;
+    for (int i = 0; i < det_.m_nObsCount; ++i) {
+      const ObservationRecord& o = det_.m_pOrbObs[i];
+      if (!Usable(o)) continue;
+      ++n;
+      if (LargerResidualArcsec(o) > kPatternResidual) {
+        ++large;
+        longest = std::max(longest, ++run);
+      } else {
+        run = 0;
+      }
+    }
+    const int p = std::clamp(n / 50, 10, 50);
+    if (longest >= p && 100 * large >= 10 * n)
+      m_log += FormatC("残差の所見: %.0f\"超の観測が%d個(%.0f%%)、最大%d個連続。非重力効果らしい偏りがあります\r\n",
+                       kPatternResidual, large, 100.0 * large / n, longest);
+  }
+  EnableAllObservations(view_, m_log);
+  int r = IterateImprovement(view_, x_, 20, m_log, 0);
+  if (r != 0) return r;
+  SolutionSnapshot gravity, models[kNonGravModels];
+  SaveSolution(view_, gravity);
+  m_log += FormatC("重力のみ: 平均残差%.3f\" 有効%d個\r\n", gravity.meanResidual, gravity.usableCount);
+  if (!Cancelled()) {
+    r = TryNonGravModel(view_, 0, gravity, x_, m_log);
+    if (r != 0) return r;
+    SaveSolution(view_, models[0]);
+    m_log += FormatC("%s: 平均残差%.3f\" 有効%d個 A1=%+.4f A2=%+.6f\r\n", kModelNames[0], models[0].meanResidual,
+                     models[0].usableCount, models[0].elements[6] * 1e8, models[0].elements[7] * 1e8);
+  }
+  const double a1 = models[0].elements[6] * 1e8;
+  if (models[0].valid && !Cancelled() && std::fabs(a1) > kLargeA1) {
+    m_log += FormatC("A1が%.4f(×1e-8)と大きいため、水より揮発しやすい氷でも解いて比べます\r\n", a1);
+    for (int model = 1; model < kNonGravModels && !Cancelled(); ++model) {
+      r = TryNonGravModel(view_, model, gravity, x_, m_log);
+      if (r != 0) return r;
+      SolutionSnapshot& s = models[model];
+      SaveSolution(view_, s);
+      m_log += FormatC("%s: 平均残差%.3f\" 有効%d個 %s1=%+.4f %s2=%+.6f\r\n", kModelNames[model], s.meanResidual,
+                       s.usableCount, kModelLetters[model], s.elements[6] * 1e8, kModelLetters[model],
+                       s.elements[7] * 1e8);
+    }
+  }
+  int best = -1;
+  for (int model = 0; model < kNonGravModels; ++model)
+    if (models[model].valid && (best < 0 || models[model].meanResidual < models[best].meanResidual)) best = model;
+  const SolutionSnapshot* chosen = &gravity;
+  if (best >= 0 && models[best].meanResidual < kModelGainFactor * gravity.meanResidual) {
+    m_log += FormatC("→ %s を採用(%.3f\")。", kModelNames[best], models[best].meanResidual);
+    for (int model = 0; model < kNonGravModels; ++model)
+      if (model != best && models[model].valid)
+        m_log += FormatC(" %s %.3f\"", kModelNames[model], models[model].meanResidual);
+    m_log += FormatC(" 重力のみ %.3f\"\r\n", gravity.meanResidual);
+    chosen = &models[best];
+  } else if (best >= 0) {
+    m_log += FormatC("→ 非重力効果を入れても残差が%.3f\"→%.3f\"としか下がらないため、重力のみの解を採用します\r\n",
+                     gravity.meanResidual, models[best].meanResidual);
+  }
+  RestoreSolution(view_, *chosen);
+  r = ImproveOrbitIteration(&engine_, x_, 0);
+  RestoreSolutionDisplay(view_, *chosen);
+  Show();
+  return r;
+}
+
+int AiRun::Rejection() {
+  if (Cancelled()) return 0;
+  int year = 0;
+  double userEarly = 0, userLate = 0;  // the user's thresholds up to and after the year
+  view_.GetRejectThresholds(year, userEarly, userLate);
+  if (Mean() > kGoodResidual) {
+    m_log += FormatC("リジェクト: 平均残差(%.1f\")が大きいためリジェクトせずに終了します(未収束の解でのリジェクトは危険)\r\n",
+                     Mean());
+    return 0;
+  }
+  const double start = TenthUp(std::max({userLate, userEarly, 6.0, 2.5 * Mean()}));
+  double early = start, late = start;
+  int passes = 0;
+  std::vector<unsigned char> copy(static_cast<size_t>(det_.m_nObsCount));
+  for (int round = 0; round < kRejectRoundsMax; ++round) {
+    if (Cancelled()) return 0;
+    int usableBefore = 0;
+    for (int i = 0; i < det_.m_nObsCount; ++i) {
+      copy[i] = det_.m_pOrbObs[i].m_bRejected;
+      usableBefore += Usable(det_.m_pOrbObs[i]) ? 1 : 0;
+    }
+    int changed = 0, rejected = 0, usable = 0;
+    for (int i = 0; i < det_.m_nObsCount; ++i) {
+      ObservationRecord& o = det_.m_pOrbObs[i];
+      double y = 0, m = 0, d = 0;
+      JdToCalendar(o.m_dJdTt, y, m, d);
+      const double limit = static_cast<int>(y) > year ? late : early;
+      const bool out = LargerResidualArcsec(o) >= limit || o.m_nUnknownStation || o.m_bByHand;
+      o.m_bRejected = out ? 1 : 0;
+      changed += o.m_bRejected != copy[i] ? 1 : 0;
+      rejected += out ? 1 : 0;
+      usable += Usable(o) ? 1 : 0;
+    }
+    if (usable < 5 || 5 * usable < usableBefore) {
+      for (int i = 0; i < det_.m_nObsCount; ++i) det_.m_pOrbObs[i].m_bRejected = copy[i];
+      m_log += FormatC("リジェクト: 閾値%.1f\"/%.1f\"では残る観測が%d個(除外前%d個)になるため中止し、除外を元に戻しました\r\n",
+                       early, late, usable, usableBefore);
+      return 0;
+    }
+    const bool final = early <= userEarly + 1e-9 && late <= userLate + 1e-9;
+    if (final && passes > 0 && changed == 0) {
+      m_log += FormatC("リジェクト完了: %d年以前%.1f\"/以後%.1f\" 除外%d個 有効%d個 平均残差%.3f\"(除外の変更なし)\r\n",
+                       year, early, late, rejected, usable, Mean());
+      Show();
+      return 0;
+    }
+    const int iterations = final && passes == 0 ? 3 : 2;
+    m_log += FormatC("リジェクト 閾値%.1f\"/%.1f\": 除外を%d個変更(計%d個, 有効%d個) → %d回改良\r\n", early, late, changed,
+                     rejected, usable, iterations);
+    Show();
+    view_.RefreshResidualList(det_.m_pOrbObs, view_.m_bResidualsShown);
+    const int r = IterateImprovement(view_, x_, iterations, m_log, 1);
+    if (r != 0) return r;
+    if (final) {
+      if (++passes == 2) {
+        m_log += FormatC("リジェクト完了: %d年以前%.1f\"/以後%.1f\" 除外%d個 有効%d個 平均残差%.3f\"\r\n", year, early,
+                         late, rejected, usable, Mean());
+        Show();
+        return 0;
+      }
+    } else {
+      early = TenthUp(std::max(userEarly, early > 6.0 ? std::max(6.0, early / 2.0) : early - 1.0));
+      late = TenthUp(std::max(userLate, late > 6.0 ? std::max(6.0, late / 2.0) : late - 1.0));
+    }
+  }
+  return 0;
+}
+
+int AiRun::Phases() {
+  int setAside = 0;
+  int r = Preliminary(setAside);
+  if (r != 0) return r;
+  if (setAside > 0 && !Cancelled()) {
+    r = StagedExtension();
+    if (r != 0) return r;
+  }
+  if (WantsNonGravComparison()) {
+    r = NonGravComparison();
+    if (r != 0) return r;
+  }
+  return Rejection();
+}
+
+void ShowOutcome(CDetermination& view, int code, std::string& log) {
+  OrbitEngine& engine = *view.m_pEngine;
+  if (code == 0 || code == kEngineImpact) {
+    EngineWindow* edit = view.Window(kIdResultEdit);
+    if (engine.m_nCalcState == kCalcImprovedPerturbed)
+      view.ShowImprovementResult(edit, &engine, 1);
+    else if (engine.m_nCalcState == kCalcImprovedTwoBody)
+      view.ShowImprovementResult(edit, &engine, 0);
+    else if (engine.m_nCalcState == kCalcPreliminary)
+      view.ShowElementText(edit, &engine.m_state, 0);
+    if (engine.m_dMeanResidual > kGoodResidual)
+      log += FormatC("※平均残差(%.1f\")が大きく、誤った解に収束した可能性があります。3観測を手動で選択して(間隔約1ヶ月・密に観測されている時期)再実行をお試しください\r\n",
+                     engine.m_dMeanResidual);
+    log += "完了\r\n";
+  } else if (code == kEngineCancelled) {
+    log += std::string(kMsgCancelledByButton) + "\r\n";
+  } else if (code != kEngineFailed) {
+    log += engine.m_strMessage + "\r\n";
+  }
+}
+
+void WriteEndBlock(CDetermination& view, const std::string& log) {
+  if (!view.m_bOpLog) return;
+  const std::tm local = view.LocalTimeNow();
+  char stamp[128];
+  if (std::strftime(stamp, sizeof stamp, "[%Y/%m/%d %H:%M:%S] === [AI]自動改良 終了 ===\r\n", &local) == 0)
+    stamp[0] = '\0';
+  view.WriteOpLog(std::string(stamp) + log + "軌道要素(結果): " + view.FormatElementSummaryLine(1) + "\r\n");
+}
+
+}  // namespace
+
+void OnAiImprove(CDetermination& view) {
+  OrbitEngine* engine = view.m_pEngine;
+  const DetClass* det = view.m_pDetClass;
+  if (!det || !det->m_pOrbObs || engine->m_nCalcState == kCalcNothing || engine->m_nCalcState == kCalcFatal) return;
+  // The run pumps events for minutes: without the guard a click could start
+  // another calculation on the observations under it.
+  if (BeginBusyCommand(engine) != 0) return;
+  view.WriteOpLogCalcStart("[AI]自動改良 開始");
+  view.EnableImproveButtons(0);
+  TheApp().DoWaitCursor(1);
+  if (view.m_nBatchMode != 0) {
+    // No dialog, now or after the guard's delay: the caller cancels.
+    engine->m_bCancelDlgStarted = 1;
+    engine->m_nCancel = 0;
+  } else {
+    OpenCancelDialogNow(engine);
+  }
+  const int autoStop = engine->m_bAutoStop;
+  engine->m_bAutoRunning = engine->m_bAutoStop = 1;
+  engine->m_bNonGrav = view.IsChecked(kIdNonGravCheck) ? 1 : 0;
+  engine->m_bNonGravA3 = view.IsChecked(kIdNonGravA3Check) ? 1 : 0;
+
+  AiRun run(view);
+  const std::string stamp = FormatCalcLogStamp(view.LocalTimeNow());
+  view.m_strCalcLogProgressStamp = stamp;
+  view.m_pCalcLogProgress = &run.m_log;
+  ShowCalcLogTab(view);
+  view.ShowCalcLogProgress("開始します…");
+
+  const int code = run.Phases();
+
+  view.m_nAiResult = code;
+  engine->m_bAutoRunning = 0;
+  engine->m_bAutoStop = autoStop;
+  EndBusy(engine);
+  ShowOutcome(view, code, run.m_log);
+  view.m_pCalcLogProgress = nullptr;
+  view.m_strCalcLogProgressStamp.clear();
+  view.AppendCalcLogEntry(stamp, run.m_log);
+  if (code == 0 || code == kEngineImpact) {
+    view.SetSelection(kIdTabs, 0);
+    view.ShowItem(kIdResultEdit, true);
+    view.ShowItem(kIdCalcLogEdit, false);
+  } else if (code != kEngineCancelled) {
+    view.SetItemText(kIdResultEdit,
+                     std::string(kMsgAiNotCompleted) + (code != kEngineFailed ? engine->m_strMessage : std::string()));
+  }
+  WriteEndBlock(view, run.m_log);
+  view.EnableImproveButtons(1);
+  TheApp().DoWaitCursor(-1);
+  view.UpdateControlsForState(engine->m_nCalcState);
+}
