@@ -21,6 +21,7 @@
 #include "determination/ui/obs_list_ctrl.h"
 #include "determination/ui/wx_control_window.h"
 #include "data/station_table.h"
+#include "engine/ai_improvement.h"
 #include "engine/improvement_procedures.h"
 #include "engine/observation_picking.h"
 #include "astro/mpeph_store.h"
@@ -121,6 +122,7 @@ void CDeterminationView::BindControls()
   }
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnManualImprove(*this); }, kIdManualImprove);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAutoImprove(*this); }, kIdAutoImprove);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAiImprove(*this); }, kIdAiImprove);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnPerturbationsBox(); }, kIdPerturbationsCheck);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnAutoStopBox(); }, kIdAutoStopCheck);
   BindObsCommands();
@@ -152,7 +154,6 @@ void CDeterminationView::OnInitialUpdate()
   FillCombos();
   m_pEngine->m_nCalcState = 0;
   UpdateControlsForState(0);
-  EnableItem(kIdAiImprove, false);
   // Until the ephemeris view exists the hand-over has nowhere to go.
   EnableItem(kIdEphemerisButton, EphemerisViewAvailable());
   BuildLayoutTable();
@@ -365,9 +366,6 @@ void CDeterminationView::UpdateControlsForState(int state)
 void CDeterminationView::EnableImproveButtons(int enable)
 {
   CDetermination::EnableImproveButtons(enable);
-  // The AI improvement has no procedure yet: its button stays disabled
-  // rather than doing nothing.
-  EnableItem(kIdAiImprove, false);
   for (int id : {kIdAutoImprove, kIdManualImprove, kIdAiImprove})
     if (wxWindow* w = Widget(id))
       w->Update();

@@ -359,7 +359,7 @@ TEST(DeterminationView, DeveloperModeShowsTheAiButtonAndOpensTheEpochFields)
   ASSERT_TRUE(session.Run({"dev"}, steps));
   EXPECT_EQ(Joined(session.m_failures), "");
   EXPECT_TRUE(aiShown);
-  EXPECT_FALSE(aiEnabled);  // until the AI improvement exists
+  EXPECT_TRUE(aiEnabled);
   EXPECT_TRUE(epochEditable);
   EXPECT_EQ(autoY, autoYAgain);  // the same mode twice moves nothing
   EXPECT_LT(autoYNormal, autoY);
