@@ -144,6 +144,8 @@ TEST(DeterminationLoading, MpcFetchDialogKeepsAnEmptyEntryOpen)
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display)
     GTEST_SKIP() << "no display: run under xvfb-run";
+  // Without the planetary file the start-up warns about it in a box.
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
   ViewSession session("detview_fetch");
   DialogWatch<CMpcFetchDlg> watch;
   watch.Register();
