@@ -123,6 +123,16 @@ TEST(OptionSheet, ChangedDe406PathRebuildsThePlanetaryReader)
   EXPECT_EQ(Key(app, "DE406FILE"), de405);
   EXPECT_FALSE(ApplyEphPage(app, f));  // unchanged: no rebuild
 
+  // With a DE441 file the rebuilt reader still reads it, whatever the DE406 path.
+  TSR_REQUIRE_DATA(wide, "de/lnxp1960p2060.405");
+  app.m_szDe441File = wide;
+  f.de406File = dir + "other.406";
+  EXPECT_TRUE(ApplyEphPage(app, f));
+  EXPECT_TRUE(RebuildPlanetaryReader());
+  EXPECT_EQ(g_dJplStart, 2436912.5);
+  EXPECT_EQ(g_dJplEnd, 2473488.5);
+  app.m_szDe441File = dir + "missing.441";
+
   Put(dir + "page.html", "<html><body>Not Found</body></html>");
   f.de406File = dir + "page.html";
   EXPECT_TRUE(ApplyEphPage(app, f));
