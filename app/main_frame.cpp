@@ -39,8 +39,8 @@ constexpr int kViewCommands[] = {
 constexpr int kFormCommands[] = {ID_DETERMINATION, ID_MOVE_EPOCH, ID_EPHEMERIDES, ID_EPH_LIST,
                                  ID_WHOIS_OBS,     ID_VAISALA,    ID_CHECKING};
 constexpr int kToolCommands[] = {ID_ORBIT_VIEW, ID_GLOBE, ID_MAG_CURVE, ID_VISIBILITY_CHART};
-// Always enabled; the windows they open arrive with their own subsystems and
-// until then the commands do nothing.
+// Commands of the tool windows, which arrive with their own subsystems and
+// register their openers; until then a command stays disabled.
 constexpr int kQuietCommands[] = {ID_ORBIT_VIEW,  ID_GLOBE,           ID_MAG_CURVE,     ID_VISIBILITY_CHART,
                                   ID_SEARCH_RANGE, ID_OPLOG_MANAGER, ID_DEBUG_DLG};
 constexpr int kAlwaysEnabled[] = {ID_SEARCH_RANGE,  ID_LOCATION,       ID_OPTIONS,   ID_OPTIONS_TOOLBAR,
@@ -392,14 +392,26 @@ void CMainFrame::OnUpdateFormRule(wxUpdateUIEvent& event)
   event.Enable(FormRuleEnables(event.GetId(), VisibleFunctionView()));
 }
 
+namespace {
+
+// A command whose window no subsystem has registered yet would do nothing:
+// it stays disabled, whichever window answers its update first.
+bool AwaitsItsWindow(int id)
+{
+  return std::find(std::begin(kQuietCommands), std::end(kQuietCommands), id) != std::end(kQuietCommands) &&
+         !FindToolWindowCommand(id);
+}
+
+} // namespace
+
 void CMainFrame::OnUpdateToolRule(wxUpdateUIEvent& event)
 {
-  event.Enable(ToolRuleEnables(VisibleFunctionView()));
+  event.Enable(!AwaitsItsWindow(event.GetId()) && ToolRuleEnables(VisibleFunctionView()));
 }
 
 void CMainFrame::OnUpdateEnabled(wxUpdateUIEvent& event)
 {
-  event.Enable(true);
+  event.Enable(!AwaitsItsWindow(event.GetId()));
 }
 
 void CMainFrame::OnUpdateDisabled(wxUpdateUIEvent& event)

@@ -64,14 +64,10 @@ TEST(ElementInputDialog, TypedAsteroidElementsGiveResiduals)
   auto view = [] { return ViewSession::View(); };
   std::vector<ViewStep> steps = {
       {"loaded", nullptr, [&] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
-      // The "表示(&V)" menu opened from the keyboard is updated as it opens.
-      {"Alt+V", [] {
-         ViewSession::View()->SetFocus();
-         wxUIActionSimulator().Char('v', wxMOD_ALT);
-       },
-       nullptr, 30, 0.8},
+      // The "表示(&V)" menu as the user opens it.
+      ViewSession::OpenMenuStep(1, ID_ELEMENT_INPUT),
       {"menu", [&] {
-         wxMenuBar* bar = dynamic_cast<wxFrame*>(view()->GetParent())->GetMenuBar();
+         wxMenuBar* bar = ViewSession::ShownMenuBar();
          inputEnabled = bar->IsEnabled(ID_ELEMENT_INPUT);
          forecastEnabled = bar->IsEnabled(ID_FORECAST);
          globeEnabled = bar->IsEnabled(ID_GLOBE);
