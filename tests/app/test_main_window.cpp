@@ -216,10 +216,11 @@ TEST_F(MainWindow, ToolbarAndStatusBar)
   EXPECT_EQ(FromWx(tb->GetToolShortHelp(ID_OPTIONS_TOOLBAR)), "環境設定");
 
   // No view is open: what only a view handles is off, the frame's own commands are on.
-  for (int id : {ID_OPEN_OBS_FILE, ID_SAVE_RESULT, ID_FORECAST, ID_UNUSED_149})
+  // Tool-window commands whose window no subsystem has registered (none is
+  // in this test) stay off rather than doing nothing.
+  for (int id : {ID_OPEN_OBS_FILE, ID_SAVE_RESULT, ID_FORECAST, ID_UNUSED_149, ID_GLOBE, ID_SEARCH_RANGE})
     EXPECT_FALSE(Enabled(id)) << id;
-  for (int id : {ID_DETERMINATION, ID_EPHEMERIDES, ID_VAISALA, ID_GLOBE, ID_SEARCH_RANGE, ID_RESET_POSITIONS,
-                 ID_OPTIONS_TOOLBAR})
+  for (int id : {ID_DETERMINATION, ID_EPHEMERIDES, ID_VAISALA, ID_RESET_POSITIONS, ID_OPTIONS_TOOLBAR})
     EXPECT_TRUE(Enabled(id)) << id;
 
   wxStatusBar* sb = Frame()->GetStatusBar();
@@ -239,13 +240,17 @@ TEST_F(MainWindow, OneFunctionViewAtATime)
   };
   s_app->m_pTemplDetermination->SetViewFactory(fake(FunctionView::Determination));
   s_app->m_pTemplMoveEpoch->SetViewFactory(fake(FunctionView::MoveEpoch));
+  // A tool window whose subsystem registered it follows the tool rule; one
+  // that nobody registered stays off.
+  RegisterToolWindowCommand(ID_ORBIT_VIEW, [](wxWindow*) {});
   Command(ID_DETERMINATION);
   ASSERT_EQ(Frame()->ChildFrames().size(), 1u);
   EXPECT_EQ(Frame()->VisibleFunctionView(), FunctionView::Determination);
   EXPECT_TRUE(Enabled(ID_DETERMINATION));
   EXPECT_FALSE(Enabled(ID_EPHEMERIDES));
   EXPECT_FALSE(Enabled(ID_MOVE_EPOCH));
-  EXPECT_TRUE(Enabled(ID_GLOBE));
+  EXPECT_TRUE(Enabled(ID_ORBIT_VIEW));
+  EXPECT_FALSE(Enabled(ID_GLOBE));
   EXPECT_TRUE(Enabled(ID_OPEN_OBS_FILE));  // the view takes it before the frame
 
   Command(ID_MOVE_EPOCH);  // another function view is visible
