@@ -57,3 +57,8 @@ Tri DetCommandEnabling(int id, const DetCommandState& s) {
 void DisableControlsForForecast(CDetermination& view) {
   for (int id : kForecastDisabledControls) view.EnableItem(id, false);
 }
+
+ForecastDialogHooks& ForecastHooks() {
+  static ForecastDialogHooks hooks;
+  return hooks;
+}

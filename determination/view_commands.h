@@ -32,3 +32,11 @@ Tri DetCommandEnabling(int id, const DetCommandState& s);
 inline constexpr int kForecastDisabledCount = 20;
 extern const int kForecastDisabledControls[kForecastDisabledCount];
 void DisableControlsForForecast(CDetermination& view);
+
+// The forecast dialog as the view reaches it; the dialog's module installs
+// these (none: no dialog).
+struct ForecastDialogHooks {
+  int (*presence)(const CDetermination* view) = nullptr;  // ForecastPresence
+  void (*reset)(const CDetermination* view) = nullptr;    // observations loaded or the calculation redone
+};
+ForecastDialogHooks& ForecastHooks();

@@ -273,8 +273,9 @@ void CDetermination::OnVariationAmountsConfirmed() {
   WriteOpLog(std::string(stamp) + "要素変化量: " + FormatVariationLine() + "\r\n");
 }
 
-int CDetermination::ApplyStepSetting(IntegrationState* state) {
-  const std::string text = GetItemText(kIdStepCombo);
+int CDetermination::ApplyStepSetting(IntegrationState* state) { return ApplyStepText(GetItemText(kIdStepCombo), state); }
+
+int ApplyStepText(const std::string& text, IntegrationState* state) {
   double x = 0.0;
   bool listed = false;
   for (const StepChoice& c : kStepChoices)

@@ -97,6 +97,10 @@ inline constexpr StepChoice kStepChoices[kStepChoiceCount] = {
     {"5.3秒", 6.103515625e-05},
 };
 
+// The step of a step-combo text into the state: one of the 18 steps, a
+// number (its absolute value), else the automatic step. Returns 0.
+int ApplyStepText(const std::string& text, IntegrationState* state);
+
 // Calculation log: entries are stamped, and the log keeps its last
 // kCalcLogKeepChars characters once it passes kCalcLogMaxChars.
 inline constexpr size_t kCalcLogMaxChars = 262144;

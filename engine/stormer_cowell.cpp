@@ -643,7 +643,8 @@ int AdvanceStepBookkeeping(OrbitEngine* engine, EngineWindow* window, Integratio
   }
   if (EngineRunsQuiet(*engine))
     return 1;
+  // The run's own result pane (the forecast dialog's, say), else the view's.
   CDetermination* view = CurrentDetermination();
-  view->ShowElementText(view->Window(kIdResultEdit), state, 4);
+  view->ShowElementText(window ? window : view->Window(kIdResultEdit), state, 4);
   return 1;
 }

@@ -3,6 +3,7 @@
 #include "app/main_frame.h"
 #include "determination/determination_display.h"
 #include "determination/ui/register_determination_view.h"
+#include "ephemeris/ui/forecast_dlg.h"
 #include "platform/app_services.h"
 #include "resources/app_resource_ids.h"
 #include "views/ui/orbit_view_wnd.h"
@@ -22,6 +23,7 @@ void PublishCurrentSolution()
 void RegisterProgramWindows()
 {
   RegisterDeterminationView();
+  RegisterForecastDialog();
   static ProgramToolSinks sinks;
   SetToolSinks(&sinks);
   RegisterToolWindowCommand(ID_ORBIT_VIEW, [](wxWindow* mainFrame) {

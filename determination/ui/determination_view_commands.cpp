@@ -21,10 +21,13 @@ constexpr int kRuledCommands[] = {ID_SAVE_RESULT,   ID_ORBIT_VIEW,    ID_GLOBE, 
                                   ID_ELEMENT_INPUT, ID_LOAD_SOLUTION};
 // Of those, the ones whose windows or procedures do not exist yet: shown
 // disabled rather than doing nothing.
-constexpr int kAwaitingCommands[] = {ID_GLOBE, ID_FORECAST};
+// Command 157 waits for its dialog to be registered.
+constexpr int kAwaitingCommands[] = {ID_GLOBE};
 
 bool Awaiting(int id)
 {
+  if (id == ID_FORECAST)
+    return FindToolWindowCommand(id) == nullptr;
   for (int a : kAwaitingCommands)
     if (a == id)
       return true;
@@ -44,6 +47,8 @@ DetCommandState CDeterminationView::CommandState() const
   s.perturbations = e.m_bPerturbations != 0;
   s.covarianceValid = e.m_bCovarianceValid != 0;
   s.viewVisible = GetParent() && GetParent()->IsShown();
+  if (ForecastHooks().presence)
+    s.forecast = ForecastHooks().presence(this);
   return s;
 }
 
@@ -56,6 +61,10 @@ void CDeterminationView::BindViewCommands()
         e.Enable(rule == Tri::On && !Awaiting(id));
     }, id);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnElementInputCommand(); }, ID_ELEMENT_INPUT);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) {
+    if (const ToolWindowCommand* open = FindToolWindowCommand(ID_FORECAST))
+      (*open)(this);
+  }, ID_FORECAST);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnEphemerisButton(); }, kIdEphemerisButton);
 }
 

@@ -17,6 +17,8 @@
 void CDeterminationView::OpenObsFile(const std::string& path)
 {
   ::OpenObsFile(*this, path);
+  if (ForecastHooks().reset)
+    ForecastHooks().reset(this);
 }
 
 void CDeterminationView::BindObsCommands()
@@ -73,8 +75,11 @@ void CDeterminationView::OnFetchCommand(int neocp)
 
 void CDeterminationView::OnRedoCommand()
 {
-  if (!EngineBusy(m_pEngine))
-    OnRedoCalculation(*this);
+  if (EngineBusy(m_pEngine))
+    return;
+  OnRedoCalculation(*this);
+  if (ForecastHooks().reset)
+    ForecastHooks().reset(this);
 }
 
 void CDeterminationView::SetObsListItemCount(int count)

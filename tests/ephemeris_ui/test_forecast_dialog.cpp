@@ -1,0 +1,123 @@
+// The forecast dialog in the running program (under xvfb-run): 2015 AB
+// determined with perturbations, command 157 of the view's menu opens the
+// dialog; an epoch typed and "計算(&C)" give the elements of 2030/1/1 with
+// the result tab in front; Enter in a field does nothing; "閉じる(&X)" hides
+// the dialog and the command shows it again with its contents.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include <wx/frame.h>
+#include <wx/gauge.h>
+#include <wx/menu.h>
+#include <wx/notebook.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include "app/tessarune_wx_app.h"
+#include "determination/ui/determination_view.h"
+#include "engine/orbit_engine.h"
+#include "ephemeris/ui/forecast_dlg.h"
+#include "platform/wx/wx_ui_services.h"
+#include "resources/determination_ids.h"
+#include "tests/common/test_data.h"
+#include "tests/determination_ui/view_session.h"
+
+namespace {
+
+void Append(std::vector<ViewStep>& steps, std::vector<ViewStep> more) {
+  for (ViewStep& s : more) steps.push_back(std::move(s));
+}
+
+CForecastDlg* Shown() { return g_pForecastDlg && g_pForecastDlg->IsShownOnScreen() ? g_pForecastDlg : nullptr; }
+
+void TypeInto(int id, const char* keys) {
+  auto* edit = static_cast<wxTextCtrl*>(g_pForecastDlg->Control(id));
+  edit->SetFocus();
+  edit->SelectAll();
+  wxUIActionSimulator().Text(keys);
+}
+
+std::string TextOf(int id) { return g_pForecastDlg->Text(id); }
+
+}  // namespace
+
+TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display) GTEST_SKIP() << "no display: run under xvfb-run";
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_2015AB.obs");
+  ViewSession session("forecast_dialog");
+  auto view = [] { return ViewSession::View(); };
+  auto idle = [view] { return !EngineBusy(view()->m_pEngine) && !view()->m_pEngine->m_bAutoRunning; };
+  bool enabledAfter = false, shownAfterEnter = false, hidden = false;
+  int tab = -1, progress = -1;
+  std::string result, status, day, again;
+  std::vector<ViewStep> steps = {
+      {"loaded", nullptr, [view] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
+  };
+  Append(steps, ViewSession::ClickObsRowSteps(14, [view] { return view()->m_pEngine->m_nCalcState == 2; }));
+  Append(steps, ViewSession::ClickObsRowSteps(24, [view] { return view()->m_nPicked == 2; }));
+  Append(steps, ViewSession::ClickObsRowSteps(36, [view] { return view()->m_pEngine->m_nCalcState == 3; }));
+  {
+    steps.push_back({"perturbations", [view] {
+                       if (!view()->IsChecked(kIdPerturbationsCheck))
+                         ViewSession::ClickControlSteps(kIdPerturbationsCheck, nullptr)[1].run();
+                     },
+                     [view] { return view()->m_pEngine->m_bPerturbations == 1; }, 30, 0.3});
+  }
+  Append(steps, ViewSession::ClickControlSteps(kIdAutoImprove, [view, idle] {
+           return view()->m_pEngine->m_nCalcState == kCalcImprovedPerturbed && idle();
+         }));
+  std::vector<ViewStep> dialog = {
+      // The "表示(&V)" menu opened from the keyboard is updated as it opens.
+      {"Alt+V", [view] {
+         view()->SetFocus();
+         wxUIActionSimulator().Char('v', wxMOD_ALT);
+       },
+       nullptr, 30, 0.8},
+      {"menu", [&] {
+         wxMenuBar* bar = dynamic_cast<wxFrame*>(view()->GetParent())->GetMenuBar();
+         enabledAfter = bar->IsEnabled(ID_FORECAST);
+         wxUIActionSimulator().Char(WXK_ESCAPE);
+       },
+       nullptr, 30, 0.5},
+      {"command 157", [] { ViewSession::PostCommand(ID_FORECAST); }, [] { return Shown() != nullptr; }, 30, 0.5},
+      {"year", [] { TypeInto(kFcEpochYear, "2030"); }, [] { return TextOf(kFcEpochYear) == "2030"; }},
+      {"month", [] { TypeInto(kFcEpochMonth, "1"); }, [] { return TextOf(kFcEpochMonth) == "1"; }},
+      {"day", [] { TypeInto(kFcEpochDay, "1"); }, [] { return TextOf(kFcEpochDay) == "1"; }, 30, 0.3},
+      {"Enter", [] { wxUIActionSimulator().Char(WXK_RETURN); }, nullptr, 30, 0.5},
+      {"calculate", [&] {
+         shownAfterEnter = Shown() != nullptr && TextOf(kFcStatus).empty();
+         ViewSession::ClickButtonOf(g_pForecastDlg, kFcCalc);
+       },
+       [] { return TextOf(kFcStatus) == "計算完了" && !EngineBusy(ViewSession::View()->m_pEngine); }, 120, 0.5},
+      {"screenshot", [&] {
+         result = TextOf(kFcResult);
+         status = TextOf(kFcStatus);
+         day = TextOf(kFcEpochDay);
+         progress = static_cast<wxGauge*>(g_pForecastDlg->Control(kFcProgress))->GetValue();
+         tab = static_cast<wxNotebook*>(g_pForecastDlg->Control(kFcTabs))->GetSelection();
+         ViewSession::SaveScreenshot(g_pForecastDlg, "forecast_dialog");
+       },
+       nullptr},
+      {"close", [] { ViewSession::ClickButtonOf(g_pForecastDlg, wxID_CLOSE); }, [] { return Shown() == nullptr; }},
+      {"again", [&] {
+         hidden = g_pForecastDlg != nullptr;
+         ViewSession::PostCommand(ID_FORECAST);
+       },
+       [] { return Shown() != nullptr; }},
+      {"contents", [&] { again = TextOf(kFcResult); }, nullptr},
+  };
+  Append(steps, std::move(dialog));
+  ASSERT_TRUE(session.Run({obsFile}, steps));
+  EXPECT_EQ(session.FailedSteps(), "");
+  EXPECT_TRUE(enabledAfter);
+  EXPECT_TRUE(shownAfterEnter);
+  EXPECT_EQ(day, "1.0");
+  EXPECT_EQ(tab, 0);
+  EXPECT_EQ(progress, 100);
+  EXPECT_NE(result.find("2030"), std::string::npos) << result;
+  EXPECT_TRUE(hidden);
+  EXPECT_EQ(again, result);
+  EXPECT_TRUE(session.m_ui.m_messages.empty()) << session.m_ui.m_messages[0].text;
+}
