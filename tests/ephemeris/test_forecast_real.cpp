@@ -66,3 +66,43 @@ TEST_F(ForecastReal, OumuamuaOriginalAndFutureOrbits) {
 }
 
 }  // namespace
+
+namespace {
+
+// 2008 TC3 from its observations: "衝突確率(&P)" with 300 clones to the day
+// after the entry finds them all hitting the Earth; the dialog's own state
+// and approach record stay as they were.
+TEST_F(ForecastReal, TC3ImpactProbabilityWith300Clones) {
+  CDetermination view;
+  const int count = Load(view, "obs/mpc80/neosjl_2008TC3.txt");
+  if (count < 0) GTEST_SKIP() << MissingDataMessage("obs/mpc80/neosjl_2008TC3.txt");
+  OrbitEngine& engine = *view.m_pEngine;
+  const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+  const double first = obs[0].m_dJdTt, last = obs[count - 1].m_dJdTt;
+  ASSERT_TRUE(PickAndDetermine(view, first, last - 0.05 * (last - first)));
+  ASSERT_EQ(ImproveTwoBody(view, 20), 0);
+  // With perturbations, the epoch at the start of the arc's first day and a fine step.
+  view.SetItemText(kIdStepCombo, "5分37.5秒");
+  engine.m_bPerturbations = 1;
+  engine.m_dFieldEpoch = std::floor(first - 0.5) + 0.5;
+  for (int k = 1; k <= 400; ++k) {
+    if (k % 40 == 0) ClipOutliers(view, 3.0, 2.0, first, last);
+    ASSERT_EQ(ImprovementStep(view), 0) << engine.m_strMessage;
+  }
+  ASSERT_EQ(engine.m_bCovarianceValid, 1);
+  TestForecastForm form;
+  form.SetText(kFcStep, kStepAutomatic);
+  form.SetText(kFcClones, "300");
+  form.SetEpoch("2008", "10", "8");
+  ForecastModel model(&view);
+  ASSERT_EQ(model.ImpactProbability(form), 0) << form.Text(kFcResult);
+  const std::string text = form.Text(kFcResult);
+  std::printf("%s\n", text.substr(0, 400).c_str());
+  EXPECT_EQ(text.rfind("【惑星衝突確率(モンテカルロ法)】\r\n", 0), 0u);
+  const size_t at = text.find("衝突確率    : ");
+  ASSERT_NE(at, std::string::npos) << text;
+  EXPECT_GE(std::strtod(text.c_str() + at + std::string("衝突確率    : ").size(), nullptr), 99.0) << text;
+  EXPECT_EQ(model.State().m_pApproach, nullptr);
+}
+
+}  // namespace
