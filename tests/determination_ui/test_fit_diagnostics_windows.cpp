@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <wx/listctrl.h>
@@ -51,6 +53,26 @@ void ClickHeader(wxListCtrl* list, int column)
   sim.MouseClick();
 }
 
+std::string ColumnTitle(wxListCtrl* list, int column)
+{
+  wxListItem item;
+  item.SetMask(wxLIST_MASK_TEXT);
+  list->GetColumn(column, item);
+  return FromWx(item.GetText());
+}
+
+// Observations of a station, and those of them rejected by hand.
+std::pair<int, int> StationRejections(const DetClass* det, const std::string& station)
+{
+  std::pair<int, int> counts{0, 0};
+  for (int i = 0; i < det->m_nObsCount; ++i)
+    if (station == det->m_pOrbObs[i].m_szStation) {
+      ++counts.first;
+      counts.second += det->m_pOrbObs[i].m_bRejected && det->m_pOrbObs[i].m_bByHand;
+    }
+  return counts;
+}
+
 } // namespace
 
 TEST(FitDiagnosticsWindows, StationEraAndNonGravWindowsByTheirCommands)
@@ -79,7 +101,9 @@ TEST(FitDiagnosticsWindows, StationEraAndNonGravWindowsByTheirCommands)
   // Station statistics: opened, sorted by "偏りの大きさ", a row selected and excluded.
   steps.push_back({"open 観測所別の残差", [] { ViewSession::PostCommand(ID_STATION_STATS); },
                    [view] { return view()->m_pObsStat && view()->m_pObsStat->IsShownOnScreen(); }});
-  steps.push_back({"sort", [view] { ClickHeader(view()->m_pObsStat->List(), 6); }, nullptr, 30, 0.6});
+  // The header shows the sort once the click has sorted the rows.
+  steps.push_back({"sort", [view] { ClickHeader(view()->m_pObsStat->List(), 6); },
+                   [view] { return ColumnTitle(view()->m_pObsStat->List(), 6) == "偏りの大きさ\" ▼"; }, 30, 0.6});
   steps.push_back({"select", [view] {
                      wxListCtrl* list = view()->m_pObsStat->List();
                      list->SetItemState(0, wxLIST_STATE_SELECTED, wxLIST_STATE_SELECTED);
@@ -91,21 +115,18 @@ TEST(FitDiagnosticsWindows, StationEraAndNonGravWindowsByTheirCommands)
                      session.m_ui.m_scriptedAnswers = {MsgAnswer::Ok};
                      ViewSession::ClickButtonOf(view()->m_pObsStat, CObsStat::IDC_EXCLUDE);
                    },
-                   nullptr, 30, 0.8});
+                   [&, view] {
+                     const auto [observations, rejected] = StationRejections(view()->m_pDetClass, excludedStation);
+                     return observations > 0 && rejected == observations;
+                   },
+                   30, 0.8});
   steps.push_back({"read 観測所別の残差", [&, view] {
                      CObsStat* dlg = view()->m_pObsStat;
-                     wxListItem item;
-                     item.SetMask(wxLIST_MASK_TEXT);
-                     dlg->List()->GetColumn(6, item);
-                     stationTitle = FromWx(item.GetText());
+                     stationTitle = ColumnTitle(dlg->List(), 6);
                      stationRows = dlg->List()->GetItemCount();
                      summary = dlg->SummaryText();
-                     const DetClass* det = view()->m_pDetClass;
-                     for (int i = 0; i < det->m_nObsCount; ++i)
-                       if (excludedStation == det->m_pOrbObs[i].m_szStation) {
-                         ++observationsOfStation;
-                         rejectedOfStation += det->m_pOrbObs[i].m_bRejected && det->m_pOrbObs[i].m_bByHand;
-                       }
+                     std::tie(observationsOfStation, rejectedOfStation) =
+                         StationRejections(view()->m_pDetClass, excludedStation);
                      ViewSession::SaveScreenshot(dlg, "obs_stat");
                    },
                    nullptr});
