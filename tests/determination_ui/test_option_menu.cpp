@@ -63,7 +63,7 @@ TEST(OptionMenu, DeveloperItemsWhenItOpensAndTheRelativityBox)
          wxUIActionSimulator sim;
          sim.Char('o', wxMOD_ALT);
        },
-       nullptr, 30, 0.8},
+       [] { return ViewSession::MenuItemShown(ID_J2); }, 30, 0.8},
       {"screenshot", [&] {
          SaveScreen("option_menu_developer");
          ids = Ids(OptionMenu());
