@@ -85,12 +85,25 @@ bool ImpactTracker::TestSegment(const ImpactSample& a, const ImpactSample& b) {
 
 bool ImpactTracker::CrossingTest(const ImpactSample& a, const ImpactSample& b) {
   const double capture = CaptureDistanceAu();
-  double f = a.distAu == b.distAu ? 0.0 : (a.distAu - capture) / (a.distAu - b.distAu);
-  f = std::clamp(f, 0.0, 1.0);
+  // Where the straight segment meets the capture sphere: the distance is not
+  // linear in time along an oblique chord (samples thousands of km apart put
+  // a linear crossing hundreds of km off).
+  double D[3];
+  for (int i = 0; i < 3; ++i) D[i] = b.relAu[i] - a.relAu[i];
+  const double dd = D[0] * D[0] + D[1] * D[1] + D[2] * D[2];
+  const double ad = a.relAu[0] * D[0] + a.relAu[1] * D[1] + a.relAu[2] * D[2];
+  const double c = Length(a.relAu) * Length(a.relAu) - capture * capture;
+  const double disc = ad * ad - dd * c;
+  double f = -1.0;
+  if (dd > 0.0 && disc >= 0.0) f = (-ad - std::sqrt(disc)) / dd;
+  if (!(f >= 0.0 && f <= 1.0)) {
+    // Distances that do not match the positions: interpolate the distance.
+    f = a.distAu == b.distAu ? 0.0 : (a.distAu - capture) / (a.distAu - b.distAu);
+    f = std::clamp(f, 0.0, 1.0);
+  }
   double point[3];
-  for (int i = 0; i < 3; ++i) point[i] = a.relAu[i] + f * (b.relAu[i] - a.relAu[i]);
-  RecordHit(a.jdTT + f * (b.jdTT - a.jdTT), point, (a.distAu + f * (b.distAu - a.distAu)) * kKmPerAu, a, b,
-            kImpactModeCrossing);
+  for (int i = 0; i < 3; ++i) point[i] = a.relAu[i] + f * D[i];
+  RecordHit(a.jdTT + f * (b.jdTT - a.jdTT), point, Length(point) * kKmPerAu, a, b, kImpactModeCrossing);
   return true;
 }
 

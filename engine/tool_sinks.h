@@ -135,6 +135,8 @@ public:
   virtual GlobeSink* OpenGlobe() = 0;
   // The open orbit diagram, or null.
   virtual OrbitDiagramSink* OrbitDiagram() = 0;
+  // The open orbit diagram; when none is open, a new one shown (null when it cannot be made).
+  virtual OrbitDiagramSink* OpenOrbitDiagram() { return OrbitDiagram(); }
 };
 
 // The process's current tool windows; headless until the windows install
@@ -218,6 +220,10 @@ public:
     return &m_globe;
   }
   OrbitDiagramSink* OrbitDiagram() override { return m_bDiagramOpen ? &m_diagram : nullptr; }
+  OrbitDiagramSink* OpenOrbitDiagram() override {
+    m_bDiagramOpen = true;
+    return &m_diagram;
+  }
 
   HeadlessGlobe m_globe;
   HeadlessOrbitDiagram m_diagram;

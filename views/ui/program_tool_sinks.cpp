@@ -2,8 +2,17 @@
 
 #include "platform/app_services.h"
 #include "views/orbit_view.h"
+#include "views/ui/orbit_view_wnd.h"
+
+#include <wx/app.h>
 
 OrbitDiagramSink* ProgramToolSinks::OrbitDiagram()
 {
   return TheApp().m_pOrbitViewDlg;
+}
+
+OrbitDiagramSink* ProgramToolSinks::OpenOrbitDiagram()
+{
+  OpenOrbitView(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+  return OrbitDiagram();
 }

@@ -8,6 +8,7 @@ public:
   GlobeSink* Globe() override { return m_headless.Globe(); }
   GlobeSink* OpenGlobe() override { return m_headless.OpenGlobe(); }
   OrbitDiagramSink* OrbitDiagram() override;
+  OrbitDiagramSink* OpenOrbitDiagram() override;
 
 private:
   HeadlessToolSinks m_headless;
