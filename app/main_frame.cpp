@@ -65,7 +65,24 @@ std::map<int, ToolWindowCommand>& ToolWindowCommands()
   return commands;
 }
 
+EphemerisFill& RegisteredEphemerisFill()
+{
+  static EphemerisFill fill;
+  return fill;
+}
+
 } // namespace
+
+void RegisterEphemerisFill(EphemerisFill fill)
+{
+  RegisteredEphemerisFill() = std::move(fill);
+}
+
+void FillEphemeridesFromCurrentOrbit()
+{
+  if (const EphemerisFill& fill = RegisteredEphemerisFill())
+    fill();
+}
 
 void RegisterToolWindowCommand(int id, ToolWindowCommand open)
 {
@@ -317,14 +334,9 @@ void CMainFrame::OnFunctionViewCommand(wxCommandEvent& event)
 
 void CMainFrame::OnEphemerides(wxCommandEvent& /*event*/)
 {
-  if (!ActivateView(FunctionView::Ephemerides)) {
-    if (VisibleFunctionView())
-      return;
-    const CFormTemplate* templ = wxGetApp().Template(FunctionView::Ephemerides);
-    if (CChildFrame* frame = templ ? templ->CreateNewFrame(this) : nullptr)
-      templ->InitialUpdateFrame(frame);
-  }
-  // Filling the view from the current orbit belongs to the ephemeris view.
+  if (!ActivateView(FunctionView::Ephemerides) && VisibleFunctionView())
+    return;
+  FillEphemeridesFromCurrentOrbit();
 }
 
 void CMainFrame::OnQuietCommand(wxCommandEvent& /*event*/)

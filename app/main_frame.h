@@ -22,6 +22,13 @@ using ToolWindowCommand = std::function<void(wxWindow* mainFrame)>;
 void RegisterToolWindowCommand(int id, ToolWindowCommand open);
 const ToolWindowCommand* FindToolWindowCommand(int id);
 
+// FillEphemeridesFromCurrentOrbit: opens the ephemeris view when needed and
+// fills it from the current orbit; registered by the ephemeris view, run by
+// the ephemeris command and the orbit-determination view's "位置推算へ".
+using EphemerisFill = std::function<void()>;
+void RegisterEphemerisFill(EphemerisFill fill);
+void FillEphemeridesFromCurrentOrbit();
+
 class CMainFrame : public wxDocMDIParentFrame {
 public:
   CMainFrame() = default;

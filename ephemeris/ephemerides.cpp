@@ -21,7 +21,10 @@ CEphemerides::~CEphemerides() {
 // ---- controls ----
 
 std::string CEphemerides::GetItemText(int id) { return Control(id).m_strText; }
-void CEphemerides::SetItemText(int id, const std::string& text) { Control(id).m_strText = text; }
+void CEphemerides::SetItemText(int id, const std::string& text) {
+  Control(id).m_strText = text;
+  if (id == kEphE) OnEccentricityChange();
+}
 int CEphemerides::IsChecked(int id) { return Control(id).m_nChecked; }
 void CEphemerides::SetCheck(int id, int checked) { Control(id).m_nChecked = checked; }
 bool CEphemerides::IsItemEnabled(int id) { return Control(id).m_bEnabled; }

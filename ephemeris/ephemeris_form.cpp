@@ -19,8 +19,8 @@ constexpr NumEditShape kMag{2, 2, 3, 1};
 constexpr EphFormControl kControls[] = {
     {0, K::Label, "Object:", 10, 12, 56, 20},
     {kEphObject, K::NumEdit, "", 70, 8, 220, 28, kText30},
-    {kEphRecordSpin, K::Spin, "", 292, 8, 22, 28},
-    {kEphFirstReturn, K::Check, "初回帰に限定", 324, 10, 140, 24},
+    {kEphRecordSpin, K::Spin, "", 294, 4, 76, 36},
+    {kEphFirstReturn, K::Check, "初回帰に限定", 380, 10, 140, 24},
     {0, K::Label, "Epoch:", 10, 44, 56, 20},
     {kEphEpochYear, K::NumEdit, "", 70, 40, 70, 28, kYear},
     {kEphEpochMonth, K::NumEdit, "", 144, 40, 44, 28, kMonth},

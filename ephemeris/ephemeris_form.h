@@ -8,7 +8,7 @@
 
 enum EphemerisControlId : int {
   kEphObject = 1001,       // "Object:"
-  kEphRecordSpin = 1002,   // up-down arrow beside the name
+  kEphRecordSpin = 1002,   // arrows beside the name: previous and next record
   kEphEpochYear = 1003,
   kEphEpochMonth = 1004,
   kEphEpochDay = 1005,
@@ -61,7 +61,7 @@ enum class EphCtlKind {
   Radio,     // radio button; firstInGroup starts a group
   Check,     // check box
   Button,    // push button
-  Spin,      // vertical up-down arrow
+  Spin,      // pair of arrows
   Output,    // multi-line read-only output box
 };
 

@@ -12,6 +12,7 @@
 #include "ephemeris/ephemeris_fields.h"
 #include "ephemeris/ephemeris_form.h"
 #include "platform/numbers.h"
+#include "platform/text_util.h"
 #include "platform/ui_services.h"
 
 namespace {
@@ -87,7 +88,8 @@ void CEphemerides::OnOpenElementFile() {
 void CEphemerides::ShowRecord(int index) {
   if (index < 0 || index >= m_nElements) return;
   const ElementRecord& r = m_pElements[static_cast<size_t>(index)];
-  SetItemText(kEphObject, r.m_szName);
+  // The field holds 30 characters; the readable name comes padded with blanks.
+  SetItemText(kEphObject, std::string(Utf8Prefix(TrimText(r.m_szName), 30)));
   const double T = RecordT(r, r.m_dA);
   if (T > 0) {
     double y, m, d;

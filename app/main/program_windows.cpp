@@ -3,6 +3,7 @@
 #include "app/main_frame.h"
 #include "determination/determination_display.h"
 #include "determination/ui/register_determination_view.h"
+#include "ephemeris/ui/ephemerides_view.h"
 #include "ephemeris/ui/forecast_dlg.h"
 #include "platform/app_services.h"
 #include "resources/app_resource_ids.h"
@@ -24,6 +25,7 @@ void RegisterProgramWindows()
 {
   RegisterDeterminationView();
   RegisterForecastDialog();
+  RegisterEphemerisView();
   static ProgramToolSinks sinks;
   SetToolSinks(&sinks);
   RegisterToolWindowCommand(ID_ORBIT_VIEW, [](wxWindow* mainFrame) {

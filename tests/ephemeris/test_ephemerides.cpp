@@ -222,7 +222,7 @@ TEST(EphemerisRecords, CatalogueExcerptsLoadInTheirForms) {
   choices.m_pick = 2;  // 1P/Halley
   f.OnOpenElementFile();
   EXPECT_EQ(f.m_nElements, 3);
-  EXPECT_EQ(TrimText(f.GetItemText(kEphObject)), "1P/Halley");
+  EXPECT_EQ(f.GetItemText(kEphObject), "1P/Halley");
   EXPECT_EQ(f.m_chMagLaw, 'C');
   EXPECT_EQ(f.m_nElementForm, 0);
   EXPECT_EQ(f.GetItemText(kEphTYear), "1986");

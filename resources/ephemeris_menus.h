@@ -1,0 +1,29 @@
+#pragma once
+// Menu 103 of the ephemeris view.
+#include "resources/app_menus.h"
+
+// "軌道要素ファイルを開く(&E)" (32774), shared with the comet list.
+inline constexpr int ID_OPEN_ELEMENT_FILE = kHighCommandBase + 6;
+
+inline constexpr MenuItemDef kEphFileItems[] = {
+    {ID_OPEN_ELEMENT_FILE, "軌道要素ファイルを開く(&E)"},
+    kSeparator,
+    {ID_APP_EXIT, "終了(&X)"},
+};
+inline constexpr MenuItemDef kEphViewItems[] = {
+    {ID_ORBIT_VIEW, "軌道図(&O)"},
+    {ID_GLOBE, "地球儀(&G)"},
+    {ID_MAG_CURVE, "光度曲線(&L)"},
+    {ID_VISIBILITY_CHART, "観測好期チャート(&K)"},
+    kSearchRangeItem,
+};
+inline constexpr MenuItemDef kEphWindowItems[] = {
+    kResetPositionsItem,
+};
+inline constexpr MenuPopupDef kEphemerisMenu[] = {
+    {"ﾌｧｲﾙ(&F)", kEphFileItems},
+    {"表示(&V)", kEphViewItems},
+    kFunctionPopup,
+    {"ｳｨﾝﾄﾞｳ(&W)", kEphWindowItems},
+    kHelpPopup,
+};
