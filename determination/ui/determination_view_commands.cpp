@@ -87,8 +87,9 @@ void CDeterminationView::OnEphemerisButton()
   CMainFrame* main = wxGetApp().MainFrame();
   if (EngineBusy(m_pEngine) || !main)
     return;
-  wxCommandEvent open(wxEVT_MENU, ID_EPHEMERIDES);
-  main->ProcessWindowEvent(open);
+  // Opens the ephemeris view beside this one when needed (the menu command
+  // would stop at this visible view) and fills it with this orbit.
+  FillEphemeridesFromCurrentOrbit();
   // Hidden only behind an ephemeris view that will show it again.
   if (main->FindVisibleFrame(FunctionView::Ephemerides))
     main->HideDeterminationFrame(dynamic_cast<CChildFrame*>(GetParent()));

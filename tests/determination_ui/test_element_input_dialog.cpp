@@ -12,11 +12,13 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
+#include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/det_form.h"
 #include "determination/ui/determination_view.h"
 #include "determination/ui/elm_input_dlg.h"
 #include "engine/orbit_engine.h"
+#include "platform/app_services.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/determination_ids.h"
 #include "tests/common/test_data.h"
@@ -114,14 +116,27 @@ TEST(ElementInputDialog, TypedAsteroidElementsGiveResiduals)
        },
        nullptr},
   };
+  // "位置推算へ": the ephemeris view takes the typed orbit and this frame hides behind it.
+  bool ephemerisShown = false, determinationHidden = false;
+  for (ViewStep& s : ViewSession::ClickControlSteps(kIdEphemerisButton, [] {
+         return wxGetApp().MainFrame()->FindVisibleFrame(FunctionView::Ephemerides) != nullptr;
+       }))
+    steps.push_back(std::move(s));
+  steps.push_back({"hand-over read", [&] {
+                     ephemerisShown = TheApp().m_pEphemerides != nullptr;
+                     determinationHidden = !wxGetApp().MainFrame()->FindVisibleFrame(FunctionView::Determination);
+                   },
+                   nullptr});
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(session.FailedSteps(), "");
   // Loaded: the element input is open to it; the forecast needs a solution;
-  // the globe and the hand-over wait for their windows.
+  // the globe waits for its window; the hand-over has the ephemeris view.
   EXPECT_TRUE(inputEnabled);
   EXPECT_FALSE(forecastEnabled);
   EXPECT_FALSE(globeEnabled);
-  EXPECT_FALSE(handOverEnabled);
+  EXPECT_TRUE(handOverEnabled);
+  EXPECT_TRUE(ephemerisShown);
+  EXPECT_TRUE(determinationHidden);
   EXPECT_EQ(openedTDay, "26.893368");  // no solution yet: the example elements
   EXPECT_FALSE(mEnabledInComet);
   ASSERT_EQ(refusals, 1u);
