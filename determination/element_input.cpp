@@ -1,5 +1,7 @@
 #include "determination/element_input.h"
 
+#include "astro/angle_units.h"
+
 #include <cctype>
 #include <cmath>
 
@@ -14,7 +16,6 @@
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 constexpr double kGauss = 0.01720209895;  // rad/day
 constexpr double kNonGravUnit = 1e-8;     // AU/day² of one typed unit
 

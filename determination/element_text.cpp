@@ -1,5 +1,7 @@
 #include "determination/element_text.h"
 
+#include "astro/angle_units.h"
+
 #include <cmath>
 
 #include "astro/constants.h"
@@ -14,7 +16,6 @@
 
 namespace {
 
-constexpr double kDeg = 180.0 / 3.141592653589793;
 constexpr double kKmPerAu = 149597871.0;
 constexpr double kJupiterA = 5.2044;
 constexpr double kAuPerDay2ToMs2 = 20.040009685249487;
@@ -32,15 +33,15 @@ std::string TLine(double T, bool extended) {
 // Mean anomaly at the epoch in degrees, in (0, 360].
 double MeanAnomalyDeg(double epoch, double T, double a) {
   const double n = kGaussK / std::pow(a, 1.5);
-  double m = NormalizeAngle((epoch - T) * n) * kDeg;
+  double m = NormalizeAngle((epoch - T) * n) * kDegPerRad;
   if (m < 0) m += 360.0;
   return m;
 }
 
 // The lines "n ... Peri.", "a ... Node" of the comet and minor-planet forms.
 void EllipseMiddleLines(const ElementLineInput& in, bool mpForm, std::vector<std::string>& lines) {
-  const double nDeg = kGaussK / std::pow(in.a, 1.5) * kDeg;
-  const double peri = in.peri * kDeg, node = in.node * kDeg;
+  const double nDeg = kGaussK / std::pow(in.a, 1.5) * kDegPerRad;
+  const double peri = in.peri * kDegPerRad, node = in.node * kDegPerRad;
   lines.push_back(FormatC(in.extended ? "n %12.8f     Peri.  %13.9f %+11.8f     %+11.8f"
                                       : "n %12.8f     Peri.  %9.5f     %+11.8f     %+11.8f",
                           nDeg, peri, in.P[0], in.Q[0]));
@@ -53,7 +54,7 @@ void EllipseMiddleLines(const ElementLineInput& in, bool mpForm, std::vector<std
 std::string ELine(const ElementLineInput& in) {
   return FormatC(in.extended ? "e   %12.10f   Incl.  %13.9f %+11.8f     %+11.8f"
                              : "e   %9.7f      Incl.  %9.5f     %+11.8f     %+11.8f",
-                 in.e, in.incl * kDeg, in.P[2], in.Q[2]);
+                 in.e, in.incl * kDegPerRad, in.P[2], in.Q[2]);
 }
 
 std::string QLine(const ElementLineInput& in) {
@@ -72,7 +73,7 @@ std::string OrbitClassLine(double q, double e, double incl, bool minorPlanet) {
   const double a = q / (1.0 - e);
   const double Q = (1.0 + e) * a;
   const double tj = kJupiterA / a + 2.0 * std::cos(incl) * std::sqrt((1.0 - e * e) * a / kJupiterA);
-  const double iDeg = incl * kDeg;
+  const double iDeg = incl * kDegPerRad;
   if (!minorPlanet) {
     const char* label = a * std::sqrt(a) > 200 ? "長周期彗星"
                         : tj < 2           ? "ハレー型彗星"
@@ -224,7 +225,7 @@ bool InverseASigma(const OrbitEngine& engine, double q, double e, double& invA, 
 
 std::vector<std::string> FormatElementLines(const ElementLineInput& in) {
   std::vector<std::string> lines;
-  const double peri = in.peri * kDeg, node = in.node * kDeg, incl = in.incl * kDeg;
+  const double peri = in.peri * kDegPerRad, node = in.node * kDegPerRad, incl = in.incl * kDegPerRad;
   if (in.e == 1.0) {
     lines.push_back(TLine(in.T, false));
     lines.push_back(FormatC("q  %9.6f             (2000.0)            P               Q", in.q));

@@ -1,5 +1,7 @@
 #include "determination/era_stats.h"
 
+#include "astro/angle_units.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -11,7 +13,6 @@
 
 namespace {
 
-constexpr double kArcsecPerRad = 180.0 / M_PI * 3600.0;
 constexpr int kMinCount = 5;
 
 // Element k/2 of the k sorted values; 0 for none.

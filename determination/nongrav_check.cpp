@@ -1,5 +1,7 @@
 #include "determination/nongrav_check.h"
 
+#include "astro/angle_units.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -15,7 +17,6 @@
 
 namespace {
 
-constexpr double kArcsecPerRad = 180.0 / M_PI * 3600.0;
 constexpr double kSunGm = 0.00029591220828559115;  // AU³/day²
 constexpr int kGravityPasses = 12;
 constexpr int kPassIterations = 5;

@@ -1,5 +1,7 @@
 #include "determination/obs_list_cells.h"
 
+#include "astro/angle_units.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -21,8 +23,6 @@ const ObsColumnDef kObsColumns[kObsColumnCount] = {
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kArcsecPerRad = 180.0 / kPi * 3600.0;
 
 constexpr uint32_t kBiasStrong = 0xC8C8FF;  // light red
 constexpr uint32_t kBiasWeak = 0xBEF0FF;    // light orange

@@ -1,5 +1,7 @@
 #include "determination/obs_list_rules.h"
 
+#include "astro/angle_units.h"
+
 #include <cmath>
 
 #include "astro/time_scales.h"
@@ -8,7 +10,6 @@
 
 namespace {
 
-constexpr double kArcsecPerRad = 180.0 / 3.141592653589793 * 3600.0;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "determination/operation_log.h"
 
+#include "astro/angle_units.h"
+
 #include <cmath>
 
 #include "app/oplog_cleanup.h"
@@ -17,7 +19,6 @@ namespace {
 
 constexpr const char* kRule =
     "--------------------------------------------------------------------------------\r\n";
-constexpr double kArcsecPerRadian = 3600.0 * 180.0 / 3.141592653589793;
 
 const char* OnOff(int flag) { return flag == 1 ? "ON" : "OFF"; }
 const char* YesNo(int flag) { return flag ? "あり" : "なし"; }
@@ -62,7 +63,7 @@ std::string FormatResidualRows(const ObservationRecord* obs, int count, OpLogObs
     double year = 0, month = 0, day = 0;
     JdToCalendar(o.m_dJdTt, year, month, day);
     rows += FormatC("%5d %4d %2d %8.4f %.3s %8.1f %8.1f", i + 1, static_cast<int>(year), static_cast<int>(month),
-                    day, o.m_szStation, o.m_dResRa * kArcsecPerRadian, o.m_dResDec * kArcsecPerRadian);
+                    day, o.m_szStation, o.m_dResRa * kArcsecPerRad, o.m_dResDec * kArcsecPerRad);
     if (o.m_bRejected) rows += " R";
     if (o.m_bByHand) rows += " F";
     if (o.m_nUnknownStation) rows += " X";

@@ -1,5 +1,7 @@
 #include "determination/residual_report.h"
 
+#include "astro/angle_units.h"
+
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -13,7 +15,6 @@
 
 namespace {
 
-constexpr double kRadToArcsec = 3600.0 * 180.0 / 3.141592653589793;
 constexpr double kLargeArcsec = 99.95;
 constexpr double kGaussK2 = 0.00029591220828559115;
 constexpr double kAuPerDay2ToMs2 = 20.040009685249487;
@@ -122,7 +123,7 @@ void FormatResidualCells(const ObservationRecord& obs, std::string& ra, std::str
     dec = "  .  )";
     return;
   }
-  double r = obs.m_dResRa * kRadToArcsec, d = obs.m_dResDec * kRadToArcsec;
+  double r = obs.m_dResRa * kArcsecPerRad, d = obs.m_dResDec * kArcsecPerRad;
   const char sr = SignOf(r), sd = SignOf(d);
   const bool large = std::fabs(r) >= kLargeArcsec || std::fabs(d) >= kLargeArcsec;
   if (large) {

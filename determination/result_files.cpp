@@ -1,5 +1,7 @@
 #include "determination/result_files.h"
 
+#include "astro/angle_units.h"
+
 #include <cmath>
 
 #include "astro/time_scales.h"
@@ -15,7 +17,6 @@
 namespace {
 
 constexpr double kGaussK = 0.01720209895;
-constexpr double kDeg = 180.0 / 3.141592653589793;
 
 struct CalendarDate {
   int year = 0, month = 0;
@@ -49,8 +50,8 @@ std::string MinorPlanetLine(const CDeterminationDisplay& view, const ElementBloc
   const double n = kGaussK / std::pow(a, 1.5);
   const double m = MeanAnomalyAtEpoch(el.m_dEpoch, el.m_dT, a);
   return FormatC("%s             %s %9.5f  %9.5f  %9.5f  %9.5f  %9.7f  %10.8f %11.7f", desig.c_str(),
-                 PackedEpoch(ep.year, ep.month, static_cast<int>(ep.day)).c_str(), m * kDeg, el.m_dPeri * kDeg,
-                 el.m_dNode * kDeg, el.m_dIncl * kDeg, el.m_dE, n * kDeg, a) +
+                 PackedEpoch(ep.year, ep.month, static_cast<int>(ep.day)).c_str(), m * kDegPerRad, el.m_dPeri * kDegPerRad,
+                 el.m_dNode * kDegPerRad, el.m_dIncl * kDegPerRad, el.m_dE, n * kDegPerRad, a) +
          std::string(99, ' ') + "\n";
 }
 
@@ -62,8 +63,8 @@ std::string CometLine(const CDeterminationDisplay& view, const ElementBlock& el)
                                 : std::string(8, ' ');
   const std::string e = el.m_dE == 1.0 ? std::string("1.000000") : FormatC("%8.6f", el.m_dE);
   return FormatC("%s  %s %9.6f  %s  %8.4f  %8.4f  %8.4f  %s", Designation12(view).c_str(),
-                 FormatC("%04d %02d %7.4f", t.year, t.month, t.day).c_str(), el.m_dQ, e.c_str(), el.m_dPeri * kDeg,
-                 el.m_dNode * kDeg, el.m_dIncl * kDeg, epoch.c_str()) +
+                 FormatC("%04d %02d %7.4f", t.year, t.month, t.day).c_str(), el.m_dQ, e.c_str(), el.m_dPeri * kDegPerRad,
+                 el.m_dNode * kDegPerRad, el.m_dIncl * kDegPerRad, epoch.c_str()) +
          std::string(79, ' ') + "\n";
 }
 

@@ -1,5 +1,7 @@
 #include "determination/solution_file.h"
 
+#include "astro/angle_units.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -24,8 +26,6 @@
 namespace {
 
 constexpr double kGaussK = 0.01720209895;
-constexpr double kTwoPi = 2.0 * 3.141592653589793;
-constexpr double kDeg = 180.0 / 3.141592653589793;
 constexpr const char* kBom = "\xEF\xBB\xBF";
 constexpr const char* kCaption = "Tessarune";
 constexpr int kFlagsPerLine = 80;
@@ -352,15 +352,15 @@ std::string FormatSolutionFileText(CDeterminationDisplay& view, const Integratio
   AddLine(out, FormatC("T            = %.17g   # ", el.m_dT) + CalendarComment(el.m_dT, "%.8f") + " TT");
   AddLine(out, FormatC("q            = %.17g   # AU", el.m_dQ));
   AddLine(out, FormatC("e            = %.17g", el.m_dE));
-  AddLine(out, FormatC("Peri         = %.17g   # %.10f 度", el.m_dPeri, el.m_dPeri * kDeg));
-  AddLine(out, FormatC("Node         = %.17g   # %.10f 度", el.m_dNode, el.m_dNode * kDeg));
-  AddLine(out, FormatC("Incl         = %.17g   # %.10f 度", el.m_dIncl, el.m_dIncl * kDeg));
+  AddLine(out, FormatC("Peri         = %.17g   # %.10f 度", el.m_dPeri, el.m_dPeri * kDegPerRad));
+  AddLine(out, FormatC("Node         = %.17g   # %.10f 度", el.m_dNode, el.m_dNode * kDegPerRad));
+  AddLine(out, FormatC("Incl         = %.17g   # %.10f 度", el.m_dIncl, el.m_dIncl * kDegPerRad));
   // The block's a is -1 beyond e = 0.97; derived here so that no stale value is written.
   const double a = el.m_dE <= 0.97 && el.m_dE >= 0 ? el.m_dQ / (1.0 - el.m_dE) : -1.0;
   AddLine(out, FormatC("# a          = %.17g   # AU (q/(1-e) から求まる従属量)", a));
   if (el.m_dE < 1 && a > 0)
     AddLine(out, FormatC("# M          = %.17g   # 度 (TとEpochから求まる従属量)",
-                         MeanAnomalyAtEpoch(el.m_dEpoch, el.m_dT, a) * kDeg));
+                         MeanAnomalyAtEpoch(el.m_dEpoch, el.m_dT, a) * kDegPerRad));
   AddLine(out, FormatC("MpOrbit      = %d   # 0=彗星形式で表示, 1=小惑星形式で表示", engine.m_state.m_bAsteroid));
   AddLine(out, "");
   AddLine(out, FormatC("Effect       = %d   # 0=重力のみ, 1=非重力効果あり", engine.m_bNonGrav));

@@ -1,5 +1,7 @@
 #include "determination/station_stats.h"
 
+#include "astro/angle_units.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -15,7 +17,6 @@
 
 namespace {
 
-constexpr double kArcsecPerRad = 180.0 / M_PI * 3600.0;
 constexpr int kMaxTestedStations = 10;
 constexpr int kMinRemainingObs = 10;
 constexpr int kTrialIterations = 4;
@@ -33,7 +34,7 @@ void Finish(StationResidualStats& s, double caution, double large) {
   s.meanRa = s.sumRa / s.used;
   s.meanDec = s.sumDec / s.used;
   s.bias = std::sqrt(s.meanRa * s.meanRa + s.meanDec * s.meanDec);
-  s.angle = std::atan2(s.meanRa, s.meanDec) * 180.0 / M_PI;
+  s.angle = std::atan2(s.meanRa, s.meanDec) * kDegPerRad;
   if (s.angle < 0) s.angle += 360.0;
   s.scatter = std::sqrt((s.sumSqRa + s.sumSqDec) / (2.0 * s.used));
   if (s.used < kStationMinUsed) return;

@@ -1,5 +1,7 @@
 // The orbit diagram's two scenes, drawn on an ISceneCanvas.
 #include <algorithm>
+
+#include "astro/angle_units.h"
 #include <cmath>
 
 #include "astro/constants.h"
@@ -12,7 +14,6 @@
 
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;
 constexpr double kSunRadiusAu = 0.0046524726370988385;
 constexpr double kHalfMinuteDays = 0.00034722222222222224;
 constexpr size_t kMaxLabels = 16;
@@ -110,7 +111,7 @@ void COrbitViewDlg::DrawOrbitCurve(ISceneCanvas& g, int width, int height, const
   double P[3], Q[3];
   OrbitOrientationVectors(peri, node, incl, P, Q);
   const double p = (1 + e) * q;
-  double vMax = 3.14159265358979323846;
+  double vMax = kPi;
   if (!(e < 1 && limit >= p / (1 - e))) vMax = std::acos(std::clamp((p / limit - 1) / std::max(e, 1e-9), -1.0, 1.0));
   const double ce = std::cos(kObliquityJ2000Rad), se = std::sin(kObliquityJ2000Rad);
   std::vector<ScenePoint> run;
@@ -245,7 +246,7 @@ void COrbitViewDlg::DrawHeliocentric(ISceneCanvas& g, int width, int height) {
   for (int i = 0; i < 9; ++i) {
     const OrbitViewPlanet& pl = g_aOrbitViewPlanets[i];
     DrawOrbitCurve(g, width, height, i == 2 ? earthPen : planetPen, nullptr, (1 - pl.e) * pl.a, pl.e,
-                   pl.periDeg * kDeg, pl.nodeDeg * kDeg, pl.inclDeg * kDeg, limit);
+                   pl.periDeg * kRadPerDeg, pl.nodeDeg * kRadPerDeg, pl.inclDeg * kRadPerDeg, limit);
   }
   DrawSun(g, width, height);
   if (!m_bHasObject) return;
@@ -276,11 +277,11 @@ void COrbitViewDlg::DrawMoonOrbit(ISceneCanvas& g, int width, int height, bool& 
   const double ce = std::cos(kObliquityJ2000Rad), se = std::sin(kObliquityJ2000Rad);
   std::vector<ScenePoint> pts;
   for (int k = 0; k <= 72; ++k) {
-    const double a = 5 * k * kDeg;
+    const double a = 5 * k * kRadPerDeg;
     const double r = kLunarDistanceAu;
     pts.push_back(Project(r * std::cos(a), r * std::sin(a) * ce, r * std::sin(a) * se, width, height));
   }
-  g.FillPolygon(pts, std::sin(m_dElevation * kDeg) >= 0 ? 0x2EFF4646 : 0x2E508CFF);
+  g.FillPolygon(pts, std::sin(m_dElevation * kRadPerDeg) >= 0 ? 0x2EFF4646 : 0x2E508CFF);
   g.Polyline(pts, ScenePen{0xFF828296, 1, false});
 }
 

@@ -1,5 +1,7 @@
 #include "views/orbit_view.h"
 
+#include "astro/angle_units.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,8 +15,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kTwoPi = 2 * kPi;
 constexpr double kDeg = kPi / 180;
 // 1.3 lunar distances: the smallest extent of the geocentric scene.
 constexpr double kMinGeoExtentAu = 0.003340421876739988;
