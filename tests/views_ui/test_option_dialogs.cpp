@@ -388,7 +388,8 @@ TEST(LocationDisplay, ClickZoomAndDragTheMapThenOkStoresTheNormalisedPlace)
          for (int i = 1; i <= 10; ++i)
            sim.MouseMove(at.x - 10 * i, at.y);
        },
-       nullptr, 30, 0.5},
+       // Until the last move has reached the map, not for a fixed time.
+       [&] { return std::fabs(Location()->View().centreLon - zoomed.centreLon - 12.5) < 1e-9; }, 30, 0.5},
       {"right button up", [] {
          wxUIActionSimulator sim;
          sim.MouseUp(wxMOUSE_BTN_RIGHT);
