@@ -37,6 +37,7 @@ constexpr size_t kHeaderBytes = 2856;
 constexpr int kMaxCoefficientsPerComponent = 64;
 constexpr int kMaxSubintervals = 1024;
 constexpr long long kMaxNcoeff = 100000;
+constexpr long long kMaxRecords = 1LL << 40;  // far beyond any file
 constexpr int kMaxNcon = 100000;
 
 // Chebyshev terms the kept tables can hold.
@@ -164,8 +165,13 @@ void CopyText(char* dest, const unsigned char* src, size_t n) {
   dest[n] = '\0';
 }
 
+// The number of data records, or 0 when the span is no count at all (not
+// finite, or beyond any file): the quotient is checked before it becomes an
+// integer, whose conversion would otherwise be undefined.
 long long RecordCount(const JplHeader& h) {
-  return static_cast<long long>(std::ceil((h.end - h.start) / h.daysPerRecord - 1e-9));
+  const double records = std::ceil((h.end - h.start) / h.daysPerRecord - 1e-9);
+  if (!(records >= 1.0 && records <= static_cast<double>(kMaxRecords))) return 0;
+  return static_cast<long long>(records);
 }
 
 // Whether a data record's own first two words are the span the header gives it.
@@ -183,7 +189,7 @@ bool RecordSpanMatches(const JplHeader& h, const double* words, long long nr) {
 bool HeaderFitsFile(std::FILE* fp, const unsigned char* raw, bool bigEndian, JplHeader& h, long long& recordCount) {
   if (!ParseHeaderNumbers(raw, bigEndian, h)) return false;
   recordCount = RecordCount(h);
-  if (recordCount < 1 || recordCount > (1LL << 40)) return false;
+  if (recordCount < 1) return false;
   struct stat st {};
   if (fstat(fileno(fp), &st) != 0) return false;
   const long long needed = (recordCount + 2) * h.ncoeff * 8LL;
@@ -403,7 +409,7 @@ bool JplParseHeaderBytes(const unsigned char* raw, size_t size, JplHeader& h, lo
   h = JplHeader{};
   if (!ParseHeaderNumbers(raw, false, h) && !ParseHeaderNumbers(raw, true, h)) return false;
   const long long records = RecordCount(h);
-  if (records < 1 || records > (1LL << 40)) return false;
+  if (records < 1) return false;
   for (size_t i = 0; i < 3; ++i) CopyText(h.titles[i], raw + kTitlesOffset + i * kTitleChars, kTitleChars);
   for (size_t i = 0; i < static_cast<size_t>(kJplConstantsKept); ++i)
     CopyText(h.constantNames[i], raw + kNamesOffset + i * kNameChars, kNameChars);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 #include "data/designation.h"
 #include "platform/numbers.h"
@@ -316,6 +319,20 @@ bool PutRovingPosition(const AdesFields& fields, std::string& second)
   return true;
 }
 
+// Where the closing tags of one name stand in a block, in order. The
+// searches for them only move forwards, so a cursor replaces each search.
+struct ClosingTags {
+  std::vector<size_t> at;
+  size_t next = 0;
+
+  size_t FirstFrom(size_t from)
+  {
+    while (next < at.size() && at[next] < from)
+      ++next;
+    return next < at.size() ? at[next] : std::string_view::npos;
+  }
+};
+
 } // namespace
 
 int ConvertAdesToMpcLines(const AdesFields& fields, std::vector<std::string>& lines)
@@ -355,6 +372,19 @@ void ConvertAdesXml(std::string_view text, std::vector<std::string>& lines, Ades
       return;
     const std::string_view content = text.substr(open + kOpen.size(), close - open - kOpen.size());
 
+    // Each element's value runs to the first "</tag>" after its opening tag.
+    // The closing tags are indexed once, so that opening tags never closed
+    // cost no search through the rest of the block each.
+    std::unordered_map<std::string_view, ClosingTags> closings;
+    size_t nameEnd = 0;  // the first ">" after the latest "</" (one search for a run of "</" without one)
+    for (size_t lt = content.find("</"); lt != std::string_view::npos; lt = content.find("</", lt + 2)) {
+      if (nameEnd < lt + 2)
+        nameEnd = content.find('>', lt + 2);
+      if (nameEnd == std::string_view::npos)
+        break;
+      closings[content.substr(lt + 2, nameEnd - lt - 2)].at.push_back(lt);
+    }
+
     AdesFields fields;
     size_t at = 0;
     for (;;) {
@@ -370,12 +400,14 @@ void ConvertAdesXml(std::string_view text, std::vector<std::string>& lines, Ades
       if (tag.empty() || tag.find('/') != std::string_view::npos || tag.find_first_of(" \t\r\n") != std::string_view::npos ||
           tag.front() == '!')
         continue;
-      const std::string closing = "</" + std::string(tag) + ">";
-      const size_t end = content.find(closing, at);
+      const auto found = closings.find(tag);
+      if (found == closings.end())
+        continue;
+      const size_t end = found->second.FirstFrom(at);
       if (end == std::string_view::npos)
         continue;
       fields[std::string(tag)] = std::string(TrimSpace(content.substr(at, end - at)));
-      at = end + closing.size();
+      at = end + tag.size() + 3;
     }
     if (ConvertAdesToMpcLines(fields, lines))
       ++counts.converted;

@@ -1,5 +1,6 @@
 #include "data/comet_list.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "data/http_download.h"
@@ -30,6 +31,16 @@ bool IsLower(char c)
   return c >= 'a' && c <= 'z';
 }
 
+// The key of a designation: its first 12 characters, blank-padded. The list's
+// lines are keyed by the same rule, so a designation with bytes beyond ASCII
+// is found under the key it was stored with.
+std::string Packed12(std::string_view packed)
+{
+  std::string key(Utf8Prefix(packed, kKeyChars));
+  key.append(kKeyChars - std::min(kKeyChars, Utf8Length(key)), ' ');
+  return key;
+}
+
 // The packed designation and the name of one list line; false for a line
 // too short to hold a name.
 bool SplitCometLine(std::string_view bytes, std::string& key, std::string& name)
@@ -38,7 +49,7 @@ bool SplitCometLine(std::string_view bytes, std::string& key, std::string& name)
   if (Utf8Length(line) < kNameColumn)
     return false;
   const std::string_view head = Utf8Prefix(line, kNameColumn - 1);
-  key = std::string(Utf8Prefix(line, kKeyChars));
+  key = Packed12(line);
   name = std::string(TrimSpace(Utf8Prefix(std::string_view(line).substr(head.size()), kNameChars)));
   return true;
 }
@@ -55,13 +66,6 @@ bool ReadsAsCometList(std::string_view text)
     found = type == 'P' || type == 'C' || type == 'D' || type == 'X' || type == 'I' || type == 'A';
   });
   return found;
-}
-
-std::string Packed12(std::string_view packed)
-{
-  std::string key(packed.substr(0, kKeyChars));
-  key.resize(kKeyChars, ' ');
-  return key;
 }
 
 bool Lookup(const std::string& key, std::string& name)

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "data/text_bytes.h"
@@ -69,17 +71,57 @@ bool SameObservation(const ObsLineEntry& a, const ObsLineEntry& b)
          std::fabs(a.m_dTimeKey - b.m_dTimeKey) <= kSameTimeDays;
 }
 
+// Where an entry's time falls on a grid of twice the tolerance: two times
+// within the tolerance lie in the same or neighbouring cells, whatever the
+// rounding of the division.
+double TimeCell(double timeKey)
+{
+  return std::floor(timeKey / (2 * kSameTimeDays)) + 0.0;  // + 0.0: no negative zero
+}
+
+// The station code and time cell of an entry, as the key of a hash set.
+std::string CellKey(const ObsLineEntry& e, double cell)
+{
+  std::string key(e.m_pLine + 77, 3);
+  key.append(reinterpret_cast<const char*>(&cell), sizeof cell);
+  return key;
+}
+
+// Whether an entry can repeat another at all: a station line with a time that
+// compares (a time that is not finite is within no tolerance of anything).
+bool Comparable(const ObsLineEntry& e)
+{
+  return e.m_nLineLen >= kStationLineChars && std::isfinite(e.m_dTimeKey);
+}
+
 // Drops the entries of the second text (from index first, count second) that
 // repeat an entry of the first; the last one takes the place of a dropped one.
+// The first text's entries are found through their station and time cell, so
+// each entry of the second is compared only with the few that can match.
 int DropDuplicates(ObsLineEntry* entries, int first, int& second)
 {
+  std::unordered_map<std::string, std::vector<int>> cells;
+  for (int j = 0; j < first; ++j)
+    if (Comparable(entries[j]))
+      cells[CellKey(entries[j], TimeCell(entries[j].m_dTimeKey))].push_back(j);
+  const auto repeats = [&](const ObsLineEntry& e) {
+    if (!Comparable(e))
+      return false;
+    const double cell = TimeCell(e.m_dTimeKey);
+    for (const double c : {cell - 1, cell, cell + 1}) {
+      const auto found = cells.find(CellKey(e, c));
+      if (found == cells.end())
+        continue;
+      for (const int j : found->second)
+        if (SameObservation(e, entries[j]))
+          return true;
+    }
+    return false;
+  };
   int dropped = 0;
   int i = first;
   while (i < first + second) {
-    bool duplicate = false;
-    for (int j = 0; j < first && !duplicate; ++j)
-      duplicate = SameObservation(entries[i], entries[j]);
-    if (duplicate) {
+    if (repeats(entries[i])) {
       entries[i] = entries[first + second - 1];
       --second;
       ++dropped;

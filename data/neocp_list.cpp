@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "data/json_reader.h"
 #include "data/text_bytes.h"
@@ -52,6 +53,28 @@ int CompareText(const char* a, const char* b)
   }
 }
 
+// A coordinate outside its range (0-24 h, ±90°) is no position: it reads as
+// missing, as the cells cannot show it.
+double WithinOrMissing(double value, double low, double high)
+{
+  return value == kJsonMissingNumber || (value >= low && value <= high) ? value : kJsonMissingNumber;
+}
+
+// The text with every " UT" removed, including those that a removal joins
+// together (" U UTT" → ""), in one pass: a " UT" completed at the end of the
+// kept text is dropped again at once.
+std::string WithoutUt(std::string_view text)
+{
+  std::string kept;
+  kept.reserve(text.size());
+  for (const char c : text) {
+    kept += c;
+    if (kept.size() >= 3 && kept.compare(kept.size() - 3, 3, " UT") == 0)
+      kept.resize(kept.size() - 3);
+  }
+  return kept;
+}
+
 int CompareNumbers(double a, double b)
 {
   return a < b ? -1 : (a > b ? 1 : 0);
@@ -87,9 +110,7 @@ std::string ConvertUpdatedText(std::string_view text)
     return copy;
   if (!rest.empty() && rest.front() == '.')
     rest.remove_prefix(1);
-  std::string day(TrimSpace(rest));
-  for (size_t p; (p = day.find(" UT")) != std::string::npos;)
-    day.erase(p, 3);
+  std::string day = WithoutUt(TrimSpace(rest));
   day = std::string(TrimSpace(day));
   const std::string result = std::string(japanese) + " " + std::to_string(month) + "月" + day + "日";
   return std::string(Utf8Prefix(result, kNeocpUpdatedChars));
@@ -97,20 +118,11 @@ std::string ConvertUpdatedText(std::string_view text)
 
 int ParseNeocpJson(std::string_view json, NeocpEntry** ppEntries)
 {
-  if (json.empty())
-    return 0;
-  size_t objects = 0;
-  for (char c : json)
-    if (c == '{')
-      ++objects;
-  if (objects == 0)
-    return 0;
-  auto* entries = static_cast<NeocpEntry*>(std::calloc(objects, sizeof(NeocpEntry)));
-  if (!entries)
-    return 0;
-  size_t used = 0;
+  // Entries grow with the objects read, not with the braces of the text: a
+  // string full of "{" must not reserve an entry for each.
+  std::vector<NeocpEntry> entries;
   size_t pos = 0;
-  while (used < objects) {
+  for (;;) {
     const size_t open = json.find('{', pos);
     if (open == std::string_view::npos)
       break;
@@ -122,7 +134,7 @@ int ParseNeocpJson(std::string_view json, NeocpEntry** ppEntries)
     const std::string desig = JsonGetString(object, "Temp_Desig");
     if (desig.empty())
       continue;
-    NeocpEntry& e = entries[used++];
+    NeocpEntry& e = entries.emplace_back();
     CopyCut(e.m_szDesig, sizeof e.m_szDesig, BytesToUtf8(desig), kNeocpDesigChars);
     CopyCut(e.m_szUpdated, sizeof e.m_szUpdated, ConvertUpdatedText(JsonGetString(object, "Updated")),
             kNeocpUpdatedChars);
@@ -130,20 +142,22 @@ int ParseNeocpJson(std::string_view json, NeocpEntry** ppEntries)
     e.m_dDiscYear = JsonGetNumber(object, "Discovery_year");
     e.m_dDiscMonth = JsonGetNumber(object, "Discovery_month");
     e.m_dDiscDay = JsonGetNumber(object, "Discovery_day");
-    e.m_dRa = JsonGetNumber(object, "R.A.");
-    e.m_dDec = JsonGetNumber(object, "Decl.");
+    e.m_dRa = WithinOrMissing(JsonGetNumber(object, "R.A."), 0.0, 24.0);
+    e.m_dDec = WithinOrMissing(JsonGetNumber(object, "Decl."), -90.0, 90.0);
     e.m_dV = JsonGetNumber(object, "V");
     e.m_dNObs = JsonGetNumber(object, "NObs");
     e.m_dArc = JsonGetNumber(object, "Arc");
     e.m_dH = JsonGetNumber(object, "H");
     e.m_dNotSeenDays = JsonGetNumber(object, "Not_Seen_dys");
   }
-  if (used == 0) {
-    std::free(entries);
+  if (entries.empty())
     return 0;
-  }
-  *ppEntries = entries;
-  return static_cast<int>(used);
+  auto* copy = static_cast<NeocpEntry*>(std::calloc(entries.size(), sizeof(NeocpEntry)));
+  if (!copy)
+    return 0;
+  std::memcpy(copy, entries.data(), entries.size() * sizeof(NeocpEntry));
+  *ppEntries = copy;
+  return static_cast<int>(entries.size());
 }
 
 std::string FormatRaCell(double hours)

@@ -1,5 +1,6 @@
 #include "data/obscode_update.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <unordered_map>
 #include <unordered_set>
@@ -32,10 +33,20 @@ std::string Code(std::string_view line)
 }
 
 
+// Every occurrence of from replaced, in one pass (a replacement in place
+// would move the rest of the text each time).
 void ReplaceAll(std::string& s, std::string_view from, std::string_view to)
 {
-  for (std::size_t p = 0; (p = s.find(from, p)) != std::string::npos; p += to.size())
-    s.replace(p, from.size(), to);
+  std::string out;
+  std::size_t done = 0;
+  for (std::size_t p; (p = s.find(from, done)) != std::string::npos; done = p + from.size()) {
+    out.append(s, done, p - done);
+    out += to;
+  }
+  if (done == 0)
+    return;
+  out.append(s, done);
+  s = std::move(out);
 }
 
 void ShowError(const char* text)
@@ -105,6 +116,62 @@ bool FetchPage(const std::string& url, const HttpTimeouts& timeouts, std::string
   return http.Open(request) && http.ReadBody(page);
 }
 
+// Adds the remote lines whose codes the local file lacks, each before the
+// first station line with a greater code, as if inserted one by one in the
+// remote order. Done in one merge: a new line goes before the first local
+// line whose code exceeds it (found on the running maximum of the local codes,
+// which only the local lines decide, as every earlier new line standing
+// before it has a smaller code); new lines that meet before the same local
+// line stand in code order, equal codes in remote order.
+void InsertNewStations(std::vector<std::string>& local, const std::vector<std::string>& remote,
+                       const std::unordered_map<std::string, std::size_t>& localIndex, StationMergeCounts& counts)
+{
+  std::vector<std::string> maxima;  // greatest station code among local[0..i]
+  std::vector<std::size_t> stationAt;
+  for (std::size_t i = 0; i < local.size(); ++i) {
+    if (!IsStationCodeLine(local[i]))
+      continue;
+    const std::string code = Code(local[i]);
+    if (maxima.empty() || code > maxima.back()) {
+      maxima.push_back(code);
+      stationAt.push_back(i);
+    }
+  }
+  struct Added {
+    std::size_t before;  // index of the local line it goes before (local.size(): the end)
+    std::string code;
+    std::size_t order;
+  };
+  std::vector<Added> added;
+  for (std::size_t k = 0; k < remote.size(); ++k) {
+    std::string code = Code(remote[k]);
+    if (localIndex.count(code))
+      continue;
+    const std::size_t m = static_cast<std::size_t>(std::upper_bound(maxima.begin(), maxima.end(), code) - maxima.begin());
+    added.push_back({m < maxima.size() ? stationAt[m] : local.size(), std::move(code), k});
+  }
+  if (added.empty())
+    return;
+  std::sort(added.begin(), added.end(), [](const Added& a, const Added& b) {
+    if (a.before != b.before)
+      return a.before < b.before;
+    if (a.code != b.code)
+      return a.code < b.code;
+    return a.order < b.order;
+  });
+  std::vector<std::string> merged;
+  merged.reserve(local.size() + added.size());
+  std::size_t next = 0;
+  for (std::size_t i = 0; i <= local.size(); ++i) {
+    for (; next < added.size() && added[next].before == i; ++next)
+      merged.push_back(remote[added[next].order]);
+    if (i < local.size())
+      merged.push_back(std::move(local[i]));
+  }
+  counts.added += static_cast<int>(added.size());
+  local = std::move(merged);
+}
+
 } // namespace
 
 bool IsStationCodeLine(std::string_view line)
@@ -160,20 +227,7 @@ StationMergeCounts MergeStationCodeLines(std::vector<std::string>& local, const 
     }
   }
 
-  for (const std::string& r : remote) {
-    const std::string code = Code(r);
-    if (localIndex.count(code))
-      continue;
-    std::size_t at = local.size();
-    for (std::size_t i = 0; i < local.size(); ++i) {
-      if (IsStationCodeLine(local[i]) && Code(local[i]) > code) {
-        at = i;
-        break;
-      }
-    }
-    local.insert(local.begin() + static_cast<std::ptrdiff_t>(at), r);
-    ++counts.added;
-  }
+  InsertNewStations(local, remote, localIndex, counts);
 
   for (const std::string& l : local)
     if (IsStationCodeLine(l) && !remoteCodes.count(Code(l)))

@@ -39,12 +39,12 @@ void FillRecord(StationRecord& rec, std::string_view piece)
   // Columns 1-30 are codes and numbers; the name is kept as written.
   const size_t nameOffset = Utf8Prefix(piece, 30).size();
   const std::string columns = ToColumnText(piece.substr(0, nameOffset));
-  const std::string_view code = FixedColumns(columns, 1, 3);
-  std::memcpy(rec.m_szCode, code.data(), code.size());
+  // copy(), not memcpy: an empty line's views may have no data pointer at all.
+  FixedColumns(columns, 1, 3).copy(rec.m_szCode, 3);
 
   std::string_view name = piece.substr(nameOffset);
   name = Utf8Prefix(name, kStationNameChars);
-  std::memcpy(rec.m_szName, name.data(), name.size());
+  name.copy(rec.m_szName, name.size());
 
   rec.m_dLongitude = FixedDouble(columns, 5, 13);
   const double c = FixedDouble(columns, 14, 21);

@@ -157,20 +157,25 @@ bool Utf8ToCp932(std::string_view utf8, std::string& bytes)
 
 bool DecodeTextBytes(std::string_view bytes, std::string& utf8, TextEncoding* detected)
 {
+  bool ok = true;
   if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xFE) {
     if (detected)
       *detected = TextEncoding::Utf16Le;
-    return Utf16LeToUtf8(bytes, utf8);
-  }
-  if (IsStrictUtf8(bytes)) {
-    if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom)
-      bytes.remove_prefix(kUtf8Bom.size());
+    ok = Utf16LeToUtf8(bytes, utf8);
+  } else if (IsStrictUtf8(bytes)) {
     utf8.assign(bytes);
     if (detected)
       *detected = TextEncoding::Utf8;
-    return true;
+  } else {
+    if (detected)
+      *detected = TextEncoding::Cp932;
+    return Cp932ToUtf8(bytes, utf8);
   }
-  if (detected)
-    *detected = TextEncoding::Cp932;
-  return Cp932ToUtf8(bytes, utf8);
+  // Every leading mark goes, not only the first: a file saved twice with a
+  // mark would otherwise begin with U+FEFF and hide its first line.
+  size_t marks = 0;
+  while (utf8.compare(marks, kUtf8Bom.size(), kUtf8Bom) == 0)
+    marks += kUtf8Bom.size();
+  utf8.erase(0, marks);
+  return ok;
 }

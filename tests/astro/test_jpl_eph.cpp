@@ -310,6 +310,40 @@ TEST(JplEph, RefusesForeignAndMalformedFiles) {
   EXPECT_FALSE(g_pJplEph->IsOpen());
 }
 
+// A header whose span over the record length is no integer count (beyond
+// 2^63, or infinite) is refused, both as a downloaded header and as a file;
+// the quotient must not be converted before it is checked (UBSan reports it).
+TEST(JplEph, HeaderWithSpanBeyondAnyRecordCountIsRefused) {
+  TSR_REQUIRE_DATA(good, "de/excerpts/lnxp0000.431");
+  const std::string dir = MakeTempDir("jpl_span_count");
+  const std::vector<unsigned char> bytes = ReadBytes(good);
+  ASSERT_GE(bytes.size(), size_t(kJplHeaderBytes));
+  JplHeader h;
+  long long fileBytes = -1;
+  ASSERT_TRUE(JplParseHeaderBytes(bytes.data(), kJplHeaderBytes, h, fileBytes));
+
+  std::vector<std::vector<unsigned char>> headers;
+  for (const double end : {1e300, 1e21, HUGE_VAL}) {
+    std::vector<unsigned char> edited = bytes;
+    std::memcpy(&edited[2660], &end, 8);
+    headers.push_back(edited);
+  }
+  const std::string fuzzed = TestDataPath("fuzz/de_header_span_overflow.bin");
+  if (!fuzzed.empty() && TestDataFileExists(fuzzed)) headers.push_back(ReadBytes(fuzzed));
+
+  JplReaderScope reader(good);
+  for (size_t i = 0; i < headers.size(); ++i) {
+    SCOPED_TRACE(i);
+    fileBytes = -1;
+    EXPECT_FALSE(JplParseHeaderBytes(headers[i].data(), headers[i].size(), h, fileBytes));
+    EXPECT_EQ(fileBytes, 0);
+    WriteBytes(dir + "span.bin", headers[i]);
+    reader.Reopen(dir + "span.bin");
+    EXPECT_FALSE(g_pJplEph->IsOpen());
+    EXPECT_EQ(g_dJplEnd, 0);
+  }
+}
+
 // A file that loses records while open fails those requests, and the next
 // request reads the file again rather than a half-filled buffer.
 TEST(JplEph, RecordThatCannotBeReadFailsAndIsRetried) {

@@ -227,6 +227,47 @@ TEST(AdesConversion, GathersXmlFields)
                             {78, "T12"}}));
 }
 
+// Opening tags that are never closed (the fuzzed file: 20,000 "<a>" in one
+// record) or repeated "<optical>" openings hide none of the fields after them.
+TEST(AdesConversion, UnclosedTagsLeaveTheFieldsAfterThem)
+{
+  const std::string fields = "<provID>2022 KW</provID><stn>T12</stn><obsTime>2023-06-15T13:44:30.18Z</obsTime>"
+                             "<ra>325.589699</ra><dec>+0.560433</dec><mode>CCD</mode>";
+  const size_t split = fields.find("<obsTime>");
+  std::string unclosed;
+  for (int i = 0; i < 20000; ++i)
+    unclosed += "<a>";
+  std::string openings;
+  for (int i = 0; i < 20000; ++i)
+    openings += "<optical>";
+  const struct {
+    const char* name;
+    std::string xml;
+    int converted, skipped;
+  } cases[] = {
+      {"unclosed tags alone", "<?xml version=\"1.0\"?>\n<ades version=\"2017\"><obsBlock><obsData>\n<optical>" +
+                                 unclosed + "</optical>\n</obsData></obsBlock></ades>\n", 0, 1},
+      {"unclosed tags before the fields", "<optical>" + unclosed + fields + "</optical>", 1, 0},
+      {"unclosed tags between the fields", "<optical>" + fields.substr(0, split) + unclosed + fields.substr(split) + "</optical>", 1, 0},
+      {"unclosed runs of closing marks", "<optical>" + fields + std::string(5000, '<') + "</</</</" + "</optical>", 1, 0},
+      {"many openings, one closing", openings + fields + "</optical>", 1, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> lines;
+    AdesCounts counts;
+    ConvertAdesXml(c.xml, lines, counts);
+    EXPECT_EQ(counts.converted, c.converted);
+    EXPECT_EQ(counts.skipped, c.skipped);
+    if (c.converted == 1) {
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(lines[0], Line({{6, "K22K00W"},
+                                {15, "C2023 06 15.57257221 42 21.528+00 33 37.56"},
+                                {78, "T12"}}));
+    }
+  }
+}
+
 TEST(AdesConversion, PsvHeadersAndDataLines)
 {
   std::vector<std::string> header, lines;

@@ -115,6 +115,23 @@ TEST_F(CometListTest, LookupWithFallBacks)
   EXPECT_EQ(name, "unchanged");
 }
 
+// A line whose designation columns hold characters beyond ASCII is stored and
+// looked up under the same 12 characters (it was stored under 12 characters
+// and looked up under 12 bytes, so never found).
+TEST_F(CometListTest, DesignationBeyondAsciiIsFoundAsStored)
+{
+  const std::string packed = "    CK\xC3\xA9" "0F030";  // "é": 12 characters in 13 bytes
+  const std::string line = packed + std::string(90, ' ') + "C/20e0 F3 (Test)\r\n";
+  ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", SampleList() + line));
+  ASSERT_EQ(LoadCometNames(), 1);
+  std::string name;
+  ASSERT_EQ(FindCometName(packed, name), 1);
+  EXPECT_EQ(name, "C/20e0 F3 (Test)");
+  name.clear();
+  ASSERT_EQ(FindCometName("    CJ95O010", name), 1);  // ASCII keys as before
+  EXPECT_EQ(name, "C/1995 O1 (Hale-Bopp)");
+}
+
 TEST_F(CometListTest, AppendingNames)
 {
   ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", SampleList()));

@@ -241,6 +241,39 @@ TEST(ObsFileMerge, MergesTwoFiles)
   fs::remove_all(dir);
 }
 
+// Repeats are found within 0.00002 day of each other and at the same station
+// only, on either side of any boundary of the grid the search uses.
+TEST(ObsFileMerge, DuplicatesWithinTheToleranceOnly)
+{
+  const std::string dir = MakeTempDir("merge_tolerance");
+  const struct {
+    const char* first;
+    const char* second;
+    const char* secondCode;
+    bool repeat;
+  } cases[] = {
+      {"10.500000", "10.500000", "G96", true},
+      {"10.499990", "10.500005", "G96", true},   // 0.000015 across a grid boundary
+      {"10.500005", "10.499990", "G96", true},
+      {"10.500035", "10.500050", "G96", true},
+      {"10.500019", "10.500000", "G96", true},
+      {"10.499990", "10.500015", "G96", false},  // 0.000025
+      {"10.500000", "10.500030", "G96", false},
+      {"10.500000", "10.500000", "G97", false},  // another station
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.first) + " " + c.second + " " + c.secondCode);
+    ASSERT_TRUE(WriteBytesFile(dir + "a.obs", Lines({Obs(' ', c.first), Obs(' ', "20.000000")})));
+    ASSERT_TRUE(WriteBytesFile(dir + "b.obs", Lines({Obs(' ', c.second, "      ", c.secondCode), Obs(' ', "25.000000")})));
+    int n1 = -1, n2 = -1, n3 = -1;
+    ASSERT_EQ(CTessaruneLib::MergeObservationFiles(dir + "a.obs", dir + "b.obs", dir + "out.obs", &n1, &n2, &n3), 1);
+    EXPECT_EQ(n1, 2);
+    EXPECT_EQ(n2, c.repeat ? 1 : 2);
+    EXPECT_EQ(n3, c.repeat ? 1 : 0);
+  }
+  fs::remove_all(dir);
+}
+
 TEST(ObsFileMerge, DuplicatesOnRealObservations)
 {
   TSR_REQUIRE_DATA(path, "obs/mpc80/neosjl_99942.dat");

@@ -63,6 +63,8 @@ TEST(NeocpList, DamagedAndPartialJson)
       {"cut inside a string", "[{\"Temp_Desig\": \"A1", 1, {"A1"}},
       {"designation cut to 15 characters", "{\"Temp_Desig\": \"ABCDEFGHIJKLMNOPQR\"}", 1, {"ABCDEFGHIJKLMNO"}},
       {"garbage between objects", "{\"Temp_Desig\": \"A1\"} ]]]:,, {\"Temp_Desig\": \"B2\"}", 2, {"A1", "B2"}},
+      {"braces inside a value", "[{\"Temp_Desig\": \"A1\", \"Updated\": \"" + std::string(100000, '{') + "\"}]", 1,
+       {"A1"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -89,6 +91,38 @@ TEST(NeocpList, DamagedAndPartialJson)
   EXPECT_STREQ(a.p[0].m_szUpdated, "");
 }
 
+// Coordinates the cells cannot show (a list value beyond the int range once
+// showed as -2147483648) read as missing; the edges of the ranges stay.
+TEST(NeocpList, CoordinatesOutsideTheirRangeReadAsMissing)
+{
+  const struct {
+    const char* ra;
+    const char* dec;
+    double wantRa, wantDec;
+  } cases[] = {
+      {"1e10", "5", kJsonMissingNumber, 5.0},  // the fuzzed list's rows
+      {"5", "-1e10", 5.0, kJsonMissingNumber},
+      {"-0.1", "90.5", kJsonMissingNumber, kJsonMissingNumber},
+      {"24.5", "-1e400", kJsonMissingNumber, kJsonMissingNumber},
+      {"0", "-90", 0.0, -90.0},
+      {"23.99", "90", 23.99, 90.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.ra) + " " + c.dec);
+    const std::string json = std::string("{\"Temp_Desig\": \"A1\", \"R.A.\": ") + c.ra + ", \"Decl.\": " + c.dec + "}\n";
+    EntryArray a;
+    ASSERT_EQ(ParseNeocpJson(json, &a.p), 1);
+    EXPECT_EQ(a.p[0].m_dRa, c.wantRa);
+    EXPECT_EQ(a.p[0].m_dDec, c.wantDec);
+    if (c.wantRa == kJsonMissingNumber) {
+      EXPECT_EQ(FormatRaCell(a.p[0].m_dRa), "-");
+    }
+    if (c.wantDec == kJsonMissingNumber) {
+      EXPECT_EQ(FormatDecCell(a.p[0].m_dDec), "-");
+    }
+  }
+}
+
 TEST(NeocpList, UpdateTextInJapanese)
 {
   const std::pair<const char*, const char*> cases[] = {
@@ -98,6 +132,7 @@ TEST(NeocpList, UpdateTextInJapanese)
       {"Updated June 30.99 UT", "更新 6月30.99日"},
       {"Updated Jun. 30.99 UT", "Updated Jun. 30.99 UT"},  // only "June" is a month name
       {"Updated Dec. 15.37 UT S", "更新 12月15.37 S日"},
+      {"Updated Dec. 1 U UTT", "更新 12月1日"},  // a removal that joins another " UT"
       {"Moved Dec. 1.0 UT", "Moved Dec. 1.0 UT"},
       {"Updated", "Updated"},
       {" Updated Dec. 1 UT", " Updated Dec. 1 UT"},

@@ -203,6 +203,71 @@ TEST_F(ObsCodeUpdateTest, HundredLinesUsedAndEntitiesReplaced)
   EXPECT_EQ(Read(m_stations + ".bak"), before);
 }
 
+// New codes go before the first station line with a greater code, as if
+// inserted one by one in the page's order: checked against that one-by-one
+// insertion on sorted and unsorted files, lines that are no station, codes
+// the page repeats and codes the file already holds.
+TEST_F(ObsCodeUpdateTest, NewCodesGoWhereInsertingOneByOnePutsThem)
+{
+  const auto oneByOne = [](std::vector<std::string> local, const std::vector<std::string>& remote) {
+    std::vector<std::string> had;
+    for (const std::string& l : local)
+      if (IsStationCodeLine(l))
+        had.push_back(l.substr(0, 3));
+    for (const std::string& r : remote) {
+      if (std::find(had.begin(), had.end(), r.substr(0, 3)) != had.end())
+        continue;
+      auto at = std::find_if(local.begin(), local.end(),
+                             [&](const std::string& l) { return IsStationCodeLine(l) && l.substr(0, 3) > r.substr(0, 3); });
+      local.insert(at, r);
+    }
+    return local;
+  };
+  const auto line = [](const std::string& code, const char* tag = "") {
+    return code + "  10.0000 0.50000 +0.80000 " + tag;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::string> local, remote;
+  };
+  std::vector<Case> cases = {
+      {"sorted file", {"Code  Long.", line("B00"), line("D00")}, {line("A00"), line("C00"), line("E00"), line("B00")}},
+      {"unsorted file", {line("M00"), "", line("C00"), line("Z00"), line("A00")},
+       {line("B00"), line("N00"), line("D00"), line("ZZ9"), line("000")}},
+      {"repeated new codes", {line("B00"), line("D00")},
+       {line("C00", "1"), line("C00", "2"), line("A00", "1"), line("C00", "3"), line("A00", "2"), line("C01")}},
+      {"empty file", {}, {line("Q00"), line("P00"), line("Q00", "again")}},
+  };
+  // A larger mixed case from a fixed sequence of codes.
+  Case mixed{"mixed", {}, {}};
+  unsigned seed = 12345;
+  const auto nextCode = [&] {
+    seed = seed * 1103515245u + 12345u;
+    const unsigned v = (seed >> 8) % 60;
+    return std::string{static_cast<char>('A' + v / 10), static_cast<char>('0' + v % 10), '0'};
+  };
+  for (int i = 0; i < 40; ++i)
+    mixed.local.push_back(i % 9 == 0 ? std::string("# note") : line(nextCode()));
+  for (int i = 0; i < 80; ++i)
+    mixed.remote.push_back(line(nextCode(), "new"));
+  cases.push_back(mixed);
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> merged = c.local;
+    const StationMergeCounts counts = MergeStationCodeLines(merged, c.remote);
+    const std::vector<std::string> expected = oneByOne(c.local, c.remote);
+    EXPECT_EQ(merged, expected);
+    EXPECT_EQ(static_cast<size_t>(counts.added), expected.size() - c.local.size());
+  }
+
+  // Entities are replaced in the order &amp;, &lt;, &gt;, each left to right.
+  std::vector<std::string> lines;
+  ASSERT_TRUE(ExtractStationCodeLines("<pre>\nA01 x &amp;lt; &amp;amp; &lt;&gt;&amp\n</pre>", lines));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "A01 x < &amp; <>&amp");
+}
+
 // The file is written back in the encoding it had, and the station reader then
 // finds the kept local code (with its name) and the new ones.
 TEST_F(ObsCodeUpdateTest, EveryEncodingIsKeptAndReadBackByTheStationReader)

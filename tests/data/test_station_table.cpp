@@ -160,6 +160,29 @@ TEST_F(StationTableTest, LongNamesAndLongLines)
   EXPECT_EQ(std::strlen(k.table[0].m_szName), 51u * 3);
 }
 
+// An empty or CR-only line (a hand-edited file) is an empty record between
+// the stations, not a copy from a null pointer (the sanitizer build reports
+// that); the stations around it read as usual.
+TEST_F(StationTableTest, EmptyAndCarriageReturnOnlyLines)
+{
+  const std::string greenwich = "000   0.0000 0.62411 +0.77873 Greenwich\n";
+  const std::string crowborough = "001   0.1542 0.62992 +0.77411 Crowborough\n";
+  for (const std::string blank : {"\n", "\r\n"}) {
+    SCOPED_TRACE(blank.size());
+    StationTable t;
+    Load(WriteTestFile(m_dir, "stations.txt", greenwich + blank + crowborough), t);  // as the fuzzed file
+    ASSERT_EQ(t.result, 3);
+    EXPECT_STREQ(t.table[1].m_szCode, "");
+    EXPECT_STREQ(t.table[1].m_szName, "");
+    EXPECT_EQ(t.table[1].m_dLongitude, 0.0);
+    double lon = 7, rc = 7, rs = 7;
+    ASSERT_EQ(FindStation("001", t.table, &lon, &rc, &rs), 0);
+    EXPECT_EQ(lon, 0.1542);
+    EXPECT_EQ(rs, Stored(0.77411));
+    EXPECT_STREQ(t.table[2].m_szName, "Crowborough");
+  }
+}
+
 TEST_F(StationTableTest, EmptyAndMissingFiles)
 {
   StationTable empty;

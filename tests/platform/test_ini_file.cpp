@@ -107,6 +107,28 @@ TEST(IniFile, ReadsLfOnlyAndUtf16Files)
   EXPECT_EQ(wide.GetString("SYSTEM", "OBSTZ"), "9.5");
 }
 
+// A file that begins with two byte-order marks (saved twice by an editor that
+// adds one) keeps its first section: its keys read, and a write replaces the
+// key in place instead of appending a second [SYSTEM] that is never read.
+TEST(IniFile, RepeatedByteOrderMarksHideNothing)
+{
+  std::string utf16;
+  ASSERT_TRUE(Utf8ToUtf16Le("\xEF\xBB\xBF[SYSTEM]\r\nDE441FILE=/x/de441.bin\r\n", utf16, true));  // FF FE FF FE
+  const std::pair<const char*, std::string> files[] = {
+      {"UTF-8", "\xEF\xBB\xBF\xEF\xBB\xBF[SYSTEM]\r\nDE441FILE=/x/de441.bin\r\n"},  // the fuzzed settings file
+      {"UTF-8, three marks", "\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF[SYSTEM]\r\nDE441FILE=/x/de441.bin\r\n"},
+      {"UTF-16", utf16},
+  };
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    IniFile ini(WriteText(MakeTempDir("ini"), bytes));
+    EXPECT_EQ(ini.GetString("SYSTEM", "DE441FILE"), "/x/de441.bin");
+    ASSERT_TRUE(ini.WriteString("SYSTEM", "DE441FILE", "/y/de441.bin"));
+    EXPECT_EQ(ini.GetString("SYSTEM", "DE441FILE"), "/y/de441.bin");
+    EXPECT_EQ(ReadText(ini.Path()), "[SYSTEM]\r\nDE441FILE=/y/de441.bin\r\n");
+  }
+}
+
 TEST(IniFile, AnUndecodableFileIsNeverReplacedByAWrite)
 {
   // A Latin-1 byte followed by a line end is neither UTF-8 nor code page 932.
