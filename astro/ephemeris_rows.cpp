@@ -77,11 +77,22 @@ int ComputeEphemerisRows(int noMotion, char /*unused*/, int variation, double st
                          int count, double jdT, double qAu, double e, double periRad, double nodeRad,
                          double inclRad, double H1, double H2, double K1, double K2, double /*G*/,
                          double rShiftDays, EphemerisRow* rows) {
+  if (count < 1 || !rows) return 0;
+  FillEphemerisSunAndMoon(startJdTT, stepDays, count, rows);
+  return FillEphemerisObjectRows(noMotion, variation, count, jdT, qAu, e, periRad, nodeRad, inclRad, H1, H2, K1, K2,
+                                 rShiftDays, rows);
+}
+
+void FillEphemerisSunAndMoon(double startJdTT, double stepDays, int count, EphemerisRow* rows) {
+  for (int k = 0; k < count; ++k) FillSunAndMoon(startJdTT + k * stepDays, rows[k]);
+}
+
+int FillEphemerisObjectRows(int noMotion, int variation, int count, double jdT, double qAu, double e,
+                            double periRad, double nodeRad, double inclRad, double H1, double H2, double K1,
+                            double K2, double rShiftDays, EphemerisRow* rows) {
+  if (count < 1 || !rows) return 0;
   double P[3], Q[3];
   OrbitOrientationVectors(periRad, nodeRad, inclRad, P, Q);
-  if (count < 1 || !rows) return 0;
-
-  for (int k = 0; k < count; ++k) FillSunAndMoon(startJdTT + k * stepDays, rows[k]);
 
   const bool variationOfT = variation == 1 && e <= kVariationMaxE;
   for (int k = 0; k < count; ++k) {

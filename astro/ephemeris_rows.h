@@ -55,6 +55,15 @@ int ComputeEphemerisRows(int noMotion, char unused, int variation, double startJ
                          double inclRad, double H1, double H2, double K1, double K2, double G,
                          double rShiftDays, EphemerisRow* rows);
 
+// The two halves of ComputeEphemerisRows, for callers that put many orbits
+// on the same times: the Sun, Moon and time fields of the rows, then the
+// object's fields of rows whose Sun, Moon and time fields are already filled
+// (left as they are). Same arguments and result as ComputeEphemerisRows.
+void FillEphemerisSunAndMoon(double startJdTT, double stepDays, int count, EphemerisRow* rows);
+int FillEphemerisObjectRows(int noMotion, int variation, int count, double jdT, double qAu, double e,
+                            double periRad, double nodeRad, double inclRad, double H1, double H2, double K1,
+                            double K2, double rShiftDays, EphemerisRow* rows);
+
 // The angle (degrees) between the sides a and b of a triangle, opposite c;
 // the cosine is limited to [-1, 1].
 double TriangleAngle(double a, double b, double c);

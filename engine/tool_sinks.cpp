@@ -210,3 +210,37 @@ void HeadlessOrbitDiagram::ResetContents() {
   m_bDrawArc = false;
   m_dImpactJd = 0;
 }
+
+namespace {
+
+void Record(HeadlessHandOver& got, double T, double q, double e, double peri, double node, double incl,
+            const std::string& name, double h, double gk, int bAsteroid) {
+  const double orbit[6] = {T, q, e, peri, node, incl};
+  std::copy(orbit, orbit + 6, got.m_orbit);
+  got.m_strName = name;
+  got.m_dH = h;
+  got.m_dGK = gk;
+  got.m_bAsteroid = bAsteroid;
+  ++got.m_nShown;
+}
+
+}  // namespace
+
+void HeadlessMagCurve::SetObject(double T, double q, double e, double peri, double node, double incl,
+                                 const std::string& name, double h, double gk, int bAsteroid) {
+  Record(m_got, T, q, e, peri, node, incl, name, h, gk, bAsteroid);
+}
+
+void HeadlessVisibilityChart::SetStartDate(double jd) {
+  if (jd > 0) m_got.m_dStartJd = jd;
+}
+
+void HeadlessVisibilityChart::SetObject(double T, double q, double e, double peri, double node, double incl,
+                                        const std::string& name, double h, double gk, int bAsteroid) {
+  Record(m_got, T, q, e, peri, node, incl, name, h, gk, bAsteroid);
+}
+
+void HeadlessSearchRange::SetObject(const std::string& name, double T, double q, double e, double peri,
+                                    double node, double incl, double H, double K) {
+  Record(m_got, T, q, e, peri, node, incl, name, H, K, H == 0 ? 1 : 0);
+}

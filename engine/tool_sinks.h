@@ -125,6 +125,34 @@ public:
   virtual void SelectRange(int row) = 0;
 };
 
+// ---- magnitude curve, observing-season chart, search range ----
+// The orbit of an object that a list hands over (T JD TT, q AU, angles rad,
+// J2000 ecliptic) with its magnitude law: H and G for the asteroid law
+// (bAsteroid 1), H1 and K1 for the comet law.
+class MagCurveSink {
+public:
+  virtual ~MagCurveSink() = default;
+  virtual void SetObject(double T, double q, double e, double peri, double node, double incl,
+                         const std::string& name, double h, double gk, int bAsteroid) = 0;
+};
+
+class VisibilityChartSink {
+public:
+  virtual ~VisibilityChartSink() = default;
+  // First day of the chart (JD); ignored when 0 or less or unchanged.
+  virtual void SetStartDate(double jd) = 0;
+  virtual void SetObject(double T, double q, double e, double peri, double node, double incl,
+                         const std::string& name, double h, double gk, int bAsteroid) = 0;
+};
+
+class SearchRangeSink {
+public:
+  virtual ~SearchRangeSink() = default;
+  // H 0 for an asteroid; valid when q > 0.
+  virtual void SetObject(const std::string& name, double T, double q, double e, double peri, double node,
+                         double incl, double H, double K) = 0;
+};
+
 // The open tool windows.
 class ToolWindowSinks {
 public:
@@ -137,6 +165,15 @@ public:
   virtual OrbitDiagramSink* OrbitDiagram() = 0;
   // The open orbit diagram; when none is open, a new one shown (null when it cannot be made).
   virtual OrbitDiagramSink* OpenOrbitDiagram() { return OrbitDiagram(); }
+  // The magnitude curve, shown; opened when none is (null while the window
+  // does not exist in this build).
+  virtual MagCurveSink* OpenMagCurve() { return nullptr; }
+  // The observing-season chart when it is open, shown; else null.
+  virtual VisibilityChartSink* VisibilityChart() { return nullptr; }
+  // The search range when it is open, shown; else null.
+  virtual SearchRangeSink* SearchRange() { return nullptr; }
+  // The search range, shown; opened when none is (null as above).
+  virtual SearchRangeSink* OpenSearchRange() { return SearchRange(); }
 };
 
 // The process's current tool windows; headless until the windows install
@@ -210,6 +247,38 @@ public:
   int m_nShown = 0;  // hand-overs received
 };
 
+// What the list hand-overs wrote.
+struct HeadlessHandOver {
+  double m_orbit[6] = {};  // T, q, e, peri, node, incl
+  std::string m_strName;
+  double m_dH = 0, m_dGK = 0;
+  int m_bAsteroid = 0;
+  double m_dStartJd = 0;
+  int m_nShown = 0;  // hand-overs received
+};
+
+class HeadlessMagCurve : public MagCurveSink {
+public:
+  void SetObject(double T, double q, double e, double peri, double node, double incl, const std::string& name,
+                 double h, double gk, int bAsteroid) override;
+  HeadlessHandOver m_got;
+};
+
+class HeadlessVisibilityChart : public VisibilityChartSink {
+public:
+  void SetStartDate(double jd) override;
+  void SetObject(double T, double q, double e, double peri, double node, double incl, const std::string& name,
+                 double h, double gk, int bAsteroid) override;
+  HeadlessHandOver m_got;
+};
+
+class HeadlessSearchRange : public SearchRangeSink {
+public:
+  void SetObject(const std::string& name, double T, double q, double e, double peri, double node, double incl,
+                 double H, double K) override;
+  HeadlessHandOver m_got;
+};
+
 // No window is open until a writer opens the globe; the orbit diagram opens
 // only when a test asks for it.
 class HeadlessToolSinks : public ToolWindowSinks {
@@ -225,8 +294,25 @@ public:
     return &m_diagram;
   }
 
+  MagCurveSink* OpenMagCurve() override {
+    m_bMagCurveOpen = true;
+    return &m_magCurve;
+  }
+  VisibilityChartSink* VisibilityChart() override { return m_bChartOpen ? &m_chart : nullptr; }
+  SearchRangeSink* SearchRange() override { return m_bSearchRangeOpen ? &m_searchRange : nullptr; }
+  SearchRangeSink* OpenSearchRange() override {
+    m_bSearchRangeOpen = true;
+    return &m_searchRange;
+  }
+
   HeadlessGlobe m_globe;
   HeadlessOrbitDiagram m_diagram;
+  HeadlessMagCurve m_magCurve;
+  HeadlessVisibilityChart m_chart;
+  HeadlessSearchRange m_searchRange;
   bool m_bGlobeOpen = false;
   bool m_bDiagramOpen = false;
+  bool m_bMagCurveOpen = false;
+  bool m_bChartOpen = false;
+  bool m_bSearchRangeOpen = false;
 };
