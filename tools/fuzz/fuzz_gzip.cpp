@@ -1,4 +1,4 @@
-// libFuzzer target for GzipLineReader, run by tools/run-fuzz-gzip. Besides
+// libFuzzer target for GzipLineReader, run by tools/run-fuzz. Besides
 // memory errors (AddressSanitizer, UBSan) it checks the reader against zlib:
 // whenever zlib inflates the first gzip member completely, the reader must
 // succeed with the same lines. The reader is laxer than zlib in a few places
