@@ -32,41 +32,6 @@
 
 namespace {
 
-// Keplerian elements at 0h of the date of a reference orbit file's
-// equinoctial elements (a, e sin ϖ, e cos ϖ, tan(i/2) sin Ω, tan(i/2) cos Ω, λ
-// at an MJD, TT), the mean anomaly carried back by the mean motion.
-bool ReadReferenceOrbit(const std::string& path, const std::string& name, TestOrbit& o) {
-  std::istringstream in(ReadTestFile(path));
-  std::string line;
-  bool inRecord = false;
-  double eq[6] = {}, mjd = 0;
-  int have = 0;
-  while (std::getline(in, line)) {
-    if (line == name) inRecord = true;
-    if (!inRecord) continue;
-    if (std::sscanf(line.c_str(), " EQU %lf %lf %lf %lf %lf %lf", &eq[0], &eq[1], &eq[2], &eq[3], &eq[4], &eq[5]) == 6)
-      ++have;
-    if (std::sscanf(line.c_str(), " MJD %lf", &mjd) == 1) {
-      ++have;
-      break;
-    }
-  }
-  if (have != 2) return false;
-  const double jd = mjd + 2400000.5, epoch = std::floor(jd - 0.5) + 0.5;
-  const double varpi = std::atan2(eq[1], eq[2]) * kDegPerRad, node = std::atan2(eq[3], eq[4]) * kDegPerRad;
-  const double nDeg = kGaussK / std::pow(eq[0], 1.5) * kDegPerRad;
-  o.a = eq[0];
-  o.e = std::hypot(eq[1], eq[2]);
-  o.incl = 2 * std::atan(std::hypot(eq[3], eq[4])) * kDegPerRad;
-  o.node = std::fmod(node + 360, 360);
-  o.peri = std::fmod(varpi - node + 720, 360);
-  o.M = std::fmod(eq[5] - varpi - nDeg * (jd - epoch) + 720, 360);
-  o.epoch = epoch;
-  o.H = -1;
-  o.G = 0.15;
-  return true;
-}
-
 class IdentReal : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
@@ -88,31 +53,7 @@ protected:
     if (!m_savedDataDir.empty()) TheApp().m_szDataDir = m_savedDataDir;
   }
 
-  // The catalogue of the acceptance: a header, the real excerpt, the three
-  // reference orbits among 3000 synthetic main-belt and near-Earth lines.
-  std::string BuildCatalogue() {
-    const std::string excerpt = TestDataPath("catalogues/skyfield_MPCORB.excerpt.DAT");
-    TestOrbit apollo, ab, tf;
-    if (excerpt.empty() || !TestDataFileExists(excerpt) ||
-        !ReadReferenceOrbit(TestDataPath("orbits/orbfit_testout/1862.fel"), "1862", apollo) ||
-        !ReadReferenceOrbit(TestDataPath("orbits/orbfit_testout/2015AB.oel"), "2015AB", ab) ||
-        !ReadReferenceOrbit(TestDataPath("orbits/orbfit_testout/2015TF202.oel"), "2015TF202_1=2015TF202_2", tf))
-      return "";
-    apollo.H = 16.06;
-    std::string text = "Des'n     H     G   Epoch     M        Peri.      Node       Incl.       e            n           a\n" +
-                       std::string(160, '-') + "\n";
-    text += ReadTestFile(excerpt);
-    std::mt19937 rng(34);
-    for (int i = 0; i < 3000; ++i) {
-      char key[8];
-      std::snprintf(key, sizeof key, "S%04d", i);
-      text += MpcorbLine(key, std::string("(") + key + ") Synthetic", RandomOrbit(rng, i % 4 == 0, 2459000.5)) + "\n";
-      if (i == 1000) text += MpcorbLine("01862", "(1862) Apollo", apollo) + "\n";
-      if (i == 2000) text += MpcorbLine("K15A00B", "2015 AB", ab) + "\n";
-      if (i == 2500) text += MpcorbLine("K15TK2F", "2015 TF202", tf) + "\n";
-    }
-    return WriteTestFile(s_dir, "MPCORB.DAT", text);
-  }
+  std::string BuildCatalogue() { return BuildAcceptanceCatalogue(s_dir); }
 
   // Observation lines of a file whose columns 16-25 start with the date.
   static std::string Night(const std::string& relative, const std::string& date, const std::string& desig = "") {
