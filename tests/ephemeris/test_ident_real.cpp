@@ -4,6 +4,7 @@
 // NEOCP-like tracklets through the many-tracklet scan; real comet lines.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -27,6 +28,7 @@
 #include "platform/ui_services.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
+#include "tests/data/test_http_server.h"
 #include "tests/data/test_observation_support.h"
 #include "tests/ephemeris/ident_test_support.h"
 
@@ -215,3 +217,269 @@ TEST_F(IdentReal, CometElementsSingle) {
 }
 
 }  // namespace
+
+namespace {
+
+// The form that presses Stop when its run status starts with a text.
+struct StoppingForm : TestWhoisForm {
+  void SetText(int id, const std::string& text) override {
+    TestWhoisForm::SetText(id, text);
+    if (id == kWhRunStatus && model && !stopAt.empty() && text.rfind(stopAt, 0) == 0) model->OnStop();
+  }
+  WhoisModel* model = nullptr;
+  std::string stopAt;
+};
+
+class IdentView : public IdentReal {
+protected:
+  void SetUp() override {
+    IdentReal::SetUp();
+    if (IsSkipped()) return;
+    m_catalogue = BuildCatalogue();
+    if (m_catalogue.empty()) GTEST_SKIP() << MissingDataMessage("catalogues/ and orbits/orbfit_testout/");
+    m_night = Night("obs/mpc80/orbfit_1862.obs", "2008 02 13");
+  }
+  // Read and inspect, windows wide open so that most of the catalogue passes stage 1.
+  void Prepare(WhoisModel& model, TestWhoisForm& form) {
+    ScopedStationsFile stations(s_stations);
+    model.InitialUpdate(form);
+    form.texts[kWhPaste] = m_night;
+    model.OnReadObservations(form);
+    form.texts[kWhPath] = m_catalogue;
+    model.OnInspectMpcorb(form);
+    form.texts[kWhPathWindow] = "180";
+    form.texts[kWhCrossWindow] = "90";
+    form.texts[kWhMagTolerance] = "0";
+    form.texts[kWhRefineCount] = "0";
+    form.texts[kWhTolerance] = "0";
+  }
+  std::string m_catalogue, m_night;
+};
+
+}  // namespace
+
+// Read failures leave the view without observations and Match disabled:
+// nothing pasted, an unreadable paste, and a missing station table (the read
+// stops there). A station missing from the table reads as the geocentre,
+// and a paste without its last line break is completed.
+TEST_F(IdentView, ReadFailuresAndFallbacks) {
+  const std::string line = m_night.substr(0, m_night.find('\n'));
+  std::string unknown = line;
+  unknown.replace(77, 3, "ZZZ");
+  struct Case {
+    const char* name;
+    std::string paste, stations;
+    int count;
+    const char* message;
+  } cases[] = {
+      {"empty", "  \r\n", s_stations, 0, "観測データが入力されていません。"},
+      {"unreadable", "no observations here\n", s_stations, 0, "観測データを読み取れませんでした。\r\n80カラム形式またはADES形式で貼り付けてください。"},
+      // The reader needs the table too: its failure, whatever the code, is the unreadable paste's.
+      {"no station table", m_night, s_dir + "absent.txt", 0, "観測データを読み取れませんでした。\r\n80カラム形式またはADES形式で貼り付けてください。"},
+      {"unknown station, no final line break", unknown, s_stations, 1, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_ui.m_messages.clear();
+    ScopedStationsFile stations(c.stations);
+    WhoisModel model;
+    TestWhoisForm form;
+    model.InitialUpdate(form);
+    form.texts[kWhPaste] = c.paste;
+    model.OnReadObservations(form);
+    EXPECT_EQ(model.ObservationCount(), c.count);
+    EXPECT_FALSE(form.enabled[kWhMatch]);
+    if (c.message) {
+      ASSERT_FALSE(m_ui.m_messages.empty());
+      EXPECT_EQ(m_ui.m_messages.back().text, c.message);
+    } else {
+      // The geocentre: the Sun vector of the Earth's centre.
+      double sun[3];
+      ASSERT_EQ(JplPosition(model.Observations()[0].m_dJdTt, 11, 3, sun), 0);
+      for (int k = 0; k < 3; ++k) EXPECT_DOUBLE_EQ(model.Observations()[0].m_dSun[k], sun[k]);
+      EXPECT_NE(form.texts[kWhObsStatus].find("観測所:ZZZ"), std::string::npos);
+    }
+  }
+}
+
+// Most of the catalogue through stage 1: 500 rows of the candidates, a
+// refine count of "0" refines 20, a tolerance of "0" is 60″; find by name
+// finds Apollo in the rows and reports a candidate beyond row 500 by its
+// position; copying gives the titles and the rows with CR LF.
+TEST_F(IdentView, ManyCandidatesRowsFindAndCopy) {
+  WhoisModel model;
+  TestWhoisForm form;
+  Prepare(model, form);
+  model.OnMatch(form);
+  const auto& cands = model.Candidates();
+  std::printf("%s\n", form.texts[kWhRunStatus].c_str());
+  ASSERT_GT(cands.size(), 505u);
+  ASSERT_EQ(form.rows.size(), static_cast<size_t>(kWhoisListRows));
+  int refined = 0;
+  for (const IdentCandidate& c : cands) refined += c.m_nRefined != 0;
+  EXPECT_EQ(refined, 20);
+  EXPECT_EQ(form.rows[0][2], "01862");
+  EXPECT_EQ(form.rows[25][7], "(未精査)");
+  for (size_t i = 21; i < form.rows.size(); ++i)  // the unrefined in score order
+    ASSERT_LE(cands[i - 1].m_dScore, cands[i].m_dScore) << i;
+  // Apollo is within 60″: no "nothing within the tolerance" message.
+  for (const auto& m : m_ui.m_messages) EXPECT_EQ(m.text.find("許容残差に収まる天体はありませんでした。"), std::string::npos);
+
+  EXPECT_EQ(model.FindInRows("apollo", 3, form.rows), 0);
+  m_ui.m_messages.clear();
+  const std::string beyond = cands[505].m_szDesig;
+  ASSERT_EQ(model.FindInRows(beyond, 0, form.rows), -1);
+  model.ReportNotInRows(beyond);
+  ASSERT_EQ(m_ui.m_messages.size(), 1u);
+  EXPECT_EQ(m_ui.m_messages[0].caption, "検索");
+  EXPECT_NE(m_ui.m_messages[0].text.find("」は一覧には出ていませんが、候補の 506 番目にあります。"), std::string::npos);
+  model.ReportNotInRows("NOSUCH");
+  EXPECT_NE(m_ui.m_messages.back().text.find("「NOSUCH」は候補の中に見つかりませんでした。"), std::string::npos);
+
+  const std::string text = WhoisModel::CopyText({form.rows[0], form.rows[1]});
+  EXPECT_EQ(text.rfind("順位\t天体\t符号\t直交(度)\t経路(度)\t等級差\t運動差\t残差(\")\tΔRA(\")\tΔDec(\")\tΔ(AU)\t予報等級\t元期\r\n1\t(1862) Apollo\t01862\t", 0), 0u) << text;
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3);
+}
+
+// Stop in stage 2: the refined candidates first, the rest unrefined, the
+// status begins "中止しました。". Stop in stage 1: the candidates of the
+// batches read so far, all unrefined in score order.
+TEST_F(IdentView, StopInEitherStage) {
+  struct Case {
+    const char* name;
+    const char* stopAt;
+    int refined;
+  } cases[] = {{"stage 2", "2段目 4 / ", 3}, {"stage 1", "1段目 ", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WhoisModel model;
+    StoppingForm form;
+    Prepare(model, form);
+    form.model = &model;
+    form.stopAt = c.stopAt;
+    model.OnMatch(form);
+    EXPECT_EQ(form.texts[kWhRunStatus].rfind("中止しました。", 0), 0u) << form.texts[kWhRunStatus];
+    ASSERT_FALSE(form.rows.empty());
+    int refined = 0;
+    for (const IdentCandidate& k : model.Candidates()) refined += k.m_nRefined != 0;
+    EXPECT_EQ(refined, c.refined);
+    EXPECT_EQ(form.rows[c.refined][7], "(未精査)");
+    if (c.refined) {
+      EXPECT_NE(form.rows[0][7], "(未精査)");
+    }
+    EXPECT_FALSE(model.Running());
+    EXPECT_TRUE(form.enabled[kWhMatch]);
+  }
+}
+
+// Stage 2 borrows the engine of the current orbit-determination object:
+// Match is refused while that engine is busy, and holds its guard while it refines.
+TEST_F(IdentView, MatchRefusedWhileTheEngineIsBusy) {
+  WhoisModel model;
+  TestWhoisForm form;
+  Prepare(model, form);
+  OrbitEngine* engine = CurrentDetermination()->m_pEngine;
+  ASSERT_EQ(BeginBusy(engine), 0);
+  model.OnMatch(form);
+  EndBusy(engine);
+  EXPECT_TRUE(model.Candidates().empty());
+  ASSERT_FALSE(m_ui.m_messages.empty());
+  EXPECT_EQ(m_ui.m_messages.back().text, kMsgOtherCalculationRunning);
+
+  bool busyInStage2 = false;
+  struct Watch : StoppingForm {
+    bool* seen;
+    OrbitEngine* engine;
+    void SetText(int id, const std::string& text) override {
+      StoppingForm::SetText(id, text);
+      if (id == kWhRunStatus && text.rfind("2段目 ", 0) == 0 && EngineBusy(engine)) *seen = true;
+    }
+  } w;
+  w.seen = &busyInStage2;
+  w.engine = engine;
+  Prepare(model, w);
+  model.OnMatch(w);
+  EXPECT_TRUE(busyInStage2);
+  EXPECT_FALSE(EngineBusy(engine));
+}
+
+namespace {
+
+// Events of a download: the first one presses Stop.
+struct StopOnPump : HeadlessUiServices {
+  bool PumpOneEvent() override {
+    if (model) model->OnStop();
+    return false;
+  }
+  WhoisModel* model = nullptr;
+};
+
+}  // namespace
+
+// The catalogue from the loopback server: a complete transfer replaces the
+// target and is inspected at once; a transfer cut short, a 404 and Stop
+// leave the old file untouched and no work file behind.
+TEST(IdentDownload, CompleteCutShortMissingAndStopped) {
+  const std::string dir = MakeTempDir("ident_download");
+  std::mt19937 rng(7);
+  std::string catalogue = "header line\n\n";
+  for (int i = 0; i < 12000; ++i) {
+    char key[8];
+    std::snprintf(key, sizeof key, "D%04d", i % 10000);
+    catalogue += MpcorbLine(key, "Downloaded", RandomOrbit(rng, i % 5 == 0, 2459000.5)) + "\n";
+  }
+  ASSERT_GT(catalogue.size(), 2u << 20);
+  WriteTestFile(dir, "MPCORB.DAT", catalogue);
+  LocalHttpServer server(dir);
+  ASSERT_TRUE(server.Running());
+  const std::string savedProfile = TheApp().m_profile.Path();
+  TheApp().m_profile.SetPath(dir + "Tessarune.INI");
+  const std::string target = dir + "target/MPCORB.DAT";
+  std::filesystem::create_directories(dir + "target");
+  struct Case {
+    const char* name;
+    std::string path;
+    bool stop, complete;
+  } cases[] = {
+      {"cut short", "/short?size=1500000&declared=3000000", false, false},
+      {"404", "/status/404", false, false},
+      {"stopped", "/trickle?size=3000000&chunk=65536&ms=20", true, false},
+      {"complete", "/files/MPCORB.DAT", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteTestFile(dir + "target/", "MPCORB.DAT", "old catalogue\n");
+    StopOnPump ui;
+    ui.m_scriptedAnswers = {MsgAnswer::Ok};
+    ScopedUi scoped(ui);
+    WhoisModel model;
+    TestWhoisForm form;
+    model.InitialUpdate(form);
+    form.texts[kWhPath] = target;
+    if (c.stop) ui.model = &model;
+    TheApp().m_profile.WriteString(kSettingsSection, kWhoisMpcorbUrlKey, server.Url(c.path).c_str());
+    model.OnDownloadMpcorb(form);
+    ASSERT_FALSE(ui.m_messages.empty());
+    EXPECT_NE(ui.m_messages[0].text.find("※既存のファイルは、受信が最後まで終わってから置き換えます。"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(target + ".part"));
+    EXPECT_FALSE(model.Running());
+    EXPECT_TRUE(form.enabled[kWhDownload]);
+    if (c.complete) {
+      EXPECT_EQ(ReadTestFile(target), catalogue);
+      EXPECT_EQ(model.MpcorbObjects(), 12000);
+      EXPECT_EQ(form.texts[kWhCatalogueStatus].rfind("12000 天体  (全 12002 行、説明文 2 行、読み取り ", 0), 0u)
+          << form.texts[kWhCatalogueStatus];
+      EXPECT_EQ(TheApp().m_profile.GetString(kSettingsSection, kWhoisMpcorbKey), target);
+    } else {
+      EXPECT_EQ(ReadTestFile(target), "old catalogue\n");
+      EXPECT_EQ(model.MpcorbObjects(), 0);
+      if (c.stop) {
+        EXPECT_EQ(form.texts[kWhRunStatus], "ダウンロードを中止しました。");
+      } else {
+        EXPECT_EQ(ui.m_messages.size(), 2u);  // the question, then the error
+      }
+    }
+  }
+  TheApp().m_profile.SetPath(savedProfile);
+}
