@@ -15,6 +15,7 @@
 #include "engine/orbit_engine.h"
 
 struct StationRecord;
+class CNeocpScanDlg;
 
 // One control of the headless host; also a window for the engine's writers.
 class HostControl : public EngineWindow {
@@ -160,6 +161,7 @@ public:
   std::string m_strBatchMessages;  // collected messages, joined by " / "
   int m_bQuietRun = 0;
   int m_nAiResult = 0;
+  CNeocpScanDlg* m_pNeocpScanDlg = nullptr;  // the open NEOCP scan dialog, or null
   std::string m_strDesignation;
   std::string m_strObjectName;
   std::string m_strCalcLog;         // calculation log (memory only)

@@ -81,9 +81,16 @@ int ResetOrbitEngine(OrbitEngine* engine, DetClass* det) {
 
 // ---- busy guard ----
 
-bool EngineBusy(const OrbitEngine* engine) { return engine->m_bBusy == 1 || engine->m_bAutoRunning == 1; }
+bool EngineBusy(const OrbitEngine* engine) {
+  return engine->m_bBusy == 1 || engine->m_bAutoRunning == 1 ||
+         (engine->m_bScanRunning == 1 && engine->m_bScanOwnCall == 0);
+}
 
-int BeginBusyCommand(OrbitEngine* engine) { return EngineBusy(engine) ? -1 : BeginBusy(engine); }
+int BeginBusyCommand(OrbitEngine* engine) {
+  if (EngineBusy(engine)) return -1;
+  engine->m_bScanOwnCall = 0;
+  return BeginBusy(engine);
+}
 
 int BeginBusy(OrbitEngine* engine) {
   if (engine->m_bBusy == 1) return -1;

@@ -86,6 +86,8 @@ struct OrbitEngine {
   double* m_pPerturberCache = nullptr;  // 11 rows of (time, 45 coordinates); owned, zeroed at allocation
   int m_bAutoRunning = 0;         // an automatic procedure drives the engine
   int m_bAutoStop = 0;            // the view's "自動停止"; with m_bAutoRunning the engine runs quiet
+  int m_bScanRunning = 0;         // the NEOCP scan drives the engine (counts as busy)
+  int m_bScanOwnCall = 0;         // one pass of the busy test for the scan's own next command
   int m_nAsteroidSet = 0;         // PerturberSet 0..6
   int m_nAsteroidMisses = 0;      // steps of the last run without an asteroid position
   int m_bNonGrav = 0;             // non-gravitational forces on
@@ -176,12 +178,27 @@ int ResetOrbitEngine(OrbitEngine* engine, DetClass* det);
 // calculation holds the guard (m_bBusy), or an automatic procedure drives the
 // engine (m_bAutoRunning). Both pump events while they run, so the handlers
 // of other commands, the closing of a frame and the dialogs see this true and
-// must do nothing (or say kMsgOtherCalculationRunning).
+// must do nothing (or say kMsgOtherCalculationRunning). A running NEOCP scan
+// (m_bScanRunning) pumps events between its objects and steps as well and
+// counts as busy, except for the one command the scan itself starts while it
+// holds m_bScanOwnCall (ScanOwnCall).
 bool EngineBusy(const OrbitEngine* engine);
-// What a command does before engine work: -1 when EngineBusy, else BeginBusy.
-// Procedures that run inside an automatic run they started themselves call
-// BeginBusy directly.
+// What a command does before engine work: -1 when EngineBusy, else BeginBusy
+// (which uses up the scan's pass). Procedures that run inside an automatic
+// run they started themselves call BeginBusy directly.
 int BeginBusyCommand(OrbitEngine* engine);
+// The scan's own command through the busy test: set for the life of the
+// object, used up by the first BeginBusyCommand.
+class ScanOwnCall {
+public:
+  explicit ScanOwnCall(OrbitEngine* engine) : m_pEngine(engine) { m_pEngine->m_bScanOwnCall = 1; }
+  ~ScanOwnCall() { m_pEngine->m_bScanOwnCall = 0; }
+  ScanOwnCall(const ScanOwnCall&) = delete;
+  ScanOwnCall& operator=(const ScanOwnCall&) = delete;
+
+private:
+  OrbitEngine* m_pEngine;
+};
 // -1 when a calculation already runs (the caller shows
 // kMsgOtherCalculationRunning); otherwise marks the engine busy and returns 0.
 int BeginBusy(OrbitEngine* engine);

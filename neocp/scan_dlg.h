@@ -1,0 +1,225 @@
+#pragma once
+// The NEOCP scan dialog without its window: the table and its display order,
+// the sort state, the scan parameters, the running / abort / time-limit flags
+// with the object clock, the message pump, the enabling of the controls and
+// the state and CSV files. Its controls are addressed by id, as the
+// orbit-determination view's are: headless they are a map (tests, worker
+// processes); the window (neocp/ui) overrides the virtual calls with its
+// widgets. The batch code reaches the dialog only through this class.
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/determination_host.h"
+#include "neocp/scan_row.h"
+
+class CDetermination;
+class EngineClock;
+
+// The scan parameters, handed whole to the batch engine and to the workers.
+struct NeocpScanSettings {
+  int m_nClones = 200;
+  double m_dDaysBefore = 30;
+  double m_dDaysAfter = 60;
+  int m_nMinObs = 3;
+  double m_dMinArc = 0;
+  int m_bSysError = 1;
+  int m_nTimeLimit = 300;  // seconds per object, 0 no limit
+  int m_nParallel = 1;
+};
+
+// Controls of dialog 210.
+enum NeocpScanControlId : int {
+  kIdScanList = 1515,
+  kIdScanLog = 1516,
+  kIdScanStatus = 1517,
+  kIdScanRefetch = 1518,
+  kIdScanAll = 1519,
+  kIdScanSelected = 1520,
+  kIdScanAbort = 1521,
+  kIdScanProgress = 1522,
+  kIdScanClones = 1523,
+  kIdScanDaysBefore = 1524,
+  kIdScanDaysAfter = 1525,
+  kIdScanMinObs = 1526,
+  kIdScanMinArc = 1527,
+  kIdScanTimeLimit = 1528,
+  kIdScanSysError = 1529,
+  kIdScanShowNominal = 1530,
+  kIdScanShowClosest = 1531,
+  kIdScanOpenFolder = 1532,
+  kIdScanFiles = 1533,
+  kIdScanPurge = 1534,
+  kIdScanShowClones = 1535,
+  kIdScanParallel = 1536,
+  kIdScanCpuLabel = 1537,
+  kIdScanMatchKnown = 1538,
+  kIdScanSearchByOrbit = 1539,
+  kIdScanClose = 2,
+};
+
+inline constexpr const char* kScanDialogTitle = "NEOCPの全天体を走査(開発者用)";
+inline constexpr const char* kScanFolderName = "NEOCP_scan";
+inline constexpr const char* kScanFileFolderName = "files";
+inline constexpr const char* kScanStateName = "neocp_scan_state.tsv";
+inline constexpr size_t kScanLogLimitChars = 4194304;
+inline constexpr int kScanTimerMillis = 500;
+inline constexpr int kScanPumpMaxEvents = 100;
+inline constexpr const char* kScanIntroduction =
+    "名目軌道 = 観測にいちばん合う軌道。最小 = 観測の誤差の範囲でありうる軌道(クローン)のうち、地球にいちばん近づいたもの。"
+    "距離は地球の中心から測り、LDは月までの距離(38.44万km)を1とした値です。\r\n"
+    "表の行をダブルクリックすると、その天体の観測と名目軌道を軌道計算の画面に読み込みます。\r\n";
+inline constexpr const char* kScanStatusReceiving = "NEOCPの一覧を受信しています...";
+inline constexpr const char* kScanStatusAborting = "中止しています(いまの計算の区切りまでお待ちください)...";
+
+// ---- the list ----
+inline constexpr int kScanListColumns = 19;
+struct ScanListColumn {
+  const char* header;
+  int width;
+  bool right;
+};
+extern const ScanListColumn kScanListColumnDefs[kScanListColumns];
+// Text of a list cell.
+std::string GetScanListCell(const NeocpScanRow& row, int column);
+// Numeric sort key of columns 2 to 17; kScanNoDistance (9e9) for no value.
+double GetScanSortKey(const NeocpScanRow& row, int column);
+// Colours of a row, COLORREF 0x00BBGGRR; has* false where the list's own
+// colour stays. selectedBackground is for a selected just-scanned row.
+struct ScanRowColours {
+  bool hasBackground = false;
+  uint32_t background = 0;
+  bool hasText = false;
+  uint32_t text = 0;
+  bool keepSelectedReadable = false;
+  uint32_t selectedBackground = 0;
+};
+ScanRowColours GetScanRowColours(const NeocpScanRow& row);
+
+// Processors this process may run on (sched_getaffinity), at least 1.
+int ScanProcessorCount();
+// The parallel count the dialog starts with: the command line's when at
+// least 1, else processors - 2; clamped to 1..60.
+int DefaultScanParallel(int processors, int commandLine);
+// The scan folder: the observation folder, else the data folder, trailing
+// separators removed, + "/NEOCP_scan" (no final "/").
+std::string ScanFolderFor(const std::string& obsFolder, const std::string& dataDir);
+
+class CNeocpScanDlg {
+public:
+  explicit CNeocpScanDlg(CDetermination* view);
+  virtual ~CNeocpScanDlg();
+  CNeocpScanDlg(const CNeocpScanDlg&) = delete;
+  CNeocpScanDlg& operator=(const CNeocpScanDlg&) = delete;
+
+  CDetermination* m_pView = nullptr;
+  NeocpScanRow* m_pRows = nullptr;
+  int m_nRows = 0;
+  int* m_pOrder = nullptr;  // list position -> row index
+  int m_nSortColumn = -1;
+  int m_bSortAscending = 1;
+  int m_bRunning = 0;
+  int m_bAbort = 0;
+  int m_bTimedOut = 0;
+  uint32_t m_dwObjectStart = 0;
+  int m_nActiveTimeLimit = 300;
+  std::string m_strScanDir;  // no final "/"
+  std::string m_strFileDir;
+  int m_bStateLoaded = 0;
+  NeocpScanSettings m_settings;
+  std::string m_strReadingFile;
+  std::string m_strSearchSummary;
+  // The object clock (null: the system clock); tests give their own.
+  EngineClock* m_pClock = nullptr;
+
+  // ---- controls by id ----
+  virtual std::string GetItemText(int id);
+  virtual void SetItemText(int id, const std::string& text);
+  virtual int IsChecked(int id);
+  virtual void SetCheck(int id, int checked);
+  virtual bool IsItemEnabled(int id);
+  virtual void EnableItem(int id, bool enable);
+
+  // ---- what the batch code uses ----
+  // The status line (control 1517), shown at once.
+  virtual void SetStatusText(const std::string& text);
+  // Appends to the log (control 1516), which keeps at most 4194304 characters.
+  void AppendLog(const std::string& text);
+  // The hidden text window the engine writes its messages to.
+  virtual EngineWindow* EngineTextWindow() { return &m_engineText; }
+  // 0 go on, 1 abort (asked for, or the application is ending), 2 the
+  // object's time limit passed. Dispatches at most 100 pending events.
+  int PumpMessages();
+  // The start of one object: its clock starts, the time-limit flag clears.
+  void StartObjectClock();
+  // A scan starts and ends: running flag (and the engine's busy test), the
+  // application lock (not in a worker), timer 1, the controls.
+  void BeginScanRun();
+  void EndScanRun();
+  // Timer 1: passes the time limit or an abort to the engine's cancel flag.
+  void OnTimer();
+
+  // ---- commands ----
+  void OnAbort();
+  // Close button, Esc, the caption's close box: abort while running, else close.
+  void OnCancel();
+  void OnColumnClick(int column);
+  void OnItemChanged();
+  void OnOpenFolder();
+  // The first refetch (and every one while the table is not loaded): loads
+  // the state table. The list refresh arrives with the scan run.
+  void OnRefetch();
+  void UpdateControls();
+
+  // Set-up of the dialog's state (the window lays itself out around it).
+  void InitScanDialog(int processors);
+  void ReadScanSettings();
+
+  // ---- the table ----
+  // Replaces the table and takes the array (null or count < 1: empty table).
+  void SetRows(NeocpScanRow* rows, int count);
+  void RefillList();
+  void UpdateRow(int row);
+  int FindListItem(int row) const;
+  // The row index of the one selected item, else -1.
+  int GetSelectedRow();
+  bool LoadState();
+  bool SaveState();
+  // 1 written, 0 not: local 0 the NEOCP rows, else the local-file rows.
+  int SaveCsv(int local);
+  std::string StatePath() const;
+
+  // Headless: the selected list positions and what the log holds.
+  std::vector<int> m_selection;
+  std::string m_strLog;
+
+protected:
+  // ---- the window's side (headless: nothing, or the maps) ----
+  virtual std::vector<int> SelectedListPositions() { return m_selection; }
+  virtual void ShowListItems() {}
+  virtual void ShowListRow(int position) { (void)position; }
+  virtual void InsertLogText(const std::string& text) { m_strLog += text; }
+  // Dispatches at most max pending events; true when the application's
+  // loop was asked to end.
+  virtual bool DispatchPendingEvents(int max);
+  virtual void LockApplication() {}
+  virtual void UnlockApplication() {}
+  virtual void StartScanTimer() {}
+  virtual void StopScanTimer() {}
+  virtual void OpenFolder(const std::string& path) { m_strOpenedFolder = path; }
+  virtual void CloseWindow() { m_bClosed = 1; }
+
+public:
+  std::string m_strOpenedFolder;
+  int m_bClosed = 0;
+
+private:
+  uint32_t NowMs();
+  void CheckTimeLimit();
+  bool AnyRowWithListState(std::initializer_list<int> states) const;
+  size_t m_nLogChars = 0;
+  std::map<int, HostControl> m_controls;
+  HostControl m_engineText;
+};
