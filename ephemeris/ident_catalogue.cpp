@@ -1,6 +1,7 @@
 #include "ephemeris/ident_catalogue.h"
 
 #include <algorithm>
+#include <climits>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
@@ -212,6 +213,45 @@ struct ThreadLists {
 };
 
 }  // namespace
+
+int ScanMpcorbSingle(CatalogueLineReader& reader, const ScanSlice& summary, int threads,
+                     std::vector<IdentCandidate>& out, int maxCandidates, const std::function<void()>& waitRound,
+                     const std::function<bool(long long)>& batchDone) {
+  std::unique_ptr<CatalogueBatch> batch;
+  std::vector<IdentCandidate> buffer;
+  try {
+    batch = std::make_unique<CatalogueBatch>();
+    buffer.resize(kCatalogueBatchRecords);
+  } catch (const std::bad_alloc&) {
+    return kScanFileFailed;
+  }
+  threads = std::clamp(threads, 1, kScanMaxThreads);
+  long long records = 0;
+  while (NextMpcorbBatch(reader, *batch)) {
+    const std::string_view* lines = batch->Lines();
+    const auto cuts = CutSlices(batch->Count(), threads);
+    std::vector<ScanSlice> slices(cuts.size(), summary);
+    for (size_t i = 0; i < cuts.size(); ++i) {
+      slices[i].m_pLines = lines + cuts[i].first;
+      slices[i].m_nRecords = cuts[i].second;
+      slices[i].m_pOut = buffer.data() + cuts[i].first;
+    }
+    RunSlices(static_cast<int>(slices.size()), false, [&](int i) { ScanSliceWorker(&slices[i]); }, waitRound);
+    for (const ScanSlice& s : slices) {
+      for (int j = 0; j < s.m_nOut && static_cast<int>(out.size()) < maxCandidates; ++j) {
+        try {
+          if (out.capacity() == 0) out.reserve(4096);
+          out.push_back(s.m_pOut[j]);
+        } catch (const std::bad_alloc&) {
+          break;
+        }
+      }
+    }
+    records += batch->Count();
+    if (batchDone && !batchDone(records)) return kScanCancelled;
+  }
+  return static_cast<int>(std::min<long long>(records, INT_MAX));
+}
 
 int ScanMpcorbMulti(const std::string& path, TrackletQuery* queries, int queryCount, int threads,
                     const std::atomic<int>* cancel, MatchProgress* dialog) {

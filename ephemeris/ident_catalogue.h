@@ -90,6 +90,16 @@ std::vector<std::pair<int, int>> CutSlices(int count, int threads);
 void RunSlices(int n, bool firstOnCaller, const std::function<void(int)>& work,
                const std::function<void()>& waitRound);
 
+// Single-tracklet scan of the catalogue open in reader against the summary:
+// each batch on `threads` worker threads (a single slice on the caller),
+// waitRound called every 100 ms while they run, every pass appended to out
+// in record order until it holds maxCandidates (a failed growth skips the
+// rest of a slice). batchDone(records so far) after each batch; false stops.
+// Records read, kScanFileFailed when memory is short, or kScanCancelled.
+int ScanMpcorbSingle(CatalogueLineReader& reader, const ScanSlice& summary, int threads,
+                     std::vector<IdentCandidate>& out, int maxCandidates, const std::function<void()>& waitRound,
+                     const std::function<bool(long long)>& batchDone);
+
 // Many-tracklet scan of the minor-planet catalogue: every query's summary
 // (15°, 1°, magnitude 3.0), its top-10 list and passed count. threads is
 // clamped to 1..32. Records read, 0 for no query, kScanFileFailed or kScanCancelled.

@@ -343,15 +343,6 @@ int WhoisModel::ScanMpcorbStage1(WhoisForm& form) {
     Message("MPCORB.DAT を開けませんでした。");
     return -1;
   }
-  std::unique_ptr<CatalogueBatch> batch;
-  std::vector<IdentCandidate> buffer;
-  try {
-    batch = std::make_unique<CatalogueBatch>();
-    buffer.resize(kCatalogueBatchRecords);
-  } catch (const std::bad_alloc&) {
-    Message("メモリーが足りません。");
-    return -1;
-  }
   double along = NumberOf(form.Text(kWhPathWindow)), cross = NumberOf(form.Text(kWhCrossWindow));
   if (!(along > 0)) along = 15.0;
   if (!(cross > 0)) cross = 1.0;
@@ -363,41 +354,17 @@ int WhoisModel::ScanMpcorbStage1(WhoisForm& form) {
                                                                               : kThreadChoices[sel - 1];
   threads = std::clamp(threads, 1, kScanMaxThreads);
   form.SetProgress(0);
-
-  long long processed = 0;
-  bool full = false;
-  while (NextMpcorbBatch(reader, *batch)) {
-    const std::string_view* lines = batch->Lines();
-    const auto cuts = CutSlices(batch->Count(), threads);
-    std::vector<ScanSlice> slices(cuts.size(), summary);
-    for (size_t i = 0; i < cuts.size(); ++i) {
-      slices[i].m_pLines = lines + cuts[i].first;
-      slices[i].m_nRecords = cuts[i].second;
-      slices[i].m_pOut = buffer.data() + cuts[i].first;
-    }
-    RunSlices(static_cast<int>(slices.size()), false, [&](int i) { ScanSliceWorker(&slices[i]); }, PumpPending);
-    for (const ScanSlice& s : slices) {
-      for (int j = 0; j < s.m_nOut && !full; ++j) {
-        if (static_cast<int>(m_candidates.size()) >= kWhoisMaxCandidates) {
-          full = true;
-          break;
-        }
-        try {
-          if (m_candidates.capacity() == 0) m_candidates.reserve(4096);
-          m_candidates.push_back(s.m_pOut[j]);
-        } catch (const std::bad_alloc&) {
-          break;
-        }
-      }
-    }
-    processed += batch->Count();
-    if (m_nMpcorbObjects > 0) form.SetProgress(static_cast<int>(std::min<long long>(processed * 100 / m_nMpcorbObjects, 100)));
-    form.SetText(kWhRunStatus, FormatC("1段目 %lld / %d 天体   候補 %d 件   スレッド %d", processed, m_nMpcorbObjects,
-                                       static_cast<int>(m_candidates.size()), threads));
-    PumpPending();
-    if (m_bCancel.load()) return -1;
-  }
-  return static_cast<int>(m_candidates.size());
+  const int r = ScanMpcorbSingle(reader, summary, threads, m_candidates, kWhoisMaxCandidates, PumpPending,
+                                 [&](long long processed) {
+                                   if (m_nMpcorbObjects > 0)
+                                     form.SetProgress(static_cast<int>(std::min<long long>(processed * 100 / m_nMpcorbObjects, 100)));
+                                   form.SetText(kWhRunStatus, FormatC("1段目 %lld / %d 天体   候補 %d 件   スレッド %d", processed,
+                                                                      m_nMpcorbObjects, static_cast<int>(m_candidates.size()), threads));
+                                   PumpPending();
+                                   return m_bCancel.load() == 0;
+                                 });
+  if (r == kScanFileFailed) Message("メモリーが足りません。");
+  return r < 0 ? -1 : static_cast<int>(m_candidates.size());
 }
 
 int WhoisModel::RefineForView(WhoisForm& form, IdentCandidate& c) {

@@ -449,3 +449,38 @@ TEST(IdentCatalogue, CometScanAddsToTheLists) {
   EXPECT_LT(q[0].m_list[0].m_dScore, 0.01);
   EXPECT_EQ(ScanCometElementsSingle(path + ".absent", q.data(), 1, nullptr, nullptr), kScanFileFailed);
 }
+
+// The single-tracklet scan keeps every pass in record order, the same on 1,
+// 2, 7 and 32 threads; it stops at the candidate limit and when a batch's
+// report says so.
+TEST(IdentCatalogue, ScanMpcorbSingleSameOnEveryThreadCount) {
+  const std::string path = WriteFile("near_single.dat", NearbyCatalogue());
+  const auto night = ObserveOrbit(kMainBelt, Times(2459100.5, {0.0, 0.02, 0.04}), 0);
+  ScanSlice summary;
+  SetupSingleTrackletSlice(&summary, night.data(), 3, 15 * kRadPerDeg, kRadPerDeg, 3.0, nullptr);
+  std::vector<std::vector<IdentCandidate>> runs;
+  for (int threads : {1, 2, 7, 32}) {
+    SCOPED_TRACE(threads);
+    CatalogueLineReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    std::vector<IdentCandidate> out;
+    ASSERT_EQ(ScanMpcorbSingle(reader, summary, threads, out, 200000, [] {}, nullptr), 1500);
+    runs.push_back(out);
+  }
+  ASSERT_GT(runs[0].size(), 20u);
+  for (size_t r = 1; r < runs.size(); ++r) {
+    ASSERT_EQ(runs[r].size(), runs[0].size());
+    for (size_t i = 0; i < runs[0].size(); ++i) {
+      EXPECT_STREQ(runs[r][i].m_szDesig, runs[0][i].m_szDesig);
+      EXPECT_EQ(runs[r][i].m_dScore, runs[0][i].m_dScore);
+    }
+  }
+  for (size_t i = 1; i < runs[0].size(); ++i)  // record order
+    EXPECT_LT(std::string(runs[0][i - 1].m_szDesig), std::string(runs[0][i].m_szDesig));
+
+  CatalogueLineReader reader;
+  ASSERT_TRUE(reader.Open(path));
+  std::vector<IdentCandidate> capped;
+  EXPECT_EQ(ScanMpcorbSingle(reader, summary, 4, capped, 10, nullptr, [](long long) { return false; }), kScanCancelled);
+  EXPECT_EQ(capped.size(), 10u);
+}
