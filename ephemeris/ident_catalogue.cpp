@@ -121,7 +121,7 @@ std::vector<std::pair<int, int>> CutSlices(int count, int threads) {
 }
 
 void RunSlices(int n, bool firstOnCaller, const std::function<void(int)>& work,
-               const std::function<void()>& waitRound) {
+               const std::function<void()>& waitRound, const std::function<void()>& meanwhile) {
   if (n < 1) return;
   std::mutex mutex;
   std::condition_variable done;
@@ -149,6 +149,7 @@ void RunSlices(int n, bool firstOnCaller, const std::function<void(int)>& work,
       work(i);
     }
   }
+  if (meanwhile) meanwhile();
   if (callerFirst) work(0);
   {
     std::unique_lock<std::mutex> lock(mutex);
@@ -217,17 +218,19 @@ struct ThreadLists {
 int ScanMpcorbSingle(CatalogueLineReader& reader, const ScanSlice& summary, int threads,
                      std::vector<IdentCandidate>& out, int maxCandidates, const std::function<void()>& waitRound,
                      const std::function<bool(long long)>& batchDone) {
-  std::unique_ptr<CatalogueBatch> batch;
+  std::unique_ptr<CatalogueBatch> batch, next;
   std::vector<IdentCandidate> buffer;
   try {
     batch = std::make_unique<CatalogueBatch>();
+    next = std::make_unique<CatalogueBatch>();
     buffer.resize(kCatalogueBatchRecords);
   } catch (const std::bad_alloc&) {
     return kScanFileFailed;
   }
   threads = std::clamp(threads, 1, kScanMaxThreads);
   long long records = 0;
-  while (NextMpcorbBatch(reader, *batch)) {
+  bool have = NextMpcorbBatch(reader, *batch);
+  while (have) {
     const std::string_view* lines = batch->Lines();
     const auto cuts = CutSlices(batch->Count(), threads);
     std::vector<ScanSlice> slices(cuts.size(), summary);
@@ -236,7 +239,9 @@ int ScanMpcorbSingle(CatalogueLineReader& reader, const ScanSlice& summary, int 
       slices[i].m_nRecords = cuts[i].second;
       slices[i].m_pOut = buffer.data() + cuts[i].first;
     }
-    RunSlices(static_cast<int>(slices.size()), false, [&](int i) { ScanSliceWorker(&slices[i]); }, waitRound);
+    bool haveNext = false;
+    RunSlices(static_cast<int>(slices.size()), false, [&](int i) { ScanSliceWorker(&slices[i]); }, waitRound,
+              [&] { haveNext = NextMpcorbBatch(reader, *next); });
     for (const ScanSlice& s : slices) {
       for (int j = 0; j < s.m_nOut && static_cast<int>(out.size()) < maxCandidates; ++j) {
         try {
@@ -249,6 +254,8 @@ int ScanMpcorbSingle(CatalogueLineReader& reader, const ScanSlice& summary, int 
     }
     records += batch->Count();
     if (batchDone && !batchDone(records)) return kScanCancelled;
+    std::swap(batch, next);
+    have = haveNext;
   }
   return static_cast<int>(std::min<long long>(records, INT_MAX));
 }

@@ -87,11 +87,14 @@ std::vector<std::pair<int, int>> CutSlices(int count, int threads);
 // caller and several all get threads. A slice whose thread can't be started
 // runs at once on the caller. waitRound, when given, is called after every
 // 100 ms that the threads still run; otherwise the wait has no time-out.
+// meanwhile, when given, runs on the caller once the threads are started
+// (before any slice of its own), so that it overlaps their work.
 void RunSlices(int n, bool firstOnCaller, const std::function<void(int)>& work,
-               const std::function<void()>& waitRound);
+               const std::function<void()>& waitRound, const std::function<void()>& meanwhile = nullptr);
 
 // Single-tracklet scan of the catalogue open in reader against the summary:
-// each batch on `threads` worker threads (a single slice on the caller),
+// each batch on `threads` worker threads (a single slice on the caller)
+// while the caller reads the next batch,
 // waitRound called every 100 ms while they run, every pass appended to out
 // in record order until it holds maxCandidates (a failed growth skips the
 // rest of a slice). batchDone(records so far) after each batch; false stops.

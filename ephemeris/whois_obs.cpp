@@ -178,6 +178,12 @@ bool WhoisModel::ComputeObserverVectors() {
 
 void WhoisModel::OnReadObservations(WhoisForm& form) {
   if (m_bRunning) return;
+  ReadObservations(form);
+  // Match follows the observations, whether the read succeeded or not.
+  UpdateControls(form);
+}
+
+void WhoisModel::ReadObservations(WhoisForm& form) {
   ResetObservations();
   std::string text = form.Text(kWhPaste);
   if (TrimSpace(text).empty()) {
@@ -232,7 +238,6 @@ void WhoisModel::OnReadObservations(WhoisForm& form) {
                FormatC("%d件  符号:%s  %d/%02d/%05.2f〜%d/%02d/%05.2f (%.1f日)  観測所:%s", m_nObs,
                        desig.empty() ? "(なし)" : desig.c_str(), static_cast<int>(y0), static_cast<int>(m0), d0,
                        static_cast<int>(y1), static_cast<int>(m1), d1, m_dLastJd - m_dFirstJd, stations.c_str()));
-  UpdateControls(form);
 }
 
 void WhoisModel::OnClear(WhoisForm& form) {

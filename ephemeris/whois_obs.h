@@ -130,6 +130,7 @@ public:
 
 private:
   void ResetObservations();
+  void ReadObservations(WhoisForm& form);
   bool ComputeObserverVectors();
   void FillList(WhoisForm& form, bool cancelled, int refined, double seconds);
 

@@ -282,13 +282,22 @@ TEST_F(IdentView, ReadFailuresAndFallbacks) {
     SCOPED_TRACE(c.name);
     m_ui.m_messages.clear();
     ScopedStationsFile stations(c.stations);
+    // After a good read and an inspected catalogue, so that Match was enabled.
     WhoisModel model;
     TestWhoisForm form;
     model.InitialUpdate(form);
+    form.texts[kWhPaste] = m_night;
+    {
+      ScopedStationsFile good(s_stations);
+      model.OnReadObservations(form);
+    }
+    form.texts[kWhPath] = m_catalogue;
+    model.OnInspectMpcorb(form);
+    ASSERT_TRUE(form.enabled[kWhMatch]);
     form.texts[kWhPaste] = c.paste;
     model.OnReadObservations(form);
     EXPECT_EQ(model.ObservationCount(), c.count);
-    EXPECT_FALSE(form.enabled[kWhMatch]);
+    EXPECT_EQ(form.enabled[kWhMatch], c.count > 0);
     if (c.message) {
       ASSERT_FALSE(m_ui.m_messages.empty());
       EXPECT_EQ(m_ui.m_messages.back().text, c.message);

@@ -53,16 +53,16 @@ std::string WriteFile(const std::string& name, const std::string& bytes) {
   return dir + name;
 }
 
-// 1500 catalogue lines near the main-belt orbit (many pass the windows), the
+// Catalogue lines near the main-belt orbit (many pass the windows), the
 // orbit itself at line 700, and random lines; fixed seed.
-std::string NearbyCatalogue() {
+std::string NearbyCatalogue(int lines = 1500) {
   std::mt19937 rng(34);
   std::normal_distribution<double> n(0.0, 1.0);
   std::string text = "MINOR PLANET CATALOGUE (test)\n\n";
-  for (int i = 0; i < 1500; ++i) {
+  for (int i = 0; i < lines; ++i) {
     TestOrbit o = kMainBelt;
     if (i == 700) {
-      text += MpcorbLine("T0700", "(700) Target", o) + "\n";
+      text += MpcorbLine("T00700", "(700) Target", o) + "\n";
       continue;
     }
     if (i % 3 == 0) {
@@ -74,8 +74,8 @@ std::string NearbyCatalogue() {
       o.a += 0.01 * n(rng);
       o.H += n(rng);
     }
-    char key[8];
-    std::snprintf(key, sizeof key, "T%04d", i);
+    char key[16];
+    std::snprintf(key, sizeof key, "T%05d", i);
     text += MpcorbLine(key, std::string("(") + key + ") Near", o) + "\n";
   }
   return text;
@@ -376,7 +376,7 @@ TEST(IdentCatalogue, ScanMpcorbMultiSameOnEveryThreadCount) {
   }
   const auto& first = runs[0];
   ASSERT_EQ(first[0].m_nList, kTopCandidates);
-  EXPECT_STREQ(first[0].m_list[0].m_szDesig, "T0700");
+  EXPECT_STREQ(first[0].m_list[0].m_szDesig, "T00700");
   EXPECT_GT(first[0].m_nPassed, 20);
   EXPECT_GE(first[1].m_nPassed, first[0].m_nPassed);  // one observation: no motion test
   EXPECT_EQ(first[2].m_nList, 0);
@@ -450,11 +450,11 @@ TEST(IdentCatalogue, CometScanAddsToTheLists) {
   EXPECT_EQ(ScanCometElementsSingle(path + ".absent", q.data(), 1, nullptr, nullptr), kScanFileFailed);
 }
 
-// The single-tracklet scan keeps every pass in record order, the same on 1,
-// 2, 7 and 32 threads; it stops at the candidate limit and when a batch's
-// report says so.
+// The single-tracklet scan over three batches keeps every pass in record
+// order, the same on 1, 2, 7 and 32 threads; it stops at the candidate limit
+// and when a batch's report says so.
 TEST(IdentCatalogue, ScanMpcorbSingleSameOnEveryThreadCount) {
-  const std::string path = WriteFile("near_single.dat", NearbyCatalogue());
+  const std::string path = WriteFile("near_single.dat", NearbyCatalogue(45000));
   const auto night = ObserveOrbit(kMainBelt, Times(2459100.5, {0.0, 0.02, 0.04}), 0);
   ScanSlice summary;
   SetupSingleTrackletSlice(&summary, night.data(), 3, 15 * kRadPerDeg, kRadPerDeg, 3.0, nullptr);
@@ -464,7 +464,14 @@ TEST(IdentCatalogue, ScanMpcorbSingleSameOnEveryThreadCount) {
     CatalogueLineReader reader;
     ASSERT_TRUE(reader.Open(path));
     std::vector<IdentCandidate> out;
-    ASSERT_EQ(ScanMpcorbSingle(reader, summary, threads, out, 200000, [] {}, nullptr), 1500);
+    std::vector<long long> batches;
+    ASSERT_EQ(ScanMpcorbSingle(reader, summary, threads, out, 200000, [] {},
+                               [&](long long n) {
+                                 batches.push_back(n);
+                                 return true;
+                               }),
+              45000);
+    EXPECT_EQ(batches, (std::vector<long long>{20000, 40000, 45000}));
     runs.push_back(out);
   }
   ASSERT_GT(runs[0].size(), 20u);
