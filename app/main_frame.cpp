@@ -18,6 +18,7 @@
 #include "app/idle_dialogs.h"
 #include "app/location_dlg.h"
 #include "app/option_sheet.h"
+#include "app/scan_lock.h"
 #include "app/oplog_cleanup.h"
 #include "app/tessarune_wx_app.h"
 #include "app/toolbar_images.h"
@@ -315,7 +316,7 @@ void CMainFrame::OnSizeOrMove()
 
 void CMainFrame::OnClose(wxCloseEvent& event)
 {
-  if (RefuseCloseWhileCalculating(event))
+  if (RefuseCloseWhileScanning(event) || RefuseCloseWhileCalculating(event))
     return;
   CTessaruneApp& app = TheApp();
   WriteMainWindowPlacement(app, m_rcNormal, IsMaximized());

@@ -5,6 +5,7 @@
 #include "determination/ui/register_determination_view.h"
 #include "ephemeris/ui/ephemerides_view.h"
 #include "ephemeris/ui/forecast_dlg.h"
+#include "neocp/ui/neocp_scan_wnd.h"
 #include "ephemeris/ui/whois_view.h"
 #include "platform/app_services.h"
 #include "resources/app_resource_ids.h"
@@ -26,6 +27,7 @@ void RegisterProgramWindows()
 {
   RegisterDeterminationView();
   RegisterForecastDialog();
+  RegisterNeocpScanDialog();
   RegisterEphemerisView();
   RegisterWhoisView();
   static ProgramToolSinks sinks;

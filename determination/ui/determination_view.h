@@ -129,6 +129,9 @@ private:
   void ArrangeOptionMenu();
   void PlaceOptionItems();
   wxMenu* OptionMenu() const;
+  // "NEOCPの全天体を走査(&A)..." after "NEOCPから観測データを取得(&N)..." in the
+  // file menu in developer mode only.
+  void PlaceScanItem();
   int m_nOptionsDeveloper = -1;  // developer mode the option items were placed for
   void OnApproachBodyChange();
   void UpdateWeightColours();

@@ -11,6 +11,9 @@
 #include "determination/ui/elm_input_dlg.h"
 #include "determination/view_commands.h"
 #include "engine/orbit_engine.h"
+#include "platform/app_services.h"
+#include "platform/wx/wx_ui_services.h"
+#include "resources/app_resource_ids.h"
 #include "resources/determination_ids.h"
 
 namespace {
@@ -66,6 +69,31 @@ void CDeterminationView::BindViewCommands()
       (*open)(this);
   }, ID_FORECAST);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnEphemerisButton(); }, kIdEphemerisButton);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) {
+    if (const ToolWindowCommand* open = FindToolWindowCommand(ID_NEOCP_SCAN))
+      (*open)(this);
+  }, ID_NEOCP_SCAN);
+  Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(FindToolWindowCommand(ID_NEOCP_SCAN) != nullptr); },
+       ID_NEOCP_SCAN);
+}
+
+void CDeterminationView::PlaceScanItem()
+{
+  auto* frame = dynamic_cast<wxFrame*>(GetParent());
+  wxMenuBar* bar = frame ? frame->GetMenuBar() : nullptr;
+  const int index = bar ? bar->FindMenu(ToWx("ﾌｧｲﾙ(&F)")) : wxNOT_FOUND;
+  if (index == wxNOT_FOUND)
+    return;
+  wxMenu* menu = bar->GetMenu(index);
+  wxMenuItem* item = menu->FindChildItem(ID_NEOCP_SCAN);
+  const int developer = TheApp().m_bDeveloper;
+  if (developer == 0 && item) {
+    menu->Destroy(item);
+  } else if (developer == 1 && !item) {
+    size_t pos = 0;
+    if (menu->FindChildItem(ID_FETCH_NEOCP_OBS, &pos))
+      menu->Insert(pos + 1, ID_NEOCP_SCAN, ToWx("NEOCPの全天体を走査(&A)..."));
+  }
 }
 
 void CDeterminationView::OnElementInputCommand()

@@ -135,6 +135,7 @@ void CDeterminationView::PlaceOptionItems()
   ArrangeOptionItems(ids, TheApp().m_bDeveloper != 0);
   SyncMenu(menu, ids);
   m_nOptionsDeveloper = TheApp().m_bDeveloper != 0 ? 1 : 0;
+  PlaceScanItem();
 }
 
 void CDeterminationView::ArrangeOptionMenu()
@@ -149,6 +150,14 @@ void CDeterminationView::ArrangeOptionMenu()
     PlaceOptionItems();
     e.Skip();
   });
+  auto* frame = dynamic_cast<wxFrame*>(GetParent());
+  wxMenuBar* bar = frame ? frame->GetMenuBar() : nullptr;
+  const int file = bar ? bar->FindMenu(ToWx("ﾌｧｲﾙ(&F)")) : wxNOT_FOUND;
+  if (file != wxNOT_FOUND)
+    bar->GetMenu(file)->Bind(wxEVT_MENU_OPEN, [this](wxMenuEvent& e) {
+      PlaceScanItem();
+      e.Skip();
+    });
   Bind(wxEVT_IDLE, [this](wxIdleEvent& e) {
     if (m_nOptionsDeveloper != (TheApp().m_bDeveloper != 0 ? 1 : 0))
       PlaceOptionItems();
