@@ -15,8 +15,11 @@
 #include "app/app_menus.h"
 #include "app/child_frame.h"
 #include "app/form_template.h"
+#include "app/main_frame.h"
+#include "app/tessarune_wx_app.h"
 #include "data/ui/info_help.h"
 #include "determination/ui/wx_control_window.h"
+#include "engine/orbit_engine.h"
 #include "platform/text_util.h"
 #include "platform/threads.h"
 #include "platform/ui_services.h"
@@ -49,20 +52,25 @@ wxFont ListFont() {
 CWhoisObs::CWhoisObs(CChildFrame* frame) : CFormView(frame, FunctionView::WhoisObs) {
   BuildForm();
   BindEvents();
-  // A download or a match pumps events while it works for this view.
-  if (frame)
-    frame->Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
-      if (m_model.Running() && event.CanVeto()) {
-        event.Veto();
-        return;
-      }
-      event.Skip();
-    });
+  // A download or a match pumps events while it works for this view: its
+  // frame and the main window (which would take the view with it) stay.
+  if (frame) frame->Bind(wxEVT_CLOSE_WINDOW, &CWhoisObs::OnCloseWhileRunning, this);
+  if (CMainFrame* main = wxGetApp().MainFrame()) main->Bind(wxEVT_CLOSE_WINDOW, &CWhoisObs::OnCloseWhileRunning, this);
 }
 
 CWhoisObs::~CWhoisObs() {
+  if (CMainFrame* main = wxGetApp().MainFrame()) main->Unbind(wxEVT_CLOSE_WINDOW, &CWhoisObs::OnCloseWhileRunning, this);
   DestroyChildren();
   m_widgets.clear();
+}
+
+void CWhoisObs::OnCloseWhileRunning(wxCloseEvent& event) {
+  if (m_model.Running() && event.CanVeto()) {
+    event.Veto();
+    Ui().ShowMessage("Tessarune", kMsgOtherCalculationRunning, MsgIcon::Warning, MsgButtons::Ok);
+    return;
+  }
+  event.Skip();
 }
 
 void CWhoisObs::BuildForm() {

@@ -10,6 +10,7 @@
 #include "app/form_view.h"
 #include "ephemeris/whois_obs.h"
 
+class wxCloseEvent;
 class wxListCtrl;
 class wxGauge;
 class wxTextCtrl;
@@ -45,6 +46,7 @@ private:
   void BuildForm();
   void BindEvents();
   void OnBrowseMpcorb();
+  void OnCloseWhileRunning(wxCloseEvent& event);
   void OnContextMenu(wxPoint at);
   void SearchFrom(int startRow);
   void SelectOnly(int row);

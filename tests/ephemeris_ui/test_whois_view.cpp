@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include <wx/clipbrd.h>
@@ -14,10 +15,14 @@
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
+#include "data/ui/info_help.h"
+#include "engine/orbit_engine.h"
 #include "ephemeris/ui/whois_view.h"
+#include "platform/app_services.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
 #include "tests/common/test_data.h"
+#include "tests/data/test_http_server.h"
 #include "tests/determination_ui/view_session.h"
 #include "tests/ephemeris/ident_test_support.h"
 
@@ -81,7 +86,13 @@ TEST(WhoisView, PasteReadInspectMatchFindAndCopy) {
   const std::string catalogue = BuildAcceptanceCatalogue(session.m_dir);
   if (catalogue.empty()) GTEST_SKIP() << MissingDataMessage("catalogues/ and orbits/orbfit_testout/");
   const std::string night = ApolloNight();
-  std::string title, firstRow, found, obsStatus, catStatus, runStatus;
+  std::string title, firstRow, found, obsStatus, catStatus, runStatus, helpTitle;
+  size_t messagesBeforeClose = 0;
+  bool stillOpen = false;
+  std::filesystem::create_directories(session.m_dir + "dl");
+  LocalHttpServer server(session.m_dir + "dl");
+  ASSERT_TRUE(server.Running());
+  session.m_ui.m_bRealEvents = true;
   bool matchEnabledBefore = true;
   std::vector<ViewStep> steps = {
       {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
@@ -146,6 +157,33 @@ TEST(WhoisView, PasteReadInspectMatchFindAndCopy) {
        [&] { return !session.m_ui.m_clipboard.empty(); }},
       {"settle", nullptr, nullptr, 30, 0.4},
       {"screenshot", [] { ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "whois_view"); }, nullptr},
+      {"help mark", [] { ClickControl(kWhExplain); }, [] { return g_pInfoHelp && g_pInfoHelp->IsShown(); }},
+      {"help", [&] {
+         helpTitle = FromWx(g_pInfoHelp->GetTitle());
+         ViewSession::SaveScreenshot(g_pInfoHelp, "whois_help");
+         g_pInfoHelp->Close();
+       },
+       [] { return !g_pInfoHelp || !g_pInfoHelp->IsShown(); }},
+      // A slow download: the view's frame refuses to close while it runs, Stop ends it.
+      {"download path", [&] { PasteInto(kWhPath, session.m_dir + "dl/MPCORB.DAT"); },
+       [&] { return Text(kWhPath) == session.m_dir + "dl/MPCORB.DAT"; }},
+      {"ダウンロード(&W)", [&] {
+         TheApp().m_profile.WriteString(kSettingsSection, kWhoisMpcorbUrlKey,
+                                        server.Url("/trickle?size=3000000&chunk=16384&ms=50").c_str());
+         session.m_ui.m_scriptedAnswers = {MsgAnswer::Ok};
+         ClickControl(kWhDownload);
+       },
+       [] { return View()->Widget(kWhStop)->IsEnabled() && !Text(kWhRunStatus).empty(); }},
+      {"close while downloading", [&] {
+         messagesBeforeClose = session.m_ui.m_messages.size();
+         static_cast<wxWindow*>(View()->GetParent())->Close();
+       },
+       [&] { return session.m_ui.m_messages.size() > messagesBeforeClose; }},
+      {"中止(&T)", [&] {
+         stillOpen = View() != nullptr;
+         ClickControl(kWhStop);
+       },
+       [] { return Text(kWhRunStatus) == "ダウンロードを中止しました。" && View()->Widget(kWhDownload)->IsEnabled(); }},
   };
   for (size_t i = 3; i < steps.size(); ++i) {
     if (steps[i].run) steps[i].run = [run = steps[i].run] {
@@ -157,6 +195,12 @@ TEST(WhoisView, PasteReadInspectMatchFindAndCopy) {
   EXPECT_TRUE(session.m_failures.empty()) << session.FailedSteps();
   std::printf("%s\n%s\n%s\nfirst: %s\n", obsStatus.c_str(), catStatus.c_str(), runStatus.c_str(), firstRow.c_str());
   EXPECT_EQ(title, "天体同定");
+  EXPECT_EQ(helpTitle, "2段階照合の仕組み");
+  EXPECT_TRUE(stillOpen);
+  ASSERT_GT(session.m_ui.m_messages.size(), messagesBeforeClose);
+  EXPECT_EQ(session.m_ui.m_messages[messagesBeforeClose].text, kMsgOtherCalculationRunning);
+  EXPECT_FALSE(std::filesystem::exists(session.m_dir + "dl/MPCORB.DAT"));
+  EXPECT_FALSE(std::filesystem::exists(session.m_dir + "dl/MPCORB.DAT.part"));
   EXPECT_FALSE(matchEnabledBefore);
   EXPECT_EQ(obsStatus.rfind("13件  符号:01862  2008/02/13.15〜2008/02/13.", 0), 0u) << obsStatus;
   EXPECT_EQ(firstRow.rfind("(1862) Apollo 1.2", 0), 0u) << firstRow;
