@@ -205,3 +205,26 @@ TEST(ScanDialog, DestructionClearsTheViewsPointerAndTheScanMark)
   EXPECT_EQ(view.m_pNeocpScanDlg, nullptr);
   EXPECT_FALSE(EngineBusy(view.m_pEngine));
 }
+
+TEST(ScanDialog, AnEndingApplicationAbortsTheScan)
+{
+  // The window's pump reports the application's loop asked to end.
+  class Ending : public CNeocpScanDlg {
+  public:
+    using CNeocpScanDlg::CNeocpScanDlg;
+    bool m_bEnding = false;
+
+  protected:
+    bool DispatchPendingEvents(int) override { return m_bEnding; }
+  };
+  CDetermination view(false);
+  Ending dlg(&view);
+  dlg.BeginScanRun();
+  dlg.StartObjectClock();
+  EXPECT_EQ(dlg.PumpMessages(), 0);
+  dlg.m_bEnding = true;
+  EXPECT_EQ(dlg.PumpMessages(), 1);
+  dlg.m_bEnding = false;
+  EXPECT_EQ(dlg.PumpMessages(), 1) << "the abort stays";
+  dlg.EndScanRun();
+}

@@ -134,6 +134,7 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
   MainFrameKeys keys;
   int rows = 0, keysBefore = -1, keysLocked = -1;
   std::vector<double> ascending, descending;
+  wxSize smallest, initial;
   wxRect list0, log0, close0, list1, log1, close1, refetch0, refetch1;
   bool menuEnabledLocked = true, menuEnabledAfter = false, stillShown = false;
   std::string refusal, status;
@@ -169,11 +170,17 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
          Dialog()->SetSize(Dialog()->GetSize() + wxSize(120, 90));
        },
        [] { return Dialog()->GetClientSize().x >= Dialog()->InitialClientSize().x + 100; }, 30, 0.5},
-      {"grown; a key to the main frame", [&] {
+      {"grown; then made small", [&] {
          list1 = Dialog()->Control(kIdScanList)->GetRect();
          log1 = Dialog()->Control(kIdScanLog)->GetRect();
          close1 = Dialog()->Control(kIdScanClose)->GetRect();
          refetch1 = Dialog()->Control(kIdScanRefetch)->GetRect();
+         Dialog()->SetSize(wxSize(300, 200));
+       },
+       nullptr, 30, 0.5},
+      {"a key to the main frame", [&] {
+         smallest = Dialog()->GetClientSize();
+         initial = Dialog()->InitialClientSize();
          ViewSession::View()->SetFocus();
          wxUIActionSimulator().Char('q');
        },
@@ -229,6 +236,8 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
   EXPECT_EQ(log1.y - log0.y, dy);
   EXPECT_EQ(close1.GetPosition(), close0.GetPosition() + wxPoint(dx, dy));
   EXPECT_EQ(refetch1.GetPosition(), refetch0.GetPosition() + wxPoint(dx, 0));
+  EXPECT_GE(smallest.x, initial.x) << "no smaller than the first size";
+  EXPECT_GE(smallest.y, initial.y);
   // Locked: refused, menus off, the key and the command dropped.
   EXPECT_EQ(refusal, kMsgScanRefusesClose);
   EXPECT_TRUE(stillShown);
