@@ -1,5 +1,7 @@
 #include "engine/tool_sinks.h"
 
+#include "astro/time_scales.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -243,4 +245,22 @@ void HeadlessVisibilityChart::SetObject(double T, double q, double e, double per
 void HeadlessSearchRange::SetObject(const std::string& name, double T, double q, double e, double peri,
                                     double node, double incl, double H, double K) {
   Record(m_got, T, q, e, peri, node, incl, name, H, K, H == 0 ? 1 : 0);
+}
+
+SearchRangeFamily MakeSearchRangeFamily(const std::string& name, const VaisalaCandidate* family, int count, int best,
+                                        double lastObsTT) {
+  SearchRangeFamily f;
+  f.m_strName = TrimBlanks(name);
+  const int n = std::clamp(count, 0, SearchRangeFamily::kMaxFamily);
+  if (family) f.m_family.assign(family, family + n);
+  f.m_nBest = (best >= 0 && best < n) ? best : 0;
+  f.m_bValid = n > 0 ? 1 : 0;
+  if (lastObsTT > 0) {
+    double y, m, d;
+    JdToCalendar(lastObsTT + 1.0, y, m, d);
+    f.m_nYear = static_cast<int>(y);
+    f.m_nMonth = static_cast<int>(m);
+    f.m_nDay = static_cast<int>(d);
+  }
+  return f;
 }

@@ -145,12 +145,37 @@ public:
                          const std::string& name, double h, double gk, int bAsteroid) = 0;
 };
 
+// One orbit of a Väisälä family: the trial geocentric distance (AU), T (JD
+// TT), q (AU), e and the angles (rad, ecliptic J2000).
+struct VaisalaCandidate {
+  double dDelta, T, q, e, peri, node, incl;
+};
+
+// What the search range takes in its distance-family mode.
+struct SearchRangeFamily {
+  static constexpr int kMaxFamily = 401;
+  std::string m_strName;                    // trimmed
+  std::vector<VaisalaCandidate> m_family;   // at most kMaxFamily
+  int m_nBest = 0;                          // 0 when the given index lies outside the family
+  int m_nMode = 1;                          // the distance family
+  int m_bValid = 0;                         // family not empty
+  double m_dH = 0, m_dK = 10.0, m_dZoom = 1.0;
+  // The date fields: the day after the last observation; 0 when it has no time.
+  int m_nYear = 0, m_nMonth = 0, m_nDay = 0;
+};
+// The family as the Väisälä view hands it over (lastObsTT: the last
+// observation, JD TT).
+SearchRangeFamily MakeSearchRangeFamily(const std::string& name, const VaisalaCandidate* family, int count, int best,
+                                        double lastObsTT);
+
 class SearchRangeSink {
 public:
   virtual ~SearchRangeSink() = default;
   // H 0 for an asteroid; valid when q > 0.
   virtual void SetObject(const std::string& name, double T, double q, double e, double peri, double node,
                          double incl, double H, double K) = 0;
+  // The Väisälä family: takes it, sets the date fields and recomputes.
+  virtual void SetVaisalaFamily(const SearchRangeFamily& family) = 0;
 };
 
 // The open tool windows.
@@ -276,7 +301,13 @@ class HeadlessSearchRange : public SearchRangeSink {
 public:
   void SetObject(const std::string& name, double T, double q, double e, double peri, double node, double incl,
                  double H, double K) override;
+  void SetVaisalaFamily(const SearchRangeFamily& family) override {
+    m_family = family;
+    ++m_nFamilies;
+  }
   HeadlessHandOver m_got;
+  SearchRangeFamily m_family;
+  int m_nFamilies = 0;  // families received
 };
 
 // No window is open until a writer opens the globe; the orbit diagram opens

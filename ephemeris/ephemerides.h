@@ -14,6 +14,7 @@
 #include "engine/tool_sinks.h"
 
 class CDetermination;
+class CVaisala;
 
 struct EphControl {
   std::string m_strText;
@@ -126,3 +127,7 @@ double FirstReturnDiscoveryJd(const std::string& name);
 // orbit-determination view in state 3, 4 or 5; false (view untouched) when
 // det is null or holds no orbit.
 bool FillFromDetermination(CEphemerides& view, CDetermination* det);
+// The same from the Väisälä view's chosen orbit: a parabola in the comet
+// form, an ellipse in the asteroid form at its epoch; false (view untouched)
+// when the view is null or holds no chosen orbit.
+bool FillFromVaisala(CEphemerides& view, const CVaisala* vaisala);

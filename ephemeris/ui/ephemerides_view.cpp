@@ -245,8 +245,9 @@ void RegisterEphemerisView()
   RegisterEphemerisFill([] {
     if (!OpenEphemeridesView())
       return;
-    // The Väisälä view, the other source of an orbit, does not exist yet.
+    // The Väisälä view's chosen orbit first, whatever the orbit determination holds.
     if (auto* view = TheApp().m_pEphemerides)
-      FillFromDetermination(*view, TheApp().m_pDetermination);
+      if (!FillFromVaisala(*view, TheApp().m_pVaisala))
+        FillFromDetermination(*view, TheApp().m_pDetermination);
   });
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The tool windows as the engine reaches them in the program: the open orbit
-// diagram window; the globe stays headless until its window exists.
+// diagram window; the globe and the search range stay headless until their
+// windows exist.
 #include "engine/tool_sinks.h"
 
 class ProgramToolSinks : public ToolWindowSinks {
@@ -9,6 +10,8 @@ public:
   GlobeSink* OpenGlobe() override { return m_headless.OpenGlobe(); }
   OrbitDiagramSink* OrbitDiagram() override;
   OrbitDiagramSink* OpenOrbitDiagram() override;
+  SearchRangeSink* SearchRange() override { return m_headless.SearchRange(); }
+  SearchRangeSink* OpenSearchRange() override { return m_headless.OpenSearchRange(); }
 
 private:
   HeadlessToolSinks m_headless;
