@@ -35,7 +35,7 @@ namespace {
 // Commands that only a view handles: disabled when no view takes them.
 constexpr int kViewCommands[] = {
     ID_OPEN_OBS_FILE, ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS, ID_SAVE_RESULT, ID_REDO_CALC, ID_MP_DIS_GRAPH,
-    ID_FORECAST, ID_VARIATION_AMOUNTS, ID_NEOCP_SCAN, ID_UNUSED_149, wxID_CUT, wxID_COPY, wxID_PASTE,
+    ID_FORECAST, ID_VARIATION_AMOUNTS, ID_NEOCP_SCAN, ID_FIND_ORB, wxID_CUT, wxID_COPY, wxID_PASTE,
 };
 constexpr int kFormCommands[] = {ID_DETERMINATION, ID_MOVE_EPOCH, ID_EPHEMERIDES, ID_EPH_LIST,
                                  ID_WHOIS_OBS,     ID_VAISALA,    ID_CHECKING};

@@ -71,6 +71,11 @@ double CEphList::InstantOf(const EphListForm& form) const {
 }
 
 void CEphList::OnOpenElementFile() {
+  // A calculation that pumps events reads the records being replaced.
+  if (CurrentCalculationRunning()) {
+    Ui().ShowMessage("Tessarune", kMsgOtherCalculationRunning, MsgIcon::Warning, MsgButtons::Ok);
+    return;
+  }
   std::vector<ElementRecord> records;
   int count = 0;
   if (ReadElementFile("", &records, &count, nullptr) != 1) return;

@@ -3,7 +3,9 @@
 #include "app/main_frame.h"
 #include "determination/determination_display.h"
 #include "determination/ui/register_determination_view.h"
+#include "ephemeris/ui/eph_list_view.h"
 #include "ephemeris/ui/ephemerides_view.h"
+#include "ephemeris/ui/find_orb_dlg.h"
 #include "ephemeris/ui/forecast_dlg.h"
 #include "neocp/ui/neocp_scan_wnd.h"
 #include "ephemeris/ui/whois_view.h"
@@ -28,8 +30,10 @@ void RegisterProgramWindows()
   RegisterDeterminationView();
   RegisterForecastDialog();
   RegisterNeocpScanDialog();
+  RegisterFindOrbDialog();
   RegisterEphemerisView();
   RegisterWhoisView();
+  RegisterEphListView();
   static ProgramToolSinks sinks;
   SetToolSinks(&sinks);
   RegisterToolWindowCommand(ID_ORBIT_VIEW, [](wxWindow* mainFrame) {

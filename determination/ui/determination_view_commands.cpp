@@ -68,6 +68,11 @@ void CDeterminationView::BindViewCommands()
     if (const ToolWindowCommand* open = FindToolWindowCommand(ID_FORECAST))
       (*open)(this);
   }, ID_FORECAST);
+  // The similar-orbit search: no menu or button sends it.
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) {
+    if (const ToolWindowCommand* open = FindToolWindowCommand(ID_FIND_ORB))
+      (*open)(this);
+  }, ID_FIND_ORB);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnEphemerisButton(); }, kIdEphemerisButton);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) {
     if (const ToolWindowCommand* open = FindToolWindowCommand(ID_NEOCP_SCAN))

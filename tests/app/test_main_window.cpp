@@ -218,7 +218,7 @@ TEST_F(MainWindow, ToolbarAndStatusBar)
   // No view is open: what only a view handles is off, the frame's own commands are on.
   // Tool-window commands whose window no subsystem has registered (none is
   // in this test) stay off rather than doing nothing.
-  for (int id : {ID_OPEN_OBS_FILE, ID_SAVE_RESULT, ID_FORECAST, ID_UNUSED_149, ID_GLOBE, ID_SEARCH_RANGE})
+  for (int id : {ID_OPEN_OBS_FILE, ID_SAVE_RESULT, ID_FORECAST, ID_FIND_ORB, ID_GLOBE, ID_SEARCH_RANGE})
     EXPECT_FALSE(Enabled(id)) << id;
   for (int id : {ID_DETERMINATION, ID_EPHEMERIDES, ID_VAISALA, ID_RESET_POSITIONS, ID_OPTIONS_TOOLBAR})
     EXPECT_TRUE(Enabled(id)) << id;

@@ -22,32 +22,8 @@
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
 #include "tests/common/test_data.h"
+#include "tests/determination_ui/dialog_watch.h"
 #include "tests/determination_ui/view_session.h"
-
-namespace {
-
-// The modal file dialog while it is open (GTK's chooser is no top-level
-// window of the program's list).
-template <class Dialog>
-class DialogWatch : public wxModalDialogHook {
-public:
-  Dialog* m_pOpen = nullptr;
-
-protected:
-  int Enter(wxDialog* dialog) override
-  {
-    if (auto* d = dynamic_cast<Dialog*>(dialog))
-      m_pOpen = d;
-    return wxID_NONE;
-  }
-  void Exit(wxDialog* dialog) override
-  {
-    if (dialog == m_pOpen)
-      m_pOpen = nullptr;
-  }
-};
-
-} // namespace
 
 TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
 {
@@ -70,15 +46,7 @@ TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
       {"open command", [] { ViewSession::ClickMenuItem(ID_OPEN_OBS_FILE); }, [&] { return watch.m_pOpen != nullptr; }},
       {"file chosen", nullptr,
        [&] {
-         // The user's answer: the file, then "open" once the chooser has
-         // read the folder and selected it.
-         if (wxFileDialog* dlg = watch.m_pOpen) {
-           if (!chosen)
-             dlg->SetPath(ToWx(path));
-           chosen = true;
-           if (!dlg->GetPath().empty())
-             dlg->EndModal(wxID_OK);
-         }
+         AnswerFileChooser(watch.m_pOpen, ToWx(path), chosen);
          return view()->m_pEngine->m_nCalcState == kCalcLoaded;
        }},
       {"loaded", [&] {
