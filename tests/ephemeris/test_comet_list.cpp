@@ -425,6 +425,28 @@ TEST_F(EphListModel, CalculationStopsOnEscAndWaitsForOthers) {
   EXPECT_FALSE(EngineBusy(engine));
 }
 
+// A long file shows how far the calculation has come (rows the first-return
+// filter drops cost nothing, so 3000 records stay quick).
+TEST(EphListForm, LongFileShowsItsProgress) {
+  struct StatusLog : HeadlessUiServices {
+    void SetStatusText(const std::string& text) override { m_texts.push_back(text); }
+    std::vector<std::string> m_texts;
+  } ui;
+  ScopedUi scoped(ui);
+  CEphList list;
+  list.SetElements(std::vector<ElementRecord>(3000, ParsedLine(k12PLine)));
+  list.m_form.year = "2023";
+  list.m_form.month = "3";
+  list.m_form.day = "11";
+  list.m_form.bFirstReturn = 1;
+  EXPECT_EQ(list.OnCalc(), kListCalcDone);
+  EXPECT_EQ(list.m_nRows, 0);
+  EXPECT_EQ(ui.m_texts, (std::vector<std::string>{kListStatusComputing,
+                                                  "計算中です。しばらくお待ちください。 1024 / 3000  [ESC]で中止",
+                                                  "計算中です。しばらくお待ちください。 2048 / 3000  [ESC]で中止",
+                                                  kListStatusShowing, ""}));
+}
+
 TEST(EphListForm, StartsOnTodayInUt) {
   struct Fixed : CEphList {
     std::time_t Now() const override { return 1678492800; }  // 2023-03-11 00:00 UTC
