@@ -80,12 +80,17 @@ int LoadStationTable(StationRecord** ppTable)
   return static_cast<int>(pieces.size());
 }
 
+bool IsStationTableEnd(const StationRecord& rec)
+{
+  return rec.m_dLongitude == -1.0 && std::strcmp(rec.m_szCode, "END") == 0;
+}
+
 int FindStation(std::string_view szCode, const StationRecord* pTable, double* pdLongitude, double* pdRhoCos,
                 double* pdRhoSin)
 {
   char code[3] = {0, 0, 0};
   std::memcpy(code, szCode.data(), std::min<size_t>(3, szCode.size()));
-  for (const StationRecord* rec = pTable; rec->m_dLongitude != -1.0; ++rec) {
+  for (const StationRecord* rec = pTable; !IsStationTableEnd(*rec); ++rec) {
     if (std::memcmp(rec->m_szCode, code, 3) == 0) {
       *pdLongitude = rec->m_dLongitude;
       *pdRhoCos = rec->m_dRhoCos;

@@ -13,7 +13,7 @@ inline constexpr int kStationNameChars = 51;
 struct StationRecord {
   char m_szCode[4];                              // three-character code, zero-terminated; "END" in the end record
   char m_szName[kStationNameChars * 4 + 1];      // name, UTF-8, at most 51 characters, zero-terminated
-  double m_dLongitude;                           // degrees east of Greenwich; -1.0 marks the end record
+  double m_dLongitude;                           // degrees east of Greenwich; -1.0 in the end record
   double m_dRhoCos;                              // rho cos phi' (Earth radii) x kStationRadiusAu x kStationScale
   double m_dRhoSin;                              // rho sin phi', same scaling; -1.0 in the end record
 };
@@ -27,6 +27,10 @@ struct StationRecord {
 // Result: n; -1 the file cannot be read (no table); -2 no memory (no table);
 // 0 an empty file (a table holding only the end record).
 int LoadStationTable(StationRecord** ppTable);
+
+// Whether rec is the end record: longitude -1.0 and the code "END" together,
+// since a station of the file may well lie at longitude -1.0 (1° west).
+bool IsStationTableEnd(const StationRecord& rec);
 
 // 0 and the station's three values for the first record whose code equals the
 // first three characters of szCode (exact, case-sensitive); -1 when the end

@@ -107,7 +107,7 @@ std::string ObsHoverText(int row, const ObservationRecord& obs, const StationRec
   else
     text += "   光度 (報告なし)";
   if (!stations) return text + FormatC("   観測所 %.3s", obs.m_szStation);
-  for (const StationRecord* s = stations; s->m_dLongitude != -1.0 || std::strcmp(s->m_szCode, "END") != 0; ++s) {
+  for (const StationRecord* s = stations; !IsStationTableEnd(*s); ++s) {
     if (std::strncmp(s->m_szCode, obs.m_szStation, 3) == 0)
       return text + FormatC("   観測所 %.3s %s", obs.m_szStation, s->m_szName);
   }

@@ -24,7 +24,7 @@ constexpr const char* kExplanation =
     "「ばらつき」だけが大きい観測所は精度が低いだけで、最小二乗法が平均してくれるので害は小さめです。";
 
 std::string StationName(const StationRecord* table, const char* code) {
-  for (int i = 0; table && table[i].m_dLongitude != -1.0; ++i)
+  for (int i = 0; table && !IsStationTableEnd(table[i]); ++i)
     if (std::strncmp(table[i].m_szCode, code, 3) == 0) return table[i].m_szName;
   return {};
 }

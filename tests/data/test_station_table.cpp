@@ -66,7 +66,7 @@ TEST_F(StationTableTest, ReadsTheMpcList)
     EXPECT_EQ(lon, c.longitude);
     EXPECT_EQ(rc, Stored(c.rhoCos));
     EXPECT_EQ(rs, Stored(c.rhoSin));
-    for (const StationRecord* r = t.table; r->m_dLongitude != -1.0; ++r)
+    for (const StationRecord* r = t.table; !IsStationTableEnd(*r); ++r)
       if (std::strcmp(r->m_szCode, c.code) == 0) {
         EXPECT_STREQ(r->m_szName, c.name);
         break;
@@ -180,6 +180,27 @@ TEST_F(StationTableTest, EmptyAndCarriageReturnOnlyLines)
     EXPECT_EQ(lon, 0.1542);
     EXPECT_EQ(rs, Stored(0.77411));
     EXPECT_STREQ(t.table[2].m_szName, "Crowborough");
+  }
+}
+
+// A station at longitude -1.0 (1° west, as a hand-edited file may hold it) is
+// a station like any other, not the end of the table: the fuzzed file had
+// every station after such a line unknown.
+TEST_F(StationTableTest, StationAtLongitudeMinusOneDoesNotEndTheTable)
+{
+  const std::string text =
+      "W01  -1.0000 0.62411 +0.77873 One degree west\n"
+      "102  -1.0000 0.52992 +0.77411 Also there\n"
+      "001   0.1542 0.62992 +0.77411 Crowborough\n";
+  StationTable t;
+  Load(WriteTestFile(m_dir, "stations.txt", text), t);
+  ASSERT_EQ(t.result, 3);
+  EXPECT_FALSE(IsStationTableEnd(t.table[0]));
+  EXPECT_TRUE(IsStationTableEnd(t.table[3]));
+  for (const auto& [code, longitude] : {std::pair{"W01", -1.0}, {"102", -1.0}, {"001", 0.1542}}) {
+    double lon = 7, rc = 7, rs = 7;
+    ASSERT_EQ(FindStation(code, t.table, &lon, &rc, &rs), 0) << code;
+    EXPECT_EQ(lon, longitude) << code;
   }
 }
 

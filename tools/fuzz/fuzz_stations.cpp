@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   // Every record's code finds a station (the first of its code).
   for (int i = 0; i < count; ++i) {
     double lon = 0, rc = 0, rs = 0;
-    if (std::strlen(table[i].m_szCode) == 3 && table[i].m_dLongitude != -1.0)
+    if (std::strlen(table[i].m_szCode) == 3 && !IsStationTableEnd(table[i]))
       FuzzCheck(FindStation(table[i].m_szCode, table, &lon, &rc, &rs) == 0, "a listed code is found");
   }
   std::free(table);
