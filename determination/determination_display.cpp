@@ -7,6 +7,7 @@
 #include "astro/constants.h"
 #include "astro/frames.h"
 #include "astro/mpeph_store.h"
+#include "astro/time_scales.h"
 #include "data/comet_list.h"
 #include "data/designation.h"
 #include "data/mp_names.h"
@@ -143,6 +144,14 @@ void CDeterminationDisplay::PublishElementsToViews(const IntegrationState* state
     d.m_bValid = el.m_dQ > 0 ? 1 : 0;
   }
   if (!d.m_bValid) return;
+  if (VisibilityChartSink* chart = ToolSinks().VisibilityChart()) {
+    // The chart starts at 0 h of the element epoch's date; no magnitude law.
+    double year, month, day;
+    JdToCalendar(d.ReferenceTime(), year, month, day);
+    chart->SetStartDate(CalendarToJd(year, month, std::floor(day)));
+    chart->SetObject(d.m_dT, d.m_dQ, d.m_dE, d.m_dPeri, d.m_dNode, d.m_dIncl, d.m_strName, 0,
+                     d.m_nMpOrbit ? 0.0 : 10.0, d.m_nMpOrbit);
+  }
   OrbitDiagramSink* diagram = ToolSinks().OrbitDiagram();
   if (!diagram) return;
   std::string alt(TrimSpace(FormatObjectDisplayName()));

@@ -13,6 +13,7 @@
 #include "resources/app_resource_ids.h"
 #include "views/ui/orbit_view_wnd.h"
 #include "views/ui/program_tool_sinks.h"
+#include "views/ui/visibility_chart_wnd.h"
 
 namespace {
 
@@ -38,6 +39,10 @@ void RegisterProgramWindows()
   SetToolSinks(&sinks);
   RegisterToolWindowCommand(ID_ORBIT_VIEW, [](wxWindow* mainFrame) {
     OpenOrbitView(mainFrame);
+    PublishCurrentSolution();
+  });
+  RegisterToolWindowCommand(ID_VISIBILITY_CHART, [](wxWindow* mainFrame) {
+    OpenVisibilityChart(mainFrame);
     PublishCurrentSolution();
   });
 }

@@ -16,11 +16,11 @@
 
 namespace {
 
-// (433) Eros, approximate osculating elements of 2024 (angles J2000 ecliptic).
+// (433) Eros, osculating elements of 2023 (angles J2000 ecliptic).
 void FeedEros(CVisibilityChartDlg& c)
 {
-  c.SetObject(2460207.0, 1.1334, 0.2229, 178.9 * kRadPerDeg, 304.3 * kRadPerDeg, 10.83 * kRadPerDeg, "(433) Eros",
-              10.4, 0.46, 1);
+  c.SetObject(2459868.0585, 1.13346, 0.222778, 178.8773 * kRadPerDeg, 304.2993 * kRadPerDeg,
+              10.8289 * kRadPerDeg, "(433) Eros", 10.4, 0.46, 1);
 }
 
 TEST(VisibilityChart, FeedersKeepTheirRules)

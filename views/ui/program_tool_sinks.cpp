@@ -3,6 +3,7 @@
 #include "platform/app_services.h"
 #include "views/orbit_view.h"
 #include "views/ui/orbit_view_wnd.h"
+#include "views/ui/visibility_chart_wnd.h"
 
 #include <wx/app.h>
 
@@ -15,4 +16,9 @@ OrbitDiagramSink* ProgramToolSinks::OpenOrbitDiagram()
 {
   OpenOrbitView(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
   return OrbitDiagram();
+}
+
+VisibilityChartSink* ProgramToolSinks::VisibilityChart()
+{
+  return VisibilityChartWindow();
 }

@@ -10,6 +10,7 @@ public:
   GlobeSink* OpenGlobe() override { return m_headless.OpenGlobe(); }
   OrbitDiagramSink* OrbitDiagram() override;
   OrbitDiagramSink* OpenOrbitDiagram() override;
+  VisibilityChartSink* VisibilityChart() override;
   SearchRangeSink* SearchRange() override { return m_headless.SearchRange(); }
   SearchRangeSink* OpenSearchRange() override { return m_headless.OpenSearchRange(); }
 
