@@ -11,6 +11,7 @@
 #include "engine/orbit_engine.h"
 #include "engine/tool_sinks.h"
 #include "ephemeris/ephemeris_fields.h"
+#include "ephemeris/ephemeris_globe.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
@@ -92,6 +93,12 @@ int CEphList::OnCalc() {
   if (m_pElements.empty()) return kListCalcNothing;
   const EphListForm form = ReadForm();
   const double instant = InstantOf(form);
+  // Without the Sun and the Moon of every day the places and peaks would be wrong.
+  const std::string refusal = PlanetaryFileRefusal(instant, instant + kCometListDays, kEphListTitle);
+  if (!refusal.empty()) {
+    Ui().ShowMessage("Tessarune", refusal, MsgIcon::Warning, MsgButtons::Ok);
+    return kListCalcNothing;
+  }
 
   std::vector<CometListRow> rows;
   std::vector<EphemerisRow> table;

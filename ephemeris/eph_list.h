@@ -47,7 +47,8 @@ struct EphListForm {
 
 enum EphListCalcResult : int {
   kListCalcDone = 0,
-  kListCalcNothing = 1,   // no element file, or no memory: nothing changed
+  kListCalcNothing = 1,   // no element file, no memory, or the planetary file does not cover the
+                          // three years (said in a message box): nothing changed
   kListCalcStopped = 2,   // Esc or the cancel dialog: the previous rows stay
   kListCalcBusy = 3,      // another calculation runs (said in a message box)
 };

@@ -45,12 +45,12 @@ void ShowEarthApproach(const ImpactTracker& earth, const DisplayOrbit& orbit) {
   globe->ShowGlobe();
 }
 
-std::string PlanetaryFileRefusal(double fromJd, double toJd) {
+std::string PlanetaryFileRefusal(double fromJd, double toJd, const std::string& what) {
   if (!g_pJplEph || !g_pJplEph->IsOpen() || !(g_dJplEnd > g_dJplStart))
-    return "惑星暦ファイルが開かれていないため、太陽と月の位置が求められず、位置推算表を作成できません。"
+    return "惑星暦ファイルが開かれていないため、太陽と月の位置が求められず、" + what + "を作成できません。"
            "惑星暦ファイルを設定してください。";
   if (fromJd < g_dJplStart || toJd > g_dJplEnd)
-    return "期間が惑星暦ファイルの範囲(" + DateText(g_dJplStart) + "～" + DateText(g_dJplEnd) +
-           ")を外れているため、位置推算表を作成できません。";
+    return "期間が惑星暦ファイルの範囲(" + DateText(g_dJplStart) + "～" + DateText(g_dJplEnd) + ")を外れているため、" +
+           what + "を作成できません。";
   return {};
 }

@@ -15,5 +15,5 @@ void FeedEarthTracker(const EphemerisRow* rows, long count, ImpactTracker& earth
 // sources, and shows the tracker's path, lighting and impact marker.
 void ShowEarthApproach(const ImpactTracker& earth, const DisplayOrbit& orbit);
 // Empty when the planetary file covers [fromJd, toJd] (TT); else why the
-// table cannot be made, with the file's span.
-std::string PlanetaryFileRefusal(double fromJd, double toJd);
+// table (what: "位置推算表", "彗星一覧") cannot be made, with the file's span.
+std::string PlanetaryFileRefusal(double fromJd, double toJd, const std::string& what = "位置推算表");

@@ -13,6 +13,8 @@
 #include "ephemeris/comet_list_rows.h"
 #include "ephemeris/eph_list.h"
 #include "platform/ui_services.h"
+#include "tests/astro/test_jpl_scope.h"
+#include "tests/common/test_data.h"
 
 namespace {
 
@@ -396,13 +398,27 @@ TEST_F(EphListModel, CopyMenu) {
 }
 
 // A long list stops on Esc and keeps the rows it showed; another calculation
-// running refuses it with the busy message.
+// running, or a planetary file that misses the three years, refuses it with a message.
 TEST_F(EphListModel, CalculationStopsOnEscAndWaitsForOthers) {
   std::vector<ElementRecord> records(3, ParsedLine(k12PLine));
   m_list.SetElements(records);
   m_list.m_form.year = "2023";
   m_list.m_form.month = "3";
   m_list.m_form.day = "11";
+  EXPECT_EQ(m_list.OnCalc(), kListCalcNothing);  // no planetary file yet
+  ASSERT_EQ(m_ui.m_messages.size(), 1u);
+  EXPECT_NE(m_ui.m_messages[0].text.find("彗星一覧を作成できません。"), std::string::npos);
+  m_ui.m_messages.clear();
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
+  JplReaderScope jpl(de);
+  m_list.m_form.year = "2058";  // the file ends in January 2060
+  EXPECT_EQ(m_list.OnCalc(), kListCalcNothing);
+  ASSERT_EQ(m_ui.m_messages.size(), 1u);
+  EXPECT_EQ(m_ui.m_messages[0].text.rfind("期間が惑星暦ファイルの範囲(", 0), 0u) << m_ui.m_messages[0].text;
+  m_ui.m_messages.clear();
+  m_list.m_form.year = "2023";
+  EXPECT_EQ(Names(), (std::vector<std::string>{"67P/Churyumov-Gerasimenko", "C/2022 E3 (ZTF)", "12P/Pons-Brooks"}));
+
   m_ui.m_keys[static_cast<int>(UiKey::Escape)] = true;
   EXPECT_EQ(m_list.OnCalc(), kListCalcStopped);
   EXPECT_EQ(Names(), (std::vector<std::string>{"67P/Churyumov-Gerasimenko", "C/2022 E3 (ZTF)", "12P/Pons-Brooks"}));
@@ -417,7 +433,7 @@ TEST_F(EphListModel, CalculationStopsOnEscAndWaitsForOthers) {
   EXPECT_EQ(m_ui.m_messages[0].text, kMsgOtherCalculationRunning);
   EXPECT_EQ(m_list.m_nRows, 3);
 
-  // Without the planetary file the rows still come (Sun at the origin); the JA(+9) instant is 9 hours earlier.
+  // The JA(+9) instant is 9 hours earlier.
   m_list.OnZoneJst();
   EXPECT_EQ(m_list.OnCalc(), kListCalcDone);
   EXPECT_EQ(m_list.m_nRows, 3);
@@ -428,6 +444,8 @@ TEST_F(EphListModel, CalculationStopsOnEscAndWaitsForOthers) {
 // A long file shows how far the calculation has come (rows the first-return
 // filter drops cost nothing, so 3000 records stay quick).
 TEST(EphListForm, LongFileShowsItsProgress) {
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
+  JplReaderScope jpl(de);
   struct StatusLog : HeadlessUiServices {
     void SetStatusText(const std::string& text) override { m_texts.push_back(text); }
     std::vector<std::string> m_texts;
