@@ -275,7 +275,7 @@ void CMainFrame::OpenFunctionView(FunctionView kind)
   case FunctionViewAction::OpenNew: break;
   }
   // The tool windows the Väisälä view replaces (orbit diagram, globe,
-  // magnitude curve, observing-season chart) are closed here once they exist.
+  // magnitude curve, observing-season chart) are closed by its view factory.
   const CFormTemplate* templ = wxGetApp().Template(kind);
   if (!templ)
     return;

@@ -5,8 +5,10 @@
 #include "determination/ui/register_determination_view.h"
 #include "ephemeris/ui/eph_list_view.h"
 #include "ephemeris/ui/ephemerides_view.h"
+#include "ephemeris/ui/checking_view.h"
 #include "ephemeris/ui/find_orb_dlg.h"
 #include "ephemeris/ui/forecast_dlg.h"
+#include "ephemeris/ui/vaisala_view.h"
 #include "neocp/ui/neocp_scan_wnd.h"
 #include "ephemeris/ui/whois_view.h"
 #include "platform/app_services.h"
@@ -33,6 +35,12 @@ void RegisterProgramWindows()
   RegisterNeocpScanDialog();
   RegisterFindOrbDialog();
   RegisterEphemerisView();
+  RegisterCheckingView();
+  // Of the tool windows the Väisälä view replaces, the orbit diagram is a window in this build.
+  RegisterVaisalaView([] {
+    if (auto* diagram = dynamic_cast<COrbitViewWnd*>(TheApp().m_pOrbitViewDlg))
+      diagram->Destroy();
+  });
   RegisterWhoisView();
   RegisterEphListView();
   static ProgramToolSinks sinks;
