@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <thread>
 
 #include "astro/angle_units.h"
 #include "astro/ephemeris_rows.h"
@@ -382,27 +383,43 @@ ChartRaster CVisibilityChartDlg::RenderRaster(int W, int H, const ObserverSite& 
   r.w = static_cast<int>(p.width);
   r.h = static_cast<int>(p.height);
   r.bgra.assign(static_cast<size_t>(r.w) * r.h * 4, 0);
-  for (int x = 56; x <= static_cast<int>(p.R) - 1; ++x) {
-    const double a = (x + 0.5 - 56) / p.pxPerDay;
-    if (a < 0 || a >= n || x - 56 >= r.w) continue;
-    for (int y = 58; y <= static_cast<int>(p.B) - 1 && y - 58 < r.h; ++y) {
-      const SkyState s = EvaluateSky(a, m_dHourTo - (y + 0.5 - 58) / p.pxPerHour, site);
-      double c[3];
-      SkyColour(s, x, y, c);
-      r.dMaxAlt = std::max(r.dMaxAlt, s.dObjAlt);
-      const double altDeg = s.dObjAlt / kRadPerDeg;
-      if (s.bElongationOk && altDeg >= 10) {
-        const uint32_t pc = ChartPaletteColour(m_nPalette, static_cast<int>(altDeg / 10));
-        const double band[3] = {double((pc >> 16) & 0xFF), double((pc >> 8) & 0xFF), double(pc & 0xFF)};
-        for (int i = 0; i < 3; ++i) c[i] = 0.62 * band[i] + 0.38 * c[i];
-        r.bAnyAltitude = 1;
+  // Columns are independent: bands of them are rendered on several threads,
+  // each keeping its own highest altitude and band flag.
+  const int x0 = 56, x1 = std::min(static_cast<int>(p.R) - 1, 56 + r.w - 1);
+  const int nThreads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8);
+  std::vector<double> maxAlt(nThreads, -kPi);
+  std::vector<int> anyAlt(nThreads, 0);
+  auto columns = [&](int part) {
+    for (int x = x0 + part; x <= x1; x += nThreads) {
+      const double a = (x + 0.5 - 56) / p.pxPerDay;
+      if (a < 0 || a >= n) continue;
+      for (int y = 58; y <= static_cast<int>(p.B) - 1 && y - 58 < r.h; ++y) {
+        const SkyState s = EvaluateSky(a, m_dHourTo - (y + 0.5 - 58) / p.pxPerHour, site);
+        double c[3];
+        SkyColour(s, x, y, c);
+        maxAlt[part] = std::max(maxAlt[part], s.dObjAlt);
+        const double altDeg = s.dObjAlt / kRadPerDeg;
+        if (s.bElongationOk && altDeg >= 10) {
+          const uint32_t pc = ChartPaletteColour(m_nPalette, static_cast<int>(altDeg / 10));
+          const double band[3] = {double((pc >> 16) & 0xFF), double((pc >> 8) & 0xFF), double(pc & 0xFF)};
+          for (int i = 0; i < 3; ++i) c[i] = 0.62 * band[i] + 0.38 * c[i];
+          anyAlt[part] = 1;
+        }
+        uint8_t* px = &r.bgra[(static_cast<size_t>(y - 58) * r.w + (x - 56)) * 4];
+        px[0] = static_cast<uint8_t>(c[2]);
+        px[1] = static_cast<uint8_t>(c[1]);
+        px[2] = static_cast<uint8_t>(c[0]);
+        px[3] = 255;
       }
-      uint8_t* px = &r.bgra[(static_cast<size_t>(y - 58) * r.w + (x - 56)) * 4];
-      px[0] = static_cast<uint8_t>(c[2]);
-      px[1] = static_cast<uint8_t>(c[1]);
-      px[2] = static_cast<uint8_t>(c[0]);
-      px[3] = 255;
     }
+  };
+  std::vector<std::thread> workers;
+  for (int part = 1; part < nThreads; ++part) workers.emplace_back(columns, part);
+  columns(0);
+  for (std::thread& t : workers) t.join();
+  for (int part = 0; part < nThreads; ++part) {
+    r.dMaxAlt = std::max(r.dMaxAlt, maxAlt[part]);
+    r.bAnyAltitude |= anyAlt[part];
   }
   return r;
 }

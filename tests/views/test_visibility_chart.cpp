@@ -2,15 +2,16 @@
 // colours, the tables and the sky model on the real planetary file at Tokyo,
 // the raster, the axis labels and the crosshair's Moon age.
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "astro/angle_units.h"
 #include "astro/jpl_eph.h"
-#include "tests/common/planetary_file.h"
 #include "astro/time_scales.h"
 #include "platform/app_services.h"
+#include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
 #include "views/visibility_chart.h"
 
@@ -147,8 +148,10 @@ TEST(VisibilityChart, LabelsOfTheAxes)
 class VisibilityChartReal : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!m_file.Available()) GTEST_SKIP() << MissingDataMessage(ScopedPlanetaryFile::kFile);
-    ASSERT_TRUE(m_file.Open());
+    const std::string de = TestDataPath("de/lnxp1960p2060.405");
+    if (de.empty() || !TestDataFileExists(de)) GTEST_SKIP() << MissingDataMessage("de/lnxp1960p2060.405");
+    m_jpl = std::make_unique<JplReaderScope>(de);
+    ASSERT_TRUE(g_pJplEph->IsOpen());
     m_chart.SetStartDate(CalendarToJd(2024, 4, 1));
     FeedEros(m_chart);
     m_chart.Precompute(m_site);
@@ -161,7 +164,7 @@ protected:
       minutes += m_chart.EvaluateSky(d + 0.5, 14 + (i + 0.5) / 60, m_site).dSunAlt <= -18 * kRadPerDeg;
     return minutes / 60.0;
   }
-  ScopedPlanetaryFile m_file;
+  std::unique_ptr<JplReaderScope> m_jpl;
   ObserverSite m_site = MakeObserverSite(35.7, 139.7, 9);
   CVisibilityChartDlg m_chart;
 };

@@ -28,6 +28,8 @@ public:
   // The chart on the clipboard as a bitmap.
   void CopyImage();
   void OnPaletteChange(int index);
+  // The crosshair at m_ptMouse and its box for a client area W x H.
+  void DrawCrosshair(wxGraphicsContext* gc, int W, int H);
 
   wxChoice* PaletteChoice() const { return m_pPalette; }
   int m_bHover = 0;
@@ -42,7 +44,6 @@ private:
   void OnRightUp(wxMouseEvent& e);
   void PlaceControls();
   void SavePlacement();
-  void DrawCrosshair(wxGraphicsContext* gc, int W, int H);
   void DrawMoonIcon(wxGraphicsContext* gc, double cx, double cy, double r, double k);
   void DrawSunIcon(wxGraphicsContext* gc, double cx, double cy, double r);
   const wxBitmap* EnsureMoonDisk();
