@@ -20,6 +20,7 @@
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
+#include "data/ui/info_help.h"
 #include "determination/ui/determination_view.h"
 #include "engine/tool_sinks.h"
 #include "ephemeris/ephemeris_form.h"
@@ -47,6 +48,12 @@ void ClickAt(wxWindow* w, wxPoint at)
   wxUIActionSimulator sim;
   sim.MouseMove(w->ClientToScreen(at));
   sim.MouseClick();
+}
+
+void ClickControl(int id)
+{
+  if (wxWindow* w = Vaisala() ? Vaisala()->FindWindow(id) : nullptr)
+    ClickAt(w, wxPoint(w->GetSize().x / 2, w->GetSize().y / 2));
 }
 
 std::string LinesOfDate(const std::string& path, const std::string& prefix)
@@ -86,6 +93,7 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
   int ellipticLines = 0, parabolicLines = 0, selected = -1, family = -1;
   double chosenQ = 0;
   bool vaisalaHidden = false;
+  std::vector<std::string> helpTitles;
   std::vector<ViewStep> steps = {
       {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
       {"close the orbit-determination frame",
@@ -97,6 +105,22 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
        [] { return Vaisala() && Vaisala()->IsShownOnScreen(); }},
       {"settle", nullptr, nullptr, 30, 0.4},
       {"title", [&] { title = FromWx(static_cast<wxWindow*>(Vaisala()->GetParent())->GetLabel()); }, nullptr},
+      // The two information marks open their topics in the one help window.
+      {"mark 1404", [] { ClickControl(CVaisalaView::IDC_HELP_VAISALA); },
+       [] { return g_pInfoHelp && g_pInfoHelp->IsShownOnScreen(); }},
+      {"settle", nullptr, nullptr, 30, 0.4},
+      {"help 1404", [&] {
+         helpTitles.push_back(FromWx(g_pInfoHelp->GetTitle()));
+         ViewSession::SaveScreenshot(g_pInfoHelp, "vaisala_help");
+       },
+       nullptr},
+      {"mark 1405", [] { ClickControl(CVaisalaView::IDC_HELP_RANGE); },
+       [] { return g_pInfoHelp && FromWx(g_pInfoHelp->GetTitle()) == kVaisalaRangeHelpTitle; }},
+      {"help 1405", [&] {
+         helpTitles.push_back(FromWx(g_pInfoHelp->GetTitle()));
+         g_pInfoHelp->Close(true);
+       },
+       [] { return !g_pInfoHelp; }},
       ViewSession::OpenMenuStep(0, ID_OPEN_OBS_FILE),
       {"観測ファイルを開く(&O)", [] { ViewSession::ClickMenuItem(ID_OPEN_OBS_FILE); },
        [&] { return watch.m_pOpen != nullptr; }},
@@ -171,6 +195,7 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
   watch.Unregister();
   EXPECT_TRUE(session.m_failures.empty()) << session.FailedSteps();
   EXPECT_EQ(title, kVaisalaTitle);
+  EXPECT_EQ(helpTitles, (std::vector<std::string>{kVaisalaHelpTitle, kVaisalaRangeHelpTitle}));
   EXPECT_EQ(titleAfterOpen, night);
   EXPECT_GE(ellipticLines, 2);
   EXPECT_LE(ellipticLines, 14);
