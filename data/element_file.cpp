@@ -162,8 +162,9 @@ int IsMpcorbLine(std::string_view line) {
 
 int IsCometOneLine(std::string_view line) {
   line = WithoutTerminator(line);
-  return line.size() >= 102 && DigitsAt(line, {18, 32, 42}) && CharsAre(line, {19, 22, 31, 41, 61}, ' ') &&
-         CharsAre(line, {25, 33, 43, 55, 65, 75}, '.');
+  // q fills column 31 from 10 AU on, so that column is a blank or a digit.
+  return line.size() >= 102 && DigitsAt(line, {18, 32, 42}) && CharsAre(line, {19, 22, 41, 61}, ' ') &&
+         (At(line, 31) == ' ' || DigitsAt(line, {31})) && CharsAre(line, {25, 33, 43, 55, 65, 75}, '.');
 }
 
 int IsLongCometLine(std::string_view line) {

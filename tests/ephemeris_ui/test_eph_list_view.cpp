@@ -125,12 +125,12 @@ TEST(CometListView, MenuFileCalcSortSelectAndCopy)
       {"file chosen", nullptr,
        [&] {
          AnswerFileChooser(watch.m_pOpen, ToWx(path), chosen);
-         return ListView()->m_nElements == 949;
+         return ListView()->m_nElements == 952;
        }},
       {"year", [] { TypeInto(kListYear, "2023"); }, [] { return FieldText(kListYear) == "2023"; }},
       {"month", [] { TypeInto(kListMonth, "3"); }, [] { return FieldText(kListMonth) == "3"; }},
       {"day", [] { TypeInto(kListDay, "11"); }, [] { return FieldText(kListDay) == "11"; }},
-      {"計算(&C)", [] { ClickControl(kListCalc); }, [] { return ListView()->List()->GetItemCount() == 949; }, 60},
+      {"計算(&C)", [] { ClickControl(kListCalc); }, [] { return ListView()->List()->GetItemCount() == 952; }, 60},
       {"read the rows", [&] {
          rows = ListView()->List()->GetItemCount();
          status = session.m_ui.m_status;
@@ -191,7 +191,7 @@ TEST(CometListView, MenuFileCalcSortSelectAndCopy)
   SetToolSinks(nullptr);
   EXPECT_TRUE(session.m_failures.empty()) << session.FailedSteps();
   EXPECT_EQ(title, "彗星一覧");
-  EXPECT_EQ(rows, 949);
+  EXPECT_EQ(rows, 952);
   EXPECT_EQ(status, "");
   EXPECT_LT(m1First, m1Last);
   EXPECT_EQ(firstAscending, FormatC("%.1f", m1First));
