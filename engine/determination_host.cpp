@@ -103,7 +103,14 @@ CDetermination::~CDetermination() {
   if (app.m_pDetermination == this) app.m_pDetermination = nullptr;
 }
 
+namespace {
+FallbackMaker g_makeFallback = nullptr;
+}  // namespace
+
+void SetFallbackDeterminationMaker(FallbackMaker make) { g_makeFallback = make; }
+
 CDetermination& FallbackDetermination() {
+  if (g_makeFallback) return g_makeFallback();
   static CDetermination fallback(false);
   return fallback;
 }

@@ -319,6 +319,10 @@ bool IsPackedCometDesignation(const std::string& designation);
 // The application's never-shown orbit-determination object: the computation
 // context when no view is open. Created on first use, kept to the end.
 CDetermination& FallbackDetermination();
+// The program gives the fallback the behaviour of its views (the element
+// report above all); without a maker it is a bare CDetermination.
+using FallbackMaker = CDetermination& (*)();
+void SetFallbackDeterminationMaker(FallbackMaker make);
 // The current view (CTessaruneApp::m_pDetermination); when none is open the
 // fallback object, which is then stored as the current one.
 CDetermination* CurrentDetermination();

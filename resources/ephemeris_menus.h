@@ -1,5 +1,5 @@
 #pragma once
-// Menu 103 of the ephemeris view.
+// Menus 103 of the ephemeris view and 171 of the move-epoch view.
 #include "resources/app_menus.h"
 
 // "軌道要素ファイルを開く(&E)" (32774), shared with the comet list.
@@ -23,6 +23,21 @@ inline constexpr MenuItemDef kEphWindowItems[] = {
 inline constexpr MenuPopupDef kEphemerisMenu[] = {
     {"ﾌｧｲﾙ(&F)", kEphFileItems},
     {"表示(&V)", kEphViewItems},
+    kFunctionPopup,
+    {"ｳｨﾝﾄﾞｳ(&W)", kEphWindowItems},
+    kHelpPopup,
+};
+
+// Menu 171 of the move-epoch view.
+inline constexpr MenuItemDef kMoveEpochFileItems[] = {
+    {ID_APP_EXIT, "終了(&X)"},
+};
+inline constexpr MenuItemDef kMoveEpochViewItems[] = {
+    {ID_MP_DIS_GRAPH, "摂動体接近グラフ(&G)"},
+};
+inline constexpr MenuPopupDef kMoveEpochMenu[] = {
+    {"ﾌｧｲﾙ(&F)", kMoveEpochFileItems},
+    {"表示(&V)", kMoveEpochViewItems},
     kFunctionPopup,
     {"ｳｨﾝﾄﾞｳ(&W)", kEphWindowItems},
     kHelpPopup,

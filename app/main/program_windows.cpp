@@ -8,6 +8,7 @@
 #include "ephemeris/ui/checking_view.h"
 #include "ephemeris/ui/find_orb_dlg.h"
 #include "ephemeris/ui/forecast_dlg.h"
+#include "ephemeris/ui/move_epoch_view.h"
 #include "ephemeris/ui/vaisala_view.h"
 #include "neocp/ui/neocp_scan_wnd.h"
 #include "ephemeris/ui/whois_view.h"
@@ -30,6 +31,11 @@ void PublishCurrentSolution()
 
 void RegisterProgramWindows()
 {
+  // With no view open, runs on the fallback object still report their elements.
+  SetFallbackDeterminationMaker([]() -> CDetermination& {
+    static CDeterminationDisplay fallback(false);
+    return fallback;
+  });
   RegisterDeterminationView();
   RegisterForecastDialog();
   RegisterNeocpScanDialog();
@@ -43,6 +49,7 @@ void RegisterProgramWindows()
   });
   RegisterWhoisView();
   RegisterEphListView();
+  RegisterMoveEpochView();
   static ProgramToolSinks sinks;
   SetToolSinks(&sinks);
   RegisterToolWindowCommand(ID_ORBIT_VIEW, [](wxWindow* mainFrame) {

@@ -66,13 +66,10 @@ CForecastDlg::~CForecastDlg() {
 void CForecastDlg::CreateControls() {
   auto label = [this](const char* text, int id = wxID_ANY) {
     auto* s = new wxStaticText(this, id, ToWx(text));
-    if (id != wxID_ANY) m_controls[id] = s;
+    if (id != wxID_ANY) m_controls.Add(id, s);
     return s;
   };
-  auto add = [this](int id, wxWindow* w) {
-    m_controls[id] = w;
-    return w;
-  };
+  auto add = [this](int id, wxWindow* w) { return m_controls.Add(id, w); };
 
   auto* select = new wxStaticBoxSizer(wxVERTICAL, this, ToWx("選択"));
   const char* modeLabels[] = {"元期を入力", "原初軌道", "未来軌道", "原初＋未来"};
@@ -105,18 +102,18 @@ void CForecastDlg::CreateControls() {
   run->Add(add(kFcProgress, new wxGauge(this, kFcProgress, 100, wxDefaultPosition, wxSize(200, 16))), 0,
            wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
   run->Add(label("", kFcStatus), 1, wxALIGN_CENTER_VERTICAL);
-  m_controls[kFcStatus]->SetFont(m_font);
+  Control(kFcStatus)->SetFont(m_font);
 
   m_pTabs = new wxNotebook(this, kFcTabs, wxDefaultPosition, wxSize(640, 300));
-  m_controls[kFcTabs] = m_pTabs;
+  m_controls.Add(kFcTabs, m_pTabs);
   for (int id : {kFcResult, kFcLog}) {
     auto* pane = new wxTextCtrl(m_pTabs, id, wxString(), wxDefaultPosition, wxDefaultSize,
                                 wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL | wxTE_DONTWRAP);
     pane->SetFont(m_font);
-    m_controls[id] = pane;
+    m_controls.Add(id, pane);
   }
-  m_pTabs->AddPage(m_controls[kFcResult], ToWx("軌道要素"), true);
-  m_pTabs->AddPage(m_controls[kFcLog], ToWx("計算ログ"));
+  m_pTabs->AddPage(Control(kFcResult), ToWx("軌道要素"), true);
+  m_pTabs->AddPage(Control(kFcLog), ToWx("計算ログ"));
 
   auto* approach = new wxBoxSizer(wxHORIZONTAL);
   approach->Add(add(kFcBody, new wxComboBox(this, kFcBody, wxString(), wxDefaultPosition, wxSize(130, -1), 0, nullptr,
@@ -125,7 +122,7 @@ void CForecastDlg::CreateControls() {
   approach->Add(add(kFcApproach, new wxTextCtrl(this, kFcApproach, wxString(), wxDefaultPosition, wxSize(-1, 70),
                                                 wxTE_MULTILINE | wxTE_READONLY | wxHSCROLL | wxTE_DONTWRAP)),
                 1, wxEXPAND);
-  m_controls[kFcApproach]->SetFont(m_font);
+  Control(kFcApproach)->SetFont(m_font);
 
   auto* impact = new wxStaticBoxSizer(wxHORIZONTAL, this, ToWx("惑星衝突計算"));
   impact->Add(add(kFcImpact, new wxButton(this, kFcImpact, ToWx("衝突確率(&P)"))), 0, wxRIGHT, 8);
@@ -154,21 +151,21 @@ void CForecastDlg::CreateControls() {
 
 void CForecastDlg::OnInitDialog() {
   CTessaruneLib::PlaceNearMainWindow(this);
-  static_cast<CNumEdit*>(m_controls[kFcEpochYear])->Configure({1, 6, 0, 1});
-  static_cast<CNumEdit*>(m_controls[kFcEpochMonth])->Configure({1, 2, 0, 0});
-  static_cast<CNumEdit*>(m_controls[kFcEpochDay])->Configure({2, 2, 5, 0});
+  static_cast<CNumEdit*>(Control(kFcEpochYear))->Configure({1, 6, 0, 1});
+  static_cast<CNumEdit*>(Control(kFcEpochMonth))->Configure({1, 2, 0, 0});
+  static_cast<CNumEdit*>(Control(kFcEpochDay))->Configure({2, 2, 5, 0});
   FillBodyCombo();
   if (g_pJplEph && g_pJplEph->IsOpen() && g_dJplEnd > 0)
     SetText(kFcSpan, "適応範囲：" + DateText(g_dJplStart) + "～" + DateText(g_dJplEnd));
-  auto* step = static_cast<wxComboBox*>(m_controls[kFcStep]);
+  auto* step = static_cast<wxComboBox*>(Control(kFcStep));
   for (int i = 0; i < kForecastStepCount; ++i) step->Append(ToWx(ForecastStepText(i)));
   step->SetSelection(0);
   SetText(kFcLog, "積分間隔の変更など、計算の過程がここに表示されます。");
-  static_cast<wxRadioButton*>(m_controls[kFcModeEpoch])->SetValue(true);
-  auto* clones = static_cast<wxComboBox*>(m_controls[kFcClones]);
+  static_cast<wxRadioButton*>(Control(kFcModeEpoch))->SetValue(true);
+  auto* clones = static_cast<wxComboBox*>(Control(kFcClones));
   for (const char* c : kCloneCounts) clones->Append(c);
   clones->SetSelection(1);
-  m_controls[kFcClonesLabel]->SetToolTip(
+  Control(kFcClonesLabel)->SetToolTip(
       ToWx("軌道の誤差(観測誤差)の範囲内で少しずつ違う仮想の軌道を多数作り、それぞれが地球に衝突するかを数えて衝突確率を"
            "求めます(モンテカルロ法)。この仮想軌道の本数が「クローン数」です。"));
   clones->SetToolTip(ToWx("クローン数が多いほど確率の精度が上がりますが、計算時間はほぼ本数に比例します。まず300で傾向を見"
@@ -178,7 +175,7 @@ void CForecastDlg::OnInitDialog() {
 }
 
 void CForecastDlg::FillBodyCombo() {
-  auto* body = static_cast<wxComboBox*>(m_controls[kFcBody]);
+  auto* body = static_cast<wxComboBox*>(Control(kFcBody));
   body->Clear();
   for (const char* name : kBodyNames) body->Append(ToWx(name));
   int members[kPerturberSetMaxMembers];
@@ -190,8 +187,8 @@ void CForecastDlg::FillBodyCombo() {
 
 void CForecastDlg::ShowDeveloperControls() {
   const bool dev = TheApp().m_bDeveloper != 0;
-  m_controls[kFcErrorGrowth]->Show(dev);
-  m_controls[kFcDevNote]->Show(dev);
+  Control(kFcErrorGrowth)->Show(dev);
+  Control(kFcDevNote)->Show(dev);
   Layout();
 }
 
@@ -217,7 +214,7 @@ void CForecastDlg::BindEvents() {
 
 void CForecastDlg::OnMode(int mode) {
   m_model.State().m_nOrbitKind = mode;
-  for (int id : {kFcEpochYear, kFcEpochMonth, kFcEpochDay, kFcSnap}) m_controls[id]->Enable(mode == kForecastEpoch);
+  for (int id : {kFcEpochYear, kFcEpochMonth, kFcEpochDay, kFcSnap}) Control(id)->Enable(mode == kForecastEpoch);
 }
 
 void CForecastDlg::OnCalc() {
@@ -243,50 +240,23 @@ void CForecastDlg::OnImpactProbability() {
 
 void CForecastDlg::Reset() {
   for (int id : {kFcResult, kFcLog, kFcApproach, kFcStatus, kFcEpochYear, kFcEpochMonth, kFcEpochDay}) SetText(id, "");
-  static_cast<wxGauge*>(m_controls[kFcProgress])->SetValue(0);
-  static_cast<wxRadioButton*>(m_controls[kFcModeEpoch])->SetValue(true);
+  static_cast<wxGauge*>(Control(kFcProgress))->SetValue(0);
+  static_cast<wxRadioButton*>(Control(kFcModeEpoch))->SetValue(true);
   OnMode(kForecastEpoch);
-  static_cast<wxComboBox*>(m_controls[kFcStep])->SetSelection(0);
+  static_cast<wxComboBox*>(Control(kFcStep))->SetSelection(0);
   ShowTab(0);
 }
 
-wxWindow* CForecastDlg::Control(int id) const {
-  const auto it = m_controls.find(id);
-  return it == m_controls.end() ? nullptr : it->second;
-}
-
-std::string CForecastDlg::Text(int id) {
-  wxWindow* w = Control(id);
-  if (auto* combo = dynamic_cast<wxComboBox*>(w)) return FromWx(combo->GetValue());
-  return w ? WxControlText(w) : std::string();
-}
-
-void CForecastDlg::SetText(int id, const std::string& text) {
-  if (wxWindow* w = Control(id)) SetWxControlText(w, text);
-}
-
-int CForecastDlg::Selection(int id) {
-  auto* combo = dynamic_cast<wxComboBox*>(Control(id));
-  return combo ? combo->GetSelection() : -1;
-}
-
-int CForecastDlg::Checked(int id) {
-  auto* box = dynamic_cast<wxCheckBox*>(Control(id));
-  return box && box->GetValue() ? 1 : 0;
-}
-
-EngineWindow* CForecastDlg::Window(int id) {
-  wxWindow* w = Control(id);
-  if (!w) return nullptr;
-  auto& slot = m_windows[id];
-  if (!slot) slot = std::make_unique<WxControlWindow>(w);
-  return slot.get();
-}
+std::string CForecastDlg::Text(int id) { return m_controls.Text(id); }
+void CForecastDlg::SetText(int id, const std::string& text) { m_controls.SetText(id, text); }
+int CForecastDlg::Selection(int id) { return m_controls.Selection(id); }
+int CForecastDlg::Checked(int id) { return m_controls.Checked(id); }
+EngineWindow* CForecastDlg::Window(int id) { return m_controls.Window(id); }
 
 void CForecastDlg::ShowTab(int tab) {
   if (tab == 1) SetText(kFcLog, "");
   m_pTabs->ChangeSelection(tab);
-  m_controls[tab == 1 ? kFcLog : kFcResult]->Update();
+  Control(tab == 1 ? kFcLog : kFcResult)->Update();
 }
 
 void OpenForecastDialog(CDetermination* view, wxWindow* parent) {

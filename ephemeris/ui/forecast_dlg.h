@@ -3,16 +3,15 @@
 // orbit-determination view that carries its orbit in time. One dialog at a
 // time (g_pForecastDlg), hidden by "閉じる(&X)" and shown again by command
 // 157 with its last contents; what it computes is ForecastModel.
-#include <map>
 #include <memory>
 
 #include <wx/dialog.h>
 
 #include "ephemeris/forecast.h"
+#include "ephemeris/ui/form_controls.h"
 
 class CDetermination;
 class CNumEdit;
-class WxControlWindow;
 class wxComboBox;
 class wxNotebook;
 class wxTextCtrl;
@@ -35,7 +34,7 @@ public:
   void Reset();
   ForecastModel& Model() { return m_model; }
   CDetermination* View() const { return m_model.View(); }
-  wxWindow* Control(int id) const;
+  wxWindow* Control(int id) const { return m_controls.Control(id); }
 
 private:
   void CreateControls();
@@ -50,8 +49,7 @@ private:
   void ShowDeveloperControls();
 
   ForecastModel m_model;
-  std::map<int, wxWindow*> m_controls;
-  std::map<int, std::unique_ptr<WxControlWindow>> m_windows;
+  FormControls m_controls;
   wxNotebook* m_pTabs = nullptr;
   wxFont m_font;
 };
