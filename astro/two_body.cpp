@@ -167,10 +167,9 @@ double ObserverDistance(const double pos[3], const double sunAu[3], double obser
 void SkyAngles(const double rho[3], double& ra, double& dec) {
   ra = std::atan2(rho[1], rho[0]);
   for (int i = 0; i < 2 && ra < 0.0; ++i) ra += kTwoPi;
-  if (rho[0] != 0.0)
-    dec = std::atan(std::cos(ra) * rho[2] / rho[0]);
-  else  // due north or south of the x axis: cos(ra)/x is 0/0 there
-    dec = std::atan2(rho[2], std::fabs(rho[1]));
+  // Not atan(cos(ra) z / x): near 6h and 18h both factors vanish and the
+  // ratio keeps no digits.
+  dec = std::atan2(rho[2], std::hypot(rho[0], rho[1]));
 }
 
 // The near-parabolic branch of TwoBodyGeocentricPosition; false hands over to

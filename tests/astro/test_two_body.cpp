@@ -399,16 +399,29 @@ TEST(TwoBody, ExactValuesAtPerihelionAndZero) {
   EXPECT_EQ(ElementsToState(2450010.0, 2450000.0, 0.0, 1.0, kP, kQ, pos, nullptr), -1);
 }
 
-// Declination of a direction with x exactly 0 (the formula's cos(ra)/x is 0/0 there).
-TEST(TwoBody, DeclinationOnTheYzPlane) {
-  // Perihelion at 1 AU along +y, seen from the Sun: no light-time shift at t = T
-  // changes x, which stays 0.
-  const double P[3] = {0.0, 0.6, 0.8}, Q[3] = {0.0, -0.8, 0.6}, sun[3] = {0.0, 0.0, 0.0};
-  double ra, dec, delta, r, nu;
-  ASSERT_EQ(TwoBodyGeocentricPosition(2451545.0, 1.0, 0.5, P, Q, 2451545.0 + 0.0057755, sun, ra, dec, delta, r, nu),
-            0);
-  EXPECT_NEAR(ra, M_PI / 2, 1e-6);
-  EXPECT_NEAR(dec, std::atan2(0.8, 0.6), 1e-6);
+// Declination of directions on or next to the y-z plane (right ascension 6h
+// or 18h), where x and cos(ra) both vanish and their ratio loses every digit.
+TEST(TwoBody, DeclinationOnAndNextToTheYzPlane) {
+  // Perihelion at 1 AU along +y (or -y), seen from a point on the x axis: the
+  // direction's x component is the observer's offset alone. An offset of
+  // 1e-9 AU or less turns the direction by 1e-9 rad at most, in right ascension.
+  const double P[2][3] = {{0.0, 0.6, 0.8}, {0.0, -0.6, 0.8}}, Q[3] = {0.0, -0.8, 0.6};
+  const auto Declination = [&](const double* p, double x) {
+    const double sun[3] = {x, 0.0, 0.0};
+    double ra, dec = 0, delta, r, nu;
+    EXPECT_EQ(TwoBodyGeocentricPosition(2451545.0, 1.0, 0.5, p, Q, 2451545.0 + 0.0057755, sun, ra, dec, delta, r, nu),
+              0);
+    EXPECT_NEAR(ra, p[1] > 0 ? M_PI / 2 : 1.5 * M_PI, 1e-6);
+    return dec;
+  };
+  for (const double* p : P) {
+    const double onPlane = Declination(p, 0.0);
+    EXPECT_NEAR(onPlane, std::atan2(0.8, 0.6), 1e-6);
+    for (double x : {1e-13, -1e-13, 1e-9}) {
+      SCOPED_TRACE(testing::Message() << "y " << p[1] << ", x " << x);
+      EXPECT_NEAR(Declination(p, x), onPlane, 1e-12);
+    }
+  }
 }
 
 TEST(TwoBody, GaussSectorTriangleRatio) {
