@@ -69,8 +69,13 @@ int LoadStationTable(StationRecord** ppTable)
   if (table == nullptr)
     return -2;
   *ppTable = table;
-  for (size_t i = 0; i < pieces.size(); ++i)
+  for (size_t i = 0; i < pieces.size(); ++i) {
     FillRecord(table[i], pieces[i]);
+    // A line that reads as the end record (code END at longitude -1.0, no
+    // observatory's code) would hide every station after it: it keeps no code.
+    if (IsStationTableEnd(table[i]))
+      table[i].m_szCode[0] = '\0';
+  }
 
   StationRecord& end = table[pieces.size()];
   std::memcpy(end.m_szCode, "END", 4);

@@ -184,19 +184,22 @@ TEST_F(StationTableTest, EmptyAndCarriageReturnOnlyLines)
 }
 
 // A station at longitude -1.0 (1° west, as a hand-edited file may hold it) is
-// a station like any other, not the end of the table: the fuzzed file had
-// every station after such a line unknown.
+// a station like any other, not the end of the table, and a line coded END
+// there does not end it either: the fuzzed files had every station after such
+// a line unknown.
 TEST_F(StationTableTest, StationAtLongitudeMinusOneDoesNotEndTheTable)
 {
   const std::string text =
       "W01  -1.0000 0.62411 +0.77873 One degree west\n"
       "102  -1.0000 0.52992 +0.77411 Also there\n"
+      "END  -1.0000 0.00000 +0.00000 Looks like the end record\n"
       "001   0.1542 0.62992 +0.77411 Crowborough\n";
   StationTable t;
   Load(WriteTestFile(m_dir, "stations.txt", text), t);
-  ASSERT_EQ(t.result, 3);
+  ASSERT_EQ(t.result, 4);
   EXPECT_FALSE(IsStationTableEnd(t.table[0]));
-  EXPECT_TRUE(IsStationTableEnd(t.table[3]));
+  EXPECT_FALSE(IsStationTableEnd(t.table[2]));
+  EXPECT_TRUE(IsStationTableEnd(t.table[4]));
   for (const auto& [code, longitude] : {std::pair{"W01", -1.0}, {"102", -1.0}, {"001", 0.1542}}) {
     double lon = 7, rc = 7, rs = 7;
     ASSERT_EQ(FindStation(code, t.table, &lon, &rc, &rs), 0) << code;
