@@ -39,15 +39,6 @@ void ReplacePlanetaryReader()
   g_pJplEph = new CJplEph;
 }
 
-// The bounding rectangle of all monitors.
-PixelRect VirtualScreen()
-{
-  wxRect all;
-  for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
-    all = all.IsEmpty() ? wxDisplay(i).GetGeometry() : all.Union(wxDisplay(i).GetGeometry());
-  return {all.x, all.y, all.width, all.height};
-}
-
 // The first of the arguments the command line looks at (argv[1..8]) that
 // names an existing file; switches never do.
 std::string CommandLineFile(const std::vector<std::string>& args)
@@ -59,6 +50,14 @@ std::string CommandLineFile(const std::vector<std::string>& args)
 }
 
 } // namespace
+
+PixelRect VirtualScreen()
+{
+  wxRect all;
+  for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
+    all = all.IsEmpty() ? wxDisplay(i).GetGeometry() : all.Union(wxDisplay(i).GetGeometry());
+  return {all.x, all.y, all.width, all.height};
+}
 
 CTessaruneWxApp::CTessaruneWxApp()
 {

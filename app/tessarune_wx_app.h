@@ -10,6 +10,7 @@
 
 #include "app/command_routing.h"
 #include "app/main_frame.h"
+#include "app/window_positions.h"
 #include "platform/app_services.h"
 #include "platform/wx/wx_ui_services.h"
 
@@ -61,3 +62,6 @@ private:
 };
 
 wxDECLARE_APP(CTessaruneWxApp);
+
+// The bounding rectangle of all monitors.
+PixelRect VirtualScreen();

@@ -146,7 +146,10 @@ void HeadlessGlobe::SetOrbitElements(double T, double q, double e, double peri, 
   std::copy(el, el + 6, m_orbit);
 }
 
-void HeadlessGlobe::ClearCloneTracks() { m_cloneClosest.clear(); }
+void HeadlessGlobe::ClearCloneTracks() {
+  m_cloneClosest.clear();
+  m_cloneTracks.clear();
+}
 
 void HeadlessGlobe::AddTrackPoint(double latDeg, double lonDeg, double distKm, double jd) {
   const PathPoint p{latDeg, lonDeg, distKm, jd};
@@ -191,8 +194,10 @@ void HeadlessGlobe::AddCloneClosest(double latDeg, double lonDeg, double distKm)
 
 void HeadlessGlobe::ResetContents() {
   const bool shown = m_bShown;
+  const int body = m_nBody;
   *this = HeadlessGlobe();
   m_bShown = shown;
+  m_nBody = body;
 }
 
 void HeadlessOrbitDiagram::ShowOrbit(const DisplayOrbit& orbit, const std::string& altTitle,

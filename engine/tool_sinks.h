@@ -54,6 +54,19 @@ public:
 };
 
 // ---- globe ----
+// One clone's short track near the globe's body, from the clone-track file.
+struct GlobeCloneTrack {
+  static constexpr int kMaxPoints = 16;
+  int32_t m_nKind = 0;       // 0 a clone that misses, 1 a clone that hits, 2 the nominal orbit
+  int32_t m_bPlausible = 0;  // nonzero: drawn stronger
+  int32_t m_nPoints = 0;     // 0..16
+  double m_dJd = 0;          // closest approach (impact for a hit), JD TT
+  double m_adMinutes[kMaxPoints] = {};  // from m_dJd; |m| <= 0.000001 marks the closest point
+  double m_adLat[kMaxPoints] = {};      // degrees, body-fixed
+  double m_adLon[kMaxPoints] = {};      // degrees east
+  double m_adKm[kMaxPoints] = {};       // from the body's centre
+};
+
 // The globe window as the engine writes it; every write redraws it.
 class GlobeSink {
 public:
@@ -83,9 +96,12 @@ public:
   virtual void ClearCloneImpacts() = 0;
   // Clone closest-approach points (degrees, km from the centre).
   virtual void AddCloneClosest(double latDeg, double lonDeg, double distKm) = 0;
+  // One clone track (ClearCloneTracks empties them with the closest points).
+  virtual void AddCloneTrack(const GlobeCloneTrack& track) = 0;
   // Shows the window (the writers end with it).
   virtual void ShowGlobe() = 0;
-  // Empties everything the globe shows (a new observation file).
+  // Empties everything the globe shows (a new calculation): the body, the
+  // texture and the view stay.
   virtual void ResetContents() = 0;
 };
 
@@ -235,6 +251,7 @@ public:
   void AddCloneImpact(double latDeg, double lonDeg) override;
   void ClearCloneImpacts() override { m_cloneImpacts.clear(); }
   void AddCloneClosest(double latDeg, double lonDeg, double distKm) override;
+  void AddCloneTrack(const GlobeCloneTrack& track) override { m_cloneTracks.push_back(track); }
   void ShowGlobe() override { m_bShown = true; }
   void ResetContents() override;
 
@@ -251,6 +268,7 @@ public:
          m_dSubEarthLon = 0;
   std::vector<PathPoint> m_cloneImpacts;  // lat, lon
   std::vector<PathPoint> m_cloneClosest;  // lat, lon, km
+  std::vector<GlobeCloneTrack> m_cloneTracks;
   bool m_bShown = false;
 };
 

@@ -24,6 +24,8 @@ struct ScenePen {
   uint32_t argb = 0xFFFFFFFF;
   float width = 1;
   bool dashed = false;
+  bool dotted = false;
+  bool roundCaps = false;
 };
 
 enum class SceneFont { Small, Bold };
@@ -51,4 +53,27 @@ public:
   virtual void PopState() = 0;
   virtual void ClipRect(const SceneRect& r) = 0;
   virtual void Translate(float dx, float dy) = 0;
+
+  // ---- what the globe draws besides; canvases without them draw less ----
+  // Text of a size in points, bold or regular; "\n" breaks lines.
+  virtual void SizedText(const std::string& text, ScenePoint p, float /*points*/, bool bold, uint32_t argb) {
+    Text(text, p, bold ? SceneFont::Bold : SceneFont::Small, argb);
+  }
+  // The same with a black outline about 2.8 pixels wide under the letters.
+  virtual void OutlinedText(const std::string& text, ScenePoint p, float points, bool bold, uint32_t argb) {
+    SizedText(text, p, points, bold, argb);
+  }
+  // A picture of w x h pixels (each 0xAARRGGBB, rows from the top) stretched
+  // over dst with bilinear filtering.
+  virtual void Raster(const uint32_t* /*pixels*/, int /*w*/, int /*h*/, const SceneRect& /*dst*/) {}
+  // Horizontal scale of the drawing transform: 1 on the screen, more for a
+  // video frame drawn larger than the window.
+  virtual double WorldScale() const { return 1; }
+  virtual void FillEllipse(ScenePoint /*c*/, float /*w*/, float /*h*/, uint32_t /*argb*/) {}
+  // Closed paths of cubic Bézier pieces: the start point, then three points a piece.
+  virtual void FillPathGradient(const std::vector<ScenePoint>& /*bezier*/, ScenePoint /*from*/, ScenePoint /*to*/,
+                                uint32_t /*fromArgb*/, uint32_t /*toArgb*/) {}
+  // Clips to the path until the next PopState.
+  virtual void ClipPath(const std::vector<ScenePoint>& /*bezier*/) {}
+  virtual void StrokePath(const std::vector<ScenePoint>& /*bezier*/, const ScenePen& /*pen*/) {}
 };

@@ -14,6 +14,7 @@
 #include "ephemeris/ui/whois_view.h"
 #include "platform/app_services.h"
 #include "resources/app_resource_ids.h"
+#include "views/ui/globe_wnd.h"
 #include "views/ui/orbit_view_wnd.h"
 #include "views/ui/program_tool_sinks.h"
 #include "views/ui/visibility_chart_wnd.h"
@@ -60,4 +61,5 @@ void RegisterProgramWindows()
     OpenVisibilityChart(mainFrame);
     PublishCurrentSolution();
   });
+  RegisterToolWindowCommand(ID_GLOBE, [](wxWindow* mainFrame) { GlobeWindow(mainFrame)->ShowGlobe(); });
 }

@@ -22,18 +22,12 @@ namespace {
 constexpr int kRuledCommands[] = {ID_SAVE_RESULT,   ID_ORBIT_VIEW,    ID_GLOBE,      ID_MP_DIS_GRAPH,
                                   ID_STATION_STATS, ID_ERA_STATS,     ID_NONGRAV_CHECK, ID_FORECAST,
                                   ID_ELEMENT_INPUT, ID_LOAD_SOLUTION};
-// Of those, the ones whose windows or procedures do not exist yet: shown
+// Commands 157 and 32796 wait for their windows to be registered: shown
 // disabled rather than doing nothing.
-// Command 157 waits for its dialog to be registered.
-constexpr int kAwaitingCommands[] = {ID_GLOBE};
-
 bool Awaiting(int id)
 {
-  if (id == ID_FORECAST)
+  if (id == ID_FORECAST || id == ID_GLOBE)
     return FindToolWindowCommand(id) == nullptr;
-  for (int a : kAwaitingCommands)
-    if (a == id)
-      return true;
   return false;
 }
 

@@ -8,7 +8,6 @@
 
 #include <wx/app.h>
 #include <wx/checkbox.h>
-#include <wx/clipbrd.h>
 #include <wx/uiaction.h>
 
 #include "astro/frames.h"
@@ -20,6 +19,7 @@
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
 #include "tests/engine/test_integration_support.h"
+#include "tests/views_ui/clipboard_bitmap.h"
 #include "tests/views_ui/x_wheel.h"
 #include "views/ui/orbit_view_wnd.h"
 
@@ -103,27 +103,6 @@ int CountNear(const wxImage& img, unsigned rgb, int tol)
     for (int x = 0; x < img.GetWidth(); ++x)
       n += Near(img, x, y, rgb, tol);
   return n;
-}
-
-void ClearClipboard()
-{
-  if (wxTheClipboard->Open()) {
-    wxTheClipboard->Clear();
-    wxTheClipboard->Close();
-  }
-}
-
-// Whether the clipboard holds a bitmap, and its size.
-bool ClipboardBitmapSize(wxSize& size)
-{
-  if (!wxTheClipboard->Open())
-    return false;
-  wxBitmapDataObject data;
-  const bool bHas = wxTheClipboard->IsSupported(wxDF_BITMAP) && wxTheClipboard->GetData(data);
-  if (bHas)
-    size = data.GetBitmap().GetSize();
-  wxTheClipboard->Close();
-  return bHas;
 }
 
 } // namespace

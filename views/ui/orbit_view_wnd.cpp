@@ -3,9 +3,7 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
-#include <wx/clipbrd.h>
 #include <wx/dcbuffer.h>
-#include <wx/dcmemory.h>
 #include <wx/display.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
@@ -14,6 +12,7 @@
 #include <wx/textctrl.h>
 #include <wx/valtext.h>
 
+#include "app/tessarune_wx_app.h"
 #include "app/window_positions.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
@@ -41,14 +40,6 @@ enum {
 
 constexpr int kDefaultX = 60;
 constexpr int kDefaultY = 420;
-
-PixelRect VirtualScreen()
-{
-  wxRect all;
-  for (unsigned i = 0; i < wxDisplay::GetCount(); ++i)
-    all.Union(wxDisplay(i).GetGeometry());
-  return {all.x, all.y, all.width, all.height};
-}
 
 COrbitViewWnd* OrbitViewWindow()
 {
@@ -245,28 +236,13 @@ wxBitmap COrbitViewWnd::RenderPicture()
 {
   int w = 0, h = 0;
   ClientSize(w, h);
-  if (w <= 0 || h <= 0)
-    return wxNullBitmap;
-  wxBitmap bmp(w, h, 24);
-  wxMemoryDC dc(bmp);
-  dc.SetBackground(*wxBLACK_BRUSH);
-  dc.Clear();
-  if (wxGraphicsContext* gc = wxGraphicsContext::Create(dc)) {
-    WxSceneCanvas canvas(gc, m_sunImage.IsOk() ? &m_sunImage : nullptr);
-    DrawScene(canvas, w, h);
-    delete gc;
-  }
-  dc.SelectObject(wxNullBitmap);
-  return bmp;
+  return DrawSceneBitmap(w, h, m_sunImage.IsOk() ? &m_sunImage : nullptr,
+                         [&](ISceneCanvas& canvas) { DrawScene(canvas, w, h); });
 }
 
 void COrbitViewWnd::CopyPicture()
 {
-  const wxBitmap bmp = RenderPicture();
-  if (!bmp.IsOk() || !wxTheClipboard->Open())
-    return;
-  wxTheClipboard->SetData(new wxBitmapDataObject(bmp));
-  wxTheClipboard->Close();
+  PutBitmapOnClipboard(RenderPicture());
 }
 
 void COrbitViewWnd::OnPaint()

@@ -2,10 +2,22 @@
 
 #include "platform/app_services.h"
 #include "views/orbit_view.h"
+#include "views/ui/globe_wnd.h"
 #include "views/ui/orbit_view_wnd.h"
 #include "views/ui/visibility_chart_wnd.h"
 
 #include <wx/app.h>
+
+GlobeSink* ProgramToolSinks::Globe()
+{
+  return TheApp().m_pGlobeDlg;
+}
+
+GlobeSink* ProgramToolSinks::OpenGlobe()
+{
+  // Made hidden: the writers fill it, then show it.
+  return GlobeWindow(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+}
 
 OrbitDiagramSink* ProgramToolSinks::OrbitDiagram()
 {

@@ -1,13 +1,13 @@
 #pragma once
 // The tool windows as the engine reaches them in the program: the open orbit
-// diagram window; the globe and the search range stay headless until their
-// windows exist.
+// diagram and globe windows; the search range stays headless until its
+// window exists.
 #include "engine/tool_sinks.h"
 
 class ProgramToolSinks : public ToolWindowSinks {
 public:
-  GlobeSink* Globe() override { return m_headless.Globe(); }
-  GlobeSink* OpenGlobe() override { return m_headless.OpenGlobe(); }
+  GlobeSink* Globe() override;
+  GlobeSink* OpenGlobe() override;
   OrbitDiagramSink* OrbitDiagram() override;
   OrbitDiagramSink* OpenOrbitDiagram() override;
   VisibilityChartSink* VisibilityChart() override;

@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include <wx/brush.h>
+#include <wx/clipbrd.h>
+#include <wx/dcmemory.h>
 #include <wx/fontenum.h>
 #include <wx/region.h>
 
@@ -14,18 +16,23 @@ wxColour ArgbColour(uint32_t argb)
   return wxColour((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF, (argb >> 24) & 0xFF);
 }
 
-wxFont SceneWxFont(SceneFont font)
+wxFont SceneWxFont(float points, bool bold)
 {
   // The face the fonts-noto-cjk package installs; the toolkit's sans-serif
   // family stands in when it is missing.
   static const bool bHasNoto = wxFontEnumerator::IsValidFacename("Noto Sans CJK JP");
-  wxFontInfo info(font == SceneFont::Bold ? 10 : 9);
+  wxFontInfo info(points);
   info.Family(wxFONTFAMILY_SWISS);
   if (bHasNoto)
     info.FaceName("Noto Sans CJK JP");
-  if (font == SceneFont::Bold)
+  if (bold)
     info.Bold();
   return wxFont(info);
+}
+
+wxFont SceneWxFont(SceneFont font)
+{
+  return SceneWxFont(font == SceneFont::Bold ? 10 : 9, font == SceneFont::Bold);
 }
 
 WxSceneCanvas::WxSceneCanvas(wxGraphicsContext* gc, const wxImage* sunImage)
@@ -36,7 +43,8 @@ WxSceneCanvas::WxSceneCanvas(wxGraphicsContext* gc, const wxImage* sunImage)
 
 wxGraphicsPen WxSceneCanvas::MakePen(const ScenePen& pen) const
 {
-  wxGraphicsPenInfo info(ArgbColour(pen.argb), pen.width, pen.dashed ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
+  const wxPenStyle style = pen.dotted ? wxPENSTYLE_DOT : (pen.dashed ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
+  wxGraphicsPenInfo info(ArgbColour(pen.argb), pen.width, style);
   return m_gc->CreatePen(info);
 }
 
@@ -117,18 +125,116 @@ void WxSceneCanvas::FillPolygon(const std::vector<ScenePoint>& pts, uint32_t arg
   m_gc->DrawLines(p.size(), p.data());
 }
 
-void WxSceneCanvas::Text(const std::string& text, ScenePoint p, SceneFont font, uint32_t argb)
+void WxSceneCanvas::DrawTextLines(const wxString& text, double x, double y)
 {
-  m_gc->SetFont(FontOf(font), ArgbColour(argb));
-  wxString s = ToWx(text);
+  wxString s = text;
   s.Replace("\r\n", "\n");
-  double y = p.y;
   for (const wxString& line : wxSplit(s, '\n', '\0')) {
     double w, h;
     m_gc->GetTextExtent(line.empty() ? wxString("A") : line, &w, &h);
-    m_gc->DrawText(line, p.x, y);
+    m_gc->DrawText(line, x, y);
     y += h;
   }
+}
+
+void WxSceneCanvas::Text(const std::string& text, ScenePoint p, SceneFont font, uint32_t argb)
+{
+  m_gc->SetFont(FontOf(font), ArgbColour(argb));
+  DrawTextLines(ToWx(text), p.x, p.y);
+}
+
+void WxSceneCanvas::SizedText(const std::string& text, ScenePoint p, float points, bool bold, uint32_t argb)
+{
+  m_gc->SetFont(SceneWxFont(points, bold), ArgbColour(argb));
+  DrawTextLines(ToWx(text), p.x, p.y);
+}
+
+void WxSceneCanvas::OutlinedText(const std::string& text, ScenePoint p, float points, bool bold, uint32_t argb)
+{
+  if (text.empty())
+    return;
+  // The context cannot stroke the letters' outlines: the black rim is the
+  // text drawn around the place 1.4 pixels away in eight directions.
+  const wxFont font = SceneWxFont(points, bold);
+  const wxString s = ToWx(text);
+  m_gc->SetFont(font, *wxBLACK);
+  constexpr double d = 1.4, e = 1.0;
+  const double offsets[8][2] = {{-d, 0}, {d, 0}, {0, -d}, {0, d}, {-e, -e}, {e, -e}, {-e, e}, {e, e}};
+  for (const auto& o : offsets)
+    DrawTextLines(s, p.x + o[0], p.y + o[1]);
+  m_gc->SetFont(font, ArgbColour(argb));
+  DrawTextLines(s, p.x, p.y);
+}
+
+void WxSceneCanvas::Raster(const uint32_t* pixels, int w, int h, const SceneRect& dst)
+{
+  if (w <= 0 || h <= 0)
+    return;
+  wxImage image(w, h, false);
+  unsigned char* rgb = image.GetData();
+  const size_t n = size_t(w) * h;
+  for (size_t i = 0; i < n; ++i) {
+    rgb[3 * i] = (pixels[i] >> 16) & 0xFF;
+    rgb[3 * i + 1] = (pixels[i] >> 8) & 0xFF;
+    rgb[3 * i + 2] = pixels[i] & 0xFF;
+  }
+  m_gc->PushState();
+  m_gc->SetInterpolationQuality(wxINTERPOLATION_GOOD);
+  m_gc->DrawBitmap(m_gc->CreateBitmapFromImage(image), dst.x, dst.y, dst.w, dst.h);
+  m_gc->PopState();
+}
+
+void WxSceneCanvas::FillEllipse(ScenePoint c, float w, float h, uint32_t argb)
+{
+  m_gc->SetPen(wxNullGraphicsPen);
+  m_gc->SetBrush(m_gc->CreateBrush(wxBrush(ArgbColour(argb))));
+  m_gc->DrawEllipse(c.x - w / 2, c.y - h / 2, w, h);
+}
+
+wxGraphicsPath WxSceneCanvas::MakePath(const std::vector<ScenePoint>& bezier) const
+{
+  wxGraphicsPath path = m_gc->CreatePath();
+  if (bezier.empty())
+    return path;
+  path.MoveToPoint(bezier[0].x, bezier[0].y);
+  for (size_t i = 1; i + 2 < bezier.size(); i += 3)
+    path.AddCurveToPoint(bezier[i].x, bezier[i].y, bezier[i + 1].x, bezier[i + 1].y, bezier[i + 2].x,
+                         bezier[i + 2].y);
+  path.CloseSubpath();
+  return path;
+}
+
+void WxSceneCanvas::FillPathGradient(const std::vector<ScenePoint>& bezier, ScenePoint from, ScenePoint to,
+                                     uint32_t fromArgb, uint32_t toArgb)
+{
+  m_gc->SetPen(wxNullGraphicsPen);
+  m_gc->SetBrush(
+      m_gc->CreateLinearGradientBrush(from.x, from.y, to.x, to.y, ArgbColour(fromArgb), ArgbColour(toArgb)));
+  m_gc->FillPath(MakePath(bezier));
+}
+
+void WxSceneCanvas::ClipPath(const std::vector<ScenePoint>& bezier)
+{
+  // The context clips to regions: the pieces flattened into a polygon.
+  std::vector<wxPoint> corners;
+  if (bezier.size() < 4)
+    return;
+  for (size_t i = 0; i + 3 < bezier.size(); i += 3)
+    for (int k = 0; k < 8; ++k) {
+      const double t = k / 8.0, u = 1 - t;
+      const ScenePoint *p = &bezier[i];
+      const double x = u * u * u * p[0].x + 3 * u * u * t * p[1].x + 3 * u * t * t * p[2].x + t * t * t * p[3].x;
+      const double y = u * u * u * p[0].y + 3 * u * u * t * p[1].y + 3 * u * t * t * p[2].y + t * t * t * p[3].y;
+      corners.emplace_back(int(std::lround(x)), int(std::lround(y)));
+    }
+  m_gc->Clip(wxRegion(corners.size(), corners.data()));
+}
+
+void WxSceneCanvas::StrokePath(const std::vector<ScenePoint>& bezier, const ScenePen& pen)
+{
+  m_gc->SetPen(MakePen(pen));
+  m_gc->SetBrush(wxNullGraphicsBrush);
+  m_gc->StrokePath(MakePath(bezier));
 }
 
 ScenePoint WxSceneCanvas::MeasureText(const std::string& text, SceneFont font)
@@ -176,4 +282,29 @@ void WxSceneCanvas::ClipRect(const SceneRect& r)
 void WxSceneCanvas::Translate(float dx, float dy)
 {
   m_gc->Translate(dx, dy);
+}
+
+wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw)
+{
+  if (w <= 0 || h <= 0)
+    return wxNullBitmap;
+  wxBitmap bmp(w, h, 24);
+  wxMemoryDC dc(bmp);
+  dc.SetBackground(*wxBLACK_BRUSH);
+  dc.Clear();
+  if (wxGraphicsContext* gc = wxGraphicsContext::Create(dc)) {
+    WxSceneCanvas canvas(gc, sunImage);
+    draw(canvas);
+    delete gc;
+  }
+  dc.SelectObject(wxNullBitmap);
+  return bmp;
+}
+
+void PutBitmapOnClipboard(const wxBitmap& bmp)
+{
+  if (!bmp.IsOk() || !wxTheClipboard->Open())
+    return;
+  wxTheClipboard->SetData(new wxBitmapDataObject(bmp));
+  wxTheClipboard->Close();
 }

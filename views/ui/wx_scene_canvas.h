@@ -1,8 +1,10 @@
 #pragma once
 // The scene canvas on a wxGraphicsContext: the same drawing for the screen,
 // the clipboard bitmap and video frames.
+#include <functional>
 #include <memory>
 
+#include <wx/bitmap.h>
 #include <wx/font.h>
 #include <wx/graphics.h>
 #include <wx/image.h>
@@ -27,17 +29,39 @@ public:
   void PopState() override;
   void ClipRect(const SceneRect& r) override;
   void Translate(float dx, float dy) override;
+  void SizedText(const std::string& text, ScenePoint p, float points, bool bold, uint32_t argb) override;
+  void OutlinedText(const std::string& text, ScenePoint p, float points, bool bold, uint32_t argb) override;
+  void Raster(const uint32_t* pixels, int w, int h, const SceneRect& dst) override;
+  double WorldScale() const override { return m_dWorldScale; }
+  void FillEllipse(ScenePoint c, float w, float h, uint32_t argb) override;
+  void FillPathGradient(const std::vector<ScenePoint>& bezier, ScenePoint from, ScenePoint to, uint32_t fromArgb,
+                        uint32_t toArgb) override;
+  void ClipPath(const std::vector<ScenePoint>& bezier) override;
+  void StrokePath(const std::vector<ScenePoint>& bezier, const ScenePen& pen) override;
+  // The scale the caller set on the context (a video frame larger than the window).
+  void SetWorldScale(double k) { m_dWorldScale = k; }
 
 private:
+  wxGraphicsPath MakePath(const std::vector<ScenePoint>& bezier) const;
+  void DrawTextLines(const wxString& text, double x, double y);
   wxGraphicsPen MakePen(const ScenePen& pen) const;
   const wxFont& FontOf(SceneFont font) const;
 
   wxGraphicsContext* m_gc;
   const wxImage* m_pSunImage;
   wxFont m_small, m_bold;
+  double m_dWorldScale = 1;
 };
 
 // A colour given as 0xAARRGGBB.
 wxColour ArgbColour(uint32_t argb);
 // The scene's fonts: a Japanese sans-serif face, 9 and 10 points.
 wxFont SceneWxFont(SceneFont font);
+// The same face at any size.
+wxFont SceneWxFont(float points, bool bold);
+
+// A bitmap of w x h on black with the scene drawn into it; a null bitmap for
+// an empty size.
+wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw);
+// The bitmap on the clipboard (nothing when it is not valid or the clipboard is busy).
+void PutBitmapOnClipboard(const wxBitmap& bmp);
