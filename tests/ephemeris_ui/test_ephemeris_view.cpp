@@ -21,6 +21,7 @@
 #include "resources/app_resource_ids.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
+#include "views/ui/globe_wnd.h"
 
 namespace {
 
@@ -96,6 +97,13 @@ TEST(EphemerisView, MenuExampleRuleAndSpinThroughTheEventLoop)
       {"settle", nullptr, nullptr, 30, 0.4},
       {"入力例(&S)", [] { ClickControl(kEphSample); }, [] { return Text(kEphObject) == "2024 RW1"; }},
       {"位置推算(&C)", [] { ClickControl(kEphCalc); }, [] { return !Text(kEphOutput).empty(); }},
+      // 2024 RW1 hit the Earth: the calculation opened the globe with its path and impact point.
+      {"the globe shows the impact", nullptr, [] {
+         auto* globe = dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg);
+         return globe && globe->IsShownOnScreen() && globe->m_bMarker == 1 && globe->m_nPathCount > 1;
+       }},
+      {"close the globe", [] { dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg)->Close(); },
+       [] { return !dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg)->IsShown(); }},
       {"settle", nullptr, nullptr, 30, 0.6},
       {"read the table", [&] {
          title = FromWx(static_cast<wxWindow*>(View()->GetParent())->GetLabel());
