@@ -36,42 +36,6 @@ const Impactor kImpactors[] = {
      "2008/10/ 7"},
 };
 
-// A calculation run of the view's solution from its epoch to end, as the forecast dialog prepares it.
-std::unique_ptr<IntegrationState> ForecastState(OrbitEngine& engine, double end) {
-  auto state = std::make_unique<IntegrationState>();
-  SetupIntegrationState(&engine, state.get());
-  state->m_el = engine.m_state.m_el;
-  state->m_dEpoch = engine.m_state.m_dEpoch;
-  state->m_dEnd = end;
-  state->m_dDirection = end >= state->m_dEpoch ? 1.0 : -1.0;
-  state->m_chMode = kModeCalculation;
-  state->m_nBodies = 1;
-  state->m_nSolveMask = 1;
-  state->m_pGeoTrack = nullptr;
-  const double h = CTessaruneLib::AutoIntegrationStep(state.get());
-  state->m_dStep = h * state->m_dDirection;
-  state->m_dStep2 = h * h;
-  state->m_bStepControlWanted = 1;
-  return state;
-}
-
-// The fit with perturbations: the epoch at the start of the arc's first day
-// (the Earth bends the path within hours), a step fine enough for the last
-// hours, outliers clipped every 40 steps. The improvement converges slowly
-// on these arcs, hence the many steps.
-int FitImpactor(CDetermination& view, double first, double last) {
-  OrbitEngine& engine = *view.m_pEngine;
-  view.SetItemText(kIdStepCombo, "5分37.5秒");
-  engine.m_bPerturbations = 1;
-  engine.m_dFieldEpoch = std::floor(first - 0.5) + 0.5;
-  for (int k = 1; k <= 400; ++k) {
-    if (k % 40 == 0) ClipOutliers(view, 3.0, 2.0, first, last);
-    const int r = ImprovementStep(view);
-    if (r != 0) return r;
-  }
-  return 0;
-}
-
 class ImpactorTest : public RealObservationTest, public ::testing::WithParamInterface<Impactor> {};
 
 }  // namespace

@@ -9,57 +9,12 @@
 
 #include "platform/app_services.h"
 #include "tests/common/test_data.h"
-#include "tests/views/recording_canvas.h"
+#include "tests/views/sized_globe.h"
 #include "views/globe.h"
 
 namespace {
 
 constexpr double kDeg = 3.14159265358979323846 / 180;
-
-// A globe with a client area of its own (600 x 500 unless a test says otherwise).
-struct SizedGlobe : CGlobeDlg {
-  int w = 600, h = 500;
-  int buttonsTop = 1 << 30;
-  int decodes = 0;
-  std::vector<unsigned char> image;  // what DecodeImage hands back (imageW x imageH RGB)
-  int imageW = 0, imageH = 0;
-  bool HasWindow() const override { return true; }
-  void ClientSize(int& cw, int& ch) const override { cw = w, ch = h; }
-  int ButtonsTop() const override { return buttonsTop; }
-  bool DecodeImage(const std::string&, std::vector<unsigned char>& rgb, int& iw, int& ih) override {
-    ++decodes;
-    if (image.empty())
-      return false;
-    rgb = image, iw = imageW, ih = imageH;
-    return true;
-  }
-};
-
-// The recording canvas with the globe's sized and outlined texts.
-struct GlobeCanvas : RecordingCanvas {
-  struct Sized {
-    std::string text;
-    ScenePoint at;
-    float points;
-    bool outlined;
-    uint32_t argb;
-  };
-  std::vector<Sized> sized;
-  int rasters = 0;
-  void SizedText(const std::string& text, ScenePoint p, float points, bool, uint32_t argb) override {
-    sized.push_back({text, p, points, false, argb});
-  }
-  void OutlinedText(const std::string& text, ScenePoint p, float points, bool, uint32_t argb) override {
-    sized.push_back({text, p, points, true, argb});
-  }
-  void Raster(const uint32_t*, int, int, const SceneRect&) override { ++rasters; }
-  const Sized* Find(const std::string& part) const {
-    for (const auto& t : sized)
-      if (t.text.find(part) != std::string::npos)
-        return &t;
-    return nullptr;
-  }
-};
 
 // Where a surface point (radius factor f) falls by plain vector geometry:
 // the components along the view's east and north axes, rolled, scaled.
