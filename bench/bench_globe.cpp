@@ -33,6 +33,8 @@ struct BenchGlobe : CGlobeDlg {
 // The globe filled as a propagation fills it, with the texture decoded.
 bool Fill(BenchGlobe& g)
 {
+  static const bool bHandlers = (wxInitAllImageHandlers(), true);
+  (void)bHandlers;
   wxImage image;
   if (!image.LoadFile("/usr/share/xplanet/images/earth.jpg"))
     return false;
