@@ -12,6 +12,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "engine/tool_sinks.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
@@ -254,6 +255,7 @@ void RunLocationDialog(wxWindow* parent)
   CLocationDlg dlg(parent);
   if (dlg.ShowModal() != wxID_OK)
     return;
-  // The observing-season chart arrives with the tool windows; it reads the
-  // location again when it is recomputed.
+  // The observing-season chart is computed again for the new place.
+  if (VisibilityChartSink* chart = ToolSinks().VisibilityChart())
+    chart->RequestRecompute();
 }

@@ -169,6 +169,7 @@ void CDeterminationDisplay::ResetToolWindows() {
     diagram->ResetContents();
   }
   if (GlobeSink* globe = ToolSinks().Globe()) globe->ResetContents();
+  if (VisibilityChartSink* chart = ToolSinks().VisibilityChart()) chart->ResetContents();
   m_displayOrbit.m_bValid = 0;
 }
 

@@ -159,6 +159,10 @@ public:
   virtual void SetStartDate(double jd) = 0;
   virtual void SetObject(double T, double q, double e, double peri, double node, double incl,
                          const std::string& name, double h, double gk, int bAsteroid) = 0;
+  // No object, no name, the start date back to today.
+  virtual void ResetContents() {}
+  // The observing place changed: the tables are computed again.
+  virtual void RequestRecompute() {}
 };
 
 // One orbit of a Väisälä family: the trial geocentric distance (AU), T (JD

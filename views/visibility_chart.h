@@ -103,7 +103,8 @@ public:
   void SetObject(double T, double q, double e, double peri, double node, double incl, const std::string& name,
                  double h, double slope, int bAsteroid) override;
   void Clear();
-  void RequestRecompute();
+  void ResetContents() override { Clear(); }
+  void RequestRecompute() override;
 
   // ---- the tables and the sky model ----
   void Precompute(const ObserverSite& site);

@@ -1,6 +1,7 @@
 // The observing-season chart without its window: the feeders' rules, the sky
 // colours, the tables and the sky model on the real planetary file at Tokyo,
 // the raster, the axis labels and the crosshair's Moon age.
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -122,6 +123,10 @@ TEST(VisibilityChart, LabelsOfTheAxes)
   CVisibilityChartDlg c;
   c.m_dayRows.resize(300);
   for (int d = 0; d < 300; ++d) c.m_dayRows[d].dJd = CalendarToJd(2024, 4, 1) + d;
+  // The plot needs more than 132 x 112 pixels.
+  EXPECT_FALSE(c.Plot(132, 540).exists);
+  EXPECT_FALSE(c.Plot(780, 112).exists);
+  EXPECT_TRUE(c.Plot(133, 113).exists);
   const ChartPlot p = c.Plot(780, 540);
   struct Case {
     double tz;
@@ -252,6 +257,43 @@ TEST_F(VisibilityChartReal, RasterAndCrosshair)
   EXPECT_GT(n.dLastLen, 22);
   EXPECT_LT(n.dFirstMid, n.dLastMid);
   EXPECT_EQ(n.dMoonLen, 0);  // no moonlit run at new moon
+}
+
+TEST_F(VisibilityChartReal, MessagesWhenNoAltitudeIsDrawn)
+{
+  // Upper culmination at Tokyo: 90 - 35.7 + dec.
+  struct Case {
+    double decDeg;
+    const char* text;
+    double maxAltDeg;
+  } cases[] = {
+      {-80, "天体は地平線の上に出ません(最高高度 -25.7度)", -25.7},
+      {-50, "天体の高度は最高でも4.3度で、表示の下限(10度)に届きません", 4.3},
+  };
+  for (const Case& k : cases) {
+    CVisibilityChartDlg& c = m_chart;
+    for (int i = 0; i < c.m_nSamples; ++i) c.m_objDec[i] = k.decDeg * kRadPerDeg;
+    const ChartRaster r = c.RenderRaster(780, 540, m_site);
+    EXPECT_FALSE(r.bAnyAltitude);
+    EXPECT_NEAR(r.dMaxAlt / kRadPerDeg, k.maxAltDeg, 0.04);
+    EXPECT_NE(c.PlotMessage(r).find(k.text), std::string::npos) << c.PlotMessage(r);
+  }
+  // An object 5 degrees east of the Sun rises above 10 degrees only by day.
+  for (int i = 0; i < m_chart.m_nSamples; ++i) {
+    const double t = m_chart.m_dTableStart + i * 0.25;
+    const int d = std::clamp(static_cast<int>(t - m_chart.m_dStartJd), 0, 299);
+    double ra = m_chart.m_dayRows[d].dSunRa + 5 * kRadPerDeg;
+    while (i > 0 && ra - m_chart.m_objRa[i - 1] > kPi) ra -= kTwoPi;  // continuous, as the tables are
+    while (i > 0 && m_chart.m_objRa[i - 1] - ra > kPi) ra += kTwoPi;
+    m_chart.m_objRa[i] = ra;
+    m_chart.m_objDec[i] = m_chart.m_dayRows[d].dSunDec;
+  }
+  ChartRaster r = m_chart.RenderRaster(780, 540, m_site);
+  EXPECT_FALSE(r.bAnyAltitude);
+  EXPECT_GT(r.dMaxAlt, 10 * kRadPerDeg);
+  EXPECT_EQ(m_chart.PlotMessage(r), "この期間、天体は太陽との離角が12度未満のため、高度は表示していません");
+  m_chart.m_nObjValid = 0;
+  EXPECT_EQ(m_chart.PlotMessage(r), "この期間の天体の位置が計算できないため、高度は表示していません");
 }
 
 } // namespace
