@@ -88,11 +88,17 @@ void GeocentricSun(double jdTT, double sunJ2000Au[3], double sunOfDateAu[3], dou
   const double x = sunOfDateAu[0], y = sunOfDateAu[1], z = sunOfDateAu[2];
   const double yEcl = y * ce + z * se;
   const double zEcl = z * ce - y * se;
-  lambdaRad = std::atan2(yEcl, x);
-  if (lambdaRad < 0) lambdaRad += kTwoPi;
-  // The quotient form has no value for x = 0 (the zero vector of a missing
-  // file among them); the angle is the same from atan2 there.
-  betaRad = x != 0 ? std::atan(std::cos(lambdaRad) * zEcl / x) : std::atan2(zEcl, std::hypot(x, yEcl));
+  const double ecliptic[3] = {x, yEcl, zEcl};
+  SkyAngles(ecliptic, lambdaRad, betaRad);
+}
+
+void SkyAngles(const double v[3], double& lonRad, double& latRad) {
+  lonRad = std::atan2(v[1], v[0]);
+  if (lonRad < 0) lonRad += kTwoPi;
+  if (lonRad >= kTwoPi) lonRad = 0;  // -0.0 and the tiniest negative angles round up to 2 pi
+  // Not atan(cos(lon) z / x): near 90 and 270 degrees both factors vanish and
+  // their ratio keeps no digits.
+  latRad = std::atan2(v[2], std::hypot(v[0], v[1]));
 }
 
 void GeocentricMoon(double jdTT, double& raRad, double& decRad) {
@@ -102,7 +108,5 @@ void GeocentricMoon(double jdTT, double& raRad, double& decRad) {
     return;
   }
   PrecessJ2000ToDate(v, jdTT);
-  raRad = std::atan2(v[1], v[0]);
-  while (raRad < 0) raRad += kTwoPi;
-  decRad = v[0] != 0 ? std::atan(std::cos(raRad) * v[2] / v[0]) : std::atan2(v[2], std::fabs(v[1]));
+  SkyAngles(v, raRad, decRad);
 }

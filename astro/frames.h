@@ -34,6 +34,10 @@ void OrbitOrientationVectors(double periRad, double nodeRad, double inclRad, dou
 void PositionAngleAndSeparation(double ra1Rad, double dec1Rad, double ra2Rad, double dec2Rad,
                                 double& paRad, double& sepRad);
 
+// Longitude in [0, 2*pi) and latitude (radians) of a vector: right ascension
+// and declination of an equatorial one.
+void SkyAngles(const double v[3], double& lonRad, double& latRad);
+
 // The same angle in (0, 2*pi]; 0 gives 2*pi.
 double NormalizeAngle(double xRad);
 

@@ -4,6 +4,7 @@
 
 #include "astro/angle_units.h"
 #include "astro/constants.h"
+#include "astro/frames.h"
 
 namespace {
 
@@ -161,15 +162,6 @@ double ReduceMeanAnomaly(double M) {
 double ObserverDistance(const double pos[3], const double sunAu[3], double observer[3]) {
   for (int i = 0; i < 3; ++i) observer[i] = pos[i] + sunAu[i];
   return Norm(observer);
-}
-
-// Right ascension in [0, 2 pi) and declination of an observer-centred vector.
-void SkyAngles(const double rho[3], double& ra, double& dec) {
-  ra = std::atan2(rho[1], rho[0]);
-  for (int i = 0; i < 2 && ra < 0.0; ++i) ra += kTwoPi;
-  // Not atan(cos(ra) z / x): near 6h and 18h both factors vanish and the
-  // ratio keeps no digits.
-  dec = std::atan2(rho[2], std::hypot(rho[0], rho[1]));
 }
 
 // The near-parabolic branch of TwoBodyGeocentricPosition; false hands over to

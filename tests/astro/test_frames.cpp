@@ -35,6 +35,31 @@ TEST(Frames, NormalizeAngleIntoOneTurn) {
   EXPECT_EQ(NormalizeAngle(0), 2 * kPi);
 }
 
+// Latitudes next to longitude 90 and 270 degrees, where x is all but zero,
+// against asin(z / |v|); longitudes stay inside one turn.
+TEST(Frames, SkyAnglesNextToTheYzPlane) {
+  const struct {
+    double v[3], lon;
+  } kCases[] = {{{1e-13, 0.6, 0.8}, kPi / 2},       {{-1e-13, 0.6, 0.8}, kPi / 2},
+                {{1e-13, -0.6, -0.8}, 1.5 * kPi},   {{-3e-14, -0.3, 0.1}, 1.5 * kPi},
+                {{0.0, 0.6, -0.8}, kPi / 2},        {{0.6, -1e-30, 0.8}, 0.0},
+                {{-0.6, -1e-17, 0.0}, kPi}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.v[0] << " " << c.v[1] << " " << c.v[2]);
+    double lon, lat;
+    SkyAngles(c.v, lon, lat);
+    EXPECT_GE(lon, 0.0);
+    EXPECT_LT(lon, 2 * kPi);
+    EXPECT_NEAR(lon, c.lon, 1e-12);
+    EXPECT_NEAR(lat, std::asin(c.v[2] / std::sqrt(Dot(c.v, c.v))), 1e-15);
+  }
+  const double zero[3] = {0, 0, 0};
+  double lon, lat;
+  SkyAngles(zero, lon, lat);
+  EXPECT_EQ(lon, 0.0);
+  EXPECT_EQ(lat, 0.0);
+}
+
 // The orientation vectors against the rotation of the ecliptic unit vectors
 // by node, inclination and argument, then by the obliquity.
 TEST(Frames, OrbitOrientationVectorsAreTheRotatedOrbitAxes) {
