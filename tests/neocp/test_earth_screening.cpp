@@ -1,0 +1,301 @@
+// The Earth screening: the weighted median, the clone-track file and its
+// reader, the refusals, and on real observations the impactor 2008 TC3
+// solved from its observations, cloned from the covariance and screened.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "astro/jpl_eph.h"
+#include "astro/time_scales.h"
+#include "determination/determination_display.h"
+#include "engine/determination_host.h"
+#include "neocp/clone_sampler.h"
+#include "neocp/earth_screening.h"
+#include "neocp/scan_dlg.h"
+#include "neocp/scan_files.h"
+#include "neocp/scan_row.h"
+#include "tests/engine/test_improvement_support.h"
+
+namespace {
+
+CloneTrackRecord Track(int nominal, int impact, int points) {
+  CloneTrackRecord r{};
+  r.nominal = nominal;
+  r.impact = impact;
+  r.plausible = 1;
+  r.weight = 0.25;
+  r.jd = 2454746.615;
+  for (int k = 0; k < points; ++k) {
+    r.track.minutes[k] = 5.0 * (k - 6);
+    r.track.lat[k] = 10.0 + k;
+    r.track.lon[k] = -20.0 - k;
+    r.track.km[k] = 7000.0 + 100.0 * k;
+  }
+  r.track.count = points;
+  return r;
+}
+
+double SurfaceKm(double lat1, double lon1, double lat2, double lon2) {
+  const double d = M_PI / 180.0;
+  const double a = std::sin((lat2 - lat1) * d / 2), b = std::sin((lon2 - lon1) * d / 2);
+  return 2.0 * 6371.0 * std::asin(std::sqrt(a * a + std::cos(lat1 * d) * std::cos(lat2 * d) * b * b));
+}
+
+}  // namespace
+
+TEST(EarthScreening, WeightedMedianOfASmallTable) {
+  // Sorted: 1 (1), 2 (0.1), 3 (1), 4 (5), 5 (1); half of 8.1 is first reached at 4.
+  DistanceWeight t1[] = {{5, 1}, {1, 1}, {3, 1}, {2, 0.1}, {4, 5}};
+  EXPECT_EQ(WeightedMedianDistance(t1, 5), 4.0);
+  // Equal weights: half of 4 is reached at the second smallest.
+  DistanceWeight t2[] = {{0.4, 1}, {0.1, 1}, {0.3, 1}, {0.2, 1}};
+  EXPECT_EQ(WeightedMedianDistance(t2, 4), 0.2);
+  DistanceWeight t3[] = {{1, 0}};
+  EXPECT_EQ(WeightedMedianDistance(t3, 1), kNoDistance);
+  EXPECT_EQ(WeightedMedianDistance(t3, 0), kNoDistance);
+}
+
+TEST(EarthScreening, CloneTrackFileRoundTripAndReaderEdges) {
+  const std::vector<CloneTrackRecord> recs = {Track(1, 1, 7), Track(0, 0, 13), Track(0, 0, 0)};
+  const std::string text = FormatGlobeCloneTracks("2008 TC3", recs.data(), 3);
+  EXPECT_EQ(text.find("# NEOCPの一括走査: 2008 TC3 の名目軌道(N)"), 0u);
+  EXPECT_NE(text.find("\r\nkind\timpact\tplausible\tweight\tjd\tpoints\r\nN\t1\t1\t0.25\t2454746.615000\t-30,10.00000,"
+                      "-20.00000,7000.0;-25,"),
+            std::string::npos);
+  EXPECT_NE(text.find("\r\nC\t0\t1\t0.25\t2454746.615000\t\r\n"), std::string::npos);  // no points: empty field
+  std::vector<CloneTrackRecord> back;
+  ASSERT_EQ(ParseGlobeCloneTracks(text, back), 1);
+  ASSERT_EQ(back.size(), 2u);  // the pointless record is dropped
+  EXPECT_EQ(back[0].nominal, 1);
+  EXPECT_EQ(back[0].impact, 1);
+  EXPECT_EQ(back[0].track.count, 7);
+  EXPECT_EQ(back[1].track.count, 13);
+  EXPECT_DOUBLE_EQ(back[1].track.km[12], 8200.0);
+  EXPECT_DOUBLE_EQ(back[0].jd, 2454746.615);
+
+  // Written and read through the file: BOM and CR LF.
+  const std::string dir = MakeTempDir("clone_tracks");
+  const std::string path = dir + "/t_clones.txt";
+  ASSERT_NE(WriteGlobeCloneTracks(path, "2008 TC3", recs.data(), 3), 0);
+  std::string read;
+  ASSERT_EQ(ReadUtf8File(path, read), 1);
+  ASSERT_EQ(ParseGlobeCloneTracks(read, back), 1);
+  EXPECT_EQ(back.size(), 2u);
+  EXPECT_EQ(WriteGlobeCloneTracks(dir + "/missing/x.txt", "x", recs.data(), 1), 0);
+  std::filesystem::remove_all(dir);
+
+  const std::string head = "# c\r\nkind\timpact\tplausible\tweight\tjd\tpoints\r\n";
+  std::string fourteen = "C\t0\t0\t1\t2460000.5\t";
+  for (int k = 0; k < 14; ++k) fourteen += (k ? ";" : "") + std::to_string(k) + ",1,2,7000";
+  struct Case {
+    const char* name;
+    std::string text;
+    int ok;
+    std::vector<int> counts;
+  };
+  const Case cases[] = {
+      {"only the header", head, 1, {}},
+      {"header with a trailing blank", "kind\timpact\tplausible\tweight\tjd\tpoints \r\nN\t1\t1\t1\t1\t0,1,2,3\r\n", 0, {}},
+      {"no header", "# only comments\r\n", 0, {}},
+      {"fourteen points keep thirteen", head + fourteen + "\r\n", 1, {13}},
+      {"non-finite point skipped", head + "N\t0\t1\t1\t2460000.5\t0,1,2,3;5,nan,2,3;10,1,inf,3;;15,1,2\r\n", 1, {1}},
+      {"seven fields or an unknown kind", head + "N\t0\t1\t1\t1\t0,1,2,3\textra\r\nX\t0\t1\t1\t1\t0,1,2,3\r\n", 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ParseGlobeCloneTracks(c.text, back), c.ok);
+    if (!c.ok) continue;
+    ASSERT_EQ(back.size(), c.counts.size());
+    for (size_t i = 0; i < back.size(); ++i) EXPECT_EQ(back[i].track.count, c.counts[i]);
+  }
+}
+
+TEST(EarthScreening, GlobeTextsAndReferenceTime) {
+  const struct {
+    double p;
+    const char* text;
+  } percents[] = {{0.9996, "100%"}, {0.9994, "99.9%"}, {0.5, "50.0%"}, {0.01, "1.0%"}, {0.001234, "0.12%"}, {0, "0%"}};
+  for (const auto& c : percents) EXPECT_EQ(FormatImpactPercent(c.p), c.text) << c.p;
+  NeocpScanRow row{};
+  row.desig = "  ZTF0ABC ";
+  row.imp_prob = 0.001234;
+  row.n_impact = 1;
+  row.n_valid = 180;
+  row.clo_jd = 2460100.25;
+  row.nom_jd = 2460100.5;
+  CloneGlobeView v;
+  PrepareCloneGlobeView(row, {Track(0, 0, 3), Track(0, 1, 2)}, v);
+  EXPECT_EQ(v.refJd, 2460100.25);  // no nominal record: the closest clone's time
+  EXPECT_EQ(v.caption, "ZTF0ABC");
+  EXPECT_EQ(v.info, "地球衝突確率 0.12%  (1/180)   月の内側を通る 2本");
+  EXPECT_EQ(v.status, "  ZTF0ABC : クローン180本のうち月の軌道の内側まで来た2本を地球儀に出しました(名目軌道は月の軌道の内側まで来ません)");
+  PrepareCloneGlobeView(row, {Track(1, 0, 3)}, v);
+  EXPECT_EQ(v.refJd, Track(1, 0, 3).jd);
+  EXPECT_NE(v.status.find("(名目軌道は赤い丸)"), std::string::npos);
+}
+
+TEST(EarthScreening, WithoutAPlanetaryFileTheScreeningRefusesAndSaysWhy) {
+  CJplEph* const open = g_pJplEph;
+  g_pJplEph = nullptr;
+  CDeterminationDisplay view(false);
+  DetClass* det = view.m_pDetClass;
+  det->m_pOrbObs = static_cast<ObservationRecord*>(std::calloc(3, sizeof(ObservationRecord)));
+  det->m_pOrbObs[0].m_dJdTt = 2460000.5;
+  det->m_pOrbObs[1].m_dJdTt = 2460001.5;
+  det->m_pOrbObs[2].m_dJdUtc = -1.0;
+  det->m_nObsCount = 2;
+  NeocpScanRow row{};
+  row.desig = "X";
+  row.clones_path = "x_clones.txt";
+  CloneRecord nominal{};
+  nominal.epoch = 2460001.0;
+  NeocpScanSettings settings;
+  EXPECT_EQ(ScreenEarthApproaches(view, settings, row, nominal, nullptr, 0, nullptr, nullptr), -1);
+  g_pJplEph = open;
+  EXPECT_EQ(row.status, 4);
+  EXPECT_NE(row.note.find("惑星暦ファイル"), std::string::npos) << row.note;
+  EXPECT_TRUE(row.clones_path.empty());
+}
+
+namespace {
+
+// 2008 TC3 entered the atmosphere at 02:45:29 UTC; its meteorites lie near 20.8° N, 32.4° E.
+constexpr double kTc3EntryUtc = 2454746.5 + (2 * 3600 + 45 * 60 + 29) / 86400.0;
+
+class Tc3Screening : public RealObservationTest {
+protected:
+  // All the observations solved with perturbations; false when the data are missing or the fit fails.
+  bool Solve(CDeterminationDisplay& view) {
+    const int count = Load(view, "obs/mpc80/neosjl_2008TC3.txt");
+    if (count < 0) return false;
+    EXPECT_GT(count, 800);
+    const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+    const double first = obs[0].m_dJdTt, last = obs[count - 1].m_dJdTt;
+    EXPECT_TRUE(PickAndDetermine(view, first, last - 0.05 * (last - first)));
+    EXPECT_EQ(ImproveTwoBody(view, 20), 0);
+    if (FitImpactor(view, first, last) != 0) return false;
+    return view.m_pEngine->m_bCovarianceValid == 1;
+  }
+};
+
+}  // namespace
+
+TEST_F(Tc3Screening, ClonesHitAtTheObservedEntry) {
+  HeadlessToolSinks sinks;
+  ScopedToolSinks scopedSinks(sinks);
+  CDeterminationDisplay view;
+  ASSERT_TRUE(Solve(view)) << view.m_pEngine->m_strMessage;
+  const std::string dir = MakeTempDir("tc3_screen");
+  NeocpScanRow row{};
+  ResetScanRow(row, 0);
+  row.desig = "2008 TC3";
+  row.clones_path = dir + "/tc3_clones.txt";
+  row.closest_path = dir + "/tc3_closest_EX.IMP";
+  NeocpScanSettings settings;  // 200 clones, 30 days before, 60 after
+  const double radius = g_dGeoTrackRadius;
+  ASSERT_EQ(MakeCovarianceClones(view, settings, row, nullptr, nullptr), 0) << row.note;
+  EXPECT_EQ(g_dGeoTrackRadius, radius);
+  std::printf("2008 TC3: status %d, valid %d, invalid %d, impacts %d, P %.4f, lov %d (ratio %.1f), sigma0 %.3f\n"
+              "  nominal %.6f AU at %.6f, impact %d; impacts %+.1f .. %+.1f s from the entry; median %.3g AU\n  %s\n",
+              row.status, row.n_valid, row.n_invalid, row.n_impact, row.imp_prob, row.lov_mode, row.lov_ratio,
+              row.sigma0, row.nom_dist, row.nom_jd, row.nom_impact,
+              (DeltaT(kDeltaTTtToUt, row.imp_jd_min) - kTc3EntryUtc) * 86400.0,
+              (DeltaT(kDeltaTTtToUt, row.imp_jd_max) - kTc3EntryUtc) * 86400.0, row.clo_median, row.note.c_str());
+  EXPECT_EQ(row.status, 9);
+  EXPECT_EQ(row.n_clones, 200);
+  EXPECT_EQ(row.nom_impact, 1);
+  EXPECT_GE(row.imp_prob, 0.9);
+  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.imp_jd_min) - kTc3EntryUtc) * 1440.0, 0.0, 2.0);
+  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.imp_jd_max) - kTc3EntryUtc) * 1440.0, 0.0, 2.0);
+  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.nom_jd) - kTc3EntryUtc) * 1440.0, 0.0, 2.0);
+  EXPECT_EQ(row.clo_impact, 1);
+  EXPECT_LT(row.clo_median, 1e-4);  // inside the Earth's capture distance
+
+  // The track file: the nominal orbit first, ending at its hit point.
+  std::string text;
+  ASSERT_EQ(ReadUtf8File(row.clones_path, text), 1);
+  std::vector<CloneTrackRecord> recs;
+  ASSERT_EQ(ParseGlobeCloneTracks(text, recs), 1);
+  ASSERT_FALSE(recs.empty());
+  EXPECT_EQ(recs[0].nominal, 1);
+  const ApproachTrack& t = recs[0].track;
+  ASSERT_GE(t.count, 2);
+  EXPECT_EQ(t.minutes[t.count - 1], 0.0);
+  EXPECT_NEAR(t.km[t.count - 1], 6378.137 + 100.0, 30.0);
+  const double km = SurfaceKm(t.lat[t.count - 1], t.lon[t.count - 1], 20.8, 32.4);
+  std::printf("  nominal hit %.3f, %.3f: %.0f km from the meteorites; %zu tracks\n", t.lat[t.count - 1],
+              t.lon[t.count - 1], km, recs.size());
+  EXPECT_LT(km, 300.0);
+  // The approach before the hit lies farther out, minutes before it.
+  EXPECT_LT(t.minutes[0], 0.0);
+  EXPECT_GT(t.km[0], t.km[t.count - 1]);
+  // The globe's Sun at the entry (02:45.5 UT, 7 October): over 5.7° S and
+  // where apparent noon falls: 12 h - 2.758 h UT - 0.2 h (equation of time,
+  // +12 min) = 9.04 h east, 135.6° E.
+  CloneGlobeView globe;
+  PrepareCloneGlobeView(row, recs, globe);
+  EXPECT_EQ(globe.refJd, recs[0].jd);
+  EXPECT_NEAR(globe.subSolarLat, -5.7, 0.5);
+  EXPECT_NEAR(globe.subSolarLon, 135.6, 0.5);
+  std::printf("  globe: sub-solar %.2f, %.2f, apex %.2f, %.2f; %s\n", globe.subSolarLat, globe.subSolarLon,
+              globe.apexLat, globe.apexLon, globe.info.c_str());
+  std::string closest;
+  ASSERT_EQ(ReadUtf8File(row.closest_path, closest), 1);
+  EXPECT_NE(closest.find("# NEOCPの一括走査: 2008 TC3 のクローン"), std::string::npos);
+  EXPECT_NE(closest.find("地球に衝突"), std::string::npos);
+
+  // Aborted before the first orbit: status 7 and no clone-track file named.
+  CNeocpScanDlg dlg(&view);
+  dlg.m_bAbort = 1;
+  NeocpScanRow aborted = row;
+  aborted.clones_path = dir + "/aborted_clones.txt";
+  CloneRecord nominal;
+  NominalCloneFromEngine(view.m_pEngine, nominal);
+  EXPECT_EQ(ScreenEarthApproaches(view, settings, aborted, nominal, nullptr, 0, nullptr, &dlg), -9);
+  EXPECT_EQ(aborted.status, 7);
+  EXPECT_TRUE(aborted.clones_path.empty());
+  view.m_pNeocpScanDlg = nullptr;
+
+  // 41 clones of 200 that are no orbit warn about the probability, 40 do not
+  // (short legs: the rest are copies of the nominal orbit).
+  NeocpScanSettings shortLegs = settings;
+  shortLegs.m_dDaysBefore = 0.2;
+  shortLegs.m_dDaysAfter = 1.0;
+  for (int failures : {40, 41}) {
+    std::vector<CloneRecord> clones(200, nominal);
+    for (int i = 0; i < failures; ++i) clones[i].e = NAN;
+    NeocpScanRow r = row;
+    r.note.clear();
+    r.clones_path.clear();
+    r.closest_path.clear();
+    r.n_invalid = 0;
+    EXPECT_EQ(ScreenEarthApproaches(view, shortLegs, r, nominal, clones.data(), 200, nullptr, nullptr), 0);
+    EXPECT_EQ(r.n_invalid, failures);
+    EXPECT_EQ(r.n_impact, 200 - failures);
+    const bool warned = r.note.find("クローンの20%が積分できず、割合は確率とみなせません") != std::string::npos;
+    EXPECT_EQ(warned, failures == 41) << r.note;
+  }
+
+  // A hit before the last observation makes the orbit invalid: with the last
+  // observation moved past the entry, the nominal orbit and its copies fail.
+  DetClass* det = view.m_pDetClass;
+  ObservationRecord& lastObs = det->m_pOrbObs[det->m_nObsCount - 1];
+  const double keep = lastObs.m_dJdTt;
+  lastObs.m_dJdTt = kTc3EntryUtc + 0.05;
+  std::vector<CloneRecord> copies(3, nominal);
+  NeocpScanRow late = row;
+  late.note.clear();
+  late.n_invalid = 0;
+  EXPECT_EQ(ScreenEarthApproaches(view, shortLegs, late, nominal, copies.data(), 3, nullptr, nullptr), -1);
+  lastObs.m_dJdTt = keep;
+  EXPECT_EQ(late.status, 4);
+  EXPECT_EQ(late.n_invalid, 3);
+  EXPECT_EQ(late.n_impact, 0);
+  EXPECT_EQ(late.note, "名目軌道を調べる期間まで積分できませんでした");
+  std::filesystem::remove_all(dir);
+}
