@@ -153,14 +153,20 @@ void CDeterminationDisplay::PublishElementsToViews(const IntegrationState* state
                      d.m_nMpOrbit ? 0.0 : 10.0, d.m_nMpOrbit);
   }
   OrbitDiagramSink* diagram = ToolSinks().OrbitDiagram();
-  if (!diagram) return;
+  MagCurveSink* curve = m_pDetClass ? ToolSinks().MagCurve() : nullptr;
+  if (!diagram && !curve) return;
   std::string alt(TrimSpace(FormatObjectDisplayName()));
   if (alt == d.m_strName) alt.clear();
-  std::vector<double> times;
-  if (const ObservationRecord* obs = m_pDetClass->m_pOrbObs)
-    for (int i = 0; obs[i].m_dJdUtc != -1.0; ++i)
+  const ObservationRecord* obs = m_pDetClass ? m_pDetClass->m_pOrbObs : nullptr;
+  int count = 0;
+  while (obs && obs[count].m_dJdUtc != -1.0) ++count;
+  if (diagram) {
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i)
       if (!obs[i].m_bRejected && !obs[i].m_bByHand) times.push_back(obs[i].m_dJdTt);
-  diagram->ShowOrbit(d, alt, times, d.m_nMode != kReportMovedEpoch);
+    diagram->ShowOrbit(d, alt, times, d.m_nMode != kReportMovedEpoch);
+  }
+  if (curve) curve->SetSolution(d, obs, count, alt);
 }
 
 void CDeterminationDisplay::ResetToolWindows() {
@@ -170,6 +176,7 @@ void CDeterminationDisplay::ResetToolWindows() {
   }
   if (GlobeSink* globe = ToolSinks().Globe()) globe->ResetContents();
   if (VisibilityChartSink* chart = ToolSinks().VisibilityChart()) chart->ResetContents();
+  if (MagCurveSink* curve = ToolSinks().MagCurve()) curve->Clear();
   m_displayOrbit.m_bValid = 0;
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+struct ObservationRecord;
+
 // ---- geocentric track ----
 // Recording radius of every track buffer, AU (the orbit diagram's range).
 extern double g_dGeoTrackRadius;
@@ -150,6 +152,13 @@ public:
   virtual ~MagCurveSink() = default;
   virtual void SetObject(double T, double q, double e, double peri, double node, double incl,
                          const std::string& name, double h, double gk, int bAsteroid) = 0;
+  // A solution of the orbit-determination view: the orbit (its m_bAsteroid
+  // chooses the law), the view's observations (count records) whose
+  // magnitudes become the curve's points, and the readable name.
+  virtual void SetSolution(const DisplayOrbit& orbit, const ObservationRecord* obs, int count,
+                           const std::string& altTitle) = 0;
+  // A new observation file or a redone calculation: no orbit, no points, no law.
+  virtual void Clear() = 0;
 };
 
 class VisibilityChartSink {
@@ -210,6 +219,8 @@ public:
   virtual OrbitDiagramSink* OrbitDiagram() = 0;
   // The open orbit diagram; when none is open, a new one shown (null when it cannot be made).
   virtual OrbitDiagramSink* OpenOrbitDiagram() { return OrbitDiagram(); }
+  // The magnitude curve when it is open, or null.
+  virtual MagCurveSink* MagCurve() { return nullptr; }
   // The magnitude curve, shown; opened when none is (null while the window
   // does not exist in this build).
   virtual MagCurveSink* OpenMagCurve() { return nullptr; }
@@ -308,7 +319,15 @@ class HeadlessMagCurve : public MagCurveSink {
 public:
   void SetObject(double T, double q, double e, double peri, double node, double incl, const std::string& name,
                  double h, double gk, int bAsteroid) override;
+  void SetSolution(const DisplayOrbit& orbit, const ObservationRecord*, int count, const std::string&) override {
+    m_solution = orbit;
+    m_nSolutionObs = count;
+    ++m_nSolutions;
+  }
+  void Clear() override { ++m_nCleared; }
   HeadlessHandOver m_got;
+  DisplayOrbit m_solution;
+  int m_nSolutionObs = 0, m_nSolutions = 0, m_nCleared = 0;
 };
 
 class HeadlessVisibilityChart : public VisibilityChartSink {
@@ -347,6 +366,7 @@ public:
     return &m_diagram;
   }
 
+  MagCurveSink* MagCurve() override { return m_bMagCurveOpen ? &m_magCurve : nullptr; }
   MagCurveSink* OpenMagCurve() override {
     m_bMagCurveOpen = true;
     return &m_magCurve;

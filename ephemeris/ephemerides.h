@@ -90,6 +90,8 @@ public:
   void PushElementsToWindows();
   void OnOrbitView();
   void OnGlobe();
+  // Its command 32800: the magnitude curve opened and given the element set.
+  void OnMagCurve();
 
   // ---- state ----
   char m_chMagLaw = 'C';       // 'C' comet (H1, K1, H2, K2), 'M' asteroid (H0, G)

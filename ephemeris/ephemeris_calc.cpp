@@ -173,6 +173,16 @@ void CEphemerides::PushElementsToWindows() {
     shown.m_dEpoch = m_orbit.m_dEpoch > 0 ? m_orbit.m_dEpoch : m_orbit.m_dT;
     diagram->ShowOrbit(shown, std::string(), {}, false);
   }
+  if (MagCurveSink* curve = ToolSinks().MagCurve()) {
+    const DisplayOrbit& o = m_orbit;
+    curve->SetObject(o.m_dT, o.m_dQ, o.m_dE, o.m_dPeri, o.m_dNode, o.m_dIncl, o.m_strName, m_dOrbitH,
+                     m_dOrbitK, m_chMagLaw == 'M' ? 1 : 0);
+  }
+}
+
+void CEphemerides::OnMagCurve() {
+  ToolSinks().OpenMagCurve();
+  PushElementsToWindows();
 }
 
 void CEphemerides::OnOrbitView() {

@@ -28,7 +28,14 @@ struct ScenePen {
   bool roundCaps = false;
 };
 
-enum class SceneFont { Small, Bold };
+// Small 9 pt, Bold 10 pt bold, Label 8 pt, Message 10 pt.
+enum class SceneFont { Small, Bold, Label, Message };
+
+// A run of a formula in a serif face (the law formulas).
+struct SerifStyle {
+  float sizePt = 12;
+  bool italic = false;
+};
 
 class ISceneCanvas {
 public:
@@ -46,6 +53,16 @@ public:
   virtual void Text(const std::string& text, ScenePoint p, SceneFont font, uint32_t argb) = 0;
   // Width and height the text takes.
   virtual ScenePoint MeasureText(const std::string& text, SceneFont font) = 0;
+  // Text in the serif face with its baseline box's top-left at p, and its
+  // width; a canvas without the face uses its small font.
+  virtual void SerifText(const std::string& text, ScenePoint p, const SerifStyle& style, uint32_t argb) {
+    (void)style;
+    Text(text, p, SceneFont::Small, argb);
+  }
+  virtual float MeasureSerifText(const std::string& text, const SerifStyle& style) {
+    (void)style;
+    return MeasureText(text, SceneFont::Small).x;
+  }
   // The Sun's picture in the square of half side halfSide centred on c,
   // clipped to a circle of radius clipR; false when there is no picture.
   virtual bool SunTexture(ScenePoint c, float clipR, float halfSide) = 0;

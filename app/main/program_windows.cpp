@@ -15,6 +15,7 @@
 #include "platform/app_services.h"
 #include "resources/app_resource_ids.h"
 #include "views/ui/globe_wnd.h"
+#include "views/ui/mag_curve_wnd.h"
 #include "views/ui/orbit_view_wnd.h"
 #include "views/ui/program_tool_sinks.h"
 #include "views/ui/visibility_chart_wnd.h"
@@ -43,10 +44,13 @@ void RegisterProgramWindows()
   RegisterFindOrbDialog();
   RegisterEphemerisView();
   RegisterCheckingView();
-  // Of the tool windows the Väisälä view replaces, the orbit diagram is a window in this build.
+  // Of the tool windows the Väisälä view replaces, the orbit diagram and the
+  // magnitude curve are windows in this build.
   RegisterVaisalaView([] {
     if (auto* diagram = dynamic_cast<COrbitViewWnd*>(TheApp().m_pOrbitViewDlg))
       diagram->Destroy();
+    if (auto* curve = dynamic_cast<CMagCurveWnd*>(TheApp().m_pMagCurveDlg))
+      curve->Destroy();
   });
   RegisterWhoisView();
   RegisterEphListView();
@@ -62,4 +66,8 @@ void RegisterProgramWindows()
     PublishCurrentSolution();
   });
   RegisterToolWindowCommand(ID_GLOBE, [](wxWindow* mainFrame) { GlobeWindow(mainFrame)->ShowGlobe(); });
+  RegisterToolWindowCommand(ID_MAG_CURVE, [](wxWindow* mainFrame) {
+    OpenMagCurve(mainFrame);
+    PublishCurrentSolution();
+  });
 }

@@ -115,6 +115,7 @@ void CEphemeridesView::BindControls()
   Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(true); }, ID_OPEN_ELEMENT_FILE);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnOrbitView(); }, ID_ORBIT_VIEW);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnGlobe(); }, ID_GLOBE);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnMagCurve(); }, ID_MAG_CURVE);
 }
 
 void CEphemeridesView::OnInitialUpdate()

@@ -4,7 +4,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/dcbuffer.h>
-#include <wx/display.h>
+#include <wx/dcmemory.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
@@ -13,11 +13,11 @@
 #include <wx/valtext.h>
 
 #include "app/tessarune_wx_app.h"
-#include "app/window_positions.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/wx/hand_cursor.h"
 #include "platform/wx/wx_ui_services.h"
+#include "views/ui/tool_window_place.h"
 #include "views/ui/wx_scene_canvas.h"
 
 namespace {
@@ -65,12 +65,7 @@ COrbitViewWnd::COrbitViewWnd(wxWindow* parent)
   SetSizer(sizer);
   SetClientSize(ConvertDialogToPixels(wxSize(590, 360)));
 
-  const PixelRect corner = StoredToolWindowCorner(TheApp(), "ORBITVIEW", VirtualScreen(), kDefaultX, kDefaultY);
-  Move(corner.x, corner.y);
-  SetToolWindowPlaceSource("ORBITVIEW", [this](int& x, int& y) {
-    GetPosition(&x, &y);
-    return true;
-  });
+  PlaceToolWindow(this, "ORBITVIEW", kDefaultX, kDefaultY);
 
   m_pPicture->Bind(wxEVT_PAINT, [this](wxPaintEvent&) { OnPaint(); });
   for (const auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_UP, wxEVT_MOTION, wxEVT_LEFT_DCLICK, wxEVT_RIGHT_DOWN})
@@ -100,7 +95,7 @@ COrbitViewWnd::COrbitViewWnd(wxWindow* parent)
 
 COrbitViewWnd::~COrbitViewWnd()
 {
-  SetToolWindowPlaceSource("ORBITVIEW", nullptr);
+  ForgetToolWindowPlace("ORBITVIEW");
 }
 
 void COrbitViewWnd::BuildStrip(wxPanel* strip)

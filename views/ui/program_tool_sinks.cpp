@@ -3,6 +3,8 @@
 #include "platform/app_services.h"
 #include "views/orbit_view.h"
 #include "views/ui/globe_wnd.h"
+#include "views/mag_curve.h"
+#include "views/ui/mag_curve_wnd.h"
 #include "views/ui/orbit_view_wnd.h"
 #include "views/ui/visibility_chart_wnd.h"
 
@@ -33,4 +35,15 @@ OrbitDiagramSink* ProgramToolSinks::OpenOrbitDiagram()
 VisibilityChartSink* ProgramToolSinks::VisibilityChart()
 {
   return VisibilityChartWindow();
+}
+
+MagCurveSink* ProgramToolSinks::MagCurve()
+{
+  return TheApp().m_pMagCurveDlg;
+}
+
+MagCurveSink* ProgramToolSinks::OpenMagCurve()
+{
+  ::OpenMagCurve(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+  return MagCurve();
 }

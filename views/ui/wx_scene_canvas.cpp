@@ -1,6 +1,8 @@
 #include "views/ui/wx_scene_canvas.h"
 
 #include <cmath>
+#include <map>
+#include <utility>
 
 #include <wx/brush.h>
 #include <wx/clipbrd.h>
@@ -32,25 +34,56 @@ wxFont SceneWxFont(float points, bool bold)
 
 wxFont SceneWxFont(SceneFont font)
 {
-  return SceneWxFont(font == SceneFont::Bold ? 10 : 9, font == SceneFont::Bold);
+  return SceneWxFont(font == SceneFont::Label ? 8 : font == SceneFont::Small ? 9 : 10, font == SceneFont::Bold);
 }
 
 WxSceneCanvas::WxSceneCanvas(wxGraphicsContext* gc, const wxImage* sunImage)
-    : m_gc(gc), m_pSunImage(sunImage), m_small(SceneWxFont(SceneFont::Small)), m_bold(SceneWxFont(SceneFont::Bold))
+    : m_gc(gc), m_pSunImage(sunImage), m_small(SceneWxFont(SceneFont::Small)), m_bold(SceneWxFont(SceneFont::Bold)),
+      m_label(SceneWxFont(SceneFont::Label)), m_message(SceneWxFont(SceneFont::Message))
 {
   m_gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
 }
 
+namespace {
+
+wxPenStyle PenStyle(const ScenePen& pen)
+{
+  return pen.dotted ? wxPENSTYLE_DOT : pen.dashed ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID;
+}
+
+// The serif face of the formulas ("Times New Roman", which fontconfig maps
+// to Liberation Serif), cached by size and slant.
+const wxFont& SerifFont(const SerifStyle& style)
+{
+  static std::map<std::pair<int, bool>, wxFont> fonts;
+  const std::pair<int, bool> key(static_cast<int>(std::lround(style.sizePt * 4)), style.italic);
+  auto it = fonts.find(key);
+  if (it == fonts.end()) {
+    wxFontInfo info(style.sizePt);
+    info.Family(wxFONTFAMILY_ROMAN).FaceName("Times New Roman");
+    if (style.italic)
+      info.Italic();
+    it = fonts.emplace(key, wxFont(info)).first;
+  }
+  return it->second;
+}
+
+} // namespace
+
 wxGraphicsPen WxSceneCanvas::MakePen(const ScenePen& pen) const
 {
-  const wxPenStyle style = pen.dotted ? wxPENSTYLE_DOT : (pen.dashed ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
-  wxGraphicsPenInfo info(ArgbColour(pen.argb), pen.width, style);
+  wxGraphicsPenInfo info(ArgbColour(pen.argb), pen.width, PenStyle(pen));
   return m_gc->CreatePen(info);
 }
 
 const wxFont& WxSceneCanvas::FontOf(SceneFont font) const
 {
-  return font == SceneFont::Bold ? m_bold : m_small;
+  switch (font) {
+  case SceneFont::Bold: return m_bold;
+  case SceneFont::Label: return m_label;
+  case SceneFont::Message: return m_message;
+  default: return m_small;
+  }
 }
 
 void WxSceneCanvas::Line(ScenePoint a, ScenePoint b, const ScenePen& pen)
@@ -65,7 +98,7 @@ void WxSceneCanvas::Polyline(const std::vector<ScenePoint>& pts, const ScenePen&
     return;
   // Round joins cost the stroker an arc at every point; at these widths a
   // bevel looks the same.
-  wxGraphicsPenInfo info(ArgbColour(pen.argb), pen.width, pen.dashed ? wxPENSTYLE_SHORT_DASH : wxPENSTYLE_SOLID);
+  wxGraphicsPenInfo info(ArgbColour(pen.argb), pen.width, PenStyle(pen));
   info.Join(wxJOIN_BEVEL);
   m_gc->SetPen(m_gc->CreatePen(info));
   // A long track crowds many points into each pixel: the points that change
@@ -243,6 +276,20 @@ ScenePoint WxSceneCanvas::MeasureText(const std::string& text, SceneFont font)
   double w = 0, h = 0;
   m_gc->GetTextExtent(ToWx(text), &w, &h);
   return {static_cast<float>(w), static_cast<float>(h)};
+}
+
+void WxSceneCanvas::SerifText(const std::string& text, ScenePoint p, const SerifStyle& style, uint32_t argb)
+{
+  m_gc->SetFont(SerifFont(style), ArgbColour(argb));
+  m_gc->DrawText(ToWx(text), p.x, p.y);
+}
+
+float WxSceneCanvas::MeasureSerifText(const std::string& text, const SerifStyle& style)
+{
+  m_gc->SetFont(SerifFont(style), *wxWHITE);
+  double w = 0, h = 0;
+  m_gc->GetTextExtent(ToWx(text), &w, &h);
+  return static_cast<float>(w);
 }
 
 bool WxSceneCanvas::SunTexture(ScenePoint c, float clipR, float halfSide)

@@ -24,6 +24,8 @@ public:
   void FillPolygon(const std::vector<ScenePoint>& pts, uint32_t argb) override;
   void Text(const std::string& text, ScenePoint p, SceneFont font, uint32_t argb) override;
   ScenePoint MeasureText(const std::string& text, SceneFont font) override;
+  void SerifText(const std::string& text, ScenePoint p, const SerifStyle& style, uint32_t argb) override;
+  float MeasureSerifText(const std::string& text, const SerifStyle& style) override;
   bool SunTexture(ScenePoint c, float clipR, float halfSide) override;
   void PushState() override;
   void PopState() override;
@@ -49,13 +51,13 @@ private:
 
   wxGraphicsContext* m_gc;
   const wxImage* m_pSunImage;
-  wxFont m_small, m_bold;
+  wxFont m_small, m_bold, m_label, m_message;
   double m_dWorldScale = 1;
 };
 
 // A colour given as 0xAARRGGBB.
 wxColour ArgbColour(uint32_t argb);
-// The scene's fonts: a Japanese sans-serif face, 9 and 10 points.
+// The scene's fonts: a Japanese sans-serif face, 8, 9 and 10 points.
 wxFont SceneWxFont(SceneFont font);
 // The same face at any size.
 wxFont SceneWxFont(float points, bool bold);

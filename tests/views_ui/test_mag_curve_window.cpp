@@ -1,0 +1,233 @@
+// The magnitude curve's window in the running program: opened by its menu
+// command, fed by the orbit-determination view's automatic improvement of
+// C/1998 P1 (comet law), then by a solution of (433) Eros (H,G law); the
+// laws switched with their radio buttons, H stepped with its arrow,
+// 位置推算へ pressed without an ephemeris view, and the band copied with Ctrl+C.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <wx/clipbrd.h>
+#include <wx/radiobut.h>
+#include <wx/spinbutt.h>
+#include <wx/textctrl.h>
+#include <wx/uiaction.h>
+
+#include "data/observation_reader.h"
+#include "determination/ui/determination_view.h"
+#include "engine/orbit_engine.h"
+#include "engine/tool_sinks.h"
+#include "platform/numbers.h"
+#include "platform/app_services.h"
+#include "resources/app_resource_ids.h"
+#include "tests/common/test_data.h"
+#include "tests/determination_ui/view_session.h"
+#include "tests/engine/test_improvement_support.h"
+#include "views/ui/mag_curve_wnd.h"
+
+namespace {
+
+constexpr double kDeg = 3.14159265358979323846 / 180;
+
+CMagCurveWnd* Window()
+{
+  return dynamic_cast<CMagCurveWnd*>(TheApp().m_pMagCurveDlg);
+}
+
+// Moves the pointer onto a control of the window (at fractions of its
+// width and height) and clicks.
+void ClickItem(int id, double xFraction = 0.5)
+{
+  wxWindow* w = Window()->Canvas()->FindWindow(id);
+  wxUIActionSimulator sim;
+  sim.MouseMove(w->ClientToScreen(wxPoint(static_cast<int>(w->GetSize().x * xFraction), w->GetSize().y / 2)));
+  sim.MouseClick();
+}
+
+// (433) Eros: the elements the view's automatic improvement finds on its
+// observations of 2016-2024 (tests/views), with those observations, as the
+// orbit-determination view hands a solution over.
+bool PublishEros(const std::string& path, const std::string& dir)
+{
+  const std::string file = WriteTestFile(dir, "eros.obs", ObservationLinesBetween(ReadTestFile(path), 2016, 2025));
+  ObservationRecord* obs = nullptr;
+  const int count = CTessaruneLib::GetMpcObs(file, &obs);
+  if (count <= 0)
+    return false;
+  DisplayOrbit eros;
+  eros.m_dT = 2460445.6582;
+  eros.m_dQ = 1.133442;
+  eros.m_dE = 0.222684;
+  eros.m_dPeri = 178.9031 * kDeg;
+  eros.m_dNode = 304.2759 * kDeg;
+  eros.m_dIncl = 10.8277 * kDeg;
+  eros.m_strName = "(433) Eros";
+  eros.m_bAsteroid = 1;
+  eros.m_bValid = 1;
+  ToolSinks().MagCurve()->SetSolution(eros, obs, count, "433 Eros");
+  std::free(obs);
+  return true;
+}
+
+int CountNear(const wxImage& img, unsigned rgb, int tol)
+{
+  int n = 0;
+  for (int y = 0; y < img.GetHeight(); ++y)
+    for (int x = 0; x < img.GetWidth(); ++x)
+      n += std::abs(img.GetRed(x, y) - int(rgb >> 16)) <= tol &&
+           std::abs(img.GetGreen(x, y) - int((rgb >> 8) & 0xFF)) <= tol &&
+           std::abs(img.GetBlue(x, y) - int(rgb & 0xFF)) <= tol;
+  return n;
+}
+
+bool ClipboardBitmap(wxBitmap& bmp)
+{
+  if (!wxTheClipboard->Open())
+    return false;
+  wxBitmapDataObject data;
+  const bool bHas = wxTheClipboard->IsSupported(wxDF_BITMAP) && wxTheClipboard->GetData(data);
+  if (bHas)
+    bmp = data.GetBitmap();
+  wxTheClipboard->Close();
+  return bHas;
+}
+
+} // namespace
+
+TEST(MagCurveWindow, OpenedByItsCommandFedSwitchedSteppedAndCopied)
+{
+  TSR_REQUIRE_DATA(comet, "obs/mpc80/orbitfinder_C_1998_P1.txt");
+  TSR_REQUIRE_DATA(eros, "obs/mpc80/neosjl_433.txt");
+  ViewSession session("mag_curve");
+  session.m_ui.m_bRealEvents = true;
+  auto view = [] { return ViewSession::View(); };
+  double cometH = 0, cometK = 0, cometRms = 0, backH = -1, backK = -1, backRms = -1;
+  int backFitted = 0;
+  double erosH = 0, erosG = -1, steppedH = 0, freeH = 0, freeG = -1;
+  std::string backText;
+  int cometFix = -1, manualCurve = 0, autoCurve = 0;
+  bool bCopied = false, bErosShown = false;
+  wxBitmap copy;
+  wxSize clientSize;
+  int band = 0;
+  std::string ephMessage;
+  std::vector<ViewStep> steps = {
+      {"loaded", [view] { view()->m_nAiResult = -100; },
+       [view] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
+      {"open 光度曲線", [] { ViewSession::PostCommand(ID_MAG_CURVE); },
+       [] { return Window() && Window()->IsShownOnScreen(); }},
+  };
+  for (ViewStep& s : ViewSession::ClickControlSteps(kIdAiImprove, [view] { return view()->m_nAiResult != -100; }))
+    steps.push_back(std::move(s));
+  steps.push_back({"comet law fitted", nullptr,
+                   [view] {
+                     return !EngineBusy(view()->m_pEngine) && Window()->m_nPoints > 200 && Window()->m_bFitted;
+                   },
+                   60, 0.5});
+  steps.push_back({"screenshot comet", [&] {
+                     ViewSession::SaveScreenshot(Window(), "mag_curve_comet");
+                     cometH = Window()->m_dH, cometK = Window()->m_dSlope, cometRms = Window()->m_dRms;
+                     cometFix = Window()->IsChecked(kMagFixSlope);
+                   },
+                   nullptr});
+  // The asteroid law was never fitted: no curve until フィット.
+  steps.push_back({"click 小惑星", [] { ClickItem(kMagLawAsteroid); },
+                   [] { return Window()->m_bAsteroidLaw == 1 && !Window()->m_bFitted; }});
+  steps.push_back({"screenshot asteroid law", [] { ViewSession::SaveScreenshot(Window(), "mag_curve_unfitted"); },
+                   nullptr});
+  steps.push_back({"click 彗星", [] { ClickItem(kMagLawComet); }, [] { return Window()->m_bAsteroidLaw == 0; }});
+  steps.push_back({"comet law back", [&] {
+                     backH = Window()->m_dH, backK = Window()->m_dSlope, backRms = Window()->m_dRms;
+                     backFitted = Window()->m_bFitted;
+                     backText = Window()->GetItemText(kMagSlopeEdit);
+                   },
+                   nullptr});
+  // The free fit of the new object, then G fixed at 0.15 and Enter in its
+  // edit fitting H alone.
+  steps.push_back({"publish Eros", [&] { bErosShown = PublishEros(eros, session.m_dir); },
+                   [] { return Window()->m_bAsteroidLaw == 1 && Window()->m_nPoints > 4000 && Window()->m_bFitted; },
+                   30, 0.5});
+  steps.push_back({"screenshot Eros fitted", [&] {
+                     ViewSession::SaveScreenshot(Window(), "mag_curve_eros_fit");
+                     freeH = Window()->m_dH, freeG = Window()->m_dSlope;
+                   },
+                   nullptr});
+  steps.push_back({"click Gを固定", [] { ClickItem(kMagFixSlope, 0.1); },
+                   [] { return Window()->IsChecked(kMagFixSlope) && !Window()->IsReadOnly(kMagSlopeEdit); }});
+  steps.push_back({"click the G edit", [] { ClickItem(kMagSlopeEdit); },
+                   [] { return wxWindow::FindFocus() == Window()->Canvas()->FindWindow(kMagSlopeEdit); }, 30, 0.3});
+  steps.push_back({"type G and Enter", [] {
+                     dynamic_cast<wxTextCtrl*>(Window()->Canvas()->FindWindow(kMagSlopeEdit))->SelectAll();
+                     wxUIActionSimulator sim;
+                     sim.Text("0.15");
+                     sim.Char(WXK_RETURN);
+                   },
+                   [] { return Window()->m_bFitted == 1 && Window()->m_dSlope == 0.15 && Window()->IsShownOnScreen(); }});
+  steps.push_back({"screenshot Eros", [&] {
+                     ViewSession::SaveScreenshot(Window(), "mag_curve_eros");
+                     autoCurve = CountNear(Window()->RenderCopy().ConvertToImage(), 0x5AC8FF, 12);
+                   },
+                   nullptr});
+  steps.push_back({"H arrow up", [&] {
+                     erosH = Window()->m_dH;
+                     erosG = Window()->m_dSlope;
+                     ClickItem(kMagSpinH, 0.8);
+                   },
+                   [] { return Window()->m_bManual == 1; }});
+  steps.push_back({"screenshot stepped", [&] {
+                     ViewSession::SaveScreenshot(Window(), "mag_curve_stepped");
+                     manualCurve = CountNear(Window()->RenderCopy().ConvertToImage(), 0xEB6238, 12);
+                     steppedH = Window()->m_dH;
+                   },
+                   nullptr});
+  steps.push_back({"位置推算へ", [&] {
+                     session.m_ui.m_messages.clear();
+                     ClickItem(kMagToEphemeris);
+                   },
+                   [&] { return !session.m_ui.m_messages.empty(); }});
+  steps.push_back({"Ctrl+C", [&] {
+                     ephMessage = session.m_ui.m_messages[0].text;
+                     if (wxTheClipboard->Open()) {
+                       wxTheClipboard->Clear();
+                       wxTheClipboard->Close();
+                     }
+                     wxUIActionSimulator sim;
+                     sim.Char('c', wxMOD_CONTROL);
+                   },
+                   [&] {
+                     bCopied = ClipboardBitmap(copy);
+                     Window()->ClientSize(clientSize.x, clientSize.y);
+                     MagPlotLayout L;
+                     Window()->GetPlotLayout(clientSize.x, clientSize.y, L);
+                     band = static_cast<int>(L.dBand);
+                     return bCopied;
+                   }});
+  steps.push_back({"save the copy", [&] { copy.SaveFile(ScreenshotDir() + "mag_curve_copy.png", wxBITMAP_TYPE_PNG); },
+                   nullptr});
+  ASSERT_TRUE(session.Run({"dev", comet}, std::move(steps)));
+  EXPECT_EQ(session.FailedSteps(), "");
+  // The comet fit came back exactly after the round trip through the asteroid law.
+  EXPECT_GT(cometH, 0);
+  EXPECT_EQ(backFitted, 1);
+  EXPECT_EQ(backH, cometH);
+  EXPECT_EQ(backK, cometK);
+  EXPECT_EQ(backRms, cometRms);
+  EXPECT_EQ(backText, FormatC("%.1f", cometK));
+  EXPECT_TRUE(bErosShown);
+  EXPECT_NEAR(freeH, 10.4, 0.5) << "published H of Eros";
+  EXPECT_GE(freeG, 0);
+  EXPECT_LE(freeG, 1);
+  EXPECT_EQ(erosG, 0.15);
+  EXPECT_NEAR(steppedH, erosH + 0.15, 1e-9) << "the upper arrow raises H";
+  EXPECT_GT(autoCurve, 30) << "the fitted law in #5AC8FF";
+  EXPECT_GT(manualCurve, 30) << "the hand-set law in #EB6238";
+  EXPECT_EQ(ephMessage, "先に[位置推算]画面を開いてください。");
+  ASSERT_TRUE(bCopied);
+  EXPECT_EQ(copy.GetWidth(), clientSize.x);
+  EXPECT_EQ(copy.GetHeight(), band);
+  EXPECT_NE(session.Setting("MAGCURVE_X"), "<none>");
+  std::printf("C/1998 P1: H1 %.2f K1 %.2f RMS %.3f (slope fixed %d); Eros H %.2f G %.3f, with G 0.15 H %.2f\n",
+              cometH, cometK, cometRms, cometFix, freeH, freeG, erosH);
+}
