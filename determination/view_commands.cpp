@@ -56,7 +56,17 @@ Tri DetCommandEnabling(int id, const DetCommandState& s) {
 
 void DisableControlsForForecast(CDetermination& view) {
   for (int id : kForecastDisabledControls) view.EnableItem(id, false);
+  view.m_bForecastTookControls = 1;
 }
+
+void RestoreControlsAfterForecast(CDetermination& view) {
+  if (!view.m_bForecastTookControls) return;
+  view.m_bForecastTookControls = 0;
+  for (int id : kForecastDisabledControls) view.EnableItem(id, true);
+  view.UpdateControlsForState(view.m_pEngine->m_nCalcState);
+}
+
+Tri LoadCommandEnabling(int forecast) { return forecast == kForecastVisible ? Tri::Off : Tri::On; }
 
 ForecastDialogHooks& ForecastHooks() {
   static ForecastDialogHooks hooks;

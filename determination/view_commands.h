@@ -32,6 +32,13 @@ Tri DetCommandEnabling(int id, const DetCommandState& s);
 inline constexpr int kForecastDisabledCount = 20;
 extern const int kForecastDisabledControls[kForecastDisabledCount];
 void DisableControlsForForecast(CDetermination& view);
+// Gives the twenty back once the dialog no longer shows (the state's rules
+// applied again); nothing when the dialog did not take them.
+void RestoreControlsAfterForecast(CDetermination& view);
+
+// "観測ファイルを開く(&O)" (32816) and "計算をやり直す" (147): refused while the
+// forecast dialog shows, since it works on the loaded observations.
+Tri LoadCommandEnabling(int forecast);
 
 // The forecast dialog as the view reaches it; the dialog's module installs
 // these (none: no dialog).

@@ -157,6 +157,7 @@ public:
   OrbitEngine* m_pEngine = nullptr;
   DetClass* m_pDetClass = nullptr;
   int m_nPicked = 0;
+  int m_bForecastTookControls = 0;  // the forecast dialog disabled the view's controls
   int m_nBatchMode = 0;       // 0 interactive; 1 messages collected; 2 also no calculation log
   std::string m_strBatchMessages;  // collected messages, joined by " / "
   int m_bQuietRun = 0;

@@ -1,4 +1,5 @@
 #include "determination/ui/determination_view.h"
+#include "determination/view_commands.h"
 
 #include <algorithm>
 
@@ -360,12 +361,18 @@ void CDeterminationView::UpdateControlsForState(int state)
     if (r.check != Tri::Unchanged)
       SetCheck(r.id, r.check == Tri::On ? 1 : 0);
   }
+  // A run of the forecast dialog moves the state: its controls stay taken.
+  if (m_bForecastTookControls)
+    DisableControlsForForecast(*this);
 }
 
 
 void CDeterminationView::EnableImproveButtons(int enable)
 {
   CDetermination::EnableImproveButtons(enable);
+  if (m_bForecastTookControls)
+    for (int id : {kIdAutoImprove, kIdManualImprove})
+      EnableItem(id, false);
   for (int id : {kIdAutoImprove, kIdManualImprove, kIdAiImprove})
     if (wxWindow* w = Widget(id))
       w->Update();

@@ -39,6 +39,8 @@ public:
   // The loading commands: open (menu, toolbar, Ctrl+O), the two downloads
   // and "計算をやり直す", with their enabling.
   void BindObsCommands();
+  // Where the forecast dialog of this view stands (ForecastPresence).
+  int ForecastPresenceOfView() const;
   // Command 154: the variation-amount dialog on the engine's amounts.
   void OnVariationAmountsCommand();
   // Command 32793: the start-element dialog, then the residuals of its elements.

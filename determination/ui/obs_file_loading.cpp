@@ -21,6 +21,11 @@ void CDeterminationView::OpenObsFile(const std::string& path)
     ForecastHooks().reset(this);
 }
 
+int CDeterminationView::ForecastPresenceOfView() const
+{
+  return ForecastHooks().presence ? ForecastHooks().presence(this) : kForecastNone;
+}
+
 void CDeterminationView::BindObsCommands()
 {
   // Ctrl+O of the main frame's accelerators arrives as the framework's Open.
@@ -30,8 +35,17 @@ void CDeterminationView::BindObsCommands()
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnFetchCommand(1); }, ID_FETCH_NEOCP_OBS);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnRedoCommand(); }, ID_REDO_CALC);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnVariationAmountsCommand(); }, ID_VARIATION_AMOUNTS);
-  for (int id : {ID_OPEN_OBS_FILE, ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS, ID_REDO_CALC, ID_VARIATION_AMOUNTS})
+  for (int id : {ID_FETCH_MPC_OBS, ID_FETCH_NEOCP_OBS, ID_VARIATION_AMOUNTS})
     Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) { e.Enable(true); }, id);
+  Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) {
+    const int forecast = ForecastPresenceOfView();
+    if (forecast != kForecastVisible)
+      RestoreControlsAfterForecast(*this);
+    e.Enable(LoadCommandEnabling(forecast) == Tri::On);
+  }, ID_OPEN_OBS_FILE);
+  Bind(wxEVT_UPDATE_UI, [this](wxUpdateUIEvent& e) {
+    e.Enable(LoadCommandEnabling(ForecastPresenceOfView()) == Tri::On);
+  }, ID_REDO_CALC);
 }
 
 void CDeterminationView::OnVariationAmountsCommand()
@@ -45,7 +59,7 @@ void CDeterminationView::OnOpenObsFileCommand()
 {
   // A calculation that pumps events works on the loaded observations: no new
   // file replaces them under it.
-  if (m_pEngine->m_nCalcState == kCalcFatal || EngineBusy(m_pEngine))
+  if (m_pEngine->m_nCalcState == kCalcFatal || EngineBusy(m_pEngine) || ForecastPresenceOfView() == kForecastVisible)
     return;
   std::string path;
   if (ShowFileDialog("観測ファイルを選択してください", kFileDialogOpenObservations, path, this, nullptr, nullptr))
@@ -75,7 +89,7 @@ void CDeterminationView::OnFetchCommand(int neocp)
 
 void CDeterminationView::OnRedoCommand()
 {
-  if (EngineBusy(m_pEngine))
+  if (EngineBusy(m_pEngine) || ForecastPresenceOfView() == kForecastVisible)
     return;
   OnRedoCalculation(*this);
   if (ForecastHooks().reset)

@@ -260,6 +260,8 @@ void CForecastDlg::ShowTab(int tab) {
 }
 
 void OpenForecastDialog(CDetermination* view, wxWindow* parent) {
+  // The dialog works on the view's engine: the view's own settings wait.
+  DisableControlsForForecast(*view);
   if (!g_pForecastDlg) g_pForecastDlg = new CForecastDlg(parent, view);
   g_pForecastDlg->Show();
   g_pForecastDlg->Raise();

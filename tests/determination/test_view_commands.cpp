@@ -59,6 +59,12 @@ TEST(ViewCommands, EnablingByStatePerturbationsAndCovariance) {
   }
 }
 
+TEST(ViewCommands, LoadingRefusedWhileTheForecastShows) {
+  EXPECT_EQ(LoadCommandEnabling(kForecastNone), Tri::On);
+  EXPECT_EQ(LoadCommandEnabling(kForecastHidden), Tri::On);
+  EXPECT_EQ(LoadCommandEnabling(kForecastVisible), Tri::Off);
+}
+
 TEST(ViewCommands, ForecastTakesTwentyControls) {
   CDetermination view;
   DisableControlsForForecast(view);
@@ -70,4 +76,25 @@ TEST(ViewCommands, ForecastTakesTwentyControls) {
   // What the dialog does not touch stays.
   for (int id : std::initializer_list<int>{kIdParabolicCheck, kIdNonGravCheck, kIdEphemerisButton, kIdAiImprove})
     EXPECT_TRUE(view.IsItemEnabled(id)) << id;
+}
+
+// Given back once, with the state's own rules applied again after them.
+TEST(ViewCommands, ControlsComeBackAfterTheForecast) {
+  class StateView : public CDetermination {
+  public:
+    void UpdateControlsForState(int state) override {
+      ++m_nUpdates;
+      EnableItem(kIdManualImprove, state >= 3);
+    }
+    int m_nUpdates = 0;
+  } view;
+  view.m_pEngine->m_nCalcState = 1;
+  RestoreControlsAfterForecast(view);
+  EXPECT_EQ(view.m_nUpdates, 0) << "nothing was taken";
+  DisableControlsForForecast(view);
+  RestoreControlsAfterForecast(view);
+  RestoreControlsAfterForecast(view);
+  EXPECT_EQ(view.m_nUpdates, 1);
+  for (int id : kForecastDisabledControls)
+    EXPECT_EQ(view.IsItemEnabled(id), id != kIdManualImprove) << id;
 }

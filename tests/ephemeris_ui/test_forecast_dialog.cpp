@@ -2,7 +2,8 @@
 // determined with perturbations, command 157 of the view's menu opens the
 // dialog; an epoch typed and "計算(&C)" give the elements of 2030/1/1 with
 // the result tab in front; Enter in a field does nothing; "閉じる(&X)" hides
-// the dialog and the command shows it again with its contents.
+// the dialog and the command shows it again with its contents. While it
+// shows, the view's twenty controls and its open and redo commands wait.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,13 +13,16 @@
 #include <wx/menu.h>
 #include <wx/notebook.h>
 #include <wx/textctrl.h>
+#include <wx/toolbar.h>
 #include <wx/uiaction.h>
 
+#include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
 #include "engine/orbit_engine.h"
 #include "ephemeris/ui/forecast_dlg.h"
 #include "platform/wx/wx_ui_services.h"
+#include "resources/app_resource_ids.h"
 #include "resources/determination_ids.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
@@ -40,6 +44,11 @@ void TypeInto(int id, const char* keys) {
 
 std::string TextOf(int id) { return g_pForecastDlg->Text(id); }
 
+bool ToolEnabled(int id) {
+  wxToolBar* bar = wxGetApp().MainFrame()->GetToolBar();
+  return bar && bar->GetToolEnabled(id);
+}
+
 }  // namespace
 
 TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
@@ -49,7 +58,7 @@ TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
   ViewSession session("forecast_dialog");
   auto view = [] { return ViewSession::View(); };
   auto idle = [view] { return !EngineBusy(view()->m_pEngine) && !view()->m_pEngine->m_bAutoRunning; };
-  bool enabledAfter = false, shownAfterEnter = false, hidden = false;
+  bool enabledAfter = false, shownAfterEnter = false, hidden = false, takenAfterRun = false;
   int tab = -1, progress = -1;
   std::string result, status, day, again;
   std::vector<ViewStep> steps = {
@@ -82,6 +91,11 @@ TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
        },
        nullptr, 30, 0.5},
       {"command 157", [] { ViewSession::PostCommand(ID_FORECAST); }, [] { return Shown() != nullptr; }, 30, 0.5},
+      // The view's controls and its loading commands wait while the dialog shows.
+      {"view taken", nullptr, [view] {
+         return !view()->IsItemEnabled(kIdAutoImprove) && !view()->IsItemEnabled(kIdObsList) &&
+                !ToolEnabled(ID_OPEN_OBS_FILE) && !ToolEnabled(ID_REDO_CALC);
+       }},
       {"year", [] { TypeInto(kFcEpochYear, "2030"); }, [] { return TextOf(kFcEpochYear) == "2030"; }},
       {"month", [] { TypeInto(kFcEpochMonth, "1"); }, [] { return TextOf(kFcEpochMonth) == "1"; }},
       {"day", [] { TypeInto(kFcEpochDay, "1"); }, [] { return TextOf(kFcEpochDay) == "1"; }, 30, 0.3},
@@ -96,11 +110,16 @@ TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
          status = TextOf(kFcStatus);
          day = TextOf(kFcEpochDay);
          progress = static_cast<wxGauge*>(g_pForecastDlg->Control(kFcProgress))->GetValue();
+         takenAfterRun = !view()->IsItemEnabled(kIdAutoImprove);
          tab = static_cast<wxNotebook*>(g_pForecastDlg->Control(kFcTabs))->GetSelection();
          ViewSession::SaveScreenshot(g_pForecastDlg, "forecast_dialog");
        },
        nullptr},
       {"close", [] { ViewSession::ClickButtonOf(g_pForecastDlg, wxID_CLOSE); }, [] { return Shown() == nullptr; }},
+      {"view given back", nullptr, [view] {
+         return view()->IsItemEnabled(kIdAutoImprove) && view()->IsItemEnabled(kIdObsList) &&
+                ToolEnabled(ID_OPEN_OBS_FILE) && ToolEnabled(ID_REDO_CALC);
+       }},
       {"again", [&] {
          hidden = g_pForecastDlg != nullptr;
          ViewSession::PostCommand(ID_FORECAST);
@@ -118,6 +137,7 @@ TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
   EXPECT_EQ(progress, 100);
   EXPECT_NE(result.find("2030"), std::string::npos) << result;
   EXPECT_TRUE(hidden);
+  EXPECT_TRUE(takenAfterRun) << "the run's state change gave the view's controls back";
   EXPECT_EQ(again, result);
   EXPECT_TRUE(session.m_ui.m_messages.empty()) << session.m_ui.m_messages[0].text;
 }
