@@ -241,19 +241,14 @@ wxWindow* CNeocpScanWnd::Control(int id) const
 
 std::string CNeocpScanWnd::GetItemText(int id)
 {
-  if (auto* text = dynamic_cast<wxTextCtrl*>(Control(id)))
-    return FromWx(text->GetValue());
-  if (wxWindow* w = Control(id))
-    return FromWx(w->GetLabel());
-  return CNeocpScanDlg::GetItemText(id);
+  wxWindow* w = Control(id);
+  return w ? WxControlText(w) : CNeocpScanDlg::GetItemText(id);
 }
 
 void CNeocpScanWnd::SetItemText(int id, const std::string& text)
 {
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(Control(id)))
-    edit->ChangeValue(ToWx(text));
-  else if (wxWindow* w = Control(id))
-    w->SetLabel(ToWx(text));
+  if (wxWindow* w = Control(id))
+    SetWxControlText(w, text);
   else
     CNeocpScanDlg::SetItemText(id, text);
 }
