@@ -6,6 +6,7 @@
 // orbit-determination view's are: headless they are a map (tests, worker
 // processes); the window (neocp/ui) overrides the virtual calls with its
 // widgets. The batch code reaches the dialog only through this class.
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -121,7 +122,7 @@ public:
   int m_nSortColumn = -1;
   int m_bSortAscending = 1;
   int m_bRunning = 0;
-  int m_bAbort = 0;
+  std::atomic<int> m_bAbort{0};  // also read by the catalogue scans' threads
   int m_bTimedOut = 0;
   uint32_t m_dwObjectStart = 0;
   int m_nActiveTimeLimit = 300;
