@@ -37,15 +37,20 @@ constexpr double kTwilight = -18.0;
 
 double Lerp(double a, double b, double u) { return a + (b - a) * u; }
 
-double Altitude(double ra, double dec, double theta, const ObserverSite& site)
+double Altitude(double sinDec, double cosDec, double ra, double theta, const ObserverSite& site)
 {
-  double s = site.sinLat * std::sin(dec) + site.cosLat * std::cos(dec) * std::cos(theta - ra);
+  double s = site.sinLat * sinDec + site.cosLat * cosDec * std::cos(theta - ra);
   return std::asin(std::clamp(s, -1.0, 1.0));
 }
 
-double Separation(double ra1, double dec1, double ra2, double dec2)
+double Altitude(double ra, double dec, double theta, const ObserverSite& site)
 {
-  double c = std::sin(dec1) * std::sin(dec2) + std::cos(dec1) * std::cos(dec2) * std::cos(ra1 - ra2);
+  return Altitude(std::sin(dec), std::cos(dec), ra, theta, site);
+}
+
+double Separation(double ra1, double sinDec1, double cosDec1, double ra2, double sinDec2, double cosDec2)
+{
+  double c = sinDec1 * sinDec2 + cosDec1 * cosDec2 * std::cos(ra1 - ra2);
   return std::acos(std::clamp(c, -1.0, 1.0));
 }
 
@@ -291,6 +296,8 @@ void CVisibilityChartDlg::Precompute(const ObserverSite& site)
     row.bSunKnown = 1;
     row.dSunRa = std::atan2(sun[1], sun[0]);
     row.dSunDec = std::asin(sun[2] / len);
+    row.dSunSinDec = std::sin(row.dSunDec);
+    row.dSunCosDec = std::cos(row.dSunDec);
     const double am = Interpolate(m_moonRa, tm), dm = Interpolate(m_moonDec, tm);
     double c = std::cos(row.dSunRa - am) * std::cos(row.dSunDec) * std::cos(dm) +
                std::sin(row.dSunDec) * std::sin(dm);
@@ -320,7 +327,7 @@ int FlaggedIndex(const std::vector<uint8_t>& flags, int nSamples, double start, 
 
 } // namespace
 
-SkyState CVisibilityChartDlg::EvaluateSky(double a, double hour, const ObserverSite& site) const
+SkyState CVisibilityChartDlg::EvaluateSky(double a, double hour, const ObserverSite& site, bool bPixel) const
 {
   SkyState s;
   const int n = static_cast<int>(m_dayRows.size());
@@ -338,24 +345,32 @@ SkyState CVisibilityChartDlg::EvaluateSky(double a, double hour, const ObserverS
   const double theta = GreenwichMeanSiderealTime(t) + site.lon;
   const double theta2 = theta + kSiderealDay;
 
-  s.dSunAlt = Lerp(Altitude(ra.dSunRa, ra.dSunDec, theta, site), Altitude(rb.dSunRa, rb.dSunDec, theta2, site), u);
+  s.dSunAlt = Lerp(Altitude(ra.dSunSinDec, ra.dSunCosDec, ra.dSunRa, theta, site),
+                   Altitude(rb.dSunSinDec, rb.dSunCosDec, rb.dSunRa, theta2, site), u);
   s.dMoonFraction = Lerp(ra.dMoonFraction, rb.dMoonFraction, u);
 
-  auto moonlight = [&](double tt, double th, double fraction) {
-    if (FlaggedIndex(m_moonValid, m_nSamples, m_dTableStart, m_dTableStep, tt) < 0) return 0.0;
-    double h = Altitude(Interpolate(m_moonRa, tt), Interpolate(m_moonDec, tt), th, site);
-    return h > 0 ? std::sin(h) * fraction : 0.0;
-  };
-  s.dMoonLight =
-      std::clamp(Lerp(moonlight(t, theta, ra.dMoonFraction), moonlight(t + 1, theta2, rb.dMoonFraction), u), 0.0, 1.0);
+  // Moonlight colours only the dark sky.
+  if (!bPixel || s.dSunAlt / kRadPerDeg <= kTwilight) {
+    auto moonlight = [&](double tt, double th, double fraction) {
+      if (FlaggedIndex(m_moonValid, m_nSamples, m_dTableStart, m_dTableStep, tt) < 0) return 0.0;
+      double h = Altitude(Interpolate(m_moonRa, tt), Interpolate(m_moonDec, tt), th, site);
+      return h > 0 ? std::sin(h) * fraction : 0.0;
+    };
+    s.dMoonLight =
+        std::clamp(Lerp(moonlight(t, theta, ra.dMoonFraction), moonlight(t + 1, theta2, rb.dMoonFraction), u), 0.0, 1.0);
+  }
 
   if (FlaggedIndex(m_objValid, m_nSamples, m_dTableStart, m_dTableStep, t) < 0 ||
       FlaggedIndex(m_objValid, m_nSamples, m_dTableStart, m_dTableStep, t + 1) < 0)
     return s;
   const double a1 = Interpolate(m_objRa, t), d1 = Interpolate(m_objDec, t);
   const double a2 = Interpolate(m_objRa, t + 1), d2 = Interpolate(m_objDec, t + 1);
-  s.dObjAlt = Lerp(Altitude(a1, d1, theta, site), Altitude(a2, d2, theta2, site), u);
-  const double e = Lerp(Separation(a1, d1, ra.dSunRa, ra.dSunDec), Separation(a2, d2, rb.dSunRa, rb.dSunDec), u);
+  const double s1 = std::sin(d1), c1 = std::cos(d1), s2 = std::sin(d2), c2 = std::cos(d2);
+  s.dObjAlt = Lerp(Altitude(s1, c1, a1, theta, site), Altitude(s2, c2, a2, theta2, site), u);
+  // A pixel shows its band only from 10 degrees up.
+  if (bPixel && s.dObjAlt / kRadPerDeg < 10) return s;
+  const double e = Lerp(Separation(a1, s1, c1, ra.dSunRa, ra.dSunSinDec, ra.dSunCosDec),
+                        Separation(a2, s2, c2, rb.dSunRa, rb.dSunSinDec, rb.dSunCosDec), u);
   s.bElongationOk = e >= kMinElongation;
   return s;
 }
@@ -394,7 +409,7 @@ ChartRaster CVisibilityChartDlg::RenderRaster(int W, int H, const ObserverSite& 
       const double a = (x + 0.5 - 56) / p.pxPerDay;
       if (a < 0 || a >= n) continue;
       for (int y = 58; y <= static_cast<int>(p.B) - 1 && y - 58 < r.h; ++y) {
-        const SkyState s = EvaluateSky(a, m_dHourTo - (y + 0.5 - 58) / p.pxPerHour, site);
+        const SkyState s = EvaluateSky(a, m_dHourTo - (y + 0.5 - 58) / p.pxPerHour, site, true);
         double c[3];
         SkyColour(s, x, y, c);
         maxAlt[part] = std::max(maxAlt[part], s.dObjAlt);

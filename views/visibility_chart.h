@@ -14,6 +14,7 @@ struct ChartDayRow {
   double dJd = 0;            // 0 h local of the day
   double dSunRa = 0;         // rad, J2000, at the middle of the night
   double dSunDec = 0;
+  double dSunSinDec = 0, dSunCosDec = 1;  // of dSunDec, kept for the per-pixel altitudes
   double dMoonFraction = 0;  // illuminated fraction 0..1
   int bSunKnown = 0;         // the planetary file gave the Sun
 };
@@ -110,7 +111,9 @@ public:
   void Precompute(const ObserverSite& site);
   // Sample table at t; with fewer than two samples 0.
   double Interpolate(const std::vector<double>& v, double t) const;
-  SkyState EvaluateSky(double a, double hour, const ObserverSite& site) const;
+  // bPixel: only what a pixel's colour needs (no moonlight in daylight or
+  // twilight, no elongation below 10 degrees of altitude).
+  SkyState EvaluateSky(double a, double hour, const ObserverSite& site, bool bPixel = false) const;
   // The plot's geometry for W x H.
   ChartPlot Plot(double W, double H) const;
   // Every pixel of the plot (Precompute first).

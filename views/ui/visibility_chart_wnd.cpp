@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include <wx/choice.h>
 #include <wx/clipbrd.h>
@@ -18,6 +20,7 @@
 #include "astro/angle_units.h"
 #include "data/ui/info_help.h"
 #include "data/ui/window_routines.h"
+#include "platform/wx/raster_draw.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/wx/wx_ui_services.h"
@@ -300,14 +303,10 @@ void CVisibilityChartWnd::DrawChart(wxGraphicsContext* gc, int W, int H)
   if (m_nSunMissing == 0) {
     raster = RenderRaster(W, H, site);
     if (raster.w > 0 && raster.h > 0) {
-      wxImage img(raster.w, raster.h, false);
-      unsigned char* rgb = img.GetData();
-      for (size_t i = 0, n = static_cast<size_t>(raster.w) * raster.h; i < n; ++i) {
-        rgb[3 * i] = raster.bgra[4 * i + 2];
-        rgb[3 * i + 1] = raster.bgra[4 * i + 1];
-        rgb[3 * i + 2] = raster.bgra[4 * i];
-      }
-      gc->DrawBitmap(wxBitmap(img), 56, 58, raster.w, raster.h);
+      // Bytes B, G, R, A: on this little-endian platform the words 0xAARRGGBB.
+      std::vector<uint32_t> words(static_cast<size_t>(raster.w) * raster.h);
+      std::memcpy(words.data(), raster.bgra.data(), words.size() * 4);
+      DrawRgbRaster(gc, words.data(), raster.w, raster.h, 56, 58, raster.w, raster.h);
     }
     const int n = static_cast<int>(m_dayRows.size());
     for (double x = 92.4; x < p.R - 10; x += 52) {

@@ -10,6 +10,7 @@
 #include <wx/fontenum.h>
 #include <wx/region.h>
 
+#include "platform/wx/raster_draw.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/polyline_thinning.h"
 
@@ -201,20 +202,7 @@ void WxSceneCanvas::OutlinedText(const std::string& text, ScenePoint p, float po
 
 void WxSceneCanvas::Raster(const uint32_t* pixels, int w, int h, const SceneRect& dst)
 {
-  if (w <= 0 || h <= 0)
-    return;
-  wxImage image(w, h, false);
-  unsigned char* rgb = image.GetData();
-  const size_t n = size_t(w) * h;
-  for (size_t i = 0; i < n; ++i) {
-    rgb[3 * i] = (pixels[i] >> 16) & 0xFF;
-    rgb[3 * i + 1] = (pixels[i] >> 8) & 0xFF;
-    rgb[3 * i + 2] = pixels[i] & 0xFF;
-  }
-  m_gc->PushState();
-  m_gc->SetInterpolationQuality(wxINTERPOLATION_GOOD);
-  m_gc->DrawBitmap(m_gc->CreateBitmapFromImage(image), dst.x, dst.y, dst.w, dst.h);
-  m_gc->PopState();
+  DrawRgbRaster(m_gc, pixels, w, h, dst.x, dst.y, dst.w, dst.h);
 }
 
 void WxSceneCanvas::FillEllipse(ScenePoint c, float w, float h, uint32_t argb)
