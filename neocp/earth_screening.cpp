@@ -46,11 +46,6 @@ std::string Printf(const char* format, ...) {
   return buf;
 }
 
-void AppendNote(std::string& note, const std::string& text) {
-  if (!note.empty()) note += " / ";
-  note += text;
-}
-
 // Into (0, 2π].
 double ReduceAngle(double x) {
   double f = x / kTwoPi;
@@ -356,7 +351,7 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
   const DetClass* det = view.m_pDetClass;
   if (!det || det->m_nObsCount < 1) {
     row.status = 4;
-    AppendNote(row.note, "観測がありません");
+    AppendScanNote(row.note, "観測がありません");
     return -1;
   }
   const double firstObs = det->m_pOrbObs[0].m_dJdTt, lastObs = det->m_pOrbObs[det->m_nObsCount - 1].m_dJdTt;
@@ -365,7 +360,7 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
   // and every orbit would "fail": say what is missing instead.
   if (!g_pJplEph || !(g_dJplEnd > g_dJplStart)) {
     row.status = 4;
-    AppendNote(row.note, "惑星暦ファイル(JPL DE)が開かれていないため、地球への接近を調べられません");
+    AppendScanNote(row.note, "惑星暦ファイル(JPL DE)が開かれていないため、地球への接近を調べられません");
     row.clones_path.clear();
     row.closest_path.clear();
     return -1;
@@ -374,7 +369,7 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
   end = std::min(end, g_dJplEnd - kScreenMarginDays);
   if (!(start < end)) {
     row.status = 4;
-    AppendNote(row.note, "調べる期間が惑星暦ファイルの範囲に入りません");
+    AppendScanNote(row.note, "調べる期間が惑星暦ファイルの範囲に入りません");
     row.clones_path.clear();
     row.closest_path.clear();
     return -1;
@@ -499,12 +494,12 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
     return -1;
   }
   if (nominalFailed)
-    AppendNote(row.note, "名目軌道は調べる期間まで積分できませんでした(最後の観測より前に地球へ落ちる軌道か、積分の失敗)。"
+    AppendScanNote(row.note, "名目軌道は調べる期間まで積分できませんでした(最後の観測より前に地球へ落ちる軌道か、積分の失敗)。"
                          "クローンだけを調べました");
-  if (pump == 2) AppendNote(row.note, Printf("制限時間のためクローンは%d本で打ち切りました", row.n_invalid + row.n_valid));
+  if (pump == 2) AppendScanNote(row.note, Printf("制限時間のためクローンは%d本で打ち切りました", row.n_invalid + row.n_valid));
   row.status = row.n_valid > 0 ? 9 : 8;
   if (count > 0 && row.n_invalid * 100 > count * 20)
-    AppendNote(row.note, Printf("クローンの%d%%が積分できず、割合は確率とみなせません", row.n_invalid * 100 / count));
+    AppendScanNote(row.note, Printf("クローンの%d%%が積分できず、割合は確率とみなせません", row.n_invalid * 100 / count));
   return 0;
 }
 
@@ -527,17 +522,9 @@ int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& s
     engine->m_bAutoStop = autoStop;
     if (r != 0 || !belongs()) {
       wanted = false;
-      AppendNote(row.note, "共分散がいまの解と対応していないため、クローンは作っていません");
+      AppendScanNote(row.note, "共分散がいまの解と対応していないため、クローンは作っていません");
     } else {
-      const ElementBlock& el = engine->m_state.m_el;
-      row.rms = engine->m_dMeanResidual;
-      row.n_used = engine->m_nUsedObs;
-      row.tpass = el.m_dT;
-      row.qdis = el.m_dQ;
-      row.ecc = el.m_dE;
-      row.peri = el.m_dPeri;
-      row.node = el.m_dNode;
-      row.inc = el.m_dIncl;
+      TakeEngineOrbit(engine, row);
     }
   }
   const int s = std::min(engine->m_nCovarianceSize, 9);
@@ -572,7 +559,7 @@ int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& s
                                              static_cast<int>(clones.size()), window, dlg);
     row.n_clones = settings.m_nClones;
     if (result == 0 && row.cov_diag_only == 1)
-      AppendNote(row.note, "共分散を分解できず相関を捨てて作ったクローンです(広がりは目安)");
+      AppendScanNote(row.note, "共分散を分解できず相関を捨てて作ったクローンです(広がりは目安)");
     return result;
   }
   row.n_invalid = 0;
@@ -688,4 +675,22 @@ void PrepareCloneGlobeView(const NeocpScanRow& row, const std::vector<CloneTrack
   out.status = Printf("%s: クローン%d本のうち月の軌道の内側まで来た%d本を地球儀に出しました(%s)", row.desig.c_str(),
                       row.n_valid, out.cloneCount,
                       out.nominalCount > 0 ? "名目軌道は赤い丸" : "名目軌道は月の軌道の内側まで来ません");
+}
+
+void AppendScanNote(std::string& note, const std::string& text) {
+  if (!note.empty()) note += " / ";
+  note += text;
+}
+
+void TakeEngineOrbit(const OrbitEngine* engine, NeocpScanRow& row) {
+  const ElementBlock& el = engine->m_state.m_el;
+  row.n_used = engine->m_nUsedObs;
+  row.rms = engine->m_dMeanResidual;
+  row.epoch = engine->m_state.m_dEpoch;
+  row.tpass = el.m_dT;
+  row.qdis = el.m_dQ;
+  row.ecc = el.m_dE;
+  row.peri = el.m_dPeri;
+  row.node = el.m_dNode;
+  row.inc = el.m_dIncl;
 }

@@ -58,6 +58,9 @@ struct CloneTrackRecord {
   ApproachTrack track;
 };
 
+// Adds a part to a row's note; parts are joined by " / ".
+void AppendScanNote(std::string& note, const std::string& text);
+
 // Weighted-median pairs (distance, weight).
 struct DistanceWeight {
   double dist, weight;
@@ -68,6 +71,9 @@ int CompareFirstDouble(const void* a, const void* b);
 // total; 9e9 for an empty table or a total that is not positive.
 double WeightedMedianDistance(DistanceWeight* pairs, int count);
 
+// The engine's orbit as the row's nominal orbit: used count, mean residual,
+// epoch and elements.
+void TakeEngineOrbit(const OrbitEngine* engine, NeocpScanRow& row);
 void NominalCloneFromEngine(const OrbitEngine* engine, CloneRecord& rec);
 void ApplyCloneElements(const CloneRecord& rec, IntegrationState* state);
 int SetupCloneRun(OrbitEngine* engine, const DetClass* det, IntegrationState* state, const CloneRecord& rec,

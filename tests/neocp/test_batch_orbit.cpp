@@ -1,0 +1,120 @@
+// The batch orbit driver on real observation lines: unreadable files, too
+// few usable observations, the loading of a scanned object with and without
+// its solution file, and the three further improvement steps.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "determination/determination_display.h"
+#include "determination/obs_loading.h"
+#include "determination/solution_file.h"
+#include "engine/determination_host.h"
+#include "neocp/batch_orbit.h"
+#include "neocp/scan_dlg.h"
+#include "neocp/scan_row.h"
+#include "tests/engine/test_improvement_support.h"
+
+namespace {
+
+// 2008 TC3's first lines (G96, 2008 October 6).
+const char* const kTc3Lines[] = {
+    "     K08T03C* C2008 10 06.27767 23 17 00.78 +07 49 22.7          18.9 Vrz9516G96",
+    "     K08T03C  C2008 10 06.28762 23 16 54.58 +07 49 25.8          18.8 Vrz9516G96",
+    "     K08T03C  C2008 10 06.29770 23 16 48.36 +07 49 27.6          18.8 Vrz9516G96",
+};
+
+std::string Lines(std::initializer_list<const char*> lines) {
+  std::string text;
+  for (const char* line : lines) text += std::string(line) + "\n";
+  return text;
+}
+
+class BatchOrbit : public RealObservationTest {
+protected:
+  void SetUp() override {
+    RealObservationTest::SetUp();
+    if (IsSkipped()) return;
+    m_stations = std::make_unique<ScopedStationsFile>(s_stationsFile);
+    m_dir = MakeTempDir("batch_orbit");
+  }
+  void TearDown() override {
+    if (!m_dir.empty()) std::filesystem::remove_all(m_dir);
+  }
+  std::string File(const std::string& name, const std::string& text) { return WriteTestFile(m_dir, name, text); }
+
+  NeocpScanRow NewRow(const char* desig) {
+    NeocpScanRow row{};
+    ResetScanRow(row, 0);
+    row.desig = desig;
+    return row;
+  }
+
+  std::unique_ptr<ScopedStationsFile> m_stations;
+  std::string m_dir;
+  NeocpScanSettings m_settings;
+};
+
+}  // namespace
+
+TEST_F(BatchOrbit, UnreadableOrTooFewObservationsEndWithoutAnOrbit) {
+  CDeterminationDisplay view;
+  // A file that does not exist: status 3 with the reader's collected message.
+  NeocpScanRow missing = NewRow("X");
+  EXPECT_EQ(ComputeBatchOrbit(view, m_dir + "/none.obs", m_settings, missing, nullptr, nullptr), -1);
+  EXPECT_EQ(missing.status, kScanUnreadable);
+  EXPECT_EQ(missing.obs_path, m_dir + "/none.obs");
+  EXPECT_EQ(missing.note, ObsReadFailureMessage(CTessaruneLib::kObsReadFailed));
+  EXPECT_EQ(view.m_nBatchMode, 0);
+
+  struct Case {
+    const char* name;
+    std::string text;
+    int nObs;
+    const char* note;
+  };
+  const std::string unknown = std::string(kTc3Lines[2]).replace(77, 3, "ZZ9");
+  const Case cases[] = {
+      {"two", Lines({kTc3Lines[0], kTc3Lines[1]}), 2, "使える観測が2個しかありません(3個必要)"},
+      {"unknown station", Lines({kTc3Lines[0], kTc3Lines[1], unknown.c_str()}), 3,
+       "使える観測が2個しかありません(3個必要)。観測所コードの分からない観測があります"},
+  };
+  for (const Case& c : cases) {
+    NeocpScanRow row = NewRow("2008 TC3");
+    EXPECT_EQ(ComputeBatchOrbit(view, File("few.obs", c.text), m_settings, row, nullptr, nullptr), -1) << c.name;
+    EXPECT_EQ(row.status, kScanNoOrbit) << c.name;
+    EXPECT_EQ(row.n_obs, c.nObs) << c.name;
+    EXPECT_EQ(row.note, c.note) << c.name;
+    EXPECT_NEAR(row.arc_days, 0.28762 - 0.27767, 1e-6) << c.name;
+    EXPECT_EQ(view.m_nBatchMode, 0);
+  }
+}
+
+TEST_F(BatchOrbit, LoadScanObjectWithAndWithoutItsSolution) {
+  CDeterminationDisplay view;
+  const std::string obs = File("tc3.obs", Lines({kTc3Lines[0], kTc3Lines[1], kTc3Lines[2]}));
+  std::string message = "old";
+  EXPECT_EQ(LoadScanObject(view, obs, "", message), 1);
+  EXPECT_EQ(view.m_pDetClass->m_nObsCount, 3);
+  EXPECT_EQ(view.m_pEngine->m_nCalcState, kCalcLoaded);
+  EXPECT_EQ(LoadScanObject(view, obs, m_dir + "/missing.IMP", message), 1);
+  EXPECT_EQ(view.m_nBatchMode, 0);
+
+  EXPECT_EQ(LoadScanObject(view, m_dir + "/none.obs", "", message), -1);
+  EXPECT_EQ(message, "観測ファイルを読み込めませんでした。\r\n" + m_dir + "/none.obs");
+
+  // A solution file without a known key: observations stay, the reader's
+  // message is replaced by the loader's.
+  const std::string bad = File("bad.IMP", "nothing here\r\n");
+  EXPECT_EQ(LoadScanObject(view, obs, bad, message), -1);
+  EXPECT_EQ(message, "観測は読み込みましたが、名目軌道を読み込めませんでした。\r\n" + bad);
+  EXPECT_EQ(view.m_pDetClass->m_nObsCount, 3);
+
+  view.m_pEngine->m_bBusy = 1;
+  EXPECT_EQ(LoadScanObject(view, obs, "", message), -1);
+  EXPECT_EQ(message, kMsgOtherCalculationRunning);
+  view.m_pEngine->m_bBusy = 0;
+  view.m_pEngine->m_bAutoRunning = 1;
+  EXPECT_EQ(LoadScanObject(view, obs, "", message), -1);
+  view.m_pEngine->m_bAutoRunning = 0;
+}
