@@ -1,117 +1,69 @@
 #include "data/ui/info_help.h"
 
-#include <wx/button.h>
-#include <wx/dcclient.h>
-#include <wx/settings.h>
-#include <wx/sizer.h>
+#include <wx/dc.h>
 
 #include "data/ui/window_routines.h"
-#include "platform/wx/first_show.h"
 #include "platform/wx/wx_ui_services.h"
 
 CInfoHelp* g_pInfoHelp = nullptr;
 
 namespace {
 
-constexpr int kWindowWidth = 620;
-constexpr int kWindowHeight = 480;
-constexpr int kMargin = 12;
-const wxColour kHeadingColour(40, 85, 150);
-const wxColour kTextColour(30, 30, 30);
+constexpr unsigned kHeadingColour = 0x965528;  // RGB(40, 85, 150)
+constexpr unsigned kTextColour = 0x1E1E1E;
 
 } // namespace
 
-CInfoHelpCanvas::CInfoHelpCanvas(wxWindow* parent, const std::string& text)
-    : wxScrolledWindow(parent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxVSCROLL), m_strText(text)
-{
-  SetBackgroundColour(*wxWHITE);
-  SetScrollRate(0, 16);
-  Bind(wxEVT_PAINT, &CInfoHelpCanvas::OnPaint, this);
-  Bind(wxEVT_SIZE, &CInfoHelpCanvas::OnSize, this);
-}
-
 int CInfoHelpCanvas::Draw(wxDC& dc, int x, int y, int width, bool bMeasureOnly)
 {
-  const wxFont text = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT);
-  const wxFont heading = text.Bold().Larger();
-  const int top = y;
-  size_t pos = 0;
-  while (pos <= m_strText.size()) {
-    size_t end = m_strText.find('\n', pos);
-    if (end == std::string::npos)
-      end = m_strText.size();
-    std::string line = m_strText.substr(pos, end - pos);
-    while (!line.empty() && line.back() == '\r')
-      line.pop_back();
-    if (line.empty()) {
-      if (end < m_strText.size())
-        y += 8;
-    } else {
-      const bool isHeading = line.rfind("■", 0) == 0;
-      dc.SetFont(isHeading ? heading : text);
-      dc.SetTextForeground(isHeading ? kHeadingColour : kTextColour);
-      y += CTessaruneLib::DrawWrappedText(&dc, line, x, y, width, false, bMeasureOnly) + 2;
-    }
-    pos = end + 1;
-  }
-  return y - top;
+  const wxFont previous = dc.GetFont();
+  const int height = LayoutInfoTopic(m_strText, y, [&](const std::string& line, bool heading, int top) {
+    dc.SetFont(heading ? m_fontHeading : m_fontText);
+    dc.SetTextForeground(ColorRefColour(heading ? kHeadingColour : kTextColour));
+    const int used = CTessaruneLib::DrawWrappedText(&dc, line, x, top, width, false, bMeasureOnly);
+    dc.SetFont(previous);
+    return used;
+  });
+  return height;
 }
 
-void CInfoHelpCanvas::OnPaint(wxPaintEvent&)
+CInfoHelp::CInfoHelp(const std::string& title, const std::string& text)
+    : CHelpDlg(title, 620), m_pCanvas(new CInfoHelpCanvas(text))
 {
-  wxPaintDC dc(this);
-  DoPrepareDC(dc);
-  Draw(dc, kMargin, kMargin, GetClientSize().x - 2 * kMargin, false);
-}
-
-void CInfoHelpCanvas::OnSize(wxSizeEvent& event)
-{
-  wxClientDC dc(this);
-  const int height = Draw(dc, kMargin, kMargin, GetClientSize().x - 2 * kMargin, true);
-  SetVirtualSize(GetClientSize().x, height + 2 * kMargin);
-  Refresh();
-  event.Skip();
-}
-
-CInfoHelp::CInfoHelp(wxWindow* parent, const std::string& title, const std::string& text)
-    : wxDialog(parent, wxID_ANY, ToWx(title), wxDefaultPosition, wxSize(kWindowWidth, kWindowHeight),
-               wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER)
-{
-  auto* sizer = new wxBoxSizer(wxVERTICAL);
-  m_pCanvas = new CInfoHelpCanvas(this, text);
-  sizer->Add(m_pCanvas, 1, wxEXPAND);
-  auto* close = new wxButton(this, wxID_CANCEL, ToWx("閉じる"));
-  close->SetDefault();
-  sizer->Add(close, 0, wxALIGN_RIGHT | wxALL, 8);
-  SetSizer(sizer);
-  SetEscapeId(wxID_CANCEL);
-  SetAffirmativeId(wxID_CANCEL);
-  // Modeless: the buttons and Esc close the window instead of ending a modal loop.
-  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, wxID_CANCEL);
-  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Destroy(); });
 }
 
 CInfoHelp::~CInfoHelp()
 {
+  ClosePage();
   if (g_pInfoHelp == this)
     g_pInfoHelp = nullptr;
+  // A canvas whose window was never made is no child to be deleted.
+  if (!m_pCanvas->GetHandle())
+    delete m_pCanvas;
+}
+
+bool CInfoHelp::Destroy()
+{
+  if (g_pInfoHelp == this)
+    g_pInfoHelp = nullptr;
+  return CHelpDlg::Destroy();
 }
 
 void ShowInfoHelp(const std::string& title, const std::string& text, wxWindow* parent)
 {
-  if (g_pInfoHelp) {
-    if (FromWx(g_pInfoHelp->GetTitle()) == title) {
+  if (g_pInfoHelp && !g_pInfoHelp->IsBeingDeleted()) {
+    if (g_pInfoHelp->m_strTitle == title) {
       g_pInfoHelp->Show();
       g_pInfoHelp->Raise();
       return;
     }
-    CInfoHelp* old = g_pInfoHelp;
-    g_pInfoHelp = nullptr;
-    old->Destroy();
+    g_pInfoHelp->Destroy();
   }
-  auto* help = new CInfoHelp(parent, title, text);
+  g_pInfoHelp = nullptr;
+  auto* help = new CInfoHelp(title, text);
+  if (!help->CreatePage(parent)) {
+    delete help;
+    return;
+  }
   g_pInfoHelp = help;
-  // Readable and closable also beside the modal dialog that opened it.
-  KeepOutOfModalGrabs(help);
-  help->Show();
 }

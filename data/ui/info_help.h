@@ -1,36 +1,31 @@
 #pragma once
 // The single information-help window: a topic text ("■" lines are headings,
-// other lines paragraphs, empty lines gaps) in a modeless window 620 pixels
-// wide with its own scrolling canvas. Main thread only.
+// other lines paragraphs, empty lines gaps) on a help canvas in a modeless
+// help dialog 620 pixels wide. Main thread only.
 #include <string>
 
-#include <wx/dialog.h>
-#include <wx/scrolwin.h>
+#include "data/ui/help_canvas.h"
 
-class CInfoHelpCanvas : public wxScrolledWindow {
+class CInfoHelpCanvas : public CHelpCanvas {
 public:
-  CInfoHelpCanvas(wxWindow* parent, const std::string& text);
+  explicit CInfoHelpCanvas(const std::string& text) : m_strText(text) {}
 
-  // Lays out (and, unless bMeasureOnly, draws) the text from y at x within
-  // width; the height it takes.
-  int Draw(wxDC& dc, int x, int y, int width, bool bMeasureOnly);
+  int Draw(wxDC& dc, int x, int y, int width, bool bMeasureOnly) override;
 
   std::string m_strText;
-
-private:
-  void OnPaint(wxPaintEvent& event);
-  void OnSize(wxSizeEvent& event);
 };
 
-class CInfoHelp : public wxDialog {
+class CInfoHelp : public CHelpDlg {
 public:
-  CInfoHelp(wxWindow* parent, const std::string& title, const std::string& text);
+  CInfoHelp(const std::string& title, const std::string& text);
   ~CInfoHelp() override;
 
-  CInfoHelpCanvas* GetCanvas() const { return m_pCanvas; }
+  CHelpCanvas* GetCanvas() override { return m_pCanvas; }
+  // Gives up its place as the open window as soon as it closes.
+  bool Destroy() override;
 
 private:
-  CInfoHelpCanvas* m_pCanvas = nullptr;
+  CInfoHelpCanvas* m_pCanvas;
 };
 
 // The open information-help window, or null.

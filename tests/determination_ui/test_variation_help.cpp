@@ -55,7 +55,7 @@ TEST(VariationHelp, CommandOpensTheDialogAndItsMarkOneHelpWindow)
              ++helpWindows;
        },
        nullptr},
-      {"close help", [] { ViewSession::ClickButtonOf(g_pInfoHelp, wxID_CANCEL); }, [] { return g_pInfoHelp == nullptr; }},
+      {"close help", [] { ViewSession::ClickButtonOf(g_pInfoHelp, wxID_OK); }, [] { return g_pInfoHelp == nullptr; }},
       {"cancel dialog", [] { ViewSession::ClickButtonOf(ShownVariationDialog(), wxID_CANCEL); },
        [] { return ShownVariationDialog() == nullptr; }},
   };
