@@ -186,6 +186,8 @@ void CNeocpScanDlg::OnAbort()
 
 void CNeocpScanDlg::OnCancel()
 {
+  if (m_bFetching)
+    return;
   if (m_bRunning)
     OnAbort();
   else
@@ -194,7 +196,7 @@ void CNeocpScanDlg::OnCancel()
 
 void CNeocpScanDlg::OnItemChanged()
 {
-  if (!m_bRunning)
+  if (!m_bRunning && !m_bFetching)
     UpdateControls();
 }
 
@@ -228,12 +230,12 @@ bool CNeocpScanDlg::AnyRowWithListState(std::initializer_list<int> states) const
 
 void CNeocpScanDlg::UpdateControls()
 {
-  const bool idle = !m_bRunning;
+  const bool idle = !m_bRunning && !m_bFetching;
   for (int id : {kIdScanRefetch, kIdScanAll, kIdScanSelected, kIdScanFiles, kIdScanClones, kIdScanDaysBefore,
                  kIdScanDaysAfter, kIdScanMinObs, kIdScanMinArc, kIdScanTimeLimit, kIdScanSysError,
                  kIdScanParallel, kIdScanMatchKnown, kIdScanSearchByOrbit, kIdScanOpenFolder})
     EnableItem(id, idle);
-  EnableItem(kIdScanAbort, !idle);
+  EnableItem(kIdScanAbort, m_bRunning != 0);
   EnableItem(kIdScanPurge, false);
   if (idle) {
     EnableItem(kIdScanAll, AnyRowWithListState({kListOnNeocp}));
@@ -372,7 +374,7 @@ int CompareByColumn(const NeocpScanRow& a, const NeocpScanRow& b, int column, bo
 
 void CNeocpScanDlg::OnColumnClick(int column)
 {
-  if (m_bRunning || column < 0 || column >= kScanListColumns)
+  if (m_bRunning || m_bFetching || column < 0 || column >= kScanListColumns)
     return;
   const int ascending = column != m_nSortColumn ? 1 : !m_bSortAscending;
   if (m_nRows >= 1) {

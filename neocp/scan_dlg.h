@@ -65,6 +65,7 @@ inline constexpr const char* kScanDialogTitle = "NEOCPの全天体を走査(開�
 inline constexpr const char* kScanFolderName = "NEOCP_scan";
 inline constexpr const char* kScanFileFolderName = "files";
 inline constexpr const char* kScanStateName = "neocp_scan_state.tsv";
+inline constexpr const char* kScanPurgedName = "neocp_scan_purged.csv";
 inline constexpr size_t kScanLogLimitChars = 4194304;
 inline constexpr int kScanTimerMillis = 500;
 inline constexpr int kScanPumpMaxEvents = 100;
@@ -169,10 +170,28 @@ public:
   void OnColumnClick(int column);
   void OnItemChanged();
   void OnOpenFolder();
+  // Button 1534: appends the finished rows (list state 2, 4, 5) to
+  // "neocp_scan_purged.csv" and takes them out of the table, only once the
+  // archive is written whole.
+  void OnPurge();
   // The first refetch (and every one while the table is not loaded): loads
   // the state table. The list refresh arrives with the scan run.
   void OnRefetch();
   void UpdateControls();
+
+  // ---- the MPC's lists ----
+  // Brings the table in line with neocp.json and pccp.txt, resolves the
+  // fates of the objects that left, saves the state file and the CSV. A
+  // failed or empty neocp.json leaves table and files as they were.
+  void RefreshList();
+  // Looks up on the MPC's pages what became of the rows at list state 1, 3, 5.
+  void ResolveFates();
+  // The MPC's web host the lists are fetched from (no final "/"): this
+  // member when set, else the setting "MPCWEBHOST", else the real host.
+  std::string m_strMpcHost;
+  std::string MpcWebHost() const;
+  // A fetch is under way: the dialog's commands wait.
+  int m_bFetching = 0;
 
   // Set-up of the dialog's state (the window lays itself out around it).
   void InitScanDialog(int processors);
@@ -220,6 +239,9 @@ private:
   uint32_t NowMs();
   void CheckTimeLimit();
   bool AnyRowWithListState(std::initializer_list<int> states) const;
+  // HttpGetText of host + path on a thread of its own, window events
+  // dispatched meanwhile and the commands disabled.
+  int FetchMpcText(const char* path, std::string& body, std::string* error);
   size_t m_nLogChars = 0;
   std::map<int, HostControl> m_controls;
   HostControl m_engineText;

@@ -1,0 +1,358 @@
+// The list refresh and the fates of the objects that left the NEOCP: the
+// table follows the MPC's lists from one run of the program to the next.
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <future>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "data/http_download.h"
+#include "engine/orbit_engine.h"
+#include "neocp/mpc_lists.h"
+#include "neocp/scan_csv.h"
+#include "neocp/scan_dlg.h"
+#include "platform/app_services.h"
+#include "platform/numbers.h"
+
+namespace {
+
+constexpr const char* kMpcHostKey = "MPCWEBHOST";
+constexpr const char* kLeftListFate = "NEOCPから外れた(行き先はまだ公表されていない)";
+
+struct FetchResult {
+  int ok = 0;
+  std::string body;
+  std::string error;
+};
+
+FetchResult Fetch(const std::string& url)
+{
+  FetchResult r;
+  r.ok = HttpGetText(url, r.body, &r.error);
+  return r;
+}
+
+std::string LocalTimeText(const char* format)
+{
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  char text[64];
+  if (!localtime_r(&now, &local) || std::strftime(text, sizeof text, format, &local) == 0)
+    return "";
+  return text;
+}
+
+// The first old row, in table order, that is free and not a local file's and
+// carries desig; -1 when none.
+int FindFreeRow(const NeocpScanRow* rows, int count, const std::vector<char>& taken, const std::string& desig)
+{
+  for (int i = 0; i < count; ++i)
+    if (!taken[static_cast<size_t>(i)] && rows[i].list_state != kListLocalFile && rows[i].desig == desig)
+      return i;
+  return -1;
+}
+
+void SetListValues(NeocpScanRow& row, const NeocpEntry& e)
+{
+  row.score = e.m_dScore;
+  row.list_nobs = e.m_dNObs;
+  row.list_arc = e.m_dArc;
+  row.h = e.m_dH;
+}
+
+void ClearFate(NeocpScanRow& row)
+{
+  row.prov_des.clear();
+  row.prov_name.clear();
+  row.fate.clear();
+  row.fate_short.clear();
+}
+
+std::string FateLogLine(const NeocpScanRow& row)
+{
+  return FormatC("  %-8s %s %s  %s\r\n", row.desig.c_str(), GetScanStateText(row).c_str(), row.prov_des.c_str(),
+                 row.fate.c_str());
+}
+
+// Follows an item that names another temporary designation, at most five
+// steps; merged receives the last designation followed.
+const PrevDesItem& FollowMerges(const std::map<std::string, PrevDesItem>& items, const PrevDesItem& first,
+                                std::string& merged)
+{
+  const PrevDesItem* item = &first;
+  for (int step = 0; step < 5; ++step) {
+    if (!item->m_strPhrase.empty() || !IsTemporaryDesignation(item->m_strAssigned))
+      break;
+    const auto it = items.find(item->m_strAssigned);
+    if (it == items.end())
+      break;
+    merged = item->m_strAssigned;
+    item = &it->second;
+  }
+  return *item;
+}
+
+bool DesigOnList(const NeocpScanRow* rows, int count, int self, const std::string& desig)
+{
+  for (int i = 0; i < count; ++i)
+    if (i != self && rows[i].list_state == kListOnNeocp && rows[i].desig == desig)
+      return true;
+  return false;
+}
+
+} // namespace
+
+std::string CNeocpScanDlg::MpcWebHost() const
+{
+  std::string host = m_strMpcHost;
+  if (host.empty())
+    host = TheApp().GetProfileString(kSettingsSection, kMpcHostKey, kDefaultMpcWebHostUrl);
+  if (host.empty())
+    host = kDefaultMpcWebHostUrl;
+  while (!host.empty() && host.back() == '/')
+    host.pop_back();
+  return host;
+}
+
+int CNeocpScanDlg::FetchMpcText(const char* path, std::string& body, std::string* error)
+{
+  const std::string url = MpcWebHost() + path;
+  FetchResult r;
+  // The window keeps drawing while the server answers; its commands and the
+  // program's other calculations wait (the engine counts as busy).
+  OrbitEngine* engine = m_pView ? m_pView->m_pEngine : nullptr;
+  const int wasBusy = engine ? engine->m_bScanRunning : 0;
+  if (engine)
+    engine->m_bScanRunning = 1;
+  const int wasFetching = m_bFetching;
+  m_bFetching = 1;
+  UpdateControls();
+  try {
+    std::future<FetchResult> task = std::async(std::launch::async, Fetch, url);
+    while (task.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+      DispatchPendingEvents(kScanPumpMaxEvents);
+    r = task.get();
+  } catch (const std::system_error&) {
+    r = Fetch(url);  // no thread to be had: fetch here
+  }
+  m_bFetching = wasFetching;
+  if (engine)
+    engine->m_bScanRunning = wasBusy;
+  UpdateControls();
+  body = std::move(r.body);
+  if (error)
+    *error = r.error;
+  return r.ok;
+}
+
+void CNeocpScanDlg::RefreshList()
+{
+  SetStatusText(kScanStatusReceiving);
+  std::string json, pccp, error;
+  NeocpEntry* entries = nullptr;
+  int e = 0;
+  std::set<std::string> pccpDesigs;
+  std::map<std::string, NeocpEntry> pccpEntries;
+  bool pccpReceived = false;
+  {
+    ScopedWaitCursor wait;
+    if (FetchMpcText(kMpcNeocpJsonPath, json, &error))
+      e = ParseNeocpJson(json, &entries);
+    if (FetchMpcText(kMpcPccpPath, pccp, nullptr)) {
+      ParsePccpText(pccp, pccpDesigs, &pccpEntries);
+      pccpReceived = true;
+    }
+  }
+  if (e <= 0) {
+    SetStatusText(!error.empty()
+                      ? FormatC("NEOCPの一覧を受信できませんでした(%s)。前回までの表を出しています", error.c_str())
+                      : std::string("NEOCPの一覧が空でした(MPCの一時的な不調かもしれません)。前回までの表をそのまま出しています"));
+    UpdateControls();
+    return;
+  }
+  const int capacity = m_nRows + static_cast<int>(pccpEntries.size()) + e;
+  NeocpScanRow* rows = NewScanRowArray(capacity);
+  std::vector<char> taken;
+  try {
+    taken.assign(static_cast<size_t>(m_nRows), 0);
+  } catch (const std::bad_alloc&) {
+    DeleteScanRowArray(rows);
+    rows = nullptr;
+  }
+  if (!rows) {
+    std::free(entries);
+    return;
+  }
+  int n = 0;
+  std::set<std::string> placed;
+  for (int i = 0; i < e; ++i) {
+    const NeocpEntry& entry = entries[i];
+    NeocpScanRow& row = rows[n++];
+    const std::string desig = entry.m_szDesig;
+    const int old = FindFreeRow(m_pRows, m_nRows, taken, desig);
+    if (old >= 0) {
+      CopyScanRow(row, m_pRows[old]);
+      taken[static_cast<size_t>(old)] = 1;
+      if (row.list_state != kListOnNeocp) {
+        row.list_state = kListOnNeocp;
+        ClearFate(row);
+      }
+    } else {
+      ResetScanRow(row, 0);
+      row.desig = desig;
+    }
+    SetListValues(row, entry);
+    if (pccpReceived)
+      row.on_pccp = pccpDesigs.count(desig) ? 1 : 0;
+    placed.insert(desig);
+  }
+  std::free(entries);
+  int added = 0;
+  for (const auto& [desig, entry] : pccpEntries) {
+    if (placed.count(desig))
+      continue;
+    NeocpScanRow& row = rows[n++];
+    const int old = FindFreeRow(m_pRows, m_nRows, taken, desig);
+    if (old >= 0) {
+      CopyScanRow(row, m_pRows[old]);
+      taken[static_cast<size_t>(old)] = 1;
+      row.list_state = kListOnNeocp;
+    } else {
+      ResetScanRow(row, 0);
+      row.desig = desig;
+      ++added;
+    }
+    SetListValues(row, entry);
+    row.on_pccp = 1;
+  }
+  for (int i = 0; i < m_nRows; ++i) {
+    if (taken[static_cast<size_t>(i)] || m_pRows[i].list_state == kListLocalFile)
+      continue;
+    NeocpScanRow& row = rows[n++];
+    CopyScanRow(row, m_pRows[i]);
+    if (row.list_state == kListOnNeocp) {
+      row.list_state = kListLeft;
+      row.fate = kLeftListFate;
+    }
+  }
+  for (int i = 0; i < m_nRows; ++i)
+    if (m_pRows[i].list_state == kListLocalFile)
+      CopyScanRow(rows[n++], m_pRows[i]);
+  SetRows(rows, n);
+
+  AppendLog(FormatC("―― 一覧を再取得 %s ――\r\n", LocalTimeText("%Y/%m/%d %H:%M:%S").c_str()));
+  const int p = static_cast<int>(pccpEntries.size());
+  if (!pccpReceived) {
+    AppendLog("  ※PCCP(彗星の疑いのある天体)の一覧を受信できませんでした。「PCCP」の印は前回のままです\r\n");
+  } else if (p > 0) {
+    std::string line = FormatC("  PCCP(彗星の疑いのある天体)に %d個が載っています", p);
+    if (added > 0)
+      line += FormatC("(うち %d個はNEOCPの一覧に無かったので表に足しました)", added);
+    AppendLog(line + "\r\n");
+  }
+  ResolveFates();
+  RefillList();
+  SaveState();
+  SaveCsv(0);
+
+  int onList = 0, fresh = 0, updated = 0, gone = 0, designated = 0, finished = 0;
+  for (int i = 0; i < m_nRows; ++i) {
+    const NeocpScanRow& row = m_pRows[i];
+    if (row.list_state == kListOnNeocp) {
+      ++onList;
+      fresh += row.status == kScanNever;
+      updated += IsRowUpdatedSinceScan(row);
+    } else if (row.list_state >= kListLeft && row.list_state <= kListMerged) {
+      ++gone;
+      designated += row.list_state == kListProvisional;
+    }
+    finished += row.list_state == kListProvisional || row.list_state == kListRemoved ||
+                row.list_state == kListMerged;
+  }
+  AppendLog(FormatC("  NEOCPに載っている天体 %d個(新規 %d・更新 %d)  外れた天体 %d個(仮符号が付いた %d・そのほか %d)%s\r\n",
+                    onList, fresh, updated, gone, designated, gone - designated,
+                    finished > 0 ? "  [パージ]で、話の終わった天体を表から外せます" : ""));
+  SetStatusText(FormatC("NEOCPの天体 %d個(新規 %d・更新 %d)、外れた天体 %d個(-> %d)。"
+                        "[すべて走査]は、NEOCPに載っている天体だけを調べます",
+                        onList, fresh, updated, gone, designated));
+  UpdateControls();
+}
+
+void CNeocpScanDlg::ResolveFates()
+{
+  if (!AnyRowWithListState({kListLeft, kListPccp, kListMerged}))
+    return;
+  SetStatusText("NEOCPから外れた天体の行き先を調べています...");
+  std::string page, pccp;
+  std::map<std::string, PrevDesItem> items;
+  std::set<std::string> pccpDesigs;
+  bool pccpReceived = false;
+  {
+    ScopedWaitCursor wait;
+    if (FetchMpcText(kMpcPrevDesPath, page, nullptr))
+      ParsePrevDesPage(page, items);
+    if (FetchMpcText(kMpcPccpPath, pccp, nullptr)) {
+      ParsePccpText(pccp, pccpDesigs, nullptr);
+      pccpReceived = true;
+    }
+  }
+  const bool pageReceived = !items.empty();
+  if (!pageReceived)
+    AppendLog("  ※MPCの「Previous NEO Confirmation Page Objects」を受信できなかった(または形式が変わった)ため、"
+              "外れた天体に仮符号が付いたかどうかは、次に開いたときに調べます\r\n");
+  if (!pccpReceived)
+    AppendLog("  ※PCCPの一覧を受信できなかったため、PCCPへ移ったかどうかは、次に開いたときに調べます\r\n");
+
+  for (int i = 0; i < m_nRows; ++i) {
+    NeocpScanRow& row = m_pRows[i];
+    if (row.list_state != kListLeft && row.list_state != kListPccp && row.list_state != kListMerged)
+      continue;
+    const std::string before = GetScanStateText(row) + '\t' + row.prov_des + '\t' + row.fate;
+    bool changed = true;
+    const auto found = pageReceived ? items.find(row.desig) : items.end();
+    if (found != items.end()) {
+      std::string merged;
+      const PrevDesItem& item = FollowMerges(items, found->second, merged);
+      std::string date = item.m_strDate;
+      if (!item.m_strMpec.empty())
+        date += "、" + item.m_strMpec;
+      if (!merged.empty())
+        date = merged + "としてまとめられたのち、" + date;
+      row.prov_des.clear();
+      row.prov_name.clear();
+      row.fate_short.clear();
+      if (!item.m_strPhrase.empty()) {
+        row.list_state = kListRemoved;
+        const NeocpFate* fate = FindNeocpFate(item.m_strPhrase);
+        row.fate_short = fate ? fate->fateShort : "削除";
+        row.fate = fate ? fate->fate : item.m_strPhrase;
+        row.fate += " (" + item.m_strPhrase + "、" + date + ")";
+      } else if (IsTemporaryDesignation(item.m_strAssigned)) {
+        row.list_state = kListMerged;
+        row.fate = item.m_strAssigned + " と同じ天体だった(" + date + ")";
+        if (DesigOnList(m_pRows, m_nRows, i, item.m_strAssigned))
+          row.fate += "。" + item.m_strAssigned + " はこの表にあります";
+      } else {
+        row.list_state = kListProvisional;
+        row.prov_name = item.m_strAssigned;
+        row.prov_des = ToPackedDesignation(item.m_strAssigned);
+        row.fate = item.m_strAssigned + " (" + date + ")";
+      }
+    } else if (pccpReceived && pccpDesigs.count(row.desig)) {
+      row.list_state = kListPccp;
+      row.fate = "彗星の疑いでPCCPへ移った";
+    } else if (pccpReceived && row.list_state == kListPccp) {
+      row.list_state = kListLeft;
+      row.fate = "PCCPからも外れた(行き先はまだ公表されていない)";
+    } else {
+      changed = false;
+    }
+    if (changed && GetScanStateText(row) + '\t' + row.prov_des + '\t' + row.fate != before)
+      AppendLog(FateLogLine(row));
+  }
+}
