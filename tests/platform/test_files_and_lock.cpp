@@ -10,24 +10,8 @@
 
 #include "platform/files.h"
 #include "platform/named_lock.h"
+#include "tests/common/folder_checks.h"
 #include "tests/common/test_data.h"
-
-static std::string Contents(const std::string& path)
-{
-  std::string bytes;
-  return ReadWholeFile(path, bytes) ? bytes : std::string("<unreadable>");
-}
-
-static int EntriesIn(const std::string& dir)
-{
-  int n = 0;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d))
-      n += e->d_name[0] != '.';
-    closedir(d);
-  }
-  return n;
-}
 
 TEST(Files, AtomicWriteLeavesTheOldFileWholeOnFailure)
 {
