@@ -417,15 +417,30 @@ void CMagCurveDlg::DrawTimePlot(ISceneCanvas& g, int width, const MagPlotLayout&
 
   if (m_bShowObservations) {
     const double lo = std::min(m0, m1), hi = std::max(m0, m1);
+    // Runs of points that look alike go out together, in the points' order.
+    std::vector<ScenePoint> run;
+    uint32_t runColour = 0;
+    bool runFilled = false;
+    auto flush = [&] {
+      if (runFilled)
+        g.FillCircles(run, 4, runColour);
+      else
+        g.StrokeCircles(run, 5, ScenePen{runColour, 1});
+      run.clear();
+    };
     for (const MagCurvePoint& p : m_pPoints) {
       if (!IsShown(p) || p.dJd < t0 || p.dJd > t1 || p.dMag < lo || p.dMag > hi)
         continue;
       const uint32_t colour = p.bTotal && !m_bAsteroidLaw ? kTotalColour : kOtherColour;
-      if (TakesPart(p))
-        g.FillCircle({X(p.dJd), Y(p.dMag)}, 4, colour);
-      else
-        g.StrokeCircle({X(p.dJd), Y(p.dMag)}, 5, ScenePen{colour, 1});
+      const bool filled = TakesPart(p);
+      if (!run.empty() && (colour != runColour || filled != runFilled))
+        flush();
+      runColour = colour;
+      runFilled = filled;
+      run.push_back({X(p.dJd), Y(p.dMag)});
     }
+    if (!run.empty())
+      flush();
   }
 
   if (m_bFitted && m_bHasOrbit && m_dQ > 0)

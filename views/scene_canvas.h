@@ -46,6 +46,13 @@ public:
   // Circle of diameter d centred on c.
   virtual void FillCircle(ScenePoint c, float d, uint32_t argb) = 0;
   virtual void StrokeCircle(ScenePoint c, float d, const ScenePen& pen) = 0;
+  // Many circles of one look at once (thousands of plotted points).
+  virtual void FillCircles(const std::vector<ScenePoint>& cs, float d, uint32_t argb) {
+    for (const ScenePoint& c : cs) FillCircle(c, d, argb);
+  }
+  virtual void StrokeCircles(const std::vector<ScenePoint>& cs, float d, const ScenePen& pen) {
+    for (const ScenePoint& c : cs) StrokeCircle(c, d, pen);
+  }
   // Disc of radius r shaded from the centre colour to the edge colour.
   virtual void RadialGradientCircle(ScenePoint c, float r, uint32_t centre, uint32_t edge) = 0;
   virtual void FillPolygon(const std::vector<ScenePoint>& pts, uint32_t argb) = 0;

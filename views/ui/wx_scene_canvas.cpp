@@ -139,6 +139,30 @@ void WxSceneCanvas::StrokeCircle(ScenePoint c, float d, const ScenePen& pen)
   m_gc->DrawEllipse(c.x - d / 2, c.y - d / 2, d, d);
 }
 
+namespace {
+
+std::vector<RasterCircle> ToRasterCircles(const std::vector<ScenePoint>& cs)
+{
+  std::vector<RasterCircle> out(cs.size());
+  for (size_t i = 0; i < cs.size(); ++i)
+    out[i] = {cs[i].x, cs[i].y};
+  return out;
+}
+
+} // namespace
+
+void WxSceneCanvas::FillCircles(const std::vector<ScenePoint>& cs, float d, uint32_t argb)
+{
+  const std::vector<RasterCircle> circles = ToRasterCircles(cs);
+  DrawManyCircles(m_gc, circles.data(), circles.size(), d, argb, 0);
+}
+
+void WxSceneCanvas::StrokeCircles(const std::vector<ScenePoint>& cs, float d, const ScenePen& pen)
+{
+  const std::vector<RasterCircle> circles = ToRasterCircles(cs);
+  DrawManyCircles(m_gc, circles.data(), circles.size(), d, pen.argb, pen.width);
+}
+
 void WxSceneCanvas::RadialGradientCircle(ScenePoint c, float r, uint32_t centre, uint32_t edge)
 {
   m_gc->SetPen(wxNullGraphicsPen);

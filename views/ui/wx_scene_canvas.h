@@ -20,6 +20,8 @@ public:
   void Polyline(const std::vector<ScenePoint>& pts, const ScenePen& pen) override;
   void FillCircle(ScenePoint c, float d, uint32_t argb) override;
   void StrokeCircle(ScenePoint c, float d, const ScenePen& pen) override;
+  void FillCircles(const std::vector<ScenePoint>& cs, float d, uint32_t argb) override;
+  void StrokeCircles(const std::vector<ScenePoint>& cs, float d, const ScenePen& pen) override;
   void RadialGradientCircle(ScenePoint c, float r, uint32_t centre, uint32_t edge) override;
   void FillPolygon(const std::vector<ScenePoint>& pts, uint32_t argb) override;
   void Text(const std::string& text, ScenePoint p, SceneFont font, uint32_t argb) override;
