@@ -18,6 +18,8 @@
 
 class CDetermination;
 class EngineClock;
+struct KnownMatchTotals;
+struct TrackletQuery;
 
 // The scan parameters, handed whole to the batch engine and to the workers.
 struct NeocpScanSettings {
@@ -215,6 +217,15 @@ public:
   std::vector<int> m_selection;
   std::string m_strLog;
 
+  // ---- following up scanned objects (known_match.cpp) ----
+  // Button 1538: every row against the catalogues of known objects.
+  void MatchKnownObjects();
+  // The catalogue scans' progress: bar, status, object clock, pump.
+  void ReportMatchProgress(int percent);
+  std::string m_strServiceUrl;  // observation service ("" the default)
+  int m_nProgressRange = 0;     // headless records of the progress bar
+  int m_nProgressPos = 0;
+
 protected:
   // ---- the window's side (headless: nothing, or the maps) ----
   virtual std::vector<int> SelectedListPositions() { return m_selection; }
@@ -230,6 +241,8 @@ protected:
   virtual void StopScanTimer() {}
   virtual void OpenFolder(const std::string& path) { m_strOpenedFolder = path; }
   virtual void CloseWindow() { m_bClosed = 1; }
+  virtual void SetProgressRange(int range) { m_nProgressRange = range; }
+  virtual void SetProgressPos(int pos) { m_nProgressPos = pos; }
 
 public:
   std::string m_strOpenedFolder;
@@ -242,6 +255,9 @@ private:
   // HttpGetText of host + path on a thread of its own, window events
   // dispatched meanwhile and the commands disabled.
   int FetchMpcText(const char* path, std::string& body, std::string* error);
+  std::string MatchObservationFile(const NeocpScanRow& row);
+  void RefineMatchQueries(std::vector<TrackletQuery>& queries, const std::vector<int>& queryRow,
+                          KnownMatchTotals& totals);
   size_t m_nLogChars = 0;
   std::map<int, HostControl> m_controls;
   HostControl m_engineText;

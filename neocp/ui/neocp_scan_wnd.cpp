@@ -235,6 +235,7 @@ void CNeocpScanWnd::BindEvents()
   m_pList->Bind(wxEVT_LIST_COL_CLICK, [this](wxListEvent& e) { OnColumnClick(e.GetColumn()); });
   m_pList->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent&) { OnItemChanged(); });
   m_pList->Bind(wxEVT_LIST_ITEM_DESELECTED, [this](wxListEvent&) { OnItemChanged(); });
+  BindFollowUpEvents();
 }
 
 wxWindow* CNeocpScanWnd::Control(int id) const

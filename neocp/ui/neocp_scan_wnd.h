@@ -49,11 +49,15 @@ protected:
   void StopScanTimer() override;
   void OpenFolder(const std::string& path) override;
   void CloseWindow() override;
+  void SetProgressRange(int range) override;
+  void SetProgressPos(int pos) override;
 
 private:
   void CreateControls();
   void OnInitDialog();
   void BindEvents();
+  // The buttons and list actions that follow up scanned objects (scan_follow_up_wnd.cpp).
+  void BindFollowUpEvents();
   void RecordLayout();
   void OnSize(wxSizeEvent& event);
 
