@@ -154,14 +154,20 @@ void GlobeSurfaceRgb(const GlobeTexture* texture, bool bEarth, double latDeg, do
     return;
   }
   const int w = texture->m_nTexWidth, h = texture->m_nTexHeight;
-  double lon = std::fmod(lonDeg + 180.0, 360.0);
-  if (lon < 0)
-    lon += 360.0;
+  // The remainder and the wrap of the column the same as fmod and %, without
+  // a division for the usual longitudes (a pixel of the picture takes many).
+  double lon = lonDeg + 180.0;
+  if (!(lon >= 0 && lon < 360.0)) {
+    lon = std::fmod(lon, 360.0);
+    if (lon < 0)
+      lon += 360.0;
+  }
   const double x = lon / 360.0 * w - 0.5, y = (90.0 - latDeg) / 180.0 * h - 0.5;
   const double fx0 = std::floor(x), fy0 = std::floor(y);
   const double fx = x - fx0, fy = y - fy0;
   const int x0 = int(fx0), y0 = int(fy0);
-  const int c0 = ((x0 % w) + w) % w, c1 = (((x0 + 1) % w) + w) % w;
+  const auto wrap = [w](int c) { return c >= 0 && c < w ? c : c == -1 ? w - 1 : c == w ? 0 : ((c % w) + w) % w; };
+  const int c0 = wrap(x0), c1 = wrap(x0 + 1);
   const int r0 = Clamp(y0, 0, h - 1), r1 = Clamp(y0 + 1, 0, h - 1);
   const uint32_t* px = texture->m_pTexture.data();
   const uint32_t p00 = px[size_t(r0) * w + c0], p01 = px[size_t(r0) * w + c1], p10 = px[size_t(r1) * w + c0],
