@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <type_traits>
 
 #include "platform/encoding.h"
@@ -154,4 +155,14 @@ double ParseLeadingDouble(const std::string& text)
 int ParseLeadingInt(const std::string& text)
 {
   return LeadingNumber<int>(text, 0);
+}
+
+std::string FormatLocalNow(const char* format)
+{
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  char text[128];
+  if (!localtime_r(&now, &local) || std::strftime(text, sizeof text, format, &local) == 0)
+    return "";
+  return text;
 }

@@ -32,3 +32,6 @@ int CompareDoublesAscending(const void* a, const void* b);
 // included), 0 when there is none; C locale.
 double ParseLeadingDouble(const std::string& text);
 int ParseLeadingInt(const std::string& text);
+
+// The current local time through strftime's format; "" when it fails.
+std::string FormatLocalNow(const char* format);

@@ -1,6 +1,5 @@
 // The purge: finished objects leave the table for the archive
 // "neocp_scan_purged.csv", which only grows.
-#include <ctime>
 #include <new>
 #include <vector>
 
@@ -22,15 +21,6 @@ bool IsFinishedRow(const NeocpScanRow& row)
   return row.list_state == kListProvisional || row.list_state == kListRemoved || row.list_state == kListMerged;
 }
 
-std::string PurgeTimeText()
-{
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  char text[32];
-  if (!localtime_r(&now, &local) || std::strftime(text, sizeof text, "%Y/%m/%d %H:%M", &local) == 0)
-    return "";
-  return text;
-}
 
 // True unless the archive's last header line is header.
 bool ArchiveNeedsHeader(const std::string& path, const std::string& header)
@@ -65,7 +55,7 @@ void CNeocpScanDlg::OnPurge()
   }
   CreateFolder(m_strScanDir);
   const std::string path = m_strScanDir + "/" + kScanPurgedName;
-  const std::string when = PurgeTimeText();
+  const std::string when = FormatLocalNow("%Y/%m/%d %H:%M");
   const std::string header = kPurgeHeaderLead + GetCsvHeaderLine();
 
   std::string text = ArchiveNeedsHeader(path, header) ? header + "\r\n" : std::string();

@@ -2,7 +2,6 @@
 // table follows the MPC's lists from one run of the program to the next.
 #include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <future>
 #include <map>
 #include <new>
@@ -15,6 +14,7 @@
 #include "engine/orbit_engine.h"
 #include "neocp/mpc_lists.h"
 #include "neocp/scan_csv.h"
+#include "neocp/scan_files.h"
 #include "neocp/scan_dlg.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
@@ -37,15 +37,6 @@ FetchResult Fetch(const std::string& url)
   return r;
 }
 
-std::string LocalTimeText(const char* format)
-{
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  char text[64];
-  if (!localtime_r(&now, &local) || std::strftime(text, sizeof text, format, &local) == 0)
-    return "";
-  return text;
-}
 
 // The first old row, in table order, that is free and not a local file's and
 // carries desig; -1 when none.
@@ -245,7 +236,7 @@ void CNeocpScanDlg::RefreshList()
       CopyScanRow(rows[n++], m_pRows[i]);
   SetRows(rows, n);
 
-  AppendLog(FormatC("―― 一覧を再取得 %s ――\r\n", LocalTimeText("%Y/%m/%d %H:%M:%S").c_str()));
+  AppendLog(FormatC("―― 一覧を再取得 %s ――\r\n", FormatLocalNow("%Y/%m/%d %H:%M:%S").c_str()));
   const int p = static_cast<int>(pccpEntries.size());
   if (!pccpReceived) {
     AppendLog("  ※PCCP(彗星の疑いのある天体)の一覧を受信できませんでした。「PCCP」の印は前回のままです\r\n");
