@@ -92,6 +92,8 @@ public:
   void OnGlobe();
   // Its command 32800: the magnitude curve opened and given the element set.
   void OnMagCurve();
+  // Its command 32813: the search range opened and given the element set.
+  void OnSearchRange();
 
   // ---- state ----
   char m_chMagLaw = 'C';       // 'C' comet (H1, K1, H2, K2), 'M' asteroid (H0, G)

@@ -178,10 +178,21 @@ void CEphemerides::PushElementsToWindows() {
     curve->SetObject(o.m_dT, o.m_dQ, o.m_dE, o.m_dPeri, o.m_dNode, o.m_dIncl, o.m_strName, m_dOrbitH,
                      m_dOrbitK, m_chMagLaw == 'M' ? 1 : 0);
   }
+  if (SearchRangeSink* range = ToolSinks().SearchRange()) {
+    const DisplayOrbit& o = m_orbit;
+    const bool asteroid = m_chMagLaw == 'M';
+    range->SetObject(o.m_strName, o.m_dT, o.m_dQ, o.m_dE, o.m_dPeri, o.m_dNode, o.m_dIncl, asteroid ? 0 : m_dOrbitH,
+                     asteroid || m_dOrbitK == 0 ? 10.0 : m_dOrbitK);
+  }
 }
 
 void CEphemerides::OnMagCurve() {
   ToolSinks().OpenMagCurve();
+  PushElementsToWindows();
+}
+
+void CEphemerides::OnSearchRange() {
+  ToolSinks().OpenSearchRange();
   PushElementsToWindows();
 }
 

@@ -4,6 +4,7 @@
 #include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/frames.h"
+#include "astro/sexagesimal.h"
 #include "astro/time_scales.h"
 #include "astro/two_body.h"
 #include "ephemeris/vaisala.h"
@@ -194,29 +195,14 @@ bool VaisalaObservedMinusComputed(const ObservationRecord& obs, double T, double
   return true;
 }
 
-namespace {
-
-// Sexagesimal parts of a value rounded to the given number of decimals of its
-// last part, so that the seconds never show 60.
-void Sexagesimal(double value, int decimals, int& whole, int& minutes, double& seconds) {
-  const double scale = std::pow(10.0, decimals);
-  const long long units = std::llround(value * 3600.0 * scale);
-  const long long perMinute = static_cast<long long>(60 * scale);
-  whole = static_cast<int>(units / (60 * perMinute));
-  minutes = static_cast<int>(units / perMinute % 60);
-  seconds = static_cast<double>(units % perMinute) / scale;
-}
-
-}  // namespace
-
 std::string VaisalaResidualLine(const ObservationRecord& obs, double T, double q, double e, double peri, double node,
                                 double incl) {
   double y, m, d;
   JdToCalendar(obs.m_dJdUtc, y, m, d);
   int rh, rm, dd, dm;
   double rs, ds;
-  Sexagesimal(Wrap2Pi(obs.m_dRa) * kDegPerRad / 15.0, 3, rh, rm, rs);
-  Sexagesimal(std::fabs(obs.m_dDec) * kDegPerRad, 2, dd, dm, ds);
+  SplitSexagesimal(Wrap2Pi(obs.m_dRa) * kDegPerRad / 15.0, 3, rh, rm, rs);
+  SplitSexagesimal(std::fabs(obs.m_dDec) * kDegPerRad, 2, dd, dm, ds);
   std::string line = FormatC("%.4d %02d %09.6f %02d %02d %06.3f %c%02d %02d %05.2f %.3s%c", static_cast<int>(y),
                              static_cast<int>(m), d, rh, rm, rs, obs.m_dDec < 0 ? '-' : '+', dd, dm, ds,
                              obs.m_szStation, obs.m_chQuality ? obs.m_chQuality : ' ');

@@ -28,8 +28,9 @@ struct ScenePen {
   bool roundCaps = false;
 };
 
-// Small 9 pt, Bold 10 pt bold, Label 8 pt, Message 10 pt.
-enum class SceneFont { Small, Bold, Label, Message };
+// Small 9 pt, Bold 10 pt bold, Label 8 pt, Message 10 pt; Table 10 pt in a
+// fixed-pitch face (text tables).
+enum class SceneFont { Small, Bold, Label, Message, Table };
 
 // A run of a formula in a serif face (the law formulas).
 struct SerifStyle {

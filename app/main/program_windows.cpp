@@ -18,6 +18,7 @@
 #include "views/ui/mag_curve_wnd.h"
 #include "views/ui/orbit_view_wnd.h"
 #include "views/ui/program_tool_sinks.h"
+#include "views/ui/search_range_wnd.h"
 #include "views/ui/visibility_chart_wnd.h"
 
 namespace {
@@ -70,4 +71,7 @@ void RegisterProgramWindows()
     OpenMagCurve(mainFrame);
     PublishCurrentSolution();
   });
+  // The search range opens empty: only the ephemeris view, the comet list
+  // and the Väisälä view feed it.
+  RegisterToolWindowCommand(ID_SEARCH_RANGE, [](wxWindow* mainFrame) { OpenSearchRange(mainFrame); });
 }

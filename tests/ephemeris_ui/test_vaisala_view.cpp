@@ -35,6 +35,7 @@
 #include "tests/data/test_observation_support.h"
 #include "tests/determination_ui/dialog_watch.h"
 #include "tests/determination_ui/view_session.h"
+#include "views/search_range.h"
 
 namespace {
 
@@ -91,6 +92,8 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
   bool chosen = false;
   std::string title, titleAfterOpen, ellipticBest, parabolicBest, pane, epochField, ephObject, ephQ, ephE;
   int ellipticLines = 0, parabolicLines = 0, selected = -1, family = -1;
+  int rangeMode = -1, rangePoints = 0, rangeBest = -1;
+  std::string rangeTable;
   double chosenQ = 0;
   bool vaisalaHidden = false;
   std::vector<std::string> helpTitles;
@@ -161,10 +164,20 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
        nullptr},
       ViewSession::OpenMenuStep(1, ID_SEARCH_RANGE),
       {"捜索範囲(距離変差線)(&R)", [] { ViewSession::ClickMenuItem(ID_SEARCH_RANGE); },
-       [] { return ToolSinks().SearchRange() != nullptr; }},
+       [] {
+         auto* w = dynamic_cast<wxWindow*>(ToolSinks().SearchRange());
+         return w && w->IsShownOnScreen();
+       }},
+      {"settle", nullptr, nullptr, 30, 0.5},
       {"family", [&] {
-         if (auto* range = dynamic_cast<HeadlessSearchRange*>(ToolSinks().SearchRange()))
-           family = static_cast<int>(range->m_family.m_family.size());
+         if (auto* range = dynamic_cast<CSearchRangeDlg*>(ToolSinks().SearchRange())) {
+           family = range->m_nFamily;
+           rangeMode = range->m_nMode;
+           rangePoints = range->m_nPoints;
+           rangeBest = range->m_nNominal;
+           rangeTable = range->m_strTable;
+           ViewSession::SaveScreenshot(dynamic_cast<wxWindow*>(range), "vaisala_search_range");
+         }
        },
        nullptr},
       ViewSession::OpenMenuStep(2, ID_EPHEMERIDES),
@@ -209,6 +222,13 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
   EXPECT_GE(selected, 0);
   EXPECT_EQ(pane.rfind("Orbital elements:\n2015 TF202\nT ", 0), 0u) << pane;
   EXPECT_GT(family, 0);
+  // The search range shows the family's distance line, the best candidate marked once.
+  EXPECT_EQ(rangeMode, 1);
+  EXPECT_GT(rangePoints, 1);
+  EXPECT_GE(rangeBest, 0);
+  EXPECT_NE(rangeTable.find("捜索範囲(距離変差線)"), std::string::npos);
+  EXPECT_NE(rangeTable.find("←最良の候補"), std::string::npos);
+  EXPECT_EQ(rangeTable.find("←最良の候補"), rangeTable.rfind("←最良の候補"));
   EXPECT_EQ(ephObject, "2015 TF202");
   EXPECT_EQ(ephQ, FormatC("%.7f", chosenQ));
   EXPECT_EQ(ephE, "1.0000000");

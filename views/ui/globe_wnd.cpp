@@ -230,13 +230,7 @@ void CGlobeWnd::OnMouse(wxMouseEvent& e)
 
 void CGlobeWnd::OnWheelEvent(wxMouseEvent& e)
 {
-  const int delta = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
-  m_nWheelSum += e.GetWheelRotation();
-  while (m_nWheelSum >= delta || m_nWheelSum <= -delta) {
-    const int notch = m_nWheelSum > 0 ? 1 : -1;
-    m_nWheelSum -= notch * delta;
-    OnMouseWheel(notch, e.GetX(), e.GetY());
-  }
+  ForEachWheelNotch(e, m_nWheelSum, [&](int notch) { OnMouseWheel(notch, e.GetX(), e.GetY()); });
 }
 
 void CGlobeWnd::OnKey(wxKeyEvent& e)

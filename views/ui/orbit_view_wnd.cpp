@@ -306,13 +306,7 @@ void COrbitViewWnd::OnRightUpEvent(wxMouseEvent& e)
 
 void COrbitViewWnd::OnWheelEvent(wxMouseEvent& e)
 {
-  const int delta = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
-  m_nWheelSum += e.GetWheelRotation();
-  while (m_nWheelSum >= delta || m_nWheelSum <= -delta) {
-    const int notch = m_nWheelSum > 0 ? 1 : -1;
-    m_nWheelSum -= notch * delta;
-    OnWheel(notch);
-  }
+  ForEachWheelNotch(e, m_nWheelSum, [&](int notch) { OnWheel(notch); });
 }
 
 void COrbitViewWnd::OnKey(wxKeyEvent& e)

@@ -6,6 +6,7 @@
 #include "views/mag_curve.h"
 #include "views/ui/mag_curve_wnd.h"
 #include "views/ui/orbit_view_wnd.h"
+#include "views/ui/search_range_wnd.h"
 #include "views/ui/visibility_chart_wnd.h"
 
 #include <wx/app.h>
@@ -46,4 +47,14 @@ MagCurveSink* ProgramToolSinks::OpenMagCurve()
 {
   ::OpenMagCurve(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
   return MagCurve();
+}
+
+SearchRangeSink* ProgramToolSinks::SearchRange()
+{
+  return TheApp().m_pSearchRangeDlg;
+}
+
+SearchRangeSink* ProgramToolSinks::OpenSearchRange()
+{
+  return ::OpenSearchRange(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The tool windows as the engine reaches them in the program: the open orbit
-// diagram, globe and magnitude-curve windows; the search range stays
-// headless until its window exists.
+// diagram, globe, magnitude-curve, observing-season chart and search-range
+// windows.
 #include "engine/tool_sinks.h"
 
 class ProgramToolSinks : public ToolWindowSinks {
@@ -13,9 +13,6 @@ public:
   VisibilityChartSink* VisibilityChart() override;
   MagCurveSink* MagCurve() override;
   MagCurveSink* OpenMagCurve() override;
-  SearchRangeSink* SearchRange() override { return m_headless.SearchRange(); }
-  SearchRangeSink* OpenSearchRange() override { return m_headless.OpenSearchRange(); }
-
-private:
-  HeadlessToolSinks m_headless;
+  SearchRangeSink* SearchRange() override;
+  SearchRangeSink* OpenSearchRange() override;
 };

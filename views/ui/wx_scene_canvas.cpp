@@ -33,14 +33,29 @@ wxFont SceneWxFont(float points, bool bold)
   return wxFont(info);
 }
 
+wxFont FixedPitchWxFont(const wxFontInfo& size)
+{
+  // The CJK monospace face of the same package; the toolkit's monospace
+  // family stands in when it is missing.
+  static const bool bHasNotoMono = wxFontEnumerator::IsValidFacename("Noto Sans Mono CJK JP");
+  wxFontInfo info(size);
+  info.Family(wxFONTFAMILY_TELETYPE);
+  if (bHasNotoMono)
+    info.FaceName("Noto Sans Mono CJK JP");
+  return wxFont(info);
+}
+
 wxFont SceneWxFont(SceneFont font)
 {
+  if (font == SceneFont::Table)
+    return FixedPitchWxFont(wxFontInfo(10));
   return SceneWxFont(font == SceneFont::Label ? 8 : font == SceneFont::Small ? 9 : 10, font == SceneFont::Bold);
 }
 
 WxSceneCanvas::WxSceneCanvas(wxGraphicsContext* gc, const wxImage* sunImage)
     : m_gc(gc), m_pSunImage(sunImage), m_small(SceneWxFont(SceneFont::Small)), m_bold(SceneWxFont(SceneFont::Bold)),
-      m_label(SceneWxFont(SceneFont::Label)), m_message(SceneWxFont(SceneFont::Message))
+      m_label(SceneWxFont(SceneFont::Label)), m_message(SceneWxFont(SceneFont::Message)),
+      m_table(SceneWxFont(SceneFont::Table))
 {
   m_gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
 }
@@ -83,6 +98,7 @@ const wxFont& WxSceneCanvas::FontOf(SceneFont font) const
   case SceneFont::Bold: return m_bold;
   case SceneFont::Label: return m_label;
   case SceneFont::Message: return m_message;
+  case SceneFont::Table: return m_table;
   default: return m_small;
   }
 }

@@ -8,6 +8,7 @@
 #include <wx/font.h>
 #include <wx/graphics.h>
 #include <wx/image.h>
+#include <wx/event.h>
 
 #include "views/scene_canvas.h"
 
@@ -53,7 +54,7 @@ private:
 
   wxGraphicsContext* m_gc;
   const wxImage* m_pSunImage;
-  wxFont m_small, m_bold, m_label, m_message;
+  wxFont m_small, m_bold, m_label, m_message, m_table;
   double m_dWorldScale = 1;
 };
 
@@ -63,9 +64,25 @@ wxColour ArgbColour(uint32_t argb);
 wxFont SceneWxFont(SceneFont font);
 // The same face at any size.
 wxFont SceneWxFont(float points, bool bold);
+// A fixed-pitch face with Japanese glyphs (text tables) of the given size.
+wxFont FixedPitchWxFont(const wxFontInfo& size);
 
 // A bitmap of w x h on black with the scene drawn into it; a null bitmap for
 // an empty size.
 wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw);
+// Whole wheel notches (+1 forward, -1 back) of a wheel event: GTK reports
+// smooth scrolling in fractions of a notch, summed in sum until they make one.
+template <typename F>
+void ForEachWheelNotch(const wxMouseEvent& e, int& sum, F each)
+{
+  const int delta = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
+  sum += e.GetWheelRotation();
+  while (sum >= delta || sum <= -delta) {
+    const int notch = sum > 0 ? 1 : -1;
+    sum -= notch * delta;
+    each(notch);
+  }
+}
+
 // The bitmap on the clipboard (nothing when it is not valid or the clipboard is busy).
 void PutBitmapOnClipboard(const wxBitmap& bmp);
