@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "engine/tool_sinks.h"
+#include "platform/video/movie_writer.h"
 #include "views/globe_raster.h"
+#include "views/movie_export.h"
 #include "views/scene_canvas.h"
 
 struct GlobeBody {
@@ -33,6 +35,8 @@ double DefaultPathHours(int index);
 double MaxPathHours(int index);
 // "%d/%02d/%02d %02d:%02d UTC" of a JD (TT).
 void FormatUtcMinute(double jdTT, std::string& out);
+
+class CGlobeFrameSource;
 
 struct GlobePoint {
   float x = 0, y = 0;
@@ -117,6 +121,24 @@ public:
   int GetMotionSubPoint(double jd, double& latDeg, double& lonDeg) const;
   // Longitude a running path animation adds to the body-fixed marks of inertial directions, degrees.
   double GetAnimLonOffset() const;
+  // ---- animation and video ----
+  // Button "アニメ(&M)": starts or stops the path animation or the spin.
+  void OnAnimate();
+  // Timer 1 (60 ms): one step of the running animation.
+  void OnTimer();
+  // Button "動画保存(&V)".
+  void OnExportVideo();
+  // The frame settings and source of an export w pixels wide (a path clip, or
+  // a spin of the clone tracks); 0 when there is nothing to record or the
+  // window is too small. Saves the three members the frames change.
+  int FillGlobeFrameSettings(int w, int count, int intervalMs, MovieFrameSettings& s, CGlobeFrameSource& source,
+                             double& savedJd, double& savedLon, int& savedAnimating);
+  // Degrees a day the body turns (the Earth's outside 0..9).
+  double RotationRate() const { return GlobeBodyOf(m_nBody).rotationDegPerDay; }
+  // +1 for a body turning backwards, -1 otherwise: the spin's direction.
+  double SpinSign() const { return RotationRate() < 0 ? 1 : -1; }
+  // Whether the button spins the globe: clone tracks and fewer than two path points.
+  bool SpinsClones() const { return m_nCloneTrackCount > 0 && m_nPathCount < 2; }
   // Threads that share the sphere's rows (1 by default).
   int m_nRasterThreads = 1;
 
@@ -134,6 +156,17 @@ public:
     return false;
   }
   virtual void CopyPicture() {}
+  virtual void SetAnimationCaption(const std::string& /*caption*/) {}
+  virtual void SetAnimationTimer(bool /*bOn*/) {}
+  // Milliseconds of a steady clock.
+  virtual uint32_t TickCount() const;
+  virtual bool AskMovieSavePath(const MovieSaveRequest& /*request*/, std::string& /*path*/, int& /*index*/) {
+    return false;
+  }
+  // Draws the picture into a video frame (the writer's zero-filled buffer).
+  virtual void DrawMovieFrame(MovieFrame& /*frame*/, int /*width*/, int /*height*/) {}
+  // After each frame of an export; false cancels it.
+  virtual bool ExportProgress(int /*done*/, int /*total*/) { return true; }
 
   // ---- state ----
   int m_bAnimating = 0;
@@ -186,6 +219,7 @@ public:
   double m_dInsetDx = 0, m_dInsetDy = 0;
 
 private:
+  void StopAnimation();
   void LookUp(int side);
   // The impact marker, else the mean direction of the clone impacts; false with neither.
   bool ImpactTarget(double& latDeg, double& lonDeg) const;
@@ -206,3 +240,22 @@ double WrapLongitude(double lonDeg);
 // A closed cardinal spline through the points as cubic Bézier pieces (start
 // point, then three points a piece).
 std::vector<ScenePoint> ClosedCardinalSpline(const std::vector<ScenePoint>& points, double tension);
+// Adds or subtracts 360 until the longitude lies within -180..180.
+double NormaliseLongitude(double lonDeg);
+
+// The globe as a writer's frame source: a path clip moves the object over
+// the turning body from the start of the path window to its end; a spin clip
+// turns the view once around.
+class CGlobeFrameSource : public IMovieFrameSource {
+public:
+  void PrepareFrame(int index, int count) override;
+  void DrawFrame(MovieFrame& frame, int width, int height) override;
+  bool ContinueExport(int done, int total) override { return m_pView->ExportProgress(done, total); }
+
+  CGlobeDlg* m_pView = nullptr;
+  double m_dStartJd = 0;
+  double m_dEndJd = 0;
+  double m_dRefJd = 0;
+  double m_dStartLon = 0;
+  int m_bSpin = 0;
+};

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "engine/tool_sinks.h"
+#include "platform/video/movie_writer.h"
+#include "views/movie_export.h"
 #include "views/scene_canvas.h"
 
 struct OrbitViewPlanet {
@@ -33,6 +35,11 @@ struct SceneDateTime {
   int year, month, day, hour, minute;
 };
 SceneDateTime SceneDateOf(double jd);
+
+inline constexpr int kOrbitIdAnimation = 1474;
+inline constexpr int kOrbitIdDaysBack = 1475;
+inline constexpr int kOrbitIdSpeed = 1476;
+inline constexpr const char* kOrbitViewTitle = "軌道図";
 
 class COrbitViewDlg : public OrbitDiagramSink {
 public:
@@ -97,7 +104,36 @@ public:
   // row (rgb triples): where red + green + blue first exceeds 90.
   static double MeasureSunDiskFraction(const unsigned char* rgbRow, int width);
 
+  // ---- animation and video ----
+  // The heliocentric scene's reference time: the impact time when set, else the epoch.
+  double ReferenceJd() const { return m_dImpactJd > 0 ? m_dImpactJd : m_dEpoch; }
+  // Reads the days-back and speed edits with their clamps and writes them back.
+  void ReadAnimationEdits();
+  // Button "アニメ(&M)": starts or stops the animation.
+  void OnAnimation();
+  void StopAnimation();
+  // Timer 1 (60 ms): one step of the animation.
+  void OnTimer();
+  // Button "動画保存(&V)".
+  void OnExportVideo();
+  // Frames of an export at a speed: 150 (GIF) or 225 (MP4) / speed + 0.5,
+  // from 10 up to 1500 (GIF) or 2250 (MP4).
+  static int ExportFrameCount(bool bGif, double speed);
+
   // ---- what the window supplies ----
+  virtual std::string AnimationEditText(int /*id*/) const { return {}; }
+  virtual void SetAnimationEditText(int /*id*/, const std::string& /*text*/) {}
+  virtual void SetAnimationCaption(const std::string& /*caption*/) {}
+  virtual void SetAnimationTimer(bool /*bOn*/) {}
+  // Top of the controls below the picture in client pixels; large without any.
+  virtual int ControlsTop() const { return 1 << 30; }
+  virtual bool AskMovieSavePath(const MovieSaveRequest& /*request*/, std::string& /*path*/, int& /*index*/) {
+    return false;
+  }
+  // Draws the scene into a video frame (the writer's zero-filled buffer).
+  virtual void DrawMovieFrame(MovieFrame& /*frame*/, int /*width*/, int /*height*/) {}
+  // After each frame of an export; false cancels it.
+  virtual bool ExportProgress(int /*done*/, int /*total*/) { return true; }
   virtual bool HasWindow() const { return false; }
   virtual void ClientSize(int& w, int& h) const { w = h = 0; }
   virtual void Redraw() {}
@@ -183,4 +219,20 @@ private:
   };
   const PlanetPath& PlanetPathOf(int planet, double first, double last, int samples);
   PlanetPath m_planetPaths[9];
+};
+
+// The orbit diagram as a writer's frame source: frame i of n is a time of
+// the heliocentric pass from start to end, or an angle of one geocentric turn.
+class COrbitFrameSource : public IMovieFrameSource {
+public:
+  COrbitFrameSource(COrbitViewDlg* view, double startJd, double endJd)
+      : m_pView(view), m_dStartJd(startJd), m_dEndJd(endJd) {}
+  void PrepareFrame(int index, int count) override;
+  void DrawFrame(MovieFrame& frame, int width, int height) override;
+  bool ContinueExport(int done, int total) override { return m_pView->ExportProgress(done, total); }
+
+private:
+  COrbitViewDlg* m_pView;
+  double m_dStartJd;
+  double m_dEndJd;
 };
