@@ -17,30 +17,6 @@
 
 namespace {
 
-// One solution from the loaded observations; the result code.
-int SolveApophis(CDetermination& view) {
-  OrbitEngine& engine = *view.m_pEngine;
-  const double end = CalendarToJd(2022, 1, 1);
-  KeepWindow(view, CalendarToJd(2004, 1, 1), CalendarToJd(2006, 1, 1));
-  if (!PickAndDetermine(view, CalendarToJd(2005, 1, 1), CalendarToJd(2005, 3, 31))) return -100;
-  int r = ImproveTwoBody(view, 20);
-  if (r != 0) return r;
-  engine.m_bApophis = 1;
-  for (double to : {CalendarToJd(2006, 1, 1), CalendarToJd(2014, 1, 1)}) {
-    KeepWindow(view, CalendarToJd(2004, 1, 1), to);
-    r = ImproveToConvergence(view, 30);
-    if (r != 0) return r;
-  }
-  engine.m_bApophis = 0;
-  KeepWindow(view, CalendarToJd(2004, 1, 1), end);
-  r = ImproveToConvergence(view, 30);
-  for (int round = 0; round < 2 && r == 0; ++round) {
-    ClipOutliers(view, 3.0, 1.5, CalendarToJd(2004, 1, 1), end);
-    r = ImproveToConvergence(view, 30);
-  }
-  return r;
-}
-
 void BM_ApophisFullSolution(benchmark::State& st) {
   ApophisSetup& setup = Setup();
   if (!setup.ok) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -100,13 +101,26 @@ inline void KeepWindow(CDetermination& view, double fromTT, double toTT) {
   }
 }
 
+// Called with the code after every improvement call of the helpers below
+// (two-body steps and each call of a step with perturbations, redone calls
+// included); empty when nobody watches.
+inline std::function<void(int)>& AfterImprovementCall() {
+  static std::function<void(int)> hook;
+  return hook;
+}
+
+inline int Watched(int code) {
+  if (AfterImprovementCall()) AfterImprovementCall()(code);
+  return code;
+}
+
 // Two-body steps until the mean residual settles. The last code.
 inline int ImproveTwoBody(CDetermination& view, int maxSteps) {
   OrbitEngine* engine = view.m_pEngine;
   engine->m_nCalcState = kCalcImprovedTwoBody;
   double previous = 1e300;
   for (int i = 0; i < maxSteps; ++i) {
-    const int r = DifferentialCorrection(view.m_pDetClass, engine);
+    const int r = Watched(DifferentialCorrection(view.m_pDetClass, engine));
     if (r != 0) return r;
     if (std::fabs(previous - engine->m_dMeanResidual) < 1e-4 * engine->m_dMeanResidual + 1e-4) break;
     previous = engine->m_dMeanResidual;
@@ -129,7 +143,7 @@ inline int ImprovementStep(CDetermination& view, int correct = 1) {
   for (int i = 0; i < kImproveMaxRedo && r == kEngineRedoStep; ++i) {
     const double x = EpochFromFields(view);
     RoundFieldEpoch(&view, x);
-    r = ImproveOrbitIteration(view.m_pEngine, x, correct);
+    r = Watched(ImproveOrbitIteration(view.m_pEngine, x, correct));
   }
   return r;
 }
@@ -170,6 +184,43 @@ inline int ClipOutliers(CDetermination& view, double factor, double floorArcsec,
     if (out && o.m_dJdTt >= fromTT && o.m_dJdTt <= toTT) ++excluded;
   }
   return excluded;
+}
+
+// The full solution of (99942) Apophis from its observations of 2004-2021,
+// loaded: three picks of early 2005, the two-body improvement, then the
+// improvement with perturbations, first over the early apparitions (only
+// their span integrated) and then over the whole arc with outliers clipped
+// twice. phaseDone(name) follows each phase. The code: 0, -100 when no
+// preliminary orbit came out, else the failing step's.
+inline int SolveApophis(CDetermination& view, const std::function<void(const char*)>& phaseDone = {}) {
+  OrbitEngine& engine = *view.m_pEngine;
+  const auto done = [&](const char* name) {
+    if (phaseDone) phaseDone(name);
+  };
+  const double end = CalendarToJd(2022, 1, 1);
+  KeepWindow(view, CalendarToJd(2004, 1, 1), CalendarToJd(2006, 1, 1));
+  if (!PickAndDetermine(view, CalendarToJd(2005, 1, 1), CalendarToJd(2005, 3, 31))) return -100;
+  done("preliminary");
+  int r = ImproveTwoBody(view, 20);
+  if (r != 0) return r;
+  done("two-body");
+  engine.m_bApophis = 1;
+  for (int year : {2006, 2014}) {
+    KeepWindow(view, CalendarToJd(2004, 1, 1), CalendarToJd(year, 1, 1));
+    r = ImproveToConvergence(view, 30);
+    if (r != 0) return r;
+    done(year == 2006 ? "to 2006" : "to 2014");
+  }
+  engine.m_bApophis = 0;
+  KeepWindow(view, CalendarToJd(2004, 1, 1), end);
+  r = ImproveToConvergence(view, 30);
+  if (r == 0) done("whole arc");
+  for (int round = 0; round < 2 && r == 0; ++round) {
+    ClipOutliers(view, 3.0, 1.5, CalendarToJd(2004, 1, 1), end);
+    r = ImproveToConvergence(view, 30);
+    if (r == 0) done(round == 0 ? "clipped once" : "clipped twice");
+  }
+  return r;
 }
 
 // A long arc as a user fits it: the recent arc first, in Apophis mode (only
