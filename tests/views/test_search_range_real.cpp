@@ -1,10 +1,15 @@
-// The search range on real elements: 67P/Churyumov-Gerasimenko (JPL K212/38,
+// The search range on real data: 67P/Churyumov-Gerasimenko (JPL K212/38,
 // osculating 2016 October 30, M1 12.8, k1 8) typed into the ephemeris view
-// and handed over by its calculation, for the target date 2016 October 30.
-// The nominal and +1 day rows read back as the ephemeris rows of that date
-// and their variation for T + 1 day.
+// and handed over by its calculation, for the target date 2016 October 30:
+// the nominal and +1 day rows read back as the ephemeris rows of that date
+// and their variation for T + 1 day. And the Väisälä view's family of a
+// first night, whose distance line passes the object's place two nights on.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,7 +18,13 @@
 #include "astro/angle_units.h"
 #include "astro/ephemeris_rows.h"
 #include "astro/time_scales.h"
+#include "data/comet_list.h"
+#include "data/observation_reader.h"
+#include "ephemeris/vaisala.h"
+#include "platform/app_services.h"
 #include "platform/numbers.h"
+#include "tests/data/test_observation_support.h"
+#include "tests/engine/test_improvement_support.h"
 #include "tests/ephemeris/ephemeris_test_support.h"
 #include "views/search_range.h"
 
@@ -120,4 +131,77 @@ TEST_F(SearchRangeReal, Comet67PAgreesWithTheEphemerisRows) {
       last = sep;
     }
   }
+}
+
+// The Väisälä view's family of 2015 TF202 from its first night (G45, 2015
+// October 10), handed over by the view's command and computed for the time of
+// the first observation of the third night: the observed place lies 0.12'
+// from the distance line (geocentric; the station's parallax is of that
+// order), whose 14 points run up to 2.8' apart.
+class SearchRangeFamilyReal : public RealStationsTest {
+protected:
+  // The lines of a shared file observed on one date, in a file of the test folder.
+  std::string NightFile(const std::string& date, const std::string& name) {
+    const std::string path = TestDataPath("obs/mpc80/orbfit_2015TF202.obs");
+    if (path.empty() || !TestDataFileExists(path)) return "";
+    std::istringstream in(ReadTestFile(path));
+    std::string line, out;
+    while (std::getline(in, line))
+      if (line.size() > 25 && line.compare(15, date.size(), date) == 0) out += line + "\n";
+    return WriteTestFile(s_dir, name, out);
+  }
+
+  RangeSinks m_sinks;
+  ScopedToolSinks m_scopedSinks{m_sinks};
+};
+
+TEST_F(SearchRangeFamilyReal, TF202ThirdNightLiesOnTheDistanceLine) {
+  const std::string first = NightFile("2015 10 10", "tf202_night1.obs");
+  const std::string third = NightFile("2015 10 12", "tf202_night3.obs");
+  if (first.empty() || third.empty()) GTEST_SKIP() << MissingDataMessage("obs/mpc80/orbfit_2015TF202.obs");
+  CVaisala view;
+  ASSERT_TRUE(view.OpenObsFile(first));
+  view.OnSearchRange();
+  RangeWindow& r = m_sinks.range;
+  ASSERT_EQ(r.m_nMode, 1);
+  ASSERT_GT(view.m_nCandidates, 1);
+  EXPECT_EQ(r.m_nFamily, view.m_nCandidates);
+  EXPECT_EQ(r.m_nBest, view.m_nChosen);
+  // The day after the last observation.
+  EXPECT_EQ(r.GetItemText(kRangeYear) + "/" + r.GetItemText(kRangeMonth) + "/" + r.GetItemText(kRangeDay),
+            "2015/10/11");
+  EXPECT_EQ(r.m_nPoints, r.m_nFamily);
+
+  ObservationRecord* obs = nullptr;
+  ASSERT_GT(CTessaruneLib::GetMpcObs(third, &obs), 0);
+  const ObservationRecord seen = obs[0];
+  std::free(obs);
+  double y, m, d;
+  JdToCalendar(seen.m_dJdTt, y, m, d);
+  r.SetItemText(kRangeDay, FormatC("%.6f", d));
+  r.Compute();
+  ASSERT_EQ(r.m_nPoints, r.m_nFamily);
+  ASSERT_GE(r.m_nNominal, 0);
+
+  // Offsets (arcmin) of the line's points from the observed place; the
+  // nearest approach of the line to it.
+  std::vector<std::pair<double, double>> offsets;
+  for (int j = 0; j < r.m_nPoints; ++j) {
+    double dRa = r.m_aPoints[j].dRa - seen.m_dRa;
+    dRa -= kTwoPi * std::round(dRa / kTwoPi);
+    offsets.push_back(
+        {dRa * std::cos(seen.m_dDec) * kDegPerRad * 60, (r.m_aPoints[j].dDec - seen.m_dDec) * kDegPerRad * 60});
+  }
+  double nearest = 1e9, spacing = 0;
+  for (size_t i = 0; i + 1 < offsets.size(); ++i) {
+    const double ax = offsets[i].first, ay = offsets[i].second;
+    const double dx = offsets[i + 1].first - ax, dy = offsets[i + 1].second - ay;
+    const double u = std::clamp(-(ax * dx + ay * dy) / (dx * dx + dy * dy), 0.0, 1.0);
+    nearest = std::min(nearest, std::hypot(ax + u * dx, ay + u * dy));
+    spacing = std::max(spacing, std::hypot(dx, dy));
+  }
+  std::printf("%d candidates, best %.2f AU; observed place %.3f' from the line (largest step %.2f')\n",
+              r.m_nPoints, r.m_aPoints[r.m_nNominal].dLabel, nearest, spacing);
+  EXPECT_LT(nearest, 0.4);
+  EXPECT_GT(spacing, 4 * nearest);
 }
