@@ -133,6 +133,39 @@ TEST_F(SearchRangeReal, Comet67PAgreesWithTheEphemerisRows) {
   }
 }
 
+// The ephemeris view's own command takes the comet form's fields as they
+// stand, before any calculation: T from the date fields, angles in degrees,
+// K 10 when empty, no magnitude under the asteroid law.
+TEST(SearchRangeFeed, EphemerisViewCommandTakesTheTypedFields) {
+  RangeSinks sinks;
+  ScopedToolSinks scoped(sinks);
+  EphForm f;
+  f.SetItemText(kEphObject, " 67P ");
+  f.SetItemText(kEphTYear, "2015");
+  f.SetItemText(kEphTMonth, "8");
+  f.SetItemText(kEphTDay, "13.41814");
+  f.SetItemText(kEphQ, "1.24047");
+  f.SetItemText(kEphE, "0.64191");
+  f.SetItemText(kEphPeri, "12.8393");
+  f.SetItemText(kEphNode, "50.0456");
+  f.SetItemText(kEphIncl, "7.0530");
+  f.SetItemText(kEphH1, "12.8");
+  f.SetItemText(kEphK1, "");
+  f.OnSearchRange();
+  const RangeWindow& r = sinks.range;
+  EXPECT_EQ(r.m_strName, "67P");
+  EXPECT_EQ(r.m_dT, CalendarToJd(2015, 8, 13.41814));
+  EXPECT_EQ(r.m_dQ, 1.24047);
+  EXPECT_NEAR(r.m_dNode, 50.0456 * kRadPerDeg, 1e-15);
+  EXPECT_EQ(r.m_dH, 12.8);
+  EXPECT_EQ(r.m_dSlope, 10.0);
+  EXPECT_EQ(r.m_nMode, 0);
+  EXPECT_EQ(r.m_nPoints, 11);
+  f.OnAsteroidMagnitude();
+  f.OnSearchRange();
+  EXPECT_EQ(r.m_dH, 0.0);
+}
+
 // The Väisälä view's family of 2015 TF202 from its first night (G45, 2015
 // October 10), handed over by the view's command and computed for the time of
 // the first observation of the third night: the observed place lies 0.12'
