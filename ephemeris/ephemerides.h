@@ -92,8 +92,7 @@ public:
   void OnGlobe();
   // Its command 32800: the magnitude curve opened and given the element set.
   void OnMagCurve();
-  // Its command 32813: the search range opened and given the comet form's
-  // fields as typed (the last calculation's orbit in the asteroid form).
+  // Its command 32813: the search range opened and given the element set.
   void OnSearchRange();
 
   // ---- state ----

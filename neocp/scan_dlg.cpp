@@ -210,16 +210,6 @@ void CNeocpScanDlg::OnOpenFolder()
     OpenFolder(folder);
 }
 
-void CNeocpScanDlg::OnRefetch()
-{
-  if (m_bRunning)
-    return;
-  if (!m_bStateLoaded)
-    LoadState();
-  SetStatusText("");
-  UpdateControls();
-}
-
 bool CNeocpScanDlg::AnyRowWithListState(std::initializer_list<int> states) const
 {
   for (int i = 0; i < m_nRows; ++i)

@@ -20,6 +20,7 @@ class CDetermination;
 class EngineClock;
 struct KnownMatchTotals;
 struct TrackletQuery;
+class WorkerLauncher;
 
 // The scan parameters, handed whole to the batch engine and to the workers.
 struct NeocpScanSettings {
@@ -226,6 +227,43 @@ public:
   int m_nProgressRange = 0;     // headless records of the progress bar
   int m_nProgressPos = 0;
 
+  // ---- the scan run (scan_run.cpp) ----
+  void OnScanAll();
+  void OnScanSelected();
+  void OnScanFiles();
+  // One new row per file (list_state 6), selected and scanned.
+  void ScanFileList(const std::vector<std::string>& files);
+  void StartScan(int selectedOnly, int maxCount);
+  void ScanOneObject(int row);
+  // Marks the row as computing, applies the skip tests and provides the
+  // observation file; false when skipped or not fetched. Such a row keeps
+  // the results of its last scan (m_bKeptPrevious) and the log says so.
+  bool PrepareObservations(int row, std::string& obsPath);
+  void LogRowResult(const NeocpScanRow& row);
+  // F and B of a row: its folder and its file base name, unique in the table.
+  std::string RowFolder(int row) const;
+  std::string RowBaseName(int row) const;
+  // The object's orbit by the view's batch driver (tests put their own).
+  virtual int ComputeBatchOrbit(const std::string& obsPath, NeocpScanRow& row);
+  // The observations of a NEOCP object into path; 1 written, 0 with error.
+  virtual int FetchObservations(const std::string& desig, const std::string& path, std::string& error);
+  // Progress bar 1522.
+  virtual void SetProgressRange(int range) { m_nProgressRange = range; }
+  virtual void SetProgressPos(int pos) { m_nProgressPos = pos; }
+  // Milliseconds of the dialog's clock.
+  uint32_t NowMs();
+  // Dispatches pending events between the worker pool's passes.
+  void DispatchIdleEvents();
+
+  int m_bKeptPrevious = 0;       // the last PrepareObservations kept the row's earlier results
+  int m_bCommandLineRun = 0;     // a scan asked for on the command line: no box waits for an answer
+  std::string m_strWorkerBase;   // a worker's B, given by its job
+  WorkerLauncher* m_pLauncher = nullptr;  // null: worker processes of this program
+  // Headless records of the window's side.
+  int m_bMainClosePosted = 0;
+  int m_nCenteredPosition = -1;
+  std::vector<std::string> m_astrMessages;
+
 protected:
   // ---- the window's side (headless: nothing, or the maps) ----
   virtual std::vector<int> SelectedListPositions() { return m_selection; }
@@ -241,16 +279,26 @@ protected:
   virtual void StopScanTimer() {}
   virtual void OpenFolder(const std::string& path) { m_strOpenedFolder = path; }
   virtual void CloseWindow() { m_bClosed = 1; }
-  virtual void SetProgressRange(int range) { m_nProgressRange = range; }
-  virtual void SetProgressPos(int pos) { m_nProgressPos = pos; }
+  // The scan run's window side.
+  virtual void SelectListPositions(const std::vector<int>& positions) { m_selection = positions; }
+  virtual void EnsureListItemVisible(int position) { (void)position; }
+  // Selects and focuses the item (others stay selected) and makes it
+  // visible; with center it is scrolled to the middle of the list.
+  virtual void SelectListItem(int position, bool center);
+  virtual void ShowScanMessage(const std::string& text) { m_astrMessages.push_back(text); }
+  virtual bool ChooseObservationFiles(std::vector<std::string>& files) { (void)files; return false; }
+  virtual void PostCloseMainWindow() { m_bMainClosePosted = 1; }
 
 public:
   std::string m_strOpenedFolder;
   int m_bClosed = 0;
 
 private:
-  uint32_t NowMs();
   void CheckTimeLimit();
+  bool RunFromCommandLine();
+  bool RefuseScan(const std::string& text);
+  bool KeepPreviousResult(int row, const NeocpScanRow& before);
+  void FinishScan(const std::vector<int>& jobs, int done, int selectedOnly, int rememberRow, uint32_t startMs);
   bool AnyRowWithListState(std::initializer_list<int> states) const;
   // HttpGetText of host + path on a thread of its own, window events
   // dispatched meanwhile and the commands disabled.

@@ -54,6 +54,7 @@ public:
   std::vector<std::string> m_astrNeocpFiles;
   int m_nNeocpParallel = 0;
   std::string m_strNeocpWorker;  // non-empty: worker mode
+  int m_nExitCode = 0;           // the process's exit code when its main loop ends with 0
 
   // The current orbit-determination object; null when none is open.
   CDetermination* m_pDetermination = nullptr;

@@ -29,6 +29,7 @@
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/wx/wx_ui_services.h"
+#include "resources/app_resource_ids.h"
 
 namespace {
 
@@ -158,6 +159,11 @@ void CDeterminationView::OnInitialUpdate()
   // Until the ephemeris view exists the hand-over has nowhere to go.
   EnableItem(kIdEphemerisButton, EphemerisViewAvailable());
   BuildLayoutTable();
+  // A scan asked for on the command line opens the scan dialog.
+  if (app.m_bDeveloper == 1 && app.m_nNeocpScan != 0) {
+    wxCommandEvent open(wxEVT_MENU, ID_NEOCP_SCAN);
+    wxPostEvent(this, open);
+  }
 }
 
 void CDeterminationView::ConfigureNumericEdits()

@@ -232,6 +232,7 @@ void CNeocpScanWnd::BindEvents()
     }
     Destroy();
   });
+  BindScanRunEvents();
   m_pList->Bind(wxEVT_LIST_COL_CLICK, [this](wxListEvent& e) { OnColumnClick(e.GetColumn()); });
   m_pList->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent&) { OnItemChanged(); });
   m_pList->Bind(wxEVT_LIST_ITEM_DESELECTED, [this](wxListEvent&) { OnItemChanged(); });

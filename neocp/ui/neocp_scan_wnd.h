@@ -49,6 +49,15 @@ protected:
   void StopScanTimer() override;
   void OpenFolder(const std::string& path) override;
   void CloseWindow() override;
+  // The scan run's side (neocp_scan_wnd_run.cpp).
+  void SelectListPositions(const std::vector<int>& positions) override;
+  void EnsureListItemVisible(int position) override;
+  void SelectListItem(int position, bool center) override;
+  void ShowScanMessage(const std::string& text) override;
+  bool ChooseObservationFiles(std::vector<std::string>& files) override;
+  void PostCloseMainWindow() override;
+
+public:
   void SetProgressRange(int range) override;
   void SetProgressPos(int pos) override;
 
@@ -58,6 +67,7 @@ private:
   void BindEvents();
   // The buttons and list actions that follow up scanned objects (scan_follow_up_wnd.cpp).
   void BindFollowUpEvents();
+  void BindScanRunEvents();
   void RecordLayout();
   void OnSize(wxSizeEvent& event);
 

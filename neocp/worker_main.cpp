@@ -1,0 +1,142 @@
+#include "neocp/worker_main.h"
+
+#include <signal.h>
+
+#include <csignal>
+#include <cstring>
+#include <string>
+
+#include "astro/jpl_eph.h"
+#include "astro/mpeph_store.h"
+#include "determination/det_form.h"
+#include "determination/det_settings.h"
+#include "determination/determination_display.h"
+#include "engine/orbit_engine.h"
+#include "neocp/scan_dlg.h"
+#include "neocp/worker_pool.h"
+#include "platform/app_services.h"
+#include "platform/text_util.h"
+#include "platform/ui_services.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_bTerminate = 0;
+
+void OnTerminateSignal(int)
+{
+  g_bTerminate = 1;
+}
+
+// The worker's dialog: no window, no timer; its pump stands in for timer 1
+// and takes SIGTERM as the abort button.
+class WorkerScanDlg : public CNeocpScanDlg {
+public:
+  using CNeocpScanDlg::CNeocpScanDlg;
+
+protected:
+  bool DispatchPendingEvents(int max) override
+  {
+    (void)max;
+    if (g_bTerminate && !m_bAbort)
+      OnAbort();
+    OnTimer();
+    return g_bTerminate != 0;
+  }
+};
+
+// The engine's own pumps reach the signal through the interface services.
+class WorkerUiServices : public HeadlessUiServices {
+public:
+  bool PumpOneEvent() override
+  {
+    if (g_bTerminate && m_pDlg && !m_pDlg->m_bAbort)
+      m_pDlg->OnAbort();
+    return false;
+  }
+  CNeocpScanDlg* m_pDlg = nullptr;
+};
+
+// The view as the window's first update leaves it.
+void PrepareWorkerView(CDeterminationDisplay& view, const CTessaruneApp& app)
+{
+  OrbitEngine* engine = view.m_pEngine;
+  engine->m_bEpochFromField = app.m_bDeveloper ? 1 : 0;
+  const RejectThresholds r = ReadStoredRejectThresholds(app);
+  view.m_nRejectYear = r.year;
+  view.m_dRejectOld = r.before;
+  view.m_dRejectNew = r.after;
+  view.m_bSignature = 1;
+  view.SetCheck(kIdSignatureCheck, 1);
+  engine->m_bPerturbations = 1;
+  view.SetCheck(kIdPerturbationsCheck, 1);
+  engine->m_bAutoStop = 1;
+  engine->m_dStopResidual = kNoStopResidual;
+  view.SetCheck(kIdAutoStopCheck, 1);
+  view.SetItemText(kIdStepCombo, kStepAutomatic);
+  view.SetSelection(kIdPerturberSet, engine->m_nAsteroidSet);
+  engine->m_nCalcState = 0;
+}
+
+bool IsSwitch(const char* arg, const char* name, bool prefix)
+{
+  if (arg[0] != '-' && arg[0] != '/')
+    return false;
+  const std::string a(arg + 1);
+  const std::string_view n(name);
+  return EqualsNoCaseAscii(prefix ? std::string_view(a).substr(0, n.size()) : std::string_view(a), n);
+}
+
+} // namespace
+
+const char* FindWorkerJobArgument(int argc, const char* const* argv)
+{
+  bool developer = false;
+  const char* job = "";
+  for (int i = 1; i < argc; ++i) {
+    if (IsSwitch(argv[i], "dev", false) || IsSwitch(argv[i], "developer", false))
+      developer = true;
+    else if (IsSwitch(argv[i], "neocpworker=", true) && argv[i][13] != '\0')
+      job = argv[i] + 13;
+  }
+  return developer ? job : "";
+}
+
+bool RunScanWorkerIfAsked(int argc, const char* const* argv, int& exitCode)
+{
+  // The path comes from argv itself: the command line's slots would cut a
+  // long one.
+  const std::string jobPath = FindWorkerJobArgument(argc, argv);
+  if (jobPath.empty())
+    return false;
+  struct sigaction sa {};
+  sa.sa_handler = OnTerminateSignal;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGTERM, &sa, nullptr);
+
+  CTessaruneApp& app = TheApp();
+  CMyAppCommandLineInfo cmd;
+  cmd.ParseArguments(argc, argv);
+  InterpretCommandLine(app, cmd);
+  app.m_strNeocpWorker = jobPath;
+  app.m_astrNeocpFiles.clear();
+  LoadSettings();
+  LoadMpephFromFolders();
+  delete g_pJplEph;
+  g_pJplEph = new CJplEph;
+
+  WorkerUiServices ui;
+  ScopedUi scoped(ui);
+  {
+    CDeterminationDisplay view;
+    PrepareWorkerView(view, app);
+    WorkerScanDlg dlg(&view);
+    view.m_pNeocpScanDlg = &dlg;
+    ui.m_pDlg = &dlg;
+    dlg.InitScanDialog(1);
+    exitCode = RunWorkerJob(dlg, jobPath) ? 0 : 1;
+    ui.m_pDlg = nullptr;
+  }
+  delete g_pJplEph;
+  g_pJplEph = nullptr;
+  return true;
+}
