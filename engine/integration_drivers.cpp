@@ -333,7 +333,9 @@ int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, I
           break;
         state->m_nPrevObsIndex = i;
         double* outputs = output ? output + static_cast<size_t>(i) * kVariedResidualStride : unusedOutputs;
-        if (InterpolateObservation(state->m_dTimeMid, first, end, h, &obs[i], outputs, state->m_dPos) != 0) {
+        // The normal equations read the varied orbits only at the usable records.
+        const int bodies = UsableInFit(obs[i]) || !engine->m_bReuseWork ? end : std::min(end, 1);
+        if (InterpolateObservation(state->m_dTimeMid, first, bodies, h, &obs[i], outputs, state->m_dPos) != 0) {
           if (window)
             window->SetText(h > 0.0 ? kMsgInterpolationForward : kMsgInterpolationBackward);
           return kEngineFailed;

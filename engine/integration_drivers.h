@@ -36,7 +36,9 @@ int ComputeInitialStates(double t, int count, const double elements[6], const do
 // kVariedResidualStride doubles per observation, or null.
 int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state);
 
-// The loop on one thread: 0 done, 3 restart, -1 interpolation failed or a
+// The loop on one thread; at an observation out of the fit only the nominal
+// orbit is interpolated (all orbits when the engine's m_bReuseWork is 0).
+// 0 done, 3 restart, -1 interpolation failed or a
 // bookkeeping failure, -2 step failed, -9 cancelled or aborted, 4 impact.
 int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, IntegrationState* state);
 

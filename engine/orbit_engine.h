@@ -113,7 +113,7 @@ struct OrbitEngine {
   uint32_t m_dwLastPump = 0;      // ms tick of the last dispatched event
   uint32_t m_dwBusyElapsed = 0;   // ms of the last calculation
   int m_bParallel = 1;            // parallel integration of the varied orbits allowed
-  int m_bReuseWork = 1;           // an improvement reuses what it computed already (0: everything afresh, the same
+  int m_bReuseWork = 1;           // an improvement skips what nobody reads and reuses what it has (0: all afresh, the same
                                   // results; kept to prove that)
   int m_nRingEntries = 0;         // perturber entries produced by parallel runs, summed
   double m_dEphSeconds = 0, m_dProducerCpu = 0, m_dWorkerCpu = 0, m_dCallerCpu = 0;  // parallel statistics, s

@@ -187,10 +187,13 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
     }
 
     // First sweep: residuals of every record, statistics of the usable ones.
+    // The varied orbits only where the normal equations read them: a varied
+    // orbit that fails at a record out of the fit stops nothing.
     used = 0;
     sum = sumSq = 0.0;
     for (int j = 0; j < nObs; ++j) {
-      if (TwoBodyResiduals(j, count, nominal, variations, P, Q, obs, buffer.data()) != 0) {
+      const int orbits = UsableInFit(obs[j]) || !engine->m_bReuseWork ? count : 1;
+      if (TwoBodyResiduals(j, orbits, nominal, variations, P, Q, obs, buffer.data()) != 0) {
         det->m_strError = kMsgNoSolution;
         return -1;
       }

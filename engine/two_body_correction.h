@@ -13,7 +13,8 @@ struct ObservationRecord;
 
 inline constexpr int kTwoBodyOrbitsMax = 7;
 
-// One step on the engine's ElementBlock: residuals of every observation,
+// One step on the engine's ElementBlock: residuals of every observation
+// (of the varied orbits only at the usable ones, unless m_bReuseWork is 0),
 // the weighted normal equations of the usable ones (variation amounts cut
 // so that no varied orbit moves an observation by more than 30"), a
 // correction limited to a possible orbit, the element epoch moved to the

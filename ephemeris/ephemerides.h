@@ -92,7 +92,8 @@ public:
   void OnGlobe();
   // Its command 32800: the magnitude curve opened and given the element set.
   void OnMagCurve();
-  // Its command 32813: the search range opened and given the element set.
+  // Its command 32813: the search range opened and given the comet form's
+  // fields as typed (the last calculation's orbit in the asteroid form).
   void OnSearchRange();
 
   // ---- state ----

@@ -192,8 +192,23 @@ void CEphemerides::OnMagCurve() {
 }
 
 void CEphemerides::OnSearchRange() {
-  ToolSinks().OpenSearchRange();
-  PushElementsToWindows();
+  SearchRangeSink* range = ToolSinks().OpenSearchRange();
+  if (!range) return;
+  if (m_nElementForm == 1) {
+    // The asteroid form has no T field: the orbit of the last calculation.
+    PushElementsToWindows();
+    return;
+  }
+  // The comet form's fields as they stand, computed or not.
+  const bool asteroidLaw = m_chMagLaw == 'M';
+  const double K = ReadNumber(GetItemText(kEphK1));
+  range->SetObject(TrimText(GetItemText(kEphObject)),
+                   CalendarToJd(ReadNumber(GetItemText(kEphTYear)), ReadNumber(GetItemText(kEphTMonth)),
+                                ReadNumber(GetItemText(kEphTDay))),
+                   ReadNumber(GetItemText(kEphQ)), ReadNumber(GetItemText(kEphE)),
+                   ReadNumber(GetItemText(kEphPeri)) / kDegPerRad, ReadNumber(GetItemText(kEphNode)) / kDegPerRad,
+                   ReadNumber(GetItemText(kEphIncl)) / kDegPerRad, asteroidLaw ? 0 : ReadNumber(GetItemText(kEphH1)),
+                   asteroidLaw || K == 0 ? 10.0 : K);
 }
 
 void CEphemerides::OnOrbitView() {

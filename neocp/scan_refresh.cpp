@@ -143,6 +143,8 @@ int CNeocpScanDlg::FetchMpcText(const char* path, std::string& body, std::string
 
 void CNeocpScanDlg::RefreshList()
 {
+  if (m_bFetching)  // a refresh already waits for the server
+    return;
   SetStatusText(kScanStatusReceiving);
   std::string json, pccp, error;
   NeocpEntry* entries = nullptr;

@@ -30,20 +30,16 @@ inline std::string ObsLine(const std::string& desig12, const std::string& date, 
   return l + code;
 }
 
-class DeterminationTest : public RealObservationTest {
+class DeterminationTest : public RealStationsTest {
 protected:
   void SetUp() override {
-    RealObservationTest::SetUp();
+    RealStationsTest::SetUp();
     if (IsSkipped()) return;
-    m_stations = std::make_unique<ScopedStationsFile>(s_stationsFile);
-    m_savedDataDir = TheApp().m_szDataDir;
-    TheApp().m_szDataDir = s_dir;
-    g_bCometElsDownloadTried = 1;
     m_view = std::make_unique<CDeterminationDisplay>();
   }
   void TearDown() override {
     m_view.reset();
-    if (m_stations) TheApp().m_szDataDir = m_savedDataDir;
+    RealStationsTest::TearDown();
   }
 
   std::string File(const std::string& name, const std::string& text) { return WriteTestFile(s_dir, name, text); }
@@ -53,7 +49,5 @@ protected:
     return false;
   }
 
-  std::unique_ptr<ScopedStationsFile> m_stations;
   std::unique_ptr<CDeterminationDisplay> m_view;
-  std::string m_savedDataDir;
 };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "astro/time_scales.h"
+#include "data/comet_list.h"
 #include "data/numerics.h"
 #include "data/observation_reader.h"
 #include "engine/determination_host.h"
@@ -21,6 +22,7 @@
 #include "engine/improvement_epoch.h"
 #include "engine/observation_picking.h"
 #include "engine/two_body_correction.h"
+#include "platform/app_services.h"
 #include "platform/ui_services.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/data/test_observation_support.h"
@@ -280,6 +282,26 @@ protected:
   ScopedUi m_scopedUi{m_ui};
   std::unique_ptr<JplReaderScope> m_jpl;
   static inline std::string s_dir, s_stationsFile;
+};
+
+// The same with the station list installed and the test folder as the data
+// folder, and no comet list fetched, for the life of each test.
+class RealStationsTest : public RealObservationTest {
+protected:
+  void SetUp() override {
+    RealObservationTest::SetUp();
+    if (IsSkipped()) return;
+    m_stations = std::make_unique<ScopedStationsFile>(s_stationsFile);
+    m_savedDataDir = TheApp().m_szDataDir;
+    TheApp().m_szDataDir = s_dir;
+    g_bCometElsDownloadTried = 1;
+  }
+  void TearDown() override {
+    if (m_stations) TheApp().m_szDataDir = m_savedDataDir;
+  }
+
+  std::unique_ptr<ScopedStationsFile> m_stations;
+  std::string m_savedDataDir;
 };
 
 // A calculation run of the view's solution from its epoch to end, as the forecast dialog prepares it.

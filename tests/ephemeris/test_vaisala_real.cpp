@@ -32,18 +32,11 @@ std::string LinesOfDate(const std::string& text, const std::string& prefix) {
 
 }  // namespace
 
-class VaisalaReal : public RealObservationTest {
+// No comet list and no download unless a test serves one.
+class VaisalaReal : public RealStationsTest {
 protected:
-  void SetUp() override {
-    RealObservationTest::SetUp();
-    if (IsSkipped()) return;
-    m_stations = std::make_unique<ScopedStationsFile>(s_stationsFile);
-    m_savedDataDir = TheApp().m_szDataDir;
-    TheApp().m_szDataDir = s_dir;
-    g_bCometElsDownloadTried = 1;  // no list and no download unless a test serves one
-  }
   void TearDown() override {
-    if (m_stations) TheApp().m_szDataDir = m_savedDataDir;
+    RealStationsTest::TearDown();
     g_mapCometNames.clear();
     g_bCometNamesLoaded = 0;
   }
@@ -54,8 +47,6 @@ protected:
     return WriteTestFile(s_dir, name, LinesOfDate(ReadTestFile(path), date));
   }
 
-  std::unique_ptr<ScopedStationsFile> m_stations;
-  std::string m_savedDataDir;
   HeadlessToolSinks m_sinks;
   ScopedToolSinks m_scopedSinks{m_sinks};
 };
