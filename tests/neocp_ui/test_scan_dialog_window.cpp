@@ -142,6 +142,8 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
       {"view", nullptr, [] { return ViewSession::View() != nullptr; }},
       {"developer mode and a state table", [&] {
          TheApp().m_bDeveloper = 1;
+         // The opening refresh asks a port where nobody listens: no network, the table as loaded.
+         TheApp().WriteProfileString(kSettingsSection, "MPCWEBHOST", "http://127.0.0.1:1");
          const CTessaruneApp& app = TheApp();
          rows = WriteStateTable(ScanFolderFor(app.m_szObsFolder, app.m_szDataDir));
          wxEvtHandler::AddFilter(&keys);
