@@ -56,8 +56,9 @@ public:
   CNeocpScanDlg* m_pDlg = nullptr;
 };
 
-// The view as the window's first update leaves it.
-void PrepareWorkerView(CDeterminationDisplay& view, const CTessaruneApp& app)
+} // namespace
+
+void PrepareScanWorkerView(CDeterminationDisplay& view, const CTessaruneApp& app)
 {
   OrbitEngine* engine = view.m_pEngine;
   engine->m_bEpochFromField = app.m_bDeveloper ? 1 : 0;
@@ -76,6 +77,8 @@ void PrepareWorkerView(CDeterminationDisplay& view, const CTessaruneApp& app)
   view.SetSelection(kIdPerturberSet, engine->m_nAsteroidSet);
   engine->m_nCalcState = 0;
 }
+
+namespace {
 
 bool IsSwitch(const char* arg, const char* name, bool prefix)
 {
@@ -128,7 +131,7 @@ bool RunScanWorkerIfAsked(int argc, const char* const* argv, int& exitCode)
   ScopedUi scoped(ui);
   {
     CDeterminationDisplay view;
-    PrepareWorkerView(view, app);
+    PrepareScanWorkerView(view, app);
     WorkerScanDlg dlg(&view);
     view.m_pNeocpScanDlg = &dlg;
     ui.m_pDlg = &dlg;

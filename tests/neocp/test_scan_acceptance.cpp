@@ -1,0 +1,219 @@
+// Real objects scanned from their observation files twice: in this process,
+// and by three worker processes of the program itself (started through
+// posix_spawn with no display, on a copy of the program beside a settings
+// file that names the same planetary file and stations). The rows agree, the
+// per-object files and the local CSV are there, the impactors come first. A
+// worker killed from outside gives status 4, an abort with three running
+// gives status 7 and leaves no process behind.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+
+#include "determination/determination_display.h"
+#include "neocp/scan_dlg.h"
+#include "neocp/scan_csv.h"
+#include "neocp/scan_files.h"
+#include "neocp/scan_run.h"
+#include "neocp/worker_main.h"
+#include "neocp/worker_pool.h"
+#include "platform/files.h"
+#include "tests/engine/test_improvement_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Lines of an 80-column file whose date (year, month, day with fraction) lies in [from, to).
+std::string Cut(const std::string& relative, double from, double to)
+{
+  std::istringstream in(ReadTestFile(TestDataPath(relative)));
+  std::string line, out;
+  while (std::getline(in, line)) {
+    if (line.size() < 32)
+      continue;
+    const double key = std::atof(line.substr(15, 4).c_str()) * 10000 + std::atof(line.substr(20, 2).c_str()) * 100 +
+                       std::atof(line.substr(23, 9).c_str());
+    if (key >= from && key < to)
+      out += line + "\n";
+  }
+  return out;
+}
+
+// Starts real workers and lets the test act on them.
+class WatchedLauncher : public ProcessWorkerLauncher {
+public:
+  using ProcessWorkerLauncher::ProcessWorkerLauncher;
+  bool Launch(const std::string& jobPath, long& handle, std::string& error) override
+  {
+    const bool ok = ProcessWorkerLauncher::Launch(jobPath, handle, error);
+    if (ok) {
+      m_pids.push_back(static_cast<int>(handle));
+      if (m_bKillAtStart)
+        kill(static_cast<pid_t>(handle), SIGKILL);
+    }
+    return ok;
+  }
+  std::vector<int> m_pids;
+  bool m_bKillAtStart = false;
+};
+
+class ScanAcceptance : public RealObservationTest {
+protected:
+  void SetUp() override
+  {
+    RealObservationTest::SetUp();
+    if (IsSkipped())
+      return;
+    const std::string exe = fs::path(ExecutablePath()).parent_path() / "tessarune";
+    if (!FileExists(exe))
+      GTEST_SKIP() << "the program is not built beside the tests";
+    m_dir = MakeTempDir("scan_acceptance");
+    CreateFolder(m_dir + "bin");
+    m_exe = m_dir + "bin/tessarune";
+    fs::copy_file(exe, m_exe);
+    WriteFileAtomic(m_dir + "fake.441", "not a planetary file");
+    WriteFileAtomic(m_dir + "bin/Tessarune.INI", "[SYSTEM]\r\nDE441FILE=" + m_dir + "fake.441\r\nDE406FILE=" +
+                                                     TestDataPath("de/lnxp1960p2060.405") +
+                                                     "\r\nSTATIONSFILE=" + s_stationsFile + "\r\nOBSFOLDER=" + m_dir +
+                                                     "obs\r\n");
+    CreateFolder(m_dir + "in");
+    struct Piece {
+      const char* name;
+      const char* file;
+      double from, to;
+    };
+    for (const Piece& p : {Piece{"2008TC3.obs", "obs/mpc80/neosjl_2008TC3.txt", 20081006.0, 20081006.5},
+                           Piece{"2024BX1.obs", "obs/mpc80/neosjl_2024BX1.txt", 20240120.0, 20240120.95},
+                           Piece{"2024MK.obs", "obs/mpc80/neosjl_2024MK.txt", 20240616.0, 20240620.0},
+                           Piece{"2015AB.obs", "obs/mpc80/orbfit_2015AB.obs", 20090915.0, 20090916.0}}) {
+      const std::string text = Cut(p.file, p.from, p.to);
+      if (text.empty())
+        GTEST_SKIP() << p.file << " not found";
+      m_files.push_back(WriteTestFile(m_dir + "in/", p.name, text));
+    }
+  }
+
+  // A scan of the files into its own scan folder: parallel 1 here, else workers.
+  void Scan(CNeocpScanDlg& dlg, const std::string& tag, int parallel)
+  {
+    dlg.m_strScanDir = m_dir + tag;
+    dlg.m_strFileDir = dlg.m_strScanDir + "/files";
+    dlg.SetItemText(kIdScanClones, "100");
+    dlg.SetItemText(kIdScanDaysBefore, "30");
+    dlg.SetItemText(kIdScanDaysAfter, "60");
+    dlg.SetItemText(kIdScanMinObs, "3");
+    dlg.SetItemText(kIdScanMinArc, "0");
+    dlg.SetItemText(kIdScanTimeLimit, "0");
+    dlg.SetItemText(kIdScanParallel, std::to_string(parallel));
+    dlg.SetCheck(kIdScanSysError, 1);
+    dlg.ScanFileList(m_files);
+  }
+
+  std::string m_dir, m_exe;
+  std::vector<std::string> m_files;
+};
+
+bool ProcessGone(int pid)
+{
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG) != 0 && kill(pid, 0) != 0;
+}
+
+} // namespace
+
+TEST_F(ScanAcceptance, InProcessAndThreeWorkersGiveTheSameRows)
+{
+  ScopedStationsFile stations(s_stationsFile);
+  CDeterminationDisplay view;
+  PrepareScanWorkerView(view, TheApp());
+  CNeocpScanDlg seq(&view);
+  view.m_pNeocpScanDlg = &seq;
+  Scan(seq, "seq", 1);
+  CNeocpScanDlg par(&view);
+  view.m_pNeocpScanDlg = &par;
+  WatchedLauncher launcher(m_exe);
+  par.m_pLauncher = &launcher;
+  Scan(par, "par", 3);
+  view.m_pNeocpScanDlg = nullptr;
+
+  ASSERT_EQ(seq.m_nRows, 4);
+  ASSERT_EQ(par.m_nRows, 4);
+  EXPECT_EQ(launcher.m_pids.size(), 4u);
+  for (int i = 0; i < 4; ++i) {
+    const NeocpScanRow &a = seq.m_pRows[i], &b = par.m_pRows[i];
+    std::printf("%-8s status %d/%d mode %d used %d rms %.3f nom %.6f clo %.6f impacts %d/%d  %s\n", a.desig.c_str(),
+                a.status, b.status, a.mode, a.n_used, a.rms, a.nom_dist, a.clo_dist, a.n_impact, a.n_valid,
+                a.note.c_str());
+    // The whole row but the time taken and the folder.
+    NeocpScanRow x, y;
+    CopyScanRow(x, a);
+    CopyScanRow(y, b);
+    x.elapsed_sec = y.elapsed_sec = 0;
+    std::string lx = FormatScanStateLine(x), ly = FormatScanStateLine(y);
+    for (std::string* l : {&lx, &ly})
+      for (const std::string& dir : {seq.m_strScanDir, par.m_strScanDir})
+        for (size_t at; (at = l->find(dir)) != std::string::npos;)
+          l->replace(at, dir.size(), "F");
+    EXPECT_EQ(lx, ly) << a.desig;
+    EXPECT_EQ(fs::path(b.best_path).filename(), fs::path(a.best_path).filename());
+    if (b.status == kScanComplete) {
+      for (const std::string& path : {b.best_path, b.closest_path, b.clones_path})
+        EXPECT_TRUE(FileExists(path)) << path;
+    }
+    const std::string base = MakeSafeFileName(b.desig);
+    EXPECT_TRUE(FileExists(par.m_strFileDir + "/" + base + "_log.txt")) << base;
+    EXPECT_TRUE(FileExists(par.m_strScanDir + "/_work/" + base + "_result.tsv")) << base;
+  }
+  for (const CNeocpScanDlg* d : {&seq, &par})
+    EXPECT_TRUE(FileExists(d->m_strFileDir + "/" + kScanCsvName));
+  // Sorted by the closest approach: the rows with a clone result first.
+  for (const CNeocpScanDlg* d : {&seq, &par}) {
+    const NeocpScanRow& top = d->m_pRows[d->m_pOrder[0]];
+    for (int i = 0; i < d->m_nRows; ++i)
+      EXPECT_LE(GetScanSortKey(top, 10), GetScanSortKey(d->m_pRows[i], 10));
+  }
+  for (int pid : launcher.m_pids)
+    EXPECT_TRUE(ProcessGone(pid));
+}
+
+TEST_F(ScanAcceptance, KilledWorkersAndAnAbortLeaveNoProcess)
+{
+  ScopedStationsFile stations(s_stationsFile);
+  CDeterminationDisplay view;
+  PrepareScanWorkerView(view, TheApp());
+  CNeocpScanDlg killed(&view);
+  WatchedLauncher launcher(m_exe);
+  launcher.m_bKillAtStart = true;
+  killed.m_pLauncher = &launcher;
+  Scan(killed, "killed", 3);
+  for (int i = 0; i < killed.m_nRows; ++i) {
+    EXPECT_EQ(killed.m_pRows[i].status, kScanNoOrbit);
+    EXPECT_EQ(killed.m_pRows[i].note, "計算係が結果を返さずに終了しました(終了コード 137)");
+  }
+
+  // Abort once three run: they end with status 7, none of them is left.
+  class AbortingLauncher : public WatchedLauncher {
+  public:
+    using WatchedLauncher::WatchedLauncher;
+    void WaitAny(const std::vector<long>& handles, int ms, CNeocpScanDlg& dlg) override
+    {
+      if (handles.size() == 3 && !dlg.m_bAbort)
+        dlg.OnAbort();
+      WatchedLauncher::WaitAny(handles, ms, dlg);
+    }
+  };
+  CNeocpScanDlg aborted(&view);
+  AbortingLauncher aborting(m_exe);
+  aborted.m_pLauncher = &aborting;
+  Scan(aborted, "aborted", 3);
+  EXPECT_EQ(aborting.m_pids.size(), 3u);
+  int sevens = 0;
+  for (int i = 0; i < aborted.m_nRows; ++i)
+    sevens += aborted.m_pRows[i].status == kScanAborted ? 1 : 0;
+  EXPECT_EQ(sevens, 3);
+  for (int pid : aborting.m_pids)
+    EXPECT_TRUE(ProcessGone(pid)) << pid;
+}
