@@ -1,6 +1,7 @@
 #include "tests/neocp/scan_run_support.h"
 
 #include "tests/common/test_data.h"
+#include "tests/neocp/scan_settings_support.h"
 
 int FakeOrbitScanDlg::ComputeBatchOrbit(const std::string& obsPath, NeocpScanRow& row)
 {
@@ -51,14 +52,7 @@ ScanRunFixture::ScanRunFixture(const std::string& tag) : dir(MakeTempDir(tag))
 {
   dlg.m_strScanDir = dir + "NEOCP_scan";
   dlg.m_strFileDir = dlg.m_strScanDir + "/files";
-  dlg.SetItemText(kIdScanClones, "200");
-  dlg.SetItemText(kIdScanDaysBefore, "30");
-  dlg.SetItemText(kIdScanDaysAfter, "60");
-  dlg.SetItemText(kIdScanMinObs, "3");
-  dlg.SetItemText(kIdScanMinArc, "0");
-  dlg.SetItemText(kIdScanTimeLimit, "0");
-  dlg.SetItemText(kIdScanParallel, "1");
-  dlg.SetCheck(kIdScanSysError, 1);
+  TypeScanSettings(dlg, 200, 0, 1);
   dlg.m_strMpcHost = "http://127.0.0.1:1";  // the list refresh fails at once
 }
 

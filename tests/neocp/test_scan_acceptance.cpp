@@ -21,6 +21,7 @@
 #include "neocp/worker_pool.h"
 #include "platform/files.h"
 #include "tests/engine/test_improvement_support.h"
+#include "tests/neocp/scan_settings_support.h"
 
 namespace {
 
@@ -101,14 +102,7 @@ protected:
   {
     dlg.m_strScanDir = m_dir + tag;
     dlg.m_strFileDir = dlg.m_strScanDir + "/files";
-    dlg.SetItemText(kIdScanClones, "100");
-    dlg.SetItemText(kIdScanDaysBefore, "30");
-    dlg.SetItemText(kIdScanDaysAfter, "60");
-    dlg.SetItemText(kIdScanMinObs, "3");
-    dlg.SetItemText(kIdScanMinArc, "0");
-    dlg.SetItemText(kIdScanTimeLimit, "0");
-    dlg.SetItemText(kIdScanParallel, std::to_string(parallel));
-    dlg.SetCheck(kIdScanSysError, 1);
+    TypeScanSettings(dlg, 100, 0, parallel);
     dlg.ScanFileList(m_files);
   }
 

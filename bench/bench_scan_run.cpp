@@ -1,0 +1,144 @@
+// The NEOCP scan run over twelve local observation files of 2024 MK (June
+// 16-19 2024, 22 lines each; 100 clones screened 30 days before to 60 days
+// after): objects per minute in this process and with 2, 4 and 6 worker
+// processes of the program (a copy beside a settings file that names the
+// same planetary file and stations), and the start-up cost of one worker
+// (a job whose file cannot be read: start, settings, planetary file, exit).
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "determination/determination_display.h"
+#include "neocp/scan_dlg.h"
+#include "neocp/worker_main.h"
+#include "neocp/worker_pool.h"
+#include "platform/files.h"
+#include "platform/numbers.h"
+#include "platform/ui_services.h"
+#include "tests/astro/test_jpl_scope.h"
+#include "tests/data/test_observation_support.h"
+#include "tests/neocp/scan_settings_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kObjects = 12;
+
+struct ScanSetup {
+  bool ok = false;
+  std::string dir, exe, stations, de;
+  std::vector<std::string> files;
+};
+
+ScanSetup& Setup()
+{
+  static ScanSetup s = [] {
+    ScanSetup r;
+    const std::string exe = fs::path(ExecutablePath()).parent_path() / "tessarune";
+    const std::string stations = StationLinesFromObsCodesPage();
+    r.de = TestDataPath("de/lnxp1960p2060.405");
+    const std::string mk = TestDataPath("obs/mpc80/neosjl_2024MK.txt");
+    if (!FileExists(exe) || stations.empty() || !FileExists(r.de) || !FileExists(mk))
+      return r;
+    r.dir = MakeTempDir("bench_scan_run");
+    CreateFolder(r.dir + "bin");
+    r.exe = r.dir + "bin/tessarune";
+    fs::copy_file(exe, r.exe);
+    r.stations = r.dir + "stations.txt";
+    WriteFileAtomic(r.stations, stations);
+    WriteFileAtomic(r.dir + "fake.441", "not a planetary file");
+    WriteFileAtomic(r.dir + "bin/Tessarune.INI", "[SYSTEM]\r\nDE441FILE=" + r.dir + "fake.441\r\nDE406FILE=" + r.de +
+                                                     "\r\nSTATIONSFILE=" + r.stations + "\r\n");
+    std::istringstream in(ReadTestFile(mk));
+    std::string line, june;
+    while (std::getline(in, line))
+      if (line.size() >= 32 && line.compare(15, 7, "2024 06") == 0 && line.compare(23, 2, "16") >= 0 &&
+          line.compare(23, 2, "20") < 0)
+        june += line + "\n";
+    CreateFolder(r.dir + "in");
+    for (int i = 0; i < kObjects; ++i) {
+      r.files.push_back(r.dir + "in/MK" + std::to_string(i) + ".obs");
+      WriteFileAtomic(r.files.back(), june);
+    }
+    r.ok = true;
+    return r;
+  }();
+  return s;
+}
+
+void BM_ScanObjects(benchmark::State& st)
+{
+  ScanSetup& s = Setup();
+  if (!s.ok) {
+    st.SkipWithError("needs the program beside the benchmark, obscodes, de/lnxp1960p2060.405 and 2024 MK");
+    return;
+  }
+  const int parallel = static_cast<int>(st.range(0));
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  JplReaderScope jpl(s.dir + "fake.441", s.de);
+  const std::string savedStations = TheApp().m_szStationsFile;
+  TheApp().m_szStationsFile = s.stations;
+  CDeterminationDisplay view;
+  PrepareScanWorkerView(view, TheApp());
+  ProcessWorkerLauncher launcher(s.exe);
+  int run = 0, complete = 0;
+  double seconds = 0;
+  for (auto _ : st) {
+    CNeocpScanDlg dlg(&view);
+    dlg.m_pLauncher = &launcher;
+    dlg.m_strScanDir = s.dir + "scan" + std::to_string(parallel) + "_" + std::to_string(run++);
+    dlg.m_strFileDir = dlg.m_strScanDir + "/files";
+    TypeScanSettings(dlg, 100, 0, parallel);
+    const auto t0 = std::chrono::steady_clock::now();
+    dlg.ScanFileList(s.files);
+    seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    complete = 0;
+    for (int i = 0; i < dlg.m_nRows; ++i)
+      complete += dlg.m_pRows[i].status == kScanComplete ? 1 : 0;
+    view.m_pNeocpScanDlg = nullptr;
+  }
+  TheApp().m_szStationsFile = savedStations;
+  st.counters["objects_per_minute"] = kObjects * run / seconds * 60.0;
+  st.counters["complete"] = complete;
+}
+BENCHMARK(BM_ScanObjects)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+void BM_WorkerStartUp(benchmark::State& st)
+{
+  ScanSetup& s = Setup();
+  if (!s.ok) {
+    st.SkipWithError("needs the program beside the benchmark, obscodes, de/lnxp1960p2060.405 and 2024 MK");
+    return;
+  }
+  const std::string work = s.dir + "startup/_work";
+  fs::create_directories(work);
+  WorkerJob job;
+  job.id = "1-1-1";
+  job.desig = "NONE";
+  job.obsPath = s.dir + "no_such_file.obs";
+  job.scanDir = s.dir + "startup";
+  job.fileDir = job.scanDir + "/files";
+  job.resultPath = work + "/NONE_result.tsv";
+  WriteFileAtomic(work + "/NONE_job.txt", FormatWorkerJob(job));
+  ProcessWorkerLauncher launcher(s.exe);
+  for (auto _ : st) {
+    long handle = 0;
+    std::string error;
+    if (!launcher.Launch(work + "/NONE_job.txt", handle, error)) {
+      st.SkipWithError(error.c_str());
+      return;
+    }
+    unsigned long code = 0;
+    while (!launcher.HasEnded(handle, code))
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+BENCHMARK(BM_WorkerStartUp)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
