@@ -34,6 +34,8 @@ int FakeOrbitScanDlg::ComputeBatchOrbit(const std::string& obsPath, NeocpScanRow
 
 int FakeOrbitScanDlg::FetchObservations(const std::string& desig, const std::string& path, std::string& error)
 {
+  if (m_bRealFetch)
+    return CNeocpScanDlg::FetchObservations(desig, path, error);
   if (!m_strFetchError.empty()) {
     error = m_strFetchError;
     return 0;

@@ -22,6 +22,7 @@ public:
   std::map<std::string, double> m_closest;   // desig -> closest-clone distance (AU); absent: 0.01
   std::function<void(int call, NeocpScanRow& row)> m_onCompute;  // runs before the result is set
   std::string m_strFetchError;               // non-empty: every fetch fails with it
+  bool m_bRealFetch = false;                 // the observation service's client
   std::vector<std::string> m_computed;       // designations in the order computed
   std::vector<std::string> m_obsPaths;
 };

@@ -12,6 +12,7 @@
 #include "platform/app_services.h"
 #include "platform/files.h"
 #include "platform/ui_services.h"
+#include "tests/data/test_http_server.h"
 #include "tests/neocp/scan_run_support.h"
 
 namespace {
@@ -317,4 +318,39 @@ TEST(ScanRun, CommandLineRunsNeverWaitOnABox)
   EXPECT_EQ(f.dlg.m_astrMessages.size(), 1u);
   app.m_nExitCode = 0;
   app.m_bNeocpExit = 0;
+}
+
+TEST(ScanRun, NeocpObservationsFromTheServiceAndKeptWhenItIsDown)
+{
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  ScanRunFixture f("scan_run_service");
+  const std::string root = f.dir + "server/";
+  std::filesystem::create_directories(root);
+  const std::string line = "     P21xYz  C2025 01 15.12345 10 20 30.00 +05 06 07.0          20.1 V      F51";
+  ASSERT_TRUE(WriteBytesFile(root + "reply_get-obs-neocp.json",
+                             "[{\"OBS80\": \"" + line + "\\n\", \"designation\": \"P21xYz\"}]"));
+  auto server = std::make_unique<LocalHttpServer>(root);
+  ASSERT_TRUE(server->Running());
+  f.dlg.m_bRealFetch = true;
+  f.dlg.m_strServiceUrl = server->Url("");
+  f.dlg.m_bStateLoaded = 1;
+  f.SetTable({ListRow("P21xYz")});
+  f.dlg.OnScanAll();
+  const NeocpScanRow& row = f.dlg.m_pRows[0];
+  ASSERT_EQ(row.status, kScanComplete) << row.note;
+  EXPECT_EQ(row.obs_path, f.dlg.m_strScanDir + "/P21xYz_40.obs");
+  EXPECT_EQ(ReadFileText(row.obs_path).find(line), 0u);
+  EXPECT_EQ(ReadFileText(root + "request_get-obs-neocp.body"), "{\"trksubs\": [\"P21xYz\"], \"output_format\": [\"OBS80\"]}");
+
+  // The service is gone: the row keeps its orbit and the state file too.
+  server.reset();
+  f.dlg.m_strLog.clear();
+  f.dlg.OnScanAll();
+  EXPECT_EQ(row.status, kScanComplete);
+  EXPECT_EQ(row.clo_dist, 0.01);
+  EXPECT_NE(f.dlg.m_strLog.find("前に調べた結果はそのまま残します"), std::string::npos) << f.dlg.m_strLog;
+  std::string state;
+  ASSERT_EQ(ReadUtf8File(f.dlg.StatePath(), state), 1);
+  EXPECT_NE(state.find(f.dlg.m_strScanDir + "/P21xYz_40_best_EX.IMP"), std::string::npos);
 }
