@@ -76,6 +76,7 @@ TEST(ScanCommandLine, FilesAreScannedAndShown)
   const std::vector<std::string> args = ScanArguments("scan_command_line");
 
   int statusJune = -1, statusThree = -1;
+  bool abortEnabled = true, filesEnabled = false;
   std::string log;
   {
     ViewSession session("scan_command_line");
@@ -85,6 +86,8 @@ TEST(ScanCommandLine, FilesAreScannedAndShown)
            statusJune = Dialog()->m_pRows[0].status;
            statusThree = Dialog()->m_pRows[1].status;
            log = Dialog()->GetItemText(kIdScanLog);
+           abortEnabled = Dialog()->IsItemEnabled(kIdScanAbort);
+           filesEnabled = Dialog()->IsItemEnabled(kIdScanFiles);
            ViewSession::SaveScreenshot(Dialog(), "scan_dialog_command_line");
          },
          nullptr},
@@ -95,6 +98,8 @@ TEST(ScanCommandLine, FilesAreScannedAndShown)
   EXPECT_EQ(statusJune, kScanComplete);
   EXPECT_EQ(statusThree, kScanNoOrbit);
   EXPECT_NE(log.find("―― 走査を終了  2/2天体"), std::string::npos);
+  EXPECT_FALSE(abortEnabled);
+  EXPECT_TRUE(filesEnabled);
   EXPECT_TRUE(TheApp().m_astrNeocpFiles.empty());
 }
 
