@@ -651,9 +651,11 @@ void PrepareCloneGlobeView(const NeocpScanRow& row, const std::vector<CloneTrack
     }
   }
   if (!(out.refJd > 0.0)) out.refJd = row.clo_jd > 0.0 ? row.clo_jd : row.nom_jd;
-  if (out.refJd > 0.0) {
-    double s0[3], s1[3], ofDate[3], lambda = 0, beta = 0, dist = 0;
-    GeocentricSun(out.refJd, s0, ofDate, lambda, beta, dist);
+  double s0[3], s1[3], ofDate[3], lambda = 0, beta = 0, dist = 0;
+  if (out.refJd > 0.0) GeocentricSun(out.refJd, s0, ofDate, lambda, beta, dist);
+  // Without a planetary file the Sun comes back as a zero vector: show no
+  // Sun rather than one on the equator at the sidereal time.
+  if (out.refJd > 0.0 && dist > 0.0) {
     GeocentricSun(out.refJd + 0.02, s1, ofDate, lambda, beta, dist);
     double lat = 0, lon = 0;
     PlanetRotationSubPoint(kBodyEarth, out.refJd, s0[0], s0[1], s0[2], lat, lon);

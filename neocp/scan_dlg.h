@@ -177,6 +177,9 @@ public:
   // "neocp_scan_purged.csv" and takes them out of the table, only once the
   // archive is written whole.
   void OnPurge();
+  // Button 1535: the selected row's clone-track file on the globe, with the
+  // orbit, the sub-solar point and the apex at the approach.
+  void OnShowClonesOnGlobe();
   // The first refetch (and every one while the table is not loaded): loads
   // the state table. The list refresh arrives with the scan run.
   void OnRefetch();

@@ -7,6 +7,7 @@
 void CNeocpScanWnd::BindFollowUpEvents()
 {
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { MatchKnownObjects(); }, kIdScanMatchKnown);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnShowClonesOnGlobe(); }, kIdScanShowClones);
 }
 
 void CNeocpScanWnd::SetProgressRange(int range)
