@@ -15,6 +15,8 @@
 #include "app/tessarune_wx_app.h"
 #include "data/comet_list.h"
 #include "data/ui/file_dialogs.h"
+#include "data/ui/info_help.h"
+#include "data/ui/info_mark.h"
 #include "data/http_download.h"
 #include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
@@ -24,6 +26,7 @@
 #include "platform/ui_services.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_strings.h"
+#include "resources/info_topics.h"
 #include "resources/option_strings.h"
 
 namespace {
@@ -39,6 +42,7 @@ enum {
   IDC_MPCORB_DOWNLOAD = 1284, IDC_MPCORBURL_DEFAULT = 1494, IDC_COMETURL = 1285, IDC_COMET_DOWNLOAD = 1286,
   IDC_COMETURL_DEFAULT = 1495, IDC_MPC_PROGRESS = 1287, IDC_MPC_STATUS = 1288, IDC_MPC_ABORT = 1289,
   IDC_EPHDIR = 1395, IDC_EPHDIR_BROWSE = 1394, IDC_MIGRATE = 1391, IDC_MIGRATE_STATUS = 1392,
+  IDC_EPH_INFO = 1412, IDC_LOC_INFO = 1410,
 };
 
 constexpr int kEditWidth = 380;
@@ -175,6 +179,7 @@ void COptionPageEph::Build()
   auto* top = new wxBoxSizer(wxVERTICAL);
   wxStaticBoxSizer* group = Group(this, top, OptionText::kEphGroup);
   wxWindow* box = group->GetStaticBox();
+  group->Add(new CInfoMark(box, IDC_EPH_INFO), 0, wxALIGN_RIGHT | wxRIGHT, 4);
   Label(box, group, OptionText::kEphFileLabel);
   Button(box, EditRow(box, group, IDC_DE406FILE, f.de406File), IDC_DE406FILE_BROWSE, OptionText::kBrowse);
   Label(box, group, OptionText::kFtpServerLabel);
@@ -198,6 +203,8 @@ void COptionPageEph::Build()
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { SetText(IDC_FTPPATH, kDefaultDe406FtpPath); }, IDC_FTPPATH_DEFAULT);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { SetText(IDC_DE441URL, kDefaultDe441Url); }, IDC_DE441URL_DEFAULT);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { RunPlanetaryDownloadDialog(this); }, IDC_EPH_DOWNLOAD);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowInfoHelp(kTopicPlanetaryFile.title, kTopicPlanetaryFile.text, this); },
+       IDC_EPH_INFO);
 }
 
 void COptionPageEph::OnOK()
@@ -351,6 +358,7 @@ void COptionPageLoc::Build()
   Button(this, EditRow(this, top, IDC_EPHDIR, TheApp().m_szEphDir), IDC_EPHDIR_BROWSE, OptionText::kBrowse);
   group = Group(this, top, OptionText::kMigrateGroup);
   box = group->GetStaticBox();
+  group->Add(new CInfoMark(box, IDC_LOC_INFO), 0, wxALIGN_RIGHT | wxRIGHT, 4);
   for (const char* line : OptionText::kMigrateLines)
     Label(box, group, line);
   auto* row = new wxBoxSizer(wxHORIZONTAL);
@@ -361,6 +369,8 @@ void COptionPageLoc::Build()
   SetSizer(top);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { BrowseFolder(IDC_EPHDIR); }, IDC_EPHDIR_BROWSE);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { MigrateToDocuments(); }, IDC_MIGRATE);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowInfoHelp(kTopicTwoFolders.title, kTopicTwoFolders.text, this); },
+       IDC_LOC_INFO);
 }
 
 static std::string MigrationTargetInUse()

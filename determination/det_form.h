@@ -20,6 +20,7 @@ enum class DetCtlKind {
   List,     // observation list
   Line,     // splitter line
   Spin,     // spin button
+  Mark,     // information mark (CInfoMark)
 };
 
 struct DetFormControl {
@@ -55,6 +56,16 @@ enum DetFormId : int {
   kIdRejectGroup = 1902,   // "リジェクト"
   kIdPickGroup = 1903,     // "軌道決定(3点選択)"
   kIdOrbitGroup = 1904,    // "軌道改良"
+  // Information marks, each beside what it explains.
+  kIdMarkPick = 1359,          // "軌道決定(3点選択)" group
+  kIdMarkOrbit = 1360,         // "軌道改良" group
+  kIdMarkPerturbations = 1361, // "摂動計算あり"
+  kIdMarkFixE = 1362,          // "離心率(e)を固定"
+  kIdMarkImprove = 1363,       // "改良" group
+  kIdMarkReject = 1400,        // "リジェクト" group
+  kIdMarkStep = 1402,          // "決定値"
+  kIdMarkEpoch = 1403,         // "Epoch"
+  kIdMarkNonGrav = 1510,       // "非重力効果" group
 };
 
 std::span<const DetFormControl> DetFormControls();

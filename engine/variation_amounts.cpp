@@ -4,6 +4,7 @@
 
 #include "engine/orbit_engine.h"
 #include "platform/numbers.h"
+#include "resources/info_topics.h"
 
 void ResetVariationAmounts(OrbitEngine* engine) {
   for (int i = 0; i < kVariationCount; ++i) engine->m_dVariation[i] = kStandardVariation[i];
@@ -81,18 +82,4 @@ int ReadVariationEdits(const VariationDialogValues& values, double amounts[kVari
   return -1;
 }
 
-const char* const kVariationHelpText =
-    "■要素変化量とは\r\n"
-    "最小二乗法による軌道改良では、軌道要素をそれぞれ少しだけずらした軌道を計算し、"
-    "各観測時刻の予報位置がどれだけ動くかを測って、要素の補正量を求めます。"
-    "このずらす量が要素変化量です。\r\n\r\n"
-    "■小さすぎても大きすぎても困ります\r\n"
-    "変化量が小さすぎると位置の変化が数値計算の誤差に埋もれ、大きすぎると変化が要素のずれに"
-    "比例する範囲を外れます。どちらの場合も軌道改良が発散したり、振動して収束しなくなったりします。\r\n\r\n"
-    "■ふだんは設定不要です\r\n"
-    "変化量は観測期間の長さと残差から自動的に調整されるので、通常はこの画面で設定する必要はありません。\r\n\r\n"
-    "■[標準]と[微少量]\r\n"
-    "[標準]は標準の変化量(T 0.001日、角度 0.00001ラジアン、q と e 0.000001、"
-    "A1 0.01・A2 0.001・A3 0.001 ×10⁻⁸)を入れます。[微少量]は T と軌道の要素をごく小さな値にし、"
-    "A1～A3 は標準のままにします。ここで設定した値は保存されず、観測を読み込み直すと"
-    "自動で決まる初期値に戻ります。";
+const char* const kVariationHelpText = kTopicVariation.text;

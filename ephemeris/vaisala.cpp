@@ -18,6 +18,7 @@
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
+#include "resources/info_topics.h"
 
 namespace {
 
@@ -368,30 +369,6 @@ DisplayOrbit CVaisala::ChosenOrbit() const {
   return o;
 }
 
-const char* const kVaisalaHelpText =
-    "■発見直後は情報が足りない\n"
-    "発見したばかりの天体は観測が数十分ぶんしかなく、分かるのは空の上の位置と動く向きくらいです。"
-    "これだけでは軌道を決める条件が足りません。\n"
-    "\n"
-    "■「近日点の近くにいる」と仮定して補う\n"
-    "バイサラ軌道は、最後の観測の時刻に天体が近日点(または遠日点)にいると仮定して、足りない条件を補います。"
-    "発見される天体の多くは近日点の近くにいるので、この仮定はたいてい成り立ちます。\n"
-    "\n"
-    "■候補が距離ごとに並ぶ理由\n"
-    "仮定を置いても地球からの距離までは決まりません。そこで距離をいくつも仮定して、距離ごとに軌道の候補を求めます。"
-    "どの候補も観測にはよく合います。\n"
-    "\n"
-    "■(＊)マークと追跡\n"
-    "(＊)マークの候補がもっとも当てはまりのよいものです。どの候補でも、たいていは2～4日のあいだ天体を追跡できます。\n";
+const char* const kVaisalaHelpText = kTopicVaisala.text;
 
-const char* const kVaisalaRangeHelpText =
-    "■候補ごとに予報位置がばらける\n"
-    "距離の異なる候補は、翌晩の予報位置がそれぞれ少しずつ違います。近い距離の候補ほど大きく動きます。\n"
-    "\n"
-    "■線状に並べて捜索範囲を絞る\n"
-    "全候補の予報位置は空の上で一本の線に並びます。捜索範囲の画面はこの線(距離変差線)を描くので、"
-    "線に沿って捜せば天体を見つけられます。\n"
-    "\n"
-    "■視野30分角なら1か所でよい期間\n"
-    "予報位置のばらつきが小さいうちは、視野30分角の1視野で線の全体を覆えます。"
-    "日がたつほど線は長くなるので、早めに追跡してください。\n";
+const char* const kVaisalaRangeHelpText = kTopicVaisalaRange.text;

@@ -58,7 +58,10 @@ bool CHelpCanvas::CreateCanvas(wxWindow* parent)
 {
   // The page paints every pixel itself from one off-screen bitmap.
   SetBackgroundStyle(wxBG_STYLE_PAINT);
-  if (!Create(parent, IDC_CANVAS, wxPoint(0, 0), wxSize(10, 10), wxBORDER_SUNKEN | wxVSCROLL | wxWANTS_CHARS))
+  // Made at a usable size: GTK complains about a scroll bar allocated in a
+  // few pixels, and the dialog lays the canvas out at once anyway.
+  if (!Create(parent, IDC_CANVAS, wxPoint(0, 0), wxSize(kHelpMinTrackWidth, kHelpMinTrackHeight),
+              wxBORDER_SUNKEN | wxVSCROLL | wxWANTS_CHARS))
     return false;
   SetCursor(wxCursor(wxCURSOR_ARROW));
   Bind(wxEVT_SIZE, &CHelpCanvas::OnSize, this);
@@ -85,7 +88,8 @@ void CHelpCanvas::Measure()
   dc.SetFont(m_fontText);
   m_nContentHeight = Draw(dc, kHelpMargin, 0, HelpLayoutWidth(client.x), true) + 2 * kHelpMargin;
   m_nScrollPos = ClampHelpScroll(m_nScrollPos, m_nContentHeight, client.y);
-  SetScrollbar(wxVERTICAL, m_nScrollPos, std::max(client.y, 0), std::max(m_nContentHeight, 0));
+  if (client.x >= 2 * kHelpMargin && client.y >= 2 * kHelpLine)
+    SetScrollbar(wxVERTICAL, m_nScrollPos, client.y, std::max(m_nContentHeight, 0));
   Refresh(false);
 }
 
@@ -231,7 +235,7 @@ void CHelpDlg::LayoutPage(int width, int height)
   if (!canvas || !canvas->GetHandle() || !m_pClose)
     return;
   const wxSize button = m_pClose->GetSize();
-  canvas->SetSize(0, 0, width, std::max(height - button.y - 12, 1));
+  canvas->SetSize(0, 0, width, std::max(height - button.y - 12, 2 * kHelpLine));
   m_pClose->Move(width - 10 - button.x, height - button.y - 6);
 }
 

@@ -15,6 +15,7 @@
 
 #include "app/child_frame.h"
 #include "app/num_edit.h"
+#include "data/ui/info_mark.h"
 #include "determination/det_settings.h"
 #include "determination/det_state_rules.h"
 #include "determination/improvement_settings.h"
@@ -92,6 +93,7 @@ wxWindow* CDeterminationView::CreateControl(const DetFormControl& c)
   case DetCtlKind::Combo: return new wxChoice(this, id, pos, size);
   case DetCtlKind::Spin: return new wxSpinButton(this, id, pos, size, wxSP_HORIZONTAL);
   case DetCtlKind::Line: return new wxStaticLine(this, id, pos, size, wxLI_HORIZONTAL);
+  case DetCtlKind::Mark: return new CInfoMark(this, id, pos, size);
   case DetCtlKind::Tabs:
     m_pTabs = new wxNotebook(this, id, pos, size);
     return m_pTabs;
@@ -132,6 +134,7 @@ void CDeterminationView::BindControls()
   BindSettingsControls();
   BindOptionCommands();
   BindViewCommands();
+  BindInfoMarks();
 }
 
 void CDeterminationView::OnInitialUpdate()

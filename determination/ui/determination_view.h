@@ -128,6 +128,8 @@ private:
   void BindSettingsControls();
   void BindOptionCommands();
   void BindViewCommands();
+  // The information marks open their help (determination_view_help.cpp).
+  void BindInfoMarks();
   void ArrangeOptionMenu();
   void PlaceOptionItems();
   wxMenu* OptionMenu() const;

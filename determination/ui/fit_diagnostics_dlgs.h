@@ -6,6 +6,7 @@
 // compute and pass their commands to them.
 #include <wx/dialog.h>
 
+#include "app/help_pages.h"
 #include "determination/era_stats.h"
 #include "determination/station_stats.h"
 
@@ -66,10 +67,12 @@ private:
   wxButton* m_apply = nullptr;
 };
 
-class CNonGravCheck : public wxDialog {
+class CNonGravCheck : public wxDialog, public CNgHelpOwner {
 public:
-  enum : int { IDC_VERDICT = 1331, IDC_REPORT = 1332, IDC_AGAIN = 1333 };
+  enum : int { IDC_VERDICT = 1331, IDC_REPORT = 1332, IDC_AGAIN = 1333, IDC_HELP = 1334 };
   explicit CNonGravCheck(CDeterminationView* view);
+  // Its help page goes with it.
+  ~CNonGravCheck() override;
   // Runs the test and shows its outcome.
   void RunCheck();
   std::string VerdictText() const;

@@ -5,6 +5,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "data/ui/info_mark.h"
 #include "determination/nongrav_check.h"
 #include "determination/ui/determination_view.h"
 #include "determination/ui/fit_diagnostics_dlgs.h"
@@ -30,6 +31,7 @@ CNonGravCheck::CNonGravCheck(CDeterminationView* view)
   auto* row = new wxBoxSizer(wxHORIZONTAL);
   auto* again = new wxButton(this, IDC_AGAIN, ToWx("再判定(&R)"));
   row->Add(again);
+  row->Add(new CInfoMark(this, IDC_HELP), 0, wxALIGN_CENTER_VERTICAL | wxLEFT, 8);
   row->AddStretchSpacer();
   row->Add(new wxButton(this, wxID_OK, ToWx("閉じる")));
   top->Add(row, 0, wxEXPAND | wxALL, 8);
@@ -37,9 +39,19 @@ CNonGravCheck::CNonGravCheck(CDeterminationView* view)
   SetMinSize(GetSize());  // no smaller than the initial size
   SetEscapeId(wxID_OK);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { RunCheck(); }, IDC_AGAIN);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowNgHelp(this, this); }, IDC_HELP);
   CentreOnParent();
   RunCheck();
   again->SetFocus();
+}
+
+CNonGravCheck::~CNonGravCheck()
+{
+  if (CNgHelp* page = m_pNgHelp) {
+    page->m_pOwner = nullptr;
+    m_pNgHelp = nullptr;
+    delete page;
+  }
 }
 
 std::string CNonGravCheck::VerdictText() const { return FromWx(m_verdict->GetLabel()); }

@@ -7,6 +7,7 @@
 #include <wx/textctrl.h>
 
 #include "data/ui/info_help.h"
+#include "data/ui/info_mark.h"
 #include "platform/ui_services.h"
 #include "platform/wx/wx_ui_services.h"
 
@@ -51,7 +52,7 @@ CSetVValue::CSetVValue(wxWindow* parent, double* amounts, int* pbAutoCalibrate)
   auto* presets = new wxBoxSizer(wxHORIZONTAL);
   presets->Add(new wxButton(this, IDC_STANDARD, ToWx("標準(&H)")), 0, wxRIGHT, 6);
   presets->Add(new wxButton(this, IDC_SMALL, ToWx("微少量(&S)")), 0, wxRIGHT, 6);
-  presets->Add(new wxButton(this, IDC_INFO, "?", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT), 0);
+  presets->Add(new CInfoMark(this, IDC_INFO), 0, wxALIGN_CENTER_VERTICAL);
   top->Add(presets, 0, wxLEFT | wxRIGHT, 10);
   top->Add(new wxStaticText(this, wxID_ANY, ToWx("この設定は保存されません")), 0, wxALL, 10);
 

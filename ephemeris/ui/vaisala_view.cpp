@@ -15,6 +15,7 @@
 #include "app/tessarune_wx_app.h"
 #include "data/ui/file_dialogs.h"
 #include "data/ui/info_help.h"
+#include "data/ui/info_mark.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/vaisala_menus.h"
 
@@ -72,8 +73,7 @@ void CVaisalaView::BuildControls()
   explanation->Wrap(560);
   auto* helpRow = new wxBoxSizer(wxHORIZONTAL);
   helpRow->Add(explanation, 1, wxRIGHT, 4);
-  helpRow->Add(new wxButton(this, IDC_HELP_VAISALA, "?", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT), 0,
-               wxALIGN_TOP);
+  helpRow->Add(new CInfoMark(this, IDC_HELP_VAISALA), 0, wxALIGN_TOP);
   left->Add(helpRow, 0, wxALL | wxEXPAND, 6);
 
   auto* mode = new wxStaticBoxSizer(wxHORIZONTAL, this, ToWx("楕円/放物線"));
@@ -87,7 +87,7 @@ void CVaisalaView::BuildControls()
   auto* candidatesRow = new wxBoxSizer(wxHORIZONTAL);
   candidatesRow->Add(new wxStaticText(this, wxID_ANY, ToWx("軌道の候補:  (＊)マークが最良の候補です。")), 0,
                      wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
-  candidatesRow->Add(new wxButton(this, IDC_HELP_RANGE, "?", wxDefaultPosition, wxDefaultSize, wxBU_EXACTFIT));
+  candidatesRow->Add(new CInfoMark(this, IDC_HELP_RANGE), 0, wxALIGN_CENTER_VERTICAL);
   left->Add(candidatesRow, 0, wxLEFT | wxTOP, 6);
   m_pCandidates = new wxListBox(this, IDC_CANDIDATES, wxDefaultPosition, wxSize(560, 200), 0, nullptr,
                                 wxLB_SINGLE | wxLB_HSCROLL);

@@ -18,6 +18,7 @@
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
 #include "data/ui/info_help.h"
+#include "data/ui/info_mark.h"
 #include "determination/ui/wx_control_window.h"
 #include "engine/orbit_engine.h"
 #include "platform/text_util.h"
@@ -118,7 +119,8 @@ void CWhoisObs::BuildForm() {
 
   auto* condBox = new wxStaticBoxSizer(wxVERTICAL, this, ToWx("照合の条件"));
   auto* row1 = new wxBoxSizer(wxHORIZONTAL);
-  row1->Add(button(kWhExplain, "?"), 0, wxRIGHT, 6);
+  m_widgets[kWhExplain] = new CInfoMark(this, kWhExplain);
+  row1->Add(m_widgets[kWhExplain], 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 6);
   row1->Add(label("1段目 窓 経路:"), 0, wxALIGN_CENTER_VERTICAL);
   row1->Add(edit(kWhPathWindow, 56), 0, wxLEFT | wxRIGHT, 2);
   row1->Add(label("度 直交:"), 0, wxALIGN_CENTER_VERTICAL);

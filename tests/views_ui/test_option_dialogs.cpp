@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/bookctrl.h>
 #include <wx/dirdlg.h>
@@ -20,6 +21,7 @@
 #include <wx/uiaction.h>
 
 #include "app/location_dlg.h"
+#include "data/ui/info_help.h"
 #include "astro/jpl_eph.h"
 #include "data/ui/get_jpl_eph_dlg.h"
 #include "engine/determination_host.h"
@@ -156,6 +158,7 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   const std::string html = session.m_dir + "page.html";
   WriteFileAtomic(html, "<html><body>Not Found</body></html>");
   const std::string newIni = session.m_dir + "docs/Tessarune/Tessarune.INI";
+  std::vector<std::string> topics;
   bool refusedWhileBusy = false, downloadDialogShown = false;
   std::string iniLineAfter;
   bool ephButtonHidden = false, lockedWhileBusy = false, tabStayed = false, unlockedAfter = false;
@@ -200,6 +203,15 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
          ViewSession::SaveScreenshot(Shown<COption>(), "options_planetary");
        },
        nullptr},
+      // The information mark opens its topic beside the modal sheet.
+      {"mark 1412", [] { ViewSession::ClickButtonOf(Shown<COption>(), 1412); },
+       [] { return g_pInfoHelp && g_pInfoHelp->IsShownOnScreen(); }, 30, 0.5},
+      {"planetary topic", [&] {
+         topics.push_back(g_pInfoHelp->m_strTitle);
+         ViewSession::SaveScreenshot(g_pInfoHelp, "options_planetary_topic");
+         ViewSession::ClickButtonOf(g_pInfoHelp, wxID_OK);
+       },
+       [] { return g_pInfoHelp == nullptr; }},
       {"受信(&1)...", [] { ViewSession::ClickButtonOf(Shown<COption>(), 1279); },
        [] { return Shown<CGetJplEph>() != nullptr; }, 30, 0.5},
       {"close the download dialog", [&] {
@@ -262,6 +274,14 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
          ViewSession::SaveScreenshot(Shown<COption>(), "options_locations");
        },
        nullptr},
+      {"mark 1410", [] { ViewSession::ClickButtonOf(Shown<COption>(), 1410); },
+       [] { return g_pInfoHelp && g_pInfoHelp->IsShownOnScreen(); }, 30, 0.5},
+      {"locations topic", [&] {
+         topics.push_back(g_pInfoHelp->m_strTitle);
+         ViewSession::SaveScreenshot(g_pInfoHelp, "options_locations_topic");
+         ViewSession::ClickButtonOf(g_pInfoHelp, wxID_OK);
+       },
+       [] { return g_pInfoHelp == nullptr; }},
       {"移行する(&M)...", [&] {
          session.m_ui.m_scriptedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
          ViewSession::ClickButtonOf(Shown<COption>(), 1391);
@@ -282,6 +302,7 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   EXPECT_TRUE(refusedWhileBusy);
   EXPECT_EQ(chosenFolder, session.m_dir + "bin/obs");
   EXPECT_TRUE(downloadDialogShown);
+  EXPECT_EQ(topics, (std::vector<std::string>{"なぜ惑星暦という巨大なデータが要るのか", "なぜ2か所に分けるのか"}));
   EXPECT_TRUE(ephButtonHidden);
   EXPECT_GE(progressSeen, 10);
   EXPECT_EQ(statusBusy.rfind("MPCORB.DAT を受信中", 0), 0u) << statusBusy;

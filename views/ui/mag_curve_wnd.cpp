@@ -16,6 +16,7 @@
 #include <wx/utils.h>
 
 #include "data/ui/info_help.h"
+#include "data/ui/info_mark.h"
 #include "platform/app_services.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/mag_curve_help.h"
@@ -124,7 +125,7 @@ void CMagCurveWnd::BuildControls()
     }
     case Kind::Check: new wxCheckBox(m_pCanvas, id, text, pos, size); break;
     case Kind::Button: new wxButton(m_pCanvas, id, text, pos, size); break;
-    case Kind::Mark: new wxButton(m_pCanvas, id, L"ⓘ", pos, size, wxBU_EXACTFIT | wxBORDER_NONE); break;
+    case Kind::Mark: new CInfoMark(m_pCanvas, id, pos, size); break;
     case Kind::HiddenStatic: (new wxStaticText(m_pCanvas, id, text, pos, size))->Hide(); break;
     case Kind::HiddenEdit: (new wxTextCtrl(m_pCanvas, id, text, pos, size))->Hide(); break;
     }

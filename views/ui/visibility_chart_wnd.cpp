@@ -19,12 +19,14 @@
 
 #include "astro/angle_units.h"
 #include "data/ui/info_help.h"
+#include "data/ui/info_mark.h"
 #include "data/ui/window_routines.h"
 #include "platform/wx/raster_draw.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/wx_scene_canvas.h"
+#include "resources/info_topics.h"
 
 namespace {
 
@@ -33,24 +35,6 @@ enum { IDC_PALETTE = 1247, IDC_INFO = 1409, ID_COPY_IMAGE = 1 };
 constexpr const char* kSection = "SYSTEM";
 // Quiet time after the last size event that ends an interactive resize, ms.
 constexpr int kSizeQuietMs = 200;
-
-const char* const kHelpText =
-    "■横軸と縦軸\n"
-    "横軸は日付で、左端の日から300日分を1日1列で並べています。縦軸はその夜の地方時で、下端が14時、上端が翌朝10時です。"
-    "右側の目盛りは同じ時刻の世界時です。\n\n"
-    "■背景の色分け\n"
-    "水色は太陽が出ているか、空がまだ明るい薄明の時間です。紺色は月のない暗い夜です。灰色は月明かりのある夜で、"
-    "月が明るいほど白っぽくなります。太陽と月の記号は、その時間帯に太陽や月があることを示します。\n\n"
-    "■天体の高度の帯\n"
-    "天体が地平線から10度以上の高さにあり、太陽から12度以上離れているとき、その高度を10度ごとの色の帯で重ねています。"
-    "色の対応は上の凡例のとおりで、暖かい色ほど高くなります(配色により異なります)。\n\n"
-    "■良い観測日の見つけかた\n"
-    "紺色の暗い夜に高い高度の帯が重なっている日が観測の好機です。月明かりの灰色や薄明の水色と重なる日は条件が悪くなります。\n\n"
-    "■クロスゲージ(十字線)\n"
-    "図の上にマウスを置くと十字線が現れ、その日付と地方時(15分単位)、月齢、天体の高度を表示します。"
-    "光度の式があるときは予想光度も表示します。\n\n"
-    "■配色の変更\n"
-    "右上の一覧から高度の帯の配色を8種類から選べます。選んだ配色は次回も使われます。\n";
 
 CVisibilityChartWnd*& Current()
 {
@@ -89,31 +73,6 @@ void Measure(wxGraphicsContext* gc, const wxFont& font, const std::string& text,
   gc->GetTextExtent(ToWx(text), &w, &h);
 }
 
-// The information mark: a small blue disc with "i" that opens the chart's help.
-class InfoMark : public wxPanel {
-public:
-  InfoMark(wxWindow* parent, int id) : wxPanel(parent, id, wxPoint(4, 4), wxSize(16, 16))
-  {
-    SetBackgroundStyle(wxBG_STYLE_PAINT);
-    SetToolTip(ToWx("チャートの読みかた"));
-    SetCursor(wxCursor(wxCURSOR_HAND));
-    Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
-      wxAutoBufferedPaintDC dc(this);
-      dc.SetBackground(wxBrush(wxColour(240, 240, 240)));
-      dc.Clear();
-      std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(dc));
-      gc->SetBrush(gc->CreateBrush(wxBrush(wxColour(40, 110, 200))));
-      gc->SetPen(*wxTRANSPARENT_PEN);
-      gc->DrawEllipse(1, 1, 14, 14);
-      gc->SetFont(ChartFont(11, true), *wxWHITE);
-      double w, h;
-      gc->GetTextExtent("i", &w, &h);
-      gc->DrawText("i", 8 - w / 2, 8 - h / 2);
-    });
-    Bind(wxEVT_LEFT_UP, [this](wxMouseEvent&) { ShowInfoHelp("チャートの読みかた", kHelpText, GetParent()); });
-  }
-};
-
 } // namespace
 
 CVisibilityChartWnd* VisibilityChartWindow() { return Current(); }
@@ -126,7 +85,9 @@ CVisibilityChartWnd::CVisibilityChartWnd(wxWindow* parent)
   Current() = this;
   TheApp().m_pVisibilityChartDlg = this;
   SetBackgroundStyle(wxBG_STYLE_PAINT);
-  m_pInfoMark = new InfoMark(this, IDC_INFO);
+  m_pInfoMark = new CInfoMark(this, IDC_INFO, wxPoint(4, 4));
+  m_pInfoMark->SetToolTip(ToWx(kTopicChart.title));
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowInfoHelp(kTopicChart.title, kTopicChart.text, this); }, IDC_INFO);
   m_pPalette = new wxChoice(this, IDC_PALETTE);
   for (const char* name : g_aChartPaletteNames)
     m_pPalette->Append(ToWx(name));
