@@ -42,6 +42,9 @@ enum ForecastControlId : int {
   kFcClonesLabel = 1223,
   kFcClones = 1214,
   kFcSystematic = 1470,
+  kFcOrgFutHelp = 1336,  // information marks
+  kFcStepHelp = 1407,
+  kFcImpactHelp = 1408,
 };
 
 // Forecast modes (the state's m_nOrbitKind).

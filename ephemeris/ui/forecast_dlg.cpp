@@ -11,11 +11,14 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "app/help_pages.h"
 #include "app/main_frame.h"
 #include "app/num_edit.h"
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
 #include "astro/time_scales.h"
+#include "data/ui/info_help.h"
+#include "data/ui/info_mark.h"
 #include "data/ui/window_routines.h"
 #include "determination/ui/wx_control_window.h"
 #include "determination/view_commands.h"
@@ -24,6 +27,7 @@
 #include "platform/numbers.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
+#include "resources/info_topics.h"
 
 CForecastDlg* g_pForecastDlg = nullptr;
 
@@ -78,6 +82,7 @@ void CForecastDlg::CreateControls() {
     modes->Add(add(kModeRadios[i], new wxRadioButton(this, kModeRadios[i], ToWx(modeLabels[i]), wxDefaultPosition,
                                                      wxDefaultSize, i == 0 ? wxRB_GROUP : 0)),
                0, wxRIGHT, 10);
+  modes->Add(new CInfoMark(this, kFcOrgFutHelp), 0, wxALIGN_CENTER_VERTICAL);
   select->Add(modes, 0, wxALL, 4);
   select->Add(label("Epochに指定した日の軌道要素を計算します。"), 0, wxLEFT | wxBOTTOM, 4);
   auto* epoch = new wxBoxSizer(wxHORIZONTAL);
@@ -91,7 +96,8 @@ void CForecastDlg::CreateControls() {
   select->Add(epoch, 0, wxALL, 4);
   auto* step = new wxBoxSizer(wxHORIZONTAL);
   step->Add(label("積分間隔"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
-  step->Add(add(kFcStep, new wxComboBox(this, kFcStep, wxString(), wxDefaultPosition, wxSize(130, -1))), 0, wxRIGHT, 8);
+  step->Add(add(kFcStep, new wxComboBox(this, kFcStep, wxString(), wxDefaultPosition, wxSize(130, -1))), 0, wxRIGHT, 4);
+  step->Add(new CInfoMark(this, kFcStepHelp), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
   step->Add(add(kFcRoundTrip, new wxCheckBox(this, kFcRoundTrip, ToWx("積分誤差を計算する(計算時間が2倍必要)"))), 0,
             wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
   step->Add(label("境界 250 AU"), 0, wxALIGN_CENTER_VERTICAL);
@@ -128,7 +134,8 @@ void CForecastDlg::CreateControls() {
   impact->Add(add(kFcImpact, new wxButton(this, kFcImpact, ToWx("衝突確率(&P)"))), 0, wxRIGHT, 8);
   impact->Add(label("クローン数:", kFcClonesLabel), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 4);
   impact->Add(add(kFcClones, new wxComboBox(this, kFcClones, wxString(), wxDefaultPosition, wxSize(90, -1))), 0,
-              wxRIGHT, 8);
+              wxRIGHT, 4);
+  impact->Add(new CInfoMark(this, kFcImpactHelp), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 8);
   impact->Add(add(kFcSystematic, new wxCheckBox(this, kFcSystematic, ToWx("系統誤差を見込む"))), 0,
               wxALIGN_CENTER_VERTICAL);
 
@@ -199,6 +206,10 @@ void CForecastDlg::BindEvents() {
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnSnapToStandardDate(); }, kFcSnap);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnErrorGrowth(); }, kFcErrorGrowth);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnImpactProbability(); }, kFcImpact);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowOrgFutHelp(this); }, kFcOrgFutHelp);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowImpactHelp(this); }, kFcImpactHelp);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowInfoHelp(kTopicForecastStep.title, kTopicForecastStep.text, this); },
+       kFcStepHelp);
   Bind(wxEVT_COMBOBOX, [this](wxCommandEvent&) { m_model.ShowBodyApproaches(*this); }, kFcBody);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { Hide(); }, wxID_CLOSE);
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) { Hide(); });

@@ -16,8 +16,10 @@
 #include <wx/toolbar.h>
 #include <wx/uiaction.h>
 
+#include "app/help_pages.h"
 #include "app/main_frame.h"
 #include "app/tessarune_wx_app.h"
+#include "data/ui/info_help.h"
 #include "determination/ui/determination_view.h"
 #include "engine/orbit_engine.h"
 #include "ephemeris/ui/forecast_dlg.h"
@@ -61,6 +63,7 @@ TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
   bool enabledAfter = false, shownAfterEnter = false, hidden = false, takenAfterRun = false;
   int tab = -1, progress = -1;
   std::string result, status, day, again;
+  std::vector<std::string> helpTitles;
   std::vector<ViewStep> steps = {
       {"loaded", nullptr, [view] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
   };
@@ -115,6 +118,31 @@ TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
          ViewSession::SaveScreenshot(g_pForecastDlg, "forecast_dialog");
        },
        nullptr},
+      // The three information marks: two illustrated pages and a topic.
+      {"mark 1336", [] { ViewSession::ClickButtonOf(g_pForecastDlg, kFcOrgFutHelp); },
+       [] { return g_pOrgFutHelp && g_pOrgFutHelp->IsShownOnScreen(); }, 30, 0.5},
+      {"original and future", [&] {
+         helpTitles.push_back(g_pOrgFutHelp->m_strTitle);
+         ViewSession::SaveScreenshot(g_pOrgFutHelp, "help_org_fut");
+         ViewSession::ClickButtonOf(g_pOrgFutHelp, wxID_OK);
+       },
+       [] { return g_pOrgFutHelp == nullptr; }},
+      {"mark 1408", [] { ViewSession::ClickButtonOf(g_pForecastDlg, kFcImpactHelp); },
+       [] { return g_pImpactHelp && g_pImpactHelp->IsShownOnScreen(); }, 30, 0.5},
+      {"clone count", [&] {
+         helpTitles.push_back(g_pImpactHelp->m_strTitle);
+         ViewSession::SaveScreenshot(g_pImpactHelp, "help_impact");
+         ViewSession::ClickButtonOf(g_pImpactHelp, wxID_OK);
+       },
+       [] { return g_pImpactHelp == nullptr; }},
+      {"mark 1407", [] { ViewSession::ClickButtonOf(g_pForecastDlg, kFcStepHelp); },
+       [] { return g_pInfoHelp && g_pInfoHelp->IsShownOnScreen(); }, 30, 0.5},
+      {"step topic", [&] {
+         helpTitles.push_back(g_pInfoHelp->m_strTitle);
+         ViewSession::SaveScreenshot(g_pInfoHelp, "help_forecast_step");
+         ViewSession::ClickButtonOf(g_pInfoHelp, wxID_OK);
+       },
+       [] { return g_pInfoHelp == nullptr; }},
       {"close", [] { ViewSession::ClickButtonOf(g_pForecastDlg, wxID_CLOSE); }, [] { return Shown() == nullptr; }},
       {"view given back", nullptr, [view] {
          return view()->IsItemEnabled(kIdAutoImprove) && view()->IsItemEnabled(kIdObsList) &&
@@ -131,6 +159,7 @@ TEST(ForecastDialog, OpenedByTheViewsCommandMovesTheSolution) {
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(session.FailedSteps(), "");
   EXPECT_TRUE(enabledAfter);
+  EXPECT_EQ(helpTitles, (std::vector<std::string>{"原初軌道・未来軌道とは", "クローン数とは", "積分間隔の自動調整とは"}));
   EXPECT_TRUE(shownAfterEnter);
   EXPECT_EQ(day, "1.0");
   EXPECT_EQ(tab, 0);
