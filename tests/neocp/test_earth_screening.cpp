@@ -20,6 +20,7 @@
 #include "neocp/scan_files.h"
 #include "neocp/scan_row.h"
 #include "tests/engine/test_improvement_support.h"
+#include "tests/neocp/close_approach_solve.h"
 
 namespace {
 
@@ -164,6 +165,17 @@ TEST(EarthScreening, WithoutAPlanetaryFileTheScreeningRefusesAndSaysWhy) {
 
 namespace {
 
+// A reset row that asks for the clone-track and closest-clone files in a fresh folder.
+NeocpScanRow RowWithFiles(const std::string& desig, const std::string& base) {
+  const std::string dir = MakeTempDir(base + "_screen");
+  NeocpScanRow row{};
+  ResetScanRow(row, 0);
+  row.desig = desig;
+  row.clones_path = dir + "/" + base + "_clones.txt";
+  row.closest_path = dir + "/" + base + "_closest_EX.IMP";
+  return row;
+}
+
 // 2008 TC3 entered the atmosphere at 02:45:29 UTC; its meteorites lie near 20.8° N, 32.4° E.
 constexpr double kTc3EntryUtc = 2454746.5 + (2 * 3600 + 45 * 60 + 29) / 86400.0;
 
@@ -174,12 +186,7 @@ protected:
     const int count = Load(view, "obs/mpc80/neosjl_2008TC3.txt");
     if (count < 0) return false;
     EXPECT_GT(count, 800);
-    const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
-    const double first = obs[0].m_dJdTt, last = obs[count - 1].m_dJdTt;
-    EXPECT_TRUE(PickAndDetermine(view, first, last - 0.05 * (last - first)));
-    EXPECT_EQ(ImproveTwoBody(view, 20), 0);
-    if (FitImpactor(view, first, last) != 0) return false;
-    return view.m_pEngine->m_bCovarianceValid == 1;
+    return SolveCloseApproachArc(view, 0.05);
   }
 };
 
@@ -190,12 +197,8 @@ TEST_F(Tc3Screening, ClonesHitAtTheObservedEntry) {
   ScopedToolSinks scopedSinks(sinks);
   CDeterminationDisplay view;
   ASSERT_TRUE(Solve(view)) << view.m_pEngine->m_strMessage;
-  const std::string dir = MakeTempDir("tc3_screen");
-  NeocpScanRow row{};
-  ResetScanRow(row, 0);
-  row.desig = "2008 TC3";
-  row.clones_path = dir + "/tc3_clones.txt";
-  row.closest_path = dir + "/tc3_closest_EX.IMP";
+  NeocpScanRow row = RowWithFiles("2008 TC3", "tc3");
+  const std::string dir = row.clones_path.substr(0, row.clones_path.rfind('/'));
   NeocpScanSettings settings;  // 200 clones, 30 days before, 60 after
   const double radius = g_dGeoTrackRadius;
   ASSERT_EQ(MakeCovarianceClones(view, settings, row, nullptr, nullptr), 0) << row.note;
@@ -298,4 +301,56 @@ TEST_F(Tc3Screening, ClonesHitAtTheObservedEntry) {
   EXPECT_EQ(late.n_impact, 0);
   EXPECT_EQ(late.note, "名目軌道を調べる期間まで積分できませんでした");
   std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+class ShortArcScreening : public RealObservationTest {
+protected:
+  // The lines of the file observed on the days from..to; -1 when the file is absent.
+  int LoadDays(CDeterminationDisplay& view, const std::string& relative, const std::string& from,
+               const std::string& to) {
+    const std::string path = TestDataPath(relative);
+    if (path.empty() || !TestDataFileExists(path)) return -1;
+    const std::string file = WriteTestFile(s_dir, "days.txt", ObservationLinesOnDays(ReadTestFile(path), from, to));
+    return LoadSessionObservations(view, file, s_stationsFile);
+  }
+};
+
+}  // namespace
+
+// 2024 MK from its first three days: no clone hits, and the nominal orbit
+// passes on 2024-06-29 inside the Moon's distance (0.77 LD from the full arc).
+TEST_F(ShortArcScreening, Mk2024PassesInsideTheMoonsDistance) {
+  HeadlessToolSinks sinks;
+  ScopedToolSinks scopedSinks(sinks);
+  CDeterminationDisplay view;
+  const int count = LoadDays(view, "obs/mpc80/neosjl_2024MK.txt", "2024 06 16", "2024 06 19");
+  if (count < 0) GTEST_SKIP() << "obs/mpc80/neosjl_2024MK.txt not found";
+  ASSERT_EQ(count, 22);
+  // The last fifth of the arc is left out of the three observations: with the
+  // second-last night at the end the preliminary orbit fails.
+  ASSERT_TRUE(SolveCloseApproachArc(view, 0.2)) << view.m_pEngine->m_strMessage;
+  NeocpScanRow row = RowWithFiles("2024 MK", "mk");
+  NeocpScanSettings settings;
+  ASSERT_EQ(MakeCovarianceClones(view, settings, row, nullptr, nullptr), 0) << row.note;
+  constexpr double kLdAu = 384400.0 / 149597870.7;
+  std::printf("2024 MK: status %d, valid %d, invalid %d, impacts %d, lov %d (ratio %.1f), sigma0 %.3f, rms %.3f\n"
+              "  nominal %.3f LD at JD %.5f; closest clone %.3f LD, median %.3f LD\n  %s\n",
+              row.status, row.n_valid, row.n_invalid, row.n_impact, row.lov_mode, row.lov_ratio, row.sigma0, row.rms,
+              row.nom_dist / kLdAu, row.nom_jd, row.clo_dist / kLdAu,
+              row.clo_median / kLdAu, row.note.c_str());
+  EXPECT_EQ(row.n_impact, 0);
+  EXPECT_EQ(row.nom_impact, 0);
+  EXPECT_GE(row.nom_jd, 2460490.5);  // 2024-06-29 0h
+  EXPECT_LT(row.nom_jd, 2460491.5);
+  EXPECT_GT(row.nom_dist / kLdAu, 0.5);
+  EXPECT_LT(row.nom_dist / kLdAu, 1.0);
+  std::string text;
+  ASSERT_EQ(ReadUtf8File(row.clones_path, text), 1);
+  std::vector<CloneTrackRecord> recs;
+  ASSERT_EQ(ParseGlobeCloneTracks(text, recs), 1);
+  ASSERT_FALSE(recs.empty());
+  EXPECT_EQ(recs[0].nominal, 1) << "the nominal track first";
+  EXPECT_NEAR(recs[0].jd, row.nom_jd, 1e-6);
 }

@@ -79,15 +79,16 @@ TEST(ScanCloneGlobe, TracksOrbitSunAndApexReachTheGlobe)
   EXPECT_DOUBLE_EQ(g.m_cloneTracks[0].m_dJd, kEntryJd);
   EXPECT_DOUBLE_EQ(g.m_cloneTracks[0].m_adLat[2], 21.105);
   EXPECT_DOUBLE_EQ(g.m_cloneTracks[2].m_adMinutes[2], 10.0);
-  // At the entry the Sun stood over -5.6°, 135.6° (apparent noon at
-  // 12 h - 2.758 h UT - 0.2 h equation of time; declination from the Sun's
-  // longitude 194.3°); the Earth moved towards ecliptic longitude 104.3°,
-  // right ascension 105.7°, declination +22.6°, with sidereal time 58.0°.
+  // At the entry (sidereal time 57.49° from the mean rate) the Sun, from its
+  // mean longitude and centre equation at 194.22°, stood over -5.61°,
+  // 135.59°; the Earth moved towards ecliptic longitude 105.25° (its
+  // longitude 14.22° + 90°, tilted sunwards by e sin 273° = 0.95° as it
+  // draws nearer the Sun), right ascension 106.55°, declination +22.57°.
   ASSERT_TRUE(g.m_bSubSolar && g.m_bApex);
-  EXPECT_NEAR(g.m_dSubSolarLat, -5.6, 0.3);
-  EXPECT_NEAR(g.m_dSubSolarLon, 135.6, 0.3);
-  EXPECT_NEAR(g.m_dApexLat, 22.6, 1.5);
-  EXPECT_NEAR(g.m_dApexLon, 47.7, 1.5);
+  EXPECT_NEAR(g.m_dSubSolarLat, -5.61, 0.15);
+  EXPECT_NEAR(g.m_dSubSolarLon, 135.59, 0.15);
+  EXPECT_NEAR(g.m_dApexLat, 22.57, 0.3);
+  EXPECT_NEAR(g.m_dApexLon, 49.05, 0.3);
   EXPECT_EQ(f.dlg.GetItemText(kIdScanStatus),
             " 8TA9D69 : クローン175本のうち月の軌道の内側まで来た2本を地球儀に出しました(名目軌道は赤い丸)");
 
@@ -96,7 +97,7 @@ TEST(ScanCloneGlobe, TracksOrbitSunAndApexReachTheGlobe)
   f.dlg.m_pRows[0].clo_jd = kEntryJd;
   f.dlg.OnShowClonesOnGlobe();
   ASSERT_EQ(g.m_cloneTracks.size(), 1u);
-  EXPECT_NEAR(g.m_dSubSolarLon, 135.6, 0.3);
+  EXPECT_NEAR(g.m_dSubSolarLon, 135.59, 0.15);
   EXPECT_NE(f.dlg.GetItemText(kIdScanStatus).find("(名目軌道は月の軌道の内側まで来ません)"), std::string::npos);
 
   // With no planetary file there is no Sun to place: neither point is shown.
