@@ -12,6 +12,8 @@ struct ObservationRecord;
 // ---- geocentric track ----
 // Recording radius of every track buffer, AU (the orbit diagram's range).
 extern double g_dGeoTrackRadius;
+// The seven recording radii of the orbit diagram's range box, AU.
+inline constexpr double kGeoTrackRadii[7] = {0.05, 0.1, 0.2, 0.5, 1, 2, 5};
 // 1 while the orbit diagram's "軌跡を残す(&K)" keeps the track across improvement iterations.
 extern int g_bKeepGeoTrack;
 

@@ -213,11 +213,9 @@ std::string CNeocpScanDlg::MatchObservationFile(const NeocpScanRow& row)
     return own;
   if (row.list_state != kListOnNeocp)
     return {};
-  CreateFolder(m_strScanDir);
-  const std::string path = m_strScanDir + "/" + MakeSafeFileName(row.desig) + ".obs";
   SetStatusText(FormatC("既知の天体と照合しています: %s の観測を受信しています...", row.desig.c_str()));
-  std::string error, info;
-  if (CTessaruneLib::FetchMpcObservations(row.desig, path, &error, &info, 1, m_strServiceUrl))
+  std::string path, error;
+  if (FetchNeocpObservations(row.desig, path, error))
     return path;
   StartObjectClock();
   PumpMessages();

@@ -266,6 +266,21 @@ public:
   int m_bMainClosePosted = 0;
   int m_nCenteredPosition = -1;
   std::vector<std::string> m_astrMessages;
+  // ---- row actions (scan_row_actions.cpp) ----
+  // Double-click on the list item at position item: the row's observations
+  // (fetched from the NEOCP when it has no file) and nominal orbit into the view.
+  void OnRowDoubleClick(int item);
+  // The context menu of a row: selects and focuses its item and gives the
+  // one command's text and whether it is enabled; false when there is no menu.
+  bool PrepareRowMenu(int row, std::string& label, bool& enabled);
+  // The menu's command: the row's observations joined with those of the
+  // known object the match found, loaded into the view.
+  void ComputeLinkedOrbit(int row);
+  int m_nMainRaised = 0;        // headless: the main window was brought forward
+  // Buttons 1530 (closest 0: the nominal orbit) and 1531 (1: the closest
+  // clone): the selected row's orbit integrated again over the screened
+  // interval into the shared geocentric track, the diagram's geocentric scene.
+  void ShowGeocentricOrbit(int closest);
 
 protected:
   // ---- the window's side (headless: nothing, or the maps) ----
@@ -291,6 +306,7 @@ protected:
   virtual void ShowScanMessage(const std::string& text) { m_astrMessages.push_back(text); }
   virtual bool ChooseObservationFiles(std::vector<std::string>& files) { (void)files; return false; }
   virtual void PostCloseMainWindow() { m_bMainClosePosted = 1; }
+  virtual void RaiseMainWindow() { ++m_nMainRaised; }
 
 public:
   std::string m_strOpenedFolder;
@@ -307,6 +323,11 @@ private:
   // dispatched meanwhile and the commands disabled.
   int FetchMpcText(const char* path, std::string& body, std::string* error);
   std::string MatchObservationFile(const NeocpScanRow& row);
+  // Fetches a NEOCP object's observations into safe(desig).obs of the scan
+  // folder under the wait cursor; 1 with path, 0 with error.
+  int FetchNeocpObservations(const std::string& desig, std::string& path, std::string& error);
+  // The row's observation file for a row action ("" with the status set).
+  std::string RowActionObservationFile(const NeocpScanRow& row, const char* offListStatus);
   void RefineMatchQueries(std::vector<TrackletQuery>& queries, const std::vector<int>& queryRow,
                           KnownMatchTotals& totals);
   size_t m_nLogChars = 0;

@@ -21,8 +21,6 @@ struct OrbitViewPlanet {
 // Mercury to Pluto (row = BodyIndex): mean J2000 ecliptic elements.
 extern const OrbitViewPlanet g_aOrbitViewPlanets[9];
 
-// The seven recording radii of the range box, AU.
-inline constexpr double kGeoTrackRadii[7] = {0.05, 0.1, 0.2, 0.5, 1, 2, 5};
 // One lunar distance, AU (384400 km).
 inline constexpr double kLunarDistanceAu = 0.0025695552897999907;
 

@@ -60,6 +60,7 @@ protected:
 public:
   void SetProgressRange(int range) override;
   void SetProgressPos(int pos) override;
+  void RaiseMainWindow() override;
 
 private:
   void CreateControls();
@@ -68,6 +69,8 @@ private:
   // The buttons and list actions that follow up scanned objects (scan_follow_up_wnd.cpp).
   void BindFollowUpEvents();
   void BindScanRunEvents();
+  // The list's context menu; screen is wxDefaultPosition from the keyboard.
+  void OnListContextMenu(wxPoint screen);
   void RecordLayout();
   void OnSize(wxSizeEvent& event);
 

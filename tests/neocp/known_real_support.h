@@ -9,6 +9,11 @@
 #include <vector>
 
 #include "data/observation_reader.h"
+#include "determination/determination_display.h"
+#include "determination/solution_file.h"
+#include "engine/ai_improvement.h"
+#include "engine/orbit_engine.h"
+#include "neocp/batch_orbit.h"
 #include "engine/determination_host.h"
 #include "ephemeris/ident_scan.h"
 #include "neocp/scan_dlg.h"
@@ -102,7 +107,7 @@ protected:
     m_dir = MakeTempDir(::testing::UnitTest::GetInstance()->current_test_info()->name());
     app.m_szDataDir = m_dir;
     app.m_profile.SetPath(m_dir + "Tessarune.INI");
-    m_view = std::make_unique<CDetermination>();
+    m_view = std::make_unique<CDeterminationDisplay>();
     m_dlg = std::make_unique<CNeocpScanDlg>(m_view.get());
     m_dlg->m_strScanDir = m_dir + "NEOCP_scan";
     m_dlg->m_strFileDir = m_dlg->m_strScanDir + "/files";
@@ -128,11 +133,26 @@ protected:
 
   NeocpScanRow& Row(int i) { return m_dlg->m_pRows[i]; }
 
+  // The view's AI orbit of the file, as the scan leaves it, written to each
+  // solution path; the message of a failure, else "".
+  std::string SolveIntoSolutionFiles(const std::string& obsPath, const std::vector<std::string>& solutions)
+  {
+    std::string message;
+    if (LoadScanObject(*m_view, obsPath, "", message) != 1) return "not loaded: " + message;
+    m_view->m_nBatchMode = 1;
+    OnAiImprove(*m_view);
+    m_view->m_nBatchMode = 0;
+    if (m_view->m_nAiResult != 0) return "AI improvement failed";
+    for (const std::string& path : solutions)
+      if (!WriteSolutionFileForBatch(*m_view, path, m_view->m_pEngine->m_state, "", 0)) return "not written: " + path;
+    return "";
+  }
+
   static inline std::string s_dir, s_stations;
   std::string m_dir;
   std::unique_ptr<JplReaderScope> m_jpl;
   std::unique_ptr<ScopedStationsFile> m_stations;
-  std::unique_ptr<CDetermination> m_view;
+  std::unique_ptr<CDeterminationDisplay> m_view;
   std::unique_ptr<CNeocpScanDlg> m_dlg;
   std::string m_savedDataDir, m_savedProfile;
   bool m_ready = false;
