@@ -149,6 +149,10 @@ int Improvement::Prepare() {
   engine_.m_dOsculatingEpoch = 0.0;
   engine_.m_dFieldEpoch = 0.0;
   if (view_->m_nBatchMode != 0) F_ = 0.0;
+  // A trial orbit is measured from its own epoch, whatever the placement rules
+  // would choose: near the Earth a far epoch needs steps the trial never gets.
+  if (engine_.m_dPendingEpoch != 0.0) F_ = engine_.m_dPendingEpoch;
+  engine_.m_dPendingEpoch = 0.0;
   engine_.m_nRingEntries = 0;
   engine_.m_dEphSeconds = engine_.m_dProducerCpu = engine_.m_dWorkerCpu = engine_.m_dCallerCpu = 0.0;
   engine_.m_strMessage.clear();

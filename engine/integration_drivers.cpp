@@ -62,12 +62,14 @@ bool FixedEccentricity(OrbitEngine* engine, double& e)
 bool ApproachCheck(OrbitEngine* engine, EngineWindow* window, IntegrationState* state)
 {
   const int n = engine->m_nAsteroidSet != 0 ? kPerturbers : 10;
+  const double h0 = std::fabs(state->m_dBaseStep / std::ldexp(1.0, state->m_nStepLevel));
   double L = 9e9;
-  for (int k = 0; k < kWindowPoints; ++k)
-    for (int i = 0; i < n; ++i) {
-      const double gm = -state->m_dMinusGM[i];
-      if (!(gm > 0.0))
-        continue;
+  for (int i = 0; i < n; ++i) {
+    const double gm = -state->m_dMinusGM[i];
+    if (!(gm > 0.0))
+      continue;
+    double previous = 0.0;
+    for (int k = 0; k < kWindowPoints; ++k) {
       double d2 = 0.0;
       for (int c = 0; c < 3; ++c) {
         const double dc = state->m_dPos[k][c][0] - state->m_dPert[k][c][i];
@@ -76,7 +78,13 @@ bool ApproachCheck(OrbitEngine* engine, EngineWindow* window, IntegrationState* 
       const double d = std::sqrt(d2);
       if (d > 0.0)
         L = std::fmin(L, 0.02 * std::sqrt(d * d * d / gm));
+      // A fast approach, as the step control sees it in flight: a run that
+      // starts near the Earth on a fly-by must not keep the free-fall step.
+      if (k > 0 && previous > d && d > 0.0)
+        L = std::fmin(L, (d / 45.0) * h0 / (previous - d));
+      previous = d;
     }
+  }
   const int j0 = state->m_nStepLevel;
   if (j0 >= kMaxStepLevel)
     return false;

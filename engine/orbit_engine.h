@@ -156,6 +156,7 @@ struct OrbitEngine {
   double m_dOsculatingEpoch = 0;  // one-shot, JD TT, 0 none
   int m_bEpochFromField = 0;
   double m_dFieldEpoch = 0;       // one-shot, JD TT, 0 none
+  double m_dPendingEpoch = 0;     // one-shot, JD TT, 0 none: the next step keeps its elements at this epoch (trial orbits)
   int m_nPassFirst = 0, m_nPassLast = -1;  // observation range of the current pass; 0, -1 = all
   int m_nSnapNonGrav = -1, m_nSnapModel = -1, m_nSnapA3 = -1, m_nSnapFixE = -1;
   DetClass* m_pDet = nullptr;     // the view's observations

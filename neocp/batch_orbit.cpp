@@ -19,19 +19,6 @@
 
 namespace {
 
-// The automatic improvement's orbit as the nominal orbit: finished (0 or
-// the impact code), improved with perturbations, a finite positive mean
-// residual of at most 3", finite q > 0 and e.
-bool AiOrbitAcceptable(const CDetermination& view) {
-  const OrbitEngine* engine = view.m_pEngine;
-  if (view.m_nAiResult != kEngineDone && view.m_nAiResult != kEngineImpact) return false;
-  if (engine->m_nCalcState != kCalcImprovedPerturbed) return false;
-  const double rms = engine->m_dMeanResidual;
-  if (!std::isfinite(rms) || rms <= 0.0 || rms > kBatchAiMaxResidual) return false;
-  const ElementBlock& el = engine->m_state.m_el;
-  return std::isfinite(el.m_dQ) && std::isfinite(el.m_dE) && el.m_dQ > 0.0;
-}
-
 // The file into the view in batch mode 1 (messages collected). True when it
 // was read: a file that cannot be read leaves the previous object's
 // observations loaded, which must not pass for this object's.
@@ -51,6 +38,18 @@ bool IsExistingFile(const std::string& path) {
 }
 
 }  // namespace
+
+bool AiOrbitAcceptable(const CDetermination& view) {
+  const OrbitEngine* engine = view.m_pEngine;
+  if (view.m_nAiResult != kEngineDone && view.m_nAiResult != kEngineImpact) return false;
+  if (engine->m_nCalcState != kCalcImprovedPerturbed) return false;
+  const double rms = engine->m_dMeanResidual;
+  if (!std::isfinite(rms) || rms <= 0.0 || rms > kBatchAiMaxResidual) return false;
+  const ElementBlock& el = engine->m_state.m_el;
+  return std::isfinite(el.m_dQ) && std::isfinite(el.m_dE) && el.m_dQ > 0.0;
+}
+
+bool BatchTriesAi(double arcDays, int usable) { return arcDays >= kBatchAiMinArc && usable >= kBatchAiMinObs; }
 
 bool UsableInBatch(const ObservationRecord& o) { return KnownAndNotByHand(o); }
 
@@ -86,7 +85,7 @@ int ComputeBatchOrbit(CDeterminationDisplay& view, const std::string& obsPath, c
     return -1;
   }
 
-  if (row.arc_days >= kBatchAiMinArc && usable >= kBatchAiMinObs) {
+  if (BatchTriesAi(row.arc_days, usable)) {
     if (dlg) dlg->SetStatusText(FormatC(kStatusBatchAi, row.desig.c_str()));
     view.m_nAiResult = -100;
     view.m_nBatchMode = 1;

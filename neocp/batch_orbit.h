@@ -29,6 +29,15 @@ inline constexpr double kBatchAiMaxResidual = 3.0;
 inline constexpr double kBatchAiMinArc = 0.5;
 inline constexpr int kBatchAiMinObs = 5;
 
+class CDetermination;
+// The automatic improvement is tried on arcs of at least half a day with at
+// least five usable observations.
+bool BatchTriesAi(double arcDays, int usable);
+// Its orbit is kept when it finished (0 or the impact code), improved with
+// perturbations, to a finite mean residual above 0 and at most 3", with
+// finite q > 0 and e.
+bool AiOrbitAcceptable(const CDetermination& view);
+
 // An observation the batch engine may use: station known, not excluded by hand.
 struct ObservationRecord;
 bool UsableInBatch(const ObservationRecord& o);

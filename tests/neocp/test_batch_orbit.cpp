@@ -14,6 +14,7 @@
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_row.h"
 #include "tests/engine/test_improvement_support.h"
+#include "tests/neocp/obs_cuts.h"
 
 namespace {
 
@@ -30,19 +31,8 @@ std::string Lines(std::initializer_list<const char*> lines) {
   return text;
 }
 
-class BatchOrbit : public RealObservationTest {
+class BatchOrbit : public ScanObservationTest {
 protected:
-  void SetUp() override {
-    RealObservationTest::SetUp();
-    if (IsSkipped()) return;
-    m_stations = std::make_unique<ScopedStationsFile>(s_stationsFile);
-    m_dir = MakeTempDir("batch_orbit");
-  }
-  void TearDown() override {
-    if (!m_dir.empty()) std::filesystem::remove_all(m_dir);
-  }
-  std::string File(const std::string& name, const std::string& text) { return WriteTestFile(m_dir, name, text); }
-
   NeocpScanRow NewRow(const char* desig) {
     NeocpScanRow row{};
     ResetScanRow(row, 0);
@@ -50,8 +40,6 @@ protected:
     return row;
   }
 
-  std::unique_ptr<ScopedStationsFile> m_stations;
-  std::string m_dir;
   NeocpScanSettings m_settings;
 };
 
