@@ -114,7 +114,7 @@ std::vector<std::string> Nights()
       if (line.size() >= 80 && line[14] != 's' && line[14] != 'v') byDate[line.substr(15, 10)] += line + "\n";
     int taken = 0;
     for (const auto& [date, lines] : byDate) {
-      if (std::count(lines.begin(), lines.end(), '\n') < 3 || taken >= 6) continue;
+      if (std::count(lines.begin(), lines.end(), '\n') < 3 || taken >= 8) continue;
       out.push_back(lines);
       ++taken;
       if (static_cast<int>(out.size()) == kRows) return out;
