@@ -18,55 +18,16 @@
 #include <wx/graphics.h>
 #include <wx/image.h>
 
+#include "bench/globe_bench_fill.h"
 #include "bench/wx_bench_main.h"
 #include "views/globe.h"
 #include "views/ui/wx_scene_canvas.h"
 
 namespace {
 
-struct BenchGlobe : CGlobeDlg {
-  int w = 720, h = 600;
-  bool HasWindow() const override { return true; }
-  void ClientSize(int& cw, int& ch) const override { cw = w, ch = h; }
-};
-
-// The globe filled as a propagation fills it, with the texture decoded.
-bool Fill(BenchGlobe& g)
-{
-  static const bool bHandlers = (wxInitAllImageHandlers(), true);
-  (void)bHandlers;
-  wxImage image;
-  if (!image.LoadFile("/usr/share/xplanet/images/earth.jpg"))
-    return false;
-  g.AdoptTexture(image.GetData(), image.GetWidth(), image.GetHeight(), false);
-  g.SetSubSolar(1, 6, 140);
-  g.SetApex(1, -10, 60);
-  g.SetOrbitElements(2454746.5, 0.9, 0.31, 3.0, 3.2, 0.04);
-  g.SetCaption("2008 TC3");
-  g.SetSubCaption("地球衝突確率 100.00%  (100/100)");
-  g.SetMarker(1, 21, 31, 255, "Impact\n2008/10/07 02:45 UTC");
-  for (int i = 0; i < 400; ++i)
-    g.AddTrackPoint(21 - 0.02 * (400 - i), 31 - 0.05 * (400 - i), 6478 + 100.0 * (400 - i),
-                    2454746.615 - (400 - i) / 1440.0);
-  for (int k = 0; k < 100; ++k) {
-    GlobeCloneTrack t;
-    t.m_nKind = k == 0 ? 2 : k % 3 == 0;
-    t.m_bPlausible = k % 2;
-    t.m_nPoints = 16;
-    for (int i = 0; i < 16; ++i) {
-      t.m_adMinutes[i] = (i - 15) * 4.0;
-      t.m_adLat[i] = 21 + 0.03 * k - 0.2 * (15 - i);
-      t.m_adLon[i] = 31 + 0.02 * k - 0.5 * (15 - i);
-      t.m_adKm[i] = 6478 + 500.0 * (15 - i);
-    }
-    g.AddCloneTrack(t);
-  }
-  return true;
-}
-
 void DrawFrames(benchmark::State& state, int w, int h)
 {
-  BenchGlobe g;
+  BenchGlobe<CGlobeDlg> g;
   g.w = w, g.h = h;
   if (!Fill(g)) {
     state.SkipWithError("no /usr/share/xplanet/images/earth.jpg");
@@ -97,7 +58,7 @@ void BM_GlobeExportFrame(benchmark::State& state)
 // The sphere's raster alone at the window's size.
 void BM_GlobeRasterWindow(benchmark::State& state)
 {
-  BenchGlobe g;
+  BenchGlobe<CGlobeDlg> g;
   if (!Fill(g)) {
     state.SkipWithError("no /usr/share/xplanet/images/earth.jpg");
     return;

@@ -167,6 +167,8 @@ public:
   virtual void DrawMovieFrame(MovieFrame& /*frame*/, int /*width*/, int /*height*/) {}
   // After each frame of an export; false cancels it.
   virtual bool ExportProgress(int /*done*/, int /*total*/) { return true; }
+  // After the writer returned, before its message.
+  virtual void ExportFinished() {}
 
   // ---- state ----
   int m_bAnimating = 0;

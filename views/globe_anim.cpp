@@ -214,6 +214,7 @@ void CGlobeDlg::OnExportVideo()
     ok = type.bGif ? WriteGifAnimation(path, source, s, &error, &cancelled)
                    : WriteMp4Movie(path, source, s, &error, &cancelled);
   }
+  ExportFinished();
   m_bAnimating = savedAnimating;
   m_dAnimJd = savedJd;
   m_dViewLon = savedLon;

@@ -132,6 +132,8 @@ public:
   virtual void DrawMovieFrame(MovieFrame& /*frame*/, int /*width*/, int /*height*/) {}
   // After each frame of an export; false cancels it.
   virtual bool ExportProgress(int /*done*/, int /*total*/) { return true; }
+  // After the writer returned, before its message.
+  virtual void ExportFinished() {}
   virtual bool HasWindow() const { return false; }
   virtual void ClientSize(int& w, int& h) const { w = h = 0; }
   virtual void Redraw() {}

@@ -162,6 +162,7 @@ void COrbitViewDlg::OnExportVideo()
     ok = type.bGif ? WriteGifAnimation(path, source, s, &error, &cancelled)
                    : WriteMp4Movie(path, source, s, &error, &cancelled);
   }
+  ExportFinished();
   m_bExporting = 0;
   m_bAnimating = savedAnimating;
   m_dAnimJd = savedAnimJd;

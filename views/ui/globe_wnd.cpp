@@ -48,6 +48,8 @@ CGlobeWnd::CGlobeWnd(wxWindow* parent)
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxFRAME_TOOL_WINDOW)
 {
   SetBackgroundColour(*wxBLACK);
+  m_timer.SetOwner(this, 1);
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimer(); }, 1);
   BuildButtons();
   int w = 0, h = 0;
   ClientSize(w, h);
@@ -82,6 +84,7 @@ CGlobeWnd::CGlobeWnd(wxWindow* parent)
 
 CGlobeWnd::~CGlobeWnd()
 {
+  m_timer.Stop();
   SetToolWindowPlaceSource("GLOBEDLG", nullptr);
 }
 
@@ -105,10 +108,8 @@ void CGlobeWnd::BuildButtons()
     m_buttons[i]->SetSize(int(b.x * kDluX + 0.5), b.y == 326 ? upper : lower, int(b.width * kDluX + 0.5), rowHeight);
   }
   SetClientSize(int(472 * kDluX + 0.5), lower + rowHeight + int(3 * kDluY + 0.5));
-  // The animation and the video come with their own commands; until then
-  // their buttons are shown but do nothing.
-  FindWindow(kIdAnimation)->Disable();
-  FindWindow(kIdVideo)->Disable();
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAnimate(); }, kIdAnimation);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ExportVideo(); }, kIdVideo);
   const std::pair<int, void (CGlobeDlg::*)()> actions[] = {
       {1225, &CGlobeDlg::OnRangeDown}, {1226, &CGlobeDlg::OnRangeUp},   {1215, &CGlobeDlg::OnImpactPoint},
       {1216, &CGlobeDlg::OnLookUp1},   {1217, &CGlobeDlg::OnLookUp2},   {1218, &CGlobeDlg::OnWholeView},
@@ -175,6 +176,41 @@ wxBitmap CGlobeWnd::RenderPicture()
 void CGlobeWnd::CopyPicture()
 {
   PutBitmapOnClipboard(RenderPicture());
+}
+
+void CGlobeWnd::SetAnimationCaption(const std::string& caption)
+{
+  if (wxWindow* button = FindWindow(kIdAnimation))
+    button->SetLabel(ToWx(caption));
+}
+
+void CGlobeWnd::SetAnimationTimer(bool bOn)
+{
+  if (bOn)
+    m_timer.Start(60);
+  else
+    m_timer.Stop();
+}
+
+bool CGlobeWnd::AskMovieSavePath(const MovieSaveRequest& request, std::string& path, int& index)
+{
+  return AskMovieSavePathWx(nullptr, request, path, index);
+}
+
+void CGlobeWnd::DrawMovieFrame(MovieFrame& frame, int width, int height)
+{
+  DrawSceneIntoFrame(frame, nullptr, [&](ISceneCanvas& canvas) { DrawGlobe(canvas, width, height); });
+}
+
+bool CGlobeWnd::ExportProgress(int done, int total)
+{
+  return !m_pProgress || m_pProgress->Update(done, total);
+}
+
+void CGlobeWnd::ExportVideo()
+{
+  RunMovieExport(this, GetTitle(), m_timer, m_pProgress, [this] { OnExportVideo(); },
+                 [this] { return m_bAnimating || m_bSpinning; });
 }
 
 void CGlobeWnd::OnPaint()

@@ -4,8 +4,12 @@
 // CGlobeDlg; this class is its window.
 #include <wx/bitmap.h>
 #include <wx/dialog.h>
+#include <wx/timer.h>
+
+#include <memory>
 
 #include "views/globe.h"
+#include "views/ui/movie_export_ui.h"
 
 class wxButton;
 class wxPanel;
@@ -23,6 +27,12 @@ public:
   void ShowWindowNow() override;
   bool DecodeImage(const std::string& path, std::vector<unsigned char>& rgb, int& w, int& h) override;
   void CopyPicture() override;
+  void SetAnimationCaption(const std::string& caption) override;
+  void SetAnimationTimer(bool bOn) override;
+  bool AskMovieSavePath(const MovieSaveRequest& request, std::string& path, int& index) override;
+  void DrawMovieFrame(MovieFrame& frame, int width, int height) override;
+  bool ExportProgress(int done, int total) override;
+  void ExportFinished() override { m_pProgress.reset(); }
 
   // The picture as the copy button puts it on the clipboard: the client
   // width, the height above the buttons.
@@ -37,9 +47,13 @@ private:
   void OnKey(wxKeyEvent& e);
   void UpdateCursor(int x, int y);
   void EndDrag();
+  // The export with its progress: the animation's timer waits meanwhile.
+  void ExportVideo();
 
   wxPanel* m_pPicture = nullptr;
   std::vector<wxButton*> m_buttons;
+  wxTimer m_timer;
+  std::unique_ptr<MovieExportProgress> m_pProgress;
   int m_nWheelSum = 0;  // GTK's smooth scrolling sends fractions of a notch
 };
 

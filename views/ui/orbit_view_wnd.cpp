@@ -17,6 +17,7 @@
 #include "platform/numbers.h"
 #include "platform/wx/hand_cursor.h"
 #include "platform/wx/wx_ui_services.h"
+#include "views/ui/movie_export_ui.h"
 #include "views/ui/tool_window_place.h"
 #include "views/ui/wx_scene_canvas.h"
 
@@ -53,6 +54,8 @@ COrbitViewWnd::COrbitViewWnd(wxWindow* parent)
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxFRAME_TOOL_WINDOW)
 {
   SetBackgroundColour(*wxBLACK);
+  m_timer.SetOwner(this, 1);
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimer(); }, 1);
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   m_pPicture = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxWANTS_CHARS);
   m_pPicture->SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -95,6 +98,7 @@ COrbitViewWnd::COrbitViewWnd(wxWindow* parent)
 
 COrbitViewWnd::~COrbitViewWnd()
 {
+  m_timer.Stop();
   ForgetToolWindowPlace("ORBITVIEW");
 }
 
@@ -114,10 +118,7 @@ void COrbitViewWnd::BuildStrip(wxPanel* strip)
   auto* row2 = new wxBoxSizer(wxHORIZONTAL);
   const int gap = 6;
 
-  // The animation and the video come with their own commands; until then
-  // their controls are shown but do nothing.
   auto* animate = new wxButton(strip, IDC_ANIMATION, ToWx("アニメ(&M)"));
-  animate->Disable();
   row1->Add(animate, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
   row1->Add(label("さかのぼり"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 2);
   m_pDaysBack = new wxTextCtrl(strip, IDC_DAYS_BACK, FormatC("%d", m_nDaysBack), wxDefaultPosition,
@@ -129,7 +130,6 @@ void COrbitViewWnd::BuildStrip(wxPanel* strip)
   row1->Add(m_pSpeed, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, 2);
   row1->Add(label("倍"), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
   auto* video = new wxButton(strip, IDC_EXPORT_VIDEO, ToWx("動画保存(&V)"));
-  video->Disable();
   row1->Add(video, 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
   row1->Add(new wxButton(strip, IDC_COPY, ToWx("コピー(&P)")), 0, wxALIGN_CENTER_VERTICAL | wxRIGHT, gap);
   m_pStereo = new wxChoice(strip, IDC_STEREO);
@@ -166,6 +166,8 @@ void COrbitViewWnd::BuildStrip(wxPanel* strip)
   EnableGeocentricBoxes();
 
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { CopyPicture(); }, IDC_COPY);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnAnimation(); }, IDC_ANIMATION);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ExportVideo(); }, IDC_EXPORT_VIDEO);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnClearTrack(); }, IDC_CLEAR_TRACK);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { g_bKeepGeoTrack = m_pKeep->GetValue() ? 1 : 0; }, IDC_KEEP_TRACK);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) {
@@ -205,6 +207,54 @@ void COrbitViewWnd::SelectRange(int row)
     return;
   m_pRange->SetSelection(row);
   OnRangeChange(row);
+}
+
+std::string COrbitViewWnd::AnimationEditText(int id) const
+{
+  const wxTextCtrl* edit = id == IDC_DAYS_BACK ? m_pDaysBack : id == IDC_SPEED ? m_pSpeed : nullptr;
+  return edit ? edit->GetValue().utf8_string() : std::string();
+}
+
+void COrbitViewWnd::SetAnimationEditText(int id, const std::string& text)
+{
+  if (wxTextCtrl* edit = id == IDC_DAYS_BACK ? m_pDaysBack : id == IDC_SPEED ? m_pSpeed : nullptr)
+    edit->ChangeValue(ToWx(text));
+}
+
+void COrbitViewWnd::SetAnimationCaption(const std::string& caption)
+{
+  if (wxWindow* button = FindWindow(IDC_ANIMATION))
+    button->SetLabel(ToWx(caption));
+}
+
+void COrbitViewWnd::SetAnimationTimer(bool bOn)
+{
+  if (bOn)
+    m_timer.Start(60);
+  else
+    m_timer.Stop();
+}
+
+bool COrbitViewWnd::AskMovieSavePath(const MovieSaveRequest& request, std::string& path, int& index)
+{
+  return AskMovieSavePathWx(this, request, path, index);
+}
+
+void COrbitViewWnd::DrawMovieFrame(MovieFrame& frame, int width, int height)
+{
+  DrawSceneIntoFrame(frame, m_sunImage.IsOk() ? &m_sunImage : nullptr,
+                     [&](ISceneCanvas& canvas) { DrawScene(canvas, width, height); });
+}
+
+bool COrbitViewWnd::ExportProgress(int done, int total)
+{
+  return !m_pProgress || m_pProgress->Update(done, total);
+}
+
+void COrbitViewWnd::ExportVideo()
+{
+  RunMovieExport(this, ToWx(kOrbitViewTitle), m_timer, m_pProgress, [this] { OnExportVideo(); },
+                 [this] { return m_bAnimating != 0; });
 }
 
 void COrbitViewWnd::ClientSize(int& w, int& h) const

@@ -6,8 +6,12 @@
 #include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/image.h>
+#include <wx/timer.h>
+
+#include <memory>
 
 #include "views/orbit_view.h"
+#include "views/ui/movie_export_ui.h"
 
 class wxButton;
 class wxCheckBox;
@@ -27,6 +31,14 @@ public:
   // The sink's calls, with the controls kept in step.
   void ShowGeocentricScene() override;
   void SelectRange(int row) override;
+  std::string AnimationEditText(int id) const override;
+  void SetAnimationEditText(int id, const std::string& text) override;
+  void SetAnimationCaption(const std::string& caption) override;
+  void SetAnimationTimer(bool bOn) override;
+  bool AskMovieSavePath(const MovieSaveRequest& request, std::string& path, int& index) override;
+  void DrawMovieFrame(MovieFrame& frame, int width, int height) override;
+  bool ExportProgress(int done, int total) override;
+  void ExportFinished() override { m_pProgress.reset(); }
 
   // The scene as a bitmap of the picture's size (black ground).
   wxBitmap RenderPicture();
@@ -45,6 +57,8 @@ private:
   void OnGeocentricBox();
   void EnableGeocentricBoxes();
   void UpdateCursor(int x, int y);
+  // The export with its progress: the animation's timer waits meanwhile.
+  void ExportVideo();
 
   wxPanel* m_pPicture = nullptr;
   wxTextCtrl* m_pDaysBack = nullptr;
@@ -56,6 +70,8 @@ private:
   wxChoice* m_pRange = nullptr;
   wxChoice* m_pStereo = nullptr;
   wxImage m_sunImage;
+  wxTimer m_timer;
+  std::unique_ptr<MovieExportProgress> m_pProgress;
   int m_nWheelSum = 0;  // GTK's smooth scrolling sends fractions of a notch
 };
 

@@ -4,6 +4,8 @@
 #include <map>
 #include <utility>
 
+#include <cairo.h>
+
 #include <wx/brush.h>
 #include <wx/clipbrd.h>
 #include <wx/dcmemory.h>
@@ -359,7 +361,8 @@ void WxSceneCanvas::Translate(float dx, float dy)
   m_gc->Translate(dx, dy);
 }
 
-wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw)
+wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw,
+                         double k)
 {
   if (w <= 0 || h <= 0)
     return wxNullBitmap;
@@ -368,12 +371,33 @@ wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::funct
   dc.SetBackground(*wxBLACK_BRUSH);
   dc.Clear();
   if (wxGraphicsContext* gc = wxGraphicsContext::Create(dc)) {
+    gc->Scale(k, k);
     WxSceneCanvas canvas(gc, sunImage);
+    canvas.SetWorldScale(k);
     draw(canvas);
     delete gc;
   }
   dc.SelectObject(wxNullBitmap);
   return bmp;
+}
+
+void DrawSceneIntoFrame(MovieFrame& frame, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw)
+{
+  // CAIRO_FORMAT_RGB24 is the writer's layout: 32 bits a pixel, blue in the
+  // lowest byte, the top byte unused.
+  cairo_surface_t* surface = cairo_image_surface_create_for_data(frame.pBgra, CAIRO_FORMAT_RGB24, frame.nWidth,
+                                                                  frame.nHeight, frame.nStride);
+  cairo_t* cr = cairo_create(surface);
+  if (wxGraphicsContext* gc = wxGraphicsRenderer::GetCairoRenderer()->CreateContextFromNativeContext(cr)) {
+    gc->Scale(frame.fScale, frame.fScale);
+    WxSceneCanvas canvas(gc, sunImage);
+    canvas.SetWorldScale(frame.fScale);
+    draw(canvas);
+    delete gc;
+  }
+  cairo_destroy(cr);
+  cairo_surface_flush(surface);
+  cairo_surface_destroy(surface);
 }
 
 void PutBitmapOnClipboard(const wxBitmap& bmp)

@@ -10,6 +10,7 @@
 #include <wx/image.h>
 #include <wx/event.h>
 
+#include "platform/video/movie_writer.h"
 #include "views/scene_canvas.h"
 
 class WxSceneCanvas : public ISceneCanvas {
@@ -67,9 +68,13 @@ wxFont SceneWxFont(float points, bool bold);
 // A fixed-pitch face with Japanese glyphs (text tables) of the given size.
 wxFont FixedPitchWxFont(const wxFontInfo& size);
 
-// A bitmap of w x h on black with the scene drawn into it; a null bitmap for
-// an empty size.
-wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw);
+// A bitmap of w x h on black with the scene drawn into it, scaled by k; a
+// null bitmap for an empty size.
+wxBitmap DrawSceneBitmap(int w, int h, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw,
+                         double k = 1);
+// The scene drawn into a video frame: its buffer wrapped as a cairo image
+// surface under a graphics context scaled by the frame's scale.
+void DrawSceneIntoFrame(MovieFrame& frame, const wxImage* sunImage, const std::function<void(ISceneCanvas&)>& draw);
 // Whole wheel notches (+1 forward, -1 back) of a wheel event: GTK reports
 // smooth scrolling in fractions of a notch, summed in sum until they make one.
 template <typename F>
