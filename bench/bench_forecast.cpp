@@ -1,6 +1,8 @@
 // The forecast dialog's original and future orbits of 1I/ʻOumuamua (mode 3:
 // back to 1960 and forward to 2060 with the 1/a report) on the solution of
-// its observations, determined once outside the timed loop.
+// its observations, and the growth of the integration error of (99942)
+// Apophis to 2040 (five stages there and back), each solution determined
+// once outside the timed loop.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "astro/time_scales.h"
+#include "bench/apophis_setup.h"
 #include "engine/tool_sinks.h"
 #include "ephemeris/forecast.h"
 #include "tests/engine/test_improvement_support.h"
@@ -51,6 +54,37 @@ void BM_ForecastOriginalAndFuture1I(benchmark::State& st) {
   }
 }
 BENCHMARK(BM_ForecastOriginalAndFuture1I)->Unit(benchmark::kMillisecond);
+
+bool Go(CDetermination*) { return true; }
+
+void BM_ApophisErrorGrowthTo2040(benchmark::State& st) {
+  ApophisSetup& setup = Setup();
+  if (!setup.ok) {
+    st.SkipWithError(MissingDataMessage("obs/mpc80/neosjl_99942.dat, de/lnxp1960p2060.405, obscodes").c_str());
+    return;
+  }
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  HeadlessToolSinks sinks;
+  ScopedToolSinks scopedSinks(sinks);
+  CDetermination view;
+  if (LoadSessionObservations(view, setup.observations, setup.stations) <= 0 || SolveApophis(view) != 0) {
+    st.SkipWithError("Apophis: no solution");
+    return;
+  }
+  view.m_pEngine->m_nCalcState = kCalcImprovedPerturbed;
+  TestForecastForm form;
+  form.SetText(kFcStep, kStepAutomatic);
+  form.SetEpoch("2040", "1", "1");
+  ForecastModel model(&view);
+  for (auto _ : st) {
+    if (model.MeasureErrorGrowth(form, Go) != 0) {
+      st.SkipWithError(("error growth failed: " + form.Text(kFcResult)).c_str());
+      return;
+    }
+  }
+}
+BENCHMARK(BM_ApophisErrorGrowthTo2040)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 

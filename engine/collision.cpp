@@ -10,12 +10,13 @@
 
 const double kCollisionRadiusKm[10] = {2439.7, 6051.8, 0.0,   3396.2, 71492.0,
                                        60268.0, 25559.0, 24764.0, 1188.3, 1737.4};
+const char* const kCollisionBodyNames[10] = {"水星", "金星", "地球", "火星", "木星",
+                                            "土星", "天王星", "海王星", "冥王星", "月"};
 
 namespace {
 
 constexpr double kKmPerAu = 149597870.7;
 constexpr double kFar = 9e8;
-const char* const kBodyNames[10] = {"水星", "金星", "地球", "火星", "木星", "土星", "天王星", "海王星", "冥王星", "月"};
 
 // Angle between two vectors in degrees; a vector shorter than 1e-12 counts as 1e-12 long.
 double AngleDeg(const double a[3], const double b[3])
@@ -44,9 +45,9 @@ std::string PlanetReport(const IntegrationState* state, int i, double radiusKm, 
 {
   std::string text;
   if (state->m_pImpacts)
-    text = FormatC("【惑星衝突】%s に衝突 (表面半径 %.0f km を通過)\r\n", kBodyNames[i], radiusKm);
+    text = FormatC("【惑星衝突】%s に衝突 (表面半径 %.0f km を通過)\r\n", kCollisionBodyNames[i], radiusKm);
   else
-    text = FormatC("【惑星衝突】%s に衝突: %s (表面半径 %.0f km を通過)\r\n", kBodyNames[i], UtcText(tc).c_str(),
+    text = FormatC("【惑星衝突】%s に衝突: %s (表面半径 %.0f km を通過)\r\n", kCollisionBodyNames[i], UtcText(tc).c_str(),
                    radiusKm);
   const double* n = state->m_dRel[i];
   double toEarth[3], toSun[3];

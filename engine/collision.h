@@ -9,6 +9,8 @@ class EngineWindow;
 
 // Collision radii (km) by BodyIndex; the Earth's 0 leaves it to the impact trackers.
 extern const double kCollisionRadiusKm[10];
+// Names of the bodies by BodyIndex (0 Mercury ... 8 Pluto, 9 the Moon).
+extern const char* const kCollisionBodyNames[10];
 // The Sun's photosphere, AU (696000 km).
 inline constexpr double kSunCollisionRadiusAu = 0.0046524726370988385;
 

@@ -17,6 +17,9 @@
 #include "engine/matrix_fit.h"
 #include "engine/move_epoch.h"
 #include "engine/approach_graph.h"
+#include "ephemeris/test_observations.h"
+#include "platform/app_services.h"
+#include "platform/ui_services.h"
 #include "astro/mpeph_store.h"
 #include "platform/numbers.h"
 #include "platform/text_util.h"
@@ -172,7 +175,7 @@ void ForecastModel::CheckEpochRange(ForecastForm& form, IntegrationState& state)
 
 // Steps shared by the preparation and the impact probability: the view's
 // solution with this dialog's mode, end time, non-gravitational terms and step.
-bool ForecastModel::CopySolution(ForecastForm& form, IntegrationState& state) {
+bool ForecastModel::CopySolution(ForecastForm& form, IntegrationState& state, bool bTestImpactor) {
   OrbitEngine* engine = m_pView->m_pEngine;
   const int mode = m_pState->m_nOrbitKind;
   state = engine->m_state;
@@ -184,6 +187,8 @@ bool ForecastModel::CopySolution(ForecastForm& form, IntegrationState& state) {
   state.m_dStopDistance = kForecastBoundaryAu;
   CheckEpochRange(form, state);
   if (state.m_dEnd == 0.0) return false;
+  if (bTestImpactor && TheApp().m_bDeveloper && Ui().IsKeyDown(UiKey::Control) && !ApplyTestImpactor(form, state))
+    return false;
   if (engine->m_bNonGrav == 1) {
     state.m_nSolveMask |= 0x180;
     if (engine->m_bNonGravA3 == 1) state.m_nSolveMask |= 0x200;
@@ -193,9 +198,9 @@ bool ForecastModel::CopySolution(ForecastForm& form, IntegrationState& state) {
   return true;
 }
 
-bool ForecastModel::ComputeElementsAtEpoch(ForecastForm& form) {
+bool ForecastModel::ComputeElementsAtEpoch(ForecastForm& form, bool bTestImpactor) {
   IntegrationState& s = *m_pState;
-  if (!CopySolution(form, s)) return false;
+  if (!CopySolution(form, s, bTestImpactor)) return false;
   const double h = std::fabs(s.m_dStep);
   m_pApproach = std::make_unique<CloseApproachRecord>();
   m_pApproach->Init(std::min(s.m_dEnd, s.m_dEpoch) - 5 * h, std::max(s.m_dEnd, s.m_dEpoch) + 5 * h, h);
@@ -254,9 +259,11 @@ int ForecastModel::RunForecastLeg(ForecastForm& form, int mode, std::string& res
 }
 
 int ForecastModel::Calculate(ForecastForm& form) {
+  if (TheApp().m_bDeveloper && Ui().IsKeyDown(UiKey::Control) && Ui().IsKeyDown(UiKey::Shift))
+    return GenerateTestObservations(form);
   const int mode = m_pState->m_nOrbitKind;
   if (mode != kForecastBoth) {
-    if (!ComputeElementsAtEpoch(form)) return -1;
+    if (!ComputeElementsAtEpoch(form, true)) return -1;
     form.ShowTab(1);
     const int r = RunCurrentMode(form);
     if (r == kEngineDone || r == kEngineImpact) form.ShowTab(0);

@@ -5,6 +5,7 @@
 // integration error, and the impact probability of its clones. The dialog
 // reaches its controls through ForecastForm by control id; tests give a
 // form of plain fields.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -99,10 +100,19 @@ public:
 
   // Sets the state's end time from the mode and the epoch fields (0: nothing to run).
   void CheckEpochRange(ForecastForm& form, IntegrationState& state);
-  // Prepares the dialog's state from the view's solution; false when nothing may run.
-  bool ComputeElementsAtEpoch(ForecastForm& form);
-  // "計算(&C)" in the state's mode. The code of the last run, -1 when none ran.
+  // Prepares the dialog's state from the view's solution; false when nothing
+  // may run. bTestImpactor: in developer mode with Ctrl down the solution is
+  // replaced by an orbit that hits the chosen body at the end time.
+  bool ComputeElementsAtEpoch(ForecastForm& form, bool bTestImpactor = false);
+  // "計算(&C)" in the state's mode (in developer mode with Ctrl and Shift down
+  // the test observations instead). The code of the last run, -1 when none ran.
   int Calculate(ForecastForm& form);
+  // Observations of an object that hits the chosen body at the typed epoch,
+  // written into the data folder and loaded into the view. 0 made, -1 not.
+  int GenerateTestObservations(ForecastForm& form);
+  // Loads an observation file into the view as its open command does and
+  // gives the number of observations (set by the window; tests load directly).
+  std::function<int(const std::string& path)> m_openObsFile;
   // One leg of mode 3: its result and log texts and its 1/a.
   int RunForecastLeg(ForecastForm& form, int mode, std::string& result, std::string& log, double& inverseA,
                      std::string& heading);
@@ -117,7 +127,10 @@ public:
   int BodyIndex(ForecastForm& form);
 
 private:
-  bool CopySolution(ForecastForm& form, IntegrationState& state);
+  bool CopySolution(ForecastForm& form, IntegrationState& state, bool bTestImpactor = false);
+  bool ApplyTestImpactor(ForecastForm& form, IntegrationState& state);
+  // The selected body 0..9 for the developer aids, else a message and -1.
+  int TestBody(ForecastForm& form, const char* message);
   int RunCurrentMode(ForecastForm& form);
 
   CDetermination* m_pView;

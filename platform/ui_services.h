@@ -8,7 +8,7 @@
 enum class MsgIcon { None, Information, Warning, Error, Question };
 enum class MsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MsgAnswer { Ok, Cancel, Yes, No };
-enum class UiKey { Escape, Shift, CapsLock };
+enum class UiKey { Escape, Shift, CapsLock, Control };
 
 class UiServices {
 public:
@@ -62,7 +62,7 @@ public:
   std::string m_clipboard;
   bool m_busy = false;
   int m_pumps = 0;
-  bool m_keys[3] = {false, false, false};
+  bool m_keys[4] = {false, false, false, false};
 };
 
 // ---- Esc for long loops ----

@@ -20,6 +20,7 @@
 #include "data/ui/info_help.h"
 #include "data/ui/info_mark.h"
 #include "data/ui/window_routines.h"
+#include "determination/ui/determination_view.h"
 #include "determination/ui/wx_control_window.h"
 #include "determination/view_commands.h"
 #include "engine/determination_host.h"
@@ -61,6 +62,13 @@ CForecastDlg::CForecastDlg(wxWindow* parent, CDetermination* view)
   CreateControls();
   BindEvents();
   OnInitDialog();
+  // The generated test observations load as the view's open command loads a file.
+  m_model.m_openObsFile = [view](const std::string& path) {
+    auto* shown = dynamic_cast<CDeterminationView*>(view);
+    if (!shown) return 0;
+    shown->OpenObsFile(path);
+    return shown->m_pDetClass ? shown->m_pDetClass->m_nObsCount : 0;
+  };
 }
 
 CForecastDlg::~CForecastDlg() {

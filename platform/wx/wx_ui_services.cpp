@@ -103,6 +103,7 @@ bool WxUiServices::IsKeyDown(UiKey key)
   case UiKey::Escape: return EscapeKeyLatched();
   case UiKey::Shift: return wxGetKeyState(WXK_SHIFT);
   case UiKey::CapsLock: return wxGetKeyState(WXK_CAPITAL);
+  case UiKey::Control: return wxGetKeyState(WXK_CONTROL);
   }
   return false;
 }

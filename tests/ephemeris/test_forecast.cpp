@@ -14,6 +14,7 @@
 #include "engine/close_approach.h"
 #include "engine/integration_drivers.h"
 #include "engine/tool_sinks.h"
+#include "platform/app_services.h"
 #include "tests/engine/test_improvement_support.h"
 #include "tests/engine/test_integration_support.h"
 #include "tests/ephemeris/forecast_form.h"
@@ -261,6 +262,31 @@ TEST_F(ForecastOnSolution, ErrorGrowthWithOneRow) {
   const std::string text = m_form.Text(kFcResult);
   EXPECT_NE(text.find("測定できた区間が少ないため、伸び方を判定できませんでした。"), std::string::npos) << text;
   EXPECT_EQ(text.find("\r\n       0.2 "), std::string::npos) << text;
+}
+
+// Ctrl+計算 in developer mode replaces the solution by an orbit that meets the
+// chosen body at the typed epoch: the run from ten days before ends in the
+// collision; without a body chosen the preparation refuses with its message.
+TEST_F(ForecastOnSolution, CtrlCalcRunsTheTestImpactor) {
+  const int developer = TheApp().m_bDeveloper;
+  TheApp().m_bDeveloper = 1;
+  m_ui.m_keys[static_cast<int>(UiKey::Control)] = true;
+  ForecastModel model(&m_view);
+  m_form.SetEpoch("2031", "6", "15");
+  EXPECT_EQ(model.Calculate(m_form), -1);
+  ASSERT_FALSE(m_ui.m_messages.empty());
+  EXPECT_NE(m_ui.m_messages.back().text.find("衝突テストでは"), std::string::npos);
+  // The Earth's pull brings its impact half an hour early, Mars's minutes.
+  const char* detected[2] = {"【地球衝突を検出】 2031/ 6/14 23:", "【火星衝突を検出】 2031/ 6/14 23:"};
+  for (int sel : {3, 4}) {  // the Earth, Mars
+    m_form.m_controls[kFcBody].m_nSelection = sel;
+    EXPECT_EQ(model.Calculate(m_form), kEngineImpact) << sel;
+    const std::string text = m_form.Text(kFcResult);
+    EXPECT_NE(text.find(detected[sel - 3]), std::string::npos) << text.substr(0, 400);
+    EXPECT_NE(text.find("※指定元期(2031/6/25.0)の軌道要素は"), std::string::npos) << text.substr(0, 600);
+  }
+  m_ui.m_keys[static_cast<int>(UiKey::Control)] = false;
+  TheApp().m_bDeveloper = developer;
 }
 
 }  // namespace
