@@ -65,7 +65,10 @@ ReaderState& State() {
   return *s;
 }
 
+long long g_readerGeneration = 0;
+
 void ResetState(ReaderState& s) {
+  ++g_readerGeneration;
   s.header = JplHeader{};
   s.owner = nullptr;
   s.recordCount = 0;
@@ -401,6 +404,8 @@ CJplEph::~CJplEph() {
 }
 
 const JplHeader& JplCurrentHeader() { return State().header; }
+
+long long JplReaderGeneration() { return g_readerGeneration; }
 
 bool JplParseHeaderBytes(const unsigned char* raw, size_t size, JplHeader& h, long long& fileBytes) {
   static_assert(kJplHeaderBytes == kHeaderBytes);

@@ -100,6 +100,10 @@ extern int g_nJplDeNumber;
 // Header of the open file (meaningful while g_pJplEph->IsOpen()).
 const JplHeader& JplCurrentHeader();
 
+// Changes whenever the process's reader is made or deleted: positions kept
+// from an older value may come from another file.
+long long JplReaderGeneration();
+
 // Bytes at the start of a DE file that hold the numbers of its header.
 inline constexpr size_t kJplHeaderBytes = 2856;
 

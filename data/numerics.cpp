@@ -5,6 +5,7 @@
 
 #include "astro/constants.h"
 #include "astro/perturber_positions.h"
+#include "astro/perturber_row_table.h"
 #include "engine/integration_state.h"
 
 namespace CTessaruneLib {
@@ -41,13 +42,15 @@ int GetPerturberPositions(double rows[][46], double blocks[][45], double start, 
   return GetPerturberPositions(&rows[0][0], &blocks[0][0], start, step, count, asteroidSet);
 }
 
-int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet) {
+int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet,
+                          PerturberRowTable* table, double epoch) {
   // More times than the buffers hold is refused, never cut short silently.
   if (count > kPerturberPositionsMaxCount) return -1;
   if (count < 1) return 0;
   double tri[kPerturberPositionsMaxCount][kPerturberRowCoordinates];
   const char* mask = asteroidSet != 0 ? "111111111111111" : "111111111100000";
-  const int rc = JplBodiesForIntegrator(start, step, count, mask, &tri[0][0], asteroidSet);
+  const int rc = table && asteroidSet == 0 ? table->Rows(epoch, start, step, count, &tri[0][0])
+                                           : JplBodiesForIntegrator(start, step, count, mask, &tri[0][0], asteroidSet);
   if (rc != 0) return rc;
   const int bodies = asteroidSet != 0 ? 15 : 10;
   double t = start;

@@ -4,6 +4,8 @@
 // integration step.
 struct IntegrationState;
 
+class PerturberRowTable;
+
 namespace CTessaruneLib {
 
 inline constexpr int kMaxNormalUnknowns = 9;
@@ -34,10 +36,12 @@ int GetPerturberPositions(double rows[][46], double blocks[][45], double start, 
 // coordinates, for the times start, start + step, ... . asteroidSet not 0
 // adds the five asteroid slots; entries of bodies left out stay as they were.
 // 0, or the planetary reader's error code with nothing written; -1 for a
-// count above 16.
+// count above 16. With a row table (asteroidSet 0 only) the rows come
+// through it, for a run whose epoch is epoch.
 inline constexpr int kPerturberPositionsMaxCount = 16;
 inline constexpr int kSeedRowDoubles = 46;
-int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet);
+int GetPerturberPositions(double* rows, double* blocks, double start, double step, int count, int asteroidSet,
+                          PerturberRowTable* table = nullptr, double epoch = 0.0);
 
 // Shortest and longest automatic steps, days.
 inline constexpr double kAutoStepMin = 0.0001220703125;  // 2^-13

@@ -102,6 +102,23 @@ const char* ElementProblem(const ElementBlock& el) {
   return "";
 }
 
+// The engine's row table serves the runs of one improvement call while the
+// object lives.
+class RowTableScope {
+public:
+  explicit RowTableScope(OrbitEngine& engine) : engine_(engine) {
+    if (!engine_.m_bReuseWork) return;
+    if (!engine_.m_pRowTable) engine_.m_pRowTable.reset(new (std::nothrow) PerturberRowTable);
+    engine_.m_bRowTableActive = engine_.m_pRowTable ? 1 : 0;
+  }
+  ~RowTableScope() { engine_.m_bRowTableActive = 0; }
+  RowTableScope(const RowTableScope&) = delete;
+  RowTableScope& operator=(const RowTableScope&) = delete;
+
+private:
+  OrbitEngine& engine_;
+};
+
 class Improvement {
 public:
   Improvement(OrbitEngine* engine, double x, int correct)
@@ -418,7 +435,8 @@ int Improvement::Run() {
   if (split_ < 0) state_.m_dDirection = k > engine_.m_nLastObs ? -1.0 : 1.0;
   view_->ApplyStepSetting(&state_);
 
-  // 8.-9. Step, approach record.
+  // 8.-9. Step, approach record. From here on the runs share their planetary rows.
+  const RowTableScope rows(engine_);
   MeasureStep();
   AttachApproachRecord();
 

@@ -239,7 +239,7 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
 
   if (!engine->m_pPerturberCache ||
       CTessaruneLib::GetPerturberPositions(engine->m_pPerturberCache, &state->m_dPert[0][0][0], epoch - 5.0 * h, h,
-                                           kWindowPoints, engine->m_nAsteroidSet) != 0)
+                                           kWindowPoints, engine->m_nAsteroidSet, ActiveRowTable(engine), epoch) != 0)
     return kEnginePerturbersFailed;
   engine->m_nPerturberEvaluations += 1;
 

@@ -6,7 +6,10 @@
 // alive while the calculation runs on the main thread, and after three seconds
 // opens the cancel dialog, whose button sets m_nCancel.
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "astro/perturber_row_table.h"
 
 #include "engine/integration_state.h"
 
@@ -115,6 +118,8 @@ struct OrbitEngine {
   int m_bParallel = 1;            // parallel integration of the varied orbits allowed
   int m_bReuseWork = 1;           // an improvement skips what nobody reads and reuses what it has (0: all afresh, the same
                                   // results; kept to prove that)
+  std::unique_ptr<PerturberRowTable> m_pRowTable;  // planetary rows of the improvement's runs, kept between calls
+  int m_bRowTableActive = 0;      // an improvement call runs: its runs take their planetary rows through m_pRowTable
   int m_nRingEntries = 0;         // perturber entries produced by parallel runs, summed
   double m_dEphSeconds = 0, m_dProducerCpu = 0, m_dWorkerCpu = 0, m_dCallerCpu = 0;  // parallel statistics, s
   int m_bPerturbations = 0;       // the view's "摂動計算あり"
@@ -165,6 +170,13 @@ struct OrbitEngine {
   // system clock).
   EngineClock* m_pClock = nullptr;
 };
+
+// The row table the engine's runs take their planetary rows through: while
+// an improvement call runs with m_bReuseWork and without asteroids; else null.
+inline PerturberRowTable* ActiveRowTable(const OrbitEngine* engine) {
+  return engine->m_bRowTableActive && engine->m_bReuseWork && engine->m_nAsteroidSet == 0 ? engine->m_pRowTable.get()
+                                                                                          : nullptr;
+}
 
 // ---- life cycle ----
 // Rebuilds the engine as constructed: empty texts, zeroed state with the

@@ -182,6 +182,7 @@ bool ParallelRun::MakeRing()
   ring->m_dStep = h;
   ring->m_nBodies = state_->m_nBodies;
   ring->m_nAsteroidSet = engine_->m_nAsteroidSet;
+  ring->m_pRowTable = ActiveRowTable(engine_);
   ring->m_dEpoch = state_->m_dEpoch;
   ring->m_dStart = NewestPointTime(state_->m_dEpoch, 0, h);
   ring->m_nEntryLimit = EntryLimit(engine_, state_);
@@ -420,7 +421,8 @@ int EphemerisProducerThread(PerturberRing* ring)
     const double t = NewestPointTime(ring->m_dEpoch, i + 1, ring->m_dStep);
     double row[kPerturberRowCoordinates] = {};
     const auto before = std::chrono::steady_clock::now();
-    const int r = JplBodiesForIntegrator(t, 0.0, 1, mask, row, ring->m_nAsteroidSet);
+    const int r = ring->m_pRowTable ? ring->m_pRowTable->Rows(ring->m_dEpoch, t, 0.0, 1, row)
+                                    : JplBodiesForIntegrator(t, 0.0, 1, mask, row, ring->m_nAsteroidSet);
     computing += std::chrono::steady_clock::now() - before;
     if (r != 0) {
       AbortPerturberRing(ring, kEnginePerturbersFailed);

@@ -14,6 +14,7 @@
 #include "engine/integration_state.h"
 
 struct OrbitEngine;
+class PerturberRowTable;
 class EngineWindow;
 
 inline constexpr int kRingEntries = 4096;         // entries of the ring (step i at slot i mod 4096)
@@ -33,6 +34,7 @@ struct alignas(64) PerturberRing {
   double m_dEpoch;                          // the run's epoch: entry i is for NewestPointTime(epoch, i + 1, h)
   double m_dStep;                           // h, days
   int m_nAsteroidSet;                       // the engine's set: 15 perturbers when not 0, else 10
+  PerturberRowTable* m_pRowTable;           // the engine's active row table, or null (used by the producer alone)
   double* m_pLatest;                        // [46]: time and coordinates of the last entry produced
   int m_nEntryLimit;                        // entries the run can use (the last observation's step + margin)
   int m_nFinalCount;                        // entries produced, stored when the producer ends
