@@ -144,6 +144,21 @@ void AppendAsteroidLine(OrbitEngine* engine)
   engine->m_strRunReport += line + "\r\n";
 }
 
+// The degree-5 Lagrange basis on the nodes -2..3 at u: L[n + 2] is the
+// product over the other nodes m, in rising order, of (u - m) / (n - m).
+// The denominators are written out so that the compiler sees constants (the
+// products are those of the loop, operation for operation).
+void LagrangeWeights(double u, double L[6])
+{
+  const double a = u - -2.0, b = u - -1.0, c = u - 0.0, d = u - 1.0, e = u - 2.0, f = u - 3.0;
+  L[0] = 1.0 * (b / -1.0) * (c / -2.0) * (d / -3.0) * (e / -4.0) * (f / -5.0);
+  L[1] = 1.0 * (a / 1.0) * (c / -1.0) * (d / -2.0) * (e / -3.0) * (f / -4.0);
+  L[2] = 1.0 * (a / 2.0) * (b / 1.0) * (d / -1.0) * (e / -2.0) * (f / -3.0);
+  L[3] = 1.0 * (a / 3.0) * (b / 2.0) * (c / 1.0) * (e / -1.0) * (f / -2.0);
+  L[4] = 1.0 * (a / 4.0) * (b / 3.0) * (c / 2.0) * (d / 1.0) * (f / -1.0);
+  L[5] = 1.0 * (a / 5.0) * (b / 4.0) * (c / 3.0) * (d / 2.0) * (e / 1.0);
+}
+
 } // namespace
 
 int ProcessorCount()
@@ -368,13 +383,7 @@ int InterpolateObservation(double tMid, int firstBody, int endBody, double h, Ob
     for (;;) {
       const double u = (obs->m_dJdTt - rho * kLightTimeDaysPerAu - tMid) / h;
       double L[6];
-      for (int n = -2; n <= 3; ++n) {
-        double l = 1.0;
-        for (int m = -2; m <= 3; ++m)
-          if (m != n)
-            l *= (u - m) / static_cast<double>(n - m);
-        L[n + 2] = l;
-      }
+      LagrangeWeights(u, L);
       for (int c = 0; c < 3; ++c) {
         double s = 0.0;
         for (int n = 0; n < 6; ++n)
