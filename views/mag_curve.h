@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/tool_sinks.h"
+#include "views/mag_curve_gesture.h"
 #include "views/scene_canvas.h"
 
 // ---- control ids of the window ----
@@ -182,6 +183,26 @@ public:
   };
   std::vector<FormulaRun> FormulaRuns() const;
 
+  // ---- mouse gestures on the plot band (client pixels) ----
+  // The Down handlers return true when a gesture started and the mouse is
+  // to be captured until the button comes up.
+  bool OnLButtonDown(int x, int y);
+  void OnMouseMove(int x, int y);
+  void OnLButtonUp();
+  bool OnRButtonDown(int x, int y);
+  void OnRButtonUp();
+  void OnCaptureChanged();
+  // false when the turn is not the band's (the default handling runs).
+  bool OnMouseWheel(double delta, bool bShift, int x, int y);
+  MagCursor CursorAt(int x, int y);
+  bool AnyGesture() const { return m_bDragCurve || m_bPeriDrag || m_bPan || m_bMagAxisDrag || m_bVPan; }
+  // What (x, y) lies on in the time plot, with the ranges used.
+  MagHit HitTimePlot(int x, int y, MagPlotLayout& L);
+  // The scale of an end handle's drag: the spread of the law's variable
+  // over the shown points, [t0, t1] when they span no time (1 with a fixed
+  // slope or failed geometry).
+  double HandleLever(double t0, double t1);
+
   // ---- controls by id (headless: the map; the window: its widgets) ----
   virtual bool HasWindow() const { return m_bHeadlessWindow != 0; }
   virtual bool HasItem(int id) const { return HasWindow() && id != 0; }
@@ -287,6 +308,10 @@ private:
   void DrawLawCurve(ISceneCanvas& g, const MagPlotLayout& L);
   void DrawNucleusCurve(ISceneCanvas& g, const MagPlotLayout& L);
   void DrawHandles(ISceneCanvas& g, const MagPlotLayout& L);
+  // First and last times of the shown points; [t0, t1] when they span no time.
+  void ShownTimeSpan(double t0, double t1, double& first, double& last) const;
+  // The curve-handle drag of OnMouseMove.
+  void DragCurveTo(int y);
   // Ranges over the shown points (steps 1-6); false when none is shown.
   bool PointRanges(double& t0, double& t1, double& m0, double& m1, bool bCurve);
   std::map<int, Control> m_controls;

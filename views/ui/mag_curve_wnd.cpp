@@ -18,6 +18,7 @@
 #include "data/ui/info_help.h"
 #include "data/ui/info_mark.h"
 #include "platform/app_services.h"
+#include "platform/wx/hand_cursor.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/mag_curve_help.h"
 #include "views/ui/tool_window_place.h"
@@ -162,6 +163,7 @@ void CMagCurveWnd::BindControls()
   for (const MagCurveHelpTopic& topic : kMagCurveHelp)
     Bind(wxEVT_BUTTON, [this, &topic](wxCommandEvent&) { ShowInfoHelp(topic.title, topic.text, this); },
          topic.markId);
+  BindMouse();
   Bind(wxEVT_CHAR_HOOK, &CMagCurveWnd::OnKey, this);
   // Closing hides the window: its object and law stay for the next opening.
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
@@ -174,6 +176,66 @@ void CMagCurveWnd::BindControls()
     e.Skip();
     Refresh(true);
   });
+}
+
+void CMagCurveWnd::BindMouse()
+{
+  for (const auto type : {wxEVT_LEFT_DOWN, wxEVT_LEFT_DCLICK, wxEVT_LEFT_UP, wxEVT_RIGHT_DOWN, wxEVT_RIGHT_UP,
+                          wxEVT_MOTION, wxEVT_LEAVE_WINDOW})
+    m_pCanvas->Bind(type, &CMagCurveWnd::OnMouse, this);
+  m_pCanvas->Bind(wxEVT_MOUSEWHEEL, &CMagCurveWnd::OnWheel, this);
+  m_pCanvas->Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) {
+    OnCaptureChanged();
+    ShowCursor(MagCursor::Default);
+  });
+}
+
+void CMagCurveWnd::OnMouse(wxMouseEvent& e)
+{
+  const int x = e.GetX(), y = e.GetY();
+  const wxEventType type = e.GetEventType();
+  bool bCapture = false;
+  // A second click of a double click is another press.
+  if (type == wxEVT_LEFT_DOWN || type == wxEVT_LEFT_DCLICK) {
+    bCapture = OnLButtonDown(x, y);
+  } else if (type == wxEVT_RIGHT_DOWN) {
+    bCapture = OnRButtonDown(x, y);
+  } else if (type == wxEVT_LEFT_UP) {
+    OnLButtonUp();
+  } else if (type == wxEVT_RIGHT_UP) {
+    OnRButtonUp();
+  } else if (type == wxEVT_MOTION) {
+    if (AnyGesture())
+      OnMouseMove(x, y);
+    else
+      e.Skip();
+  }
+  if (bCapture && !m_pCanvas->HasCapture())
+    m_pCanvas->CaptureMouse();
+  else if (!AnyGesture() && m_pCanvas->HasCapture())
+    m_pCanvas->ReleaseMouse();
+  ShowCursor(type == wxEVT_LEAVE_WINDOW && !AnyGesture() ? MagCursor::Default : CursorAt(x, y));
+}
+
+void CMagCurveWnd::OnWheel(wxMouseEvent& e)
+{
+  const int notch = e.GetWheelDelta() > 0 ? e.GetWheelDelta() : 120;
+  const double delta = 120.0 * e.GetWheelRotation() / notch;
+  if (e.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL || !OnMouseWheel(delta, e.ShiftDown(), e.GetX(), e.GetY()))
+    e.Skip();
+}
+
+void CMagCurveWnd::ShowCursor(MagCursor cursor)
+{
+  if (cursor == m_cursor)
+    return;
+  m_cursor = cursor;
+  if (cursor == MagCursor::Pan)
+    m_pCanvas->SetCursor(GetHandCursor());
+  else if (cursor == MagCursor::Hand)
+    m_pCanvas->SetCursor(wxCursor(wxCURSOR_HAND));
+  else
+    m_pCanvas->SetCursor(wxNullCursor);
 }
 
 wxWindow* CMagCurveWnd::Item(int id) const

@@ -45,9 +45,16 @@ private:
   void BindControls();
   void OnPaint();
   void OnKey(wxKeyEvent& e);
+  // The plot band's mouse: forwarded to the gestures, with the capture and
+  // the cursor they ask for.
+  void BindMouse();
+  void OnMouse(wxMouseEvent& e);
+  void OnWheel(wxMouseEvent& e);
+  void ShowCursor(MagCursor cursor);
   wxWindow* Item(int id) const;
 
   wxPanel* m_pCanvas = nullptr;
+  MagCursor m_cursor = MagCursor::Default;
 };
 
 // Command 32800: makes the window once, shows it, and returns it.
