@@ -3,6 +3,7 @@
 // C/1998 P1 (comet law), then by a solution of (433) Eros (H,G law); the
 // laws switched with their radio buttons, H stepped with its arrow,
 // 位置推算へ pressed without an ephemeris view, and the band copied with Ctrl+C.
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -25,6 +26,7 @@
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
 #include "tests/engine/test_improvement_support.h"
+#include "tests/views_ui/x_wheel.h"
 #include "views/ui/mag_curve_wnd.h"
 
 namespace {
@@ -230,4 +232,127 @@ TEST(MagCurveWindow, OpenedByItsCommandFedSwitchedSteppedAndCopied)
   EXPECT_NE(session.Setting("MAGCURVE_X"), "<none>");
   std::printf("C/1998 P1: H1 %.2f K1 %.2f RMS %.3f (slope fixed %d); Eros H %.2f G %.3f, with G 0.15 H %.2f\n",
               cometH, cometK, cometRms, cometFix, freeH, freeG, erosH);
+}
+
+namespace {
+
+// A point of the canvas on the screen.
+wxPoint OnScreen(double x, double y)
+{
+  return Window()->Canvas()->ClientToScreen(wxPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))));
+}
+
+// The ranges and the y of the law at t in the window as drawn now.
+MagPlotLayout Ranges()
+{
+  int w = 0, h = 0;
+  Window()->ClientSize(w, h);
+  MagPlotLayout L;
+  Window()->GetPlotRanges(w, h, L, 1);
+  return L;
+}
+
+double LawAt(double t)
+{
+  double m = 0;
+  Window()->ModelMagnitude(t, m);
+  return m;
+}
+
+// A drag with one move between press and release.
+void Drag(wxPoint from, wxPoint to, int button = wxMOUSE_BTN_LEFT)
+{
+  wxUIActionSimulator sim;
+  sim.MouseMove(from);
+  sim.MouseDown(button);
+  sim.MouseMove(to);
+  sim.MouseUp(button);
+}
+
+} // namespace
+
+// The band under the real mouse: Eros's perihelion handle dragged down, the
+// time axis panned and zoomed with the wheel, the magnitudes shifted with
+// the right button, the title clicked to the second name, the hand over the
+// magnitude axis.
+TEST(MagCurveWindow, MouseBendsPansAndZooms)
+{
+  TSR_REQUIRE_DATA(eros, "obs/mpc80/neosjl_433.txt");
+  ViewSession session("mag_curve_mouse");
+  MagPlotLayout L0, L1, Lpan, Lwheel;
+  double lawT0 = 0, lawT1 = 0, G0 = -1, G1 = -2, offset = 0;
+  wxPoint handle, panFrom;
+  bool bPublished = false, bHandInStrip = false, bHandInPlot = true;
+  std::vector<ViewStep> steps = {
+      {"view open", nullptr, [] { return ViewSession::View() != nullptr; }},
+      {"open 光度曲線", [] { ViewSession::PostCommand(ID_MAG_CURVE); },
+       [] { return Window() && Window()->IsShownOnScreen(); }},
+      {"publish Eros", [&] { bPublished = PublishEros(eros, session.m_dir); },
+       [] { return Window()->m_nPoints > 4000 && Window()->m_bFitted; }, 30, 0.5},
+      {"screenshot before", [&] {
+         ViewSession::SaveScreenshot(Window(), "mag_curve_mouse_before");
+         L0 = Ranges();
+         const double T = Window()->m_dT;
+         lawT0 = LawAt(T), G0 = Window()->m_dSlope;
+         const double x = (T - L0.dTimeMin) / (L0.dTimeMax - L0.dTimeMin) * (L0.dRight - L0.dLeft) + L0.dLeft;
+         const double y = (lawT0 - L0.dMagMin) / (L0.dMagMax - L0.dMagMin) * (L0.dBottom - L0.dTop) + L0.dTop;
+         handle = wxPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+       },
+       nullptr},
+      {"drag the perihelion handle", [&] { Drag(OnScreen(handle.x, handle.y), OnScreen(handle.x, handle.y + 40)); },
+       [] { return Window()->m_bManual == 1 && !Window()->Canvas()->HasCapture(); }},
+      {"pan", [&] {
+         lawT1 = LawAt(Window()->m_dT), G1 = Window()->m_dSlope;
+         L1 = Ranges();
+         panFrom = wxPoint(static_cast<int>(L1.dLeft + 0.3 * (L1.dRight - L1.dLeft)),
+                           static_cast<int>((L1.dTop + L1.dBottom) / 2));
+         Drag(OnScreen(panFrom.x, panFrom.y), OnScreen(panFrom.x - 120, panFrom.y + 5));
+       },
+       [] { return Window()->m_bLeftBound && Window()->m_bRightBound && !Window()->Canvas()->HasCapture(); }},
+      {"wheel", [&] {
+         Lpan = Ranges();
+         wxUIActionSimulator().MouseMove(OnScreen(panFrom.x, panFrom.y));
+         ASSERT_TRUE(TurnWheel(true));
+       },
+       [&] { return Ranges().dTimeMax - Ranges().dTimeMin < 0.9 * (Lpan.dTimeMax - Lpan.dTimeMin); }},
+      {"right-button pan", [&] {
+         Lwheel = Ranges();
+         Drag(OnScreen(panFrom.x, panFrom.y), OnScreen(panFrom.x, panFrom.y + 60), wxMOUSE_BTN_RIGHT);
+       },
+       [] { return Window()->m_dMagOffset != 0 && !Window()->Canvas()->HasCapture(); }},
+      {"click the title", [&] {
+         offset = Window()->m_dMagOffset;
+         const SceneRect& r = Window()->m_rcTitle;
+         wxUIActionSimulator sim;
+         sim.MouseMove(OnScreen(r.x + r.w / 2, r.y + r.h / 2));
+         sim.MouseClick();
+       },
+       [] { return Window()->m_bShowAltTitle == 1; }},
+      {"over the magnitude axis", [] { wxUIActionSimulator().MouseMove(OnScreen(20, 200)); },
+       [&] { return bHandInStrip = Window()->Canvas()->GetCursor().IsOk(); }, 5},
+      {"over the plot", [&] { wxUIActionSimulator().MouseMove(OnScreen(panFrom.x, panFrom.y)); },
+       [&] { return !(bHandInPlot = Window()->Canvas()->GetCursor().IsOk()); }, 5},
+      {"screenshot after", [] { ViewSession::SaveScreenshot(Window(), "mag_curve_mouse_after"); }, nullptr},
+  };
+  ASSERT_TRUE(session.Run({}, std::move(steps)));
+  EXPECT_EQ(session.FailedSteps(), "");
+  ASSERT_TRUE(bPublished);
+  // 40 px down moves the law at T by 40 px of the magnitude scale; G stays.
+  EXPECT_NEAR(lawT1 - lawT0, 40 / (L0.dBottom - L0.dTop) * (L0.dMagMax - L0.dMagMin), 1e-6);
+  EXPECT_EQ(G1, G0);
+  // The pan moved the days by 120 px worth; the wheel notch kept the day under the pointer.
+  const double perPixel = (L1.dTimeMax - L1.dTimeMin) / (L1.dRight - L1.dLeft);
+  EXPECT_NEAR(Lpan.dTimeMin, L1.dTimeMin + 120 * perPixel, 1e-6);
+  EXPECT_NEAR(Lpan.dTimeMax, L1.dTimeMax + 120 * perPixel, 1e-6);
+  EXPECT_NEAR((Lwheel.dTimeMax - Lwheel.dTimeMin) / (Lpan.dTimeMax - Lpan.dTimeMin), 0.8, 1e-9);
+  auto dayAt = [&](const MagPlotLayout& L) {
+    return L.dTimeMin + (panFrom.x - L.dLeft) / (L.dRight - L.dLeft) * (L.dTimeMax - L.dTimeMin);
+  };
+  EXPECT_NEAR(dayAt(Lwheel), dayAt(Lpan), 1e-6);
+  // 60 px down with the right button: the magnitudes by 60 px of their scale.
+  EXPECT_NEAR(offset, -60 * (Lwheel.dMagMax - Lwheel.dMagMin) / (Lwheel.dBottom - Lwheel.dTop), 1e-9);
+  EXPECT_TRUE(bHandInStrip);
+  EXPECT_FALSE(bHandInPlot);
+  std::printf("Eros: law at T %.3f -> %.3f after 40 px; span %.0f -> %.0f days after the pan and a notch\n", lawT0,
+              lawT1, L1.dTimeMax - L1.dTimeMin, Lwheel.dTimeMax - Lwheel.dTimeMin);
 }
