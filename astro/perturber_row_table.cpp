@@ -42,13 +42,13 @@ double* PerturberRowTable::Slot(Grid& grid, long long n) {
   return side.data() + static_cast<size_t>(i) * kSlotDoubles;
 }
 
-int PerturberRowTable::Rows(double epoch, double t0, double step, int count, double* rows) {
+int PerturberRowTable::Rows(double epoch, double gridStep, double t0, double step, int count, double* rows) {
   if (!g_pJplEph || !g_pJplEph->IsOpen()) return -5;
   if (generation_ != JplReaderGeneration()) {
     grids_.clear();
     generation_ = JplReaderGeneration();
   }
-  const double h = std::fabs(step);
+  const double h = std::fabs(gridStep);
   if (!(h > 0.0) || !std::isfinite(epoch)) return JplBodiesForIntegrator(t0, step, count, kMajorMask, rows, 0);
   Grid& grid = GridOf(epoch, h);
   double t = t0;
@@ -58,6 +58,7 @@ int PerturberRowTable::Rows(double epoch, double t0, double step, int count, dou
     double* slot = std::fabs(n) < static_cast<double>(kMaxSlots) ? Slot(grid, static_cast<long long>(n)) : nullptr;
     if (slot && slot[0] == t) {
       std::copy(slot + 1, slot + kSlotDoubles, row);
+      ++served_;
       continue;
     }
     const int r = JplBodiesForIntegrator(t, 0.0, 1, kMajorMask, row, 0);

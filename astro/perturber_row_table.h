@@ -11,12 +11,17 @@
 class PerturberRowTable {
 public:
   // The rows of JplBodiesForIntegrator(t0, step, count, "111111111100000",
-  // rows, 0) for a run with this epoch: the same times, values and codes
-  // (the five asteroid triples of each row are left as they were).
-  int Rows(double epoch, double t0, double step, int count, double* rows);
+  // rows, 0) for a run on the grid epoch + n |gridStep|: the same times,
+  // values and codes (the five asteroid triples of each row are left as they
+  // were). A single step's row asks with step 0 and the run's step as
+  // gridStep.
+  int Rows(double epoch, double gridStep, double t0, double step, int count, double* rows);
 
   // Forgets every row.
   void Clear();
+
+  // Rows handed out from the table rather than computed, since construction.
+  long long Served() const { return served_; }
 
 private:
   // The rows of one grid (epoch, |step|): slot n ≥ 0 in ahead[n], n < 0 in behind[-n - 1].
@@ -30,4 +35,5 @@ private:
 
   std::vector<Grid> grids_;  // most recently used first
   long long generation_ = -1;
+  long long served_ = 0;
 };

@@ -49,7 +49,7 @@ int GetPerturberPositions(double* rows, double* blocks, double start, double ste
   if (count < 1) return 0;
   double tri[kPerturberPositionsMaxCount][kPerturberRowCoordinates];
   const char* mask = asteroidSet != 0 ? "111111111111111" : "111111111100000";
-  const int rc = table && asteroidSet == 0 ? table->Rows(epoch, start, step, count, &tri[0][0])
+  const int rc = table && asteroidSet == 0 ? table->Rows(epoch, step, start, step, count, &tri[0][0])
                                            : JplBodiesForIntegrator(start, step, count, mask, &tri[0][0], asteroidSet);
   if (rc != 0) return rc;
   const int bodies = asteroidSet != 0 ? 15 : 10;

@@ -421,7 +421,7 @@ int EphemerisProducerThread(PerturberRing* ring)
     const double t = NewestPointTime(ring->m_dEpoch, i + 1, ring->m_dStep);
     double row[kPerturberRowCoordinates] = {};
     const auto before = std::chrono::steady_clock::now();
-    const int r = ring->m_pRowTable ? ring->m_pRowTable->Rows(ring->m_dEpoch, t, 0.0, 1, row)
+    const int r = ring->m_pRowTable ? ring->m_pRowTable->Rows(ring->m_dEpoch, ring->m_dStep, t, 0.0, 1, row)
                                     : JplBodiesForIntegrator(t, 0.0, 1, mask, row, ring->m_nAsteroidSet);
     computing += std::chrono::steady_clock::now() - before;
     if (r != 0) {

@@ -377,7 +377,7 @@ int StormerCowellStep(OrbitEngine* engine, IntegrationState* state)
     const int set = engine->m_nAsteroidSet;
     const char* mask = set != 0 ? "111111111111111" : "111111111100000";
     PerturberRowTable* table = ActiveRowTable(engine);
-    if ((table ? table->Rows(state->m_dEpoch, state->m_dTime, 0.0, 1, row)
+    if ((table ? table->Rows(state->m_dEpoch, h, state->m_dTime, 0.0, 1, row)
                : JplBodiesForIntegrator(state->m_dTime, 0.0, 1, mask, row, set)) != 0)
       return -1;
     const int n = set != 0 ? kPerturbers : 10;
