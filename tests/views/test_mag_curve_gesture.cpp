@@ -209,8 +209,8 @@ TEST_F(MagCurveGesture, CometHandles)
   L = Ranges();
   span = L.dMagMax - L.dMagMin, height = L.dBottom - L.dTop;
   const double atFirst = Law(First()), atLast2 = Law(Last());
-  const double lever =
-      std::fabs(std::log10(EllipseR(c.m_dT, c.m_dQ, c.m_dE, Last())) - std::log10(EllipseR(c.m_dT, c.m_dQ, c.m_dE, First()))) / 0.3;
+  const double rFirst = EllipseR(c.m_dT, c.m_dQ, c.m_dE, First()), rLast = EllipseR(c.m_dT, c.m_dQ, c.m_dE, Last());
+  const double lever = std::fabs(std::log10(rLast) - std::log10(rFirst)) / 0.3;
   ASSERT_TRUE(DragHandle(1, 60));
   // The view's distances are light-time corrected: 2.4e-4 off the plain ellipse's.
   EXPECT_NEAR(c.m_dDragLever, lever, 1e-3);

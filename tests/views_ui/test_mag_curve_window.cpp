@@ -239,7 +239,8 @@ namespace {
 // A point of the canvas on the screen.
 wxPoint OnScreen(double x, double y)
 {
-  return Window()->Canvas()->ClientToScreen(wxPoint(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))));
+  const wxPoint p(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+  return Window()->Canvas()->ClientToScreen(p);
 }
 
 // The ranges and the y of the law at t in the window as drawn now.
@@ -272,14 +273,14 @@ void Drag(wxPoint from, wxPoint to, int button = wxMOUSE_BTN_LEFT)
 } // namespace
 
 // The band under the real mouse: Eros's perihelion handle dragged down, the
-// time axis panned and zoomed with the wheel, the magnitudes shifted with
+// time axis panned and zoomed with the wheel (and Shift), the magnitudes shifted with
 // the right button, the title clicked to the second name, the hand over the
 // magnitude axis.
 TEST(MagCurveWindow, MouseBendsPansAndZooms)
 {
   TSR_REQUIRE_DATA(eros, "obs/mpc80/neosjl_433.txt");
   ViewSession session("mag_curve_mouse");
-  MagPlotLayout L0, L1, Lpan, Lwheel;
+  MagPlotLayout L0, L1, Lpan, Lwheel, Lshift;
   double lawT0 = 0, lawT1 = 0, G0 = -1, G1 = -2, offset = 0;
   wxPoint handle, panFrom;
   bool bPublished = false, bHandInStrip = false, bHandInPlot = true;
@@ -315,8 +316,16 @@ TEST(MagCurveWindow, MouseBendsPansAndZooms)
          ASSERT_TRUE(TurnWheel(true));
        },
        [&] { return Ranges().dTimeMax - Ranges().dTimeMin < 0.9 * (Lpan.dTimeMax - Lpan.dTimeMin); }},
-      {"right-button pan", [&] {
+      {"Shift+wheel", [&] {
          Lwheel = Ranges();
+         wxUIActionSimulator sim;
+         sim.KeyDown(WXK_SHIFT);
+         ASSERT_TRUE(TurnWheel(true));
+         sim.KeyUp(WXK_SHIFT);
+       },
+       [&] { return Ranges().dTimeMax - Ranges().dTimeMin < 0.99 * (Lwheel.dTimeMax - Lwheel.dTimeMin); }},
+      {"right-button pan", [&] {
+         Lshift = Ranges();
          Drag(OnScreen(panFrom.x, panFrom.y), OnScreen(panFrom.x, panFrom.y + 60), wxMOUSE_BTN_RIGHT);
        },
        [] { return Window()->m_dMagOffset != 0 && !Window()->Canvas()->HasCapture(); }},
@@ -349,8 +358,10 @@ TEST(MagCurveWindow, MouseBendsPansAndZooms)
     return L.dTimeMin + (panFrom.x - L.dLeft) / (L.dRight - L.dLeft) * (L.dTimeMax - L.dTimeMin);
   };
   EXPECT_NEAR(dayAt(Lwheel), dayAt(Lpan), 1e-6);
+  EXPECT_NEAR((Lshift.dTimeMax - Lshift.dTimeMin) / (Lwheel.dTimeMax - Lwheel.dTimeMin), 1 / 1.0225651825635729, 1e-9)
+      << "with Shift a tenth of the notch";
   // 60 px down with the right button: the magnitudes by 60 px of their scale.
-  EXPECT_NEAR(offset, -60 * (Lwheel.dMagMax - Lwheel.dMagMin) / (Lwheel.dBottom - Lwheel.dTop), 1e-9);
+  EXPECT_NEAR(offset, -60 * (Lshift.dMagMax - Lshift.dMagMin) / (Lshift.dBottom - Lshift.dTop), 1e-9);
   EXPECT_TRUE(bHandInStrip);
   EXPECT_FALSE(bHandInPlot);
   std::printf("Eros: law at T %.3f -> %.3f after 40 px; span %.0f -> %.0f days after the pan and a notch\n", lawT0,
