@@ -13,6 +13,7 @@
 #include "engine/integration_drivers.h"
 #include "engine/integration_state.h"
 #include "engine/orbit_engine.h"
+#include "engine/quiet_run_settings.h"
 
 namespace {
 
@@ -33,32 +34,6 @@ double WrapPositive(double x) {
   if (x <= 0) x += kTwoPi;
   return x;
 }
-
-// The engine and DetClass settings an integration of a candidate changes,
-// restored however the run ends.
-class CandidateRunSettings {
-public:
-  CandidateRunSettings(OrbitEngine* engine, DetClass* det)
-      : m_engine(engine), m_det(det), m_autoRunning(engine->m_bAutoRunning), m_autoStop(engine->m_bAutoStop),
-        m_nonGrav(engine->m_bNonGrav), m_fixE(det->m_bFixEcc) {
-    engine->m_bAutoRunning = engine->m_bAutoStop = 1;
-    engine->m_bNonGrav = 0;
-    det->m_bFixEcc = 0;
-  }
-  ~CandidateRunSettings() {
-    m_engine->m_bAutoRunning = m_autoRunning;
-    m_engine->m_bAutoStop = m_autoStop;
-    m_engine->m_bNonGrav = m_nonGrav;
-    m_det->m_bFixEcc = m_fixE;
-  }
-  CandidateRunSettings(const CandidateRunSettings&) = delete;
-  CandidateRunSettings& operator=(const CandidateRunSettings&) = delete;
-
-private:
-  OrbitEngine* m_engine;
-  DetClass* m_det;
-  int m_autoRunning, m_autoStop, m_nonGrav, m_fixE;
-};
 
 }  // namespace
 
@@ -126,7 +101,7 @@ int MoveCandidateToTime(const IdentCandidate& c, double tmid, IntegrationState* 
   if (std::fabs(tmid - c.m_dEpoch) <= kUnintegratedSteps * kRefineStepDays) return 1;
   int r;
   {
-    CandidateRunSettings settings(engine, det->m_pDetClass);
+    QuietRunSettings settings(engine, det->m_pDetClass);
     r = IntegrateOrbit(engine, window, nullptr, state);
   }
   return r == kEngineDone ? 1 : 0;

@@ -9,6 +9,7 @@
 #include "astro/time_scales.h"
 #include "astro/two_body.h"
 #include "data/observation_record.h"
+#include "engine/orbit_engine.h"
 #include "ephemeris/ephemerides.h"
 #include "ephemeris/ephemeris_form.h"
 #include "platform/app_services.h"
@@ -295,6 +296,8 @@ void CMagCurveDlg::ClearApparitionComparison()
   m_strApparitionSummary.clear();
   m_strApparitionSummaryShort.clear();
   m_nElementSets = 0;
+  m_pElementSets.clear();
+  ++m_nApparitionGeneration;
   for (MagCurvePoint& p : m_pPoints) {
     p.nApparition = -1;
     p.nElementSet = -1;
@@ -423,6 +426,8 @@ void CMagCurveDlg::OnZoomToNow()
 void CMagCurveDlg::OnUseRejected()
 {
   m_bUseRejected = IsChecked(kMagUseRejected) ? 1 : 0;
+  // Rejected points now count (or no longer do) in the apparitions' statistics.
+  AssignApparitions();
   ChooseUsedMagnitudes();
   RefitQuietly();
   ShowFitResults();

@@ -7,11 +7,14 @@
 // it and implements the control calls on its widgets; headless, the controls
 // are a map from id to state.
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/integration_state.h"
 #include "engine/tool_sinks.h"
 #include "views/mag_curve_gesture.h"
+#include "views/mag_apparitions.h"
 #include "views/scene_canvas.h"
 
 // ---- control ids of the window ----
@@ -166,6 +169,36 @@ public:
   std::string NucleusText() const;
   void UpdateNucleusText();
 
+  // ---- apparitions ----
+  // 1 with the period (days) when the comet law is in force and the orbit is
+  // an ellipse with a in (0, 2000] AU and a period over 30 days.
+  int GetCometPeriod(double& period) const;
+  // The distinct return numbers of the points (at most 64 collected).
+  int CountFoldNumbers() const;
+  int FindNearestElementSet(double t) const;
+  // Element sets over the shown points' span, integrated with the planets by
+  // the current orbit-determination view's engine; 1 on success.
+  int ComputeApparitionElements();
+  // Moves the apparition state to t; 1 on success. Virtual for tests that
+  // stand in for the engine.
+  virtual int IntegrateElementsTo(double t);
+  void BuildApparitionTable();
+  void AssignApparitions();
+  // Check box 1372 and the window's timer 1.
+  void OnCompareApparitions();
+  void OnTimer(int id);
+  // The hidden edit 1373 as the integration's message window.
+  EngineWindow* MessageWindow();
+
+  // ---- apparition comparison plot ----
+  void DrawApparitionComparison(ISceneCanvas& g, int clientHeight, double left, double right, double top,
+                                double bottom);
+  // r at T0 + d0 + i x span/200, i = 0..200 (0 where the geometry fails).
+  void SampleSunDistances(double T0, double d0, double span, double r[201]);
+  // H + K log10 r against days over [c0, c1] inside the magnitude range.
+  void DrawLawCurve(ISceneCanvas& g, const double r[201], double H, double K, double c0, double c1, double d0,
+                    double span, double m0, double m1, const SceneRect& plot, uint32_t argb, float width);
+
   // ---- plot ----
   void GetPlotLayout(int width, int height, MagPlotLayout& layout);
   int GetPlotRanges(int width, int height, MagPlotLayout& layout, int bCurve);
@@ -222,8 +255,9 @@ public:
   virtual void Invalidate() {}
   virtual void InvalidatePlot(int bFormula) { (void)bFormula; }
   virtual void ClientSize(int& w, int& h) const { w = m_nHeadlessWidth, h = m_nHeadlessHeight; }
-  // The one-shot 500 ms timer of the apparition comparison, (re)started.
-  virtual void RestartApparitionTimer() {}
+  // The one-shot 500 ms timer of the apparition comparison, (re)started or killed.
+  virtual void RestartApparitionTimer() { m_bHeadlessTimerArmed = 1; }
+  virtual void KillApparitionTimer() { m_bHeadlessTimerArmed = 0; }
   // The computer's local date and time as a Julian day (taken as it is).
   virtual double LocalNowJd() const;
   // A message box of the window, caption "光度曲線".
@@ -277,6 +311,9 @@ public:
   std::string m_strApparitionSummary, m_strApparitionSummaryShort;
   int m_nElementSets = 0;
   double m_dElementStep = 0;
+  std::vector<ApparitionElementSet> m_pElementSets;
+  std::unique_ptr<IntegrationState> m_pApparitionState;
+  int m_nApparitionGeneration = 0;  // counts ClearApparitionComparison: a computation outlived by it is dropped
   double m_adOppositions[256] = {};
   int m_nOppositions = 0, m_bOppositionsValid = 0;
   LawSlot m_lawSlots[2] = {};
@@ -284,6 +321,7 @@ public:
   // Headless stand-ins for the window: whether its controls exist, its size.
   int m_bHeadlessWindow = 0;
   int m_nHeadlessWidth = 0, m_nHeadlessHeight = 0;
+  int m_bHeadlessTimerArmed = 0;
 
 private:
   struct Control {
@@ -297,6 +335,10 @@ private:
   void StepLaw(bool bSlope, int delta, bool bShift);
   void ClearZoom();
   void FreePoints();
+  // The computation of the check box and the timer, once per orbit.
+  void TryApparitions();
+  // The nearest set when it lies within one step of t, else -1.
+  int ElementSetForPoint(double t) const;
   // Geometry at t from the window's orbit: r, Δ and the Earth-Sun distance R (AU).
   bool GeometryAt(double t, double& r, double& delta, double& R);
   // The fixed fits of OnFit; with bQuiet the failures are silent.
@@ -315,4 +357,5 @@ private:
   // Ranges over the shown points (steps 1-6); false when none is shown.
   bool PointRanges(double& t0, double& t1, double& m0, double& m1, bool bCurve);
   std::map<int, Control> m_controls;
+  std::unique_ptr<EngineWindow> m_pMessageWindow;
 };

@@ -11,6 +11,7 @@
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "views/mag_curve.h"
+#include "views/mag_point_runs.h"
 
 namespace {
 
@@ -349,9 +350,10 @@ void CMagCurveDlg::DrawPlot(ISceneCanvas& g, int width, int height, int bCopy)
   }
   if (L.dRight <= 60 || L.dBottom <= L.dTop + 10)
     return;
-  // The apparition comparison draws its own plot in this rectangle.
-  if (m_bCompare)
+  if (m_bCompare) {
+    DrawApparitionComparison(g, height, L.dLeft, L.dRight, L.dTop, L.dBottom);
     return;
+  }
 
   auto message = [&](const char* text) { g.Text(text, {20, height / 2.0f - 10}, SceneFont::Message, kLabelColour); };
   if (m_nPoints > 0) {
@@ -417,30 +419,12 @@ void CMagCurveDlg::DrawTimePlot(ISceneCanvas& g, int width, const MagPlotLayout&
 
   if (m_bShowObservations) {
     const double lo = std::min(m0, m1), hi = std::max(m0, m1);
-    // Runs of points that look alike go out together, in the points' order.
-    std::vector<ScenePoint> run;
-    uint32_t runColour = 0;
-    bool runFilled = false;
-    auto flush = [&] {
-      if (runFilled)
-        g.FillCircles(run, 4, runColour);
-      else
-        g.StrokeCircles(run, 5, ScenePen{runColour, 1});
-      run.clear();
-    };
+    MagPointRuns runs(g);
     for (const MagCurvePoint& p : m_pPoints) {
       if (!IsShown(p) || p.dJd < t0 || p.dJd > t1 || p.dMag < lo || p.dMag > hi)
         continue;
-      const uint32_t colour = p.bTotal && !m_bAsteroidLaw ? kTotalColour : kOtherColour;
-      const bool filled = TakesPart(p);
-      if (!run.empty() && (colour != runColour || filled != runFilled))
-        flush();
-      runColour = colour;
-      runFilled = filled;
-      run.push_back({X(p.dJd), Y(p.dMag)});
+      runs.Add({X(p.dJd), Y(p.dMag)}, p.bTotal && !m_bAsteroidLaw ? kTotalColour : kOtherColour, TakesPart(p));
     }
-    if (!run.empty())
-      flush();
   }
 
   if (m_bFitted && m_bHasOrbit && m_dQ > 0)

@@ -98,23 +98,8 @@ void CMagCurveDlg::UpdateNucleusText()
 
   if (!HasItem(kMagCompare))
     return;
-  bool bAllow = false;
-  if (!m_bAsteroidLaw && m_bHasOrbit && m_dQ > 0 && m_dE >= 0 && m_dE < 1 && m_nPoints > 0) {
-    const double a = m_dQ / (1 - m_dE);
-    const double period = std::pow(a, 1.5) * 365.25;
-    if (a > 0 && a <= 2000 && period > 30) {
-      std::vector<double> seen;
-      for (const MagCurvePoint& p : m_pPoints) {
-        const double k = std::floor((p.dJd - m_dT) / period + 0.5);
-        bool bKnown = false;
-        for (double s : seen)
-          bKnown = bKnown || s == k;
-        if (!bKnown && seen.size() < 64)
-          seen.push_back(k);
-      }
-      bAllow = seen.size() >= 2;
-    }
-  }
+  // A comparison needs an elliptic comet orbit and observations of at least two returns.
+  const bool bAllow = m_nPoints > 0 && CountFoldNumbers() >= 2;
   EnableItem(kMagCompare, bAllow);
   if (!bAllow && m_bCompare) {
     m_bCompare = 0;

@@ -96,6 +96,7 @@ CMagCurveWnd::CMagCurveWnd(wxWindow* parent)
 
 CMagCurveWnd::~CMagCurveWnd()
 {
+  m_apparitionTimer.Stop();
   ForgetToolWindowPlace("MAGCURVE");
 }
 
@@ -147,6 +148,9 @@ void CMagCurveWnd::BindControls()
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnUseRejected(); }, kMagUseRejected);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnUseNuclear(); }, kMagUseNuclear);
   Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnShowObservations(); }, kMagShowObservations);
+  Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { OnCompareApparitions(); }, kMagCompare);
+  m_apparitionTimer.SetOwner(this);
+  Bind(wxEVT_TIMER, [this](wxTimerEvent&) { OnTimer(1); }, m_apparitionTimer.GetId());
   // The arrows keep no position of their own: up raises the value, down lowers it.
   for (const int id : {kMagSpinH, kMagSpinSlope}) {
     auto step = [this, id](wxSpinEvent& e, int delta) {
@@ -334,6 +338,16 @@ bool CMagCurveWnd::ItemRect(int id, SceneRect& rect) const
 void CMagCurveWnd::ClientSize(int& w, int& h) const
 {
   m_pCanvas->GetClientSize(&w, &h);
+}
+
+void CMagCurveWnd::RestartApparitionTimer()
+{
+  m_apparitionTimer.StartOnce(500);
+}
+
+void CMagCurveWnd::KillApparitionTimer()
+{
+  m_apparitionTimer.Stop();
 }
 
 void CMagCurveWnd::Invalidate()

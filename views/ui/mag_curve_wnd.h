@@ -6,6 +6,7 @@
 
 #include <wx/bitmap.h>
 #include <wx/dialog.h>
+#include <wx/timer.h>
 
 #include "views/mag_curve.h"
 
@@ -32,6 +33,8 @@ public:
   void Invalidate() override;
   void InvalidatePlot(int bFormula) override;
   void ClientSize(int& w, int& h) const override;
+  void RestartApparitionTimer() override;
+  void KillApparitionTimer() override;
 
   // The plot band in copy mode as a bitmap (client width x band height).
   wxBitmap RenderCopy();
@@ -55,6 +58,7 @@ private:
 
   wxPanel* m_pCanvas = nullptr;
   MagCursor m_cursor = MagCursor::Default;
+  wxTimer m_apparitionTimer;  // timer 1: the element sets of a newly published solution
 };
 
 // Command 32800: makes the window once, shows it, and returns it.
