@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 #include "astro/angle_units.h"
@@ -258,6 +259,13 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
     return kEnginePerturbersFailed;
   engine->m_nPerturberEvaluations += 1;
 
+  // The start-up feeds the impact trackers; a start-up that the approach
+  // check throws away must leave them as they were, or a sample of its
+  // coarse window (days ahead, on a path through the planet) stays and
+  // makes a false hit with the first sample of the fine start-up.
+  std::unique_ptr<ImpactTrackerSet> trackersBefore;
+  if (state->m_pImpacts && state->m_bStepControl == 1)
+    trackersBefore = std::make_unique<ImpactTrackerSet>(*state->m_pImpacts);
   state->m_bStartup = 1;
   TaylorStart(engine, state);
   const int started = IterateStartup(engine, state);
@@ -266,8 +274,11 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
     return kEngineFailed;
   ++ThreadIntegratorCounters().startups;
 
-  if (state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 && ApproachCheck(engine, window, state))
+  if (state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 && ApproachCheck(engine, window, state)) {
+    if (trackersBefore)
+      *state->m_pImpacts = *trackersBefore;
     return kEngineRestart;
+  }
 
   if (state->m_pGeoTrack)
     for (int k = 0; k < kWindowPoints; ++k) {

@@ -272,6 +272,46 @@ TEST(IntegrationDrivers, CalculationRunThroughAnEncounterReportsItsSteps)
   EXPECT_GT(std::fabs(entries[7 * (log.m_nCount - 1) + 2] - entries[2]), 0.05);  // q moved at the encounter
 }
 
+// A run that starts next to the Earth on a coarse step throws its first
+// start-up away (the approach check) and starts again on a fine one: the
+// impact trackers must forget what the thrown-away window fed them, so that
+// the hit is where a run started on a fine step finds it (a sample of the
+// coarse window once made a chord through the Earth: a hit 37 s early,
+// 3,900 km inside the capture sphere and 7,400 km away).
+TEST(IntegrationDrivers, ThrownAwayStartupLeavesNoHitBehind)
+{
+  TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
+  JplReaderScope scope(de);
+  const double t0 = 2460330.46;
+  double earth[6];
+  int valid = 0;
+  JplPleph(t0, kJplEarth, kJplSun, earth, valid);
+  ASSERT_TRUE(valid);
+  // 72,000 km out, falling at 12 km/s towards a point 3,000 km off the centre.
+  const double kmPerDay = 86400.0 / kTestKmPerAu;
+  const double r[3] = {earth[0] + 72000.0 / kTestKmPerAu, earth[1], earth[2]};
+  const double v[3] = {earth[3] - 12.0 * kmPerDay * 0.9991, earth[4] + 12.0 * kmPerDay * 0.0417, earth[5]};
+  ImpactTrackerSet fine, coarse;
+  TestRun a, b;
+  a.Prepare(t0, r, v, t0 + 0.2, 0.0, true);
+  b.Prepare(t0, r, v, t0 + 60.0, 0.0, true);
+  ASSERT_GE(std::fabs(b.state->m_dStep), 0.25);
+  ASSERT_LE(std::fabs(a.state->m_dStep), 0.01);
+  a.state->m_pImpacts = &fine;
+  b.state->m_pImpacts = &coarse;
+  EXPECT_EQ(a.Run(), 4) << a.engine.m_strMessage;
+  EXPECT_EQ(b.Run(), 4) << b.engine.m_strMessage;
+  EXPECT_NE(b.engine.m_strRunReport.find("立ち上げ区間で摂動体へ接近"), std::string::npos);
+  const ImpactTracker& hitA = fine.m_trackers[kBodyEarth];
+  const ImpactTracker& hitB = coarse.m_trackers[kBodyEarth];
+  ASSERT_EQ(hitA.m_bHit, 1);
+  ASSERT_EQ(hitB.m_bHit, 1);
+  EXPECT_NEAR((hitB.m_dHitJd - hitA.m_dHitJd) * 86400.0, 0.0, 2.0);
+  EXPECT_NEAR(hitB.m_dHitDistKm, hitA.m_dHitDistKm, 1.0);
+  EXPECT_NEAR(hitB.m_dLat * 6378.0, hitA.m_dLat * 6378.0, 20.0);
+  EXPECT_NEAR(hitB.m_dLon * 6378.0 * std::cos(hitA.m_dLat), hitA.m_dLon * 6378.0 * std::cos(hitA.m_dLat), 20.0);
+}
+
 // An end inside the start-up window (less than five steps from the epoch)
 // gives the state at the end itself, as a run with a step small enough to
 // step onto the end does: to a millimetre with a 1-day step, to the start-up's

@@ -14,6 +14,7 @@
 #include "astro/time_scales.h"
 #include "determination/determination_display.h"
 #include "engine/determination_host.h"
+#include "neocp/batch_orbit.h"
 #include "neocp/clone_sampler.h"
 #include "neocp/earth_screening.h"
 #include "neocp/scan_dlg.h"
@@ -21,6 +22,7 @@
 #include "neocp/scan_row.h"
 #include "tests/engine/test_improvement_support.h"
 #include "tests/neocp/close_approach_solve.h"
+#include "tests/neocp/obs_cuts.h"
 
 namespace {
 
@@ -178,6 +180,47 @@ NeocpScanRow RowWithFiles(const std::string& desig, const std::string& base) {
 
 // 2008 TC3 entered the atmosphere at 02:45:29 UTC; its meteorites lie near 20.8° N, 32.4° E.
 constexpr double kTc3EntryUtc = 2454746.5 + (2 * 3600 + 45 * 60 + 29) / 86400.0;
+// 2024 BX1 entered at 00:32:38 UTC on 21 January, over 52.6° N, 12.7° E.
+constexpr double kBx1EntryUtc = 2460330.5 + (0 * 3600 + 32 * 60 + 38) / 86400.0;
+
+// A screening of 200 clones of an object seen to its entry: all of it as
+// observed, the nominal orbit first in the track file, ending 100 km up
+// within 300 km of the observed point, after an approach from farther out.
+void ExpectHitAt(const char* name, const NeocpScanRow& row, double entryUtc, double lat, double lon,
+                 std::vector<CloneTrackRecord>& recs) {
+  SCOPED_TRACE(name);
+  std::printf("%s: status %d, valid %d, invalid %d, impacts %d, P %.4f, lov %d (ratio %.1f), sigma0 %.3f\n"
+              "  nominal %.6f AU at %.6f, impact %d; impacts %+.1f .. %+.1f s from the entry; median %.3g AU\n  %s\n",
+              name, row.status, row.n_valid, row.n_invalid, row.n_impact, row.imp_prob, row.lov_mode, row.lov_ratio,
+              row.sigma0, row.nom_dist, row.nom_jd, row.nom_impact,
+              (DeltaT(kDeltaTTtToUt, row.imp_jd_min) - entryUtc) * 86400.0,
+              (DeltaT(kDeltaTTtToUt, row.imp_jd_max) - entryUtc) * 86400.0, row.clo_median, row.note.c_str());
+  EXPECT_EQ(row.status, 9);
+  EXPECT_EQ(row.n_clones, 200);
+  EXPECT_EQ(row.nom_impact, 1);
+  EXPECT_GE(row.imp_prob, 0.9);
+  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.imp_jd_min) - entryUtc) * 1440.0, 0.0, 2.0);
+  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.imp_jd_max) - entryUtc) * 1440.0, 0.0, 2.0);
+  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.nom_jd) - entryUtc) * 1440.0, 0.0, 2.0);
+  EXPECT_EQ(row.clo_impact, 1);
+  EXPECT_LT(row.clo_median, 1e-4);  // inside the Earth's capture distance
+
+  std::string text;
+  ASSERT_EQ(ReadUtf8File(row.clones_path, text), 1);
+  ASSERT_EQ(ParseGlobeCloneTracks(text, recs), 1);
+  ASSERT_FALSE(recs.empty());
+  EXPECT_EQ(recs[0].nominal, 1);
+  const ApproachTrack& t = recs[0].track;
+  ASSERT_GE(t.count, 2);
+  EXPECT_EQ(t.minutes[t.count - 1], 0.0);
+  EXPECT_NEAR(t.km[t.count - 1], 6378.137 + 100.0, 30.0);
+  const double km = SurfaceKm(t.lat[t.count - 1], t.lon[t.count - 1], lat, lon);
+  std::printf("  nominal hit %.3f, %.3f: %.0f km from the observed point; %zu tracks\n", t.lat[t.count - 1],
+              t.lon[t.count - 1], km, recs.size());
+  EXPECT_LT(km, 300.0);
+  EXPECT_LT(t.minutes[0], 0.0);
+  EXPECT_GT(t.km[0], t.km[t.count - 1]);
+}
 
 class Tc3Screening : public RealObservationTest {
 protected:
@@ -203,40 +246,9 @@ TEST_F(Tc3Screening, ClonesHitAtTheObservedEntry) {
   const double radius = g_dGeoTrackRadius;
   ASSERT_EQ(MakeCovarianceClones(view, settings, row, nullptr, nullptr), 0) << row.note;
   EXPECT_EQ(g_dGeoTrackRadius, radius);
-  std::printf("2008 TC3: status %d, valid %d, invalid %d, impacts %d, P %.4f, lov %d (ratio %.1f), sigma0 %.3f\n"
-              "  nominal %.6f AU at %.6f, impact %d; impacts %+.1f .. %+.1f s from the entry; median %.3g AU\n  %s\n",
-              row.status, row.n_valid, row.n_invalid, row.n_impact, row.imp_prob, row.lov_mode, row.lov_ratio,
-              row.sigma0, row.nom_dist, row.nom_jd, row.nom_impact,
-              (DeltaT(kDeltaTTtToUt, row.imp_jd_min) - kTc3EntryUtc) * 86400.0,
-              (DeltaT(kDeltaTTtToUt, row.imp_jd_max) - kTc3EntryUtc) * 86400.0, row.clo_median, row.note.c_str());
-  EXPECT_EQ(row.status, 9);
-  EXPECT_EQ(row.n_clones, 200);
-  EXPECT_EQ(row.nom_impact, 1);
-  EXPECT_GE(row.imp_prob, 0.9);
-  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.imp_jd_min) - kTc3EntryUtc) * 1440.0, 0.0, 2.0);
-  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.imp_jd_max) - kTc3EntryUtc) * 1440.0, 0.0, 2.0);
-  EXPECT_NEAR((DeltaT(kDeltaTTtToUt, row.nom_jd) - kTc3EntryUtc) * 1440.0, 0.0, 2.0);
-  EXPECT_EQ(row.clo_impact, 1);
-  EXPECT_LT(row.clo_median, 1e-4);  // inside the Earth's capture distance
-
-  // The track file: the nominal orbit first, ending at its hit point.
-  std::string text;
-  ASSERT_EQ(ReadUtf8File(row.clones_path, text), 1);
   std::vector<CloneTrackRecord> recs;
-  ASSERT_EQ(ParseGlobeCloneTracks(text, recs), 1);
+  ExpectHitAt("2008 TC3", row, kTc3EntryUtc, 20.8, 32.4, recs);
   ASSERT_FALSE(recs.empty());
-  EXPECT_EQ(recs[0].nominal, 1);
-  const ApproachTrack& t = recs[0].track;
-  ASSERT_GE(t.count, 2);
-  EXPECT_EQ(t.minutes[t.count - 1], 0.0);
-  EXPECT_NEAR(t.km[t.count - 1], 6378.137 + 100.0, 30.0);
-  const double km = SurfaceKm(t.lat[t.count - 1], t.lon[t.count - 1], 20.8, 32.4);
-  std::printf("  nominal hit %.3f, %.3f: %.0f km from the meteorites; %zu tracks\n", t.lat[t.count - 1],
-              t.lon[t.count - 1], km, recs.size());
-  EXPECT_LT(km, 300.0);
-  // The approach before the hit lies farther out, minutes before it.
-  EXPECT_LT(t.minutes[0], 0.0);
-  EXPECT_GT(t.km[0], t.km[t.count - 1]);
   // The globe's Sun at the entry (02:45.5 UT, 7 October): over 5.7° S and
   // where apparent noon falls: 12 h - 2.758 h UT - 0.2 h (equation of time,
   // +12 min) = 9.04 h east, 135.6° E.
@@ -301,6 +313,33 @@ TEST_F(Tc3Screening, ClonesHitAtTheObservedEntry) {
   EXPECT_EQ(late.n_impact, 0);
   EXPECT_EQ(late.note, "名目軌道を調べる期間まで積分できませんでした");
   std::filesystem::remove_all(dir);
+}
+
+// 2024 BX1 from all its observations, which run to a few Earth radii eight
+// minutes before the entry: solved as the scan solves it (the batch driver;
+// on this 0.11-day arc the systematic ranging and its fit), then cloned from
+// the covariance of the improvement and screened.
+TEST_F(ScanObservationTest, Bx1ClonesHitAtTheObservedEntry) {
+  HeadlessToolSinks sinks;
+  ScopedToolSinks scopedSinks(sinks);
+  const std::string path = TestDataPath("obs/mpc80/neosjl_2024BX1.txt");
+  if (path.empty() || !TestDataFileExists(path)) GTEST_SKIP() << "obs/mpc80/neosjl_2024BX1.txt not found";
+  CDeterminationDisplay view;
+  NeocpScanRow row = RowWithFiles("2024 BX1", "bx1");
+  NeocpScanSettings settings;  // 200 clones, 30 days before, 60 after
+  NeocpScanSettings nominalOnly = settings;
+  nominalOnly.m_nClones = 0;
+  ASSERT_EQ(ComputeBatchOrbit(view, path, nominalOnly, row, nullptr, nullptr), 0) << row.note;
+  EXPECT_EQ(row.n_obs, 328);
+  EXPECT_NEAR(row.arc_days, 0.109, 0.001);
+  EXPECT_EQ(view.m_pEngine->m_bCovarianceValid, 0);  // the ranging's fit is no improvement of the engine
+  NeocpScanRow clones = RowWithFiles("2024 BX1", "bx1");
+  ASSERT_EQ(MakeCovarianceClones(view, settings, clones, nullptr, nullptr), 0) << clones.note;
+  EXPECT_EQ(view.m_pEngine->m_bCovarianceValid, 1);
+  std::vector<CloneTrackRecord> recs;
+  ExpectHitAt("2024 BX1", clones, kBx1EntryUtc, 52.6, 12.7, recs);
+  std::filesystem::remove_all(clones.clones_path.substr(0, clones.clones_path.rfind('/')));
+  std::filesystem::remove_all(row.clones_path.substr(0, row.clones_path.rfind('/')));
 }
 
 namespace {
