@@ -13,7 +13,9 @@
 #include "ephemeris/ident_catalogue.h"
 #include "neocp/known_catalogues.h"
 #include "neocp/scan_dlg.h"
+#include "neocp/scan_files.h"
 #include "neocp/scan_names.h"
+#include "neocp/scan_run_end.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
@@ -89,26 +91,13 @@ std::string FormatKnownMatchLine(const NeocpScanRow& row, int passed)
                  passed, note);
 }
 
-namespace {
-
-std::string LocalTimeText(std::time_t t, const char* format)
-{
-  std::tm local{};
-  localtime_r(&t, &local);
-  char text[64];
-  std::strftime(text, sizeof text, format, &local);
-  return text;
-}
-
-} // namespace
-
 std::string FormatMatchStartLine(std::time_t now, const std::string& mpcorbPath, std::time_t mtime,
                                  const std::string& cometPath)
 {
-  std::string line = "―― 既知の天体との照合を開始 " + LocalTimeText(now, "%Y/%m/%d %H:%M:%S") +
+  std::string line = "―― 既知の天体との照合を開始 " + FormatLocalTime(now, "%Y/%m/%d %H:%M:%S") +
                      "  MPCORB.DAT: " + mpcorbPath;
   if (mtime > 0) {
-    line += " (" + LocalTimeText(mtime, "%Y/%m/%d") + " のもの";
+    line += " (" + FormatLocalTime(mtime, "%Y/%m/%d") + " のもの";
     const double age = std::difftime(now, mtime);
     if (age >= kKnownAgeNoteSeconds)
       line += FormatC("。%d日前なので、それ以後に符号が付いた天体は見つかりません", static_cast<int>(age / 86400));
@@ -157,36 +146,6 @@ public:
 
 private:
   CNeocpScanDlg& m_dlg;
-};
-
-// Ends the running state however the match is left.
-class MatchRunEnd {
-public:
-  MatchRunEnd(CNeocpScanDlg& dlg, OrbitEngine* engine) : m_dlg(dlg), m_engine(engine)
-  {
-    if (m_engine) {
-      m_nSavedCancel = m_engine->m_nCancel;
-      m_engine->m_nCancel = 0;
-    }
-  }
-  ~MatchRunEnd() { End(); }
-  MatchRunEnd(const MatchRunEnd&) = delete;
-  MatchRunEnd& operator=(const MatchRunEnd&) = delete;
-  void End()
-  {
-    if (m_bEnded)
-      return;
-    m_bEnded = true;
-    if (m_engine)
-      m_engine->m_nCancel = m_nSavedCancel;
-    m_dlg.EndScanRun();
-  }
-
-private:
-  CNeocpScanDlg& m_dlg;
-  OrbitEngine* m_engine;
-  int m_nSavedCancel = 0;
-  bool m_bEnded = false;
 };
 
 struct FreeObservations {
@@ -248,7 +207,7 @@ void CNeocpScanDlg::MatchKnownObjects()
   }
 
   BeginScanRun();
-  MatchRunEnd runEnd(*this, engine);
+  ScanRunEnd runEnd(*this, engine);
   SetProgressRange(100);
   SetProgressPos(0);
   const uint32_t start = NowMs();

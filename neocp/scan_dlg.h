@@ -8,6 +8,8 @@
 // widgets. The batch code reaches the dialog only through this class.
 #include <atomic>
 #include <cstdint>
+#include <ctime>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <string>
@@ -17,7 +19,11 @@
 #include "neocp/scan_row.h"
 
 class CDetermination;
+class CDeterminationDisplay;
 class EngineClock;
+struct IntegrationState;
+struct ItfSearchContext;
+struct OrbitEngine;
 struct KnownMatchTotals;
 struct TrackletQuery;
 class WorkerLauncher;
@@ -282,6 +288,17 @@ public:
   // interval into the shared geocentric track, the diagram's geocentric scene.
   void ShowGeocentricOrbit(int closest);
 
+  // ---- searches along the view's orbit (view_orbit_search.cpp, itf_search.cpp) ----
+  // Button 1539: the catalogues' orbits near the view's orbit, then SearchItf.
+  void OnSearchByViewOrbit();
+  // Earlier observations of the view's object in the isolated tracklet file
+  // (closeCount: the close known orbits found before). Leaves the final
+  // status in m_strSearchSummary when it has one.
+  void SearchItf(OrbitEngine* engine, const std::string& name, int closeCount);
+  // The wall clock of the searches (the ITF's age, "today"); tests set their own.
+  std::function<std::time_t()> m_fnWallClock;
+  std::time_t WallClockNow() const;
+
 protected:
   // ---- the window's side (headless: nothing, or the maps) ----
   virtual std::vector<int> SelectedListPositions() { return m_selection; }
@@ -328,6 +345,11 @@ private:
   int FetchNeocpObservations(const std::string& desig, std::string& path, std::string& error);
   // The row's observation file for a row action ("" with the status set).
   std::string RowActionObservationFile(const NeocpScanRow& row, const char* offListStatus);
+  // The ITF search's trials, choice, report and load; the link of the
+  // chosen group (true when the joined set was loaded).
+  void RunItfTrials(OrbitEngine* engine, const std::string& name, ItfSearchContext& ctx);
+  bool LinkItfGroup(CDeterminationDisplay& view, const std::string& name, const std::string& ownObs,
+                    const std::string& hitsPath, const IntegrationState& fit, int hitCount);
   void RefineMatchQueries(std::vector<TrackletQuery>& queries, const std::vector<int>& queryRow,
                           KnownMatchTotals& totals);
   size_t m_nLogChars = 0;

@@ -157,12 +157,16 @@ int ParseLeadingInt(const std::string& text)
   return LeadingNumber<int>(text, 0);
 }
 
-std::string FormatLocalNow(const char* format)
+std::string FormatLocalTime(std::time_t t, const char* format)
 {
-  const std::time_t now = std::time(nullptr);
   std::tm local{};
   char text[128];
-  if (!localtime_r(&now, &local) || std::strftime(text, sizeof text, format, &local) == 0)
+  if (!localtime_r(&t, &local) || std::strftime(text, sizeof text, format, &local) == 0)
     return "";
   return text;
+}
+
+std::string FormatLocalNow(const char* format)
+{
+  return FormatLocalTime(std::time(nullptr), format);
 }

@@ -2,6 +2,7 @@
 // Text-file routines of the scan's own files (state table, job and result
 // files, CSV): UTF-8 with a byte-order mark and CR LF line ends, TAB-separated
 // fields with backslash escapes.
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,6 @@ int CompareDoublesAscending(const void* a, const void* b);
 double ParseLeadingDouble(const std::string& text);
 int ParseLeadingInt(const std::string& text);
 
-// The current local time through strftime's format; "" when it fails.
+// A time (and the current time) as local time through strftime's format; "" when it fails.
+std::string FormatLocalTime(std::time_t t, const char* format);
 std::string FormatLocalNow(const char* format);

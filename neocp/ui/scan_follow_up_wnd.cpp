@@ -35,6 +35,7 @@ long ItemAt(const wxListCtrl* list, wxPoint at)
 void CNeocpScanWnd::BindFollowUpEvents()
 {
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { MatchKnownObjects(); }, kIdScanMatchKnown);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnSearchByViewOrbit(); }, kIdScanSearchByOrbit);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnShowClonesOnGlobe(); }, kIdScanShowClones);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowGeocentricOrbit(0); }, kIdScanShowNominal);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowGeocentricOrbit(1); }, kIdScanShowClosest);
