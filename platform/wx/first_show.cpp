@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include <wx/dialog.h>
 #include <wx/evtloop.h>
 #include <wx/stopwatch.h>
 #include <wx/utils.h>
@@ -57,11 +58,31 @@ unsigned long X11WindowId(const wxWindow* window)
   return gdk_x11_window_get_xid(gdk);
 }
 
+namespace {
+
+bool ModalDialogOpen()
+{
+  for (wxWindow* w : wxTopLevelWindows)
+    if (auto* dialog = dynamic_cast<wxDialog*>(w); dialog && dialog->IsModal())
+      return true;
+  return false;
+}
+
+} // namespace
+
 void KeepOutOfModalGrabs(wxTopLevelWindow* window)
 {
   auto* widget = window ? static_cast<GtkWidget*>(window->GetHandle()) : nullptr;
   if (!widget || !GTK_IS_WINDOW(widget))
     return;
+  // While a modal dialog runs, the toolkit puts a window that has a transient
+  // parent in another group back into that parent's group, grabbing the input
+  // for it, as soon as one of its scroll bars is realised: the modal dialog
+  // then takes no clicks or keys until the window is gone. A window opened
+  // during a modal dialog therefore stands without a transient parent (it
+  // stays the wx child of its parent and is destroyed with it).
+  if (ModalDialogOpen())
+    gtk_window_set_transient_for(GTK_WINDOW(widget), nullptr);
   GtkWindowGroup* group = gtk_window_group_new();
   gtk_window_group_add_window(group, GTK_WINDOW(widget));
   g_object_unref(group);  // the window keeps its group alive

@@ -18,5 +18,7 @@ unsigned long X11WindowId(const wxWindow* window);
 
 // Puts the window in a window group of its own, so that a modal dialog open
 // elsewhere in the program does not take its input (a modeless help window
-// read beside a modal dialog).
+// read beside a modal dialog). Called before the window is first shown; while
+// a modal dialog runs it also drops the window's transient parent, so that
+// the window takes no input from the modal dialog either.
 void KeepOutOfModalGrabs(wxTopLevelWindow* window);

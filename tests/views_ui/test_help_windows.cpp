@@ -47,6 +47,16 @@ int OpenWindows()
   return n;
 }
 
+// Windows of the kind that exist at all, shown or not.
+template <class T>
+int AllWindows()
+{
+  int n = 0;
+  for (wxWindow* w : wxTopLevelWindows)
+    n += dynamic_cast<T*>(w) != nullptr;
+  return n;
+}
+
 template <class T>
 T* Shown()
 {
@@ -260,7 +270,7 @@ TEST(HelpWindowsDisplay, NonGravTestDialogOpensItsPageAndTakesItAlong)
     return [view, s] { return view()->m_pEngine->m_nCalcState == s && !EngineBusy(view()->m_pEngine); };
   };
   auto page = [] { return Shown<CNonGravCheck>() ? Shown<CNonGravCheck>()->m_pNgHelp : nullptr; };
-  int pagesWhileOpen = -1, pagesAfterClose = -1, pagesAfterDialog = -1, ngHeight = 0;
+  int pagesWhileOpen = -1, pagesAfterClose = -1, pagesAfterDialog = -1, pagesAfterEsc = -1, ngHeight = 0;
   int endPosition = -1, lastPosition = -2, homePosition = -1, wheelPosition = -1;
 
   std::vector<ViewStep> steps = {{"loaded", nullptr, [view] { return view() && view()->m_pEngine->m_nCalcState == 1; }}};
@@ -312,7 +322,7 @@ TEST(HelpWindowsDisplay, NonGravTestDialogOpensItsPageAndTakesItAlong)
   steps.push_back({"close the page", [page] { ViewSession::ClickButtonOf(page(), wxID_OK); },
                    [page] { return page() == nullptr && OpenWindows<CNgHelp>() == 0; }});
   steps.push_back({"reopen", [] { ViewSession::ClickButtonOf(Shown<CNonGravCheck>(), CNonGravCheck::IDC_HELP); },
-                   [page] { return page() && page()->IsShownOnScreen(); }});
+                   [page] { return page() && page()->IsShownOnScreen() && page()->IsActive(); }});
   // Aside, so that the dialog's own button can be clicked.
   steps.push_back({"reopened", [&, page] {
                      pagesAfterClose = OpenWindows<CNgHelp>();
@@ -320,13 +330,21 @@ TEST(HelpWindowsDisplay, NonGravTestDialogOpensItsPageAndTakesItAlong)
                    },
                    nullptr, 30, 0.5});
   steps.push_back({"screen", [] { ViewSession::SaveScreen("help_ng_beside_test"); }, nullptr});
-  steps.push_back({"Esc on the page", [page] { PressOn(page()->GetCanvas(), WXK_ESCAPE); },
-                   [page] { return page() == nullptr; }});
+  // With the page open the dialog still takes its clicks and keys, and its
+  // page goes with it: 閉じる, then Esc on a second opening.
+  steps.push_back({"close the test", [] { ViewSession::ClickButtonOf(Shown<CNonGravCheck>(), wxID_OK); },
+                   [] { return AllWindows<CNonGravCheck>() == 0; }});
+  steps.push_back({"after", [&] { pagesAfterDialog = AllWindows<CNgHelp>(); }, nullptr, 30, 0.3});
+  steps.push_back({"open the test again", [] { ViewSession::PostCommand(ID_NONGRAV_CHECK); },
+                   [] { return Shown<CNonGravCheck>() && Shown<CNonGravCheck>()->VerdictState() != -1; }, 60});
+  steps.push_back({"mark 1334 again", [] { ViewSession::ClickButtonOf(Shown<CNonGravCheck>(), CNonGravCheck::IDC_HELP); },
+                   [page] { return page() && page()->IsShownOnScreen() && page()->IsActive(); }, 30, 0.5});
+  steps.push_back({"aside again", [page] { page()->Move(0, 0); }, nullptr, 30, 0.5});
   steps.push_back({"back to the test", [] { ViewSession::ClickButtonOf(Shown<CNonGravCheck>(), CNonGravCheck::IDC_REPORT); },
                    [] { return Shown<CNonGravCheck>()->IsActive(); }, 10, 0.5});
-  steps.push_back({"close the test", [] { ViewSession::ClickButtonOf(Shown<CNonGravCheck>(), wxID_OK); },
-                   [] { return Shown<CNonGravCheck>() == nullptr; }});
-  steps.push_back({"after", [&] { pagesAfterDialog = OpenWindows<CNgHelp>(); }, nullptr, 30, 0.3});
+  steps.push_back({"Esc on the test", [] { wxUIActionSimulator().Char(WXK_ESCAPE); },
+                   [] { return AllWindows<CNonGravCheck>() == 0; }});
+  steps.push_back({"after Esc", [&] { pagesAfterEsc = AllWindows<CNgHelp>(); }, nullptr, 30, 0.3});
 
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(session.FailedSteps(), "");
@@ -339,4 +357,5 @@ TEST(HelpWindowsDisplay, NonGravTestDialogOpensItsPageAndTakesItAlong)
   EXPECT_EQ(pagesWhileOpen, 1);
   EXPECT_EQ(pagesAfterClose, 1);
   EXPECT_EQ(pagesAfterDialog, 0);
+  EXPECT_EQ(pagesAfterEsc, 0);
 }
