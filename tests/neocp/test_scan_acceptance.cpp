@@ -1,5 +1,6 @@
 // Real objects (first nights of 2008 TC3, 2024 BX1, 2015 AB, 2024 MK June
-// 16-19, 1862 Apollo since 2000) scanned from their observation files twice: in this process,
+// 16-19, 1862 Apollo since 2000, and the NEOCP-like tracklets, one file per
+// designation) scanned from their observation files twice: in this process,
 // and by three worker processes of the program itself (started through
 // posix_spawn with no display, on a copy of the program beside a settings
 // file that names the same planetary file and stations). The rows agree, the
@@ -11,7 +12,10 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <utility>
+#include <vector>
 
 #include "determination/determination_display.h"
 #include "neocp/scan_dlg.h"
@@ -40,6 +44,27 @@ std::string Cut(const std::string& relative, double from, double to)
                        std::atof(line.substr(23, 9).c_str());
     if (key >= from && key < to)
       out += line + "\n";
+  }
+  return out;
+}
+
+// The 80-column lines of a file by designation (columns 1-12, trimmed), in
+// the order the designations first appear.
+std::vector<std::pair<std::string, std::string>> ByDesignation(const std::string& relative)
+{
+  std::vector<std::pair<std::string, std::string>> out;
+  std::istringstream in(ReadTestFile(TestDataPath(relative)));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() < 80)
+      continue;
+    std::string desig = line.substr(0, 12);
+    desig.erase(0, desig.find_first_not_of(' '));
+    desig.erase(desig.find_last_not_of(' ') + 1);
+    auto it = std::find_if(out.begin(), out.end(), [&](const auto& p) { return p.first == desig; });
+    if (it == out.end())
+      it = out.insert(out.end(), {desig, ""});
+    it->second += line + "\n";
   }
   return out;
 }
@@ -97,6 +122,12 @@ protected:
         GTEST_SKIP() << p.file << " not found";
       m_files.push_back(WriteTestFile(m_dir + "in/", p.name, text));
     }
+    for (const char* file : {"digest2_0000000HwDxQ.obs", "digest2_sample.obs", "digest2_sample1.obs",
+                             "digest2_three-hr-tracklets.obs"})
+      for (const auto& [desig, text] : ByDesignation(std::string("obs/neocp_like/") + file))
+        m_files.push_back(WriteTestFile(m_dir + "in/", desig + ".obs", text));
+    if (m_files.size() != 5 + 13)
+      GTEST_SKIP() << "obs/neocp_like is not complete";
   }
 
   // A scan of the files into its own scan folder: parallel 1 here, else workers.
@@ -135,10 +166,11 @@ TEST_F(ScanAcceptance, InProcessAndThreeWorkersGiveTheSameRows)
   Scan(par, "par", 3);
   view.m_pNeocpScanDlg = nullptr;
 
-  ASSERT_EQ(seq.m_nRows, 5);
-  ASSERT_EQ(par.m_nRows, 5);
-  EXPECT_EQ(launcher.m_pids.size(), 5u);
-  for (int i = 0; i < 5; ++i) {
+  const int n = static_cast<int>(m_files.size());
+  ASSERT_EQ(seq.m_nRows, n);
+  ASSERT_EQ(par.m_nRows, n);
+  EXPECT_EQ(launcher.m_pids.size(), m_files.size());
+  for (int i = 0; i < n; ++i) {
     const NeocpScanRow &a = seq.m_pRows[i], &b = par.m_pRows[i];
     std::printf("%-8s status %d/%d mode %d used %d rms %.3f nom %.6f clo %.6f impacts %d/%d  %s\n", a.desig.c_str(),
                 a.status, b.status, a.mode, a.n_used, a.rms, a.nom_dist, a.clo_dist, a.n_impact, a.n_valid,
@@ -167,11 +199,29 @@ TEST_F(ScanAcceptance, InProcessAndThreeWorkersGiveTheSameRows)
   }
   for (const CNeocpScanDlg* d : {&seq, &par})
     EXPECT_TRUE(FileExists(d->m_strFileDir + "/" + kScanCsvName));
-  // Sorted by the closest approach: the rows with a clone result first.
+  // Sorted by the closest approach: the rows whose closest clone hits on
+  // top (the two impactors, every clone hitting, and a three-line tracklet
+  // whose ranging allows a few hits), then the others by increasing distance.
   for (const CNeocpScanDlg* d : {&seq, &par}) {
-    const NeocpScanRow& top = d->m_pRows[d->m_pOrder[0]];
-    for (int i = 0; i < d->m_nRows; ++i)
-      EXPECT_LE(GetScanSortKey(top, 10), GetScanSortKey(d->m_pRows[i], 10));
+    std::string top;
+    bool below = false;
+    for (int k = 0; k < d->m_nRows; ++k) {
+      const NeocpScanRow& r = d->m_pRows[d->m_pOrder[k]];
+      if (r.clo_impact == 1) {
+        EXPECT_FALSE(below) << r.desig << " below a row without a hit";
+        top += r.desig + " ";
+      }
+      below = below || r.clo_impact == 0;
+      if (k > 0) {
+        EXPECT_LE(GetScanSortKey(d->m_pRows[d->m_pOrder[k - 1]], 10), GetScanSortKey(r, 10)) << r.desig;
+      }
+      if (r.desig == "2008TC3" || r.desig == "2024BX1") {
+        EXPECT_EQ(r.clo_impact, 1) << r.desig;
+        EXPECT_EQ(r.n_impact, r.n_valid) << r.desig;
+        EXPECT_GT(r.n_valid, 0) << r.desig;
+      }
+    }
+    std::printf("on top: %s\n", top.c_str());
   }
   for (int pid : launcher.m_pids)
     EXPECT_TRUE(ProcessGone(pid));
