@@ -15,6 +15,7 @@
 #include "platform/ui_services.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
+#include "tests/views/recording_canvas.h"
 #include "views/mag_curve.h"
 
 namespace {
@@ -128,6 +129,8 @@ protected:
       p.dMag += 0.3 * (i % 2);
       p.bTotal = 1;
       p.nApparition = -1;
+      p.dR = EllipseR(c.m_dT, c.m_dQ, c.m_dE, p.dJd);
+      p.dDelta = 0.8;
       c.m_pPoints.push_back(p);
     }
     c.m_nPoints = static_cast<int>(c.m_pPoints.size());
@@ -395,4 +398,51 @@ TEST_F(MagCurveGesture, ComparisonUsesItsStoredGeometry)
   EXPECT_DOUBLE_EQ(c.m_dMagOffset, -6);
   c.OnRButtonUp();
   EXPECT_EQ(c.CursorAt(300, 200), MagCursor::Default);
+}
+
+// Through the comparison's own drawing: each gesture changes what the next
+// drawing shows by the pixels the pointer moved.
+TEST_F(MagCurveGesture, ComparisonDrawingFollowsTheGestures)
+{
+  Object(0, 8, 10);
+  c.m_bCompare = 1;
+  RecordingCanvas g;
+  auto draw = [&] {
+    c.DrawPlot(g, 800, 500, 0);
+    EXPECT_EQ(c.m_bCmpGeomValid, 1);
+  };
+  draw();
+  const double left = c.m_dCmpLeft, width = c.m_dCmpRight - c.m_dCmpLeft, height = c.m_dCmpBottom - c.m_dCmpTop;
+  const double mid = (c.m_dCmpTop + c.m_dCmpBottom) / 2;
+  double d0 = c.m_dCmpDayMin, d1 = c.m_dCmpDayMax;
+  ASSERT_TRUE(c.OnLButtonDown(400, static_cast<int>(mid)));
+  c.OnMouseMove(400 - 100, static_cast<int>(mid));
+  c.OnLButtonUp();
+  draw();
+  EXPECT_NEAR(c.m_dCmpDayMin, d0 + 100 * (d1 - d0) / width, 1e-9);
+  EXPECT_NEAR(c.m_dCmpDayMax, d1 + 100 * (d1 - d0) / width, 1e-9);
+
+  d0 = c.m_dCmpDayMin, d1 = c.m_dCmpDayMax;
+  const double dayAt300 = d0 + (300 - left) / width * (d1 - d0);
+  ASSERT_TRUE(c.OnMouseWheel(120, false, 300, 100));
+  draw();
+  EXPECT_NEAR(c.m_dCmpDayMax - c.m_dCmpDayMin, 0.8 * (d1 - d0), 1e-9);
+  EXPECT_NEAR(c.m_dCmpDayMin + (300 - left) / width * (c.m_dCmpDayMax - c.m_dCmpDayMin), dayAt300, 1e-9);
+
+  const double y0 = c.m_dCmpMagMin, y1 = c.m_dCmpMagMax;
+  ASSERT_TRUE(c.OnLButtonDown(20, static_cast<int>(mid)));
+  c.OnMouseMove(20, static_cast<int>(mid) + 90);
+  c.OnLButtonUp();
+  draw();
+  EXPECT_NEAR(c.m_dCmpMagMin, MagAxisTop(y1, y0, height, 90), 1e-9);
+  EXPECT_NEAR(c.m_dCmpMagMax, y1, 1e-9);
+
+  const double z0 = c.m_dCmpMagMin, z1 = c.m_dCmpMagMax;
+  ASSERT_TRUE(c.OnRButtonDown(400, static_cast<int>(mid)));
+  c.OnMouseMove(400, static_cast<int>(mid) - 40);
+  c.OnRButtonUp();
+  draw();
+  EXPECT_NEAR(c.m_dCmpMagMin, z0 + 40 * (z1 - z0) / height, 1e-9);
+  EXPECT_NEAR(c.m_dCmpMagMax, z1 + 40 * (z1 - z0) / height, 1e-9);
+  EXPECT_EQ(c.m_bLeftBound + c.m_bRightBound + c.m_bMagMinSet, 0) << "the time plot keeps its own zoom";
 }

@@ -260,6 +260,36 @@ double LawAt(double t)
   return m;
 }
 
+// The comparison's geometry as its last drawing stored it.
+struct CmpGeometry {
+  double left, right, top, bottom, d0, d1, m0, m1;
+};
+
+CmpGeometry Comparison()
+{
+  const CMagCurveWnd* w = Window();
+  return {w->m_dCmpLeft, w->m_dCmpRight, w->m_dCmpTop, w->m_dCmpBottom,
+          w->m_dCmpDayMin, w->m_dCmpDayMax, w->m_dCmpMagMin, w->m_dCmpMagMax};
+}
+
+// A day axis: the plot's left and right pixels and the days there.
+struct DayAxis {
+  double left, right, d0, d1;
+  double DayAt(double x) const { return d0 + (x - left) / (right - left) * (d1 - d0); }
+};
+
+// A pan of pixels to the left from the first axis gave the second, a wheel
+// notch at x the third: the days moved by those pixels, the span shrank to
+// 0.8 and the day at x stayed.
+void ExpectPanAndNotch(const DayAxis& before, const DayAxis& panned, const DayAxis& zoomed, double pixels, double x)
+{
+  const double perPixel = (before.d1 - before.d0) / (before.right - before.left);
+  EXPECT_NEAR(panned.d0, before.d0 + pixels * perPixel, 1e-6);
+  EXPECT_NEAR(panned.d1, before.d1 + pixels * perPixel, 1e-6);
+  EXPECT_NEAR((zoomed.d1 - zoomed.d0) / (panned.d1 - panned.d0), 0.8, 1e-9);
+  EXPECT_NEAR(zoomed.DayAt(x), panned.DayAt(x), 1e-6);
+}
+
 // A drag with one move between press and release.
 void Drag(wxPoint from, wxPoint to, int button = wxMOUSE_BTN_LEFT)
 {
@@ -273,9 +303,10 @@ void Drag(wxPoint from, wxPoint to, int button = wxMOUSE_BTN_LEFT)
 } // namespace
 
 // The band under the real mouse: Eros's perihelion handle dragged down, the
-// time axis panned and zoomed with the wheel (and Shift), the magnitudes shifted with
-// the right button, the title clicked to the second name, the hand over the
-// magnitude axis.
+// time axis panned and zoomed with the wheel (and Shift), the magnitudes
+// shifted with the right button, the title clicked to the second name, the
+// hand over the magnitude axis; then, under the comet law with
+// 回帰ごとに比較(&R) ticked, the comparison panned, zoomed and stretched.
 TEST(MagCurveWindow, MouseBendsPansAndZooms)
 {
   TSR_REQUIRE_DATA(eros, "obs/mpc80/neosjl_433.txt");
@@ -284,6 +315,8 @@ TEST(MagCurveWindow, MouseBendsPansAndZooms)
   double lawT0 = 0, lawT1 = 0, G0 = -1, G1 = -2, offset = 0;
   wxPoint handle, panFrom;
   bool bPublished = false, bHandInStrip = false, bHandInPlot = true;
+  CmpGeometry C0{}, C1{}, C2{}, C3{};
+  wxPoint cmpAt;
   std::vector<ViewStep> steps = {
       {"view open", nullptr, [] { return ViewSession::View() != nullptr; }},
       {"open 光度曲線", [] { ViewSession::PostCommand(ID_MAG_CURVE); },
@@ -342,6 +375,34 @@ TEST(MagCurveWindow, MouseBendsPansAndZooms)
       {"over the plot", [&] { wxUIActionSimulator().MouseMove(OnScreen(panFrom.x, panFrom.y)); },
        [&] { return !(bHandInPlot = Window()->Canvas()->GetCursor().IsOk()); }, 5},
       {"screenshot after", [] { ViewSession::SaveScreenshot(Window(), "mag_curve_mouse_after"); }, nullptr},
+      {"click 彗星", [] { ClickItem(kMagLawComet); }, [] { return Window()->m_bAsteroidLaw == 0; }},
+      {"click フィット", [] { ClickItem(kMagFit); },
+       [] { return Window()->m_bFitted == 1 && Window()->IsItemEnabled(kMagCompare); }},
+      {"click 回帰ごとに比較", [] { ClickItem(kMagCompare, 0.1); },
+       [] { return Window()->m_bCompare == 1 && Window()->m_bCmpGeomValid == 1; }, 60, 0.5},
+      {"pan the comparison", [&] {
+         C0 = Comparison();
+         cmpAt = wxPoint(static_cast<int>(C0.left + 0.6 * (C0.right - C0.left)),
+                         static_cast<int>((C0.top + C0.bottom) / 2));
+         Drag(OnScreen(cmpAt.x, cmpAt.y), OnScreen(cmpAt.x - 100, cmpAt.y));
+       },
+       [&] { return Window()->m_dCmpDayMin != C0.d0 && !Window()->Canvas()->HasCapture(); }},
+      {"wheel on the comparison", [&] {
+         C1 = Comparison();
+         wxUIActionSimulator().MouseMove(OnScreen(cmpAt.x, cmpAt.y));
+         ASSERT_TRUE(TurnWheel(true));
+       },
+       [&] { return Window()->m_dCmpDayMax - Window()->m_dCmpDayMin < 0.9 * (C1.d1 - C1.d0); }},
+      {"stretch the comparison's axis", [&] {
+         C2 = Comparison();
+         Drag(OnScreen(20, cmpAt.y), OnScreen(20, cmpAt.y + 80));
+       },
+       [&] { return Window()->m_dCmpMagMin != C2.m0 && !Window()->Canvas()->HasCapture(); }},
+      {"screenshot comparison", [&] {
+         C3 = Comparison();
+         ViewSession::SaveScreenshot(Window(), "mag_curve_mouse_compare");
+       },
+       nullptr},
   };
   ASSERT_TRUE(session.Run({}, std::move(steps)));
   EXPECT_EQ(session.FailedSteps(), "");
@@ -350,20 +411,19 @@ TEST(MagCurveWindow, MouseBendsPansAndZooms)
   EXPECT_NEAR(lawT1 - lawT0, 40 / (L0.dBottom - L0.dTop) * (L0.dMagMax - L0.dMagMin), 1e-6);
   EXPECT_EQ(G1, G0);
   // The pan moved the days by 120 px worth; the wheel notch kept the day under the pointer.
-  const double perPixel = (L1.dTimeMax - L1.dTimeMin) / (L1.dRight - L1.dLeft);
-  EXPECT_NEAR(Lpan.dTimeMin, L1.dTimeMin + 120 * perPixel, 1e-6);
-  EXPECT_NEAR(Lpan.dTimeMax, L1.dTimeMax + 120 * perPixel, 1e-6);
-  EXPECT_NEAR((Lwheel.dTimeMax - Lwheel.dTimeMin) / (Lpan.dTimeMax - Lpan.dTimeMin), 0.8, 1e-9);
-  auto dayAt = [&](const MagPlotLayout& L) {
-    return L.dTimeMin + (panFrom.x - L.dLeft) / (L.dRight - L.dLeft) * (L.dTimeMax - L.dTimeMin);
-  };
-  EXPECT_NEAR(dayAt(Lwheel), dayAt(Lpan), 1e-6);
+  auto days = [](const MagPlotLayout& L) { return DayAxis{L.dLeft, L.dRight, L.dTimeMin, L.dTimeMax}; };
+  ExpectPanAndNotch(days(L1), days(Lpan), days(Lwheel), 120, panFrom.x);
   EXPECT_NEAR((Lshift.dTimeMax - Lshift.dTimeMin) / (Lwheel.dTimeMax - Lwheel.dTimeMin), 1 / 1.0225651825635729, 1e-9)
       << "with Shift a tenth of the notch";
   // 60 px down with the right button: the magnitudes by 60 px of their scale.
   EXPECT_NEAR(offset, -60 * (Lshift.dMagMax - Lshift.dMagMin) / (Lshift.dBottom - Lshift.dTop), 1e-9);
   EXPECT_TRUE(bHandInStrip);
   EXPECT_FALSE(bHandInPlot);
+  // The comparison: 100 px of days, a notch about the pointer's day, the top stretched by 80 px.
+  auto cmpDays = [](const CmpGeometry& G) { return DayAxis{G.left, G.right, G.d0, G.d1}; };
+  ExpectPanAndNotch(cmpDays(C0), cmpDays(C1), cmpDays(C2), 100, cmpAt.x);
+  EXPECT_NEAR(C3.m0, MagAxisTop(C2.m1, C2.m0, C2.bottom - C2.top, 80), 1e-9);
+  EXPECT_NEAR(C3.m1, C2.m1, 1e-9);
   std::printf("Eros: law at T %.3f -> %.3f after 40 px; span %.0f -> %.0f days after the pan and a notch\n", lawT0,
               lawT1, L1.dTimeMax - L1.dTimeMin, Lwheel.dTimeMax - Lwheel.dTimeMin);
 }
