@@ -58,6 +58,41 @@ bool FixedEccentricity(OrbitEngine* engine, double& e)
   return ParseDouble(view->GetItemText(kIdFixEEdit), e);
 }
 
+// The smallest step the step control may take in this run.
+double StartupFloorStep(const IntegrationState* state)
+{
+  return (state->m_chMode == kModeCalculation && state->m_bKeepMinStep == 0) ? 0.0 : kMinStepDays;
+}
+
+// Level j (step days) for the restarted start-up, with its report line;
+// false when the level does not change or the run is too short for the step.
+bool TakeStartupLevel(OrbitEngine* engine, EngineWindow* window, IntegrationState* state, int j, double step,
+                      const char* what)
+{
+  if (j == state->m_nStepLevel || !(std::fabs(state->m_dEnd - state->m_dTime) > 5.5 * step))
+    return false;
+  state->m_nStepLevel = j;
+  state->m_nMaxStepLevel = std::max(state->m_nMaxStepLevel, j);
+  state->m_dStep = step * state->m_dDirection;
+  state->m_dStep2 = state->m_dStep * state->m_dStep;
+  state->m_nReturnedLevel = -1;
+  state->m_nStepsAtLevel = 0;
+  const std::string line =
+      FormatRunDate(state->m_dTime) + what + CTessaruneLib::FormatStepLengthWithDays(step) + " に変更\r\n";
+  engine->m_strRunReport += line;
+  if (!EngineRunsQuiet(*engine))
+    AppendEngineLog(engine, window, line);
+  return true;
+}
+
+// What a thrown-away start-up fed the attachments, taken back.
+void UndoStartup(IntegrationState* state, const ImpactTrackerSet* trackersBefore, double minEarthBefore)
+{
+  if (trackersBefore)
+    *state->m_pImpacts = *trackersBefore;
+  state->m_dMinEarthDistance = minEarthBefore;
+}
+
 // The approach check after the start-up: a smaller step when body 0 comes
 // too near a perturber within the start-up window. True when the level grew.
 bool ApproachCheck(OrbitEngine* engine, EngineWindow* window, IntegrationState* state)
@@ -89,31 +124,27 @@ bool ApproachCheck(OrbitEngine* engine, EngineWindow* window, IntegrationState* 
   const int j0 = state->m_nStepLevel;
   if (j0 >= kMaxStepLevel)
     return false;
-  const double floorStep =
-      (state->m_chMode == kModeCalculation && state->m_bKeepMinStep == 0) ? 0.0 : kMinStepDays;
   int j = j0;
   double step = state->m_dBaseStep / std::ldexp(1.0, j);
   while (step > L && j < kMaxStepLevel) {
     const double half = step / 2.0;
-    if (half < floorStep)
+    if (half < StartupFloorStep(state))
       break;
     step = half;
     ++j;
   }
-  if (j == j0 || !(std::fabs(state->m_dEnd - state->m_dTime) > 5.5 * step))
+  return TakeStartupLevel(engine, window, state, j, step, " 立ち上げ区間で摂動体へ接近: 積分間隔を ");
+}
+
+// A start-up that does not settle (a window through a close pass, say) is
+// tried again with half the step while the step control may shrink it.
+bool HalveStartupStep(OrbitEngine* engine, EngineWindow* window, IntegrationState* state)
+{
+  const int j = state->m_nStepLevel + 1;
+  const double step = state->m_dBaseStep / std::ldexp(1.0, j);
+  if (j > kMaxStepLevel || step < StartupFloorStep(state))
     return false;
-  state->m_nStepLevel = j;
-  state->m_nMaxStepLevel = std::max(state->m_nMaxStepLevel, j);
-  state->m_dStep = step * state->m_dDirection;
-  state->m_dStep2 = state->m_dStep * state->m_dStep;
-  state->m_nReturnedLevel = -1;
-  state->m_nStepsAtLevel = 0;
-  const std::string line = FormatRunDate(state->m_dTime) + " 立ち上げ区間で摂動体へ接近: 積分間隔を " +
-                           CTessaruneLib::FormatStepLengthWithDays(step) + " に変更\r\n";
-  engine->m_strRunReport += line;
-  if (!EngineRunsQuiet(*engine))
-    AppendEngineLog(engine, window, line);
-  return true;
+  return TakeStartupLevel(engine, window, state, j, step, " 積分の立ち上げが収束しないため積分間隔を ");
 }
 
 std::string CalendarDay(double jd)
@@ -259,24 +290,30 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
     return kEnginePerturbersFailed;
   engine->m_nPerturberEvaluations += 1;
 
-  // The start-up feeds the impact trackers; a start-up that the approach
-  // check throws away must leave them as they were, or a sample of its
-  // coarse window (days ahead, on a path through the planet) stays and
-  // makes a false hit with the first sample of the fine start-up.
+  // The start-up feeds the impact trackers and the Earth minimum; a
+  // start-up that is thrown away (for the approach check, or because it did
+  // not settle) must leave them as they were, or a sample of its coarse
+  // window (days ahead, on a path through the planet) stays and makes a
+  // false hit with the first sample of the fine start-up.
   std::unique_ptr<ImpactTrackerSet> trackersBefore;
   if (state->m_pImpacts && state->m_bStepControl == 1)
     trackersBefore = std::make_unique<ImpactTrackerSet>(*state->m_pImpacts);
+  const double minEarthBefore = state->m_dMinEarthDistance;
   state->m_bStartup = 1;
   TaylorStart(engine, state);
   const int started = IterateStartup(engine, state);
   state->m_bStartup = 0;
+  if (started == -2 && state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 &&
+      HalveStartupStep(engine, window, state)) {
+    UndoStartup(state, trackersBefore.get(), minEarthBefore);
+    return kEngineRestart;
+  }
   if (started != 0)
     return kEngineFailed;
   ++ThreadIntegratorCounters().startups;
 
   if (state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 && ApproachCheck(engine, window, state)) {
-    if (trackersBefore)
-      *state->m_pImpacts = *trackersBefore;
+    UndoStartup(state, trackersBefore.get(), minEarthBefore);
     return kEngineRestart;
   }
 

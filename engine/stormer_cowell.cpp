@@ -26,6 +26,7 @@ namespace {
 constexpr double kGaussK2 = kGaussK * kGaussK;
 constexpr double kFar = 9e8;                    // distances at or above this are "none yet"
 constexpr double kGridDays = 40.0;
+constexpr int kStartupCheckPasses = 100;        // passes between the settling checks of a start-up that may shrink
 constexpr double kPerihelionWindowDays = 20.0;
 
 const char* const kMsgStartupFailed = "解が求まらなかったので計算を中止しました[11]";
@@ -264,6 +265,25 @@ void TaylorStart(OrbitEngine* engine, IntegrationState* state)
   }
 }
 
+namespace {
+
+// Whether the last pass of the start-up changed every acceleration by less
+// than a thousandth: a window through a close pass keeps changing by tens of
+// per cent however long it iterates.
+bool StartupSettling(const IntegrationState* state, int first, int last)
+{
+  for (int k = 0; k < kWindowPoints; ++k)
+    for (int c = 0; c < 3; ++c)
+      for (int j = first; j <= last; ++j) {
+        const double a = state->m_dAcc[k][c][j];
+        if (!(std::fabs(a - state->m_dDiff[k][c][j]) <= 1e-3 * std::fabs(a)))
+          return false;
+      }
+  return true;
+}
+
+} // namespace
+
 int IterateStartup(OrbitEngine* engine, IntegrationState* state)
 {
   const double h = state->m_dStep;
@@ -271,6 +291,10 @@ int IterateStartup(OrbitEngine* engine, IntegrationState* state)
   const double t = state->m_dEpoch;
   int first, last;
   BodyRange(state, first, last);
+  // A start-up that the step control can begin again with a smaller step
+  // need not spend its 10000 passes on a window it cannot settle.
+  const bool mayShrink =
+      state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 && state->m_nStepLevel < kMaxStepLevel;
   int n = 0;
   for (;;) {
     if (n % 200 == 199 && PumpAndCheckCancel(engine) == 1) {
@@ -312,9 +336,13 @@ int IterateStartup(OrbitEngine* engine, IntegrationState* state)
     if (settled)
       break;
     ++n;
+    if (n % kStartupCheckPasses == 0 && mayShrink && !StartupSettling(state, first, last)) {
+      engine->m_strMessage = kMsgStartupFailed;
+      return -2;
+    }
     if (n >= 10000) {
       engine->m_strMessage = kMsgStartupFailed;
-      return -1;
+      return -2;
     }
   }
   if (n > 999)

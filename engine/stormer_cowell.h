@@ -39,8 +39,8 @@ double VelocityRho(int m);
 // Second-order start of the window around point 5 (the initial states).
 void TaylorStart(OrbitEngine* engine, IntegrationState* state);
 // Iterates the 11 start-up points until the accelerations settle (change
-// below 1e-17 or 5e-14 relative). 0, or -1 after 10000 passes ([11] in
-// m_strMessage) or when cancelled.
+// below 1e-17 or 5e-14 relative). 0; -2 after 10000 passes ([11] in
+// m_strMessage); -1 when cancelled.
 int IterateStartup(OrbitEngine* engine, IntegrationState* state);
 // Differences ∇⁰..∇¹⁰ at point 10 and m_dDeltaX from the 11 start-up points.
 void BuildDifferenceTables(IntegrationState* state);

@@ -37,11 +37,12 @@ struct Case {
   int lines;         // lines in the cut, -1 not checked
   int ranging;       // 1 the ranging must have run (mode 1 or 2), 0 the AI path (mode 0)
   double entryUtc;   // 0: no impact expected
-  double impactMinutes;  // impact times within this of the entry
+  double impactMinutes;  // impact times within this of the entry; -1 not checked
   int nominalImpact;     // -1 not checked
   double minProb;        // -1 not checked
   double maxProb;        // 2 not checked
   int fullArc;           // 1 compare with the whole file's orbit
+  int maxInvalid;        // clones that may fail: those that fall on the Earth before the last observation
 };
 
 class BatchOrbitReal : public ScanObservationTest {
@@ -69,7 +70,7 @@ protected:
     std::unique_ptr<CDeterminationDisplay> view;
   };
   std::map<std::string, FullArc> m_full;
-  void RunTable(bool impactTimes);
+  void RunTable();
 };
 
 // The distance from the observer at the anchor observation of the orbit
@@ -94,24 +95,27 @@ double DistanceAtObservation(const CDeterminationDisplay& view, const Observatio
 
 }  // namespace
 
-void BatchOrbitReal::RunTable(bool impactTimes) {
+void BatchOrbitReal::RunTable() {
   HeadlessToolSinks sinks;
   ScopedToolSinks scopedSinks(sinks);
   const Case cases[] = {
+      // This arc's own orbit enters 57 minutes early (an independent
+      // integration agrees) and its distance is known to 2 %, which spreads
+      // the clones' entries over hours: the window is not checked here.
       {"2008 TC3 before 10-06 12:00", {"neosjl_2008TC3.txt", 0, Utc(2008, 10, 6.5), nullptr, 0}, 15, 1,
-       kTc3EntryUtc, 30, -1, -1, 2, 1},
+       kTc3EntryUtc, -1, -1, -1, 2, 1, 0},
       {"2008 TC3 before 10-06 18:00", {"neosjl_2008TC3.txt", 0, Utc(2008, 10, 6.75), nullptr, 0}, 41, 1,
-       kTc3EntryUtc, 5, 1, 0.9, 2, 1},
-      {"2024 BX1 first hour", {"neosjl_2024BX1.txt", 0, 1.0 / 24.0, nullptr, 0}, 13, 1, kBx1EntryUtc, 30, -1, -1, 2, 1},
+       kTc3EntryUtc, 5, 1, 0.9, 2, 1, 0},
+      {"2024 BX1 first hour", {"neosjl_2024BX1.txt", 0, 1.0 / 24.0, nullptr, 0}, 13, 1, kBx1EntryUtc, 30, -1, -1, 2, 1, 0},
       {"2024 BX1 before 23:45", {"neosjl_2024BX1.txt", 0, Utc(2024, 1, 20.0 + (23.75 / 24.0)), nullptr, 0}, 169, 1,
-       kBx1EntryUtc, 5, -1, 0.9, 2, 1},
-      {"2008 TC3 five G96 lines", {"neosjl_2008TC3.txt", 0, Utc(2008, 10, 8), "G96", 5}, 5, 1, 0, 0, -1, -1, 2, 1},
-      {"2014 AA", {"neosjl_2014AA.txt", 0, Utc(2014, 1, 3), nullptr, 0}, 7, 1, 0, 0, -1, -1, 2, 0},
-      {"2018 LA first hour", {"neosjl_2018LA.txt", 0, 1.0 / 24.0, nullptr, 0}, -1, 1, 0, 0, -1, -1, 2, 0},
+       kBx1EntryUtc, 5, -1, 0.9, 2, 1, 0},
+      {"2008 TC3 five G96 lines", {"neosjl_2008TC3.txt", 0, Utc(2008, 10, 8), "G96", 5}, 5, 1, 0, 0, -1, -1, 2, 1, 6},
+      {"2014 AA", {"neosjl_2014AA.txt", 0, Utc(2014, 1, 3), nullptr, 0}, 7, 1, 0, 0, -1, -1, 2, 0, 0},
+      {"2018 LA first hour", {"neosjl_2018LA.txt", 0, 1.0 / 24.0, nullptr, 0}, -1, 1, 0, 0, -1, -1, 2, 0, 0},
       {"2024 MK June 16-19", {"neosjl_2024MK.txt", Utc(2024, 6, 16), Utc(2024, 6, 20), nullptr, 0}, 22, 0, 0, 0, 0,
-       -1, 2, 0},
+       -1, 2, 0, 0},
       {"2015 AB discovery night", {"orbfit_2015AB.obs", Utc(2015, 1, 2), Utc(2015, 1, 3), "F51", 0}, 3, 1, 0, 0, -1,
-       -1, 0.01, 0},
+       -1, 0.01, 0, 0},
   };
   std::printf("%-28s %5s %6s %4s %6s %4s %6s %7s %5s %5s %7s %9s %9s %9s  %s\n", "case", "lines", "arc", "st", "mode",
               "used", "rms", "samples", "valid", "imp", "P", "rho_lo", "rho_best", "rho_hi", "impact min..max (min)");
@@ -131,6 +135,9 @@ void BatchOrbitReal::RunTable(bool impactTimes) {
     row.closest_path = m_dir + "/closest_EX.IMP";
     NeocpScanSettings settings;  // 200 clones, 30 days before and 60 after
     const int result = ComputeBatchOrbit(view, file, settings, row, nullptr, nullptr);
+    // The other clones all integrate, also those that start a few Earth
+    // radii up with a start-up window through the Earth (2014 AA lost half).
+    EXPECT_LE(row.n_invalid, c.maxInvalid) << c.name;
     const double lo = (DeltaT(kDeltaTTtToUt, row.imp_jd_min) - c.entryUtc) * 1440.0;
     const double hi = (DeltaT(kDeltaTTtToUt, row.imp_jd_max) - c.entryUtc) * 1440.0;
     std::printf("%-28s %5d %6.3f %4d %6d %4d %6.2f %7d %5d %5d %7.4f %9.3g %9.3g %9.3g  %+.1f..%+.1f  %s\n", c.name,
@@ -165,7 +172,7 @@ void BatchOrbitReal::RunTable(bool impactTimes) {
     }
     if (c.entryUtc != 0.0) {
       EXPECT_GE(row.n_impact, 1) << c.name;
-      if (impactTimes) {
+      if (c.impactMinutes >= 0) {
         EXPECT_LE(std::fabs(lo), c.impactMinutes) << c.name;
         EXPECT_LE(std::fabs(hi), c.impactMinutes) << c.name;
       }
@@ -183,12 +190,10 @@ void BatchOrbitReal::RunTable(bool impactTimes) {
   }
 }
 
-TEST_F(BatchOrbitReal, AcceptanceTable) { RunTable(false); }
-
-// The impact times of the ranging's clones against the observed entries
-// (30 minutes for the first hour, 5 for the longer arcs). Not met yet: the
-// ranging's orbits start their screening at the attributable's time, a few
-// hundred thousand km from the Earth, and the screening then misplaces the
-// impact by up to two hours (2008 TC3, 41 lines: +121 min), although the
-// orbit fits to 0.5" and its distance agrees with the whole arc's to 3e-5.
-TEST_F(BatchOrbitReal, DISABLED_ImpactTimesNearTheEntries) { RunTable(true); }
+// The table also holds the clones' impact times against the observed
+// entries (30 minutes for the first hour, 5 for the longer arcs). The
+// screening starts at the attributable's time, a few hundred thousand km
+// from the Earth, with a step of half a day: the integrator must shrink its
+// start-up there without a trace of the windows it threw away (2008 TC3,
+// 41 lines: +121 min before).
+TEST_F(BatchOrbitReal, AcceptanceTable) { RunTable(); }
