@@ -23,6 +23,7 @@
 #include "app/tessarune_wx_app.h"
 #include "app/toolbar_images.h"
 #include "engine/determination_host.h"
+#include "engine/ui/dbg_dlg.h"
 #include "platform/app_services.h"
 #include "platform/ui_services.h"
 #include "platform/wx/wx_ui_services.h"
@@ -43,7 +44,7 @@ constexpr int kToolCommands[] = {ID_ORBIT_VIEW, ID_GLOBE, ID_MAG_CURVE, ID_VISIB
 // Commands of the tool windows, which arrive with their own subsystems and
 // register their openers; until then a command stays disabled.
 constexpr int kQuietCommands[] = {ID_ORBIT_VIEW,  ID_GLOBE,           ID_MAG_CURVE,     ID_VISIBILITY_CHART,
-                                  ID_SEARCH_RANGE, ID_OPLOG_MANAGER, ID_DEBUG_DLG};
+                                  ID_SEARCH_RANGE, ID_OPLOG_MANAGER};
 constexpr int kAlwaysEnabled[] = {ID_SEARCH_RANGE,  ID_LOCATION,       ID_OPTIONS,   ID_OPTIONS_TOOLBAR,
                                   ID_OPLOG_MANAGER, ID_RESET_POSITIONS, ID_GET_JPL_EPH, ID_UPDATE_STATION_CODES,
                                   ID_CONVERSION_DLG, ID_DEBUG_DLG,     ID_OAA_EPH_OUTPUT, ID_APP_EXIT};
@@ -146,6 +147,7 @@ bool CMainFrame::Create(wxDocManager* manager)
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunLocationDialog(this); }, ID_LOCATION);
   Bind(wxEVT_MENU, &CMainFrame::OnConversionDialog, this, ID_CONVERSION_DLG);
   Bind(wxEVT_MENU, &CMainFrame::OnOaaEphOutput, this, ID_OAA_EPH_OUTPUT);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { RunDbgDialog(this); }, ID_DEBUG_DLG);
   Bind(wxEVT_MENU, &CMainFrame::OnToggleToolBar, this, ID_VIEW_TOOLBAR);
   Bind(wxEVT_MENU, &CMainFrame::OnToggleStatusBar, this, ID_VIEW_STATUS_BAR);
   Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateToolBarCheck, this, ID_VIEW_TOOLBAR);

@@ -20,6 +20,7 @@
 #include "data/http_download.h"
 #include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
+#include "engine/ui/dbg_dlg.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
@@ -203,6 +204,7 @@ void COptionPageEph::Build()
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { SetText(IDC_FTPPATH, kDefaultDe406FtpPath); }, IDC_FTPPATH_DEFAULT);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { SetText(IDC_DE441URL, kDefaultDe441Url); }, IDC_DE441URL_DEFAULT);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { RunPlanetaryDownloadDialog(this); }, IDC_EPH_DOWNLOAD);
+  Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { RunDbgDialog(this); }, IDC_MPEPH_REBUILD);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { ShowInfoHelp(kTopicPlanetaryFile.title, kTopicPlanetaryFile.text, this); },
        IDC_EPH_INFO);
 }
