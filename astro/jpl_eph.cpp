@@ -251,17 +251,41 @@ bool LoadRecord(long long nr) {
   return true;
 }
 
-bool EvaluateSeries(int series, double tau, int wanted, double out[6]) {
+// sums[i] = Σ t[j] · sub[i·ncf + j] over j from ncf - 1 down to lowest, for
+// the ncm components. The three coordinates go through the coefficients in
+// one pass; each sum still adds its terms in that order, so the values are
+// those of one component at a time.
+void ChebyshevSums(const double* t, const double* sub, int ncf, int ncm, int lowest, double* sums) {
+  if (ncm == 3) {
+    const double *x = sub, *y = sub + ncf, *z = sub + 2 * ncf;
+    double sx = 0, sy = 0, sz = 0;
+    for (int j = ncf - 1; j >= lowest; --j) {
+      sx += t[j] * x[j];
+      sy += t[j] * y[j];
+      sz += t[j] * z[j];
+    }
+    sums[0] = sx;
+    sums[1] = sy;
+    sums[2] = sz;
+    return;
+  }
+  for (int i = 0; i < ncm; ++i) {
+    double sum = 0;
+    for (int j = ncf - 1; j >= lowest; --j) sum += t[j] * sub[i * ncf + j];
+    sums[i] = sum;
+  }
+}
+
+// perAu: 1 / the header's AU, worked out once by the caller.
+bool EvaluateSeries(int series, double tau, int wanted, double perAu, double out[6]) {
   const ReaderState& s = State();
   const JplHeader& h = s.header;
   const int* p = h.pointers[series];
   const int ncm = ComponentsOf(series);
   if (JplInterp(s.record.data() + (p[0] - 1), tau, h.daysPerRecord, p[1], ncm, p[2], wanted, out) != 0) return false;
   const int values = wanted == kJplWantPositionVelocity ? 2 * ncm : ncm;
-  if (series != kJplSeriesNutations && series != kJplSeriesLibrations) {
-    const double perAu = 1.0 / h.au;
+  if (series != kJplSeriesNutations && series != kJplSeriesLibrations)
     for (int i = 0; i < values; ++i) out[i] *= perAu;
-  }
   return true;
 }
 
@@ -453,11 +477,7 @@ int JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int
     s.np = ncf;
   }
   const double* sub = coef + static_cast<std::ptrdiff_t>(l) * ncf * ncm;
-  for (int i = 0; i < ncm; ++i) {
-    double sum = 0;
-    for (int j = ncf - 1; j >= 0; --j) sum += s.pc[j] * sub[i * ncf + j];
-    out[i] = sum;
-  }
+  ChebyshevSums(s.pc, sub, ncf, ncm, 0, out);
   if (wanted != kJplWantPositionVelocity) return 0;
 
   const double vfac = (na + na) / daysPerRecord;
@@ -465,15 +485,12 @@ int JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int
     for (int i = s.nv; i < ncf; ++i) s.vc[i] = s.twot * s.vc[i - 1] + s.pc[i - 1] + s.pc[i - 1] - s.vc[i - 2];
     s.nv = ncf;
   }
-  for (int i = 0; i < ncm; ++i) {
-    double sum = 0;
-    for (int j = ncf - 1; j >= 1; --j) sum += s.vc[j] * sub[i * ncf + j];
-    out[ncm + i] = vfac * sum;
-  }
+  ChebyshevSums(s.vc, sub, ncf, ncm, 1, out + ncm);
+  for (int i = 0; i < ncm; ++i) out[ncm + i] *= vfac;
   return 0;
 }
 
-int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSeriesCount][6]) {
+int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSeriesCount][6], bool sunVelocity) {
   if (CurrentFile() == nullptr) return -2;
   ReaderState& s = State();
   const JplHeader& h = s.header;
@@ -491,12 +508,15 @@ int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSe
 
   if (!LoadRecord(nr)) return -1;
 
-  if (!EvaluateSeries(kJplSeriesSun, tau, kJplWantPositionVelocity, s.sun)) return -1;
+  const double perAu = 1.0 / h.au;
+  if (!sunVelocity) std::fill(s.sun + 3, s.sun + 6, 0.0);
+  if (!EvaluateSeries(kJplSeriesSun, tau, sunVelocity ? kJplWantPositionVelocity : kJplWantPosition, perAu, s.sun))
+    return -1;
   for (int series = 0; series < kJplSeriesCount; ++series) {
     if (wanted[series] == kJplWantNone) continue;
     if (series == kJplSeriesSun) continue;
     if (!SeriesPresent(h, series)) return -1;
-    if (!EvaluateSeries(series, tau, wanted[series], state[series])) return -1;
+    if (!EvaluateSeries(series, tau, wanted[series], perAu, state[series])) return -1;
   }
   std::copy(s.sun, s.sun + 6, state[kJplSeriesSun]);
   return 0;

@@ -134,9 +134,12 @@ void JplPleph(double jdTT, int target, int centre, double state[6], int& valid);
 // (wanted[s]: kJplWantNone / Position / PositionVelocity, s a JplSeries).
 // state[s] receives barycentric position and velocity in AU and AU/day (the
 // Moon geocentric); nutations and librations in radians, unscaled. The Sun is
-// always evaluated into state[kJplSeriesSun]. 0 success; -2 no file open; -1
-// outside the span, record unreadable, or a wanted series absent in the file.
-int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSeriesCount][6]);
+// always evaluated into state[kJplSeriesSun], with its velocity unless a
+// caller that has no use for it passes sunVelocity false (the velocity is
+// then 0). 0 success; -2 no file open; -1 outside the span, record
+// unreadable, or a wanted series absent in the file.
+int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSeriesCount][6],
+             bool sunVelocity = true);
 
 // Chebyshev evaluation of one series: coef points at its first coefficient in
 // the record, tau in [0, 1] is the time within the record, ncf coefficients

@@ -57,7 +57,7 @@ int JplBodiesForIntegrator(double t0, double step, int count, const char* mask, 
     // The span is [start, end), as for JplPosition.
     if (!(t >= g_dJplStart && t < g_dJplEnd)) return -1;
     double state[kJplSeriesCount][6];
-    if (JplState(t, wanted, state) != 0) return -1;
+    if (JplState(t, wanted, state, false) != 0) return -1;  // the rows hold positions only
     const double* sun = state[kJplSeriesSun];
     double* row = rows + static_cast<long>(i) * kPerturberRowCoordinates;
     for (int b = 0; b < kBodyCount; ++b) {

@@ -1,6 +1,7 @@
 #include "engine/collision.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "astro/angle_units.h"
@@ -17,6 +18,14 @@ namespace {
 
 constexpr double kKmPerAu = 149597870.7;
 constexpr double kFar = 9e8;
+
+// The surface radii in AU, divided once rather than at every step.
+const std::array<double, 10> kCollisionRadiusAu = [] {
+  std::array<double, 10> au{};
+  for (int i = 0; i < 10; ++i)
+    au[i] = kCollisionRadiusKm[i] / kKmPerAu;
+  return au;
+}();
 
 // Angle between two vectors in degrees; a vector shorter than 1e-12 counts as 1e-12 long.
 double AngleDeg(const double a[3], const double b[3])
@@ -107,7 +116,7 @@ void DetectCollision(OrbitEngine* engine, EngineWindow* window, IntegrationState
       state->m_dCollMinTime[i] = state->m_dTime;
     }
     const double R = kCollisionRadiusKm[i];
-    const double Rau = R / kKmPerAu;
+    const double Rau = kCollisionRadiusAu[i];
     if (R > 0.0 && !state->m_bCollided[i] && d < kFar && p < kFar && p > Rau && d <= Rau) {
       state->m_bCollided[i] = 1;
       Report(engine, window, PlanetReport(state, i, R, CrossingTime(state, p, d, Rau)));

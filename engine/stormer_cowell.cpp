@@ -177,6 +177,13 @@ double GridEpochBetween(double p, double t)
   return g > lo ? g : 0.0;
 }
 
+// std::fmin(L, x) for an L that is a number, without the call: x when it is
+// smaller, else L (also for an x that is no number).
+double Smaller(double L, double x)
+{
+  return x < L ? x : L;
+}
+
 } // namespace
 
 IntegratorCounters& ThreadIntegratorCounters()
@@ -545,17 +552,17 @@ int ChooseStepLevel(OrbitEngine* engine, IntegrationState* state)
     const double gm = -state->m_dMinusGM[i];
     if (!(d > 0.0 && d < kFar) || !(gm > 0.0))
       continue;
-    L = std::fmin(L, 0.02 * std::sqrt(d * d * d / gm));
+    L = Smaller(L, 0.02 * std::sqrt(d * d * d / gm));
     const double p = state->m_dPrevDistance[i];
     if (p < kFar && p > d)
-      L = std::fmin(L, (d / 45.0) * hCur / (p - d));
+      L = Smaller(L, (d / 45.0) * hCur / (p - d));
   }
   const double ds = state->m_dSunDistance10;
   if (ds > 0.0 && ds < kFar) {
-    L = std::fmin(L, 0.02 * std::sqrt(ds * ds * ds / kGaussK2));
+    L = Smaller(L, 0.02 * std::sqrt(ds * ds * ds / kGaussK2));
     const double p = state->m_dPrevSunDistance;
     if (p < kFar && p > ds)
-      L = std::fmin(L, (ds / 45.0) * hCur / (p - ds));
+      L = Smaller(L, (ds / 45.0) * hCur / (p - ds));
   }
   state->m_dPrevSunDistance = ds;
   for (int i = 0; i < n; ++i)

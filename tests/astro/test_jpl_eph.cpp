@@ -241,6 +241,31 @@ TEST(JplEph, SpanEdgesAndSymmetries) {
   EXPECT_EQ(JplPosition(t, 16, 11, pos), -1);
 }
 
+// The integrator's rows ask for positions without the Sun's velocity: every
+// position keeps its bits, the velocity is 0 rather than one left from an
+// earlier time, and a later caller still gets the velocity.
+TEST(JplEph, StateWithoutSunVelocityKeepsEveryPosition) {
+  TSR_REQUIRE_DATA(path, "de/excerpts/unxp0003.405");
+  JplReaderScope reader(path);
+  ASSERT_TRUE(g_pJplEph->IsOpen());
+  int wanted[kJplSeriesCount] = {};
+  for (int s = 0; s < kJplSeriesCount; ++s)
+    if (s != kJplSeriesNutations && s != kJplSeriesLibrations) wanted[s] = kJplWantPosition;
+  for (const double t : {g_dJplStart + 3.3, g_dJplStart + 47.71, g_dJplStart + 3.3}) {
+    double with[kJplSeriesCount][6] = {}, without[kJplSeriesCount][6] = {}, again[kJplSeriesCount][6] = {};
+    ASSERT_EQ(JplState(t, wanted, with), 0);
+    ASSERT_EQ(JplState(t, wanted, without, false), 0);
+    ASSERT_EQ(JplState(t, wanted, again), 0);
+    for (int s = 0; s < kJplSeriesCount; ++s)
+      for (int c = 0; c < 3; ++c) EXPECT_EQ(without[s][c], with[s][c]) << s << " " << t;
+    for (int c = 3; c < 6; ++c) {
+      EXPECT_EQ(without[kJplSeriesSun][c], 0.0);
+      EXPECT_NE(with[kJplSeriesSun][c], 0.0);
+      EXPECT_EQ(again[kJplSeriesSun][c], with[kJplSeriesSun][c]);
+    }
+  }
+}
+
 // A failed open leaves no span of the previous file behind, and a foreign or
 // malformed file is refused as no file; the DE406 path is the fallback.
 TEST(JplEph, RefusesForeignAndMalformedFiles) {
