@@ -1,9 +1,11 @@
 #include "astro/jpl_eph.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -228,6 +230,23 @@ bool ReadHeader(std::FILE* fp, JplHeader& h, long long& recordCount) {
 
 // --- Record and Chebyshev evaluation ---------------------------------------------------
 
+// count bytes at offset by positioned reads of the file's descriptor: one
+// system call for a record where seeking and reading through the stream took
+// three. False on an error or at the end of the file.
+bool ReadAt(std::FILE* fp, void* buffer, size_t count, off_t offset) {
+  const int fd = fileno(fp);
+  auto* p = static_cast<char*>(buffer);
+  while (count > 0) {
+    const ssize_t got = pread(fd, p, count, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    p += got;
+    count -= static_cast<size_t>(got);
+    offset += got;
+  }
+  return true;
+}
+
 // Reads data record nr (1-based) into the buffer unless it is there already.
 bool LoadRecord(long long nr) {
   ReaderState& s = State();
@@ -236,10 +255,8 @@ bool LoadRecord(long long nr) {
   const long long ncoeff = s.header.ncoeff;
   s.record.resize(static_cast<size_t>(ncoeff));
   const off_t offset = static_cast<off_t>((nr + 1) * ncoeff * 8);
-  if (fseeko(fp, offset, SEEK_SET) != 0 ||
-      std::fread(s.record.data(), sizeof(double), static_cast<size_t>(ncoeff), fp) != static_cast<size_t>(ncoeff)) {
+  if (!ReadAt(fp, s.record.data(), static_cast<size_t>(ncoeff) * sizeof(double), offset)) {
     s.cachedRecord = -1;
-    std::clearerr(fp);
     return false;
   }
   if (s.header.bigEndian != HostIsBigEndian()) SwapDoubles(s.record.data(), s.record.size());
