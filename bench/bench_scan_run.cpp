@@ -1,9 +1,12 @@
-// The NEOCP scan run over twelve local observation files of 2024 MK (June
-// 16-19 2024, 22 lines each; 100 clones screened 30 days before to 60 days
-// after): objects per minute in this process and with 2, 4 and 6 worker
-// processes of the program (a copy beside a settings file that names the
-// same planetary file and stations), and the start-up cost of one worker
-// (a job whose file cannot be read: start, settings, planetary file, exit).
+// The NEOCP scan run over twelve local observation files, 100 clones
+// screened 30 days before to 60 days after: objects per minute in this
+// process and with 2, 4 and 6 worker processes of the program (a copy beside
+// a settings file that names the same planetary file and stations), and the
+// start-up cost of one worker (a job whose file cannot be read: start,
+// settings, planetary file, exit). Two kinds of object: 2024 MK from June
+// 16-19 2024 (22 lines, the automatic improvement, a fraction of a second
+// each) and 2008 TC3 from the morning of 2008-10-06 (15 lines, the
+// systematic ranging and its fit, about a second each).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -30,8 +33,19 @@ constexpr int kObjects = 12;
 struct ScanSetup {
   bool ok = false;
   std::string dir, exe, stations, de;
-  std::vector<std::string> files;
+  std::vector<std::string> mk, tc3;
 };
+
+// The 80-column lines of text whose date ("YYYY MM DD.ddddd") lies in [from, to).
+std::string LinesBetween(const std::string& text, const std::string& from, const std::string& to)
+{
+  std::istringstream in(text);
+  std::string line, out;
+  while (std::getline(in, line))
+    if (line.size() >= 32 && line.substr(15, 16) >= from && line.substr(15, 16) < to)
+      out += line + "\n";
+  return out;
+}
 
 ScanSetup& Setup()
 {
@@ -41,7 +55,8 @@ ScanSetup& Setup()
     const std::string stations = StationLinesFromObsCodesPage();
     r.de = TestDataPath("de/lnxp1960p2060.405");
     const std::string mk = TestDataPath("obs/mpc80/neosjl_2024MK.txt");
-    if (!FileExists(exe) || stations.empty() || !FileExists(r.de) || !FileExists(mk))
+    const std::string tc3 = TestDataPath("obs/mpc80/neosjl_2008TC3.txt");
+    if (!FileExists(exe) || stations.empty() || !FileExists(r.de) || !FileExists(mk) || !FileExists(tc3))
       return r;
     r.dir = MakeTempDir("bench_scan_run");
     CreateFolder(r.dir + "bin");
@@ -52,16 +67,14 @@ ScanSetup& Setup()
     WriteFileAtomic(r.dir + "fake.441", "not a planetary file");
     WriteFileAtomic(r.dir + "bin/Tessarune.INI", "[SYSTEM]\r\nDE441FILE=" + r.dir + "fake.441\r\nDE406FILE=" + r.de +
                                                      "\r\nSTATIONSFILE=" + r.stations + "\r\n");
-    std::istringstream in(ReadTestFile(mk));
-    std::string line, june;
-    while (std::getline(in, line))
-      if (line.size() >= 32 && line.compare(15, 7, "2024 06") == 0 && line.compare(23, 2, "16") >= 0 &&
-          line.compare(23, 2, "20") < 0)
-        june += line + "\n";
+    const std::string june = LinesBetween(ReadTestFile(mk), "2024 06 16", "2024 06 20");
+    const std::string morning = LinesBetween(ReadTestFile(tc3), "2008 10 06", "2008 10 06.5");
     CreateFolder(r.dir + "in");
     for (int i = 0; i < kObjects; ++i) {
-      r.files.push_back(r.dir + "in/MK" + std::to_string(i) + ".obs");
-      WriteFileAtomic(r.files.back(), june);
+      r.mk.push_back(r.dir + "in/MK" + std::to_string(i) + ".obs");
+      WriteFileAtomic(r.mk.back(), june);
+      r.tc3.push_back(r.dir + "in/TC3_" + std::to_string(i) + ".obs");
+      WriteFileAtomic(r.tc3.back(), morning);
     }
     r.ok = true;
     return r;
@@ -77,6 +90,7 @@ void BM_ScanObjects(benchmark::State& st)
     return;
   }
   const int parallel = static_cast<int>(st.range(0));
+  const std::vector<std::string>& files = st.range(1) == 0 ? s.mk : s.tc3;
   HeadlessUiServices ui;
   ScopedUi scoped(ui);
   JplReaderScope jpl(s.dir + "fake.441", s.de);
@@ -90,11 +104,12 @@ void BM_ScanObjects(benchmark::State& st)
   for (auto _ : st) {
     CNeocpScanDlg dlg(&view);
     dlg.m_pLauncher = &launcher;
-    dlg.m_strScanDir = s.dir + "scan" + std::to_string(parallel) + "_" + std::to_string(run++);
+    dlg.m_strScanDir =
+        s.dir + "scan" + std::to_string(st.range(1)) + "_" + std::to_string(parallel) + "_" + std::to_string(run++);
     dlg.m_strFileDir = dlg.m_strScanDir + "/files";
     TypeScanSettings(dlg, 100, 0, parallel);
     const auto t0 = std::chrono::steady_clock::now();
-    dlg.ScanFileList(s.files);
+    dlg.ScanFileList(files);
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     complete = 0;
     for (int i = 0; i < dlg.m_nRows; ++i)
@@ -105,7 +120,13 @@ void BM_ScanObjects(benchmark::State& st)
   st.counters["objects_per_minute"] = kObjects * run / seconds * 60.0;
   st.counters["complete"] = complete;
 }
-BENCHMARK(BM_ScanObjects)->Arg(1)->Arg(2)->Arg(4)->Arg(6)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+// Arguments: workers (1: in this process), objects (0: 2024 MK, 1: 2008 TC3).
+BENCHMARK(BM_ScanObjects)
+    ->ArgsProduct({{1, 2, 4, 6}, {0, 1}})
+    ->ArgNames({"parallel", "tc3"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 void BM_WorkerStartUp(benchmark::State& st)
 {
