@@ -11,6 +11,7 @@
 #include <wx/textctrl.h>
 
 #include "data/developer_checks.h"
+#include "engine/determination_host.h"
 #include "engine/mpeph_generator.h"
 #include "engine/orbit_engine.h"
 #include "platform/ui_services.h"
@@ -153,6 +154,11 @@ void CDbg::OnPlanetaryDump(wxCommandEvent& /*event*/)
 
 void CDbg::OnGenerate(wxCommandEvent& /*event*/)
 {
+  // A second click while a run pumps events would clear the running log.
+  if (EngineBusy(CurrentDetermination()->m_pEngine)) {
+    Ui().ShowMessage("Tessarune", kMsgOtherCalculationRunning, MsgIcon::Warning, MsgButtons::Ok);
+    return;
+  }
   const auto field = [this](int id) { return FromWx(static_cast<wxTextCtrl*>(FindWindow(id))->GetValue()); };
   DialogGeneratorWindow window(this);
   GenerateAsteroidEphemeris(window, field(IDC_START_YEAR), field(IDC_END_YEAR), field(IDC_INTERVAL));
