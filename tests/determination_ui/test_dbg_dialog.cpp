@@ -68,7 +68,7 @@ TEST(DbgDialog, CommandOpensItAndTheGeneratorWritesTheFile)
 
   DialogWatch<wxFileDialog> files;
   files.Register();
-  std::string fields, log, status, ephemeris;
+  std::string fields, log, status, ephemeris, planets;
   std::vector<ViewStep> steps = {
       {"view", nullptr, [] { return ViewSession::View() != nullptr; }},
       {"catalogue", [&] { ASSERT_TRUE(WriteFileAtomic(TheApp().m_szDataDir + "MPCORB.DAT", catalogue)); }, nullptr},
@@ -103,6 +103,9 @@ TEST(DbgDialog, CommandOpensItAndTheGeneratorWritesTheFile)
          ViewSession::SaveScreenshot(ShownDbg(), "dbg_dialog_test_ephemeris");
        },
        nullptr},
+      {"DE406", [] { ViewSession::ClickButtonOf(ShownDbg(), CDbg::IDC_PLANET_DUMP); },
+       [] { return Text(CDbg::IDC_LOG).rfind("01 ", 0) == 0; }},
+      {"planets", [&] { planets = Text(CDbg::IDC_LOG); }, nullptr},
       {"OK", [] { ViewSession::ClickButtonOf(ShownDbg(), wxID_OK); }, [] { return ShownDbg() == nullptr; }},
   };
   ASSERT_TRUE(session.Run({}, std::move(steps)));
@@ -117,4 +120,8 @@ TEST(DbgDialog, CommandOpensItAndTheGeneratorWritesTheFile)
   EXPECT_EQ(LoadMpephFile(store, target), 1);
   EXPECT_EQ(store.m_header.nEpochs, 293);
   EXPECT_EQ(std::count(ephemeris.begin(), ephemeris.end(), '\n'), 43);
+  // Ten bodies, one line each (1900 lies outside the 1960-2060 file: zeros).
+  EXPECT_EQ(std::count(planets.begin(), planets.end(), '\n'), 10);
+  EXPECT_NE(planets.find("\n10 +0.000000000000000 +0.000000000000000 +0.000000000000000\n"), std::string::npos)
+      << planets;
 }

@@ -301,6 +301,11 @@ TEST_F(GeneratorFixture, ShortIntervalsKeepTheElementsReached)
   EXPECT_EQ(window.log[window.log.size() - 2], "書き込みに失敗しました。");
   EXPECT_TRUE(ui.m_messages.empty());
   EXPECT_TRUE(FolderExists(window.savePath));
+  // A folder that is not there: nothing can be created.
+  window.savePath = TempDir() + "missing/mpeph.dat";
+  EXPECT_EQ(GenerateAsteroidEphemeris(window, "2019", "2021", "10"), kMpephWriteFailed);
+  EXPECT_EQ(window.log[window.log.size() - 2], "ファイルを作れません: " + window.savePath);
+  EXPECT_TRUE(ui.m_messages.empty());
 }
 
 // A cancelled run and a busy engine leave the chosen file as it was, with
