@@ -145,9 +145,11 @@ int ItfTestLine(void* context, const char* line, int length)
   if (dRa * dRa + dDec * dDec > kItfAlongDeg * kItfAlongDeg)
     return 1;
 
+  // The place a day later is seen from the Earth of that day: the Earth's
+  // own motion dominates the apparent motion of a near object.
   const int next = NearestEntry(ctx, tt + 1);
   double ra1 = 0, dec1 = 0;
-  if (next < 0 || !EntryPlace(ctx, next, tt + 1, ra1, dec1))
+  if (next < 0 || !UpdateSun(ctx, tt + 1) || !EntryPlace(ctx, next, tt + 1, ra1, dec1))
     return 1;
   double vra, vdec;
   Rate(raP, decP, ra1, dec1, 1.0, vra, vdec);

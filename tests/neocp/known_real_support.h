@@ -14,6 +14,7 @@
 #include "engine/ai_improvement.h"
 #include "engine/orbit_engine.h"
 #include "neocp/batch_orbit.h"
+#include "neocp/earth_screening.h"
 #include "engine/determination_host.h"
 #include "ephemeris/ident_scan.h"
 #include "neocp/scan_dlg.h"
@@ -157,6 +158,20 @@ protected:
   std::string m_savedDataDir, m_savedProfile;
   bool m_ready = false;
 };
+
+// A reference orbit as the engine's element record (angles in radians).
+inline CloneRecord OrbitRecord(const TestOrbit& o)
+{
+  CloneRecord rec{};
+  rec.epoch = o.epoch;
+  rec.T = o.epoch - o.M * kRadPerDeg / (kGaussK / std::pow(o.a, 1.5));
+  rec.q = o.a * (1 - o.e);
+  rec.e = o.e;
+  rec.peri = o.peri * kRadPerDeg;
+  rec.node = o.node * kRadPerDeg;
+  rec.incl = o.incl * kRadPerDeg;
+  return rec;
+}
 
 // The observation service's reply holding these 80-column lines.
 inline std::string ObservationReply(const std::string& lines)

@@ -73,14 +73,7 @@ protected:
     std::string message;
     if (LoadScanObject(*m_view, obs, "", message) != 1) return false;
     m_view->m_strObjectName = "1862 Apollo";
-    CloneRecord rec{};
-    rec.epoch = apollo.epoch;
-    rec.T = apollo.epoch - apollo.M * kRadPerDeg / (kGaussK / std::pow(apollo.a, 1.5));
-    rec.q = apollo.a * (1 - apollo.e);
-    rec.e = apollo.e;
-    rec.peri = apollo.peri * kRadPerDeg;
-    rec.node = apollo.node * kRadPerDeg;
-    rec.incl = apollo.incl * kRadPerDeg;
+    const CloneRecord rec = OrbitRecord(apollo);
     OrbitEngine& engine = *m_view->m_pEngine;
     ApplyCloneElements(rec, &engine.m_state);
     if (!solve) return true;
