@@ -12,6 +12,8 @@
 #include "astro/ephemeris_rows.h"
 #include "determination/obs_loading.h"
 #include "engine/ai_improvement.h"
+#include "engine/orbit_engine.h"
+#include "platform/ui_services.h"
 #include "platform/numbers.h"
 #include "tests/determination/determination_test_support.h"
 #include "tests/views/recording_canvas.h"
@@ -208,3 +210,139 @@ TEST_F(MagCurveReal, LawFloorAtMinusTen)
   EXPECT_GT(solid, 0);
 }
 
+
+namespace {
+
+// A headless window system whose n-th pumped event clicks the cancel button.
+class CancellingUi : public HeadlessUiServices {
+public:
+  bool PumpOneEvent() override
+  {
+    HeadlessUiServices::PumpOneEvent();
+    if (m_pEngine && m_pumps == m_nClickAt)
+      m_dialogs.PressStop(*m_pEngine);
+    return false;
+  }
+  OrbitEngine* m_pEngine = nullptr;
+  int m_nClickAt = -1;
+  HeadlessCancelDialogs m_dialogs;
+};
+
+// A clock that moves 400 ms a reading: the cancel dialog comes up within a few polls.
+class FastClock : public EngineClock {
+public:
+  uint32_t TickMs() override { return m_now += 400; }
+  void SleepMs(uint32_t ms) override { m_now += ms; }
+  uint32_t m_now = 1000;
+};
+
+// The user's four engine settings, distinct from what the integration uses.
+void SetUserSettings(CDetermination& view)
+{
+  view.m_pEngine->m_bAutoRunning = 0;
+  view.m_pEngine->m_bAutoStop = 0;
+  view.m_pEngine->m_bNonGrav = 1;
+  view.m_pDetClass->m_bFixEcc = 1;
+}
+
+void ExpectUserSettings(const CDetermination& view)
+{
+  EXPECT_EQ(view.m_pEngine->m_bAutoRunning, 0);
+  EXPECT_EQ(view.m_pEngine->m_bAutoStop, 0);
+  EXPECT_EQ(view.m_pEngine->m_bNonGrav, 1);
+  EXPECT_EQ(view.m_pDetClass->m_bFixEcc, 1);
+  EXPECT_EQ(view.m_pEngine->m_bBusy, 0);
+}
+
+} // namespace
+
+// (433) Eros since 1960 under the comet law, compared return by return: the
+// element sets every 40 days cover the span, every shown observation belongs
+// to a return, one row per observed return, the rows whole periods apart with
+// the solution's own perihelion among them, and the sets reproduce the
+// observed positions to a few arcseconds. The user's engine settings come back.
+TEST_F(MagCurveReal, ErosReturnsSince1960)
+{
+  if (!OpenAndImprove("obs/mpc80/neosjl_433.txt", 1960, 2060)) GTEST_SKIP() << "neosjl_433.txt not found";
+  ASSERT_EQ(m_view->m_pEngine->m_nCalcState, kCalcImprovedPerturbed) << m_view->m_strCalcLog;
+  m_curve.SetCheck(kMagLawComet, 1);
+  m_curve.OnCometLaw();
+  SetUserSettings(*m_view);
+  m_curve.SetCheck(kMagCompare, 1);
+  m_curve.OnCompareApparitions();
+  ExpectUserSettings(*m_view);
+  ASSERT_EQ(m_curve.m_bApparitionsValid, 1) << m_curve.m_strApparitionSummary;
+  double P = 0;
+  ASSERT_EQ(m_curve.GetCometPeriod(P), 1);
+  const int rows = m_curve.m_nApparitions;
+  const ApparitionEntry* row = m_curve.m_apparitions;
+  std::printf("Eros: P %.1f d, %d element sets every %.0f d, %d rows over %.1f periods\n%s\n", P,
+              m_curve.m_nElementSets, m_curve.m_dElementStep, rows, (row[rows - 1].dT - row[0].dT) / P + 1,
+              m_curve.m_strApparitionSummary.c_str());
+  for (int i = 0; i < rows; ++i)
+    std::printf("  %s  q %.4f e %.4f P %.2f  %d points (%d total)  RMS %.2f″ max %.2f″\n",
+                PlotDateText(row[i].dT).c_str(), row[i].dQ, row[i].dE, row[i].dPeriod, row[i].nPoints,
+                row[i].nTotal, row[i].dRmsResid, row[i].dMaxResid);
+  EXPECT_EQ(m_curve.m_dElementStep, 40);
+  EXPECT_NEAR(m_curve.m_nElementSets, 600, 30);
+  EXPECT_NEAR((row[rows - 1].dT - row[0].dT) / P + 1, 37, 1.5);
+
+  int shown = 0, unassigned = 0, inRows = 0, evaluated = 0;
+  double sumSq = 0;
+  for (const MagCurvePoint& p : m_curve.m_pPoints) {
+    if (!m_curve.IsShown(p))
+      continue;
+    ++shown;
+    unassigned += p.nApparition < 0;
+    if (p.dPosResidual >= 0)
+      sumSq += p.dPosResidual * p.dPosResidual, ++evaluated;
+  }
+  for (int i = 0; i < rows; ++i) {
+    EXPECT_GT(row[i].nPoints, 0) << i;
+    inRows += row[i].nPoints;
+  }
+  EXPECT_EQ(unassigned, 0);
+  EXPECT_EQ(inRows, shown);
+  ASSERT_GT(evaluated, shown * 9 / 10);
+  EXPECT_LT(std::sqrt(sumSq / evaluated), 10);
+
+  double nearest = 1e99;
+  for (int i = 0; i < rows; ++i) {
+    nearest = std::min(nearest, std::fabs(row[i].dT - m_curve.m_dT));
+    if (i == 0)
+      continue;
+    const double periods = (row[i].dT - row[i - 1].dT) / P;
+    EXPECT_GE(std::round(periods), 1) << i;
+    EXPECT_NEAR(periods, std::round(periods), 0.02) << i;
+  }
+  EXPECT_LT(nearest, 1.0);
+}
+
+// The cancel button pressed while the engine integrates a step: no sets,
+// the message, and the user's four engine settings back.
+TEST_F(MagCurveReal, CancelInsideTheIntegrationRestoresTheEngine)
+{
+  if (!OpenAndImprove("obs/mpc80/neosjl_433.txt", 2016, 2025)) GTEST_SKIP() << "neosjl_433.txt not found";
+  ASSERT_EQ(m_view->m_pEngine->m_nCalcState, kCalcImprovedPerturbed) << m_view->m_strCalcLog;
+  m_curve.SetCheck(kMagLawComet, 1);
+  m_curve.OnCometLaw();
+  CancellingUi ui;
+  FastClock clock;
+  ui.m_pEngine = m_view->m_pEngine;
+  ui.m_nClickAt = 40;  // the loop polls once a set; the integration every step
+  SetUi(&ui);
+  SetCancelDialogs(&ui.m_dialogs);
+  m_view->m_pEngine->m_pClock = &clock;
+  SetUserSettings(*m_view);
+  m_curve.SetCheck(kMagCompare, 1);
+  m_curve.OnCompareApparitions();
+  m_view->m_pEngine->m_pClock = nullptr;
+  SetCancelDialogs(nullptr);
+  SetUi(&m_ui);
+  EXPECT_GE(ui.m_pumps, 40);
+  ExpectUserSettings(*m_view);
+  EXPECT_EQ(m_curve.m_strApparitionSummary, "回帰ごとの軌道要素の計算を中止しました。");
+  EXPECT_EQ(m_curve.m_nElementSets, 0);
+  EXPECT_EQ(m_curve.m_bCompareWanted, 0);
+  EXPECT_EQ(m_view->m_pEngine->m_nCancel, 0);
+}
