@@ -213,6 +213,8 @@ TEST_F(MagCurveReal, LawFloorAtMinusTen)
 
 namespace {
 
+constexpr double kDegToRad = 3.14159265358979323846 / 180;
+
 // A headless window system whose n-th pumped event clicks the cancel button.
 class CancellingUi : public HeadlessUiServices {
 public:
@@ -276,6 +278,9 @@ TEST_F(MagCurveReal, ErosReturnsSince1960)
   ASSERT_EQ(m_curve.GetCometPeriod(P), 1);
   const int rows = m_curve.m_nApparitions;
   const ApparitionEntry* row = m_curve.m_apparitions;
+  std::printf("Eros: T %.5f q %.7f e %.7f peri %.5f node %.5f incl %.5f epoch %.1f\n", m_curve.m_dT, m_curve.m_dQ,
+              m_curve.m_dE, m_curve.m_dPeri / kDegToRad, m_curve.m_dNode / kDegToRad, m_curve.m_dIncl / kDegToRad,
+              m_curve.m_dEpoch);
   std::printf("Eros: P %.1f d, %d element sets every %.0f d, %d rows over %.1f periods\n%s\n", P,
               m_curve.m_nElementSets, m_curve.m_dElementStep, rows, (row[rows - 1].dT - row[0].dT) / P + 1,
               m_curve.m_strApparitionSummary.c_str());
