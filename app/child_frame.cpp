@@ -7,8 +7,8 @@ CChildFrame::CChildFrame(wxDocument* doc, wxView* view, wxMDIParentFrame* parent
     : wxDocMDIChildFrame(doc, view, parent, wxID_ANY, title, wxDefaultPosition, wxDefaultSize,
                          wxDEFAULT_FRAME_STYLE | wxMAXIMIZE)
 {
-  Bind(wxEVT_CLOSE_WINDOW, [](wxCloseEvent& event) {
-    if (!RefuseCloseWhileCalculating(event))
+  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
+    if (!RefuseCloseWhileCalculating(event) && !CloseAfterModalDialogs(this, event))
       event.Skip();
   });
 }

@@ -318,7 +318,7 @@ void CMainFrame::OnSizeOrMove()
 
 void CMainFrame::OnClose(wxCloseEvent& event)
 {
-  if (RefuseCloseWhileScanning(event) || RefuseCloseWhileCalculating(event))
+  if (RefuseCloseWhileScanning(event) || RefuseCloseWhileCalculating(event) || CloseAfterModalDialogs(this, event))
     return;
   CTessaruneApp& app = TheApp();
   WriteMainWindowPlacement(app, m_rcNormal, IsMaximized());

@@ -345,6 +345,12 @@ TEST(HelpWindowsDisplay, NonGravTestDialogOpensItsPageAndTakesItAlong)
   steps.push_back({"Esc on the test", [] { wxUIActionSimulator().Char(WXK_ESCAPE); },
                    [] { return AllWindows<CNonGravCheck>() == 0; }});
   steps.push_back({"after Esc", [&] { pagesAfterEsc = AllWindows<CNgHelp>(); }, nullptr, 30, 0.3});
+  // The steps end with the dialog and its page up: the session's forced close
+  // of the main frame ends the dialog first, and the frame closes after it.
+  steps.push_back({"open the test for the close", [] { ViewSession::PostCommand(ID_NONGRAV_CHECK); },
+                   [] { return Shown<CNonGravCheck>() && Shown<CNonGravCheck>()->VerdictState() != -1; }, 60});
+  steps.push_back({"its page", [] { ViewSession::ClickButtonOf(Shown<CNonGravCheck>(), CNonGravCheck::IDC_HELP); },
+                   [page] { return page() && page()->IsShownOnScreen(); }, 30, 0.5});
 
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(session.FailedSteps(), "");
