@@ -451,11 +451,16 @@ void CMagCurveDlg::TryApparitions()
   double period = 0;
   if (!GetCometPeriod(period) || m_nPoints == 0 || !(m_dEpoch > 0))
     return;
+  const int generation = m_nApparitionGeneration;
   int ok = 0;
   {
     ScopedWaitCursor wait;
     ok = ComputeApparitionElements();
   }
+  // Another object or solution came in while the engine pumped events: it
+  // starts afresh, nothing of this computation belongs to it.
+  if (m_nApparitionGeneration != generation)
+    return;
   if (ok)
     BuildApparitionTable();
   else if (m_strApparitionSummary.empty())

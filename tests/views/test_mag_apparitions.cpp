@@ -54,9 +54,13 @@ public:
     HeadlessUiServices::PumpOneEvent();
     if (m_pEngine && m_pumps == m_nClickAt)
       m_dialogs.PressStop(*m_pEngine);
+    if (m_pumps == m_nHookAt && m_hook)
+      m_hook();
     return false;
   }
   OrbitEngine* m_pEngine = nullptr;
+  int m_nHookAt = -1;
+  std::function<void()> m_hook;  // another window's handler run by the pumped event
   int m_nClickAt = -1;
   HeadlessCancelDialogs m_dialogs;
 };
@@ -151,8 +155,17 @@ protected:
     c.SetCheck(kMagCompare, on);
     c.OnCompareApparitions();
   }
+  // 80 sets over 800 days on a clock that brings the cancel dialog up within a few polls.
+  void CheckOnLongSpan()
+  {
+    view.m_pEngine->m_pClock = &m_clock;
+    Comet(80);
+    SetPoints({Point(kT0 - 400), Point(kT0 + 400)});
+    Check(1);
+  }
 
   ClickingUi ui;
+  FastClock m_clock;
   CDetermination view;  // the current view: its engine does the work
   ScriptedCurve c;
 };
@@ -291,12 +304,8 @@ TEST_F(Apparitions, ResidualsAndSummaries)
 // comparison no longer wanted, the engine free again.
 TEST_F(Apparitions, CancelButtonStopsTheComputation)
 {
-  FastClock clock;
-  view.m_pEngine->m_pClock = &clock;
-  Comet(80);
-  SetPoints({Point(kT0 - 400), Point(kT0 + 400)});
   ui.m_nClickAt = 12;
-  Check(1);
+  CheckOnLongSpan();
   EXPECT_EQ(ui.m_dialogs.m_nOpened, 1);
   EXPECT_GT(c.m_nCalls, 5);
   EXPECT_LT(c.m_nCalls, 20);
@@ -307,6 +316,23 @@ TEST_F(Apparitions, CancelButtonStopsTheComputation)
   EXPECT_EQ(view.m_pEngine->m_bBusy, 0);
   EXPECT_EQ(view.m_pEngine->m_nCancel, 0);
   EXPECT_FALSE(ui.m_busy);  // the wait cursor is gone
+}
+
+// Another object arrives while the engine pumps events: the sets of the old
+// orbit are dropped, no text is left for the new one, and the engine is free.
+TEST_F(Apparitions, AnotherObjectDuringTheComputation)
+{
+  ui.m_nHookAt = 5;
+  ui.m_hook = [this] { c.SetObject(kT0, 0.5, 0.5, 0, 0, 0, "another", 8, 10, 0); };
+  CheckOnLongSpan();
+  EXPECT_EQ(c.m_strName, "another");
+  EXPECT_LT(c.m_nCalls, 10);
+  EXPECT_EQ(c.m_nElementSets, 0);
+  EXPECT_EQ(c.m_bApparitionsValid, 0);
+  EXPECT_EQ(c.m_bApparitionsTried, 0);
+  EXPECT_EQ(c.m_strApparitionSummary, "");
+  EXPECT_EQ(c.m_bCompareWanted, 1);
+  EXPECT_EQ(view.m_pEngine->m_bBusy, 0);
 }
 
 // The timer waits while the view's engine is busy, whatever holds it; the

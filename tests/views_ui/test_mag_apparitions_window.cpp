@@ -21,12 +21,11 @@
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
 #include "tests/engine/test_improvement_support.h"
+#include "tests/views/eros_1960_solution.h"
 #include "tests/views_ui/x_wheel.h"
 #include "views/ui/mag_curve_wnd.h"
 
 namespace {
-
-constexpr double kDegree = 3.14159265358979323846 / 180;
 
 CMagCurveWnd* Curve()
 {
@@ -51,15 +50,7 @@ bool PublishErosSince1960(const std::string& path, const std::string& dir)
   const int count = CTessaruneLib::GetMpcObs(file, &obs);
   if (count <= 0)
     return false;
-  DisplayOrbit orbit;
-  orbit.m_dT = 2461088.82250;
-  orbit.m_dQ = 1.1332108;
-  orbit.m_dE = 0.2228666;
-  orbit.m_dPeri = 178.92410 * kDegree;
-  orbit.m_dNode = 304.26856 * kDegree;
-  orbit.m_dIncl = 10.82864 * kDegree;
-  orbit.m_dEpoch = 2461040.5;
-  orbit.m_strName = "(433) Eros";
+  DisplayOrbit orbit = Eros1960Solution();
   orbit.m_bAsteroid = 1;
   orbit.m_bValid = 1;
   ToolSinks().MagCurve()->SetSolution(orbit, obs, count, "433 Eros");
