@@ -306,6 +306,8 @@ TEST_F(MagCurveReal, ErosReturnsSince1960)
     EXPECT_GT(row[i].nPoints, 0) << i;
     inRows += row[i].nPoints;
   }
+  std::printf("Eros: %d shown points, %d without a return, %d in the rows, %d with a residual\n", shown, unassigned,
+              inRows, evaluated);
   EXPECT_EQ(unassigned, 0);
   EXPECT_EQ(inRows, shown);
   ASSERT_GT(evaluated, shown * 9 / 10);
