@@ -193,9 +193,10 @@ void COptionPageEph::Build()
   row->Add(new wxButton(box, IDC_EPH_DOWNLOAD, ToWx(OptionText::kEphDownload)), 0, wxALIGN_CENTER_VERTICAL);
   Label(box, row, OptionText::kEphDownloadNote);
   group->Add(row, 0, wxALL, 4);
-  // The developer's rebuild of the perturbing-asteroid file stays hidden.
+  // The developer's rebuild of the perturbing-asteroid file: hidden from
+  // users, shown in developer mode, where nothing else would reach it.
   new wxButton(box, IDC_MPEPH_REBUILD, ToWx(OptionText::kMpephRebuild));
-  FindWindow(IDC_MPEPH_REBUILD)->Hide();
+  FindWindow(IDC_MPEPH_REBUILD)->Show(TheApp().m_bDeveloper != 0);
   SetSizer(top);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { BrowseFile(IDC_DE406FILE, OptionText::kEphFileTitle); },
        IDC_DE406FILE_BROWSE);

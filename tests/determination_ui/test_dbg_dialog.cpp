@@ -1,15 +1,18 @@
-// The developer dialog opened by command 32772 in the running program (under
-// xvfb-run): a generator run over 1970-2050 from the real catalogue excerpt
-// with its four missing asteroids made of (3), the file chosen in the save
-// dialog, the log and the file it leaves; then the test ephemeris.
+// The developer dialog in the running program (under xvfb-run), opened by the
+// options page's button in developer mode and by command 32772: a generator
+// run over 1970-2050 from the real catalogue excerpt with its four missing
+// asteroids made of (3), the file chosen in the save dialog, the log and the
+// file it leaves; then the test ephemeris.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <string>
 
+#include <wx/bookctrl.h>
 #include <wx/textctrl.h>
 
+#include "app/option_sheet.h"
 #include "astro/mpeph_store.h"
 #include "engine/ui/dbg_dlg.h"
 #include "platform/app_services.h"
@@ -27,6 +30,14 @@ CDbg* ShownDbg()
   for (wxWindow* w : wxTopLevelWindows)
     if (auto* dlg = dynamic_cast<CDbg*>(w); dlg && dlg->IsShownOnScreen())
       return dlg;
+  return nullptr;
+}
+
+COption* Sheet()
+{
+  for (wxWindow* w : wxTopLevelWindows)
+    if (auto* sheet = dynamic_cast<COption*>(w); sheet && sheet->IsShown())
+      return sheet;
   return nullptr;
 }
 
@@ -50,7 +61,7 @@ bool Said(const ViewSession& session, const std::string& text)
 
 } // namespace
 
-TEST(DbgDialog, CommandOpensItAndTheGeneratorWritesTheFile)
+TEST(DbgDialog, DeveloperButtonOpensItAndTheGeneratorWritesTheFile)
 {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display)
@@ -72,7 +83,15 @@ TEST(DbgDialog, CommandOpensItAndTheGeneratorWritesTheFile)
   std::vector<ViewStep> steps = {
       {"view", nullptr, [] { return ViewSession::View() != nullptr; }},
       {"catalogue", [&] { ASSERT_TRUE(WriteFileAtomic(TheApp().m_szDataDir + "MPCORB.DAT", catalogue)); }, nullptr},
-      {"command 32772", [] { ViewSession::PostCommand(ID_DEBUG_DLG); }, [] { return ShownDbg() != nullptr; }, 30,
+      // Developer mode shows the options page's rebuild button, the way in.
+      {"command 148", [] {
+         TheApp().m_bDeveloper = 1;
+         ViewSession::PostCommand(ID_OPTIONS);
+       },
+       [] { return Sheet() != nullptr; }, 30, 0.8},
+      {"tab 惑星暦", [] { ViewSession::ClickBookTab(Sheet()->GetBookCtrl(), 1); },
+       [] { return Sheet()->GetBookCtrl()->GetSelection() == 1; }, 30, 0.6},
+      {"button 1501", [] { ViewSession::ClickButtonOf(Sheet(), 1501); }, [] { return ShownDbg() != nullptr; }, 30,
        0.5},
       {"fields", [&] {
          fields = Text(CDbg::IDC_START_YEAR) + " " + Text(CDbg::IDC_END_YEAR) + " " + Text(CDbg::IDC_INTERVAL);
@@ -107,6 +126,11 @@ TEST(DbgDialog, CommandOpensItAndTheGeneratorWritesTheFile)
        [] { return Text(CDbg::IDC_LOG).rfind("01 ", 0) == 0; }},
       {"planets", [&] { planets = Text(CDbg::IDC_LOG); }, nullptr},
       {"OK", [] { ViewSession::ClickButtonOf(ShownDbg(), wxID_OK); }, [] { return ShownDbg() == nullptr; }},
+      {"close the sheet", [] { ViewSession::ClickButtonOf(Sheet(), wxID_CANCEL); }, [] { return Sheet() == nullptr; }},
+      // Command 32772 reaches the same dialog.
+      {"command 32772", [] { ViewSession::PostCommand(ID_DEBUG_DLG); }, [] { return ShownDbg() != nullptr; }, 30,
+       0.5},
+      {"OK again", [] { ViewSession::ClickButtonOf(ShownDbg(), wxID_OK); }, [] { return ShownDbg() == nullptr; }},
   };
   ASSERT_TRUE(session.Run({}, std::move(steps)));
   EXPECT_EQ(session.FailedSteps(), "");

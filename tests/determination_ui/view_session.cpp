@@ -208,20 +208,22 @@ std::vector<ViewStep> ViewSession::ClickControlSteps(int id, std::function<bool(
   };
 }
 
+void ViewSession::ClickBookTab(wxBookCtrlBase* book, int page)
+{
+  // The first point along the tab row that hits the page's tab.
+  for (int x = 2; x < book->GetSize().x; x += 4)
+    for (int y = 2; y < 40; y += 4) {
+      long flags = 0;
+      if (book->HitTest(wxPoint(x, y), &flags) == page) {
+        ClickAt(book->ClientToScreen(wxPoint(x + 10, y + 4)));
+        return;
+      }
+    }
+}
+
 std::vector<ViewStep> ViewSession::ClickTabSteps(int page, std::function<bool()> until)
 {
-  auto click = [page] {
-    auto* tabs = dynamic_cast<wxNotebook*>(View()->Widget(kIdTabs));
-    // The first point along the tab row that hits the page's tab.
-    for (int x = 2; x < tabs->GetSize().x; x += 4)
-      for (int y = 2; y < 40; y += 4) {
-        long flags = 0;
-        if (tabs->HitTest(wxPoint(x, y), &flags) == page) {
-          ClickAt(tabs->ClientToScreen(wxPoint(x + 10, y + 4)));
-          return;
-        }
-      }
-  };
+  auto click = [page] { ClickBookTab(dynamic_cast<wxNotebook*>(View()->Widget(kIdTabs)), page); };
   return {{"tab " + std::to_string(page), click, std::move(until), 30, 0.6}};
 }
 

@@ -14,6 +14,7 @@
 
 class CTessaruneWxApp;
 class CDeterminationView;
+class wxBookCtrlBase;
 class wxMenuBar;
 class wxWindow;
 
@@ -57,6 +58,8 @@ public:
   static std::vector<ViewStep> ClickControlSteps(int id, std::function<bool()> until);
   // Steps that click the tab of the view's tab control.
   static std::vector<ViewStep> ClickTabSteps(int page, std::function<bool()> until);
+  // Clicks the tab of a page of a notebook or property sheet on screen.
+  static void ClickBookTab(wxBookCtrlBase* book, int page);
   // The menus on screen: the active view's, else the main frame's.
   static wxMenuBar* ShownMenuBar();
   // Clicks the title of the menu pos (0 the first) on screen, which opens it.

@@ -70,15 +70,7 @@ void ClickAt(const wxPoint& screen)
 // Clicks the tab of the sheet's page.
 void ClickTab(int page)
 {
-  wxBookCtrlBase* book = Shown<COption>()->GetBookCtrl();
-  for (int x = 2; x < book->GetSize().x; x += 4)
-    for (int y = 2; y < 40; y += 4) {
-      long flags = 0;
-      if (book->HitTest(wxPoint(x, y), &flags) == page) {
-        ClickAt(book->ClientToScreen(wxPoint(x + 10, y + 4)));
-        return;
-      }
-    }
+  ViewSession::ClickBookTab(Shown<COption>()->GetBookCtrl(), page);
 }
 
 int Page()
