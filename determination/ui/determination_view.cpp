@@ -29,6 +29,7 @@
 #include "astro/mpeph_store.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
 
@@ -277,31 +278,25 @@ void CDeterminationView::SetItemText(int id, const std::string& text)
 
 int CDeterminationView::IsChecked(int id)
 {
-  if (auto* box = dynamic_cast<wxCheckBox*>(Widget(id)))
-    return box->GetValue() ? 1 : 0;
-  return CDetermination::IsChecked(id);
+  const int state = WxCheckBoxState(Widget(id));
+  return state >= 0 ? state : CDetermination::IsChecked(id);
 }
 
 void CDeterminationView::SetCheck(int id, int checked)
 {
-  if (auto* box = dynamic_cast<wxCheckBox*>(Widget(id)))
-    box->SetValue(checked != 0);
-  else
+  if (!SetWxCheckBoxState(Widget(id), checked))
     CDetermination::SetCheck(id, checked);
 }
 
 bool CDeterminationView::IsItemEnabled(int id)
 {
-  if (wxWindow* w = Widget(id))
-    return w->IsThisEnabled();
-  return CDetermination::IsItemEnabled(id);
+  const int enabled = WxControlEnabled(Widget(id));
+  return enabled >= 0 ? enabled == 1 : CDetermination::IsItemEnabled(id);
 }
 
 void CDeterminationView::EnableItem(int id, bool enable)
 {
-  if (wxWindow* w = Widget(id))
-    w->Enable(enable);
-  else
+  if (!EnableWxControl(Widget(id), enable))
     CDetermination::EnableItem(id, enable);
 }
 
@@ -309,9 +304,8 @@ bool CDeterminationView::IsItemVisible(int id)
 {
   if (m_pTabs && (id == kIdResultEdit || id == kIdCalcLogEdit))
     return m_pTabs->GetCurrentPage() == Widget(id);
-  if (wxWindow* w = Widget(id))
-    return w->IsShown();
-  return CDetermination::IsItemVisible(id);
+  const int shown = WxControlShown(Widget(id));
+  return shown >= 0 ? shown == 1 : CDetermination::IsItemVisible(id);
 }
 
 void CDeterminationView::ShowItem(int id, bool show)
@@ -323,9 +317,7 @@ void CDeterminationView::ShowItem(int id, bool show)
       m_pTabs->ChangeSelection(page);
     return;
   }
-  if (wxWindow* w = Widget(id))
-    w->Show(show);
-  else
+  if (!ShowWxControl(Widget(id), show))
     CDetermination::ShowItem(id, show);
 }
 

@@ -1,65 +1,10 @@
 #include "determination/ui/wx_control_window.h"
 
-#include <wx/anybutton.h>
-#include <wx/checkbox.h>
-#include <wx/choice.h>
 #include <wx/gauge.h>
-#include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
-
-namespace {
-
-std::string ToCrLf(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-    out += text[i];
-  }
-  return out;
-}
-
-std::string ToLf(const std::string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r') {
-      if (i + 1 < text.size() && text[i + 1] == '\n') continue;
-      out += '\n';
-      continue;
-    }
-    out += text[i];
-  }
-  return out;
-}
-
-}  // namespace
-
-std::string WxControlText(wxWindow* w) {
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(w))
-    return edit->IsMultiLine() ? ToCrLf(FromWx(edit->GetValue())) : FromWx(edit->GetValue());
-  if (auto* choice = dynamic_cast<wxChoice*>(w)) return FromWx(choice->GetStringSelection());
-  return w ? FromWx(w->GetLabel()) : std::string();
-}
-
-void SetWxControlText(wxWindow* w, const std::string& text) {
-  if (auto* edit = dynamic_cast<wxTextCtrl*>(w)) {
-    edit->ChangeValue(ToWx(edit->IsMultiLine() ? ToLf(text) : text));
-    return;
-  }
-  if (auto* choice = dynamic_cast<wxChoice*>(w)) {
-    const int index = choice->FindString(ToWx(text));
-    if (index != wxNOT_FOUND) choice->SetSelection(index);
-    return;
-  }
-  if (auto* label = dynamic_cast<wxStaticText*>(w)) {
-    label->SetLabelText(ToWx(text));
-    return;
-  }
-  if (w) w->SetLabel(ToWx(text));
-}
 
 std::string WxControlWindow::GetText() const { return WxControlText(m_window.get()); }
 
@@ -71,13 +16,12 @@ void WxControlWindow::SetText(const std::string& text) {
 }
 
 void WxControlWindow::AppendText(const std::string& text) {
-  auto* edit = dynamic_cast<wxTextCtrl*>(m_window.get());
-  if (!edit) {
+  wxWindow* w = m_window.get();
+  if (!AppendWxEditText(w, text)) {
     SetText(GetText() + text);
     return;
   }
-  edit->AppendText(ToWx(edit->IsMultiLine() ? ToLf(text) : text));
-  edit->Update();
+  w->Update();
 }
 
 void WxControlWindow::ScrollToEnd() {

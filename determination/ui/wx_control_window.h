@@ -1,16 +1,12 @@
 #pragma once
-// A widget of the form as the engine's window (EngineWindow), and the text
-// of a widget as the host's controls read and write it. Multi-line panes
-// hold "\n" line ends; the engine's texts carry "\r\n", restored on reading.
+// A widget of the form as the engine's window (EngineWindow): its text as
+// WxControlText reads and writes it.
 #include <string>
 
 #include <wx/weakref.h>
 #include <wx/window.h>
 
 #include "engine/orbit_engine.h"
-
-std::string WxControlText(wxWindow* w);
-void SetWxControlText(wxWindow* w, const std::string& text);
 
 class WxControlWindow : public EngineWindow {
 public:

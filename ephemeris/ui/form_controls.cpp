@@ -5,6 +5,7 @@
 #include <wx/radiobut.h>
 
 #include "determination/ui/wx_control_window.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 
 FormControls::FormControls() = default;

@@ -24,6 +24,7 @@
 #include "platform/text_util.h"
 #include "platform/threads.h"
 #include "platform/ui_services.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_menus.h"
 
@@ -216,7 +217,7 @@ void CWhoisObs::SetText(int id, const std::string& text) {
 }
 
 void CWhoisObs::Enable(int id, bool enable) {
-  if (wxWindow* w = Widget(id)) w->Enable(enable);
+  EnableWxControl(Widget(id), enable);
 }
 
 int CWhoisObs::Selection(int id) {

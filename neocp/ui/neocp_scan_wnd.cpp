@@ -19,6 +19,7 @@
 #include "engine/orbit_engine.h"
 #include "neocp/ui/scan_list_ctrl.h"
 #include "platform/app_services.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
 
@@ -263,29 +264,25 @@ void CNeocpScanWnd::SetItemText(int id, const std::string& text)
 
 int CNeocpScanWnd::IsChecked(int id)
 {
-  auto* box = dynamic_cast<wxCheckBox*>(Control(id));
-  return box ? (box->GetValue() ? 1 : 0) : CNeocpScanDlg::IsChecked(id);
+  const int state = WxCheckBoxState(Control(id));
+  return state >= 0 ? state : CNeocpScanDlg::IsChecked(id);
 }
 
 void CNeocpScanWnd::SetCheck(int id, int checked)
 {
-  if (auto* box = dynamic_cast<wxCheckBox*>(Control(id)))
-    box->SetValue(checked != 0);
-  else
+  if (!SetWxCheckBoxState(Control(id), checked))
     CNeocpScanDlg::SetCheck(id, checked);
 }
 
 bool CNeocpScanWnd::IsItemEnabled(int id)
 {
-  wxWindow* w = Control(id);
-  return w ? w->IsThisEnabled() : CNeocpScanDlg::IsItemEnabled(id);
+  const int enabled = WxControlEnabled(Control(id));
+  return enabled >= 0 ? enabled == 1 : CNeocpScanDlg::IsItemEnabled(id);
 }
 
 void CNeocpScanWnd::EnableItem(int id, bool enable)
 {
-  if (wxWindow* w = Control(id))
-    w->Enable(enable);
-  else
+  if (!EnableWxControl(Control(id), enable))
     CNeocpScanDlg::EnableItem(id, enable);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/wx/hand_cursor.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/movie_export_ui.h"
 #include "views/ui/tool_window_place.h"
@@ -211,14 +212,12 @@ void COrbitViewWnd::SelectRange(int row)
 
 std::string COrbitViewWnd::AnimationEditText(int id) const
 {
-  const wxTextCtrl* edit = id == IDC_DAYS_BACK ? m_pDaysBack : id == IDC_SPEED ? m_pSpeed : nullptr;
-  return edit ? edit->GetValue().utf8_string() : std::string();
+  return WxControlText(id == IDC_DAYS_BACK ? m_pDaysBack : id == IDC_SPEED ? m_pSpeed : nullptr);
 }
 
 void COrbitViewWnd::SetAnimationEditText(int id, const std::string& text)
 {
-  if (wxTextCtrl* edit = id == IDC_DAYS_BACK ? m_pDaysBack : id == IDC_SPEED ? m_pSpeed : nullptr)
-    edit->ChangeValue(ToWx(text));
+  SetWxControlText(id == IDC_DAYS_BACK ? m_pDaysBack : id == IDC_SPEED ? m_pSpeed : nullptr, text);
 }
 
 void COrbitViewWnd::SetAnimationCaption(const std::string& caption)

@@ -11,6 +11,7 @@
 #include "data/ui/info_help.h"
 #include "data/ui/window_routines.h"
 #include "platform/app_services.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/wx_scene_canvas.h"
 
@@ -128,14 +129,14 @@ wxTextCtrl* CSearchRangeWnd::Edit(int id) const
 std::string CSearchRangeWnd::GetItemText(int id)
 {
   if (wxTextCtrl* edit = Edit(id))
-    return FromWx(edit->GetValue());
+    return WxControlText(edit);
   return CSearchRangeDlg::GetItemText(id);
 }
 
 void CSearchRangeWnd::SetItemText(int id, const std::string& text)
 {
   if (wxTextCtrl* edit = Edit(id))
-    edit->ChangeValue(ToWx(text));
+    SetWxControlText(edit, text);
   else
     CSearchRangeDlg::SetItemText(id, text);
 }
