@@ -112,12 +112,7 @@ COrbitViewDlg::~COrbitViewDlg() {
 
 void COrbitViewDlg::SetObject(double T, double q, double e, double peri, double node, double incl, double epoch,
                               const char* name) {
-  m_dT = T;
-  m_dQ = q;
-  m_dE = e;
-  m_dPeri = peri;
-  m_dNode = node;
-  m_dIncl = incl;
+  SetElements(T, q, e, peri, node, incl);
   m_dEpoch = epoch;
   const std::string newName = name ? name : "";
   if (newName != m_strName) {

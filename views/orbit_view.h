@@ -11,6 +11,7 @@
 #include "engine/tool_sinks.h"
 #include "platform/video/movie_writer.h"
 #include "views/movie_export.h"
+#include "views/object_elements.h"
 #include "views/scene_canvas.h"
 
 struct OrbitViewPlanet {
@@ -39,7 +40,7 @@ inline constexpr int kOrbitIdDaysBack = 1475;
 inline constexpr int kOrbitIdSpeed = 1476;
 inline constexpr const char* kOrbitViewTitle = "軌道図";
 
-class COrbitViewDlg : public OrbitDiagramSink {
+class COrbitViewDlg : public OrbitDiagramSink, public ObjectElements {
 public:
   COrbitViewDlg();
   ~COrbitViewDlg() override;
@@ -141,7 +142,7 @@ public:
   virtual double LoadSunImage(const std::string& /*path*/) { return 0; }
 
   // ---- state ----
-  double m_dT = 0, m_dQ = 0, m_dE = 0, m_dPeri = 0, m_dNode = 0, m_dIncl = 0, m_dEpoch = 0;
+  double m_dEpoch = 0;
   std::string m_strName;
   int m_bHasObject = 0;
   std::string m_strAltTitle;

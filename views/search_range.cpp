@@ -98,12 +98,7 @@ std::string SearchRangePositionText(double raRad, double decRad) {
 void CSearchRangeDlg::SetObject(const std::string& name, double T, double q, double e, double peri, double node,
                                 double incl, double H, double K) {
   m_strName = std::string(TrimSpace(name));
-  m_dT = T;
-  m_dQ = q;
-  m_dE = e;
-  m_dPeri = peri;
-  m_dNode = node;
-  m_dIncl = incl;
+  SetElements(T, q, e, peri, node, incl);
   m_dH = H;
   m_dSlope = K;
   m_bValid = q > 0 ? 1 : 0;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/tool_sinks.h"
+#include "views/object_elements.h"
 #include "views/scene_canvas.h"
 
 // ---- control ids of the window ----
@@ -61,7 +62,7 @@ struct RangeCopyLayout {
   std::vector<std::string> lines;
 };
 
-class CSearchRangeDlg : public SearchRangeSink {
+class CSearchRangeDlg : public SearchRangeSink, public ObjectElements {
 public:
   static constexpr int kMaxPoints = 401;
   static constexpr double kMinZoom = 0.1, kMaxZoom = 20.0;
@@ -123,7 +124,6 @@ public:
 
   // ---- state ----
   std::string m_strName;
-  double m_dT = 0, m_dQ = 0, m_dE = 0, m_dPeri = 0, m_dNode = 0, m_dIncl = 0;
   double m_dH = 0;
   double m_dSlope = 10.0;
   int m_bValid = 0;

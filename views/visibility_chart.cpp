@@ -197,12 +197,7 @@ void CVisibilityChartDlg::SetStartDate(double jd)
 void CVisibilityChartDlg::SetObject(double T, double q, double e, double peri, double node, double incl,
                                     const std::string& name, double h, double slope, int bAsteroid)
 {
-  m_dT = T;
-  m_dQ = q;
-  m_dE = e;
-  m_dPeri = peri;
-  m_dNode = node;
-  m_dIncl = incl;
+  SetElements(T, q, e, peri, node, incl);
   m_strName = name;
   m_dH = h;
   m_bValid = q > 0;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/tool_sinks.h"
+#include "views/object_elements.h"
 
 struct ChartDayRow {
   double dJd = 0;            // 0 h local of the day
@@ -92,7 +93,7 @@ struct CrosshairInfo {
   std::vector<std::pair<std::string, std::string>> rows;
 };
 
-class CVisibilityChartDlg : public VisibilityChartSink {
+class CVisibilityChartDlg : public VisibilityChartSink, public ObjectElements {
 public:
   CVisibilityChartDlg();
   ~CVisibilityChartDlg() override = default;
@@ -137,8 +138,7 @@ public:
   virtual bool HasWindow() const { return false; }
   virtual void InvalidateChart() {}
 
-  // Orbit and magnitude law.
-  double m_dT = 0, m_dQ = 0, m_dE = 0, m_dPeri = 0, m_dNode = 0, m_dIncl = 0;
+  // Orbit (the elements) and magnitude law.
   std::string m_strName;
   int m_bValid = 0;
   double m_dH = 0, m_dSlope = 0;
