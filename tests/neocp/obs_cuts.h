@@ -1,12 +1,16 @@
 #pragma once
 // Arcs cut from 80-column observation files by time, station and count, as
-// an object stood on the NEOCP at some moment; the fixture of the batch
-// orbit tests (planetary file, station table, a folder of their own).
+// an object stood on the NEOCP at some moment, or split by designation; the
+// fixture of the batch orbit tests (planetary file, station table, a folder
+// of their own).
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "astro/time_scales.h"
 #include "tests/engine/test_improvement_support.h"
@@ -57,6 +61,24 @@ inline std::string CutObsLines(const std::string& text, const ObsCut& cut, int& 
     if (cut.maxLines > 0 && count >= cut.maxLines) continue;
     out += line + "\n";
     ++count;
+  }
+  return out;
+}
+
+// The 80-column lines of a file by designation (columns 1-12, trimmed), in
+// the order the designations first appear.
+inline std::vector<std::pair<std::string, std::string>> ByDesignation(const std::string& relative) {
+  std::vector<std::pair<std::string, std::string>> out;
+  std::istringstream in(ReadTestFile(TestDataPath(relative)));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.size() < 80) continue;
+    std::string desig = line.substr(0, 12);
+    desig.erase(0, desig.find_first_not_of(' '));
+    desig.erase(desig.find_last_not_of(' ') + 1);
+    auto it = std::find_if(out.begin(), out.end(), [&](const auto& p) { return p.first == desig; });
+    if (it == out.end()) it = out.insert(out.end(), {desig, ""});
+    it->second += line + "\n";
   }
   return out;
 }

@@ -26,6 +26,7 @@
 #include "neocp/worker_pool.h"
 #include "platform/files.h"
 #include "tests/engine/test_improvement_support.h"
+#include "tests/neocp/obs_cuts.h"
 #include "tests/neocp/scan_settings_support.h"
 
 namespace {
@@ -48,26 +49,6 @@ std::string Cut(const std::string& relative, double from, double to)
   return out;
 }
 
-// The 80-column lines of a file by designation (columns 1-12, trimmed), in
-// the order the designations first appear.
-std::vector<std::pair<std::string, std::string>> ByDesignation(const std::string& relative)
-{
-  std::vector<std::pair<std::string, std::string>> out;
-  std::istringstream in(ReadTestFile(TestDataPath(relative)));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.size() < 80)
-      continue;
-    std::string desig = line.substr(0, 12);
-    desig.erase(0, desig.find_first_not_of(' '));
-    desig.erase(desig.find_last_not_of(' ') + 1);
-    auto it = std::find_if(out.begin(), out.end(), [&](const auto& p) { return p.first == desig; });
-    if (it == out.end())
-      it = out.insert(out.end(), {desig, ""});
-    it->second += line + "\n";
-  }
-  return out;
-}
 
 // Starts real workers and lets the test act on them.
 class WatchedLauncher : public ProcessWorkerLauncher {
