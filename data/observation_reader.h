@@ -10,8 +10,22 @@
 #include "data/observation_record.h"
 
 // While not zero, GetMpcObs shows no message about an unreadable file or a
-// file without observations (the NEOCP scan's catalogue match raises it).
+// file without observations (the view's batch runs and the NEOCP scan's
+// catalogue match raise it; they report the failure from the result code).
 extern int g_nObsReadQuiet;
+
+// Raises g_nObsReadQuiet for its lifetime when active, so that every way out
+// lowers it.
+class QuietObservationReading {
+public:
+  explicit QuietObservationReading(bool active = true) : m_active(active) { g_nObsReadQuiet += m_active ? 1 : 0; }
+  ~QuietObservationReading() { g_nObsReadQuiet -= m_active ? 1 : 0; }
+  QuietObservationReading(const QuietObservationReading&) = delete;
+  QuietObservationReading& operator=(const QuietObservationReading&) = delete;
+
+private:
+  bool m_active;
+};
 
 namespace CTessaruneLib {
 

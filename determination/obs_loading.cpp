@@ -230,9 +230,14 @@ void OpenObsFile(CDeterminationDisplay& view, const std::string& path) {
     return;
   }
 
-  // Read first: a file that cannot be read leaves what is loaded alone.
+  // Read first: a file that cannot be read leaves what is loaded alone. In
+  // batch mode the reader shows no box: its failure is collected below.
   ObservationRecord* obs = nullptr;
-  int count = CTessaruneLib::GetMpcObs(file, &obs);
+  int count = 0;
+  {
+    const QuietObservationReading quiet(view.m_nBatchMode != 0);
+    count = CTessaruneLib::GetMpcObs(file, &obs);
+  }
   if (count < 0) {
     view.ReportMessage(ObsReadFailureMessage(count), kAppCaption, kBoxOk, 1);
     view.SetViewCaption(previous);

@@ -21,7 +21,6 @@
 #include "platform/fixed_field.h"
 #include "platform/numbers.h"
 #include "platform/text_util.h"
-#include "platform/ui_services.h"
 
 namespace {
 
@@ -192,26 +191,28 @@ std::string MissingElements(const SolutionFileRecord& r) {
   return text;
 }
 
-void ShowLoadMessage(const std::string& text) {
-  Ui().ShowMessage(kCaption, text, MsgIcon::Warning, MsgButtons::Ok);
+// Through the view: a box, or in batch mode a collected note (a scan or a
+// worker must never stop at a box).
+void ShowLoadMessage(CDeterminationDisplay& view, const std::string& text) {
+  view.ReportMessage(text, kCaption, kBoxOk | kBoxIconWarning, 1);
 }
 
 // The file's bytes when its size is 1 .. 4 MiB; a message and false otherwise.
-bool ReadSolutionBytes(const std::string& path, std::string& bytes) {
+bool ReadSolutionBytes(CDeterminationDisplay& view, const std::string& path, std::string& bytes) {
   FilePtr f(std::fopen(path.c_str(), "rb"));
   if (!f || std::fseek(f.get(), 0, SEEK_END) != 0) {
-    ShowLoadMessage(kMsgSolutionOpenFailed);
+    ShowLoadMessage(view, kMsgSolutionOpenFailed);
     return false;
   }
   const long size = std::ftell(f.get());
   if (size < 1 || size > kSolutionFileMaxBytes) {
-    ShowLoadMessage(kMsgSolutionBadSize);
+    ShowLoadMessage(view, kMsgSolutionBadSize);
     return false;
   }
   std::rewind(f.get());
   bytes.resize(static_cast<size_t>(size));
   if (std::fread(bytes.data(), 1, bytes.size(), f.get()) != bytes.size()) {
-    ShowLoadMessage(kMsgSolutionOpenFailed);
+    ShowLoadMessage(view, kMsgSolutionOpenFailed);
     return false;
   }
   return true;
@@ -473,17 +474,17 @@ int LoadSolutionFile(CDeterminationDisplay& view, const std::string& path) {
   if (!det || !det->m_pOrbObs || det->m_nObsCount <= 0) return -1;
   const std::string name = FileNameOf(path);
   std::string bytes;
-  if (!ReadSolutionBytes(path, bytes)) return -1;
+  if (!ReadSolutionBytes(view, path, bytes)) return -1;
   SolutionFileRecord rec;
   ParseSolutionFileText(bytes, rec);
   if (rec.keys == 0) {
-    ShowLoadMessage(kMsgSolutionNothingKnown);
+    ShowLoadMessage(view, kMsgSolutionNothingKnown);
     return -1;
   }
   // Nothing changes unless the file gives a whole orbit.
   const std::string missing = MissingElements(rec);
   if (!missing.empty()) {
-    ShowLoadMessage("再現用ファイルの軌道要素が揃っていないため、読み込みませんでした。\r\n(" + missing + ")");
+    ShowLoadMessage(view, "再現用ファイルの軌道要素が揃っていないため、読み込みませんでした。\r\n(" + missing + ")");
     return -1;
   }
 
@@ -518,7 +519,7 @@ int LoadSolutionFile(CDeterminationDisplay& view, const std::string& path) {
     std::string text = engine.m_strMessage;
     if (text.empty()) text = result == -9 ? "計算を中止しました。" : "残差の計算に失敗しました。";
     view.AppendCalcLog(text + "\r\n");
-    ShowLoadMessage("軌道要素は読み込みましたが、残差の計算ができませんでした。\r\n" + text);
+    ShowLoadMessage(view, "軌道要素は読み込みましたが、残差の計算ができませんでした。\r\n" + text);
   }
   const ElementBlock& el = engine.m_state.m_el;
   if (rec.errValid == 1) {

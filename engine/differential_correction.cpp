@@ -173,7 +173,9 @@ int Improvement::Prepare() {
   engine_.m_nRingEntries = 0;
   engine_.m_dEphSeconds = engine_.m_dProducerCpu = engine_.m_dWorkerCpu = engine_.m_dCallerCpu = 0.0;
   engine_.m_strMessage.clear();
-  if (!g_bKeepGeoTrack) GeoTrackBuffer::Instance().Reset();
+  // The track this run records into starts afresh unless it is kept; a run
+  // with no track (the ranging's trial orbits) leaves the shared one alone.
+  if (!g_bKeepGeoTrack && state_.m_pGeoTrack) state_.m_pGeoTrack->Reset();
   if (state_.m_pGeoTrack) state_.m_pGeoTrack->m_nSegment += 1;
 
   const int count = det_ && det_->m_pOrbObs ? det_->m_nObsCount : 0;

@@ -130,7 +130,10 @@ int LoadScanObject(CDeterminationDisplay& view, const std::string& obsPath, cons
     view.m_nBatchMode = 0;
     message = view.m_strBatchMessages;
     if (result == 0) return 0;
+    // The reader's own reason, collected in batch mode, after the path.
+    std::string reason = message;
     message = std::string(kMsgScanSolutionUnreadable) + solutionPath;
+    if (!reason.empty()) message += "\r\n" + reason;
     return result == kEngineCancelled ? kEngineCancelled : -1;
   }
   view.m_nBatchMode = 0;

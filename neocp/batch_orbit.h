@@ -58,8 +58,9 @@ int ComputeBatchOrbit(CDeterminationDisplay& view, const std::string& obsPath, c
 // A scanned object's observation file and stored nominal solution back into
 // the view. 0 both loaded; 1 observations loaded and no solution file given
 // or found; -1 engine busy, observations or solution unreadable; -9 the
-// solution reader was cancelled. message: the collected batch messages or
-// the failure text.
+// solution reader was cancelled. message: the collected batch messages, or
+// the failure text followed by them (the solution reader's reason: no box is
+// shown).
 int LoadScanObject(CDeterminationDisplay& view, const std::string& obsPath, const std::string& solutionPath,
                    std::string& message);
 

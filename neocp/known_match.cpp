@@ -129,15 +129,6 @@ std::string FormatMatchDoneStatus(const KnownMatchTotals& t)
 
 namespace {
 
-// Raises g_nObsReadQuiet for its lifetime, so that every way out lowers it.
-class QuietObservationReading {
-public:
-  QuietObservationReading() { ++g_nObsReadQuiet; }
-  ~QuietObservationReading() { --g_nObsReadQuiet; }
-  QuietObservationReading(const QuietObservationReading&) = delete;
-  QuietObservationReading& operator=(const QuietObservationReading&) = delete;
-};
-
 // The scans report to the dialog through this.
 class DialogMatchProgress : public MatchProgress {
 public:

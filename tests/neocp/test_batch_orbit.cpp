@@ -91,12 +91,26 @@ TEST_F(BatchOrbit, LoadScanObjectWithAndWithoutItsSolution) {
   EXPECT_EQ(LoadScanObject(view, m_dir + "/none.obs", "", message), -1);
   EXPECT_EQ(message, "観測ファイルを読み込めませんでした。\r\n" + m_dir + "/none.obs");
 
-  // A solution file without a known key: observations stay, the reader's
-  // message is replaced by the loader's.
+  // Solution files the reader refuses: observations stay, the reader's
+  // reason follows the loader's message, and no box is shown.
   const std::string bad = File("bad.IMP", "nothing here\r\n");
-  EXPECT_EQ(LoadScanObject(view, obs, bad, message), -1);
-  EXPECT_EQ(message, "観測は読み込みましたが、名目軌道を読み込めませんでした。\r\n" + bad);
-  EXPECT_EQ(view.m_pDetClass->m_nObsCount, 3);
+  const std::string half = File("half.IMP", "Epoch = 2454746.5\r\nq = 0.9\r\n");
+  const struct {
+    std::string path, reason;
+  } refused[] = {
+      {bad, kMsgSolutionNothingKnown},
+      {half, "再現用ファイルの軌道要素が揃っていないため"},
+      {File("empty.IMP", ""), kMsgSolutionBadSize},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(LoadScanObject(view, obs, r.path, message), -1);
+    EXPECT_EQ(message.rfind("観測は読み込みましたが、名目軌道を読み込めませんでした。\r\n" + r.path + "\r\n", 0), 0u)
+        << message;
+    EXPECT_NE(message.find(r.reason), std::string::npos) << message;
+    EXPECT_EQ(view.m_pDetClass->m_nObsCount, 3);
+    EXPECT_EQ(view.m_nBatchMode, 0);
+  }
+  for (const auto& m : m_ui.m_messages) ADD_FAILURE() << "box shown: " << m.text;
 
   view.m_pEngine->m_bBusy = 1;
   EXPECT_EQ(LoadScanObject(view, obs, "", message), -1);

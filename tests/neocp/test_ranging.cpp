@@ -15,6 +15,7 @@
 #include "determination/determination_display.h"
 #include "engine/distance_scan.h"
 #include "engine/state_elements.h"
+#include "engine/tool_sinks.h"
 #include "neocp/attributable.h"
 #include "neocp/batch_orbit.h"
 #include "neocp/earth_screening.h"
@@ -375,6 +376,35 @@ TEST_F(RangingSynthetic, AttributableAndFitRecoverTheObject) {
   EXPECT_EQ(rms, -1.0);
   EXPECT_EQ(covValid, 0);
   EXPECT_EQ(q[4], truth[4]);
+}
+
+// A trial orbit of the ranging runs with the engine's track detached: it
+// neither records into nor clears the shared track the orbit view draws
+// (the improvement used to clear it whenever the track was not kept).
+TEST_F(RangingSynthetic, DetachedTrialOrbitLeavesTheSharedTrack) {
+  ASSERT_NO_FATAL_FAILURE(Load(3, 4));
+  OrbitEngine* engine = m_view.m_pEngine;
+  double truth[6];
+  TrueParameters(m_a.t0, truth);
+  double emission = 0, r[3], v[3];
+  ASSERT_EQ(AttributableToState(m_a, truth[4], truth[5], emission, r, v), 1);
+  GeoTrackBuffer& shared = GeoTrackBuffer::Instance();
+  GeoTrackBuffer* const attached = engine->m_state.m_pGeoTrack;
+  ASSERT_EQ(attached, &shared);
+  ASSERT_EQ(g_bKeepGeoTrack, 0);
+  const double point[3] = {1e-4, 2e-4, 3e-4};
+  for (GeoTrackBuffer* track : {static_cast<GeoTrackBuffer*>(nullptr), attached}) {
+    shared.Reset();
+    shared.Append(1.0, point);
+    engine->m_state.m_pGeoTrack = track;
+    CloneRecord rec{};
+    double rms = 0;
+    EXPECT_EQ(EvaluateRangeSample(engine, emission, r, v, 1, rec, rms), 1);
+    const bool kept = shared.m_nCount > 0 && shared.m_pTimes[0] == 1.0;
+    EXPECT_EQ(kept, track == nullptr) << (track ? "attached" : "detached");
+  }
+  engine->m_state.m_pGeoTrack = attached;
+  shared.Reset();
 }
 
 TEST_F(RangingSynthetic, GridKeepsToItsRangeAndPriorIsClamped) {
