@@ -44,11 +44,16 @@ std::string FormatEntry(const ApproachSample& s, int decimals)
 
 CloseApproachRecord::~CloseApproachRecord()
 {
+  LeaveGraph();
+  delete[] minima;
+  delete[] track;
+}
+
+void CloseApproachRecord::LeaveGraph()
+{
   CMpDisGraphDlg* graph = TheApp().m_pMpDisGraphDlg;
   if (graph && track && graph->m_pTrack == track)
     graph->SetTrack(nullptr, 0);
-  delete[] minima;
-  delete[] track;
 }
 
 CloseApproachRecord* CloseApproachRecord::Init(double t0, double t1, double h)
@@ -63,15 +68,25 @@ CloseApproachRecord* CloseApproachRecord::Init(double t0, double t1, double h)
     step = (m_dWindowEnd - m_dWindowStart) / 20000.0;
   m_dTrackStep = step;
 
-  delete[] track;
-  delete[] minima;
+  LeaveGraph();
+  m_dRowTime = 0.0;
+  m_nRow = -1;
+  // An improvement prepares its record at every call: the buffers stay, so
+  // that each call does not map and fault in megabytes afresh.
   m_nTrackRows = static_cast<int>((m_dWindowEnd - m_dWindowStart) / step) + 12;
-  track = new (std::nothrow) ApproachTrackRow[m_nTrackRows];
+  if (!track || m_nTrackRows > m_nTrackCapacity) {
+    delete[] track;
+    track = new (std::nothrow) ApproachTrackRow[m_nTrackRows];
+    m_nTrackCapacity = track ? m_nTrackRows : 0;
+  }
   if (track)
     std::memset(static_cast<void*>(track), 0, sizeof(ApproachTrackRow) * static_cast<size_t>(m_nTrackRows));
   else
     m_nTrackRows = 0;
-  minima = new (std::nothrow) ApproachSample[kApproachSlots * kApproachMinima]();
+  if (!minima)
+    minima = new (std::nothrow) ApproachSample[kApproachSlots * kApproachMinima]();
+  else
+    std::fill(minima, minima + kApproachSlots * kApproachMinima, ApproachSample{});
   for (int i = 0; i < kApproachSlots; ++i)
     closest[i].aux = latest[i].aux = previous[i].aux = 0.0;
   Reset();
@@ -137,9 +152,14 @@ void CloseApproachRecord::Update(int slot, double t, double d)
   latest[slot].time = t;
   latest[slot].distance = d;
   if (track && m_dTrackStep > 0.0) {
-    const double row = std::trunc((t - m_dWindowStart) / m_dTrackStep) + 5.0;
-    if (row >= 0.0 && row < m_nTrackRows) {
-      ApproachSample& cell = track[static_cast<int>(row)][slot];
+    // The bodies of one evaluation share its time: the row is worked out once.
+    if (t != m_dRowTime || m_dRowTime == 0.0) {
+      const double row = std::trunc((t - m_dWindowStart) / m_dTrackStep) + 5.0;
+      m_dRowTime = t;
+      m_nRow = row >= 0.0 && row < m_nTrackRows ? static_cast<int>(row) : -1;
+    }
+    if (m_nRow >= 0) {
+      ApproachSample& cell = track[m_nRow][slot];
       cell.time = t;
       cell.distance = d;
     }

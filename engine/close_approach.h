@@ -22,8 +22,12 @@ public:
   CloseApproachRecord(const CloseApproachRecord&) = delete;
   CloseApproachRecord& operator=(const CloseApproachRecord&) = delete;
 
-  // Prepares the window, the track and the minima for a run from t0 to t1 with step h (days).
+  // Prepares the window, the track and the minima for a run from t0 to t1
+  // with step h (days). A record prepared again keeps its buffers when they
+  // are large enough and clears them. The graph lets go of the old track.
   CloseApproachRecord* Init(double t0, double t1, double h);
+  // The approach graph stops showing this record's track (as when the record goes).
+  void LeaveGraph();
   // Empties closest, latest, previous and the minima (not the track).
   void Reset();
   // One sample of the distance d (AU) from body slot at time t (TT).
@@ -45,6 +49,10 @@ public:
 private:
   void ResetSlot(int slot);
   void InsertMinimum(int slot, const ApproachSample& s);
+
+  int m_nTrackCapacity = 0;     // rows allocated for track
+  double m_dRowTime = 0;        // time of the last track row worked out (0 = none) ...
+  int m_nRow = -1;              // ... and that row (-1 = outside the track)
 };
 
 // Name of a body slot as the approach list writes it: slots 0-9 padded to

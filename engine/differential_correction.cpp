@@ -147,6 +147,7 @@ private:
   std::vector<double> table_;
   int split_ = -1;  // first observation of the forward pass when split, else -1
   double h_ = 0.0;  // |step| of the passes
+  CloseApproachRecord* spareApproach_ = nullptr;  // the last call's record, between MeasureStep and the new one
   std::string subdivisionNote_, splitNote_;
   bool firstCall_ = false;
   bool restoreOnFailure_ = false;
@@ -266,8 +267,18 @@ int Improvement::PlaceEpoch() {
 // With the automatic step: nominal-orbit trials towards each end measure the
 // step the approaches to perturbers need, and the passes use it fixed.
 void Improvement::MeasureStep() {
-  delete state_.m_pApproach;
+  // The last call's record is prepared again for the passes; until then no
+  // run writes into it and the graph no longer shows it.
+  spareApproach_ = state_.m_pApproach;
   state_.m_pApproach = nullptr;
+  if (spareApproach_) {
+    if (engine_.m_bReuseWork) {
+      spareApproach_->LeaveGraph();
+    } else {
+      delete spareApproach_;
+      spareApproach_ = nullptr;
+    }
+  }
   engine_.m_strStepLog.clear();
   h_ = std::fabs(state_.m_dStep);
   if (view_->GetItemText(kIdStepCombo) != kStepAutomatic) return;
@@ -305,7 +316,8 @@ void Improvement::MeasureStep() {
 
 // The approach record covers every time the passes integrate through.
 void Improvement::AttachApproachRecord() {
-  auto* record = new (std::nothrow) CloseApproachRecord;
+  CloseApproachRecord* record = spareApproach_ ? spareApproach_ : new (std::nothrow) CloseApproachRecord;
+  spareApproach_ = nullptr;
   if (!record) return;
   if (split_ >= 0) {
     record->Init(std::min(ttFirst_, ttLast_), std::max(ttFirst_, ttLast_), -h_);
