@@ -20,6 +20,7 @@
 #include "engine/improvement_epoch.h"
 #include "engine/integration_drivers.h"
 #include "engine/orbit_engine.h"
+#include "engine/step_trial_memo.h"
 #include "engine/tool_sinks.h"
 #include "platform/numbers.h"
 
@@ -295,13 +296,16 @@ void Improvement::MeasureStep() {
   }
   int deepest = 0;
   std::string reports;
+  std::vector<KeptStepTrial> kept;
   for (const Trial& t : trials) {
     if (split_ >= 0 && h_ * kTrialStepsBeyond >= std::fabs(t.end - state_.m_dEpoch)) continue;
     int level = 0;
     std::string report;
-    if (StepTrialRun(&engine_, state_, t.direction, t.end, h_, level, report) == 0) deepest = std::max(deepest, level);
+    if (KeptStepTrialRun(&engine_, state_, t.direction, t.end, h_, level, report, kept) == 0)
+      deepest = std::max(deepest, level);
     reports += report;
   }
+  engine_.m_keptTrials = std::move(kept);
   if (deepest > 0) {
     const double old = h_;
     h_ = h_ / std::ldexp(1.0, deepest);

@@ -12,6 +12,7 @@
 #include "astro/perturber_row_table.h"
 
 #include "engine/integration_state.h"
+#include "engine/step_trial_memo.h"
 
 class DetClass;
 class CCancelDlg;
@@ -120,6 +121,7 @@ struct OrbitEngine {
                                   // results; kept to prove that)
   std::unique_ptr<PerturberRowTable> m_pRowTable;  // planetary rows of the improvement's runs, kept between calls
   int m_bRowTableActive = 0;      // an improvement call runs: its runs take their planetary rows through m_pRowTable
+  std::vector<KeptStepTrial> m_keptTrials;  // the last improvement call's trial runs
   int m_nRingEntries = 0;         // perturber entries produced by parallel runs, summed
   double m_dEphSeconds = 0, m_dProducerCpu = 0, m_dWorkerCpu = 0, m_dCallerCpu = 0;  // parallel statistics, s
   int m_bPerturbations = 0;       // the view's "摂動計算あり"
