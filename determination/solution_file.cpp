@@ -506,13 +506,20 @@ int LoadSolutionFile(CDeterminationDisplay& view, const std::string& path) {
   engine.m_nCalcState = kCalcLoaded;
   const std::string epochText = EpochDateText(rec.epoch);
   view.WriteOpLogLine(FormatC("[軌道要素を読み込んで計算] %s  ファイルの元期 ", name.c_str()).append(epochText).c_str());
-  if (engine.m_bEpochFromField == 1 && view.m_nBatchMode == 0)
+  if (view.m_nBatchMode != 0)
+    view.AppendCalcLog("軌道要素を読み込んで計算: 要素の元期 " + epochText + " のまま残差を計算します\r\n" +
+                       weightNotes);
+  else if (engine.m_bEpochFromField == 1)
     view.AppendCalcLog("軌道要素を読み込んで計算: 要素の元期 " + epochText +
                        " のまま残差を計算します(元期をEpoch欄で指定する=ON)\r\n" + weightNotes);
   else
     view.AppendCalcLog("軌道要素を読み込んで計算: 要素の元期 " + epochText +
                        " から標準の元期へ移動して残差を計算します\r\n" + weightNotes);
   RoundFieldEpoch(&view, rec.epoch);
+  // A batch reload measures the stored orbit from its own epoch, as the scan
+  // measured it: the orbit of an object next to the Earth, moved to the
+  // placement rules' far epoch with the residual run's step, is lost.
+  if (view.m_nBatchMode != 0) engine.m_dPendingEpoch = rec.epoch;
   const int result = ImproveOrbitIteration(&engine, rec.epoch, 0);
   TheApp().DoWaitCursor(-1);
   if (result != 0) {

@@ -16,11 +16,13 @@
 
 #include "astro/time_scales.h"
 #include "determination/determination_display.h"
+#include "determination/solution_file.h"
 #include "engine/determination_host.h"
 #include "neocp/attributable.h"
 #include "neocp/batch_orbit.h"
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_row.h"
+#include "neocp/scan_run.h"
 #include "tests/engine/test_improvement_support.h"
 #include "tests/neocp/obs_cuts.h"
 
@@ -63,6 +65,16 @@ protected:
                     FitImpactor(*view, first, last) == 0 && view->m_pEngine->m_dMeanResidual < 1.0;
     if (ok) slot.view = std::move(view);
     return slot.view.get();
+  }
+
+  // A reset row for the driver, its clone files in the test's folder.
+  NeocpScanRow Row(const std::string& desig) const {
+    NeocpScanRow row{};
+    ResetScanRow(row, 0);
+    row.desig = desig;
+    row.clones_path = m_dir + "/clones.txt";
+    row.closest_path = m_dir + "/closest_EX.IMP";
+    return row;
   }
 
   struct FullArc {
@@ -128,11 +140,7 @@ void BatchOrbitReal::RunTable() {
       EXPECT_EQ(lines, c.lines) << c.name;
     }
     CDeterminationDisplay view;
-    NeocpScanRow row{};
-    ResetScanRow(row, 0);
-    row.desig = c.name;
-    row.clones_path = m_dir + "/clones.txt";
-    row.closest_path = m_dir + "/closest_EX.IMP";
+    NeocpScanRow row = Row(c.name);
     NeocpScanSettings settings;  // 200 clones, 30 days before and 60 after
     const int result = ComputeBatchOrbit(view, file, settings, row, nullptr, nullptr);
     // The other clones all integrate, also those that start a few Earth
@@ -233,11 +241,7 @@ TEST_F(BatchOrbitReal, NeocpLikeTrackletsEachGetAStatusAndANote) {
       if (desig == t.desig) text = lines;
     if (text.empty()) GTEST_SKIP() << "missing " << t.file << " " << t.desig;
     CDeterminationDisplay view;
-    NeocpScanRow row{};
-    ResetScanRow(row, 0);
-    row.desig = t.desig;
-    row.clones_path = m_dir + "/clones.txt";
-    row.closest_path = m_dir + "/closest_EX.IMP";
+    NeocpScanRow row = Row(t.desig);
     NeocpScanSettings settings;
     const int result = ComputeBatchOrbit(view, File("tracklet.obs", text), settings, row, nullptr, nullptr);
     std::printf("%-8s %d lines, arc %.3f d: status %d mode %d rms %.2f rho %.4g..%.4g valid %d impacts %d  %s\n",
@@ -252,5 +256,52 @@ TEST_F(BatchOrbitReal, NeocpLikeTrackletsEachGetAStatusAndANote) {
     EXPECT_LT(row.rho_lo, row.rho_hi) << t.desig;
     EXPECT_GT(row.n_valid, 0) << t.desig;
     EXPECT_EQ(row.n_invalid, t.invalid) << t.desig;
+  }
+}
+
+// A scanned object back from its files, as the scan table's row actions do:
+// the nominal orbit the driver found, stored as the scan stores it, is read
+// by LoadScanObject into a fresh view (result 0) with the residuals it had,
+// and ReimproveNominalForBatch improves it again without losing any.
+TEST_F(BatchOrbitReal, StoredNominalReloadsAndReimproves) {
+  HeadlessToolSinks sinks;
+  ScopedToolSinks scopedSinks(sinks);
+  const struct {
+    const char* name;
+    ObsCut cut;
+    int mode;
+  } cases[] = {
+      {"2008 TC3 before 10-06 18:00", {"neosjl_2008TC3.txt", 0, Utc(2008, 10, 6.75), nullptr, 0}, 2},
+      {"2024 MK June 16-19", {"neosjl_2024MK.txt", Utc(2024, 6, 16), Utc(2024, 6, 20), nullptr, 0}, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string path = TestDataPath(std::string("obs/mpc80/") + c.cut.file);
+    if (path.empty() || !TestDataFileExists(path)) GTEST_SKIP() << "missing " << c.cut.file;
+    int lines = 0;
+    const std::string obs = File("object.obs", CutObsLines(ReadTestFile(path), c.cut, lines));
+    const std::string solution = m_dir + "/object_best_EX.IMP";
+    NeocpScanRow row = Row(c.name);
+    {
+      CDeterminationDisplay view;
+      ASSERT_EQ(ComputeBatchOrbit(view, obs, NeocpScanSettings{}, row, nullptr, nullptr), 0) << c.name;
+      ASSERT_EQ(row.mode, c.mode) << c.name;
+      ASSERT_TRUE(WriteSolutionFileForBatch(view, solution, view.m_pEngine->m_state, FormatNominalNote(row), 0));
+    }
+    CDeterminationDisplay view;
+    std::string message = "old";
+    EXPECT_EQ(LoadScanObject(view, obs, solution, message), 0) << c.name << ": " << message;
+    EXPECT_EQ(view.m_nBatchMode, 0);
+    EXPECT_EQ(view.m_pDetClass->m_nObsCount, lines);
+    const double loaded = view.m_pEngine->m_dMeanResidual;
+    double rms = 0;
+    int used = 0;
+    EXPECT_EQ(ReimproveNominalForBatch(view, obs, solution, rms, used), 0) << c.name;
+    std::printf("%s: driver %.3f\" (%d used), reloaded %.3f\", improved again %.3f\" (%d used)\n", c.name, row.rms,
+                row.n_used, loaded, rms, used);
+    EXPECT_NEAR(loaded, row.rms, 0.01) << c.name;
+    EXPECT_EQ(used, row.n_used) << c.name;
+    EXPECT_LE(rms, loaded + 0.02) << c.name;
+    EXPECT_GT(rms, 0.0) << c.name;
+    EXPECT_TRUE(m_ui.m_messages.empty()) << c.name;
   }
 }
