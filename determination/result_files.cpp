@@ -13,6 +13,7 @@
 #include "engine/orbit_engine.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
+#include "platform/text_util.h"
 
 namespace {
 
@@ -66,17 +67,6 @@ std::string CometLine(const CDeterminationDisplay& view, const ElementBlock& el)
                  FormatC("%04d %02d %7.4f", t.year, t.month, t.day).c_str(), el.m_dQ, e.c_str(), el.m_dPeri * kDegPerRad,
                  el.m_dNode * kDegPerRad, el.m_dIncl * kDegPerRad, epoch.c_str()) +
          std::string(79, ' ') + "\n";
-}
-
-// LF to CR LF (a CR LF already there stays as it is).
-std::string WithCrLf(const std::string& text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 40);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-    out += text[i];
-  }
-  return out;
 }
 
 }  // namespace

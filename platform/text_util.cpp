@@ -73,6 +73,18 @@ std::vector<std::string_view> SplitLines(std::string_view text)
   return lines;
 }
 
+std::string WithCrLf(std::string_view text)
+{
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
+      out += '\r';
+    out += text[i];
+  }
+  return out;
+}
+
 std::string_view TrimSpace(std::string_view text)
 {
   auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; };

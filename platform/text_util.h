@@ -32,6 +32,8 @@ void ForEachLine(std::string_view text, F each)
 }
 // The same lines as a list.
 std::vector<std::string_view> SplitLines(std::string_view text);
+// Each LF as CR LF (a CR LF already there stays as it is).
+std::string WithCrLf(std::string_view text);
 // Text without the white space (blank, tab, CR, LF, VT, FF) at both ends.
 std::string_view TrimSpace(std::string_view text);
 // Equal when compared without regard to the case of ASCII letters.

@@ -5,21 +5,10 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "platform/text_util.h"
 #include "platform/wx/wx_ui_services.h"
 
 namespace {
-
-std::string ToCrLf(const std::string& text)
-{
-  std::string out;
-  out.reserve(text.size() + text.size() / 16);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
-      out += '\r';
-    out += text[i];
-  }
-  return out;
-}
 
 std::string ToLf(const std::string& text)
 {
@@ -42,7 +31,7 @@ std::string ToLf(const std::string& text)
 std::string WxControlText(wxWindow* w)
 {
   if (auto* edit = dynamic_cast<wxTextCtrl*>(w))
-    return edit->IsMultiLine() ? ToCrLf(FromWx(edit->GetValue())) : FromWx(edit->GetValue());
+    return edit->IsMultiLine() ? WithCrLf(FromWx(edit->GetValue())) : FromWx(edit->GetValue());
   if (auto* choice = dynamic_cast<wxChoice*>(w))
     return FromWx(choice->GetStringSelection());
   return w ? FromWx(w->GetLabel()) : std::string();
