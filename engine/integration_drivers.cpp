@@ -306,6 +306,7 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
   if (started == -2 && state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 &&
       HalveStartupStep(engine, window, state)) {
     UndoStartup(state, trackersBefore.get(), minEarthBefore);
+    engine->m_strMessage.clear();  // the [11] of the window given up is no failure of the run
     return kEngineRestart;
   }
   if (started != 0)

@@ -349,6 +349,7 @@ TEST(IntegrationDrivers, StartupThatDoesNotSettleHalvesTheStep)
     if (b.engine.m_strRunReport.find("積分の立ち上げが収束しないため") == std::string::npos)
       continue;
     ++unsettled;
+    EXPECT_EQ(b.engine.m_strMessage, "") << h;
     TestRun fixed;
     fixed.Prepare(t0, r, v, t0 + 60.0, h, false);
     EXPECT_EQ(fixed.Run(), kEngineFailed) << h;
