@@ -33,6 +33,8 @@ size_t OffsetOfLastCharacters(const std::string& text, size_t keep) {
   return 0;
 }
 
+}  // namespace
+
 std::string ReplaceLineBreaksWithBlanks(const std::string& text) {
   std::string out;
   out.reserve(text.size());
@@ -48,8 +50,6 @@ std::string ReplaceLineBreaksWithBlanks(const std::string& text) {
   }
   return out;
 }
-
-}  // namespace
 
 std::string FormatCalcLogStamp(const std::tm& local) {
   char buffer[128];

@@ -114,6 +114,9 @@ inline constexpr const char* kCalcLogPlaceholder =
 // Number of characters (code points) of UTF-8 text.
 size_t CountCharacters(const std::string& utf8);
 
+// The text on one line: every CR LF, CR or LF becomes a blank.
+std::string ReplaceLineBreaksWithBlanks(const std::string& text);
+
 // ---- the observation set of one view ----
 class DetClass {
 public:

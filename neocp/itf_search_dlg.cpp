@@ -23,6 +23,7 @@
 #include "neocp/batch_orbit.h"
 #include "neocp/earth_screening.h"
 #include "neocp/itf_search.h"
+#include "engine/determination_host.h"
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_files.h"
 #include "neocp/scan_names.h"
@@ -137,7 +138,7 @@ void CNeocpScanDlg::SearchItf(OrbitEngine* engine, const std::string& name, int 
     progress.setText = [this](const std::string& text) { SetStatusText(text); };
     std::string error;
     if (!CTessaruneLib::DownloadToFile(url, path, kItfFileName, &progress, &cancel, &error)) {
-      AppendLog("  ITFの一覧を受信できませんでした: " + error + "\r\n");
+      AppendLog("  ITFの一覧を受信できませんでした: " + ReplaceLineBreaksWithBlanks(error) + "\r\n");
       return;
     }
   }
@@ -201,7 +202,7 @@ void CNeocpScanDlg::SearchItf(OrbitEngine* engine, const std::string& name, int 
   {
     GzipLineReader reader;
     if (!reader.Open(path)) {
-      AppendLog("  ITFの一覧を開けませんでした: " + reader.m_strError + "\r\n");
+      AppendLog("  ITFの一覧を開けませんでした: " + ReplaceLineBreaksWithBlanks(reader.m_strError) + "\r\n");
       return;
     }
     ItfScanStep step{&ctx, &reader};
@@ -209,7 +210,7 @@ void CNeocpScanDlg::SearchItf(OrbitEngine* engine, const std::string& name, int 
     reader.m_pfnStep = ItfStep;
     reader.m_pContext = &step;
     if (!reader.ReadLines()) {
-      AppendLog("  ITFの一覧を読めませんでした: " + reader.m_strError + "\r\n");
+      AppendLog("  ITFの一覧を読めませんでした: " + ReplaceLineBreaksWithBlanks(reader.m_strError) + "\r\n");
       return;
     }
   }

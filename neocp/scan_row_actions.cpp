@@ -6,6 +6,7 @@
 #include "data/mpc_obs_client.h"
 #include "determination/determination_display.h"
 #include "neocp/batch_orbit.h"
+#include "engine/determination_host.h"
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_names.h"
 #include "platform/app_services.h"
@@ -17,13 +18,6 @@ namespace {
 
 constexpr const char* kLoadCaption = "軌道計算の画面への読み込み";
 constexpr const char* kLinkCaption = "連結軌道を計算";
-
-std::string OneLine(std::string text)
-{
-  for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 1))
-    text.replace(at, 2, " ");
-  return text;
-}
 
 } // namespace
 
@@ -48,7 +42,7 @@ std::string CNeocpScanDlg::RowActionObservationFile(const NeocpScanRow& row, con
   std::string path, error;
   if (FetchNeocpObservations(row.desig, path, error))
     return path;
-  SetStatusText(FormatC("%s: 観測を受信できませんでした(%s)", row.desig.c_str(), OneLine(error).c_str()));
+  SetStatusText(FormatC("%s: 観測を受信できませんでした(%s)", row.desig.c_str(), ReplaceLineBreaksWithBlanks(error).c_str()));
   return {};
 }
 
@@ -82,7 +76,7 @@ void CNeocpScanDlg::OnRowDoubleClick(int item)
                                     : "%s の観測を、軌道計算の画面に読み込みました(名目軌道の記録はありません)",
                         row.desig.c_str()));
   if (!message.empty())
-    AppendLog(row.desig + ": " + OneLine(message) + "\r\n");
+    AppendLog(row.desig + ": " + ReplaceLineBreaksWithBlanks(message) + "\r\n");
   RaiseMainWindow();
 }
 
@@ -126,7 +120,7 @@ void CNeocpScanDlg::ComputeLinkedOrbit(int r)
   }
   if (!fetched) {
     const std::string text = FormatC("%s: %s の観測を受信できませんでした(%s)", row.desig.c_str(),
-                                     row.known_name.c_str(), OneLine(error).c_str());
+                                     row.known_name.c_str(), ReplaceLineBreaksWithBlanks(error).c_str());
     SetStatusText(text);
     AppendLog(text + "\r\n");
     return;
@@ -163,6 +157,6 @@ void CNeocpScanDlg::ComputeLinkedOrbit(int r)
                         "全部の観測に合う1つの軌道になるか確かめてください",
                         row.desig.c_str(), row.known_name.c_str(), k + n));
   if (!message.empty())
-    AppendLog(row.desig + ": " + OneLine(message) + "\r\n");
+    AppendLog(row.desig + ": " + ReplaceLineBreaksWithBlanks(message) + "\r\n");
   RaiseMainWindow();
 }

@@ -5,7 +5,6 @@
 // first half solved. The line test and the motion check on the same lines
 // with a two-body element log.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <cmath>
 #include <cstdio>
@@ -21,92 +20,10 @@
 #include "neocp/view_orbit_search.h"
 #include "platform/numbers.h"
 #include "tests/data/test_http_server.h"
+#include "tests/neocp/itf_fixture.h"
 #include "tests/neocp/known_real_support.h"
 
 namespace {
-
-constexpr const char* kTracklet = "     ITF0042";
-
-std::vector<std::string> Lines(const std::string& text)
-{
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() >= 80) out.push_back(line);
-  }
-  return out;
-}
-
-// TF202's second half as the tracklet, each line moved by shiftDeg along the
-// object's motion of its night (first to last line of that date).
-std::vector<std::string> TrackletLines(double shiftDeg)
-{
-  std::vector<std::string> lines = Lines(ObservationNight("obs/mpc80/orbfit_2015TF202_2.obs", ""));
-  auto place = [](const std::string& l, double& ra, double& dec) {
-    ra = (std::stod(l.substr(32, 2)) + std::stod(l.substr(35, 2)) / 60 + std::stod(l.substr(38, 6)) / 3600) * 15;
-    dec = std::stod(l.substr(45, 2)) + std::stod(l.substr(48, 2)) / 60 + std::stod(l.substr(51, 5)) / 3600;
-    if (l[44] == '-') dec = -dec;
-  };
-  std::vector<std::string> out = lines;
-  for (size_t i = 0; i < out.size(); ++i) {
-    std::string& l = out[i];
-    l.replace(0, 12, kTracklet);
-    if (shiftDeg == 0) continue;
-    size_t first = i, last = i;
-    while (first > 0 && lines[first - 1].compare(15, 10, lines[i], 15, 10) == 0) --first;
-    while (last + 1 < lines.size() && lines[last + 1].compare(15, 10, lines[i], 15, 10) == 0) ++last;
-    double ra0, dec0, ra1, dec1, ra, dec;
-    place(lines[first], ra0, dec0);
-    place(lines[last], ra1, dec1);
-    place(l, ra, dec);
-    const double ura = (ra1 - ra0) * std::cos(dec0 * kRadPerDeg), udec = dec1 - dec0, u = std::hypot(ura, udec);
-    ra += shiftDeg * ura / u / std::cos(dec * kRadPerDeg);
-    dec += shiftDeg * udec / u;
-    const double h = ra / 15;
-    const int hh = static_cast<int>(h), mm = static_cast<int>((h - hh) * 60);
-    const double ss = ((h - hh) * 60 - mm) * 60;
-    const double ad = std::fabs(dec);
-    const int dd = static_cast<int>(ad), dm = static_cast<int>((ad - dd) * 60);
-    const double ds = ((ad - dd) * 60 - dm) * 60;
-    char field[32];
-    std::snprintf(field, sizeof field, "%02d %02d %05.2f %c%02d %02d %04.1f", hh, mm, ss, dec < 0 ? '-' : '+', dd, dm, ds);
-    l.replace(32, 23, field);
-  }
-  return out;
-}
-
-// The real lines of the shared files (TF202's own left out), the tracklet
-// in the middle. The first part is deflated, the rest stored, so that the
-// file passes the download's 1 MiB floor and both block kinds are read.
-bool WriteItf(const std::string& path, const std::vector<std::string>& tracklet)
-{
-  std::vector<std::string> lines;
-  for (const auto& entry : std::filesystem::directory_iterator(TestDataPath("obs/mpc80"))) {
-    if (entry.path().filename().string().find("2015TF202") != std::string::npos) continue;
-    for (std::string& l : Lines(ReadTestFile(entry.path().string()))) lines.push_back(std::move(l));
-  }
-  if (lines.size() < 10000 || tracklet.empty()) return false;
-  lines.insert(lines.begin() + static_cast<long>(lines.size() / 3), tracklet.begin(), tracklet.end());
-  std::string text;
-  for (const std::string& l : lines) text += l + "\n";
-  z_stream z{};
-  if (deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) return false;
-  std::string out(text.size() + text.size() / 10 + 4096, '\0');
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  const size_t half = text.size() / 2;
-  z.next_in = reinterpret_cast<Bytef*>(text.data());
-  z.avail_in = static_cast<uInt>(half);
-  if (deflate(&z, Z_NO_FLUSH) != Z_OK) return false;
-  deflateParams(&z, 0, Z_DEFAULT_STRATEGY);
-  z.avail_in += static_cast<uInt>(text.size() - half);
-  if (deflate(&z, Z_FINISH) != Z_STREAM_END) return false;
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out.size() > (size_t(1) << 20) && WriteBytesFile(path, out);
-}
 
 class ItfSearchReal : public FollowUpReal {
 protected:
@@ -116,24 +33,10 @@ protected:
     const std::string comets = TestDataPath("catalogues/skyfield_CometEls.txt");
     if (WriteFollowUpCatalogue(m_dir).empty() || comets.empty() || !TestDataFileExists(comets)) return false;
     WriteTestFile(m_dir, "AllCometEls.txt", ReadTestFile(comets));
-    m_ownObs = WriteTestFile(m_dir, "2015TF202_1.obs", ObservationNight("obs/mpc80/orbfit_2015TF202_1.obs", ""));
-    // Solved from the reference orbit of the whole arc, improved three times
-    // on the first half alone.
-    TestOrbit tf;
-    if (!ReadReferenceOrbit(TestDataPath("orbits/orbfit_testout/2015TF202.oel"), "2015TF202_1=2015TF202_2", tf))
-      return false;
-    std::string message;
-    if (LoadScanObject(*m_view, m_ownObs, "", message) != 1) return false;
-    const CloneRecord rec = OrbitRecord(tf);
-    ApplyCloneElements(rec, &m_view->m_pEngine->m_state);
-    const std::string start = m_dir + "tf202_start_EX.IMP";
+    m_ownObs = m_dir + "2015TF202_1.obs";
     double rms = 0;
-    int used = 0;
-    if (!WriteSolutionFileForBatch(*m_view, start, m_view->m_pEngine->m_state, "", 1) ||
-        ReimproveNominalForBatch(*m_view, m_ownObs, start, rms, used) != 0)
-      return false;
-    std::printf("first half: %d observations, mean residual %.3f\"\n", used, rms);
-    m_view->m_strObjectName = "2015 TF202";
+    if (!SolveTf202FirstHalf(*m_view, m_ownObs, rms)) return false;
+    std::printf("first half: mean residual %.3f\"\n", rms);
     m_own = m_view->m_pEngine->m_state.m_el;
     m_ownCount = m_view->m_pDetClass->m_nObsCount;
     return rms > 0 && rms < 1.0;
@@ -335,4 +238,51 @@ TEST_F(ItfSearchReal, MotionCheckDropsOnlyMeasuredMismatches)
   for (int i = 1; i < 11; ++i) EXPECT_LT(t.hits[i - 1].jd_utc, t.hits[i].jd_utc);
   EXPECT_STREQ(t.hits[11].desig, "     brief");
   EXPECT_STREQ(t.hits[13].desig, "     single");
+}
+
+TEST_F(ItfSearchReal, UnavailableOrCorruptFileEndsTheSearchWithOneLine)
+{
+  ASSERT_TRUE(PrepareView()) << MissingDataMessage("catalogues/ and orbits/orbfit_testout/");
+  const std::string serverDir = MakeTempDir("itf_empty_server");
+  LocalHttpServer server(serverDir);  // holds no ITF: 404
+  ASSERT_TRUE(server.Running());
+  m_dlg->m_strMpcHost = server.Url("/files");
+  std::string good;
+  {
+    const std::string made = MakeTempDir("itf_made") + "itf.txt.gz";
+    ASSERT_TRUE(WriteItf(made, TrackletLines(0)));
+    good = ReadTestFile(made);
+  }
+  std::string corrupt = good;
+  for (size_t i = corrupt.size() / 4; i < corrupt.size() / 4 + 64; ++i) corrupt[i] = static_cast<char>(~corrupt[i]);
+  struct Case {
+    const char* what;
+    const char* file;  // placed in the data folder; null: none (received after consent)
+    const char* line;
+  };
+  const Case cases[] = {
+      {"not received", nullptr, "  ITFの一覧を受信できませんでした: "},
+      {"corrupt", corrupt.c_str(), "  ITFの一覧を読めませんでした: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(m_dir + "itf.txt.gz");
+    if (c.file) {
+      ASSERT_TRUE(WriteBytesFile(m_dir + "itf.txt.gz", corrupt));
+    }
+    m_dlg->m_strLog.clear();
+    HeadlessUiServices ui;
+    ui.m_scriptedAnswers = {MsgAnswer::Ok};
+    ScopedUi scoped(ui);
+    m_dlg->OnSearchByViewOrbit();
+    const std::string& log = m_dlg->m_strLog;
+    EXPECT_EQ(ui.m_messages.size(), c.file ? 0u : 1u);
+    const size_t at = log.find(c.line);
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_EQ(log.find("ITFを調べました"), std::string::npos);
+    EXPECT_EQ(log.find("\r\n", at) + 2, log.find("―― 探索を終了")) << "one line, then the end";
+    EXPECT_FALSE(std::filesystem::exists(m_dir + "itf.txt.gz.part"));
+    EXPECT_EQ(m_dlg->GetItemText(kIdScanStatus), "2015 TF202 の軌道に近い既知天体は 1個でした(記録の欄を参照)");
+    EXPECT_EQ(m_view->m_szObsFile, m_ownObs);
+  }
 }
