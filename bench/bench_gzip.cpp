@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/gzip_line_reader.h"
+#include "bench/thread_seconds.h"
 #include "tests/common/test_data.h"
 
 namespace {
@@ -83,15 +84,6 @@ const std::string& GzipFile()
   if (gz)
     gzclose(gz);
   return path;
-}
-
-// Rates are taken from the thread's CPU time, so that other work on the
-// machine does not tilt the ratio.
-double ThreadSeconds()
-{
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
 double g_oursRate = 0;

@@ -20,6 +20,7 @@
 #include "data/gzip_line_reader.h"
 #include "neocp/itf_search.h"
 #include "tests/astro/test_jpl_scope.h"
+#include "bench/thread_seconds.h"
 #include "tests/common/test_data.h"
 
 namespace {
@@ -65,13 +66,6 @@ std::string ItfFile()
   }
   gzclose(gz);
   return path;
-}
-
-double ThreadSeconds()
-{
-  timespec ts{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
 void BM_ItfLineTest(benchmark::State& state)
