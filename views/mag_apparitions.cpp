@@ -266,6 +266,12 @@ int CMagCurveDlg::ComputeApparitionElements()
         m_bApparitionsCancelled = 1;
       return false;
     }
+    // The run pumps events too: a handler may have brought another object
+    // and dropped these sets.
+    if (m_nApparitionGeneration != generation) {
+      m_bApparitionsCancelled = 1;
+      return false;
+    }
     const ApparitionElementSet set = SetFromBlock(s.m_el);
     if (!(set.dA > 0) || !(set.dE >= 0) || !(set.dE < 1))
       return false;

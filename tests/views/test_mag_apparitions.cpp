@@ -33,6 +33,9 @@ public:
   int IntegrateElementsTo(double t) override
   {
     ++m_nCalls;
+    // The engine pumps events during a run: another window's handler.
+    if (m_nCalls == m_nRunHookAt && m_runHook)
+      m_runHook();
     ElementBlock& el = m_pApparitionState->m_el;
     if (m_eccentricity)
       el.m_dE = m_eccentricity(t);
@@ -44,6 +47,8 @@ public:
   }
   std::function<double(double)> m_eccentricity;
   int m_nCalls = 0;
+  int m_nRunHookAt = -1;
+  std::function<void()> m_runHook;
 };
 
 // A headless window system whose n-th pumped event clicks the cancel button.
@@ -332,6 +337,26 @@ TEST_F(Apparitions, AnotherObjectDuringTheComputation)
   EXPECT_EQ(c.m_bApparitionsTried, 0);
   EXPECT_EQ(c.m_strApparitionSummary, "");
   EXPECT_EQ(c.m_bCompareWanted, 1);
+  EXPECT_EQ(view.m_pEngine->m_bBusy, 0);
+}
+
+// The same while the engine pumps inside a run: the set that run ends on
+// belongs to the old orbit and is not stored, even when the old sets' memory
+// is already gone.
+TEST_F(Apparitions, AnotherObjectDuringARun)
+{
+  c.m_nRunHookAt = 5;
+  c.m_runHook = [this] {
+    c.SetObject(kT0, 0.5, 0.5, 0, 0, 0, "another", 8, 10, 0);
+    c.m_pElementSets.shrink_to_fit();
+  };
+  CheckOnLongSpan();
+  EXPECT_EQ(c.m_strName, "another");
+  EXPECT_EQ(c.m_nCalls, 5);
+  EXPECT_TRUE(c.m_pElementSets.empty());
+  EXPECT_EQ(c.m_nElementSets, 0);
+  EXPECT_EQ(c.m_bApparitionsValid, 0);
+  EXPECT_EQ(c.m_strApparitionSummary, "");
   EXPECT_EQ(view.m_pEngine->m_bBusy, 0);
 }
 
