@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 
 #include "astro/jpl_eph.h"
 #include "astro/perturber_positions.h"
@@ -12,6 +13,7 @@ namespace {
 constexpr int kMajorCoordinates = 30;                // ten triples
 constexpr int kSlotDoubles = 1 + kMajorCoordinates;  // time, then the triples
 constexpr long long kMaxSlots = 1 << 16;             // per direction of a grid (about 16 MB)
+constexpr long long kBlockSlots = 1 << 10;           // slots allocated together (about 250 kB)
 constexpr size_t kMaxGrids = 4;                      // the passes' grid, a trial run's, a restart's
 constexpr const char* kMajorMask = "111111111100000";
 
@@ -33,13 +35,19 @@ PerturberRowTable::Grid& PerturberRowTable::GridOf(double epoch, double step) {
 }
 
 double* PerturberRowTable::Slot(Grid& grid, long long n) {
-  std::vector<double>& side = n >= 0 ? grid.ahead : grid.behind;
+  auto& side = n >= 0 ? grid.ahead : grid.behind;
   const long long i = n >= 0 ? n : -n - 1;
   if (i >= kMaxSlots) return nullptr;
-  const size_t end = static_cast<size_t>(i + 1) * kSlotDoubles;
-  // Slots not yet computed hold a time that equals no time.
-  if (side.size() < end) side.resize(std::max(end, 2 * side.size()), std::numeric_limits<double>::quiet_NaN());
-  return side.data() + static_cast<size_t>(i) * kSlotDoubles;
+  const size_t block = static_cast<size_t>(i / kBlockSlots);
+  if (side.size() <= block) side.resize(block + 1);
+  if (!side[block]) {
+    constexpr size_t kBlockDoubles = static_cast<size_t>(kBlockSlots) * kSlotDoubles;
+    side[block].reset(new (std::nothrow) double[kBlockDoubles]);
+    if (!side[block]) return nullptr;  // the row is computed, just not kept
+    // Slots not yet computed hold a time that equals no time.
+    std::fill(side[block].get(), side[block].get() + kBlockDoubles, std::numeric_limits<double>::quiet_NaN());
+  }
+  return side[block].get() + static_cast<size_t>(i % kBlockSlots) * kSlotDoubles;
 }
 
 int PerturberRowTable::Rows(double epoch, double gridStep, double t0, double step, int count, double* rows) {

@@ -6,6 +6,7 @@
 // again. A row is handed out only for the very time it was computed at, so
 // the rows are those JplBodiesForIntegrator gives, bit for bit. Not safe for
 // concurrent use.
+#include <memory>
 #include <vector>
 
 class PerturberRowTable {
@@ -24,10 +25,12 @@ public:
   long long Served() const { return served_; }
 
 private:
-  // The rows of one grid (epoch, |step|): slot n ≥ 0 in ahead[n], n < 0 in behind[-n - 1].
+  // The rows of one grid (epoch, |step|): slot n ≥ 0 in ahead, n < 0 in
+  // behind at -n - 1, in blocks of slots allocated as the runs reach them (a
+  // growing vector would copy every row it holds at each growth).
   struct Grid {
     double epoch = 0.0, step = 0.0;
-    std::vector<double> ahead, behind;
+    std::vector<std::unique_ptr<double[]>> ahead, behind;
   };
   Grid& GridOf(double epoch, double step);
   // The slot of step n, or null beyond the table's size.
