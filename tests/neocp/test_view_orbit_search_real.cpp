@@ -119,9 +119,8 @@ TEST_F(ViewOrbitSearchReal, ApolloSolvedSince1960FindsApolloFirst)
   double closeness = -1;
   ASSERT_EQ(std::sscanf(log.c_str() + log.find("近さ ", first) + std::strlen("近さ "), "%lf", &closeness), 1);
   std::printf("closeness of the catalogue's Apollo: %.4f\n", closeness);
-  // Measured 0.08 (the fit's epoch is not the catalogue's, so the osculating
-  // elements differ a little); the limit is 3.
-  EXPECT_LT(closeness, 0.2);
+  // Measured 0.00 (printed to two decimals) at the catalogue's epoch; the limit is 3.
+  EXPECT_LT(closeness, 0.02);
   // The catalogue's perihelion passage is a whole number of revolutions away.
   double revolutions = 0.5;
   ASSERT_EQ(std::sscanf(log.c_str() + log.find("近日点通過は ", first) + std::strlen("近日点通過は "), "%lf", &revolutions), 1);
