@@ -19,6 +19,7 @@
 #include "data/ui/info_mark.h"
 #include "platform/app_services.h"
 #include "platform/wx/hand_cursor.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/mag_curve_help.h"
 #include "views/ui/tool_window_place.h"
@@ -290,26 +291,22 @@ void CMagCurveWnd::SetCheck(int id, int checked)
 
 void CMagCurveWnd::EnableItem(int id, bool enable)
 {
-  if (wxWindow* w = Item(id))
-    w->Enable(enable);
+  EnableWxControl(Item(id), enable);
 }
 
 bool CMagCurveWnd::IsItemEnabled(int id)
 {
-  wxWindow* w = Item(id);
-  return w && w->IsEnabled();
+  return WxControlEnabled(Item(id)) == 1;
 }
 
 void CMagCurveWnd::ShowItem(int id, bool show)
 {
-  if (wxWindow* w = Item(id))
-    w->Show(show);
+  ShowWxControl(Item(id), show);
 }
 
 bool CMagCurveWnd::IsItemShown(int id)
 {
-  wxWindow* w = Item(id);
-  return w && w->IsShown();
+  return WxControlShown(Item(id)) == 1;
 }
 
 void CMagCurveWnd::SetReadOnly(int id, bool readOnly)
