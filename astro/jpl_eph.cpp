@@ -293,13 +293,16 @@ void ChebyshevSums(const double* t, const double* sub, int ncf, int ncm, int low
   }
 }
 
+int Interpolate(ReaderState& s, const double* coef, double tau, double daysPerRecord, int ncf, int ncm, int na,
+                int wanted, double* out);
+
 // perAu: 1 / the header's AU, worked out once by the caller.
-bool EvaluateSeries(int series, double tau, int wanted, double perAu, double out[6]) {
-  const ReaderState& s = State();
+bool EvaluateSeries(ReaderState& s, int series, double tau, int wanted, double perAu, double out[6]) {
   const JplHeader& h = s.header;
   const int* p = h.pointers[series];
   const int ncm = ComponentsOf(series);
-  if (JplInterp(s.record.data() + (p[0] - 1), tau, h.daysPerRecord, p[1], ncm, p[2], wanted, out) != 0) return false;
+  if (Interpolate(s, s.record.data() + (p[0] - 1), tau, h.daysPerRecord, p[1], ncm, p[2], wanted, out) != 0)
+    return false;
   const int values = wanted == kJplWantPositionVelocity ? 2 * ncm : ncm;
   if (series != kJplSeriesNutations && series != kJplSeriesLibrations)
     for (int i = 0; i < values; ++i) out[i] *= perAu;
@@ -472,10 +475,17 @@ void JplSplit(double t, double& whole, double& frac) {
 
 int JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int ncm, int na, int wanted,
               double* out) {
+  return Interpolate(State(), coef, tau, daysPerRecord, ncf, ncm, na, wanted, out);
+}
+
+namespace {
+
+// JplInterp on the reader state s, which the caller has at hand.
+int Interpolate(ReaderState& s, const double* coef, double tau, double daysPerRecord, int ncf, int ncm, int na,
+                int wanted, double* out) {
   // The count is also the stride between subintervals: a count the tables
   // cannot hold is refused, never shortened.
   if (ncf < 1 || ncf > kMaxTerms || ncm < 1 || ncm > 3 || na < 1) return -1;
-  ReaderState& s = State();
   const double floorTau = std::floor(tau);
   const double big = na * tau;
   // 0-based subinterval; tau = 1 falls into the last one.
@@ -507,6 +517,8 @@ int JplInterp(const double* coef, double tau, double daysPerRecord, int ncf, int
   return 0;
 }
 
+}  // namespace
+
 int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSeriesCount][6], bool sunVelocity) {
   if (CurrentFile() == nullptr) return -2;
   ReaderState& s = State();
@@ -527,13 +539,13 @@ int JplState(double jdTT, const int wanted[kJplSeriesCount], double state[kJplSe
 
   const double perAu = 1.0 / h.au;
   if (!sunVelocity) std::fill(s.sun + 3, s.sun + 6, 0.0);
-  if (!EvaluateSeries(kJplSeriesSun, tau, sunVelocity ? kJplWantPositionVelocity : kJplWantPosition, perAu, s.sun))
+  if (!EvaluateSeries(s, kJplSeriesSun, tau, sunVelocity ? kJplWantPositionVelocity : kJplWantPosition, perAu, s.sun))
     return -1;
   for (int series = 0; series < kJplSeriesCount; ++series) {
     if (wanted[series] == kJplWantNone) continue;
     if (series == kJplSeriesSun) continue;
     if (!SeriesPresent(h, series)) return -1;
-    if (!EvaluateSeries(series, tau, wanted[series], perAu, state[series])) return -1;
+    if (!EvaluateSeries(s, series, tau, wanted[series], perAu, state[series])) return -1;
   }
   std::copy(s.sun, s.sun + 6, state[kJplSeriesSun]);
   return 0;
