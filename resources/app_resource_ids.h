@@ -17,7 +17,7 @@ enum AppCommand : int {
   ID_OAA_EPH_OUTPUT = 146,        // embedded dialog (no menu entry)
   ID_REDO_CALC = 147,             // orbit-determination view: start again
   ID_OPTIONS = 148,               // options sheet (menu)
-  ID_FIND_ORB = 149,              // orbit-determination view: similar-orbit search (no menu sends it; shown disabled)
+  ID_FIND_ORB = 149,              // orbit-determination view: similar-orbit search (developer-mode item)
   ID_VARIATION_AMOUNTS = 154,     // orbit-determination view
   ID_FORECAST = 157,              // orbit-determination view
   ID_GET_JPL_EPH = 163,           // planetary-file download (no menu entry)

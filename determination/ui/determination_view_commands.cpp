@@ -62,10 +62,13 @@ void CDeterminationView::BindViewCommands()
     if (const ToolWindowCommand* open = FindToolWindowCommand(ID_FORECAST))
       (*open)(this);
   }, ID_FORECAST);
-  // The similar-orbit search: no menu or button sends it.
+  // The similar-orbit search: only the developer-mode item sends it.
   Bind(wxEVT_MENU, [this](wxCommandEvent&) {
     if (const ToolWindowCommand* open = FindToolWindowCommand(ID_FIND_ORB))
       (*open)(this);
+  }, ID_FIND_ORB);
+  Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& e) {
+    e.Enable(TheApp().m_bDeveloper != 0 && FindToolWindowCommand(ID_FIND_ORB) != nullptr);
   }, ID_FIND_ORB);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnEphemerisButton(); }, kIdEphemerisButton);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) {
@@ -84,14 +87,21 @@ void CDeterminationView::PlaceScanItem()
   if (index == wxNOT_FOUND)
     return;
   wxMenu* menu = bar->GetMenu(index);
-  wxMenuItem* item = menu->FindChildItem(ID_NEOCP_SCAN);
+  // The scan, and after it the similar-orbit search, which no user menu
+  // sends: developer mode is its only way in.
+  const struct {
+    int id, after;
+    const char* label;
+  } items[] = {{ID_NEOCP_SCAN, ID_FETCH_NEOCP_OBS, "NEOCPの全天体を走査(&A)..."},
+               {ID_FIND_ORB, ID_NEOCP_SCAN, "類似軌道検索(&O)..."}};
   const int developer = TheApp().m_bDeveloper;
-  if (developer == 0 && item) {
-    menu->Destroy(item);
-  } else if (developer == 1 && !item) {
+  for (const auto& entry : items) {
+    wxMenuItem* item = menu->FindChildItem(entry.id);
     size_t pos = 0;
-    if (menu->FindChildItem(ID_FETCH_NEOCP_OBS, &pos))
-      menu->Insert(pos + 1, ID_NEOCP_SCAN, ToWx("NEOCPの全天体を走査(&A)..."));
+    if (developer == 0 && item)
+      menu->Destroy(item);
+    else if (developer == 1 && !item && menu->FindChildItem(entry.after, &pos))
+      menu->Insert(pos + 1, entry.id, ToWx(entry.label));
   }
 }
 

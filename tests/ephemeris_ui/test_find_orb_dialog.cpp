@@ -1,6 +1,6 @@
-// The similar-orbit search in the running program: command 149 of the
-// orbit-determination view (which no menu sends) with Vesta's elements in
-// its engine, "検索(&F)" over an MPCORBcr.txt beside the executable, then
+// The similar-orbit search in the running program: the orbit-determination
+// view's developer-mode item (command 149) with Vesta's elements in its
+// engine, "検索(&F)" over an MPCORBcr.txt beside the executable, then
 // the same search without the file.
 #include <gtest/gtest.h>
 
@@ -30,7 +30,7 @@ constexpr double kRadPerDeg = 0.017453292519943295;
 
 } // namespace
 
-TEST(FindOrbDialog, CommandSearchAndMissingFile)
+TEST(FindOrbDialog, DeveloperItemSearchAndMissingFile)
 {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display)
@@ -59,8 +59,9 @@ TEST(FindOrbDialog, CommandSearchAndMissingFile)
   auto open = [&] { return watch.m_pOpen != nullptr && watch.m_pOpen->IsShownOnScreen(); };
   std::vector<ViewStep> steps = {
       {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
-      {"command 149 with Vesta's orbit",
+      {"Vesta's orbit in developer mode",
        [] {
+         TheApp().m_bDeveloper = 1;
          ElementBlock& el = ViewSession::View()->m_pEngine->m_state.m_el;
          el.m_dT = 2459573.25;
          el.m_dQ = 2.3620141 * (1 - 0.0885158);
@@ -68,9 +69,10 @@ TEST(FindOrbDialog, CommandSearchAndMissingFile)
          el.m_dPeri = 150.87484 * kRadPerDeg;
          el.m_dNode = 103.80908 * kRadPerDeg;
          el.m_dIncl = 7.14190 * kRadPerDeg;
-         wxQueueEvent(ViewSession::View(), new wxCommandEvent(wxEVT_MENU, ID_FIND_ORB));
        },
-       open},
+       nullptr},
+      ViewSession::OpenMenuStep(0, ID_FIND_ORB),
+      {"類似軌道検索(&O)...", [] { ViewSession::ClickMenuItem(ID_FIND_ORB); }, open},
       {"settle", nullptr, nullptr, 30, 0.4},
       {"検索(&F)", [&] { ViewSession::ClickButtonOf(watch.m_pOpen, CFindOrbDlg::kSearchButtonId); },
        [&] { return open() && watch.m_pOpen->List()->GetCount() == 2; }},
@@ -91,7 +93,7 @@ TEST(FindOrbDialog, CommandSearchAndMissingFile)
        },
        [&] { return watch.m_pOpen == nullptr; }},
   };
-  for (size_t i = 2; i < steps.size(); ++i)
+  for (size_t i = 4; i < steps.size(); ++i)
     if (steps[i].run)
       steps[i].run = [&watch, run = steps[i].run] {
         if (watch.m_pOpen)
