@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "bench/de405_reader.h"
 #include "astro/body_rotation.h"
 #include "astro/jpl_eph.h"
 #include "platform/app_services.h"
@@ -14,20 +15,8 @@
 
 namespace {
 
-// Opens the DE405 reference file once for all benchmarks; false when absent.
-bool OpenReader() {
-  if (g_pJplEph != nullptr && g_pJplEph->IsOpen()) return true;
-  const std::string path = TestDataPath("de/lnxp1960p2060.405");
-  if (path.empty() || !TestDataFileExists(path)) return false;
-  TheApp().m_szDe441File = path;
-  TheApp().m_szDe406File.clear();
-  delete g_pJplEph;
-  g_pJplEph = new CJplEph;
-  return g_pJplEph->IsOpen();
-}
-
 void BM_JplPositionWithinRecord(benchmark::State& state) {
-  if (!OpenReader()) {
+  if (!OpenDe405Reader()) {
     state.SkipWithError(MissingDataMessage("de/lnxp1960p2060.405").c_str());
     return;
   }
@@ -46,7 +35,7 @@ void BM_JplPositionWithinRecord(benchmark::State& state) {
 BENCHMARK(BM_JplPositionWithinRecord)->Arg(kJplEarth)->Arg(5)->Arg(kJplMoon);
 
 void BM_JplPositionAcrossRecords(benchmark::State& state) {
-  if (!OpenReader()) {
+  if (!OpenDe405Reader()) {
     state.SkipWithError(MissingDataMessage("de/lnxp1960p2060.405").c_str());
     return;
   }

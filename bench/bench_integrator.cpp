@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/de405_reader.h"
 #include "astro/jpl_eph.h"
 #include "data/numerics.h"
 #include "engine/force_model.h"
@@ -25,23 +26,9 @@
 
 namespace {
 
-bool OpenReader()
-{
-  if (g_pJplEph != nullptr && g_pJplEph->IsOpen())
-    return true;
-  const std::string path = TestDataPath("de/lnxp1960p2060.405");
-  if (path.empty() || !TestDataFileExists(path))
-    return false;
-  TheApp().m_szDe441File = path;
-  TheApp().m_szDe406File.clear();
-  delete g_pJplEph;
-  g_pJplEph = new CJplEph;
-  return g_pJplEph->IsOpen();
-}
-
 void BM_HundredYears(benchmark::State& bench, const HundredYearOrbit& orbit)
 {
-  if (!OpenReader()) {
+  if (!OpenDe405Reader()) {
     bench.SkipWithError(MissingDataMessage("de/lnxp1960p2060.405").c_str());
     return;
   }

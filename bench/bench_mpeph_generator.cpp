@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/de405_reader.h"
 #include "astro/jpl_eph.h"
 #include "engine/determination_host.h"
 #include "engine/mpeph_generator.h"
@@ -25,25 +26,11 @@ public:
   EngineWindow* MessageWindow() override { return nullptr; }
 };
 
-bool OpenReader()
-{
-  if (g_pJplEph != nullptr && g_pJplEph->IsOpen())
-    return true;
-  const std::string path = TestDataPath("de/lnxp1960p2060.405");
-  if (path.empty() || !TestDataFileExists(path))
-    return false;
-  TheApp().m_szDe441File = path;
-  TheApp().m_szDe406File.clear();
-  delete g_pJplEph;
-  g_pJplEph = new CJplEph;
-  return g_pJplEph->IsOpen();
-}
-
 void BM_CeresCentury(benchmark::State& bench, const char* interval)
 {
   const std::string catalogue = TestDataPath("catalogues/skyfield_MPCORB.excerpt.DAT");
   MpephSlot slots[kMpephGenAsteroids];
-  if (!OpenReader() || catalogue.empty() || FindMpephAsteroids(catalogue, slots) < 1) {
+  if (!OpenDe405Reader() || catalogue.empty() || FindMpephAsteroids(catalogue, slots) < 1) {
     bench.SkipWithError(MissingDataMessage("de/lnxp1960p2060.405, catalogues/skyfield_MPCORB.excerpt.DAT").c_str());
     return;
   }

@@ -272,6 +272,26 @@ TEST(IntegrationDrivers, CalculationRunThroughAnEncounterReportsItsSteps)
   EXPECT_GT(std::fabs(entries[7 * (log.m_nCount - 1) + 2] - entries[2]), 0.05);  // q moved at the encounter
 }
 
+// 72,000 km from the Earth, falling at 12 km/s towards a point 3,000 km off
+// its centre.
+struct EarthFall {
+  double t0 = 2460330.46;
+  double r[3] = {}, v[3] = {};
+  int valid = 0;
+  EarthFall()
+  {
+    double earth[6];
+    JplPleph(t0, kJplEarth, kJplSun, earth, valid);
+    const double kmPerDay = 86400.0 / kTestKmPerAu;
+    const double out[3] = {72000.0 / kTestKmPerAu, 0.0, 0.0};
+    const double fallDir[3] = {-0.9991, 0.0417, 0.0};
+    for (int k = 0; k < 3; ++k) {
+      r[k] = earth[k] + out[k];
+      v[k] = earth[3 + k] + 12.0 * kmPerDay * fallDir[k];
+    }
+  }
+};
+
 // A run that starts next to the Earth on a coarse step throws its first
 // start-up away (the approach check) and starts again on a fine one: the
 // impact trackers must forget what the thrown-away window fed them, so that
@@ -282,15 +302,11 @@ TEST(IntegrationDrivers, ThrownAwayStartupLeavesNoHitBehind)
 {
   TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
   JplReaderScope scope(de);
-  const double t0 = 2460330.46;
-  double earth[6];
-  int valid = 0;
-  JplPleph(t0, kJplEarth, kJplSun, earth, valid);
-  ASSERT_TRUE(valid);
-  // 72,000 km out, falling at 12 km/s towards a point 3,000 km off the centre.
-  const double kmPerDay = 86400.0 / kTestKmPerAu;
-  const double r[3] = {earth[0] + 72000.0 / kTestKmPerAu, earth[1], earth[2]};
-  const double v[3] = {earth[3] - 12.0 * kmPerDay * 0.9991, earth[4] + 12.0 * kmPerDay * 0.0417, earth[5]};
+  const EarthFall fall;
+  ASSERT_TRUE(fall.valid);
+  const double t0 = fall.t0;
+  const double* r = fall.r;
+  const double* v = fall.v;
   ImpactTrackerSet fine, coarse;
   TestRun a, b;
   a.Prepare(t0, r, v, t0 + 0.2, 0.0, true);
@@ -320,14 +336,11 @@ TEST(IntegrationDrivers, StartupThatDoesNotSettleHalvesTheStep)
 {
   TSR_REQUIRE_DATA(de, "de/lnxp1960p2060.405");
   JplReaderScope scope(de);
-  const double t0 = 2460330.46;
-  double earth[6];
-  int valid = 0;
-  JplPleph(t0, kJplEarth, kJplSun, earth, valid);
-  ASSERT_TRUE(valid);
-  const double kmPerDay = 86400.0 / kTestKmPerAu;
-  const double r[3] = {earth[0] + 72000.0 / kTestKmPerAu, earth[1], earth[2]};
-  const double v[3] = {earth[3] - 12.0 * kmPerDay * 0.9991, earth[4] + 12.0 * kmPerDay * 0.0417, earth[5]};
+  const EarthFall fall;
+  ASSERT_TRUE(fall.valid);
+  const double t0 = fall.t0;
+  const double* r = fall.r;
+  const double* v = fall.v;
   ImpactTrackerSet fine;
   TestRun a;
   a.Prepare(t0, r, v, t0 + 0.2, 0.0, true);

@@ -17,6 +17,7 @@
 #include "engine/move_epoch.h"
 #include "engine/tool_sinks.h"
 #include "platform/ui_services.h"
+#include "tests/common/stepping_clock.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
 #include "tests/engine/test_integration_support.h"
@@ -25,14 +26,6 @@ namespace {
 
 constexpr double k1960 = 2436960.5;  // 1960 Feb 1
 constexpr double kHundredYears = 36500.0;
-
-// Ticks that move on by 50 ms at every reading, so that the busy guard pumps.
-class SteppingClock : public EngineClock {
-public:
-  uint32_t TickMs() override { return m_now += 50; }
-  void SleepMs(uint32_t ms) override { m_now += ms; }
-  uint32_t m_now = 1000;
-};
 
 // Number after a label in the report.
 double ValueAfter(const std::string& text, const std::string& label) {
@@ -125,7 +118,7 @@ TEST_F(MoveEpoch, RoundTripRunsInsideTheBusyGuardAndCanBeCancelled) {
     int m_nBusyOnReturn = -1;
   } ui;
   ScopedUi scoped(ui);
-  SteppingClock clock;
+  SteppingClock clock(50);  // the busy guard pumps
   TestRun run;
   PrepareBelt(run, 2000.0);
   run.engine.m_pClock = &clock;

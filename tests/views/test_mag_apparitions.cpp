@@ -17,6 +17,7 @@
 #include "engine/orbit_engine.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
+#include "tests/common/stepping_clock.h"
 #include "tests/views/recording_canvas.h"
 #include "views/mag_curve.h"
 
@@ -68,14 +69,6 @@ public:
   std::function<void()> m_hook;  // another window's handler run by the pumped event
   int m_nClickAt = -1;
   HeadlessCancelDialogs m_dialogs;
-};
-
-// A clock that moves 400 ms a reading: the cancel dialog comes up within a few polls.
-class FastClock : public EngineClock {
-public:
-  uint32_t TickMs() override { return m_now += 400; }
-  void SleepMs(uint32_t ms) override { m_now += ms; }
-  uint32_t m_now = 1000;
 };
 
 // Observations drawn as filled discs (legend discs are larger).
@@ -170,7 +163,7 @@ protected:
   }
 
   ClickingUi ui;
-  FastClock m_clock;
+  SteppingClock m_clock{400};  // the cancel dialog comes up within a few polls
   CDetermination view;  // the current view: its engine does the work
   ScriptedCurve c;
 };

@@ -15,6 +15,7 @@
 #include "engine/orbit_engine.h"
 #include "platform/ui_services.h"
 #include "platform/numbers.h"
+#include "tests/common/stepping_clock.h"
 #include "tests/determination/determination_test_support.h"
 #include "tests/views/recording_canvas.h"
 #include "views/mag_curve.h"
@@ -230,14 +231,6 @@ public:
   HeadlessCancelDialogs m_dialogs;
 };
 
-// A clock that moves 400 ms a reading: the cancel dialog comes up within a few polls.
-class FastClock : public EngineClock {
-public:
-  uint32_t TickMs() override { return m_now += 400; }
-  void SleepMs(uint32_t ms) override { m_now += ms; }
-  uint32_t m_now = 1000;
-};
-
 // The user's four engine settings, distinct from what the integration uses.
 void SetUserSettings(CDetermination& view)
 {
@@ -334,7 +327,7 @@ TEST_F(MagCurveReal, CancelInsideTheIntegrationRestoresTheEngine)
   m_curve.SetCheck(kMagLawComet, 1);
   m_curve.OnCometLaw();
   CancellingUi ui;
-  FastClock clock;
+  SteppingClock clock(400);  // the cancel dialog comes up within a few polls
   ui.m_pEngine = m_view->m_pEngine;
   ui.m_nClickAt = 40;  // the loop polls once a set; the integration every step
   SetUi(&ui);
