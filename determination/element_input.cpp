@@ -7,6 +7,7 @@
 
 #include "astro/time_scales.h"
 #include "determination/determination_display.h"
+#include "engine/correction_step.h"
 #include "engine/differential_correction.h"
 #include "engine/improvement_epoch.h"
 #include "engine/improvement_procedures.h"
@@ -159,6 +160,7 @@ int ApplyElementInput(CDeterminationDisplay& view, const ElementInput& in) {
   el.m_dA2 = in.m_dA2;
   el.m_dA3 = in.m_dA3;
   if (in.m_dE <= 0.97) el.m_dA = in.m_dQ / (1 - in.m_dE);
+  SyncOrientationVectors(el);
   // The covariance of the previous solution does not belong to these elements.
   engine->m_bCovarianceValid = 0;
   int r = 0;

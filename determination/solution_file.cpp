@@ -13,6 +13,7 @@
 #include "determination/det_form.h"
 #include "determination/determination_display.h"
 #include "determination/element_text.h"
+#include "engine/correction_step.h"
 #include "engine/differential_correction.h"
 #include "engine/improvement_epoch.h"
 #include "engine/orbit_engine.h"
@@ -299,6 +300,7 @@ void ApplySettings(CDeterminationDisplay& view, const SolutionFileRecord& r) {
   } else {
     el.m_dA = el.m_dN = el.m_dM = -1.0;
   }
+  SyncOrientationVectors(el);
 
   view.SetItemText(kIdRejectYear, FormatC("%d", view.m_nRejectYear));
   view.SetItemText(kIdRejectOld, FormatC("%.1f", view.m_dRejectOld));

@@ -7,6 +7,7 @@
 
 #include "astro/angle_units.h"
 #include "astro/constants.h"
+#include "astro/frames.h"
 #include "data/numerics.h"
 #include "data/observation_record.h"
 #include "engine/determination_host.h"
@@ -91,6 +92,11 @@ void DeriveMeanElements(IntegrationState* state) {
   } else {
     el.m_dA = el.m_dN = el.m_dM = -1.0;
   }
+  SyncOrientationVectors(el);
+}
+
+void SyncOrientationVectors(ElementBlock& el) {
+  OrbitOrientationVectors(el.m_dPeri, el.m_dNode, el.m_dIncl, el.m_dP, el.m_dQvec);
 }
 
 void ApplyCorrectionByMask(OrbitEngine* engine, IntegrationState* state, double fraction) {

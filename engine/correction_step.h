@@ -10,6 +10,7 @@
 // when bit k + 1 of the state's mask is set.
 struct OrbitEngine;
 struct IntegrationState;
+struct ElementBlock;
 
 // 0.5", 3" and 20" in radians: the displacement band the calibration aims at.
 inline constexpr double kHalfArcsecRad = 2.42406840554768e-06;
@@ -40,7 +41,11 @@ void RestoreSavedElements(OrbitEngine* engine, IntegrationState* state);
 void RevertLastCorrection(OrbitEngine* engine, IntegrationState* state);
 
 // a = q / (1 - e), n and M at the state's start epoch for e ≤ 0.97; all -1
-// above.
+// above; and the orientation vectors of the angles.
 void DeriveMeanElements(IntegrationState* state);
+// P and Q of the block from its argument of perihelion, node and inclination:
+// whatever changes the angles calls it, so that no reader of the vectors
+// meets an orientation the angles no longer have.
+void SyncOrientationVectors(ElementBlock& el);
 // x reduced into (0, 2π].
 double ReduceAngle(double x);

@@ -7,6 +7,7 @@
 #include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/time_scales.h"
+#include "engine/correction_step.h"
 #include "engine/preliminary_orbit.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
@@ -28,6 +29,9 @@ void ShowPreliminaryOrbit(CDetermination& view) {
     ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
   else
     view.RefreshResidualList(det->m_pOrbObs, 1);
+  // The determination's vectors come from two positions and its angles from
+  // those vectors: metres apart. What follows integrates the angles.
+  SyncOrientationVectors(el);
 
   ResetPreliminaryNonGravValues(el);
   engine->m_nCalcState = kCalcPreliminary;
@@ -176,6 +180,7 @@ void RefineParabolicRatio(CDetermination& view) {
   }
   BanachiewiczParabola(det, engine);
   ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
+  SyncOrientationVectors(engine->m_state.m_el);
 }
 
 double LargerResidualArcsec(const ObservationRecord& o)

@@ -521,10 +521,13 @@ void OutputGridElements(OrbitEngine* engine, IntegrationState* state, char mode)
   const double g = GridEpochBetween(p, t);
   if (g == 0.0 || g == state->m_dLastGridEpoch)
     return;
+  // The grid epoch's orientation is not the element block's: written into
+  // m_el it would leave the block's vectors at another epoch than its angles.
+  double gridP[3], gridQ[3];
   ElementsFromDifferenceTables(engine, mode, t, state->m_dDeltaX, state->m_dStep, state, state->m_dPos[10],
                                state->m_dGridT, state->m_dGridQ, state->m_dGridE, state->m_dGridPeri,
                                state->m_dGridNode, state->m_dGridIncl, state->m_dGridM, state->m_dGridA,
-                               state->m_dGridEpoch, state->m_el.m_dP, state->m_el.m_dQvec, g, nullptr);
+                               state->m_dGridEpoch, gridP, gridQ, g, nullptr);
   state->m_dLastGridEpoch = g;
   ElementLog* log = state->m_pElementLog;
   if (log && log->m_pEntries && log->m_nCount < log->m_nCapacity) {

@@ -6,6 +6,7 @@
 
 #include "astro/angle_units.h"
 #include "astro/time_scales.h"
+#include "engine/correction_step.h"
 #include "engine/determination_host.h"
 #include "engine/improvement_epoch.h"
 #include "engine/observation_picking.h"
@@ -222,6 +223,8 @@ void FinishFound(CDetermination& view, const int picks[3], std::string& log) {
   DetClass* det = view.m_pDetClass;
   ElementBlock& el = engine->m_state.m_el;
   if (el.m_dE == 1.0) ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
+  // The improvement integrates the angles: the vectors follow them.
+  SyncOrientationVectors(el);
   WriteEpochProposal(view, det->m_pOrbObs[picks[1]].m_dJdTt);
   ResetPreliminaryNonGravValues(el);
   engine->m_nCalcState = kCalcPreliminary;
