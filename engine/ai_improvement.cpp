@@ -312,6 +312,21 @@ int AiRun::Phases() {
   return Rejection();
 }
 
+// A run that ends on an orbit still as far from the observations as the
+// staged iteration calls hopeless found none: it ends as a failed
+// determination does, and the log says why and what to try.
+int FailWithoutOrbit(CDetermination& view, int code, std::string& log) {
+  OrbitEngine& engine = *view.m_pEngine;
+  const int state = engine.m_nCalcState;
+  const bool orbit = state == kCalcPreliminary || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed;
+  if ((code != 0 && code != kEngineImpact) || !orbit || engine.m_dMeanResidual < kHopelessResidual) return code;
+  log += FormatC(kMsgAiNoOrbit, engine.m_dMeanResidual, kHopelessResidual);
+  engine.m_nCalcState = kCalcPreliminaryFailed;
+  engine.m_bCovarianceValid = 0;
+  engine.m_bErrValid = 0;
+  return kEngineFailed;
+}
+
 void ShowOutcome(CDetermination& view, int code, std::string& log) {
   OrbitEngine& engine = *view.m_pEngine;
   if (code == 0 || code == kEngineImpact) {
@@ -373,7 +388,7 @@ void OnAiImprove(CDetermination& view) {
   ShowCalcLogTab(view);
   view.ShowCalcLogProgress("開始します…");
 
-  const int code = run.Phases();
+  const int code = FailWithoutOrbit(view, run.Phases(), run.m_log);
 
   view.m_nAiResult = code;
   engine->m_bAutoRunning = 0;

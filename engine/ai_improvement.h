@@ -15,6 +15,9 @@ class CDetermination;
 inline constexpr const char* kAiLogHeading = "【AI自動改良の経過】\r\n";
 inline constexpr const char* kMsgAiNoPreliminary =
     "暫定軌道の解が求まりませんでした。観測を3個選んで手動で軌道決定をお試しください。\r\n";
+inline constexpr const char* kMsgAiNoOrbit =
+    "※平均残差(%.1f\")が見込みなしの大きさ(%.0f\"以上)のままのため、軌道は求まりませんでした。"
+    "観測を3個選んで手動で軌道決定するか、観測期間を短くして(最新側の観測だけで)お試しください\r\n";
 inline constexpr const char* kMsgAiNotCompleted =
     "AI自動改良を完了できませんでした。経過は[計算ログ]タブを参照してください。\r\n";
 
@@ -28,7 +31,10 @@ inline constexpr const char* kMsgAiNotCompleted =
 // The final code goes to view.m_nAiResult:
 //    0  finished (also after a cancel noticed between two steps);
 //   -9  cancelled inside a step;
-//   -1  no preliminary orbit, or a failure without message;
+//   -1  no preliminary orbit, an orbit whose mean residual stayed at the
+//       staged iteration's hopeless level (then in the state of a failed
+//       determination, its covariance invalid: no command takes it for a
+//       solution), or a failure without message;
 //   other  the code of the improvement step that failed (-2 perturber
 //          positions, -3 initial states), its text in m_strMessage.
 // Interactively a finished run shows its result in edit 1000; a failed one

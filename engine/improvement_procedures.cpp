@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr double kHopelessResidual = 100000.0;  // arcsec
 // The cancel dialog normally comes up at once; a window system that never
 // shows it must not hang the run.
 constexpr uint32_t kDialogWaitMs = 2000;
@@ -101,6 +100,32 @@ int ReturnToBest(CDetermination& view, double epochJdTT, const BestMeasured& b, 
   log += FormatC("  → 反復%dの解が最良(平均残差 %.3f\")だったため、その解に戻しました\r\n", b.iteration,
                  engine->m_dMeanResidual);
   if (!view.m_bQuietRun) ShowIterationOnList(view);
+  return 0;
+}
+
+// Measures the orbit the last step left (its correction applied, its
+// residuals not yet computed): the residuals, mean and count the stage ends
+// on are then those of the orbit the engine holds. The measurement keeps the
+// uncertainties of that step and the correction history, so that the next
+// stage goes on as it would have without it; 0 or the failing code.
+int MeasureKeptOrbit(CDetermination& view, double epochJdTT) {
+  OrbitEngine* engine = view.m_pEngine;
+  SolutionSnapshot step;
+  SaveSolution(view, step);
+  const int haveSaved = engine->m_bHaveSaved, stopped = engine->m_bCorrectionStopped;
+  const int retries = engine->m_nWorsenRetries, damping = engine->m_bDampingActive;
+  const int autoRunning = engine->m_bAutoRunning, autoStop = engine->m_bAutoStop;
+  engine->m_bAutoRunning = engine->m_bAutoStop = 1;  // shown once below, with the step's uncertainties
+  const int r = ImproveOrbitIteration(engine, epochJdTT, 0);
+  engine->m_bAutoRunning = autoRunning;
+  engine->m_bAutoStop = autoStop;
+  if (r != 0) return r;
+  engine->m_bHaveSaved = haveSaved;
+  engine->m_bCorrectionStopped = stopped;
+  engine->m_nWorsenRetries = retries;
+  engine->m_bDampingActive = damping;
+  RestoreSolutionDisplay(view, step);
+  if (!EngineRunsQuiet(*engine)) view.ShowImprovementResult(view.Window(kIdResultEdit), engine, 1);
   return 0;
 }
 
@@ -284,6 +309,10 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
       }
     }
     Ui().PumpOneEvent();
+  }
+  if (done > 0 && engine->m_nCalcState == kCalcImprovedPerturbed) {
+    const int r = MeasureKeptOrbit(view, epochJdTT);
+    if (r != 0) return r;
   }
   if (measured.best.valid && ClearlyWorse(engine->m_dMeanResidual, measured.mean) &&
       engine->m_state.m_dEpoch == measured.bestEpoch) {

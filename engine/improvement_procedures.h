@@ -12,6 +12,10 @@
 class CDetermination;
 struct OrbitEngine;
 
+// A mean residual the staged iteration gives up on (arcsec): an orbit still
+// this far from the observations is no solution.
+inline constexpr double kHopelessResidual = 100000.0;
+
 // Texts of the procedures.
 inline constexpr const char* kMsgRedoExhausted = "※要素変化量の自動調整を繰り返しましたが、補正を適用できませんでした\r\n";
 inline constexpr const char* kMsgPressManualAgain = "[手動]をもう一度押すと、調整後の要素変化量で改良を続行します";
@@ -46,10 +50,13 @@ void OnAutoImprove(CDetermination& view);
 // 100000" (a residual that is not a number included).
 // Does not take the busy guard: the caller holds it (or runs quiet). Unless
 // view.m_bQuietRun, the residual list follows each iteration.
-// A stage whose last step measured a clearly worse mean residual than an
-// earlier one (a correction can throw a good orbit far off) ends on the best
-// orbit measured: it is put back, its residuals recomputed, the covariance
-// marked invalid, and a line says so.
+// Each step measures the orbit it starts from and then corrects it: at the
+// end the stage measures the orbit the last correction left, so that the
+// residuals, mean and count it ends on belong to the orbit the engine holds
+// (the closing line gives that mean). When that orbit is clearly worse than
+// the best one measured (a correction can throw a good orbit far off), the
+// stage ends on the best one: it is put back, its residuals recomputed, the
+// covariance marked invalid, and a line says so.
 // Returns 0 when the stage ended normally, -9 when the engine's cancel flag
 // is 1 at the start of an iteration, else the failing code of
 // ImproveOrbitIteration (which it always calls, whatever m_bPerturbations).

@@ -177,6 +177,12 @@ void ForecastModel::CheckEpochRange(ForecastForm& form, IntegrationState& state)
 // solution with this dialog's mode, end time, non-gravitational terms and step.
 bool ForecastModel::CopySolution(ForecastForm& form, IntegrationState& state, bool bTestImpactor) {
   OrbitEngine* engine = m_pView->m_pEngine;
+  // A failed determination leaves its last orbit in the engine: no solution
+  // to carry forward, even when the dialog was open before it failed.
+  if (engine->m_nCalcState == kCalcPreliminaryFailed) {
+    SetTextOf(form.Window(kFcResult), kMsgNoSolution);
+    return false;
+  }
   const int mode = m_pState->m_nOrbitKind;
   state = engine->m_state;
   state.m_nOrbitKind = mode;

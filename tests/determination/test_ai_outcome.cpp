@@ -53,6 +53,90 @@ protected:
   std::string m_obsFile;
 };
 
+struct Residual {
+  double ra, dec;  // arcsec
+};
+
+std::vector<Residual> UsableResiduals(const CDetermination& view) {
+  std::vector<Residual> out;
+  const DetClass& det = *view.m_pDetClass;
+  for (int i = 0; i < det.m_nObsCount; ++i) {
+    const ObservationRecord& o = det.m_pOrbObs[i];
+    if (o.m_bRejected || o.m_nUnknownStation) continue;
+    out.push_back({o.m_dResRa * kArcsecPerRad, o.m_dResDec * kArcsecPerRad});
+  }
+  return out;
+}
+
+// Saved right after the run (as the NEOCP scan saves its best orbit) and
+// reloaded into a fresh view: the residuals, mean and count the run left on
+// screen are those of the orbit it kept.
+TEST_F(AiOutcome, ASolutionSavedAfterTheRunReloadsWithTheResidualsItShowed) {
+  const char* files[] = {"obs/mpc80/orbfit_2015TF202_1.obs", "obs/mpc80/orbfit_2015AB.obs",
+                         "obs/mpc80/orbfit_1862.obs", "obs/mpc80/orbitfinder_6489.txt",
+                         "obs/mpc80/orbitfinder_C_1998_P1.txt"};
+  int ran = 0;
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    auto view = Open(file);
+    if (!view) continue;
+    ++ran;
+    OnAiImprove(*view);
+    const OrbitEngine& engine = *view->m_pEngine;
+    ASSERT_EQ(view->m_nAiResult, 0) << view->m_strCalcLog;
+    ASSERT_EQ(engine.m_nCalcState, kCalcImprovedPerturbed);
+    const std::vector<Residual> shown = UsableResiduals(*view);
+    const double mean = engine.m_dMeanResidual;
+    const int used = engine.m_nUsedObs;
+    const std::string solution = s_dir + "kept.txt";
+    ASSERT_TRUE(WriteSolutionFileForBatch(*view, solution, engine.m_state, "", 0));
+
+    auto again = std::make_unique<CDeterminationDisplay>();
+    OpenObsFile(*again, m_obsFile);
+    ASSERT_EQ(LoadSolutionFile(*again, solution), 0) << again->m_strCalcLog;
+    const std::vector<Residual> reloaded = UsableResiduals(*again);
+    EXPECT_NEAR(again->m_pEngine->m_dMeanResidual, mean, 0.002) << view->m_strCalcLog;
+    EXPECT_EQ(again->m_pEngine->m_nUsedObs, used);
+    ASSERT_EQ(reloaded.size(), shown.size());
+    double worst = 0;
+    for (size_t i = 0; i < shown.size(); ++i)
+      worst = std::fmax(worst, std::fmax(std::fabs(reloaded[i].ra - shown[i].ra), std::fabs(reloaded[i].dec - shown[i].dec)));
+    EXPECT_LT(worst, 0.002) << view->m_strCalcLog;
+  }
+  if (ran == 0) GTEST_SKIP() << "none of the observation files found";
+}
+
+// The raw 2008 TC3 file: no triplet leads anywhere (the last observations
+// lie a few Earth radii away), and the run ends on an orbit still some 50
+// degrees off. It ends as a failed determination: failure code, the state of
+// a failed preliminary orbit, no covariance, and nothing that saves, carries
+// forward or reports that orbit; the log says why and what to try.
+TEST_F(AiOutcome, ARunThatFoundNoOrbitEndsAsFailed) {
+  auto view = Open("obs/mpc80/neosjl_2008TC3.txt");
+  if (!view) GTEST_SKIP() << "obs/mpc80/neosjl_2008TC3.txt not found";
+  OnAiImprove(*view);
+  const OrbitEngine& engine = *view->m_pEngine;
+  const std::string& log = view->m_strCalcLog;
+  EXPECT_EQ(view->m_nAiResult, kEngineFailed) << log;
+  EXPECT_EQ(engine.m_nCalcState, kCalcPreliminaryFailed);
+  EXPECT_GE(engine.m_dMeanResidual, kHopelessResidual);
+  EXPECT_EQ(engine.m_bCovarianceValid, 0);
+  EXPECT_EQ(engine.m_bErrValid, 0);
+  EXPECT_NE(log.find(FormatC(kMsgAiNoOrbit, engine.m_dMeanResidual, kHopelessResidual)), std::string::npos) << log;
+  EXPECT_EQ(log.find("完了\r\n"), std::string::npos) << log;
+  EXPECT_EQ(view->GetItemText(kIdResultEdit), kMsgAiNotCompleted);
+  EXPECT_EQ(view->GetSelection(kIdTabs), 1);
+  EXPECT_FALSE(CanSaveResults(*view));
+  DetCommandState commands;
+  commands.calcState = engine.m_nCalcState;
+  commands.observations = true;
+  commands.perturbations = engine.m_bPerturbations != 0;
+  commands.covarianceValid = engine.m_bCovarianceValid != 0;
+  commands.viewVisible = true;
+  for (int id : {ID_SAVE_RESULT, ID_FORECAST}) EXPECT_EQ(DetCommandEnabling(id, commands), Tri::Off) << id;
+  EXPECT_FALSE(EngineBusy(&engine));
+}
+
 // Heliocentric distance (km) at the block's epoch between the state the
 // integrator starts from (the angles) and the state the readers of the
 // stored orientation vectors compute.
