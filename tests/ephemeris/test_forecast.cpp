@@ -184,6 +184,16 @@ TEST_F(ForecastOnSolution, ViewStateChangesOnlyWhenARunStarts) {
   EXPECT_EQ(m_view.m_nUpdates, 0);
 
   e.m_state.m_el.m_dE = std::fabs(e.m_state.m_el.m_dE);
+  // A failed determination's last orbit is no solution either, though the
+  // dialog was open before the determination failed.
+  e.m_nCalcState = kCalcPreliminaryFailed;
+  m_form.SetText(kFcResult, "");
+  EXPECT_FALSE(model.ComputeElementsAtEpoch(m_form));
+  EXPECT_EQ(m_form.Text(kFcResult), kMsgNoSolution);
+  EXPECT_EQ(e.m_nCalcState, kCalcPreliminaryFailed);
+  EXPECT_EQ(m_view.m_nUpdates, 0);
+  e.m_nCalcState = kCalcImprovedTwoBody;
+
   EXPECT_TRUE(model.ComputeElementsAtEpoch(m_form));
   EXPECT_EQ(e.m_nCalcState, kCalcImprovedPerturbed);
   EXPECT_EQ(m_view.m_nUpdates, 1);
