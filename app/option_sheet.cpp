@@ -330,10 +330,17 @@ void COptionPageMpc::OnCometDownload()
   const std::string url = UrlOrDefault(Text(IDC_COMETURL), kDefaultCometElsUrl);
   SetText(IDC_COMETURL, url);
   TheApp().WriteProfileString(kSettingsSection, "COMETELSURL", url.c_str());
+  m_nAbort = 0;
   SetBusy(true);
   m_status->SetLabel(ToWx(OptionText::kCometReceiving));
   m_status->Update();
-  if (DownloadCometElements()) {
+  // The 中止 button reaches a slow or silent server as it does the catalogue's.
+  DownloadProgress progress;
+  progress.setText = [this](const std::string& text) { m_status->SetLabel(ToWx(text)); };
+  TransferControl control;
+  control.progress = &progress;
+  control.stop = PumpingStop(&m_nAbort);
+  if (DownloadCometElements(nullptr, &control)) {
     LoadCometNames();
     m_status->SetLabel(ToWx(OptionText::kCometDone));
   } else {

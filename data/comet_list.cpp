@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "data/element_file.h"
 #include "data/http_download.h"
 #include "data/text_bytes.h"
 #include "platform/app_services.h"
@@ -17,6 +18,11 @@ namespace {
 
 // A shorter answer is an error page, not the list.
 constexpr std::size_t kMinListBytes = 1000;
+// The list is about a megabyte; an answer far beyond that is no list.
+constexpr std::size_t kMaxListBytes = 16u << 20;
+// Of the non-blank lines, at least this share must be comet lines: a page or
+// noise that happens to hold one such line is no list.
+constexpr double kCometLineShare = 0.95;
 constexpr std::size_t kNameColumn = 103;  // 1-based
 constexpr std::size_t kNameChars = 56;    // columns 103-158
 constexpr std::size_t kKeyChars = 12;
@@ -54,18 +60,21 @@ bool SplitCometLine(std::string_view bytes, std::string& key, std::string& name)
   return true;
 }
 
-// True when some line carries a comet's orbit type in column 5 and a name.
+// True when nearly every non-blank line is a one-line comet orbit with a
+// comet's orbit type in column 5, and the text ends with its last line whole.
 bool ReadsAsCometList(std::string_view text)
 {
-  bool found = false;
+  if (text.empty() || text.back() != '\n')
+    return false;
+  int lines = 0, comets = 0;
   ForEachLine(text, [&](std::string_view raw) {
-    std::string key, name;
-    if (found || !SplitCometLine(raw, key, name) || name.empty() || key.size() < 5)
+    if (TrimSpace(raw).empty())
       return;
-    const char type = key[4];
-    found = type == 'P' || type == 'C' || type == 'D' || type == 'X' || type == 'I' || type == 'A';
+    ++lines;
+    const bool type = raw.size() > 4 && std::string_view("PCDXIA").find(raw[4]) != std::string_view::npos;
+    comets += type && IsCometOneLine(raw) ? 1 : 0;
   });
-  return found;
+  return comets > 0 && comets >= kCometLineShare * lines;
 }
 
 bool Lookup(const std::string& key, std::string& name)
@@ -94,23 +103,18 @@ std::string CometElementsUrl()
   return stored;
 }
 
-int DownloadCometElements(const HttpTimeouts* timeouts)
+int DownloadCometElements(const HttpTimeouts* timeouts, const TransferControl* control)
 {
   const std::string url = CometElementsUrl();
   TheApp().DoWaitCursor(1);
-  HttpRequest request;
-  request.url = url;
-  request.timeouts = timeouts ? *timeouts : DownloadTimeouts();
   std::string text;
-  bool ok = false;
-  {
-    HttpStream http;  // closed before the list is written
-    ok = http.Open(request) && (!http.IsHttp() || http.Status() == 200) && http.ReadBody(text);
-  }
-  // Only a whole list replaces the old one: an error page, a body cut short
-  // or a failed write keeps it.
+  const TextFetchResult fetched =
+      FetchText(url, timeouts ? *timeouts : DownloadTimeouts(), kMaxListBytes, "AllCometEls.txt", control, text);
+  // Only a whole list replaces the old one: an error page, noise, a body cut
+  // short or a failed write keeps it.
   int result = 0;
-  if (ok && text.size() >= kMinListBytes && ReadsAsCometList(text) && WriteFileAtomic(CometElementsPath(), text))
+  if (fetched.end == TextFetchEnd::Ok && text.size() >= kMinListBytes && ReadsAsCometList(text) &&
+      WriteFileAtomic(CometElementsPath(), text))
     result = 1;
   TheApp().DoWaitCursor(-1);
   return result;
@@ -159,7 +163,7 @@ int FindCometName(std::string_view packed, std::string& name)
   return 1;
 }
 
-void AppendCometName(std::string_view packed, std::string& text)
+void AppendCometName(std::string_view packed, std::string& text, const TransferControl* control)
 {
   const std::string key = Packed12(packed);
   const bool numbered = IsDigit(key[0]) && IsDigit(key[1]) && IsDigit(key[2]) && IsDigit(key[3]) &&
@@ -173,7 +177,7 @@ void AppendCometName(std::string_view packed, std::string& text)
     if (g_bCometElsDownloadTried)
       return;
     g_bCometElsDownloadTried = 1;
-    if (!DownloadCometElements() || !LoadCometNames())
+    if (!DownloadCometElements(nullptr, control) || !LoadCometNames())
       return;
   }
   std::string name;
@@ -181,7 +185,7 @@ void AppendCometName(std::string_view packed, std::string& text)
     if (g_bCometElsDownloadTried)
       return;
     g_bCometElsDownloadTried = 1;
-    if (!DownloadCometElements() || !LoadCometNames() || !FindCometName(key, name))
+    if (!DownloadCometElements(nullptr, control) || !LoadCometNames() || !FindCometName(key, name))
       return;
   }
 

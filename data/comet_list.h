@@ -6,7 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "platform/http_session.h"
+#include "data/http_download.h"
 
 // The older comet file that a stored "COMETELSURL" may still name; the list
 // replaced it.
@@ -24,9 +24,11 @@ std::string CometElementsPath();
 std::string CometElementsUrl();
 
 // Downloads the list over the old one. 1 when written; 0 (old list kept) when
-// there was no connection, the answer was not status 200, was cut short, or
-// does not read as a comet list. Shows no message.
-int DownloadCometElements(const HttpTimeouts* timeouts = nullptr);
+// there was no connection, the answer was not status 200, was cut short,
+// stalled, was stopped through control, exceeded the list's size bound, or
+// does not read as a comet list (nearly every line a one-line comet orbit).
+// Shows no message.
+int DownloadCometElements(const HttpTimeouts* timeouts = nullptr, const TransferControl* control = nullptr);
 
 // Refills g_mapCometNames from the list. 1 when it holds a name, else 0.
 int LoadCometNames();
@@ -39,5 +41,6 @@ int FindCometName(std::string_view packed, std::string& name);
 // Appends the comet's name to its designation text ("1P" -> "1P/Halley",
 // "C/1995 O1" -> "C/1995 O1 (Hale-Bopp)"); loads the names, and downloads
 // the list at most once per run when it is missing or lacks the comet.
-// Leaves the text as it was when anything fails.
-void AppendCometName(std::string_view packed, std::string& text);
+// Leaves the text as it was when anything fails. A download shows its
+// progress and is stopped through control when given.
+void AppendCometName(std::string_view packed, std::string& text, const TransferControl* control = nullptr);

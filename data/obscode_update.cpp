@@ -17,6 +17,8 @@ namespace {
 
 // A page with fewer code lines is not the full list.
 constexpr std::size_t kMinRemoteCodes = 100;
+// The page is a few hundred kilobytes; far more is no list of codes.
+constexpr std::size_t kMaxPageBytes = 8u << 20;
 const char* const kCaption = "観測所コードの更新";
 
 // How the local file was stored, so that it is written back the same way.
@@ -104,16 +106,6 @@ std::string EncodeStationFile(const std::vector<std::string>& lines, StationFile
     break;
   }
   return Utf8ToCp932Lossy(text);
-}
-
-// The page, or false when the connection failed or broke off.
-bool FetchPage(const std::string& url, const HttpTimeouts& timeouts, std::string& page)
-{
-  HttpRequest request;
-  request.url = url;
-  request.timeouts = timeouts;
-  HttpStream http;
-  return http.Open(request) && http.ReadBody(page);
 }
 
 // Adds the remote lines whose codes the local file lacks, each before the
@@ -235,7 +227,7 @@ StationMergeCounts MergeStationCodeLines(std::vector<std::string>& local, const 
   return counts;
 }
 
-int RunStationCodeUpdate(const HttpTimeouts* timeouts)
+int RunStationCodeUpdate(const HttpTimeouts* timeouts, const TransferControl* control)
 {
   std::string url(TrimSpace(TheApp().GetProfileString(kSettingsSection, "OBSCODESURL")));
   if (url.empty())
@@ -243,10 +235,15 @@ int RunStationCodeUpdate(const HttpTimeouts* timeouts)
 
   TheApp().DoWaitCursor(1);
   std::string page;
-  const bool fetched = FetchPage(url, timeouts ? *timeouts : DownloadTimeouts(), page);
+  const HttpTimeouts used = timeouts ? *timeouts : DownloadTimeouts();
+  const TextFetchResult fetched = FetchText(url, used, kMaxPageBytes, "観測所コード一覧", control, page);
   TheApp().DoWaitCursor(-1);
-  if (!fetched) {
+  if (fetched.end == TextFetchEnd::NoConnection) {
     ShowError("小惑星センターに接続できませんでした。");
+    return -1;
+  }
+  if (fetched.end != TextFetchEnd::Ok) {
+    ShowError((TextFetchMessage(fetched, "観測所コード一覧", used, kMaxPageBytes) + "\r\n観測所コードファイルはそのままです。").c_str());
     return -1;
   }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/http_session.h"
+#include "data/http_download.h"
 
 // A line holding a code: more than 3 characters, the first three each a
 // digit or an upper-case letter A-Z.
@@ -30,5 +30,6 @@ StationMergeCounts MergeStationCodeLines(std::vector<std::string>& local, const 
 // The whole update for the orbit-determination view (its UpdateStationCodes):
 // the page from the setting "OBSCODESURL", the station file of
 // TheApp().m_szStationsFile. 0 when the file was rewritten, -1 on any failure
-// (the file then untouched). Every outcome is shown through Ui().
-int RunStationCodeUpdate(const HttpTimeouts* timeouts = nullptr);
+// (the file then untouched). Every outcome is shown through Ui(). The page's
+// transfer shows its progress and is stopped through control when given.
+int RunStationCodeUpdate(const HttpTimeouts* timeouts = nullptr, const TransferControl* control = nullptr);

@@ -15,6 +15,7 @@
 #include "data/observation_reader.h"
 #include "determination/determination_display.h"
 #include "engine/close_approach.h"
+#include "engine/engine_transfer.h"
 #include "engine/observation_picking.h"
 #include "engine/variation_amounts.h"
 #include "platform/app_services.h"
@@ -99,6 +100,10 @@ std::string WalkDesignations(CDeterminationDisplay& view, const ObservationRecor
   view.m_strPackNames.clear();
   std::vector<std::string> table;
   std::string firstReadable;
+  // A comet name may need the comet list from the network: its wait keeps
+  // the window alive and can be stopped (a batch run shows no dialog).
+  EngineTransfer transfer(view.m_pEngine);
+  const TransferControl* control = view.m_nBatchMode == 0 ? transfer.Control() : nullptr;
   for (int i = 0; i < count; ++i) {
     const std::string cols = Designation12(obs[i]);
     if (std::find(table.begin(), table.end(), cols) != table.end()) continue;
@@ -106,7 +111,7 @@ std::string WalkDesignations(CDeterminationDisplay& view, const ObservationRecor
     table.push_back(cols);
     const std::string readable = UnpackDesignation(cols);
     std::string named = readable;
-    AppendCometName(cols, named);
+    AppendCometName(cols, named, control);
     const std::string packed(TrimSpace(cols));
     if (table.size() == 1) {
       view.m_strObjectName = named;

@@ -11,6 +11,7 @@
 #include "data/obscode_update.h"
 #include "data/step_texts.h"
 #include "engine/close_approach.h"
+#include "engine/engine_transfer.h"
 #include "engine/orbit_engine.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
@@ -332,7 +333,10 @@ void CDetermination::ResetNonGravParameters() {
   el.m_dA3 = pressure ? 0.0 : 1e-11;
 }
 
-int CDetermination::UpdateStationCodes() { return RunStationCodeUpdate(); }
+int CDetermination::UpdateStationCodes() {
+  EngineTransfer transfer(m_pEngine);
+  return RunStationCodeUpdate(nullptr, m_nBatchMode == 0 ? transfer.Control() : nullptr);
+}
 
 void CDetermination::GetRejectThresholds(int& year, double& before, double& after) {
   long y = 0;

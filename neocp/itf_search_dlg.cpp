@@ -129,15 +129,13 @@ void CNeocpScanDlg::SearchItf(OrbitEngine* engine, const std::string& name, int 
       return;
     }
     SetStatusText("ITF(孤立トラックレット一覧)を受信しています...");
-    int cancel = 0;
     DownloadProgress progress;
-    progress.setPosition = [this, &cancel](int percent) {
-      SetProgressPos(percent);
-      cancel = m_bAbort;
-    };
+    progress.setPosition = [this](int percent) { SetProgressPos(percent); };
     progress.setText = [this](const std::string& text) { SetStatusText(text); };
     std::string error;
-    if (!CTessaruneLib::DownloadToFile(url, path, kItfFileName, &progress, &cancel, &error)) {
+    // The download polls the abort flag itself: an answer without a length
+    // never moves the progress bar, so a copy taken there never saw 中止.
+    if (!CTessaruneLib::DownloadToFile(url, path, kItfFileName, &progress, m_bAbort, &error)) {
       AppendLog("  ITFの一覧を受信できませんでした: " + ReplaceLineBreaksWithBlanks(error) + "\r\n");
       return;
     }

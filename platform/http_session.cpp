@@ -36,6 +36,23 @@ bool StartsWithNoCase(const char* s, std::size_t n, const char* prefix)
   return true;
 }
 
+// A header's value without the blanks around it and its line end, lower-case.
+std::string HeaderValueLower(const char* s, std::size_t n)
+{
+  std::string v;
+  for (std::size_t i = 0; i < n; ++i) {
+    char c = s[i];
+    if (c == '\r' || c == '\n')
+      break;
+    if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+    v += c;
+  }
+  const std::size_t first = v.find_first_not_of(" \t");
+  const std::size_t last = v.find_last_not_of(" \t");
+  return first == std::string::npos ? std::string() : v.substr(first, last - first + 1);
+}
+
 } // namespace
 
 struct HttpStream::Impl {
@@ -53,7 +70,10 @@ struct HttpStream::Impl {
   bool done = false;
   CURLcode result = CURLE_OK;
   bool timedOut = false;
+  bool stopped = false;
   bool connected = false;
+  std::function<bool()> stop;
+  std::string contentEncoding;
   std::string error;
 
   Clock::time_point lastActivity;
@@ -95,6 +115,9 @@ struct HttpStream::Impl {
       return n;
     if (StartsWithNoCase(data, n, "http/")) {
       self->sawLocation = false;
+      self->contentEncoding.clear();
+    } else if (StartsWithNoCase(data, n, "content-encoding:")) {
+      self->contentEncoding = HeaderValueLower(data + 17, n - 17);
     } else if (StartsWithNoCase(data, n, "location:")) {
       self->sawLocation = true;
     } else if ((n == 2 && data[0] == '\r' && data[1] == '\n') || (n == 1 && data[0] == '\n')) {
@@ -131,6 +154,12 @@ struct HttpStream::Impl {
   // One round of the transfer: perform, collect the end, wait a little.
   void Step()
   {
+    if (stop && stop()) {
+      done = true;
+      stopped = true;
+      result = CURLE_ABORTED_BY_CALLBACK;
+      return;
+    }
     int running = 0;
     curl_multi_perform(multi, &running);
     int left = 0;
@@ -166,7 +195,9 @@ struct HttpStream::Impl {
 
   void SetErrorFromResult()
   {
-    if (timedOut)
+    if (stopped)
+      error = "stopped by the caller";
+    else if (timedOut)
       error = "time-out: no answer";
     else
       error = curl_easy_strerror(result);
@@ -186,6 +217,7 @@ bool HttpStream::Open(const HttpRequest& request)
              StartsWithNoCase(request.url.data(), request.url.size(), "https://");
   s.receiveMs = request.timeouts.receiveMs;
   s.sendMs = request.timeouts.sendMs;
+  s.stop = request.stop;
 
   s.easy = curl_easy_init();
   s.multi = curl_multi_init();
@@ -308,4 +340,19 @@ long HttpStream::Read(char* buffer, std::size_t size)
 const std::string& HttpStream::LastError() const
 {
   return m_impl->error;
+}
+
+bool HttpStream::Stopped() const
+{
+  return m_impl->stopped;
+}
+
+bool HttpStream::TimedOut() const
+{
+  return m_impl->timedOut;
+}
+
+const std::string& HttpStream::ContentEncoding() const
+{
+  return m_impl->contentEncoding;
 }

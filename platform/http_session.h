@@ -6,6 +6,7 @@
 // honours the proxy of the environment (http_proxy, https_proxy, no_proxy).
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +25,11 @@ struct HttpRequest {
   std::string body;
   std::vector<std::string> headers;  // "Name: value"
   HttpTimeouts timeouts;
+  // Asked on the calling thread at every round of the wait for the server (at
+  // most 50 ms apart); true ends the transfer, which then counts as stopped.
+  // A caller on the user-interface thread dispatches its events here, so that
+  // a stalled or dripping server never holds the window.
+  std::function<bool()> stop;
 };
 
 class HttpStream {
@@ -50,6 +56,13 @@ public:
   bool ReadBody(std::string& body);
 
   const std::string& LastError() const;
+  // Why the transfer ended early: the request's stop said so, or the server
+  // stayed silent longer than the receive time-out.
+  bool Stopped() const;
+  bool TimedOut() const;
+  // The final answer's Content-Encoding, lower-case ("" when none). The body
+  // is handed over as sent, never decoded.
+  const std::string& ContentEncoding() const;
 
 private:
   struct Impl;

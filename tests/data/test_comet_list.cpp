@@ -1,3 +1,4 @@
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,11 +15,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// One list line: the packed designation, blanks up to column 103, the name.
+// One list line: the packed designation, the orbit columns 13-102 of 1P's
+// real line, the name.
 std::string CometLine(const std::string& packed, const std::string& name)
 {
   std::string line = packed;
-  line.resize(102, ' ');
+  line.resize(12, ' ');
+  line += "  1986 01 20.4321  0.604387  0.966180  111.2268   58.2875  162.3035  20200707   4.0  6.0  ";
   return line + name + "\r\n";
 }
 
@@ -31,6 +34,14 @@ std::string SampleList()
          CometLine("    PK99X02c", "P/1999 X2-C (Frag)") + CometLine("    PK99X02b", "P/1999 X2-B (Frag)") +
          CometLine("    CK25A010", "C/2025 A1") + CometLine("    CK20F030", "C/2020 F3 (NEOWISE)") +
          CometLine("    CK30A010", "   ") + "short line\r\n";
+}
+
+// The sample as the server sends it: comet lines only.
+std::string ServedList()
+{
+  std::string list = SampleList();
+  list.erase(list.find("short line\r\n"));
+  return list;
 }
 
 class CometListTest : public ::testing::Test {
@@ -161,11 +172,15 @@ TEST_F(CometListTest, AppendingNames)
 
 TEST_F(CometListTest, DownloadKeepsOldListUnlessAnswerIsAList)
 {
-  const std::string good = SampleList();
+  const std::string good = ServedList();
   ASSERT_GE(good.size(), 1000u);
+  std::string page = "<html>" + std::string(2000, ' ') + "</html>\r\n";
   ASSERT_TRUE(WriteBytesFile(m_dir + "srv/good.txt", good));
   ASSERT_TRUE(WriteBytesFile(m_dir + "srv/small.txt", good.substr(0, 999)));
-  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/page.html", "<html>" + std::string(2000, ' ') + "</html>\r\n"));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/page.html", page));
+  // One good line in a page of another kind: the old check took it.
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/one.txt", CometLine("0001P", "1P/Halley") + std::string(20, '\n') + page));
+  const std::string cutInLine = std::to_string(good.size() - 30);
   struct Case {
     const char* name;
     std::string path;
@@ -173,18 +188,51 @@ TEST_F(CometListTest, DownloadKeepsOldListUnlessAnswerIsAList)
   };
   const std::vector<Case> cases = {
       {"a list", "/files/good.txt", 1},
+      {"a list without length", "/deliver?file=good.txt&cl=0", 1},
       {"999 bytes", "/files/small.txt", 0},
       {"error page with status 404", "/status/404", 0},
       {"page that is not a list", "/files/page.html", 0},
+      {"error page with status 200", "/deliver?html=200000", 0},
+      {"noise", "/deliver?random=200000", 0},
+      {"one comet line among others", "/files/one.txt", 0},
       {"body cut short", "/short?size=1500&declared=3000", 0},
+      {"cut inside a line, no length", "/deliver?file=good.txt&cl=0&cut=" + cutInLine, 0},
+      {"server falls silent", "/deliver?file=good.txt&cut=" + cutInLine + "&then=stall&ms=3000", 0},
   };
+  const HttpTimeouts quick{2000, 500, 500};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", "old list"));
     SetUrl(c.path);
-    EXPECT_EQ(DownloadCometElements(), c.result);
+    EXPECT_EQ(DownloadCometElements(&quick), c.result);
     EXPECT_EQ(ListFile(), c.result ? good : "old list");
   }
+  EXPECT_EQ(TheApp().m_nWaitCursorCount, 0);
+}
+
+// The list that an observation file's loading fetches by itself shows its
+// progress and stops when asked, while the server drips a byte every 200 ms.
+TEST_F(CometListTest, DownloadShowsProgressAndStops)
+{
+  const std::string good = ServedList();
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/good.txt", good));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", "old list"));
+  SetUrl("/deliver?file=good.txt&cut=300&then=drip&ms=200");
+  std::string text;
+  DownloadProgress progress{nullptr, [&](const std::string& t) { text = t; }};
+  TransferControl control;
+  control.progress = &progress;
+  int ended = 0;
+  control.ended = [&] { ++ended; };
+  const auto start = std::chrono::steady_clock::now();
+  control.stop = [&] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(500); };
+  std::string name = "1P";
+  AppendCometName("0001P       ", name, &control);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  EXPECT_EQ(name, "1P");
+  EXPECT_EQ(ListFile(), "old list");
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(text.rfind("AllCometEls.txt を受信中… 0.0 / 0.0 MB   ", 0), 0u) << text;
   EXPECT_EQ(TheApp().m_nWaitCursorCount, 0);
 }
 
@@ -196,7 +244,7 @@ TEST_F(CometListTest, OneDownloadPerRun)
   AppendCometName("0001P       ", text);
   EXPECT_EQ(text, "1P");
   EXPECT_EQ(g_bCometElsDownloadTried, 1);
-  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/good.txt", SampleList()));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "srv/good.txt", ServedList()));
   SetUrl("/files/good.txt");
   AppendCometName("0001P       ", text);
   EXPECT_EQ(text, "1P");

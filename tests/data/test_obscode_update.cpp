@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -146,7 +147,9 @@ TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
   ASSERT_TRUE(WriteBytesFile(m_dir + "plain.html", "<html><body>" + std::string(5000, 'x') + "</body></html>"));
   ASSERT_TRUE(WriteBytesFile(m_dir + "reversed.html", "</pre>" + SmallPage(150).substr(12)));
   ASSERT_TRUE(WriteBytesFile(m_dir + "few.html", SmallPage(99)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(150)));
   const std::string format = "受信したデータの形式が想定と異なります(観測所コード一覧が見つかりません)。";
+  const std::string same = "\r\n観測所コードファイルはそのままです。";
   struct Case {
     const char* name;
     std::string path;
@@ -154,18 +157,23 @@ TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
   };
   const std::vector<Case> cases = {
       {"page without a block", "/files/plain.html", format},
-      {"server's error page", "/status/500", format},
+      {"server's error page", "/status/500", "観測所コード一覧を取得できませんでした(応答コード 500)。" + same},
       {"end before start", "/files/reversed.html", format},
       {"99 code lines", "/files/few.html", "受信した観測所コードの件数が少なすぎます。更新を中止しました。"},
-      {"page cut short", "/short?size=3000&declared=9000", "小惑星センターに接続できませんでした。"},
+      {"page cut short", "/short?size=3000&declared=9000", "観測所コード一覧の受信が途中で切れました。" + same},
+      {"server falls silent", "/deliver?file=page.html&cut=3000&then=stall&ms=3000",
+       "観測所コード一覧の受信が途中で止まりました(1秒間、応答がありません)。" + same},
+      {"beyond 8 MB", "/deliver?random=9000000&cl=0",
+       "観測所コード一覧が大きすぎます(8 MBを超えました)。受信を打ち切りました。" + same},
   };
   const std::string old = "000   0.0000 0.62411 +0.77873 Greenwich\r\n";
   ASSERT_TRUE(WriteBytesFile(m_stations, old));
+  const HttpTimeouts quick{2000, 500, 500};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     m_ui.m_messages.clear();
     ServePage(c.path);
-    EXPECT_EQ(RunStationCodeUpdate(), -1);
+    EXPECT_EQ(RunStationCodeUpdate(&quick), -1);
     ASSERT_EQ(m_ui.m_messages.size(), 1u);
     EXPECT_EQ(m_ui.m_messages[0].text, c.message);
     EXPECT_EQ(m_ui.m_messages[0].buttons, MsgButtons::Ok);
@@ -322,6 +330,29 @@ TEST_F(ObsCodeUpdateTest, EveryEncodingIsKeptAndReadBackByTheStationReader)
     }
     std::free(table);
   }
+}
+
+// The update's page shows its progress in the status bar and stops when
+// asked while the server drips a byte every 200 ms.
+TEST_F(ObsCodeUpdateTest, DownloadShowsProgressAndStops)
+{
+  ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(150)));
+  ServePage("/deliver?file=page.html&cut=2000&then=drip&ms=200");
+  const std::string old = "000   0.0000 0.62411 +0.77873 Greenwich\r\n";
+  ASSERT_TRUE(WriteBytesFile(m_stations, old));
+  std::string text;
+  DownloadProgress progress{nullptr, [&](const std::string& t) { text = t; }};
+  TransferControl control;
+  control.progress = &progress;
+  const auto start = std::chrono::steady_clock::now();
+  control.stop = [&] { return std::chrono::steady_clock::now() - start > std::chrono::milliseconds(500); };
+  EXPECT_EQ(RunStationCodeUpdate(nullptr, &control), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500));
+  ASSERT_EQ(m_ui.m_messages.size(), 1u);
+  EXPECT_EQ(m_ui.m_messages[0].text, "中止しました。\r\n観測所コードファイルはそのままです。");
+  EXPECT_EQ(text.rfind("観測所コード一覧 を受信中… 0.0 / 0.0 MB   ", 0), 0u) << text;
+  EXPECT_EQ(Read(m_stations), old);
+  EXPECT_FALSE(FileExists(m_stations + ".bak"));
 }
 
 TEST_F(ObsCodeUpdateTest, StopsWhenTheBackupFails)

@@ -10,6 +10,15 @@ Routes (query parameters in brackets):
   /stall?size=N&declared=M&ms=T  sends N of M bytes, then stays silent T ms
   /slow?ms=T                  waits T ms before any answer, then 200 "late"
   /trickle?size=N&chunk=C&ms=T  announces N bytes and sends them C at a time, T ms apart
+  /deliver?SOURCE[&gz=1][&enc=gzip][&cl=0][&cut=K][&then=close|stall|drip][&ms=T]
+                              a hostile answer with status 200. SOURCE is
+                              file=NAME (ROOT/NAME), random=N (N seeded random
+                              bytes) or html=N (an N-byte error page); gz=1
+                              gzips it; enc=gzip adds "Content-Encoding: gzip";
+                              cl=0 leaves out the length. cut=K sends the first
+                              K bytes, then: close the connection (default),
+                              stay silent T ms (stall), or send the rest one
+                              byte every T ms (drip)
   /status/CODE                that status with a small HTML error page
   /redirect?to=PATH           302 to PATH
   /files/NAME                 200 with the bytes of ROOT/NAME (404 when absent)
@@ -18,7 +27,9 @@ Routes (query parameters in brackets):
                               ROOT/request_NAME.body, and answers 200 with
                               ROOT/reply_NAME.json (400 when absent)
 """
+import gzip
 import os
+import random
 import sys
 import time
 import urllib.parse
@@ -33,6 +44,22 @@ def pattern(n):
     while len(out) < n:
         out += block[: n - len(out)]
     return bytes(out)
+
+
+def deliver_body(q):
+    if "file" in q:
+        with open(os.path.join(ROOT, os.path.basename(q["file"])), "rb") as f:
+            body = f.read()
+    elif "random" in q:
+        body = random.Random(1).randbytes(int(q["random"]))
+    else:
+        n = int(q["html"])
+        head = b"<!DOCTYPE html>\r\n<html><head><title>503 Service Unavailable</title></head><body>\r\n"
+        tail = b"</body></html>\r\n"
+        body = head + b"<p>Please try again later.</p>\r\n" * max(0, (n - len(head) - len(tail)) // 34) + tail
+    if q.get("gz") == "1":
+        body = gzip.compress(body, mtime=0)
+    return body
 
 
 class Handler(BaseHTTPRequestHandler):
@@ -82,6 +109,8 @@ class Handler(BaseHTTPRequestHandler):
                     time.sleep(int(q.get("ms", "50")) / 1000.0)
             except (BrokenPipeError, ConnectionResetError):
                 pass
+        elif path == "/deliver":
+            self.deliver(q)
         elif path == "/slow":
             time.sleep(int(q.get("ms", "5000")) / 1000.0)
             self.send_body(200, b"late", "text/plain")
@@ -116,6 +145,31 @@ class Handler(BaseHTTPRequestHandler):
                 self.send_body(400, b'{"message": "no reply prepared"}', "application/json")
         else:
             self.send_body(404, b"<html>Not found</html>", "text/html")
+
+    def deliver(self, q):
+        body = deliver_body(q)
+        cut = int(q.get("cut", len(body)))
+        then = q.get("then", "close")
+        ms = int(q.get("ms", "500")) / 1000.0
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        if q.get("enc"):
+            self.send_header("Content-Encoding", q["enc"])
+        if q.get("cl", "1") != "0":
+            self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        try:
+            self.wfile.write(body[:cut])
+            self.wfile.flush()
+            if then == "stall":
+                time.sleep(ms)
+            elif then == "drip":
+                for i in range(cut, len(body)):
+                    time.sleep(ms)
+                    self.wfile.write(body[i:i + 1])
+                    self.wfile.flush()
+        except (BrokenPipeError, ConnectionResetError):
+            pass
 
     def do_GET(self):
         self.handle_any()
