@@ -53,17 +53,14 @@ std::vector<HitGroup> GroupHits(const ItfHit* hits, int count)
   return groups;
 }
 
-// The group's lines, each followed by CR LF, written in binary mode.
+// The group's lines, each followed by CR LF, written whole or not at all: a
+// group file cut short would be linked as a shorter group.
 bool WriteGroupLines(const std::string& path, const ItfHit* hits, const HitGroup& g)
 {
   std::string text;
   for (int i = g.first; i < g.end; ++i)
     text += std::string(hits[i].line) + "\r\n";
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f)
-    return false;
-  const bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  return std::fclose(f) == 0 && ok;
+  return WriteFileAtomic(path, text);
 }
 
 std::string GroupLine(const ItfHit* hits, const HitGroup& g, bool chosen)

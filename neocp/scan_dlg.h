@@ -139,6 +139,7 @@ public:
   std::string m_strScanDir;  // no final "/"
   std::string m_strFileDir;
   int m_bStateLoaded = 0;
+  int m_bStateSaveFailNoted = 0;  // a failed state-table write was told (once)
   NeocpScanSettings m_settings;
   std::string m_strReadingFile;
   std::string m_strSearchSummary;

@@ -91,14 +91,10 @@ int ReadUtf8File(const std::string& path, std::string& text)
 
 int WriteUtf8BomFile(const std::string& path, const std::string& text)
 {
-  FilePtr f(std::fopen(path.c_str(), "wb"));
-  if (!f)
-    return 0;
-  if (std::fwrite(kUtf8Bom.data(), 1, kUtf8Bom.size(), f.get()) != kUtf8Bom.size())
-    return 0;
-  if (!text.empty() && std::fwrite(text.data(), 1, text.size(), f.get()) != text.size())
-    return 0;
-  return std::fclose(f.release()) == 0 ? 1 : 0;
+  // Whole or not at all, as every other file of the scan: a log, clone track
+  // or group file cut short by a full disk or a kill would read as a whole
+  // one.
+  return WriteUtf8BomFileReplacing(path, text);
 }
 
 int WriteUtf8BomFileReplacing(const std::string& path, const std::string& text)

@@ -15,10 +15,10 @@ std::string UnescapeStateField(const std::string& text);
 // 1 with the file's text (a leading BOM skipped), 0 when it cannot be read or
 // is larger than 256 MiB.
 int ReadUtf8File(const std::string& path, std::string& text);
-// The BOM and the text in place; 1 when written whole, else 0.
+// The BOM and the text, written whole or not at all (WriteFileAtomic); 1 when
+// written, else 0 and the previous file whole.
 int WriteUtf8BomFile(const std::string& path, const std::string& text);
-// The same through path + ".tmp" moved over path, so that a failed write
-// leaves the previous file whole; 1 or 0.
+// The same (the name the state files were written through).
 int WriteUtf8BomFileReplacing(const std::string& path, const std::string& text);
 
 // Pieces between LF, trailing CRs removed, empty pieces left out.

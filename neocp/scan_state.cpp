@@ -6,8 +6,10 @@
 #include "neocp/scan_csv.h"
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_files.h"
+#include "platform/encoding.h"
 #include "platform/files.h"
 #include "platform/numbers.h"
+#include "platform/ui_services.h"
 
 namespace {
 
@@ -101,7 +103,19 @@ bool CNeocpScanDlg::SaveState()
   }
   if (text.empty())
     text = GetScanStateHeaderLine() + "\r\n";
-  return WriteUtf8BomFileReplacing(StatePath(), text) == 1;
+  std::string error;
+  if (WriteFileAtomic(StatePath(), std::string(kUtf8Bom) + text, &error))
+    return true;
+  // The callers go on without the result: on a full or read-only disk the
+  // table (and the state of every row in it) would stop being kept unseen.
+  if (!m_bStateSaveFailNoted) {
+    m_bStateSaveFailNoted = 1;
+    Ui().ShowMessage("NEOCPスキャン",
+                     "スキャンの状態表を保存できませんでした。各行の状態は次に起動したときに失われます。\r\n"
+                     "ディスクの空きと書き込みの権限を確かめてください。\r\n\r\n" + error,
+                     MsgIcon::Warning, MsgButtons::Ok);
+  }
+  return false;
 }
 
 int CNeocpScanDlg::SaveCsv(int local)

@@ -109,14 +109,31 @@ bool CTessaruneApp::WriteProfileInt(const std::string& section, const std::strin
 {
   if (IsWorker())
     return true;
-  return m_profile.WriteInt(section, key, value);
+  std::string error;
+  return NoteProfileWrite(m_profile.WriteInt(section, key, value, &error), error);
 }
 
 bool CTessaruneApp::WriteProfileString(const std::string& section, const std::string& key, const char* value)
 {
   if (IsWorker())
     return true;
-  return m_profile.WriteString(section, key.c_str(), value);
+  std::string error;
+  return NoteProfileWrite(m_profile.WriteString(section, key.c_str(), value, &error), error);
+}
+
+// The callers of the settings writes (options, window places, …) go on
+// without their result; a full or read-only disk would lose every setting
+// unseen. The user hears of it once, not at every write that follows.
+bool CTessaruneApp::NoteProfileWrite(bool written, const std::string& error)
+{
+  if (written || m_bProfileWriteFailNoted)
+    return written;
+  m_bProfileWriteFailNoted = true;
+  Ui().ShowMessage("Tessarune",
+                   "設定ファイルに書き込めませんでした。オプションやウィンドウの位置などの設定は保存されません。\r\n"
+                   "ディスクの空きと書き込みの権限を確かめてください。\r\n\r\n" + error,
+                   MsgIcon::Warning, MsgButtons::Ok);
+  return false;
 }
 
 void CTessaruneApp::DoWaitCursor(int code)
@@ -146,6 +163,8 @@ void LoadSettings(CTessaruneApp& app, const AppEnvironment& env)
     return;
   app.m_szExeDir = ExeFolder(env.exePath);
   ChooseLayout(app, env);
+  // Temporaries of writes cut short by a kill in an earlier session.
+  RemoveStaleTemporaries(app.m_profile.Path());
 
   ReadFolderKey(app, "DATADIR", app.m_szDataDir);
   ReadFolderKey(app, "EPHDIR", app.m_szEphDir);

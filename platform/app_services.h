@@ -84,9 +84,14 @@ public:
   // deletes the key.
   bool WriteProfileInt(const std::string& section, const std::string& key, int value);
   bool WriteProfileString(const std::string& section, const std::string& key, const char* value);
+  // A failed settings write is told once (a warning through Ui()).
+  bool m_bProfileWriteFailNoted = false;
 
   // Busy cursor nesting: +1 begin, -1 end, 0 restore.
   void DoWaitCursor(int code);
+
+private:
+  bool NoteProfileWrite(bool written, const std::string& error);
 };
 
 // The process's application object.

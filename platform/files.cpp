@@ -1,11 +1,16 @@
 #include "platform/files.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -92,72 +97,255 @@ static void SyncFolderOf(const std::string& path)
   }
 }
 
+// A temporary file of WriteFileAtomic: the target's name, ".tmp" and the six
+// characters mkstemp would put there.
+static bool IsTemporaryName(std::string_view name, std::string_view base)
+{
+  if (name.size() != base.size() + 10 || name.compare(0, base.size(), base) != 0 ||
+      name.compare(base.size(), 4, ".tmp") != 0)
+    return false;
+  for (char c : name.substr(base.size() + 4))
+    if (!std::isalnum(static_cast<unsigned char>(c)))
+      return false;
+  return true;
+}
+
+// A writer holds its temporary file locked from its first byte until the
+// rename, so a temporary nobody holds is one whose writer died. An empty one
+// made in the last seconds may belong to a writer between mkstemp and flock
+// (the fallback where unnamed files are not to be had): it waits.
+static void RemoveIfAbandoned(const std::string& path)
+{
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return;
+  struct stat held, named;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
+      held.st_ino == named.st_ino && held.st_dev == named.st_dev && S_ISREG(held.st_mode) &&
+      (held.st_size > 0 || std::time(nullptr) - held.st_mtime > 5))
+    unlink(path.c_str());
+  close(fd);
+}
+
+void RemoveStaleTemporaries(const std::string& path)
+{
+  const std::string target = FollowLinks(path);
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1);
+  const std::string base = target.substr(slash == std::string::npos ? 0 : slash + 1);
+  DIR* d = opendir(dir.c_str());
+  if (!d)
+    return;
+  std::vector<std::string> stale;
+  while (const dirent* e = readdir(d))
+    if (IsTemporaryName(e->d_name, base))
+      stale.push_back(dir + e->d_name);
+  closedir(d);
+  for (const std::string& p : stale)
+    RemoveIfAbandoned(p);
+}
+
+namespace {
+
+// The temporary file of one write, locked while it is written.
+struct TempFile {
+  int fd = -1;
+  std::string name;  // empty while the file has no name
+};
+
+std::string RandomTempName(const std::string& target)
+{
+  static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 rng(std::random_device{}() ^ static_cast<unsigned>(getpid()));
+  std::string name = target + ".tmp";
+  for (int i = 0; i < 6; ++i)
+    name += kAlphabet[rng() % (sizeof kAlphabet - 1)];
+  return name;
+}
+
+// An unnamed file in the target's folder where the file system has them: a
+// writer killed before it names its file leaves nothing behind. Else a named
+// one from mkstemp.
+bool OpenTemp(const std::string& target, bool unnamed, TempFile& tmp)
+{
+  if (unnamed) {
+    const size_t slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    tmp.fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (tmp.fd >= 0) {
+      flock(tmp.fd, LOCK_EX);
+      return true;
+    }
+  }
+  tmp.name = target + ".tmpXXXXXX";
+  tmp.fd = mkostemp(tmp.name.data(), O_CLOEXEC);
+  if (tmp.fd < 0)
+    return false;
+  flock(tmp.fd, LOCK_EX);
+  return true;
+}
+
+// Gives the unnamed file its temporary name; false when /proc is not there
+// to link it through.
+bool NameTemp(const std::string& target, TempFile& tmp)
+{
+  const std::string self = "/proc/self/fd/" + std::to_string(tmp.fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = RandomTempName(target);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      tmp.name = std::move(name);
+      return true;
+    }
+    if (errno != EEXIST)
+      return false;
+  }
+  return false;
+}
+
+enum class WriteStep { Done, Failed, Retry };
+
+WriteStep WriteThroughTemp(const std::string& path, const std::string& target, std::string_view bytes, bool unnamed,
+                           std::string* error)
+{
+  TempFile tmp;
+  if (!OpenTemp(target, unnamed, tmp)) {
+    if (error)
+      *error = "一時ファイルを作成できませんでした: " + target;
+    return WriteStep::Failed;
+  }
+  const auto fail = [&](const char* what) {
+    if (!tmp.name.empty())
+      unlink(tmp.name.c_str());
+    close(tmp.fd);
+    if (error)
+      *error = what + path;
+    return WriteStep::Failed;
+  };
+  struct stat old;
+  const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
+  bool ok = fchmod(tmp.fd, mode) == 0;
+  ok = WriteAll(tmp.fd, bytes) && ok;
+  ok = (fsync(tmp.fd) == 0) && ok;
+  if (!ok)
+    return fail("ファイルを書き込めませんでした: ");
+  if (tmp.name.empty() && !NameTemp(target, tmp)) {
+    close(tmp.fd);
+    return WriteStep::Retry;
+  }
+  // The lock is held through the rename: until then the name is a live
+  // writer's, never a stale temporary to another writer's clean-up.
+  if (std::rename(tmp.name.c_str(), target.c_str()) != 0)
+    return fail("ファイルを置き換えられませんでした: ");
+  if (close(tmp.fd) != 0) {
+    if (error)
+      *error = "ファイルを書き込めませんでした: " + path;
+    return WriteStep::Failed;
+  }
+  return WriteStep::Done;
+}
+
+} // namespace
+
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error)
 {
   const std::string target = FollowLinks(path);
-  // Each writer has its own temporary file beside the target, so two writers of
-  // one path never share one and the rename stays within one file system.
-  std::string tmp = target + ".tmpXXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) {
-    if (error)
-      *error = "一時ファイルを作成できませんでした: " + target;
+  // Temporaries of writers killed before their rename go at the next write.
+  RemoveStaleTemporaries(target);
+  WriteStep step = WriteThroughTemp(path, target, bytes, true, error);
+  if (step == WriteStep::Retry)
+    step = WriteThroughTemp(path, target, bytes, false, error);
+  if (step != WriteStep::Done)
     return false;
-  }
-  struct stat old;
-  const mode_t mode = stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
-  bool ok = fchmod(fd, mode) == 0;
-  ok = WriteAll(fd, bytes) && ok;
-  ok = (fsync(fd) == 0) && ok;
-  ok = (close(fd) == 0) && ok;
-  if (!ok) {
-    unlink(tmp.c_str());
-    if (error)
-      *error = "ファイルを書き込めませんでした: " + path;
-    return false;
-  }
-  if (std::rename(tmp.c_str(), target.c_str()) != 0) {
-    unlink(tmp.c_str());
-    if (error)
-      *error = "ファイルを置き換えられませんでした: " + path;
-    return false;
-  }
   SyncFolderOf(target);
   return true;
 }
 
+namespace {
+
+// Beside a file while a block is appended to it: the file's length before
+// the block and after it.
+std::string PendingNotePath(const std::string& path)
+{
+  return path + ".append";
+}
+
+bool NotePendingBlock(const std::string& path, off_t from, off_t to, bool withHead)
+{
+  const int fd = open(PendingNotePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0)
+    return false;
+  const std::string note = std::to_string(from) + " " + std::to_string(to) + (withHead ? " 1\n" : " 0\n");
+  const bool ok = WriteAll(fd, note);
+  return (close(fd) == 0) && ok;
+}
+
+// A block whose writer was killed before it finished is cut off, so the next
+// block starts where the last whole one ended; true when the cut block was
+// the file's first, its head with it (the next block then writes the head).
+// A note that never got its numbers means the block had not begun.
+bool CutUnfinishedBlock(const std::string& path, int fd)
+{
+  std::string note;
+  if (!ReadWholeFile(PendingNotePath(path), note))
+    return false;
+  long long from = -1, to = -1;
+  int withHead = 0;
+  struct stat st;
+  bool cut = false;
+  if (std::sscanf(note.c_str(), "%lld %lld %d", &from, &to, &withHead) == 3 && from >= 0 && fstat(fd, &st) == 0 &&
+      st.st_size != to && st.st_size >= from)
+    cut = ftruncate(fd, static_cast<off_t>(from)) == 0;
+  unlink(PendingNotePath(path).c_str());
+  return cut && withHead;
+}
+
+} // namespace
+
 bool AppendFileBlock(const std::string& path, std::string_view head, std::string_view bytes, std::string* error)
 {
-  bool created = true;
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    created = false;
-    fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+  const bool creating = fd < 0 && errno == ENOENT;
+  bool created = false;
+  if (creating) {
+    // Noted before the file exists: a writer killed between creating the file
+    // and writing its head leaves the head to the next block.
+    NotePendingBlock(path, 0, static_cast<off_t>(head.size() + bytes.size()), true);
+    fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    created = fd >= 0;
+    if (fd < 0 && errno == EEXIST)
+      fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   }
   if (fd < 0) {
     const int failure = errno;
+    if (creating)
+      unlink(PendingNotePath(path).c_str());
     if (error)
-      *error = std::string(created ? "ファイルを作成できませんでした" : "ファイルを開けませんでした") + " (" +
+      *error = std::string(creating ? "ファイルを作成できませんでした" : "ファイルを開けませんでした") + " (" +
                std::strerror(failure) + "): " + path;
     return false;
   }
+  flock(fd, LOCK_EX);
+  const bool headCut = CutUnfinishedBlock(path, fd);
   struct stat before;
   const off_t length = fstat(fd, &before) == 0 ? before.st_size : -1;
-  bool ok = (!created || WriteAll(fd, head)) && WriteAll(fd, bytes);
+  const bool withHead = (created || headCut) && length == 0;
+  const off_t end = length + static_cast<off_t>((withHead ? head.size() : 0) + bytes.size());
+  const bool noted = length >= 0 && NotePendingBlock(path, length, end, withHead);
+  bool ok = (!withHead || WriteAll(fd, head)) && WriteAll(fd, bytes);
   int failure = ok ? 0 : errno;
-  if (!ok && !created && length >= 0)
+  if (!ok && length >= 0)
     (void)!ftruncate(fd, length);
+  if (!ok && created && length == 0)
+    unlink(path.c_str());
+  if (noted)
+    unlink(PendingNotePath(path).c_str());
   if (close(fd) != 0 && ok) {
     ok = false;
     failure = errno;
   }
-  if (!ok) {
-    if (created)
-      unlink(path.c_str());
-    if (error)
-      *error = std::string("ファイルに書き込めませんでした (") + (failure ? std::strerror(failure) : "short write") +
-               "): " + path;
-  }
+  if (!ok && error)
+    *error = std::string("ファイルに書き込めませんでした (") + (failure ? std::strerror(failure) : "short write") +
+             "): " + path;
   return ok;
 }
 
@@ -187,17 +375,10 @@ bool CreateFolder(const std::string& path)
 
 bool CopyWholeFile(const std::string& from, const std::string& to)
 {
+  // Through a temporary file: a full disk must not cost the old copy (the
+  // station file's backup is the one copy a bad update can be undone from).
   std::string bytes;
-  if (!ReadWholeFile(from, bytes))
-    return false;
-  std::FILE* f = std::fopen(to.c_str(), "wb");
-  if (!f)
-    return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  ok = (std::fclose(f) == 0) && ok;
-  if (!ok)
-    std::remove(to.c_str());
-  return ok;
+  return ReadWholeFile(from, bytes) && WriteFileAtomic(to, bytes);
 }
 
 std::string WithSlash(std::string path)

@@ -21,12 +21,19 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // untouched, no temporary left) on any failure; *error then holds a one-line
 // reason in Japanese when given.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error = nullptr);
+// Removes the temporary files that writers of path killed before their rename
+// left beside it (WriteFileAtomic does so at each write); a temporary that a
+// live writer holds is kept.
+void RemoveStaleTemporaries(const std::string& path);
 
 // Appends one block to a file in a single open-write-close: head first when
 // this call creates the file. A block that cannot be written whole is taken
 // back (the file keeps its old length; a file this call created is removed),
-// so a file never ends in part of a block. False on failure; *error then
-// holds a one-line reason in Japanese when given.
+// so a file never ends in part of a block. A writer killed mid-block leaves
+// its start length in path + ".append", and the next append cuts the part
+// block off first, so the file always reads block by block. Appenders of one
+// file take turns (flock). False on failure; *error then holds a one-line
+// reason in Japanese when given.
 bool AppendFileBlock(const std::string& path, std::string_view head, std::string_view bytes,
                      std::string* error = nullptr);
 
@@ -34,7 +41,8 @@ bool FileExists(const std::string& path);    // a regular file (or a link to one
 bool FolderExists(const std::string& path);  // a directory
 // Creates one folder level; true when it exists afterwards.
 bool CreateFolder(const std::string& path);
-// Copies a file; false when it fails (a partial target is removed).
+// Copies a file through WriteFileAtomic; false when it fails, and the old
+// target is then untouched.
 bool CopyWholeFile(const std::string& from, const std::string& to);
 
 // Appends "/" when missing (an empty path stays empty).

@@ -1,5 +1,11 @@
 #include "platform/ini_file.h"
 
+#include <chrono>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "platform/encoding.h"
@@ -87,6 +93,43 @@ bool Lookup(const std::string& path, const std::string& section, const std::stri
   return false;
 }
 
+// Holds the settings file itself locked (flock) over one read-modify-write,
+// so that two instances writing at once merge their keys instead of each
+// rewriting the file it read before the other's write. A write replaces the
+// file by a rename, so the lock is taken again when the name has meanwhile
+// come to stand for a newer file. A holder that never lets go (a stopped
+// process) is waited for a few seconds, then the write goes ahead unlocked.
+class SettingsFileLock {
+public:
+  explicit SettingsFileLock(const std::string& path)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+      m_fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+      if (m_fd < 0)
+        return;  // the write itself will fail and say so
+      while (flock(m_fd, LOCK_EX | LOCK_NB) != 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      struct stat held, named;
+      if (fstat(m_fd, &held) == 0 && stat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+          held.st_dev == named.st_dev)
+        return;
+      close(m_fd);
+      m_fd = -1;
+    }
+  }
+  ~SettingsFileLock()
+  {
+    if (m_fd >= 0)
+      close(m_fd);
+  }
+  SettingsFileLock(const SettingsFileLock&) = delete;
+  SettingsFileLock& operator=(const SettingsFileLock&) = delete;
+
+private:
+  int m_fd = -1;
+};
+
 } // namespace
 
 std::string IniFile::GetString(const std::string& section, const std::string& key, const std::string& def) const
@@ -108,13 +151,21 @@ int IniFile::GetInt(const std::string& section, const std::string& key, int def)
   return static_cast<int>(ReadInteger(value));
 }
 
-bool IniFile::WriteString(const std::string& section, const char* key, const char* value)
+bool IniFile::WriteString(const std::string& section, const char* key, const char* value, std::string* error)
 {
   if (m_path.empty())
     return false;
+  // Deleting from a file that is not there changes nothing (and must not
+  // create it for the lock).
+  if ((key == nullptr || value == nullptr) && !FileExists(m_path))
+    return true;
+  const SettingsFileLock lock(m_path);
   std::vector<std::string> lines;
-  if (!ReadLines(m_path, lines))
+  if (!ReadLines(m_path, lines)) {
+    if (error)
+      *error = "設定ファイルを読めませんでした: " + m_path;
     return false;
+  }
   long header;
   size_t end;
   FindSection(lines, section, header, end);
@@ -153,11 +204,11 @@ bool IniFile::WriteString(const std::string& section, const char* key, const cha
   std::string text;
   for (const std::string& l : lines)
     text += l + "\r\n";
-  return WriteFileAtomic(m_path, text);
+  return WriteFileAtomic(m_path, text, error);
 }
 
-bool IniFile::WriteInt(const std::string& section, const std::string& key, int value)
+bool IniFile::WriteInt(const std::string& section, const std::string& key, int value, std::string* error)
 {
   const std::string v = std::to_string(value);
-  return WriteString(section, key.c_str(), v.c_str());
+  return WriteString(section, key.c_str(), v.c_str(), error);
 }

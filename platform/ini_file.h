@@ -21,9 +21,12 @@ public:
   int GetInt(const std::string& section, const std::string& key, int def) const;
 
   // Writes key=value into section (created when missing). value == nullptr
-  // deletes the key; key == nullptr deletes the whole section.
-  bool WriteString(const std::string& section, const char* key, const char* value);
-  bool WriteInt(const std::string& section, const std::string& key, int value);
+  // deletes the key; key == nullptr deletes the whole section. Writers in
+  // other processes take turns (an advisory lock on the file). False when the
+  // file cannot be read or replaced; *error then holds a one-line reason in
+  // Japanese when given.
+  bool WriteString(const std::string& section, const char* key, const char* value, std::string* error = nullptr);
+  bool WriteInt(const std::string& section, const std::string& key, int value, std::string* error = nullptr);
 
 private:
   std::string m_path;

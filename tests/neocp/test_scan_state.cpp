@@ -13,6 +13,7 @@
 
 #include "data/neocp_list.h"
 #include "neocp/scan_files.h"
+#include "platform/ui_services.h"
 #include "tests/common/test_data.h"
 #include "tests/neocp/scan_fixtures.h"
 
@@ -214,4 +215,24 @@ TEST(ScanFiles, EscapesSplitsAndReads)
   EXPECT_EQ(ReadUtf8File(dir + "empty", text), 1);
   EXPECT_EQ(text, "");
   EXPECT_EQ(ReadUtf8File(dir + "absent", text), 0);
+}
+
+// A table that cannot be written (here the scan folder's name is taken by a
+// file) is told once in a message box, not at every save after it, and the
+// save still answers false.
+TEST(ScanState, FailedSaveIsToldOnce)
+{
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  ScanDialogFixture f("scan_state_unwritable");
+  WriteFileText(f.dir + "taken", "a file, not a folder");
+  f.dlg.m_strScanDir = f.dir + "taken";
+  f.SetTable({ListRow("LOST")});
+  f.dlg.m_bStateLoaded = 1;
+  EXPECT_FALSE(f.dlg.SaveState());
+  EXPECT_FALSE(f.dlg.SaveState());
+  ASSERT_EQ(ui.m_messages.size(), 1u);
+  EXPECT_EQ(ui.m_messages[0].icon, MsgIcon::Warning);
+  EXPECT_NE(ui.m_messages[0].text.find("スキャンの状態表を保存できませんでした。"), std::string::npos);
+  EXPECT_NE(ui.m_messages[0].text.find(f.dlg.StatePath()), std::string::npos) << ui.m_messages[0].text;
 }

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include "platform/app_services.h"
 #include "platform/files.h"
@@ -241,4 +244,43 @@ TEST(AppServices, WaitCursorNestsUntilTheOutermostEnd)
   EXPECT_EQ(app.m_nWaitCursorCount, 0);
   app.DoWaitCursor(1);
   EXPECT_TRUE(ui.m_busy);
+}
+
+// A settings file that cannot be written is told once (a warning naming the
+// file), however many writes fail after it; each write still answers false.
+TEST(Settings, FailedWriteIsToldOnce)
+{
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  CTessaruneApp app;
+  const std::string path = MakeTempDir("settings_unwritable") + "missing/Tessarune.INI";
+  app.m_profile.SetPath(path);
+  EXPECT_FALSE(app.WriteProfileInt("SYSTEM", "OBSLAT", 35));
+  EXPECT_FALSE(app.WriteProfileString("SYSTEM", "SIGNATURE", "x"));
+  ASSERT_EQ(ui.m_messages.size(), 1u);
+  EXPECT_EQ(ui.m_messages[0].icon, MsgIcon::Warning);
+  EXPECT_NE(ui.m_messages[0].text.find("設定ファイルに書き込めませんでした。"), std::string::npos);
+  EXPECT_NE(ui.m_messages[0].text.find(path), std::string::npos) << ui.m_messages[0].text;
+}
+
+// At start-up the settings file's temporaries left by killed writers go; one
+// a live writer holds (locked), the user's own ".tmp" file and names that
+// only look alike stay.
+TEST(LoadSettings, RemovesTheSettingsFilesStaleTemporaries)
+{
+  FakeMachine m;
+  const std::string ini = m.Base() + "Tessarune.INI";
+  Put(ini, "[SYSTEM]\r\n");
+  for (const char* name : {".tmpAb12Cd", ".tmpLive01", ".tmp", ".tmpAb12", ".tmpAb12Cd.old"})
+    Put(ini + name, "[SYSTEM]\r\nHALF=");
+  const int live = open((ini + ".tmpLive01").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(live, 0);
+  ASSERT_EQ(flock(live, LOCK_EX), 0);
+  CTessaruneApp app;
+  LoadSettings(app, m.Env());
+  close(live);
+  EXPECT_FALSE(FileExists(ini + ".tmpAb12Cd"));
+  for (const char* name : {".tmpLive01", ".tmp", ".tmpAb12", ".tmpAb12Cd.old"})
+    EXPECT_TRUE(FileExists(ini + name)) << name;
+  EXPECT_TRUE(FileExists(ini));
 }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/encoding.h"
 #include "platform/files.h"
@@ -137,4 +139,35 @@ TEST(IniFile, AnUndecodableFileIsNeverReplacedByAWrite)
   EXPECT_EQ(ini.GetString("SYSTEM", "OBSLAT", "35.7"), "35.7");
   EXPECT_FALSE(ini.WriteString("SYSTEM", "OBSTZ", "9.00"));
   EXPECT_EQ(ReadText(ini.Path()), original);
+}
+
+// Two processes writing distinct keys at once: every write is a whole
+// read-modify-write under the file's lock, so no key of either is lost.
+TEST(IniFile, TwoWriterProcessesKeepEveryKey)
+{
+  const std::string path = MakeTempDir("ini_writers") + "Tessarune.INI";
+  constexpr int kWrites = 300;
+  pid_t writers[2];
+  for (int w = 0; w < 2; ++w) {
+    writers[w] = fork();
+    if (writers[w] == 0) {
+      IniFile ini(path);
+      bool ok = true;
+      for (int i = 0; i < kWrites; ++i)
+        ok = ini.WriteInt("SYSTEM", std::string(1, static_cast<char>('A' + w)) + std::to_string(i), i) && ok;
+      _exit(ok ? 0 : 1);
+    }
+    ASSERT_GT(writers[w], 0);
+  }
+  for (pid_t p : writers) {
+    int status = 0;
+    waitpid(p, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  IniFile ini(path);
+  int lost = 0;
+  for (char w : {'A', 'B'})
+    for (int i = 0; i < kWrites; ++i)
+      lost += ini.GetInt("SYSTEM", std::string(1, w) + std::to_string(i), -1) != i;
+  EXPECT_EQ(lost, 0) << "of " << 2 * kWrites << " keys";
 }

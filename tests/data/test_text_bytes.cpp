@@ -1,0 +1,32 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "data/text_bytes.h"
+
+// Every character that code page 932 lacks, and every malformed sequence,
+// becomes one "?" and the conversion goes on after it; the expected bytes
+// are those of the code page's own table (日 = 93 FA, half-width ｱ = B1,
+// ～ = 81 60).
+TEST(TextBytes, Cp932LossyReplacesEachBadCharacterAndGoesOn)
+{
+  const struct {
+    const char* utf8;
+    std::string cp932;
+  } cases[] = {
+      {"abc", "abc"},
+      {"日本", "\x93\xFA\x96\x7B"},
+      {"\xEF\xBD\xB1", "\xB1"},
+      {"\xEF\xBD\x9E", "\x81\x60"},
+      {"a\xC3\xA9\xE6\x97\xA5", "a?\x93\xFA"},                     // é, 日
+      {"\xF0\x9F\x98\x80x\xC5\x91\xC5\x91y", "?x??y"},              // an emoji, two ő
+      {"a\xFF" "b\xE6\x97" "c", "a?b??c"},                           // a stray byte, a cut sequence
+      {"\xE6\x97\xA5\xC5\x91", "\x93\xFA?"},                         // the bad character last
+      {"\xC5\x91\xE6\x97\xA5\xE6\x97", "?\x93\xFA??"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Utf8ToCp932Lossy(c.utf8), c.cp932) << c.utf8;
+  // A long text with one bad letter keeps everything around it.
+  const std::string page = std::string(50000, 'x') + "\xC5\x91" + std::string(50000, 'y');
+  EXPECT_EQ(Utf8ToCp932Lossy(page), std::string(50000, 'x') + "?" + std::string(50000, 'y'));
+}
