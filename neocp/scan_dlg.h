@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/determination_host.h"
+#include "neocp/scan_folder_lock.h"
 #include "neocp/scan_row.h"
 
 class CDetermination;
@@ -75,6 +76,8 @@ inline constexpr const char* kScanFolderName = "NEOCP_scan";
 inline constexpr const char* kScanFileFolderName = "files";
 inline constexpr const char* kScanStateName = "neocp_scan_state.tsv";
 inline constexpr const char* kScanPurgedName = "neocp_scan_purged.csv";
+// Held by the one instance whose scan dialog writes into the folder.
+inline constexpr const char* kScanLockName = "neocp_scan.lock";
 inline constexpr size_t kScanLogLimitChars = 4194304;
 inline constexpr int kScanTimerMillis = 500;
 inline constexpr int kScanPumpMaxEvents = 100;
@@ -218,11 +221,20 @@ public:
   int FindListItem(int row) const;
   // The row index of the one selected item, else -1.
   int GetSelectedRow();
+  // Reads the table; false (and the table kept only for reading) when the
+  // folder is another instance's or the file cannot be read.
   bool LoadState();
   bool SaveState();
+  // The scan folder for this instance alone: true when its lock is held or
+  // taken now, else false with a line in the log.
+  bool HoldScanFolder();
+  // Rows that an earlier run left computing: the results their workers
+  // finished since are taken; the number taken.
+  int TakeLeftWorkerResults();
   // 1 written, 0 not: local 0 the NEOCP rows, else the local-file rows.
   int SaveCsv(int local);
   std::string StatePath() const;
+  ScanFileLock m_folderLock;
 
   // Headless: the selected list positions and what the log holds.
   std::vector<int> m_selection;

@@ -292,6 +292,12 @@ void CNeocpScanDlg::StartScan(int selectedOnly, int maxCount)
     RefuseScan("記録を保存するフォルダーを作れませんでした。\r\n" + m_strScanDir);
     return;
   }
+  if (!HoldScanFolder()) {
+    RefuseScan("この記録のフォルダーは、別に起動しているもう一つの本プログラムが使っているので、走査できません。\r\n" +
+               m_strScanDir);
+    return;
+  }
+  TakeLeftWorkerResults();
   for (int i = 0; i < m_nRows; ++i)
     m_pRows[i].just_scanned = 0;
   RefillList();
@@ -491,6 +497,8 @@ void CNeocpScanDlg::OnRefetch()
   }
   if (!m_bStateLoaded)
     LoadState();
+  else
+    TakeLeftWorkerResults();
   RefreshList();
   if (app.m_nNeocpScan != 0) {
     const int n = app.m_nNeocpScan;

@@ -16,6 +16,9 @@ namespace {
 constexpr const char* kMsgStateUnreadable =
     "※表の記録を読めませんでした。この画面を開いている間は、表の記録を書き換えません。\r\n  %s\r\n";
 constexpr const char* kMsgStateSetAside = "※表の記録の形式が違ったので、名前を変えて残し、空の表から始めます。\r\n  %s\r\n";
+constexpr const char* kMsgFolderInUse =
+    "※この記録のフォルダーは、別に起動しているもう一つの本プログラムが使っています。表は読むだけにして、記録の書き換えも"
+    "走査もしません。向こうを閉じてから、一覧を再取得してください。\r\n  %s\r\n";
 constexpr const char* kMsgStateNotMoved =
     "※表の記録の形式が違い、名前も変えられませんでした。表の記録は書き換えません。\r\n  %s\r\n";
 
@@ -38,10 +41,14 @@ std::string CNeocpScanDlg::StatePath() const
 
 bool CNeocpScanDlg::LoadState()
 {
+  // Another instance's folder is shown as it is and never written.
+  const bool own = HoldScanFolder();
+  if (!own)
+    AppendLog(FormatC(kMsgFolderInUse, m_strScanDir.c_str()));
   const std::string path = StatePath();
   if (!FileExists(path)) {
-    m_bStateLoaded = 1;
-    return true;
+    m_bStateLoaded = own ? 1 : 0;
+    return own;
   }
   std::string text;
   if (!ReadUtf8File(path, text)) {
@@ -53,6 +60,8 @@ bool CNeocpScanDlg::LoadState()
   if (!lines.empty())
     SplitTabFields(lines[0], header);
   if (lines.empty() || header.size() < 2 || header[0] != "desig") {
+    if (!own)
+      return false;
     const std::string aside = m_strScanDir + "/" + SetAsideName();
     if (std::rename(path.c_str(), aside.c_str()) != 0) {
       AppendLog(FormatC(kMsgStateNotMoved, path.c_str()));
@@ -76,15 +85,17 @@ bool CNeocpScanDlg::LoadState()
       continue;
     if (row.list_state < kListOnNeocp || row.list_state > kListMerged)
       row.list_state = kListOnNeocp;
-    if (row.status == kScanComputing)
-      row.status = kScanAborted;
     ++count;
   }
   for (int i = 0; i < m_nRows; ++i)
     if (m_pRows[i].list_state == kListLocalFile)
       CopyScanRow(rows[count++], m_pRows[i]);
   SetRows(rows, count);
+  if (!own)
+    return false;
   m_bStateLoaded = 1;
+  // Rows still marked in work: their workers outlived the run that started them.
+  TakeLeftWorkerResults();
   return true;
 }
 

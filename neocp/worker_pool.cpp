@@ -8,6 +8,7 @@
 
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_files.h"
+#include "neocp/scan_folder_lock.h"
 #include "platform/app_services.h"
 #include "platform/child_process.h"
 #include "platform/files.h"
@@ -329,6 +330,10 @@ struct PoolRun {
     slot->m_strJobId = job.id;
     slot->m_strResultPath = job.resultPath;
     ++running;
+    // The table on disk marks the row as in work, so that a later start
+    // finds its job file and takes the result should this run not collect it.
+    if (row.list_state != kListLocalFile)
+      dlg.SaveState();
     return true;
   }
 };
@@ -377,9 +382,8 @@ int RunWorkerPool(CNeocpScanDlg& dlg, const int* jobs, int n, int selectedOnly, 
   }
 }
 
-bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
+bool ReadWorkerJobFile(const std::string& jobPath, WorkerJob& job)
 {
-  TheApp().m_nNeocpScan = 0;
   std::string text;
   if (!ReadUtf8File(jobPath, text))
     return false;
@@ -387,8 +391,16 @@ bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
   SplitLines(text, lines);
   std::map<std::string, std::string> map;
   ParseKeyValueLines(lines, static_cast<int>(lines.size()), map);
+  return ParseWorkerJob(map, job) && IsResultPathInJobFolder(job.resultPath, jobPath);
+}
+
+bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
+{
+  TheApp().m_nNeocpScan = 0;
+  ScanFileLock inWork;
+  inWork.TryLock(jobPath, true, false);
   WorkerJob job;
-  if (!ParseWorkerJob(map, job) || !IsResultPathInJobFolder(job.resultPath, jobPath))
+  if (!ReadWorkerJobFile(jobPath, job))
     return false;
   NeocpScanSettings& s = dlg.m_settings;
   s.m_nClones = job.nClones;

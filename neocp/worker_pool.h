@@ -79,6 +79,8 @@ std::string FormatWorkerJob(const WorkerJob& job);
 // The job from its file's key map; false when a required key is missing or
 // empty. Settings are brought into the dialog's ranges.
 bool ParseWorkerJob(const std::map<std::string, std::string>& map, WorkerJob& job);
+// The job file read and parsed, its result path checked to lie beside it.
+bool ReadWorkerJobFile(const std::string& jobPath, WorkerJob& job);
 // The result path lies in the job file's folder (no "..", no other folder).
 bool IsResultPathInJobFolder(const std::string& resultPath, const std::string& jobPath);
 // "job=" + id, the state header and the row's values, CR LF each.
@@ -87,5 +89,7 @@ std::string FormatWorkerResult(const std::string& jobId, const NeocpScanRow& row
 // the row; the fields the parent owns keep the parent's values.
 bool ReadWorkerResult(const WorkerSlot& slot, NeocpScanRow& row);
 // The worker's side: reads the job, scans its object, writes the result.
-// True when the result file was written.
+// True when the result file was written. The worker holds a shared lock on
+// its job file until then, so that a parent started later can tell a job
+// still in work from one whose worker died.
 bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath);

@@ -6,11 +6,16 @@
 // file that names the same planetary file and stations). The rows agree, the
 // per-object files and the local CSV are there, the impactors come first. A
 // worker killed from outside gives status 4, an abort with three running
-// gives status 7 and leaves no process behind.
+// gives status 7 and leaves no process behind. A parent killed while three
+// workers compute finds their results in its table at the next start.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <algorithm>
 #include <filesystem>
@@ -21,6 +26,7 @@
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_csv.h"
 #include "neocp/scan_files.h"
+#include "neocp/scan_folder_lock.h"
 #include "neocp/scan_run.h"
 #include "neocp/worker_main.h"
 #include "neocp/worker_pool.h"
@@ -245,4 +251,114 @@ TEST_F(ScanAcceptance, KilledWorkersAndAnAbortLeaveNoProcess)
   EXPECT_EQ(sevens, 3);
   for (int pid : aborting.m_pids)
     EXPECT_TRUE(ProcessGone(pid)) << pid;
+}
+
+namespace {
+
+// The scanning parent of the next test, in a child process: three NEOCP rows
+// with their observation files, three workers at once; once all three run
+// it says their ids through the pipe and is killed.
+[[noreturn]] void ScanUntilThreeRunThenDie(const std::string& scanDir, const std::string& exe,
+                                           const std::vector<std::pair<std::string, std::string>>& objects, int pipe)
+{
+  class DyingLauncher : public ProcessWorkerLauncher {
+  public:
+    DyingLauncher(const std::string& program, int fd) : ProcessWorkerLauncher(program), m_fd(fd) {}
+    void WaitAny(const std::vector<long>& handles, int ms, CNeocpScanDlg& dlg) override
+    {
+      if (handles.size() == 3) {
+        const int pids[3] = {static_cast<int>(handles[0]), static_cast<int>(handles[1]), static_cast<int>(handles[2])};
+        if (write(m_fd, pids, sizeof pids) != static_cast<ssize_t>(sizeof pids))
+          _exit(2);
+        raise(SIGKILL);
+      }
+      ProcessWorkerLauncher::WaitAny(handles, ms, dlg);
+    }
+    int m_fd;
+  };
+  CDeterminationDisplay view;
+  PrepareScanWorkerView(view, TheApp());
+  CNeocpScanDlg dlg(&view);
+  DyingLauncher launcher(exe, pipe);
+  dlg.m_pLauncher = &launcher;
+  dlg.m_strScanDir = scanDir;
+  dlg.m_strFileDir = scanDir + "/files";
+  NeocpScanRow* rows = NewScanRowArray(static_cast<int>(objects.size()));
+  for (size_t i = 0; i < objects.size(); ++i) {
+    ResetScanRow(rows[i], 0);
+    rows[i].desig = objects[i].first;
+    rows[i].source_path = objects[i].second;
+    rows[i].list_state = kListOnNeocp;
+  }
+  dlg.SetRows(rows, static_cast<int>(objects.size()));
+  if (!dlg.LoadState())
+    _exit(3);
+  TypeScanSettings(dlg, 20, 0, 3);
+  dlg.OnScanAll();
+  _exit(4);  // the scan ended without three workers at once
+}
+
+} // namespace
+
+TEST_F(ScanAcceptance, AParentKilledWhileThreeWorkersRunHasTheirResultsAtTheNextStart)
+{
+  ScopedStationsFile stations(s_stationsFile);
+  const std::string scanDir = m_dir + "killed_parent";
+  const std::vector<std::pair<std::string, std::string>> objects = {
+      {"2008TC3", m_files[0]}, {"2024BX1", m_files[1]}, {"2015AB", m_files[3]}};
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pid_t parent = fork();
+  ASSERT_GE(parent, 0);
+  if (parent == 0) {
+    close(fds[0]);
+    ScanUntilThreeRunThenDie(scanDir, m_exe, objects, fds[1]);
+  }
+  close(fds[1]);
+  int pids[3] = {};
+  const ssize_t got = read(fds[0], pids, sizeof pids);
+  close(fds[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(parent, &status, 0), parent);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "exit " << WEXITSTATUS(status);
+  ASSERT_EQ(got, static_cast<ssize_t>(sizeof pids));
+
+  // The workers outlive their parent: wait until each has answered and let go of its job.
+  const std::string work = scanDir + "/" + kWorkFolderName + "/";
+  const auto finished = [&] {
+    for (const auto& [desig, file] : objects)
+      if (!FileExists(work + desig + "_result.tsv") || IsFileLockedByOther(work + desig + "_job.txt"))
+        return false;
+    return true;
+  };
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(3);
+  while (!finished() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  ASSERT_TRUE(finished());
+
+  CDeterminationDisplay view;
+  CNeocpScanDlg next(&view);
+  next.m_strScanDir = scanDir;
+  next.m_strFileDir = scanDir + "/files";
+  ASSERT_TRUE(next.LoadState());
+  ASSERT_EQ(next.m_nRows, 3);
+  EXPECT_NE(next.m_strLog.find("終えていた3天体の結果を取り込みました"), std::string::npos) << next.m_strLog;
+  for (int i = 0; i < next.m_nRows; ++i) {
+    const NeocpScanRow& r = next.m_pRows[i];
+    EXPECT_TRUE(r.status == kScanComplete || r.status == kScanNominalOnly) << r.desig << " " << r.status;
+    EXPECT_GT(r.n_used, 0) << r.desig;
+    EXPECT_TRUE(FileExists(r.best_path)) << r.desig;
+    // The two that struck the Earth are impactors from their first night.
+    if (r.desig == "2008TC3" || r.desig == "2024BX1") {
+      EXPECT_EQ(r.clo_impact, 1) << r.desig;
+    }
+  }
+  // The table keeps them: a start after that reads them without the work folder.
+  next.m_folderLock.Unlock();
+  fs::remove_all(work);
+  CNeocpScanDlg later(&view);
+  later.m_strScanDir = scanDir;
+  ASSERT_TRUE(later.LoadState());
+  for (int i = 0; i < later.m_nRows; ++i)
+    EXPECT_EQ(FormatScanStateLine(later.m_pRows[i]), FormatScanStateLine(next.m_pRows[i]));
 }

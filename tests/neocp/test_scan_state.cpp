@@ -154,6 +154,7 @@ TEST(ScanState, ForeignHeaderIsSetAsideAndANewTableStarts)
     // The new, empty table is the header line alone and reads back empty.
     ASSERT_TRUE(f.dlg.SaveState());
     EXPECT_EQ(ReadFileText(f.dlg.StatePath()), kBom + GetScanStateHeaderLine() + "\r\n");
+    f.dlg.m_folderLock.Unlock();  // as when the dialog closes
     ScanDialogFixture g("scan_state_foreign_reread");
     g.dlg.m_strScanDir = f.dlg.m_strScanDir;
     ASSERT_TRUE(g.dlg.LoadState());

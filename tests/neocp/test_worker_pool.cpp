@@ -8,6 +8,7 @@
 
 #include "engine/orbit_engine.h"
 #include "neocp/scan_files.h"
+#include "neocp/scan_folder_lock.h"
 #include "neocp/worker_main.h"
 #include "neocp/worker_pool.h"
 #include "platform/app_services.h"
@@ -333,10 +334,15 @@ TEST(WorkerJobFiles, TheWorkerDistrustsItsJob)
     ASSERT_EQ(WriteUtf8BomFileReplacing(jobPath, FormatWorkerJob(job)), 1);
     CDeterminationDisplay view(false);
     FakeOrbitScanDlg worker(&view);
+    // While it computes, the job shows a later parent that its worker still runs.
+    bool heldWhileComputing = false;
+    worker.m_onCompute = [&](int, NeocpScanRow&) { heldWhileComputing = IsFileLockedByOther(jobPath); };
     EXPECT_EQ(RunWorkerJob(worker, jobPath), c.written) << c.what;
     EXPECT_FALSE(FileExists(outside)) << c.what;
+    EXPECT_FALSE(IsFileLockedByOther(jobPath)) << c.what;
     if (!c.written)
       continue;
+    EXPECT_TRUE(heldWhileComputing) << c.what;
     EXPECT_EQ(worker.m_settings.m_nClones, 100000);
     EXPECT_EQ(worker.m_settings.m_dDaysBefore, 0.0);
     EXPECT_EQ(worker.m_settings.m_dDaysAfter, 36525.0);
