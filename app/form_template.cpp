@@ -6,6 +6,7 @@
 
 #include "app/child_frame.h"
 #include "app/form_view.h"
+#include "app/window_menu.h"
 
 CChildFrame* CFormTemplate::CreateNewFrame(wxMDIParentFrame* parent, wxDocument* doc) const
 {
@@ -19,7 +20,7 @@ CChildFrame* CFormTemplate::CreateNewFrame(wxMDIParentFrame* parent, wxDocument*
   }
   frame->SetFormView(view);
   if (m_makeMenu)
-    frame->SetMenuBar(m_makeMenu());
+    frame->SetMenuBar(AddDocumentWindowItems(m_makeMenu()));
   return frame;
 }
 

@@ -15,6 +15,7 @@
 #include "app/ephemeris_download.h"
 #include "app/form_template.h"
 #include "app/form_view.h"
+#include "app/frame_keys.h"
 #include "app/idle_dialogs.h"
 #include "app/location_dlg.h"
 #include "app/option_sheet.h"
@@ -152,6 +153,11 @@ bool CMainFrame::Create(wxDocManager* manager)
   Bind(wxEVT_MENU, &CMainFrame::OnToggleStatusBar, this, ID_VIEW_STATUS_BAR);
   Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateToolBarCheck, this, ID_VIEW_TOOLBAR);
   Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateStatusBarCheck, this, ID_VIEW_STATUS_BAR);
+  // Keys of the active view that reach the frame itself (no control has the focus).
+  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
+    if (!HandleFrameKey(dynamic_cast<CChildFrame*>(GetActiveChild()), e))
+      e.Skip();
+  });
   Bind(wxEVT_SIZE, [this](wxSizeEvent& e) { OnSizeOrMove(); e.Skip(); });
   Bind(wxEVT_MOVE, [this](wxMoveEvent& e) { OnSizeOrMove(); e.Skip(); });
 
@@ -353,17 +359,35 @@ void CMainFrame::OnUpdateStationCodes(wxCommandEvent& /*event*/)
     view->UpdateStationCodes();
 }
 
+PixelRect CMainFrame::WorkArea() const
+{
+  const int index = wxDisplay::GetFromWindow(this);
+  const wxRect area = wxDisplay(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index)).GetClientArea();
+  if (area.width > 0 && area.height > 0)
+    return FromWx(area);
+  return {0, 0, 1024, 768};
+}
+
+void CMainFrame::GrowToActiveView()
+{
+  const CFormView* view = ActiveViewOf(dynamic_cast<CChildFrame*>(GetActiveChild()));
+  if (!view || IsMaximized() || IsIconized())
+    return;
+  const wxSize lack = view->GetVirtualSize() - view->GetClientSize();
+  if (lack.x <= 0 && lack.y <= 0)
+    return;
+  const PixelRect r = GrowWithinWorkArea(FromWx(GetRect()), lack.x, lack.y, WorkArea());
+  SetSize(r.x, r.y, r.w, r.h);
+  m_rcNormal = r;
+}
+
 void CMainFrame::OnResetPositions(wxCommandEvent& /*event*/)
 {
   if (Ui().ShowMessage(AppText::kAppTitle, AppText::kResetPositionsQuestion, MsgIcon::Question,
                        MsgButtons::YesNo) != MsgAnswer::Yes)
     return;
   ResetStoredWindowPositions(TheApp());
-  PixelRect work{0, 0, 1024, 768};
-  const int index = wxDisplay::GetFromWindow(this);
-  const wxRect area = wxDisplay(index == wxNOT_FOUND ? 0u : static_cast<unsigned>(index)).GetClientArea();
-  if (area.width > 0 && area.height > 0)
-    work = FromWx(area);
+  const PixelRect work = WorkArea();
   if (IsIconized())
     Iconize(false);
   if (IsMaximized())

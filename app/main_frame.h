@@ -51,6 +51,10 @@ public:
   // function view is visible, or open it through its template.
   void OpenFunctionView(FunctionView kind);
 
+  // The first start (no stored placement): grows the window by what the
+  // active view lacks of its designed size, within the work area.
+  void GrowToActiveView();
+
   // The window's rectangle when neither maximised nor minimised.
   PixelRect NormalRect() const { return m_rcNormal; }
   void SetNormalRect(const PixelRect& r);
@@ -66,6 +70,8 @@ private:
   void BuildToolBar();
   void BuildStatusBar();
   void UpdateIndicators();
+  // The desktop's work area of the frame's monitor (1024 x 768 at the origin when unknown).
+  PixelRect WorkArea() const;
 
   void OnClose(wxCloseEvent& event);
   void OnSizeOrMove();

@@ -195,8 +195,11 @@ void COptionPageEph::Build()
   group->Add(row, 0, wxALL, 4);
   // The developer's rebuild of the perturbing-asteroid file: hidden from
   // users, shown in developer mode, where nothing else would reach it.
-  new wxButton(box, IDC_MPEPH_REBUILD, ToWx(OptionText::kMpephRebuild));
-  FindWindow(IDC_MPEPH_REBUILD)->Show(TheApp().m_bDeveloper != 0);
+  // In the group's layout (a hidden one takes no room): a button left out of
+  // the sizers stood at the group's corner, over the first label.
+  auto* rebuild = new wxButton(box, IDC_MPEPH_REBUILD, ToWx(OptionText::kMpephRebuild));
+  group->Add(rebuild, 0, wxALL, 4);
+  rebuild->Show(TheApp().m_bDeveloper != 0);
   SetSizer(top);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { BrowseFile(IDC_DE406FILE, OptionText::kEphFileTitle); },
        IDC_DE406FILE_BROWSE);

@@ -13,6 +13,7 @@
 #include "app/form_template.h"
 #include "app/form_view.h"
 #include "app/main_frame.h"
+#include "app/toolkit_language.h"
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
 #include "data/ui/element_file_dialogs.h"
@@ -86,6 +87,7 @@ bool CTessaruneWxApp::InitInstance()
   InstallQuietAssertHandler();
   InstallEscapeKeyFilter();
   SetAppName(AppText::kAppTitle);
+  UseJapaneseToolkitTexts();
   m_wxUi = std::make_unique<WxUiServices>();
   SetUi(m_pUiOverride ? m_pUiOverride : m_wxUi.get());
 
@@ -181,6 +183,9 @@ bool CTessaruneWxApp::InitInstance()
     const std::string file = CommandLineFile(args);
     if (!file.empty() && !worker && frame->GetFormView())
       frame->GetFormView()->OpenCommandLineFile(file);
+    // Once the view has laid itself out in the frame's first size.
+    if (!placed && !worker)
+      m_pMainFrame->CallAfter([frame = m_pMainFrame] { frame->GrowToActiveView(); });
   }
   return true;
 }

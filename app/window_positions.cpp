@@ -123,3 +123,13 @@ PixelRect CentredFourFifths(const PixelRect& workArea)
   const int h = workArea.h * 4 / 5;
   return {workArea.x + (workArea.w - w) / 2, workArea.y + (workArea.h - h) / 2, w, h};
 }
+
+PixelRect GrowWithinWorkArea(const PixelRect& window, int growW, int growH, const PixelRect& workArea)
+{
+  PixelRect r = window;
+  r.w = std::min(window.w + std::max(growW, 0), workArea.w);
+  r.h = std::min(window.h + std::max(growH, 0), workArea.h);
+  r.x = std::clamp(window.x, workArea.x, workArea.x + workArea.w - r.w);
+  r.y = std::clamp(window.y, workArea.y, workArea.y + workArea.h - r.h);
+  return r;
+}

@@ -47,3 +47,8 @@ void WriteToolWindowPlaces(CTessaruneApp& app);
 void ResetStoredWindowPositions(CTessaruneApp& app);
 // A rectangle four fifths of the work area's width and height, centred in it.
 PixelRect CentredFourFifths(const PixelRect& workArea);
+
+// The first window, with no stored placement: the window grown by what its
+// view lacks (growW, growH; never shrunk), no larger than the work area, and
+// moved into it where it would stand out.
+PixelRect GrowWithinWorkArea(const PixelRect& window, int growW, int growH, const PixelRect& workArea);

@@ -29,6 +29,16 @@ enum AppViewCommand : int { ID_VIEW_TOOLBAR = kHighCommandBase + 1000, ID_VIEW_S
 // stock Ctrl+Q to it.
 inline constexpr int ID_APP_EXIT = kHighCommandBase + 1002;
 
+// Every view's frame closes as a document window does on this desktop: a
+// "閉じる" command in its file menu (Ctrl+W, and Ctrl+F4 by the frame's keys)
+// and the open views listed in "ｳｨﾝﾄﾞｳ(&W)", one command per tab.
+inline constexpr int ID_CLOSE_VIEW = kHighCommandBase + 1003;
+inline constexpr int ID_WINDOW_FIRST = kHighCommandBase + 1010;
+inline constexpr int kWindowListSize = 9;
+inline constexpr MenuItemDef kCloseViewItem{ID_CLOSE_VIEW, "閉じる(&C)\tCtrl+W"};
+inline constexpr const char* kWindowPopupTitle = "ｳｨﾝﾄﾞｳ(&W)";
+inline constexpr const char* kCloseViewTooltip = "閉じる";
+
 // "機能(&T)": the same six commands in every menu.
 inline constexpr MenuItemDef kFunctionItems[] = {
     {ID_VAISALA, "バイサラ軌道計算(&V)"},   {ID_DETERMINATION, "軌道計算(&D)"},

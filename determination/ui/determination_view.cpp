@@ -29,6 +29,7 @@
 #include "astro/mpeph_store.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
+#include "platform/wx/spin_arrows.h"
 #include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
@@ -92,7 +93,7 @@ wxWindow* CDeterminationView::CreateControl(const DetFormControl& c)
   case DetCtlKind::Edit: return new wxTextCtrl(this, id, text, pos, size);
   case DetCtlKind::NumEdit: return new CNumEdit(this, id, pos, size);
   case DetCtlKind::Combo: return new wxChoice(this, id, pos, size);
-  case DetCtlKind::Spin: return new wxSpinButton(this, id, pos, size, wxSP_HORIZONTAL);
+  case DetCtlKind::Spin: return NewArrowsOnlySpin(this, id, pos, size);
   case DetCtlKind::Line: return new wxStaticLine(this, id, pos, size, wxLI_HORIZONTAL);
   case DetCtlKind::Mark: return new CInfoMark(this, id, pos, size);
   case DetCtlKind::Tabs:

@@ -25,6 +25,8 @@ CCancelDlg::CCancelDlg(wxWindow* parent, OrbitEngine& engine, int* pnBusy)
   auto* sizer = new wxBoxSizer(wxVERTICAL);
   sizer->Add(new wxButton(this, IDC_STOP, ToWx("中止(&C)")), 0, wxALL | wxALIGN_CENTER, 16);
   SetSizerAndFit(sizer);
+  // Esc on the dialog stops the calculation, as the button does.
+  SetEscapeId(IDC_STOP);
   Bind(wxEVT_BUTTON, &CCancelDlg::OnStopButton, this, IDC_STOP);
   Bind(wxEVT_TIMER, &CCancelDlg::OnTimer, this, kBusyTimerId);
   Bind(wxEVT_CLOSE_WINDOW, &CCancelDlg::OnClose, this);
@@ -88,5 +90,16 @@ void WxCancelDialogs::PostClose(OrbitEngine&, void* hDlg) {
 }
 
 bool WxCancelDialogs::IsLiveWindow(void* hDlg) const { return hDlg && m_live.count(hDlg) != 0; }
+
+bool CancelByKey(OrbitEngine& engine) {
+  if (!engine.m_bBusy) return false;
+  if (CCancelDlg* dlg = engine.m_pCancelDlg; dlg && TheWxCancelDialogs().IsLiveWindow(dlg)) {
+    wxCommandEvent click(wxEVT_BUTTON, CCancelDlg::IDC_STOP);
+    dlg->OnStopButton(click);
+  } else {
+    engine.m_nCancel = 1;
+  }
+  return true;
+}
 
 void InstallCancelDialogs() { SetCancelDialogs(&TheWxCancelDialogs()); }

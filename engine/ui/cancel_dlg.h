@@ -49,5 +49,9 @@ private:
   std::set<const void*> m_live;
 };
 
+// The cancel key (Esc) during a calculation of engine: what "中止(&C)" does,
+// also before the dialog has come up. False when the engine runs nothing.
+bool CancelByKey(OrbitEngine& engine);
+
 // Installs the window implementation for the life of the process (start-up).
 void InstallCancelDialogs();

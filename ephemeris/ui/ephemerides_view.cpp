@@ -14,6 +14,7 @@
 #include "app/form_template.h"
 #include "app/num_edit.h"
 #include "app/tessarune_wx_app.h"
+#include "platform/wx/spin_arrows.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/ephemeris_menus.h"
 
@@ -69,7 +70,7 @@ wxWindow* CEphemeridesView::CreateControl(const EphFormControl& c)
   case EphCtlKind::Button: return new wxButton(this, id, text, pos, size);
   case EphCtlKind::Spin: {
     // Side by side ("-" previous, "+" next): GTK's stacked arrows need more height than the row has.
-    auto* spin = new wxSpinButton(this, id, pos, size, wxSP_HORIZONTAL);
+    auto* spin = NewArrowsOnlySpin(this, id, pos, size);
     spin->SetRange(-1000000, 1000000);
     return spin;
   }

@@ -189,6 +189,34 @@ TEST(WindowPositions, ResetPlacesTheFrameOnFourFifthsOfTheWorkArea)
   EXPECT_EQ(b.y, 97);
 }
 
+TEST(WindowPositions, FirstWindowGrowsToItsViewWithinTheWorkArea)
+{
+  struct Case {
+    const char* name;
+    PixelRect window;
+    int growW, growH;
+    PixelRect work, expected;
+  };
+  const Case cases[] = {
+      {"room enough", {0, 0, 800, 600}, 260, 190, {0, 0, 1600, 1000}, {0, 0, 1060, 790}},
+      {"view smaller: never shrinks", {0, 0, 800, 600}, -40, -10, {0, 0, 1600, 1000}, {0, 0, 800, 600}},
+      {"larger than the work area: cut to it", {0, 0, 800, 600}, 1000, 700, {0, 24, 1280, 776},
+       {0, 24, 1280, 776}},
+      {"would stand out on the right and below: moved in", {700, 500, 800, 600}, 200, 100, {0, 0, 1600, 1000},
+       {600, 300, 1000, 700}},
+      {"above and left of an offset work area: moved in", {0, 0, 800, 600}, 0, 0, {50, 30, 1550, 970},
+       {50, 30, 800, 600}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const PixelRect r = GrowWithinWorkArea(c.window, c.growW, c.growH, c.work);
+    EXPECT_EQ(r.x, c.expected.x);
+    EXPECT_EQ(r.y, c.expected.y);
+    EXPECT_EQ(r.w, c.expected.w);
+    EXPECT_EQ(r.h, c.expected.h);
+  }
+}
+
 TEST(CommandRouting, FormRuleAndToolRule)
 {
   const int formCommands[] = {ID_DETERMINATION, ID_MOVE_EPOCH, ID_EPHEMERIDES, ID_EPH_LIST,

@@ -24,6 +24,20 @@ protected:
   }
 };
 
+// Counts the modal dialogs that would open, and keeps them closed.
+class ModalCounter : public wxModalDialogHook {
+public:
+  int m_nShown = 0;
+
+protected:
+  int Enter(wxDialog*) override
+  {
+    ++m_nShown;
+    return wxID_CANCEL;
+  }
+  void Exit(wxDialog*) override {}
+};
+
 // The user's answer in an open file chooser (null: none open): the path,
 // then "open" once the chooser has read the folder and selected it.
 inline void AnswerFileChooser(wxFileDialog* dlg, const wxString& path, bool& chosen)

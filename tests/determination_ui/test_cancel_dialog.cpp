@@ -17,6 +17,7 @@
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
 #include "tests/common/test_data.h"
+#include "tests/determination_ui/dialog_watch.h"
 #include "tests/determination_ui/view_session.h"
 
 namespace {
@@ -29,20 +30,6 @@ CCancelDlg* ShownCancelDialog()
       return dlg;
   return nullptr;
 }
-
-// Counts the modal dialogs that would open, and keeps them closed.
-class ModalCounter : public wxModalDialogHook {
-public:
-  int m_nShown = 0;
-
-protected:
-  int Enter(wxDialog*) override
-  {
-    ++m_nShown;
-    return wxID_CANCEL;
-  }
-  void Exit(wxDialog*) override {}
-};
 
 } // namespace
 
@@ -64,19 +51,7 @@ TEST(CancelDialog, StopButtonEndsALongImprovementAndTheFrameStaysOpenMeanwhile)
   size_t messagesBefore = 0;
   std::chrono::steady_clock::time_point clicked;
   double stopSeconds = -1;
-  std::vector<ViewStep> steps = {{"loaded", nullptr, [view] { return view() && view()->m_pEngine->m_nCalcState == 1; }}};
-  // Each click waits for its pick, so that a slow machine cannot run two
-  // clicks together.
-  int picks = 0;
-  for (const int row : {14, 24, 36})
-    for (ViewStep& s : ViewSession::ClickObsRowSteps(row, [view, row, n = ++picks] {
-           return row == 36 ? view()->m_pEngine->m_nCalcState == 3 : view()->m_nPicked == n;
-         }))
-      steps.push_back(std::move(s));
-  // A step of 11 minutes over the arc: the automatic improvement takes long.
-  steps.push_back({"typed step", [view] { view()->SetItemText(kIdStepCombo, "11分15秒"); }, nullptr});
-  for (ViewStep& s : ViewSession::ClickControlSteps(kIdAutoImprove, busy))
-    steps.push_back(std::move(s));
+  std::vector<ViewStep> steps = ViewSession::LongImprovementSteps();
   steps.push_back({"dialog shown", nullptr, [] { return ShownCancelDialog() != nullptr; }, 30, 0.5});
   steps.push_back({"close refused", [&] {
                      CCancelDlg* dlg = ShownCancelDialog();

@@ -19,6 +19,7 @@
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
 #include "determination/ui/obs_list_ctrl.h"
+#include "engine/orbit_engine.h"
 #include "app/main/program_windows.h"
 #include "platform/files.h"
 #include "platform/ini_file.h"
@@ -349,4 +350,22 @@ std::string ViewSession::SaveScreen(const std::string& name)
     g_object_unref(pixbuf);
   }
   return path;
+}
+
+std::vector<ViewStep> ViewSession::LongImprovementSteps()
+{
+  std::vector<ViewStep> steps = {{"loaded", nullptr, [] { return View() && View()->m_pEngine->m_nCalcState == 1; }}};
+  // Each click waits for its pick, so that a slow machine cannot run two
+  // clicks together.
+  int picks = 0;
+  for (const int row : {14, 24, 36})
+    for (ViewStep& s : ClickObsRowSteps(row, [row, n = ++picks] {
+           return row == 36 ? View()->m_pEngine->m_nCalcState == 3 : View()->m_nPicked == n;
+         }))
+      steps.push_back(std::move(s));
+  // A step of 11 minutes over the arc: the automatic improvement takes long.
+  steps.push_back({"typed step", [] { View()->SetItemText(kIdStepCombo, "11分15秒"); }, nullptr});
+  for (ViewStep& s : ClickControlSteps(kIdAutoImprove, [] { return EngineBusy(View()->m_pEngine); }))
+    steps.push_back(std::move(s));
+  return steps;
 }

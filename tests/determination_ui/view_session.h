@@ -54,6 +54,10 @@ public:
   // Steps that scroll row of the observation list into view and then move the
   // pointer onto it and click (once, or twice for a double click).
   static std::vector<ViewStep> ClickObsRowSteps(int row, std::function<bool()> until, int clicks = 1);
+  // Steps from the start on an observation file (a file of 2015 AB) to a long
+  // automatic improvement running: three observations picked, a step of 11
+  // minutes typed, "自動(&A)" clicked.
+  static std::vector<ViewStep> LongImprovementSteps();
   // Steps that click the middle of a control of the view (a button, a check box).
   static std::vector<ViewStep> ClickControlSteps(int id, std::function<bool()> until);
   // Steps that click the tab of the view's tab control.
