@@ -180,10 +180,11 @@ void CEphemerides::ShowDerivedFields(bool hasEpoch) {
 }
 
 void CEphemerides::ShowCometFormFields(double T, double q, bool hasEpoch) {
-  double jd = 0;
-  if (!(q > 0) || !ReadDateFields(GetItemText(kEphTYear), GetItemText(kEphTMonth), GetItemText(kEphTDay), jd)) return;
+  if (!(q > 0)) return;
   // With the epoch fields empty the T fields held the epoch: it moves there, digit for digit.
   if (!hasEpoch) {
+    double jd = 0;
+    if (!ReadDateFields(GetItemText(kEphTYear), GetItemText(kEphTMonth), GetItemText(kEphTDay), jd)) return;
     SetItemText(kEphEpochYear, GetItemText(kEphTYear));
     SetItemText(kEphEpochMonth, GetItemText(kEphTMonth));
     SetItemText(kEphEpochDay, GetItemText(kEphTDay));
