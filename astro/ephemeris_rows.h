@@ -34,6 +34,9 @@ static_assert(sizeof(EphemerisRow) == 25 * sizeof(double), "25 doubles in the ta
 // Missing marks of a row whose position could not be computed.
 inline constexpr double kEphemerisMissing = -1.0;
 inline constexpr double kEphemerisUnknownMagnitude = 99.9;
+// The nuclear slope K2 that gives an asteroid's H + 5 log10(r delta) law
+// with the linear phase term.
+inline constexpr double kEphemerisAsteroidK2 = 5.0;
 
 // Fills rows[0 .. count-1] for the times start + k * step (JD TT, days) on the
 // two-body orbit (T JD TT, q AU, e; peri, node, incl radians, J2000 ecliptic),

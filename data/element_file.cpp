@@ -10,6 +10,7 @@
 #include "data/designation.h"
 #include "platform/encoding.h"
 #include "platform/files.h"
+#include "platform/ui_services.h"
 #include "platform/fixed_field.h"
 #include "platform/text_util.h"
 
@@ -342,34 +343,61 @@ bool FillElementRecords(ElementLineSource& source, LineDecoding decoding, std::v
 }  // namespace
 
 int ReadElementFile(const std::string& strPath, std::vector<ElementRecord>* pElements, int* pnCount,
-                    int* pnSelected) {
+                    int* pnSelected, ElementFileWhy* pWhy) {
+  ElementFileWhy localWhy;
+  ElementFileWhy& why = pWhy ? *pWhy : localWhy;
+  why = ElementFileWhy();
   std::string path = strPath;
   if (path.empty() && !ElementFilePrompts().AskElementFilePath(path)) return 0;
+  why.path = path;
+  why.outcome = ElementFileOutcome::Unreadable;
 
   ElementLineSource source;
   if (!source.Open(path)) return -1;
   size_t tests = 0;
   LineDecoding decoding = LineDecoding::AsIs;
   if (!CountElementLines(source, tests, decoding)) return -1;
+  why.outcome = ElementFileOutcome::NoRecord;
   if (tests == 0) return 0;
 
   std::vector<ElementRecord> records;
   try {
     records.reserve(tests);
     source.Rewind();
+    why.outcome = ElementFileOutcome::Unreadable;
     if (!FillElementRecords(source, decoding, records)) return -1;
   } catch (const std::bad_alloc&) {
     return -1;
   }
+  why.outcome = ElementFileOutcome::NoRecord;
   if (records.empty()) return 0;
 
   const int count = static_cast<int>(records.size());
   if (pnSelected) {
     const int selected = ElementFilePrompts().SelectObject(records, count);
+    why.outcome = ElementFileOutcome::Cancelled;
     if (selected < 0 || selected >= count) return 0;
     *pnSelected = selected;
   }
   if (pnCount) *pnCount = count;
   if (pElements) *pElements = std::move(records);
+  why.outcome = ElementFileOutcome::Done;
   return 1;
+}
+
+std::string ElementFileRefusal(const ElementFileWhy& why) {
+  switch (why.outcome) {
+  case ElementFileOutcome::NoRecord:
+    return "ファイル " + why.path + " には軌道要素の行がありません。\r\n"
+           "MPCORB形式、MPC 1行形式などの軌道要素ファイルを選んでください。";
+  case ElementFileOutcome::Unreadable:
+    return "ファイル " + why.path + " を読めませんでした。";
+  default:
+    return std::string();
+  }
+}
+
+void ShowElementFileRefusal(const ElementFileWhy& why) {
+  const std::string text = ElementFileRefusal(why);
+  if (!text.empty()) Ui().ShowMessage("Tessarune", text, MsgIcon::Warning, MsgButtons::Ok);
 }

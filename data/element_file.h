@@ -82,5 +82,17 @@ private:
 // a known layout; -1 the file cannot be read or memory runs out. The outputs
 // are written only when the result is 1. Lines longer than 510 characters
 // are cut there.
+// pWhy not null: what became of the read and the path read, so that a caller
+// can tell a file with no record from a cancelled choice.
+enum class ElementFileOutcome { Done, Cancelled, NoRecord, Unreadable };
+struct ElementFileWhy {
+  ElementFileOutcome outcome = ElementFileOutcome::Cancelled;
+  std::string path;
+};
 int ReadElementFile(const std::string& strPath, std::vector<ElementRecord>* pElements, int* pnCount,
-                    int* pnSelected);
+                    int* pnSelected, ElementFileWhy* pWhy = nullptr);
+// The message for a file that held no record or could not be read (empty
+// for a read done or cancelled).
+std::string ElementFileRefusal(const ElementFileWhy& why);
+// Shows that message in a box, when there is one (the views that let the user pick a file).
+void ShowElementFileRefusal(const ElementFileWhy& why);

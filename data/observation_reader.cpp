@@ -25,6 +25,9 @@ int g_nObsReadQuiet = 0;
 
 namespace {
 
+// TT of the observation whose Sun position the last read could not have (0: none).
+double g_dSunFailureJdTt = 0;
+
 constexpr const char* kMsgCaption = "Tessarune";
 constexpr const char* kMsgUnreadable = "観測ファイルを読み込めませんでした。";
 constexpr const char* kMsgNoObservations = "観測ファイルから観測データを読み取れませんでした。";
@@ -308,8 +311,10 @@ int BuildRecords(const std::string& path, ObservationRecord** ppObs)
     }
     rec.m_nUnknownStation = 0;
     double sun[3];
-    if (JplPosition(rec.m_dJdTt, kJplSun, kJplEarth, sun) != 0)
+    if (JplPosition(rec.m_dJdTt, kJplSun, kJplEarth, sun) != 0) {
+      g_dSunFailureJdTt = rec.m_dJdTt;
       return CTessaruneLib::kObsNoSunPosition;
+    }
 
     if (rec.m_chObsType == 'V' || rec.m_chObsType == 'S') {
       if (!ReadTextLine(mode, second, kLineBufferChars, file.get()))
@@ -422,7 +427,23 @@ int GetMpcObs(const std::string& szObsFile, ObservationRecord** ppObs)
   if (normalised.skipped > 0)
     ShowMessage(FormatC(kMsgSkipped, normalised.total, normalised.skipped));
 
+  g_dSunFailureJdTt = 0;
   return BuildRecords(conversion.Path(), ppObs);
+}
+
+std::string SunPositionRefusal()
+{
+  if (!(g_dJplEnd > g_dJplStart) || g_dSunFailureJdTt == 0)
+    return "DE406惑星データファイルがありません。\r[オプション]→[環境設定]でファイルの場所を確認してください。";
+  auto date = [](double jd, const char* dayFormat) {
+    double y, m, d;
+    JdToCalendar(jd, y, m, d);
+    return FormatC("%d/%d/", static_cast<int>(y), static_cast<int>(m)) + FormatC(dayFormat, d);
+  };
+  const double jd = g_dSunFailureJdTt;
+  return "惑星暦ファイルの範囲(" + date(g_dJplStart, "%.0f") + "～" + date(g_dJplEnd, "%.0f") + ")の" +
+         (jd < g_dJplStart ? "前" : "後") + "の観測があるため、読み込めません。\r範囲外の最初の観測: " +
+         date(jd, "%.5f") + " (TT)\r観測の期間を含む惑星暦ファイルを[オプション]→[環境設定]で指定してください。";
 }
 
 } // namespace CTessaruneLib

@@ -42,6 +42,12 @@ inline constexpr int kObsMissingSecondLine = -4;  // a roving or satellite first
 // Messages go through Ui().
 int GetMpcObs(const std::string& szObsFile, ObservationRecord** ppObs);
 
+// The message for kObsNoSunPosition: with a planetary file open, its span and
+// the observation of the last read that fell outside it (the file is there:
+// pointing the user at a missing file would send them the wrong way); with
+// none open, that the file is missing.
+std::string SunPositionRefusal();
+
 } // namespace CTessaruneLib
 
 // 1 when the file starts with FF FE, 0 otherwise, -1 when it cannot be opened.

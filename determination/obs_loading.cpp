@@ -167,8 +167,7 @@ std::string ObsReadFailureMessage(int code) {
   case CTessaruneLib::kObsReadFailed: return "観測ファイルを開くことができませんでした。";
   case CTessaruneLib::kObsNoStationTable:
     return "観測所コードファイル(Stations.txt)を開くことができませんでした。\r[オプション]→[環境設定]でファイルの場所を確認してください。";
-  case CTessaruneLib::kObsNoSunPosition:
-    return "DE406惑星データファイルがありません。\r[オプション]→[環境設定]でファイルの場所を確認してください。";
+  case CTessaruneLib::kObsNoSunPosition: return CTessaruneLib::SunPositionRefusal();
   default:
     return "未定義のエラーが発生しました。\rresult = CTessaruneLib::GetMpcObs(szObsFile, &m_pDetClass->m_pOrbObs))";
   }
@@ -228,9 +227,8 @@ void OpenObsFile(CDeterminationDisplay& view, const std::string& path) {
   DetClass& det = *view.m_pDetClass;
   if (engine.m_nCalcState == kCalcFatal) return;
   const std::string file(Utf8Prefix(path, kObsPathChars));
-  const std::string previous = view.m_szObsFile;
-  view.SetViewCaption(file);
   if (file.empty()) {
+    view.SetViewCaption(file);
     view.m_szObsFile.clear();
     return;
   }
@@ -244,10 +242,11 @@ void OpenObsFile(CDeterminationDisplay& view, const std::string& path) {
     count = CTessaruneLib::GetMpcObs(file, &obs);
   }
   if (count < 0) {
+    // The caption names a file only once it is accepted: the refused one is not on screen.
     view.ReportMessage(ObsReadFailureMessage(count), kAppCaption, kBoxOk, 1);
-    view.SetViewCaption(previous);
     return;
   }
+  view.SetViewCaption(file);
   view.m_szObsFile = file;
   ResetSolutionDisplay(view);
   OfferStationUpdate(view, file, obs, count);

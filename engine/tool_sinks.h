@@ -228,6 +228,8 @@ public:
   virtual MagCurveSink* OpenMagCurve() { return nullptr; }
   // The observing-season chart when it is open, shown; else null.
   virtual VisibilityChartSink* VisibilityChart() { return nullptr; }
+  // The observing-season chart, shown; opened when none is (null as above).
+  virtual VisibilityChartSink* OpenVisibilityChart() { return VisibilityChart(); }
   // The search range when it is open, shown; else null.
   virtual SearchRangeSink* SearchRange() { return nullptr; }
   // The search range, shown; opened when none is (null as above).
@@ -374,6 +376,10 @@ public:
     return &m_magCurve;
   }
   VisibilityChartSink* VisibilityChart() override { return m_bChartOpen ? &m_chart : nullptr; }
+  VisibilityChartSink* OpenVisibilityChart() override {
+    m_bChartOpen = true;
+    return &m_chart;
+  }
   SearchRangeSink* SearchRange() override { return m_bSearchRangeOpen ? &m_searchRange : nullptr; }
   SearchRangeSink* OpenSearchRange() override {
     m_bSearchRangeOpen = true;

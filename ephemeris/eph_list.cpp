@@ -79,7 +79,11 @@ void CEphList::OnOpenElementFile() {
   }
   std::vector<ElementRecord> records;
   int count = 0;
-  if (ReadElementFile("", &records, &count, nullptr) != 1) return;
+  ElementFileWhy why;
+  if (ReadElementFile("", &records, &count, nullptr, &why) != 1) {
+    ShowElementFileRefusal(why);
+    return;
+  }
   records.resize(static_cast<size_t>(count));
   SetElements(std::move(records));
 }

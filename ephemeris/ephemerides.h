@@ -92,6 +92,9 @@ public:
   void OnGlobe();
   // Its command 32800: the magnitude curve opened and given the element set.
   void OnMagCurve();
+  // Its command 32806: the observing-season chart opened and given the
+  // element set, not the orbit determination's solution.
+  void OnVisibilityChart();
   // Its command 32813: the search range opened and given the comet form's
   // fields as typed (the last calculation's orbit in the asteroid form).
   void OnSearchRange();
@@ -111,6 +114,12 @@ public:
   double m_dOrbitStartJd = 0;  // 0h TT of the period's first day
 
 protected:
+  // The comet form's greyed a and M shown for the orbit being computed (M
+  // emptied without an epoch).
+  void ShowDerivedFields(bool hasEpoch);
+  // The asteroid form's greyed T and q shown for the orbit being computed;
+  // the T fields that stood for an absent epoch move to the epoch fields.
+  void ShowCometFormFields(double T, double q, bool hasEpoch);
   void SetOutputText(const std::string& text) { SetItemText(kOutputId, text); }
 
 private:

@@ -41,8 +41,14 @@ void CEphemerides::OnCalc() {
   o.periDeg = ReadNumber(GetItemText(kEphPeri));
   o.nodeDeg = ReadNumber(GetItemText(kEphNode));
   o.inclDeg = ReadNumber(GetItemText(kEphIncl));
-  const double H1 = ReadNumber(GetItemText(kEphH1)), H2 = ReadNumber(GetItemText(kEphH2));
-  const double K1 = ReadNumber(GetItemText(kEphK1)), K2 = ReadNumber(GetItemText(kEphK2));
+  // Under the asteroid law the greyed H1 and K1 may be another object's: no m1.
+  const bool asteroidLaw = m_chMagLaw == 'M';
+  const double H1 = asteroidLaw ? 0.0 : ReadNumber(GetItemText(kEphH1)), H2 = ReadNumber(GetItemText(kEphH2));
+  const double K1 = asteroidLaw ? 0.0 : ReadNumber(GetItemText(kEphK1));
+  // An asteroid's H0 with no slope takes H0 + 5 log(r delta) and the phase
+  // term, as the comet list does: without it m2 forgot r and the phase.
+  const bool asteroidSlope = asteroidLaw && TrimText(GetItemText(kEphK2)).empty();
+  const double K2 = asteroidSlope ? kEphemerisAsteroidK2 : ReadNumber(GetItemText(kEphK2));
   double G = ReadNumber(GetItemText(kEphG));
   if (m_chMagLaw == 'C' && H1 == 0) {
     SetItemText(kEphH1, "");
@@ -62,6 +68,7 @@ void CEphemerides::OnCalc() {
     o.q = ReadNumber(GetItemText(kEphQ));
     if (o.e <= 0.999) o.a = o.q / (1.0 - o.e);
     o.epoch = epochEntered;
+    ShowDerivedFields(epochEntered > 0);
   } else {
     double M = ReadNumber(GetItemText(kEphM)) / kDegPerRad;
     if (M > kPi) M -= kTwoPi;
@@ -69,6 +76,7 @@ void CEphemerides::OnCalc() {
     o.epoch = epochEntered > 0 ? epochEntered : CalendarToJd(tYear, tMonth, tDay);
     o.q = (1.0 - o.e) * o.a;
     o.T = o.epoch - M / (kGaussK / std::pow(o.a, 1.5));
+    ShowCometFormFields(o.T, o.q, epochEntered > 0);
   }
   o.P = o.e <= 0.999 ? std::pow(o.a, 1.5) : 0.0;
 
@@ -106,7 +114,6 @@ void CEphemerides::OnCalc() {
   double sy, sm, sd;
   JdToCalendar(grid.startJd, sy, sm, sd);
   m_dOrbitStartJd = CalendarToJd(sy, sm, std::trunc(sd));
-  const bool asteroidLaw = m_chMagLaw == 'M';
   m_orbit = DisplayOrbit();
   m_orbit.m_dT = o.T;
   m_orbit.m_dQ = o.q;
@@ -166,6 +173,30 @@ void CEphemerides::OnCalc() {
   SetOutputText(text);
 }
 
+void CEphemerides::ShowDerivedFields(bool hasEpoch) {
+  DeriveAsteroidElements();
+  // Without an epoch there is no M to show, only the last object's.
+  if (!hasEpoch) SetItemText(kEphM, "");
+}
+
+void CEphemerides::ShowCometFormFields(double T, double q, bool hasEpoch) {
+  if (!(q > 0)) return;
+  // With the epoch fields empty the T fields held the epoch: it moves there, digit for digit.
+  if (!hasEpoch) {
+    double jd = 0;
+    if (!ReadDateFields(GetItemText(kEphTYear), GetItemText(kEphTMonth), GetItemText(kEphTDay), jd)) return;
+    SetItemText(kEphEpochYear, GetItemText(kEphTYear));
+    SetItemText(kEphEpochMonth, GetItemText(kEphTMonth));
+    SetItemText(kEphEpochDay, GetItemText(kEphTDay));
+  }
+  double y, m, d;
+  JdToCalendar(T, y, m, d);
+  SetItemText(kEphTYear, FormatC("%d", static_cast<int>(y)));
+  SetItemText(kEphTMonth, FormatC("%d", static_cast<int>(m)));
+  SetItemText(kEphTDay, FormatC("%.5f", d));
+  SetItemText(kEphQ, FormatC("%.7f", q));
+}
+
 void CEphemerides::PushElementsToWindows() {
   if (!m_orbit.m_bValid) return;
   if (OrbitDiagramSink* diagram = ToolSinks().OrbitDiagram()) {
@@ -178,6 +209,12 @@ void CEphemerides::PushElementsToWindows() {
     curve->SetObject(o.m_dT, o.m_dQ, o.m_dE, o.m_dPeri, o.m_dNode, o.m_dIncl, o.m_strName, m_dOrbitH,
                      m_dOrbitK, m_chMagLaw == 'M' ? 1 : 0);
   }
+  if (VisibilityChartSink* chart = ToolSinks().VisibilityChart()) {
+    const DisplayOrbit& o = m_orbit;
+    if (m_dOrbitStartJd > 0) chart->SetStartDate(m_dOrbitStartJd);
+    chart->SetObject(o.m_dT, o.m_dQ, o.m_dE, o.m_dPeri, o.m_dNode, o.m_dIncl, o.m_strName, m_dOrbitH, m_dOrbitK,
+                     m_chMagLaw == 'M' ? 1 : 0);
+  }
   if (SearchRangeSink* range = ToolSinks().SearchRange()) {
     const DisplayOrbit& o = m_orbit;
     const bool asteroid = m_chMagLaw == 'M';
@@ -188,6 +225,11 @@ void CEphemerides::PushElementsToWindows() {
 
 void CEphemerides::OnMagCurve() {
   ToolSinks().OpenMagCurve();
+  PushElementsToWindows();
+}
+
+void CEphemerides::OnVisibilityChart() {
+  ToolSinks().OpenVisibilityChart();
   PushElementsToWindows();
 }
 

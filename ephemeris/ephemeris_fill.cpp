@@ -40,6 +40,10 @@ void FillPeriod(CEphemerides& view) {
   view.SetItemText(kEphStep, "1");
 }
 
+void ClearMagnitudeFields(CEphemerides& view) {
+  for (int id : {kEphH1, kEphK1, kEphH2, kEphK2, kEphG}) view.SetItemText(id, "");
+}
+
 }  // namespace
 
 bool FillFromDetermination(CEphemerides& view, CDetermination* det) {
@@ -55,8 +59,8 @@ bool FillFromDetermination(CEphemerides& view, CDetermination* det) {
   view.SetItemText(kEphEpochMonth, det->GetItemText(kIdEpochMonth));
   view.SetItemText(kEphEpochDay, det->GetItemText(kIdEpochDay));
   FillOrbitFields(view, el.m_dT, el.m_dQ, el.m_dE, el.m_dPeri, el.m_dNode, el.m_dIncl);
-  view.SetItemText(kEphH1, "");
-  view.SetItemText(kEphK1, "");
+  // A solution carries no magnitude parameters: none of the last object's stays.
+  ClearMagnitudeFields(view);
   view.DeriveAsteroidElements();
   FillPeriod(view);
   return true;
@@ -76,9 +80,8 @@ bool FillFromVaisala(CEphemerides& view, const CVaisala* vaisala) {
     view.OnAsteroidElements();
     view.SetEpochFields(c[8]);
   }
-  // A Väisälä orbit carries no magnitude parameters: the law's two fields stay empty.
-  view.SetItemText(comet ? kEphH1 : kEphH2, "");
-  view.SetItemText(comet ? kEphK1 : kEphG, "");
+  // A Väisälä orbit carries no magnitude parameters: none of the last object's stays.
+  ClearMagnitudeFields(view);
   view.SetItemText(kEphObject, TrimText(vaisala->m_strName));
   FillOrbitFields(view, c[0], c[1], c[2], c[3], c[4], c[5]);
   if (!comet) view.DeriveAsteroidElements();

@@ -73,7 +73,12 @@ void CEphemerides::SetElements(std::vector<ElementRecord> records, int current) 
 void CEphemerides::OnOpenElementFile() {
   std::vector<ElementRecord> records;
   int count = 0, picked = 0;
-  if (ReadElementFile("", &records, &count, &picked) != 1) return;
+  ElementFileWhy why;
+  if (ReadElementFile("", &records, &count, &picked, &why) != 1) {
+    // A file of no known layout would otherwise leave the form as it was, unexplained.
+    ShowElementFileRefusal(why);
+    return;
+  }
   records.resize(static_cast<size_t>(count));
   SetElements(std::move(records), picked);
   ShowRecord(m_nCurElement);

@@ -97,11 +97,16 @@ bool SnapToStandardDate(std::string& year, std::string& month, std::string& day,
   return true;
 }
 
-std::string FormatInverseAReport(double original, double future) {
+std::string FormatInverseAReport(double original, double future, bool originalReached, bool futureReached) {
+  constexpr const char* kShort = "   (250 AU に届く前の値: 軌道の分類には使えません)";
   std::string text = "===== 惑星摂動による変化 =====\r\n";
-  text += FormatC("  原初 1/a = %+.8f AU^-1", original) + Suffix(original, "   (双曲線)") + "\r\n";
-  text += FormatC("  未来 1/a = %+.8f AU^-1", future) + Suffix(future, "   (双曲線 = 太陽系から脱出)") + "\r\n";
+  text += FormatC("  原初 1/a = %+.8f AU^-1", original) +
+          (originalReached ? Suffix(original, "   (双曲線)") : std::string(kShort)) + "\r\n";
+  text += FormatC("  未来 1/a = %+.8f AU^-1", future) +
+          (futureReached ? Suffix(future, "   (双曲線 = 太陽系から脱出)") : std::string(kShort)) + "\r\n";
   text += FormatC("  Δ(1/a) = %+.8f AU^-1\r\n", future - original);
+  if (!originalReached || !futureReached)
+    return text + "  → 250 AU に届かなかった軌道があるため、原初軌道・未来軌道の分類と変化の向きは判定できません。\r\n";
   text += original < future ? "  → 惑星にエネルギーを奪われ、軌道が小さくなりました。\r\n"
                             : "  → 惑星からエネルギーを受け取り、軌道が大きくなりました。\r\n";
   return text;
@@ -241,7 +246,7 @@ int ForecastModel::RunCurrentMode(ForecastForm& form) {
 }
 
 int ForecastModel::RunForecastLeg(ForecastForm& form, int mode, std::string& result, std::string& log,
-                                  double& inverseA, std::string& heading) {
+                                  double& inverseA, bool& reached, std::string& heading) {
   m_pState->m_nOrbitKind = mode;
   if (!ComputeElementsAtEpoch(form)) return -1;
   const int r = RunCurrentMode(form);
@@ -251,7 +256,7 @@ int ForecastModel::RunForecastLeg(ForecastForm& form, int mode, std::string& res
   inverseA = InverseA(s.m_el);
   // The run refers the elements to the barycentre at the boundary; a run that
   // the planetary file (or an impact) ended first says where it stopped.
-  const bool reached = s.m_dSunDistance >= s.m_dStopDistance;
+  reached = s.m_dSunDistance >= s.m_dStopDistance;
   if (reached) {
     heading = "(太陽系重心, 250 AU)";
   } else {
@@ -278,16 +283,17 @@ int ForecastModel::Calculate(ForecastForm& form) {
   form.ShowTab(1);
   std::string res1, log1, head1, res2, log2, head2;
   double inv1 = 0, inv2 = 0;
-  int r = RunForecastLeg(form, kForecastOriginal, res1, log1, inv1, head1);
+  bool reached1 = false, reached2 = false;
+  int r = RunForecastLeg(form, kForecastOriginal, res1, log1, inv1, reached1, head1);
   if (r != kEngineDone && r != kEngineImpact) {
     m_pState->m_nOrbitKind = kForecastBoth;
     return r;
   }
-  r = RunForecastLeg(form, kForecastFuture, res2, log2, inv2, head2);
+  r = RunForecastLeg(form, kForecastFuture, res2, log2, inv2, reached2, head2);
   m_pState->m_nOrbitKind = kForecastBoth;
   if (r != kEngineDone && r != kEngineImpact) return r;
   SetTextOf(form.Window(kFcResult), "===== 原初軌道 " + head1 + " =====\r\n" + res1 + "\r\n\r\n===== 未来軌道 " + head2 +
-                                        " =====\r\n" + res2 + "\r\n\r\n" + FormatInverseAReport(inv1, inv2));
+                                        " =====\r\n" + res2 + "\r\n\r\n" + FormatInverseAReport(inv1, inv2, reached1, reached2));
   EngineWindow* log = form.Window(kFcLog);
   SetTextOf(log, "===== 原初軌道(時間を遡る) =====\r\n" + log1 + "\r\n===== 未来軌道(時間を進める) =====\r\n" + log2);
   if (log && log->IsLive()) log->ScrollToTop();

@@ -84,8 +84,11 @@ std::string FormatEpochDay(double day);
 // the month is outside 1..12 or the day outside [1, 32).
 bool SnapToStandardDate(std::string& year, std::string& month, std::string& day, int dayDecimals);
 
-// The 1/a block of the original-and-future report.
-std::string FormatInverseAReport(double original, double future);
+// The 1/a block of the original-and-future report. A leg that stopped short
+// of 250 AU (the planetary file's end, an impact) gives an osculating 1/a that
+// classifies nothing: it is marked so, and no change of energy is concluded.
+std::string FormatInverseAReport(double original, double future, bool originalReached = true,
+                                 bool futureReached = true);
 
 class ForecastModel {
 public:
@@ -115,6 +118,7 @@ public:
   std::function<int(const std::string& path)> m_openObsFile;
   // One leg of mode 3: its result and log texts and its 1/a.
   int RunForecastLeg(ForecastForm& form, int mode, std::string& result, std::string& log, double& inverseA,
+                     bool& reached,
                      std::string& heading);
   // "誤差の伸びを測る(&G)"; confirm asks the question and says whether to go on.
   int MeasureErrorGrowth(ForecastForm& form, bool (*confirm)(CDetermination* view));

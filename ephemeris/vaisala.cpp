@@ -78,7 +78,7 @@ bool CVaisala::OpenObsFile(const std::string& path) {
               "[オプション]→[環境設定]でファイルの場所を確認してください。");
       break;
     case -3:
-      Message("DE406惑星データファイルがありません。\r[オプション]→[環境設定]でファイルの場所を確認してください。");
+      Message(CTessaruneLib::SunPositionRefusal());
       break;
     default:
       Message("未定義のエラーが発生しました。\rresult = CTessaruneLib::GetMpcObs(szObsFile, &m_pOrbObs))");

@@ -7,6 +7,13 @@
 #include "platform/files.h"
 #include "platform/ui_services.h"
 
+namespace {
+
+// Where the last video went, so that the next save dialog opens there.
+constexpr const char* kFolderKey = "MOVIEEXPORTFOLDER";
+
+} // namespace
+
 std::string MakeExportFileName(const std::string& prefix, const std::string& name, const std::string& kind,
                                double jd, const std::string& ext)
 {
@@ -35,12 +42,18 @@ bool ChooseMovieFile(const char* settingsKey, const std::string& prefix, const s
   request.defaultExt = g_aMovieExportTypes[stored - 1].ext;
   request.defaultName = MakeExportFileName(prefix, name, kind, jd, request.defaultExt);
   request.filterIndex = stored;
+  request.defaultDir = TheApp().GetProfileString("SYSTEM", kFolderKey, "");
+  if (request.defaultDir.empty() || !FolderExists(request.defaultDir))
+    request.defaultDir = DocumentsFolder();
   int index = stored;
   std::string chosen;
   if (!ask || !ask(request, chosen, index) || chosen.empty())
     return false;
   row = MovieExportTypeRow(index);
   TheApp().WriteProfileInt("SYSTEM", settingsKey, row);
+  const size_t slash = chosen.rfind('/');
+  if (slash != std::string::npos)
+    TheApp().WriteProfileString("SYSTEM", kFolderKey, chosen.substr(0, slash + 1).c_str());
   path = WithExportExtension(chosen, g_aMovieExportTypes[row - 1].ext);
   // The dialog asked about the name it was given; a changed name is asked here.
   if (path != chosen && FileExists(path) &&

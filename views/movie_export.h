@@ -19,6 +19,8 @@ struct MovieSaveRequest {
   std::string defaultName;
   std::string defaultExt;
   int filterIndex = 1;
+  // The folder the dialog opens in: the last one a video went to, else Documents.
+  std::string defaultDir;
 };
 // Shows the dialog; false when cancelled, else the path and the chosen type.
 using MovieSaveAsk = std::function<bool(const MovieSaveRequest& request, std::string& path, int& filterIndex)>;
@@ -26,7 +28,8 @@ using MovieSaveAsk = std::function<bool(const MovieSaveRequest& request, std::st
 // The export's file: the dialog starts on the type stored under settingsKey
 // (section "SYSTEM"), the chosen type is stored back, and a path whose
 // extension is not the type's gets it, with the overwrite question when that
-// file exists. False when the user stops.
+// file exists. The dialog opens in the folder of the last export (kept under
+// "MOVIEEXPORTFOLDER"), else in Documents. False when the user stops.
 bool ChooseMovieFile(const char* settingsKey, const std::string& prefix, const std::string& name,
                      const std::string& kind, double jd, const MovieSaveAsk& ask, std::string& path, int& row);
 

@@ -117,6 +117,7 @@ void CEphemeridesView::BindControls()
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnOrbitView(); }, ID_ORBIT_VIEW);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnGlobe(); }, ID_GLOBE);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnMagCurve(); }, ID_MAG_CURVE);
+  Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnVisibilityChart(); }, ID_VISIBILITY_CHART);
   Bind(wxEVT_MENU, [this](wxCommandEvent&) { OnSearchRange(); }, ID_SEARCH_RANGE);
 }
 

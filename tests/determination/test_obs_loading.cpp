@@ -205,6 +205,17 @@ TEST_F(LoadingTest, AFileThatCannotBeReadLeavesObservationsAndOrbitAsTheyWere) {
     EXPECT_EQ(view.m_strViewCaption, good);
   }
 
+  // Observations before the planetary file (DE405 of 1960-2060): the file is
+  // there, so the refusal names its span and the first observation outside it.
+  m_ui.m_messages.clear();
+  OpenObsFile(view, File("apollo.obs", Lines({ObsLine(kDesig, "2023 03 04.50000", "18.0", "568"),
+                                              ObsLine(kDesig, "1930 12 13.19236", "16.0", "568")})));
+  EXPECT_TRUE(Reported("惑星暦ファイルの範囲(1959/12/10～2060/1/30)の前の観測があるため、読み込めません。"));
+  EXPECT_TRUE(Reported("範囲外の最初の観測: 1930/12/13.19")) << m_ui.m_messages.back().text;
+  EXPECT_FALSE(Reported("DE406"));
+  EXPECT_EQ(view.m_strViewCaption, good);
+  EXPECT_EQ(view.m_pDetClass->m_pOrbObs, before);
+
   // Without the station list the reader's own code is reported; nothing changes either.
   m_ui.m_messages.clear();
   {

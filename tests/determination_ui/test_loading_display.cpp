@@ -156,3 +156,70 @@ TEST(DeterminationLoading, MpcFetchDialogKeepsAnEmptyEntryOpen)
   for (const auto& m : session.m_ui.m_messages)
     ADD_FAILURE() << "message: " << m.text;
 }
+
+namespace {
+
+// The messages with the frame's title while each box is up.
+class TitleAtMessage : public ViewSessionUi {
+public:
+  MsgAnswer ShowMessage(const std::string& caption, const std::string& text, MsgIcon icon,
+                        MsgButtons buttons) override
+  {
+    wxWindow* frame = ViewSession::View() ? ViewSession::View()->GetParent() : nullptr;
+    m_titles.push_back(frame ? FromWx(frame->GetLabel()) : std::string());
+    return ViewSessionUi::ShowMessage(caption, text, icon, buttons);
+  }
+  std::vector<std::string> m_titles;
+};
+
+} // namespace
+
+// 1862 Apollo observed from 1930 with the planetary file of 1960-2060: the
+// file is there, so the refusal names its span and the first observation
+// outside it, and the frame's title does not name the refused file.
+TEST(DeterminationLoading, ObservationsBeforeThePlanetaryFileAreRefusedWithTheSpan)
+{
+  const char* display = std::getenv("DISPLAY");
+  if (!display || !*display)
+    GTEST_SKIP() << "no display: run under xvfb-run";
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/orbfit_1862.obs");
+  const std::string path = std::filesystem::canonical(obsFile).string();
+  ViewSession session("detview_span");
+  DialogWatch<wxFileDialog> watch;
+  watch.Register();
+  TitleAtMessage ui;
+  bool chosen = false;
+  std::string titleBefore, titleAfter;
+  auto view = [] { return ViewSession::View(); };
+  std::vector<ViewStep> steps = {
+      {"view shown", nullptr, [&] { return view() && view()->IsShownOnScreen(); }},
+      {"title", [&] {
+         titleBefore = FromWx(view()->GetParent()->GetLabel());
+         SetUi(&ui);
+       },
+       nullptr},
+      ViewSession::OpenMenuStep(0, ID_OPEN_OBS_FILE),
+      {"open command", [] { ViewSession::ClickMenuItem(ID_OPEN_OBS_FILE); }, [&] { return watch.m_pOpen != nullptr; }},
+      {"file chosen", nullptr,
+       [&] {
+         AnswerFileChooser(watch.m_pOpen, ToWx(path), chosen);
+         return !ui.m_messages.empty();
+       }},
+      {"after", [&] {
+         titleAfter = FromWx(view()->GetParent()->GetLabel());
+         SetUi(&session.m_ui);
+       },
+       nullptr},
+  };
+  ASSERT_TRUE(session.Run({}, steps));
+  watch.Unregister();
+  EXPECT_TRUE(session.m_failures.empty()) << (session.m_failures.empty() ? "" : session.m_failures.front());
+  ASSERT_EQ(ui.m_messages.size(), 1u);
+  const std::string& text = ui.m_messages[0].text;
+  EXPECT_NE(text.find("惑星暦ファイルの範囲(1959/12/10～2060/1/30)の前の観測があるため"), std::string::npos) << text;
+  EXPECT_NE(text.find("範囲外の最初の観測: 1930/12/13.19"), std::string::npos) << text;
+  EXPECT_EQ(text.find("DE406"), std::string::npos);
+  ASSERT_EQ(ui.m_titles.size(), 1u);
+  EXPECT_EQ(ui.m_titles[0].find("orbfit_1862"), std::string::npos) << ui.m_titles[0];
+  EXPECT_EQ(titleAfter, titleBefore);
+}

@@ -320,3 +320,126 @@ TEST_F(EphCalcTest, OrbitGoesToTheOpenDiagramOnlyWhenValid) {
   EXPECT_FALSE(f.m_orbit.m_bValid);
   EXPECT_EQ(sinks.m_diagram.m_nShown, 1);
 }
+
+namespace {
+
+// The magnitude law of the magnitude curve (IAU H, G), independent of the
+// table's: H + 5 log(r delta) - 2.5 log((1 - G) phi1 + G phi2).
+double HgMagnitude(double H, double G, double r, double delta, double phaseDeg) {
+  const double t = std::tan(phaseDeg * M_PI / 360.0);
+  const double phi1 = std::exp(-3.33 * std::pow(t, 0.63)), phi2 = std::exp(-1.87 * std::pow(t, 1.22));
+  return H + 5 * std::log10(r * delta) - 2.5 * std::log10((1 - G) * phi1 + G * phi2);
+}
+
+std::vector<std::string> Words(const std::string& line) {
+  std::vector<std::string> words;
+  size_t at = 0;
+  while ((at = line.find_first_not_of(' ', at)) != std::string::npos) {
+    const size_t end = line.find(' ', at);
+    words.push_back(line.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    at = end;
+  }
+  return words;
+}
+
+void SetPeriod(EphForm& f, const char* y0, const char* m0, const char* d0, const char* y1, const char* m1,
+               const char* d1) {
+  const std::pair<int, const char*> fields[] = {{kEphStartYear, y0}, {kEphStartMonth, m0}, {kEphStartDay, d0},
+                                                {kEphEndYear, y1},   {kEphEndMonth, m1},   {kEphEndDay, d1}};
+  for (const auto& [id, text] : fields) f.SetItemText(id, text);
+}
+
+}  // namespace
+
+// A comet, then Ceres typed in the asteroid form under the asteroid law: the
+// greyed fields show the orbit computed, not the last object's, the stale
+// H1/K1 give no m1, the observing-season chart follows each calculation
+// (also when it was opened before), and m2 is the asteroid's magnitude.
+TEST_F(EphCalcTest, GreyedFieldsAndTheChartFollowEachCalculation) {
+  EphForm& f = m_form;
+  f.OnSample();
+  f.OnStepDays();
+  f.SetItemText(kEphStep, "1");
+  f.SetItemText(kEphA, "1.1941073");  // another object's a
+  f.SetItemText(kEphM, "12.34567");   // and M
+  f.SetItemText(kEphH1, "15.0");
+  f.SetItemText(kEphK1, "10.0");
+  f.OnCalc();
+  EXPECT_EQ(f.GetItemText(kEphA), FormatC("%.7f", 0.7340340 / (1 - 0.7115577)));
+  EXPECT_EQ(f.GetItemText(kEphM), "");  // no epoch, no M
+  f.OnVisibilityChart();
+  ASSERT_TRUE(m_sinks.m_bChartOpen);
+  EXPECT_EQ(m_sinks.m_chart.m_got.m_strName, "2024 RW1");
+  EXPECT_DOUBLE_EQ(m_sinks.m_chart.m_got.m_dStartJd, CalendarToJd(2024, 9, 3));
+  EXPECT_EQ(m_sinks.m_chart.m_got.m_bAsteroid, 0);
+
+  // Ceres at the epoch 2024 Oct. 17.0 TT, as typed; T and q are derived.
+  const double epoch = CalendarToJd(2024, 10, 17), M = 188.70269, a = 2.7656014, e = 0.0791840;
+  f.OnAsteroidMagnitude();
+  f.OnAsteroidElements();
+  const std::pair<int, const char*> ceres[] = {
+      {kEphObject, "Ceres"},  {kEphEpochYear, "2024"}, {kEphEpochMonth, "10"},   {kEphEpochDay, "17.0"},
+      {kEphM, "188.70269"},   {kEphA, "2.7656014"},    {kEphE, "0.0791840"},     {kEphPeri, "73.27343"},
+      {kEphNode, "80.25221"}, {kEphIncl, "10.58780"},  {kEphH2, "3.53"},         {kEphG, "0.12"},
+      {kEphK2, ""}};
+  for (const auto& [id, text] : ceres) f.SetItemText(id, text);
+  SetPeriod(f, "2024", "10", "17", "2024", "10", "27");
+  f.SetItemText(kEphStep, "5");
+  f.OnCalc();
+  EXPECT_EQ(f.GetItemText(kEphQ), FormatC("%.7f", a * (1 - e)));
+  double jdT = 0;
+  ASSERT_TRUE(ReadDateFields(f.GetItemText(kEphTYear), f.GetItemText(kEphTMonth), f.GetItemText(kEphTDay), jdT));
+  const double meanMotion = 0.01720209895 / std::pow(a, 1.5) * 180 / M_PI;  // degrees a day
+  EXPECT_NEAR(jdT, epoch - (M - 360) / meanMotion, 2e-5);  // the perihelion nearest the epoch
+  EXPECT_EQ(f.GetItemText(kEphEpochDay), "17.0");
+
+  const HeadlessHandOver& chart = m_sinks.m_chart.m_got;
+  EXPECT_EQ(chart.m_strName, "Ceres");
+  EXPECT_EQ(chart.m_bAsteroid, 1);
+  EXPECT_DOUBLE_EQ(chart.m_dH, 3.53);
+  EXPECT_DOUBLE_EQ(chart.m_dGK, 0.12);
+  EXPECT_DOUBLE_EQ(chart.m_dStartJd, epoch);
+
+  const std::vector<std::string> lines = TextLines(f.GetItemText(kEphOutput), 2);
+  int rows = 0;
+  for (const std::string& line : lines) {
+    const std::vector<std::string> w = Words(line);
+    if (w.size() < 17 || w[0] != "2024") continue;
+    ++rows;
+    const double delta = std::stod(w[7]), r = std::stod(w[8]);
+    const double phase = std::stod(w[w.size() - 5]), m2 = std::stod(w[w.size() - 3]);
+    EXPECT_EQ(w[w.size() - 4], "--.-") << line;  // H1 and K1 belong to the comet before
+    // The curve's H, G law within what the linear phase term differs from it.
+    EXPECT_NEAR(m2, HgMagnitude(3.53, 0.12, r, delta, phase), 0.5) << line;
+  }
+  EXPECT_EQ(rows, 3);
+}
+
+// An element file of random bytes: the view says that it holds no element record.
+TEST(EphemerisRecords, AFileOfNoLayoutIsNamedInAMessage) {
+  const std::string path = MakeTempDir("eph_random") + "random.elm";
+  std::string bytes;
+  unsigned seed = 12345;
+  for (int i = 0; i < 4096; ++i) bytes += static_cast<char>((seed = seed * 1103515245u + 12345u) >> 16);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+
+  HeadlessUiServices ui;
+  ScopedUi scopedUi(ui);
+  FileChoices choices;
+  SetElementFileUi(&choices);
+  EphForm f;
+  f.SetItemText(kEphObject, "Ceres");
+  choices.m_path = path;
+  f.OnOpenElementFile();
+  ASSERT_EQ(ui.m_messages.size(), 1u);
+  EXPECT_NE(ui.m_messages[0].text.find(path + " には軌道要素の行がありません。"), std::string::npos);
+  EXPECT_EQ(f.GetItemText(kEphObject), "Ceres");
+  // A cancelled choice says nothing.
+  choices.m_path.clear();
+  f.OnOpenElementFile();
+  EXPECT_EQ(ui.m_messages.size(), 1u);
+  SetElementFileUi(nullptr);
+}

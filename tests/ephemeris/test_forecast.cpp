@@ -62,6 +62,13 @@ TEST(ForecastText, InverseAReport) {
   const std::string shrink = FormatInverseAReport(-0.1, 0.2);
   EXPECT_NE(shrink.find("  原初 1/a = -0.10000000 AU^-1   (双曲線)\r\n"), std::string::npos) << shrink;
   EXPECT_NE(shrink.find("惑星にエネルギーを奪われ、軌道が小さくなりました。"), std::string::npos);
+  // An original orbit stopped at the planetary file's start (C/1998 P1 at 63 AU) classifies nothing.
+  const std::string stopped = FormatInverseAReport(-0.0004, 0.0002, false, true);
+  EXPECT_NE(stopped.find("  原初 1/a = -0.00040000 AU^-1   (250 AU に届く前の値: 軌道の分類には使えません)\r\n"),
+            std::string::npos) << stopped;
+  EXPECT_EQ(stopped.find("双曲線"), std::string::npos);
+  EXPECT_EQ(stopped.find("エネルギー"), std::string::npos);
+  EXPECT_NE(stopped.find("  未来 1/a = +0.00020000 AU^-1   (a = 5000 AU)\r\n"), std::string::npos);
 }
 
 TEST(ForecastText, CloneCount) {

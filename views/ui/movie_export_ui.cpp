@@ -25,7 +25,7 @@ bool AskMovieSavePathWx(wxWindow* owner, const MovieSaveRequest& request, std::s
 {
   if (SaveDialogDouble())
     return SaveDialogDouble()(request, path, index);
-  wxFileDialog dlg(owner, ToWx("名前を付けて保存"), wxEmptyString, ToWx(request.defaultName), ToWx(request.filter),
+  wxFileDialog dlg(owner, ToWx("名前を付けて保存"), ToWx(request.defaultDir), ToWx(request.defaultName), ToWx(request.filter),
                    wxFD_SAVE | wxFD_OVERWRITE_PROMPT);
   dlg.SetFilterIndex(request.filterIndex - 1);
   if (dlg.ShowModal() != wxID_OK)

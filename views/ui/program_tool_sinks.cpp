@@ -38,6 +38,11 @@ VisibilityChartSink* ProgramToolSinks::VisibilityChart()
   return VisibilityChartWindow();
 }
 
+VisibilityChartSink* ProgramToolSinks::OpenVisibilityChart()
+{
+  return ::OpenVisibilityChart(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+}
+
 MagCurveSink* ProgramToolSinks::MagCurve()
 {
   return TheApp().m_pMagCurveDlg;

@@ -11,6 +11,7 @@ public:
   OrbitDiagramSink* OrbitDiagram() override;
   OrbitDiagramSink* OpenOrbitDiagram() override;
   VisibilityChartSink* VisibilityChart() override;
+  VisibilityChartSink* OpenVisibilityChart() override;
   MagCurveSink* MagCurve() override;
   MagCurveSink* OpenMagCurve() override;
   SearchRangeSink* SearchRange() override;
