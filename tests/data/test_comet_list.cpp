@@ -217,7 +217,7 @@ TEST_F(CometListTest, DownloadShowsProgressAndStops)
   const std::string good = ServedList();
   ASSERT_TRUE(WriteBytesFile(m_dir + "srv/good.txt", good));
   ASSERT_TRUE(WriteBytesFile(m_dir + "AllCometEls.txt", "old list"));
-  SetUrl("/deliver?file=good.txt&cut=300&then=drip&ms=200");
+  SetUrl("/deliver?file=good.txt&then=drip&ms=200&cut=" + std::to_string(good.size() - 15));
   std::string text;
   DownloadProgress progress{nullptr, [&](const std::string& t) { text = t; }};
   TransferControl control;

@@ -148,6 +148,7 @@ TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
   ASSERT_TRUE(WriteBytesFile(m_dir + "reversed.html", "</pre>" + SmallPage(150).substr(12)));
   ASSERT_TRUE(WriteBytesFile(m_dir + "few.html", SmallPage(99)));
   ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(150)));
+  ASSERT_TRUE(WriteBytesFile(m_dir + "big.txt", std::string(9000000, 'x')));
   const std::string format = "受信したデータの形式が想定と異なります(観測所コード一覧が見つかりません)。";
   const std::string same = "\r\n観測所コードファイルはそのままです。";
   struct Case {
@@ -163,12 +164,12 @@ TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
       {"page cut short", "/short?size=3000&declared=9000", "観測所コード一覧の受信が途中で切れました。" + same},
       {"server falls silent", "/deliver?file=page.html&cut=3000&then=stall&ms=3000",
        "観測所コード一覧の受信が途中で止まりました(1秒間、応答がありません)。" + same},
-      {"beyond 8 MB", "/deliver?random=9000000&cl=0",
+      {"beyond 8 MB", "/deliver?file=big.txt&cl=0",
        "観測所コード一覧が大きすぎます(8 MBを超えました)。受信を打ち切りました。" + same},
   };
   const std::string old = "000   0.0000 0.62411 +0.77873 Greenwich\r\n";
   ASSERT_TRUE(WriteBytesFile(m_stations, old));
-  const HttpTimeouts quick{2000, 500, 500};
+  const HttpTimeouts quick{2000, 1000, 1000};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     m_ui.m_messages.clear();
@@ -336,8 +337,9 @@ TEST_F(ObsCodeUpdateTest, EveryEncodingIsKeptAndReadBackByTheStationReader)
 // asked while the server drips a byte every 200 ms.
 TEST_F(ObsCodeUpdateTest, DownloadShowsProgressAndStops)
 {
-  ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", SmallPage(150)));
-  ServePage("/deliver?file=page.html&cut=2000&then=drip&ms=200");
+  const std::string page = SmallPage(150);
+  ASSERT_TRUE(WriteBytesFile(m_dir + "page.html", page));
+  ServePage("/deliver?file=page.html&then=drip&ms=200&cut=" + std::to_string(page.size() - 15));
   const std::string old = "000   0.0000 0.62411 +0.77873 Greenwich\r\n";
   ASSERT_TRUE(WriteBytesFile(m_stations, old));
   std::string text;

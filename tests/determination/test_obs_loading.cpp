@@ -1,11 +1,13 @@
 // Loading observation files into the orbit-determination view: duplicates,
 // time order, the comet-or-asteroid guess, the proposed epoch, short arcs,
 // redo, failed reads and the download command against a local server.
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "data/comet_list.h"
 #include "determination/obs_loading.h"
 #include "engine/observation_picking.h"
 #include "engine/variation_amounts.h"
@@ -271,6 +273,62 @@ TEST_F(LoadingTest, InteractiveStationQuestionAnsweredYesUpdatesTheCodesAndReads
   ASSERT_EQ(m_view->m_pDetClass->m_nObsCount, 2);
   for (int i = 0; i < 2; ++i) EXPECT_EQ(m_view->m_pDetClass->m_pOrbObs[i].m_nUnknownStation, 0) << i;
   EXPECT_EQ(m_view->m_pEngine->m_nCalcState, kCalcLoaded);
+}
+
+// The engine's cancel, pressed as the cancel dialog would once the wait has
+// pumped a few events.
+class CancelOnPumpUi : public HeadlessUiServices {
+ public:
+  bool PumpOneEvent() override {
+    m_busySeen = m_busySeen || m_engine->m_bBusy;
+    if (m_engine->m_bBusy && ++m_pumps >= 3) m_engine->m_nCancel = 1;
+    return false;
+  }
+  OrbitEngine* m_engine = nullptr;
+  int m_pumps = 0;
+  bool m_busySeen = false;
+};
+
+// The comet list that a comet's file fetches by itself: a dripping server
+// keeps the window served (the engine busy, commands waiting), shows its
+// progress in the status bar and gives way to the engine's cancel; the file
+// loads without the name and the engine is free afterwards.
+TEST_F(LoadingTest, CometListFetchedWhileLoadingGivesWayToCancel) {
+  const std::string root = MakeTempDir("cometdrip");
+  LocalHttpServer server(root);
+  ASSERT_TRUE(server.Running());
+  std::string list;
+  for (int i = 0; i < 12; ++i)
+    list += "0001P         1986 01 20.4321  0.604387  0.966180  111.2268   58.2875  162.3035  20200707   4.0  6.0  "
+            "1P/Halley\n";
+  ASSERT_TRUE(WriteBytesFile(root + "AllCometEls.txt", list));
+  const std::string savedIni = TheApp().m_profile.Path();
+  TheApp().m_profile.SetPath(root + "Tessarune.INI");
+  // The last 15 bytes a byte every 200 ms: three seconds unless stopped.
+  const std::string url =
+      server.Url("/deliver?file=AllCometEls.txt&then=drip&ms=200&cut=" + std::to_string(list.size() - 15));
+  ASSERT_TRUE(TheApp().m_profile.WriteString("SYSTEM", "COMETELSURL", url.c_str()));
+  g_bCometElsDownloadTried = 0;
+  g_bCometNamesLoaded = 0;
+  g_mapCometNames.clear();
+  CancelOnPumpUi ui;
+  ui.m_engine = m_view->m_pEngine;
+  SetUi(&ui);
+  const auto start = std::chrono::steady_clock::now();
+  OpenObsFile(*m_view, File("comet.obs", Lines({ObsLine("0001P", "2023 03 04.50000", "18.0", "568"),
+                                                ObsLine("0001P", "2023 03 06.50000", "18.0", "568")})));
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  SetUi(&m_ui);
+  TheApp().m_profile.SetPath(savedIni);
+  g_bCometElsDownloadTried = 1;
+  EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
+  EXPECT_TRUE(ui.m_busySeen);
+  EXPECT_EQ(ui.m_status.rfind("AllCometEls.txt を受信中…", 0), 0u) << ui.m_status;
+  EXPECT_EQ(m_view->m_pEngine->m_bBusy, 0);
+  EXPECT_EQ(m_view->m_pEngine->m_nCancel, 0);
+  EXPECT_EQ(TrimSpace(m_view->m_strObjectName), "1P");
+  EXPECT_EQ(m_view->m_pEngine->m_nCalcState, kCalcLoaded);
+  EXPECT_FALSE(FileExists(TheApp().m_szDataDir + "AllCometEls.txt"));
 }
 
 TEST(FetchedObservationPath, CleanedDesignationInTheObservationFolder) {
