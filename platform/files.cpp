@@ -111,18 +111,25 @@ static bool IsTemporaryName(std::string_view name, std::string_view base)
 }
 
 // A writer holds its temporary file locked from its first byte until the
-// rename, so a temporary nobody holds is one whose writer died. An empty one
-// made in the last seconds may belong to a writer between mkstemp and flock
-// (the fallback where unnamed files are not to be had): it waits.
+// rename, so a temporary nobody holds is one whose writer died. Where unnamed
+// files are not to be had, a temporary is created with no permissions and
+// given them once it is locked: one with none may be a live writer's between
+// the two, and goes only when it has been so for seconds.
 static void RemoveIfAbandoned(const std::string& path)
 {
+  struct stat named, held;
+  if (lstat(path.c_str(), &named) != 0 || !S_ISREG(named.st_mode))
+    return;
+  if ((named.st_mode & 07777) == 0) {
+    if (std::time(nullptr) - named.st_mtime > 5)
+      unlink(path.c_str());
+    return;
+  }
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0)
     return;
-  struct stat held, named;
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && lstat(path.c_str(), &named) == 0 &&
-      held.st_ino == named.st_ino && held.st_dev == named.st_dev && S_ISREG(held.st_mode) &&
-      (held.st_size > 0 || std::time(nullptr) - held.st_mtime > 5))
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && held.st_ino == named.st_ino &&
+      held.st_dev == named.st_dev)
     unlink(path.c_str());
   close(fd);
 }
@@ -165,7 +172,7 @@ std::string RandomTempName(const std::string& target)
 
 // An unnamed file in the target's folder where the file system has them: a
 // writer killed before it names its file leaves nothing behind. Else a named
-// one from mkstemp.
+// one, created with no permissions until it is locked.
 bool OpenTemp(const std::string& target, bool unnamed, TempFile& tmp)
 {
   if (unnamed) {
@@ -177,12 +184,19 @@ bool OpenTemp(const std::string& target, bool unnamed, TempFile& tmp)
       return true;
     }
   }
-  tmp.name = target + ".tmpXXXXXX";
-  tmp.fd = mkostemp(tmp.name.data(), O_CLOEXEC);
-  if (tmp.fd < 0)
-    return false;
-  flock(tmp.fd, LOCK_EX);
-  return true;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    tmp.name = RandomTempName(target);
+    tmp.fd = open(tmp.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0);
+    if (tmp.fd >= 0) {
+      flock(tmp.fd, LOCK_EX);
+      fchmod(tmp.fd, 0600);  // locked: from now on its lock tells whether its writer lives
+      return true;
+    }
+    if (errno != EEXIST)
+      break;
+  }
+  tmp.name.clear();
+  return false;
 }
 
 // Gives the unnamed file its temporary name; false when /proc is not there
