@@ -30,6 +30,7 @@
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
 #include "engine/orbit_engine.h"
+#include "engine/ui/cancel_dlg.h"
 #include "platform/app_services.h"
 #include "platform/ini_file.h"
 #include "platform/wx/wx_ui_services.h"
@@ -40,6 +41,15 @@
 #include "tests/determination_ui/view_session.h"
 
 namespace {
+
+// The cancel dialog on screen, or null.
+CCancelDlg* ShownCancelDialog()
+{
+  for (wxWindow* w : wxTopLevelWindows)
+    if (auto* dlg = dynamic_cast<CCancelDlg*>(w); dlg && dlg->IsShownOnScreen())
+      return dlg;
+  return nullptr;
+}
 
 CMainFrame* Main()
 {
@@ -172,7 +182,10 @@ TEST(FunctionViewWindows, EveryViewOpensFromTheFirstStateAndClosesAsADocumentWin
                      nullptr, 30, 0.3});
     const std::string by = o.closedBy;
     if (by == "tab") {
-      steps.push_back({"close by the tab " + name, [o] { ClickGtk(Shown(o.kind)->TabCloseButton()); },
+      steps.push_back({"close by the tab " + name, [o] {
+                         if (Shown(o.kind))
+                           ClickGtk(Shown(o.kind)->TabCloseButton());
+                       },
                        [] { return Main()->ChildFrames().empty(); }, 10});
     } else if (by == "menu") {
       steps.push_back(ViewSession::OpenMenuStep(0, ID_CLOSE_VIEW));
@@ -180,7 +193,10 @@ TEST(FunctionViewWindows, EveryViewOpensFromTheFirstStateAndClosesAsADocumentWin
                        [] { return Main()->ChildFrames().empty(); }, 10});
     } else {
       const int key = by == "Ctrl+W" ? int{'W'} : int{WXK_F4};
-      steps.push_back({"click into " + name, [o] { ClickMiddle(Shown(o.kind)->GetFormView()); }, nullptr, 30, 0.4});
+      steps.push_back({"click into " + name, [o] {
+                         if (Shown(o.kind))
+                           ClickMiddle(Shown(o.kind)->GetFormView());
+                       }, nullptr, 30, 0.4});
       steps.push_back({"close by " + by + " " + name, [key] { Key(key, wxMOD_CONTROL); },
                        [] { return Main()->ChildFrames().empty(); }, 10});
     }
@@ -197,8 +213,7 @@ TEST(FunctionViewWindows, EveryViewOpensFromTheFirstStateAndClosesAsADocumentWin
                                           "&1 位置推算", "&1 軌道計算"};
   ASSERT_EQ(listed.size(), names.size());
   for (size_t i = 0; i < names.size(); ++i) {
-    EXPECT_EQ(listed[i].substr(0, 3), "&1 ") << listed[i];
-    EXPECT_EQ(listed[i].find('+'), std::string::npos) << listed[i];
+    EXPECT_EQ(listed[i], names[i]);
     EXPECT_EQ(closeLabels[i], "閉じる(&C)\tCtrl+W");
   }
 }
@@ -215,8 +230,14 @@ TEST(FunctionViewWindows, EscStopsALongImprovementFromTheView)
   std::string result;
   bool wasBusy = false;
   std::vector<ViewStep> steps = ViewSession::LongImprovementSteps();
-  steps.push_back({"running", [&] { wasBusy = busy(); }, nullptr, 30, 0.5});
-  steps.push_back({"Esc", [] { Key(WXK_ESCAPE); }, [busy] { return !busy(); }, 5});
+  // Esc on the cancel dialog, which has the focus once it is up: the toolkit
+  // took it for the dialog's close, which left the calculation running.
+  steps.push_back({"dialog shown", nullptr, [] { return ShownCancelDialog() != nullptr; }, 30, 0.5});
+  steps.push_back({"Esc on the dialog", [&] {
+                     wasBusy = busy();
+                     Key(WXK_ESCAPE);
+                   },
+                   [busy] { return !busy(); }, 5});
   steps.push_back({"read", [&] { result = view()->m_pEngine->m_strMessage; }, nullptr});
 
   ASSERT_TRUE(session.Run({obsFile}, steps));
