@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 
 #include "astro/time_scales.h"
@@ -564,4 +565,31 @@ TEST_F(MovieExportTest, GlobeClipsDecodeWithTheirFramesAndTheViewIsRestored)
   tiny.OnExportVideo();
   EXPECT_NE(ui.m_messages.back().text.find("画面が小さすぎる"), std::string::npos);
   EXPECT_FALSE(FileExists(tiny.answerPath));
+}
+
+// The save dialog opens in Documents the first time, then where the last video
+// went, for either window's export; a folder that has gone falls back to Documents.
+TEST_F(MovieExportTest, SaveDialogOpensWhereTheLastVideoWent)
+{
+  std::vector<std::string> asked;
+  std::string answer;
+  const MovieSaveAsk ask = [&](const MovieSaveRequest& r, std::string& path, int& index) {
+    asked.push_back(r.defaultDir);
+    path = answer;
+    index = 1;
+    return !answer.empty();
+  };
+  std::string path;
+  int row = 0;
+  const std::string videos = MakeTempDir("movie_videos");
+  answer = videos + "first.mp4";
+  ASSERT_TRUE(ChooseMovieFile("ORBITVIEWEXPORTTYPE", "Orbit", "1I", "Epoch", 2458080.5, ask, path, row));
+  answer.clear();  // cancelled: the folder stays
+  EXPECT_FALSE(ChooseMovieFile("GLOBEEXPORTTYPE", "Globe", "1I", "Earth", 2458080.5, ask, path, row));
+  std::filesystem::remove_all(videos);
+  EXPECT_FALSE(ChooseMovieFile("GLOBEEXPORTTYPE", "Globe", "1I", "Earth", 2458080.5, ask, path, row));
+  ASSERT_EQ(asked.size(), 3u);
+  EXPECT_EQ(asked[0], DocumentsFolder());
+  EXPECT_EQ(asked[1], videos);
+  EXPECT_EQ(asked[2], DocumentsFolder());
 }
