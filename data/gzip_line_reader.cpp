@@ -140,6 +140,10 @@ GzipLineReader::GzipLineReader() = default;
 GzipLineReader::~GzipLineReader()
 {
   Close();
+  delete[] m_pInput;
+  delete[] m_pOutput;
+  delete m_pLit;
+  delete m_pDist;
   m_nFileSize = 0;
   m_nLineCount = 0;
   m_bStop = 0;
@@ -151,12 +155,6 @@ void GzipLineReader::Close()
     std::fclose(m_pFile);
     m_pFile = nullptr;
   }
-  delete[] m_pInput;
-  delete[] m_pOutput;
-  delete m_pLit;
-  delete m_pDist;
-  m_pInput = m_pOutput = nullptr;
-  m_pLit = m_pDist = nullptr;
   m_nInBase = CompressedBytesRead();  // the progress stays readable after closing
   m_nInCount = m_nInPos = 0;
   m_nBitBuf = 0;
@@ -197,10 +195,16 @@ int GzipLineReader::Open(const std::string& path)
   fseeko(m_pFile, 0, SEEK_SET);
 
   // Slack after the output buffer lets a match copy run eight bytes at a time.
-  m_pInput = new (std::nothrow) unsigned char[kInputSize];
-  m_pOutput = new (std::nothrow) unsigned char[kOutputSize + 16];
-  m_pLit = new (std::nothrow) HuffmanTable;
-  m_pDist = new (std::nothrow) HuffmanTable;
+  // A reader that goes on to another file keeps its buffers: allocating
+  // 800 KB anew for every file cost more than reading a small one.
+  if (!m_pInput)
+    m_pInput = new (std::nothrow) unsigned char[kInputSize];
+  if (!m_pOutput)
+    m_pOutput = new (std::nothrow) unsigned char[kOutputSize + 16];
+  if (!m_pLit)
+    m_pLit = new (std::nothrow) HuffmanTable;
+  if (!m_pDist)
+    m_pDist = new (std::nothrow) HuffmanTable;
   if (!m_pInput || !m_pOutput || !m_pLit || !m_pDist) {
     m_strError = kErrMemory;
     Close();

@@ -43,8 +43,8 @@ public:
   // Opens the file and reads the gzip member header: 1, or 0 with m_strError
   // set and the reader closed.
   int Open(const std::string& path);
-  // Closes the file and frees both buffers; the error text, the line count
-  // and the progress figures stay for the caller.
+  // Closes the file; the error text, the line count and the progress figures
+  // stay for the caller, the buffers for the next Open (freed with the reader).
   void Close();
 
   // Decodes one DEFLATE block into the output buffer and sets bFinal from its

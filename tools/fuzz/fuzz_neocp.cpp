@@ -1,11 +1,18 @@
 // libFuzzer target for the NEOCP list (neocp.json): the entries, every cell
 // of the table and the sort by every column in both directions.
+#include <algorithm>
 #include <cstdlib>
 
 #include "data/json_reader.h"
 #include "data/neocp_list.h"
 #include "data/neocp_table.h"
 #include "tools/fuzz/fuzz_support.h"
+
+namespace {
+
+constexpr int kSortedEntries = 64;
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -20,11 +27,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (int column = 0; column < kNeocpColumnCount; ++column)
       NeocpCellText(e, column);
   }
+  // The comparisons are what the sorts can get wrong, and a few dozen
+  // entries reach every one of them: sorting thousands of empty objects 28
+  // times only spent the time.
+  const int sorted = std::min(count, kSortedEntries);
   for (int column = 0; column < kNeocpColumnCount; ++column)
     for (int descending = 0; descending < 2; ++descending)
-      SortNeocpEntries(entries, count, column, descending);
-  if (count > 0)
-    FuzzCheck(FindNeocpEntry(entries, count, entries[count - 1].m_szDesig) >= 0, "an entry is found by its name");
+      SortNeocpEntries(entries, sorted, column, descending);
+  if (sorted > 0)
+    FuzzCheck(FindNeocpEntry(entries, count, entries[sorted - 1].m_szDesig) >= 0, "an entry is found by its name");
   std::free(entries);
   return 0;
 }
