@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "astro/constants.h"
 #include "astro/frames.h"
 #include "astro/time_scales.h"
 #include "astro/two_body.h"
@@ -28,6 +29,13 @@ constexpr double kEarthCheckAu = 0.1;
 constexpr double kEarthCrossingAu = 0.01;
 constexpr double kSameEpochDays = 0.01;
 constexpr int kMinMoveSteps = 40;
+// An arc of at most a day that ends within ten Earth radii is one deep
+// encounter: within it the Earth bends the path by degrees (some 10° at 2008
+// TC3's five radii), which no heliocentric two-body orbit follows, so its
+// epoch stays among its observations. Farther out (2018 LA's 21 radii, 2014
+// AA's 60) the epoch before the span fits as it is.
+constexpr double kShortArcDays = 1.0;
+constexpr double kDeepEncounterAu = 10.0 * kEarthEquatorialRadiusKm / kAstronomicalUnitKm;
 
 // Observer distance of the two-body orbit at observation o.
 bool TwoBodyDistance(const ElementBlock& el, const ObservationRecord& o, double& deltaAu) {
@@ -103,6 +111,15 @@ double DefaultImprovementEpoch(const EpochPlacement& p) {
     return epoch;
   const double span = p.ttLast - p.ttFirst;
   if (d2 < kEarthCheckAu && span > 1e-6 && d2 < d1 && span * d2 / (d1 - d2) < epoch - p.ttLast) {
+    if (span <= kShortArcDays && d2 < kDeepEncounterAu) {
+      epoch = std::floor(p.ttLast - 0.5) + 0.5;
+      PlacementNote(p, FormatC("観測期間が1日以内で、終わりには地球の半径の10倍以内(地心距離 %.6f AU)まで近づいているため、元期を最後の観測の日の0時(",
+                               d2) +
+                       EpochDateText(epoch) +
+                       ")に置きました。観測から離れた元期では、二体の軌道をその元期の接触軌道として積分し始めるため、"
+                       "地球の引力による曲がりが初めの軌道に入らず、改良が発散します。\r\n");
+      return epoch;
+    }
     epoch = GridAtOrBefore(p.ttFirst);
     PlacementNote(p, FormatC("観測期間の終わりで地球に接近(地心距離 %.5f AU)しているため、元期を観測期間の手前(", d2) +
                      EpochDateText(epoch) +

@@ -23,7 +23,10 @@ struct EpochPlacement {
 // E0: the 40-day grid point after the last observation, or the one at or
 // before the first when the two-body orbit approaches the Earth (< 0.1 AU)
 // at the end of the span so fast that the approach would lie before E0 (a
-// calculation-log line says so).
+// calculation-log line says so). An arc of at most a day that ends within
+// ten Earth radii gets 0h TT of its last observation's day
+// instead: the two-body orbit first read as osculating at a grid point weeks
+// before the encounter lacks the Earth's bending, and the fit diverges.
 double DefaultImprovementEpoch(const EpochPlacement& p);
 
 // Moves the state's elements from `from` to `target` by a calculation run.

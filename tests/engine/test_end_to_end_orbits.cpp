@@ -211,23 +211,35 @@ TEST_F(EndToEndOrbitTest, ModernArcOfEros) {
   EXPECT_LT(engine.m_dMeanResidual, 1.0);
 }
 
-// 2008 TC3, observed for twenty hours until it struck the Earth: the
-// default epoch would lie beyond the approach, so the first call puts it
-// at the grid point before the observations and says why.
+// Impactors, observed until they were close to the Earth: the default epoch
+// would lie beyond the approach, so the first call puts it before the
+// approach and says why. 2018 LA's arc ends 21 Earth radii away: the grid
+// point before the observations. 2008 TC3's, twenty hours long, ends within
+// five: 0h TT of its last day, among its observations (from the grid point 25
+// days before, the fit diverged).
 TEST_F(EndToEndOrbitTest, ImpactorGetsItsEpochBeforeTheApproach) {
-  CDetermination view;
-  ASSERT_GT(Load(view, "obs/mpc80/neosjl_2008TC3.txt"), 500);
-  OrbitEngine& engine = *view.m_pEngine;
-  const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
-  const double first = obs[0].m_dJdTt, last = obs[view.m_pDetClass->m_nObsCount - 1].m_dJdTt;
-  ASSERT_TRUE(PickAndDetermine(view, first, last - 0.1));
-  ASSERT_EQ(ImproveTwoBody(view, 20), 0) << view.m_pDetClass->m_strError;
-  engine.m_bPerturbations = 1;
-  view.SetItemText(kIdStepCombo, "1.5時間");  // the placement is the point here, not the fit
-  ASSERT_EQ(ImprovementStep(view), 0) << engine.m_strMessage;
-  EXPECT_EQ(engine.m_nCalcState, kCalcImprovedPerturbed);
-  EXPECT_NE(view.m_strCalcLog.find("観測期間の終わりで地球に接近(地心距離 "), std::string::npos) << view.m_strCalcLog;
-  const double grid = std::trunc(first / 40.0) * 40.0 + 0.5;
-  EXPECT_EQ(engine.m_state.m_dEpoch, first < grid ? grid - 40.0 : grid);
-  EXPECT_EQ(engine.m_state.m_dDirection, 1.0);
+  struct Case {
+    const char* file;
+    bool deep;  // the arc ends within ten Earth radii
+  };
+  for (const Case& c : {Case{"obs/mpc80/neosjl_2018LA.txt", false}, Case{"obs/mpc80/neosjl_2008TC3.txt", true}}) {
+    SCOPED_TRACE(c.file);
+    CDetermination view;
+    ASSERT_GT(Load(view, c.file), 5);
+    OrbitEngine& engine = *view.m_pEngine;
+    const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+    const double first = obs[0].m_dJdTt, last = obs[view.m_pDetClass->m_nObsCount - 1].m_dJdTt;
+    ASSERT_TRUE(PickAndDetermine(view, first, last - 0.1 * (last - first)));
+    ASSERT_EQ(ImproveTwoBody(view, 20), 0) << view.m_pDetClass->m_strError;
+    engine.m_bPerturbations = 1;
+    view.SetItemText(kIdStepCombo, "5分37.5秒");  // the placement is the point here, not the fit
+    ASSERT_EQ(ImprovementStep(view), 0) << engine.m_strMessage;
+    EXPECT_EQ(engine.m_nCalcState, kCalcImprovedPerturbed);
+    const char* note = c.deep ? "観測期間が1日以内で、終わりには地球の半径の10倍以内(地心距離 "
+                              : "観測期間の終わりで地球に接近(地心距離 ";
+    EXPECT_NE(view.m_strCalcLog.find(note), std::string::npos) << view.m_strCalcLog;
+    const double grid = std::trunc(first / 40.0) * 40.0 + 0.5;
+    EXPECT_EQ(engine.m_state.m_dEpoch, c.deep ? std::floor(last - 0.5) + 0.5 : first < grid ? grid - 40.0 : grid);
+    EXPECT_EQ(engine.m_state.m_dDirection, 1.0);
+  }
 }
