@@ -136,7 +136,11 @@ TEST_F(ForecastTestAidsReal, EarthTestObservationsSolvedAgainHitTheEarth) {
   form.SetEpoch("2030", "1", "1");
   form.m_controls[kFcBody].m_nSelection = 3;  // 地球
   ForecastModel model(&view);
-  model.m_openObsFile = [&](const std::string& path) { return LoadSessionObservations(view, path, s_stationsFile); };
+  model.m_openObsFile = [&](const std::string& path) {
+    const int count = LoadSessionObservations(view, path, s_stationsFile);
+    engine.m_state.m_bAsteroid = 1;  // as opening guesses from the designation "K29Z99C"
+    return count;
+  };
   Keys(true, true);
   m_ui.m_scriptedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
   ASSERT_EQ(model.Calculate(form), 0);
