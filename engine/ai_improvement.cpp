@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "astro/time_scales.h"
+#include "engine/ai_rules.h"
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
 #include "engine/improvement_procedures.h"
@@ -27,7 +28,6 @@ constexpr int kNonGravMinObs = 100;
 constexpr double kNonGravMinArc = 200.0;     // days
 constexpr double kPatternResidual = 2.0;     // arcsec
 constexpr double kLargeA1 = 6.0;             // × 1e-8 AU/day²
-constexpr double kModelGainFactor = 0.95;
 constexpr int kNonGravModels = 3;
 constexpr const char* kModelNames[kNonGravModels] = {"マースデンTypeII(水氷)", "薮下理論(CO・N2)", "CO2"};
 constexpr const char* kModelLetters[kNonGravModels] = {"A", "Y", "A"};
@@ -104,9 +104,7 @@ int AiRun::StagedExtension() {
   while (rounds < kStageRoundsMax) {
     if (r != 0) return r;
     if (Cancelled()) return 0;
-    double w = std::max(10.0, 5.0 * Mean());
-    if (idle == 1 && w < 300.0) w = 300.0;
-    if (idle >= 2) w = std::max(1000.0, w);
+    const double w = StageReadmitThreshold(Mean(), idle);
     int admitted = 0, left = 0, last = -1;
     for (int i = 0; i < det_.m_nObsCount; ++i) {
       ObservationRecord& o = det_.m_pOrbObs[i];
@@ -190,10 +188,12 @@ int AiRun::NonGravComparison() {
   if (!Cancelled()) {
     r = TryNonGravModel(view_, 0, gravity, x_, m_log);
     if (r != 0) return r;
-    SaveSolution(view_, models[0]);
-    m_log += FormatC("%s: 平均残差%.3f\" 有効%d個 A1=%+.4f A2=%+.6f\r\n", kModelNames[0], models[0].meanResidual,
-                     models[0].usableCount, models[0].elements[6] * 1e8, models[0].elements[7] * 1e8);
   }
+  // After a cancel this is the gravity-only solution again, and the verdict
+  // below says so.
+  SaveSolution(view_, models[0]);
+  m_log += FormatC("%s: 平均残差%.3f\" 有効%d個 A1=%+.4f A2=%+.6f\r\n", kModelNames[0], models[0].meanResidual,
+                   models[0].usableCount, models[0].elements[6] * 1e8, models[0].elements[7] * 1e8);
   const double a1 = models[0].elements[6] * 1e8;
   if (models[0].valid && !Cancelled() && std::fabs(a1) > kLargeA1) {
     m_log += FormatC("A1が%.4f(×1e-8)と大きいため、水より揮発しやすい氷でも解いて比べます\r\n", a1);
@@ -211,7 +211,7 @@ int AiRun::NonGravComparison() {
   for (int model = 0; model < kNonGravModels; ++model)
     if (models[model].valid && (best < 0 || models[model].meanResidual < models[best].meanResidual)) best = model;
   const SolutionSnapshot* chosen = &gravity;
-  if (best >= 0 && models[best].meanResidual < kModelGainFactor * gravity.meanResidual) {
+  if (best >= 0 && ModelBeatsGravity(models[best].meanResidual, gravity.meanResidual)) {
     m_log += FormatC("→ %s を採用(%.3f\")。", kModelNames[best], models[best].meanResidual);
     for (int model = 0; model < kNonGravModels; ++model)
       if (model != best && models[model].valid)
@@ -223,10 +223,11 @@ int AiRun::NonGravComparison() {
                      gravity.meanResidual, models[best].meanResidual);
   }
   RestoreSolution(view_, *chosen);
-  r = ImproveOrbitIteration(&engine_, x_, 0);
+  // The rejection passes improve again and report any failure of their own.
+  ImproveOrbitIteration(&engine_, x_, 0);
   RestoreSolutionDisplay(view_, *chosen);
   Show();
-  return r;
+  return 0;
 }
 
 int AiRun::Rejection() {
@@ -262,7 +263,7 @@ int AiRun::Rejection() {
       rejected += out ? 1 : 0;
       usable += Usable(o) ? 1 : 0;
     }
-    if (usable < 5 || 5 * usable < usableBefore) {
+    if (RejectionLeavesTooFew(usable, usableBefore)) {
       for (int i = 0; i < det_.m_nObsCount; ++i) det_.m_pOrbObs[i].m_bRejected = copy[i];
       m_log += FormatC("リジェクト: 閾値%.1f\"/%.1f\"では残る観測が%d個(除外前%d個)になるため中止し、除外を元に戻しました\r\n",
                        early, late, usable, usableBefore);
@@ -290,8 +291,8 @@ int AiRun::Rejection() {
         return 0;
       }
     } else {
-      early = TenthUp(std::max(userEarly, early > 6.0 ? std::max(6.0, early / 2.0) : early - 1.0));
-      late = TenthUp(std::max(userLate, late > 6.0 ? std::max(6.0, late / 2.0) : late - 1.0));
+      early = NextRejectThreshold(early, userEarly);
+      late = NextRejectThreshold(late, userLate);
     }
   }
   return 0;
@@ -410,4 +411,8 @@ void OnAiImprove(CDetermination& view) {
   view.EnableImproveButtons(1);
   TheApp().DoWaitCursor(-1);
   view.UpdateControlsForState(engine->m_nCalcState);
+}
+
+double NextRejectThreshold(double threshold, double userThreshold) {
+  return TenthUp(std::max(userThreshold, threshold > 6.0 ? std::max(6.0, threshold / 2.0) : threshold - 1.0));
 }

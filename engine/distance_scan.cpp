@@ -232,8 +232,10 @@ class QuietEngine {
 public:
   explicit QuietEngine(OrbitEngine* e) : e_(e), running_(e->m_bAutoRunning), stop_(e->m_bAutoStop), state_(e->m_nCalcState) {
     e->m_bAutoRunning = e->m_bAutoStop = 1;
+    e->m_bTrialOrbits = 1;
   }
   ~QuietEngine() {
+    e_->m_bTrialOrbits = 0;
     e_->m_bAutoRunning = running_;
     e_->m_bAutoStop = stop_;
     e_->m_nCalcState = state_;

@@ -92,10 +92,11 @@ int MoveFailure(OrbitEngine* engine, int result) {
   return kEngineFailed;
 }
 
-// A note of the placement for the calculation log; quiet runs (the automatic
-// procedures, the distance scan's trials) write none.
+// A note of the placement for the calculation log, in quiet runs too (the
+// automatic run shows there why its epoch moved), but not for the distance
+// scan's trial orbits, which are thrown away.
 void PlacementNote(const EpochPlacement& p, const std::string& text) {
-  if (!EngineRunsQuiet(*p.engine)) p.view->AppendCalcLog(text);
+  if (!p.engine->m_bTrialOrbits) p.view->AppendCalcLog(text);
 }
 
 }  // namespace
@@ -176,6 +177,7 @@ int MoveElementsToEpoch(const EpochPlacement& p, double target, double from, boo
     state->m_dEpoch = from;
     state->m_el.m_dEpoch = from;
     state->m_dMinEarthDistance = kNoDistance;
+    state->m_dMinEarthTime = 0.0;
     p.view->ApplyStepSetting(state);
     if (evenSteps || insideSpan) {
       const double span = std::fabs(target - from);

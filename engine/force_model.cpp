@@ -87,8 +87,10 @@ void AddNonGravTerm(int dir, double gA, const double r[3], const double v[3], do
 // about their common mass between two close evaluations.
 void EarthBookkeeping(IntegrationState* state, const double* minusGM, double t, const double d[3], double dist)
 {
-  if (dist < state->m_dMinEarthDistance)
+  if (dist < state->m_dMinEarthDistance) {
     state->m_dMinEarthDistance = dist;
+    state->m_dMinEarthTime = t;
+  }
   if (state->m_bStartup) {
     state->m_dPrevEarthTime = 0.0;
     return;
@@ -180,6 +182,7 @@ void ResetApproachBookkeeping(IntegrationState* state)
     state->m_bCollided[i] = 0;
   }
   state->m_dMinEarthDistance = kNoDistance;
+  state->m_dMinEarthTime = 0.0;
   state->m_bEarthBound = 0;
   state->m_dPrevEarthTime = 0.0;
   state->m_dSunPrevDistance = kNoDistance;

@@ -86,11 +86,13 @@ bool TakeStartupLevel(OrbitEngine* engine, EngineWindow* window, IntegrationStat
 }
 
 // What a thrown-away start-up fed the attachments, taken back.
-void UndoStartup(IntegrationState* state, const ImpactTrackerSet* trackersBefore, double minEarthBefore)
+void UndoStartup(IntegrationState* state, const ImpactTrackerSet* trackersBefore, double minEarthBefore,
+                 double minEarthTimeBefore)
 {
   if (trackersBefore)
     *state->m_pImpacts = *trackersBefore;
   state->m_dMinEarthDistance = minEarthBefore;
+  state->m_dMinEarthTime = minEarthTimeBefore;
 }
 
 // The approach check after the start-up: a smaller step when body 0 comes
@@ -299,13 +301,14 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
   if (state->m_pImpacts && state->m_bStepControl == 1)
     trackersBefore = std::make_unique<ImpactTrackerSet>(*state->m_pImpacts);
   const double minEarthBefore = state->m_dMinEarthDistance;
+  const double minEarthTimeBefore = state->m_dMinEarthTime;
   state->m_bStartup = 1;
   TaylorStart(engine, state);
   const int started = IterateStartup(engine, state);
   state->m_bStartup = 0;
   if (started == -2 && state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 &&
       HalveStartupStep(engine, window, state)) {
-    UndoStartup(state, trackersBefore.get(), minEarthBefore);
+    UndoStartup(state, trackersBefore.get(), minEarthBefore, minEarthTimeBefore);
     engine->m_strMessage.clear();  // the [11] of the window given up is no failure of the run
     return kEngineRestart;
   }
@@ -314,7 +317,7 @@ int StartAndIntegrate(OrbitEngine* engine, EngineWindow* window, double* output,
   ++ThreadIntegratorCounters().startups;
 
   if (state->m_bStepControl == 1 && state->m_dBaseStep > 0.0 && ApproachCheck(engine, window, state)) {
-    UndoStartup(state, trackersBefore.get(), minEarthBefore);
+    UndoStartup(state, trackersBefore.get(), minEarthBefore, minEarthTimeBefore);
     return kEngineRestart;
   }
 

@@ -122,6 +122,7 @@ struct IntegrationState {
   double m_dBaseStep;             // base step |h|, days
   double m_dDistance[15];         // distance of the last body evaluated to each perturber, AU (9e9 = none)
   double m_dMinEarthDistance;     // smallest Earth distance of the run, AU (9e9 = none)
+  double m_dMinEarthTime;         // its time, JD TT (0 = none)
   int m_bEarthBound;              // the orbit was found bound to the Earth-Moon pair
   double m_dPrevEarthTime;        // JD TT of the previous evaluation for that test
   double m_dPrevGeo[3];           // geocentric vector of that evaluation, AU

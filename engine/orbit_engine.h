@@ -90,6 +90,7 @@ struct OrbitEngine {
   double* m_pPerturberCache = nullptr;  // 11 rows of (time, 45 coordinates); owned, zeroed at allocation
   int m_bAutoRunning = 0;         // an automatic procedure drives the engine
   int m_bAutoStop = 0;            // the view's "自動停止"; with m_bAutoRunning the engine runs quiet
+  int m_bTrialOrbits = 0;         // 1 while the distance scan evaluates trial orbits: no epoch-placement notes
   int m_bScanRunning = 0;         // the NEOCP scan drives the engine (counts as busy)
   int m_bScanOwnCall = 0;         // one pass of the busy test for the scan's own next command
   int m_nAsteroidSet = 0;         // PerturberSet 0..6

@@ -373,9 +373,10 @@ int GaussMertonOrbit(DetClass* det, OrbitEngine* engine) {
 
   OrientationFromPositions(el, pos[0], r0, theta1, r[0], r0Len);
 
-  // Residuals of the picks and of every observation. A position that cannot
-  // be computed is a failure of the determination: the orbit would otherwise
-  // stand with residuals that were never computed.
+  // Residuals of the picks and of every observation. Only an elliptic place
+  // of an observation that cannot be computed fails the determination; a
+  // pick's, or a near-parabolic place (its message stays in m_strError), keeps
+  // the pair zero: which triplets succeed depends on this.
   const bool nearParabolic = e > kNearParabolicE;
   double aP[3] = {}, bQ[3] = {};
   if (!nearParabolic)
@@ -389,16 +390,15 @@ int GaussMertonOrbit(DetClass* det, OrbitEngine* engine) {
     if (nearParabolic) return NearParabolicResidual(det, records, index, el.m_dT, e, el.m_dQ, ra, dec, resRa, resDec);
     return EllipticResidual(records, index, n, el.m_dT, e, aP, bQ, ra, dec, resRa, resDec);
   };
-  int failures = 0;
   for (int m = 0; m < 3; ++m) {
-    if (residual(det->m_aPick, m, det->m_dPickResRa[m], det->m_dPickResDec[m]) != 0) ++failures;
+    residual(det->m_aPick, m, det->m_dPickResRa[m], det->m_dPickResDec[m]);
     det->m_aPick[m].m_dResRa = det->m_dPickResRa[m];
     det->m_aPick[m].m_dResDec = det->m_dPickResDec[m];
   }
   ObservationRecord* obs = det->m_pOrbObs;
   for (int i = 0; obs[i].m_dJdUtc != -1.0; ++i)
-    if (residual(obs, i, obs[i].m_dResRa, obs[i].m_dResDec) != 0) ++failures;
-  return failures == 0 ? 0 : -1;
+    if (residual(obs, i, obs[i].m_dResRa, obs[i].m_dResDec) != 0 && !nearParabolic) return -1;
+  return 0;
 }
 
 void ParabolaFromTwoPositions(ElementBlock& el, double theta1Rad, double theta3Rad, double r1Au, double r3Au,

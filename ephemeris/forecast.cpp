@@ -385,14 +385,14 @@ int ForecastModel::MeasureErrorGrowth(ForecastForm& form, bool (*confirm)(CDeter
     s.m_pProgress = form.Window(kFcProgress);
     s.m_pStatus = form.Window(kFcStatus);
     s.m_dProgressStart = start;
-    if ((r = IntegrateOrbit(engine, nullptr, nullptr, &s)) != 0) break;
+    if ((r = IntegrateOrbit(engine, result, nullptr, &s)) != 0) break;
     int restarts = CountOccurrences(engine->m_strRunReport, "積分間隔を");
     s.m_dEnd = start;
     s.m_dDirection = -saved.m_dDirection;
     s.m_dStep = -step;
     s.m_dEpoch = s.m_el.m_dEpoch;
     s.m_dProgressStart = s.m_dEpoch;
-    if ((r = IntegrateOrbit(engine, nullptr, nullptr, &s)) != 0) break;
+    if ((r = IntegrateOrbit(engine, result, nullptr, &s)) != 0) break;
     restarts += CountOccurrences(engine->m_strRunReport, "積分間隔を");
     double di = s.m_el.m_dIncl - saved.m_el.m_dIncl;
     while (di > kPi) di -= 2 * kPi;
@@ -406,6 +406,10 @@ int ForecastModel::MeasureErrorGrowth(ForecastForm& form, bool (*confirm)(CDeter
     ++rows;
   }
 
+  // A run that ends early writes its reason over the pane: the table comes
+  // back with the reason under it.
+  const std::string shown = TextOf(result);
+  if (r != 0 && !shown.empty() && shown != text) text += shown + "\r\n";
   std::string tail = "\r\n";
   if (r == kEngineCancelled)
     tail += "※[中止]ボタンにより途中で打ち切りました。\r\n";

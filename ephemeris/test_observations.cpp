@@ -178,6 +178,7 @@ int SetTestOrbitAndResiduals(CDetermination& view, const TestOrbitElements& in, 
   IntegrationState& s = engine->m_state;
   PutTestElements(s.m_el, in, epoch);
   s.m_dEpoch = epoch;
+  s.m_bAsteroid = 0;  // a test orbit is shown and improved in comet form, whatever the designation reads as
   ElementBlock& el = s.m_el;
   if (el.m_dN > 0) {
     const double turns = (epoch - in.dT) * el.m_dN / kTwoPi;

@@ -269,9 +269,12 @@ void RunCloneApproach(OrbitEngine* engine, IntegrationState* state, EngineWindow
     std::stable_sort(pts.begin(), pts.end(), [](const TimeDistance& a, const TimeDistance& b) { return a.t < b.t; });
     RefineMinimum(pts, out.dist, out.jd);
   }
-  // The integrator's own minimum carries no time: a recorded approach keeps
-  // the time of its points, one beyond the recording radius has none (0).
-  if (state->m_dMinEarthDistance < 9e8 && state->m_dMinEarthDistance < out.dist) out.dist = state->m_dMinEarthDistance;
+  // The integrator sees every step, also beyond the recording radius: its
+  // minimum comes with its own time, so a distance is never shown without one.
+  if (state->m_dMinEarthDistance < 9e8 && state->m_dMinEarthDistance < out.dist) {
+    out.dist = state->m_dMinEarthDistance;
+    out.jd = state->m_dMinEarthTime;
+  }
   const ImpactTracker& earth = trackers->m_trackers[kBodyEarth];
   if (earth.m_bHit) {
     out.impact = 1;
@@ -516,8 +519,12 @@ int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& s
     const int autoRunning = engine->m_bAutoRunning, autoStop = engine->m_bAutoStop;
     engine->m_bAutoRunning = engine->m_bAutoStop = 1;
     engine->m_nCancel = 0;
+    // A scan leaves the view's residual list alone.
+    const int quietRun = view.m_bQuietRun;
+    view.m_bQuietRun = 1;
     std::string log;
     const int r = IterateImprovement(view, engine->m_state.m_dEpoch, 1, log, 1);
+    view.m_bQuietRun = quietRun;
     engine->m_bAutoRunning = autoRunning;
     engine->m_bAutoStop = autoStop;
     if (r != 0 || !belongs()) {

@@ -5,6 +5,7 @@
 // cancel in batch mode. Eros and Apophis run in the benchmark.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -196,3 +197,51 @@ TEST_F(AiImprovement, BatchRunStopsOnTheCallersCancel) {
 }
 
 }  // namespace
+
+namespace {
+
+// A view whose cancel button is pressed as the comet's gravity-only
+// improvement ends, between it and the first non-gravitational model.
+class CancelAfterGravityView : public CDeterminationDisplay {
+public:
+  void ShowCalcLogProgress(const char* text) override {
+    CDeterminationDisplay::ShowCalcLogProgress(text);
+    const std::string* log = m_pCalcLogProgress;
+    if (text || !log || log->find("非重力効果の検討") == std::string::npos) return;
+    const std::string end = "  → この段階の改良を終了";
+    const size_t last = log->rfind("\r\n", log->size() - 3);
+    if (last != std::string::npos && log->compare(last + 2, end.size(), end) == 0) m_pEngine->m_nCancel = 1;
+  }
+};
+
+}  // namespace
+
+// A cancel between the gravity-only solution and the first model: the model
+// line carries the gravity solution again, the verdict keeps gravity only,
+// and the run ends as finished.
+TEST_F(AiImprovement, CancelBeforeTheModelsKeepsGravityAndSaysSo) {
+  const std::string path = TestDataPath("obs/mpc80/orbitfinder_C_1998_P1.txt");
+  if (path.empty() || !TestDataFileExists(path)) GTEST_SKIP() << "obs/mpc80/orbitfinder_C_1998_P1.txt not found";
+  m_view = std::make_unique<CancelAfterGravityView>();
+  OpenObsFile(*m_view, File("ai.obs", ObservationLinesBetween(ReadTestFile(path), 1960, 2060)));
+  ASSERT_EQ(m_view->m_pEngine->m_nCalcState, kCalcLoaded);
+  m_view->m_nBatchMode = 1;
+  OnAiImprove(*m_view);
+  m_view->m_nBatchMode = 0;
+  const std::string& log = m_view->m_strCalcLog;
+  EXPECT_EQ(m_view->m_nAiResult, 0) << log;
+  double gravity = 0, model = 0, from = 0, to = 0;
+  const size_t g = log.find("重力のみ: 平均残差"), m = log.find("マースデンTypeII(水氷): 平均残差"),
+               v = log.find("→ 非重力効果を入れても残差が");
+  ASSERT_NE(g, std::string::npos) << log;
+  ASSERT_NE(m, std::string::npos) << log;
+  ASSERT_NE(v, std::string::npos) << log;
+  EXPECT_EQ(std::sscanf(log.c_str() + g, "重力のみ: 平均残差%lf", &gravity), 1);
+  EXPECT_EQ(std::sscanf(log.c_str() + m, "マースデンTypeII(水氷): 平均残差%lf", &model), 1);
+  EXPECT_EQ(std::sscanf(log.c_str() + v, "→ 非重力効果を入れても残差が%lf\"→%lf", &from, &to), 2);
+  EXPECT_EQ(model, gravity);
+  EXPECT_EQ(from, gravity);
+  EXPECT_EQ(to, gravity);
+  EXPECT_EQ(log.find("リジェクト"), std::string::npos) << log;
+  EXPECT_EQ(m_view->m_pEngine->m_bNonGrav, 0);
+}

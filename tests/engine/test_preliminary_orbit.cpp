@@ -206,24 +206,39 @@ TEST(GaussMerton, FailedIterationRestoresTheOrbit) {
   ExpectElementsUnchanged(view.m_pEngine->m_state.m_el);
 }
 
-// A near-parabolic orbit whose place cannot be computed for one observation
-// is a failed determination, not an orbit with residuals never computed: the
-// orbit and the residuals of every observation are those from before.
-TEST(GaussMerton, FailedNearParabolicPlaceFailsTheDetermination) {
-  CDetermination view(false);
-  const SkyOrbit orbit = {2460000.5, 1.0, 0.99, 150, 30, 70};
-  LoadSkyObservations(view, orbit, {2459980.5, 2459990.5, 2460000.5, 2460010.5, 2460020.5, 2460030.5});
-  ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
-  obs[5].m_dSun[0] = std::numeric_limits<double>::quiet_NaN();  // no observer position
-  for (int i = 0; i < 6; ++i) obs[i].m_dResRa = obs[i].m_dResDec = 1e-3 * (i + 1);
-  Pick(view, {0, 2, 4});
-  MarkElements(view.m_pEngine->m_state.m_el);
-  EXPECT_EQ(DetermineInitialOrbit(view.m_pDetClass, view.m_pEngine), -1);
-  EXPECT_EQ(view.m_pDetClass->m_strError, PrelimFailureText(kPrelimFailAnomaly));
-  ExpectElementsUnchanged(view.m_pEngine->m_state.m_el);
-  for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(obs[i].m_dResRa, 1e-3 * (i + 1)) << i;
-    EXPECT_EQ(obs[i].m_dResDec, 1e-3 * (i + 1)) << i;
+// A place that cannot be computed for one observation (no observer
+// position): near the parabola the orbit stands with a zero pair for it and
+// the message kept; an elliptic one fails the determination and every
+// residual is that from before.
+TEST(GaussMerton, UncomputablePlaceOfOneObservation) {
+  struct Case {
+    const char* name;
+    SkyOrbit orbit;
+    int result;
+  };
+  const Case cases[] = {
+      {"near-parabolic", {2460000.5, 1.0, 0.99, 150, 30, 70}, 0},
+      {"elliptic", {2460000.5, 1.2, 0.3, 60, 110, 20}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CDetermination view(false);
+    LoadSkyObservations(view, c.orbit, {2459980.5, 2459990.5, 2460000.5, 2460010.5, 2460020.5, 2460030.5});
+    ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+    obs[5].m_dSun[0] = std::numeric_limits<double>::quiet_NaN();
+    for (int i = 0; i < 6; ++i) obs[i].m_dResRa = obs[i].m_dResDec = 1e-3 * (i + 1);
+    Pick(view, {0, 2, 4});
+    MarkElements(view.m_pEngine->m_state.m_el);
+    ASSERT_EQ(DetermineInitialOrbit(view.m_pDetClass, view.m_pEngine), c.result);
+    if (c.result != 0) {
+      ExpectElementsUnchanged(view.m_pEngine->m_state.m_el);
+      for (int i = 0; i < 6; ++i) EXPECT_EQ(obs[i].m_dResRa, 1e-3 * (i + 1)) << i;
+      continue;
+    }
+    EXPECT_EQ(view.m_pDetClass->m_strError, PrelimFailureText(kPrelimFailAnomaly));
+    EXPECT_EQ(obs[5].m_dResRa, 0.0);
+    EXPECT_EQ(obs[5].m_dResDec, 0.0);
+    for (int i = 0; i < 5; ++i) EXPECT_NE(obs[i].m_dResRa, 1e-3 * (i + 1)) << i;  // computed anew
   }
 }
 
@@ -290,6 +305,35 @@ TEST(Banachiewicz, FindsTheParabola) {
   for (int n = 0; n < 3; ++n) {
     EXPECT_GT(std::hypot(det->m_dPickResRa[n], det->m_dPickResDec[n]), 0.0);
     EXPECT_LT(std::hypot(det->m_dPickResRa[n], det->m_dPickResDec[n]) * kMasPerRad, 10000.0);
+  }
+}
+
+// A parabola passing 0.2 AU from the observer at 8°/day, picked half a day
+// apart around the approach: the distance changes by 5e-4 AU from pick to
+// pick, so a light time settled only to 1e-3 AU would turn the places by
+// 0.1". Each pick's residual is that of the found parabola's exact place,
+// computed apart with universal variables and a fully settled light time.
+TEST(Banachiewicz, PickResidualsWithTheLightTimeSettled) {
+  constexpr double kJ2000 = 2451545.0, T = 2460000.5;
+  const double lonDeg = std::fmod((2.0 * M_PI * (T - kJ2000) / 365.25636 + 1.75) / kDeg, 360.0);
+  const SkyOrbit orbit = {T, 1.2, 1.0, 0, lonDeg, 90};  // perihelion outside the observer
+  CDetermination view(false);
+  const std::vector<double> times = {T - 0.5, T, T + 0.5};
+  LoadSkyObservations(view, orbit, times);
+  Pick(view, {0, 1, 2});
+  DetClass* det = view.m_pDetClass;
+  det->m_bParabolicMethod = 1;
+  const ElementBlock& el = view.m_pEngine->m_state.m_el;
+  ASSERT_EQ(DetermineInitialOrbit(det, view.m_pEngine), 0) << det->m_strError;
+  ASSERT_NEAR(det->m_dRho[1], 0.2, 0.01);
+  const SkyOrbit found = {el.m_dT, el.m_dQ, 1.0, el.m_dPeri / kDeg, el.m_dNode / kDeg, el.m_dIncl / kDeg};
+  for (int n = 0; n < 3; ++n) {
+    const ObservationRecord place = ObserveOrbit(found, times[n]);
+    const ObservationRecord& o = det->m_pOrbObs[n];
+    const double resRa = std::remainder(o.m_dRa - place.m_dRa, 2.0 * M_PI) * std::cos(place.m_dDec);
+    const double resDec = o.m_dDec - place.m_dDec;
+    EXPECT_NEAR(det->m_dPickResRa[n] * kMasPerRad, resRa * kMasPerRad, 10.0) << n;
+    EXPECT_NEAR(det->m_dPickResDec[n] * kMasPerRad, resDec * kMasPerRad, 10.0) << n;
   }
 }
 

@@ -266,6 +266,30 @@ TEST_F(ForecastOnSolution, ErrorGrowthRowsAndRestoredState) {
   EXPECT_EQ(e.m_bBusy, 0);
 }
 
+// A cancel pressed in the first stage: the run's own reason reaches the
+// result pane, under the heading and over the conclusion.
+TEST_F(ForecastOnSolution, ErrorGrowthCancelledShowsTheRunsReason) {
+  struct CancellingUi : HeadlessUiServices {
+    bool PumpOneEvent() override {
+      if (++m_pumps == 50) m_engine->m_nCancel = 1;
+      return false;
+    }
+    OrbitEngine* m_engine = nullptr;
+  } ui;
+  ui.m_engine = m_view.m_pEngine;
+  ScopedUi scoped(ui);
+  ForecastModel model(&m_view);
+  m_form.SetEpoch("2043", "1", "1");
+  EXPECT_EQ(model.MeasureErrorGrowth(m_form, Yes), kEngineCancelled);
+  const std::string text = m_form.Text(kFcResult);
+  const size_t heading = text.find("【積分誤差の伸び】"), reason = text.find(kMsgCancelledByButton),
+               conclusion = text.find("※[中止]ボタンにより途中で打ち切りました。");
+  EXPECT_EQ(heading, 0u) << text;
+  ASSERT_NE(reason, std::string::npos) << text;
+  EXPECT_LT(reason, conclusion) << text;
+  EXPECT_NE(conclusion, std::string::npos) << text;
+}
+
 // A target so near that only the whole interval exceeds twelve steps of 8 days.
 TEST_F(ForecastOnSolution, ErrorGrowthWithOneRow) {
   ForecastModel model(&m_view);

@@ -136,7 +136,11 @@ TEST_F(ForecastTestAidsReal, EarthTestObservationsSolvedAgainHitTheEarth) {
   form.SetEpoch("2030", "1", "1");
   form.m_controls[kFcBody].m_nSelection = 3;  // 地球
   ForecastModel model(&view);
-  model.m_openObsFile = [&](const std::string& path) { return LoadSessionObservations(view, path, s_stationsFile); };
+  model.m_openObsFile = [&](const std::string& path) {
+    const int count = LoadSessionObservations(view, path, s_stationsFile);
+    engine.m_state.m_bAsteroid = 1;  // as opening guesses from the designation "K29Z99C"
+    return count;
+  };
   Keys(true, true);
   m_ui.m_scriptedAnswers = {MsgAnswer::Ok, MsgAnswer::Ok};
   ASSERT_EQ(model.Calculate(form), 0);
@@ -162,9 +166,22 @@ TEST_F(ForecastTestAidsReal, EarthTestObservationsSolvedAgainHitTheEarth) {
   }
   EXPECT_EQ(lines, 18);
   ASSERT_EQ(view.m_pDetClass->m_nObsCount, 18);
+  // "K29Z99C" reads as a minor planet; the test orbit is shown and improved in comet form.
+  EXPECT_EQ(engine.m_state.m_bAsteroid, 0);
   // Noise of 0.4" per coordinate: the residuals of the true orbit show it.
   EXPECT_GT(engine.m_dMeanResidual, 0.15);
   EXPECT_LT(engine.m_dMeanResidual, 0.9);
+  // Draw by draw: the deviates of the seed trunc(100 t) + 7919 × 2 (the
+  // Earth), Dec then RA, within the rounding of the 80-column fields.
+  const double t = CalendarToJd(2030, 1, 1);  // the impact typed
+  uint32_t seed = static_cast<uint32_t>(static_cast<long long>(t * 100) + 7919LL * 2);
+  constexpr double kArcsecPerRad = 206264.806247;
+  const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+  for (int i = 0; i < 18; ++i) {
+    const double dDec = GaussianRandom(seed) * 0.4, dRa = GaussianRandom(seed) * 0.4;
+    EXPECT_NEAR(obs[i].m_dResDec * kArcsecPerRad, dDec, 0.06) << i;
+    EXPECT_NEAR(obs[i].m_dResRa * kArcsecPerRad, dRa, 0.09) << i;
+  }
 
   ASSERT_EQ(ImproveToConvergence(view, 30), 0) << engine.m_strMessage;
   EXPECT_LT(engine.m_dMeanResidual, 0.9);

@@ -209,6 +209,28 @@ TEST(IdentScan, TestCandidateWindowsMagnitudeAndMotion) {
   EXPECT_EQ(c.m_dMotionRatio, 0.0);
 }
 
+// A tracklet off the orbit in every respect (2° along the sky, a drift in
+// declination, a magnitude fainter): the score weighs the four offsets as
+// sqrt(m² + x² + (2L)² + 0.04 y²), with the windows and tolerance as units.
+TEST(IdentScan, ScoreWeighsItsTerms) {
+  const double t0 = 2459100.5;
+  const double offsets[] = {0.0, 0.02, 0.04, 0.06, 1.0};
+  IdentCandidate c;
+  ASSERT_EQ(RunTest(kMainBelt, SliceOf(ObserveOrbit(kMainBelt, Times(t0, {0.0, 0.02, 0.04, 0.06, 1.0}))), c), 1);
+  auto obs = ObserveOrbit(kMainBelt, Times(t0, {0.0, 0.02, 0.04, 0.06, 1.0}), c.m_dPredictedMag + 1.0);
+  for (size_t i = 0; i < obs.size(); ++i) {
+    obs[i].m_dRa += 2.0 * kRadPerDeg;
+    obs[i].m_dDec += 0.05 * kRadPerDeg * offsets[i];
+  }
+  const double pathDeg = 15, crossDeg = 1, magTol = 3;
+  ASSERT_EQ(RunTest(kMainBelt, SliceOf(obs, pathDeg, crossDeg, magTol), c), 1);
+  const double m = c.m_dMagDiff / magTol, x = c.m_dCross / crossDeg, y = c.m_dAlong / pathDeg, L = c.m_dMotionRatio;
+  ASSERT_GT(std::fabs(y), 0.05);  // every term counts
+  ASSERT_GT(L, 0.05);
+  ASSERT_GT(std::fabs(m), 0.3);
+  EXPECT_NEAR(c.m_dScore, std::sqrt(m * m + x * x + 4 * L * L + 0.04 * y * y), 1e-12);
+}
+
 // Observations on both sides of RA 0h: small offsets, not a full turn.
 TEST(IdentScan, TrackletAcrossZeroHours) {
   double before = -1, t = 2459000.5;

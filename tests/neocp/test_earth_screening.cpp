@@ -3,6 +3,7 @@
 // solved from its observations, cloned from the covariance and screened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -354,6 +355,12 @@ protected:
     const std::string file = WriteTestFile(s_dir, "days.txt", ObservationLinesOnDays(ReadTestFile(path), from, to));
     return LoadSessionObservations(view, file, s_stationsFile);
   }
+  // 2024 MK from its first three days; false when the file is absent.
+  bool LoadMk(CDeterminationDisplay& view) { return LoadDays(view, kMkFile, "2024 06 16", "2024 06 19") >= 0; }
+
+  static constexpr const char* kMkFile = "obs/mpc80/neosjl_2024MK.txt";
+  HeadlessToolSinks m_sinks;
+  ScopedToolSinks m_scopedSinks{m_sinks};
 };
 
 }  // namespace
@@ -392,4 +399,123 @@ TEST_F(ShortArcScreening, Mk2024PassesInsideTheMoonsDistance) {
   ASSERT_FALSE(recs.empty());
   EXPECT_EQ(recs[0].nominal, 1) << "the nominal track first";
   EXPECT_NEAR(recs[0].jd, row.nom_jd, 1e-6);
+}
+
+// Beyond the recording radius only the integrator sees the approach: its
+// distance comes with its own time, the time the recorded points give when
+// the radius holds them.
+TEST_F(ShortArcScreening, Mk2024ApproachBeyondTheRecordingRadiusKeepsItsTime) {
+  CDeterminationDisplay view;
+  if (!LoadMk(view)) GTEST_SKIP() << kMkFile << " not found";
+  ASSERT_TRUE(SolveCloseApproachArc(view, 0.2)) << view.m_pEngine->m_strMessage;
+  OrbitEngine* engine = view.m_pEngine;
+  CloneRecord rec{};
+  NominalCloneFromEngine(engine, rec);
+  const double end = CalendarToJd(2024, 7, 5);
+  auto approach = [&](double radiusAu) {
+    const double saved = g_dGeoTrackRadius;
+    g_dGeoTrackRadius = radiusAu;
+    IntegrationState state{};
+    CloneApproach out{};
+    EXPECT_EQ(SetupCloneRun(engine, view.m_pDetClass, &state, rec, end), 1);
+    RunCloneApproach(engine, &state, nullptr, out);
+    g_dGeoTrackRadius = saved;
+    EXPECT_EQ(out.result, 0);
+    return out;
+  };
+  const CloneApproach recorded = approach(0.1);
+  const CloneApproach unrecorded = approach(0.001);  // 0.39 LD: MK stays outside
+  ASSERT_GE(recorded.jd, 2460490.5);
+  ASSERT_LT(recorded.jd, 2460491.5);
+  EXPECT_NEAR(unrecorded.dist * kAuKm, recorded.dist * kAuKm, 100.0);
+  // The integrator's steps near the approach are minutes long.
+  EXPECT_NEAR((unrecorded.jd - recorded.jd) * 1440.0, 0.0, 30.0);
+  EXPECT_EQ(unrecorded.track.count, 0);
+}
+
+namespace {
+
+// A view that counts what a scan must leave alone: the residual list's
+// refreshes and scrolls.
+class ListWatchingView : public CDeterminationDisplay {
+public:
+  void RefreshResidualList(ObservationRecord* obs, int shown) override {
+    ++m_nListTouches;
+    CDeterminationDisplay::RefreshResidualList(obs, shown);
+  }
+  void ScrollObsListTo(int index) override {
+    ++m_nListTouches;
+    CDeterminationDisplay::ScrollObsListTo(index);
+  }
+  int m_nListTouches = 0;
+};
+
+}  // namespace
+
+// A covariance that no longer belongs to the solution is improved once more
+// before the clones are drawn, without touching the view's residual list.
+TEST_F(ShortArcScreening, StaleCovarianceReimprovedWithoutTheList) {
+  ListWatchingView view;
+  if (!LoadMk(view)) GTEST_SKIP() << kMkFile << " not found";
+  ASSERT_TRUE(SolveCloseApproachArc(view, 0.2)) << view.m_pEngine->m_strMessage;
+  view.m_pEngine->m_bCovarianceValid = 0;
+  view.m_nListTouches = 0;
+  NeocpScanRow row = RowWithFiles("2024 MK", "mk-stale");
+  const std::string dir = row.clones_path.substr(0, row.clones_path.rfind('/'));
+  NeocpScanSettings settings;
+  settings.m_nClones = 2;
+  ASSERT_EQ(MakeCovarianceClones(view, settings, row, nullptr, nullptr), 0) << row.note;
+  EXPECT_EQ(view.m_pEngine->m_bCovarianceValid, 1);
+  EXPECT_EQ(row.note.find("共分散がいまの解と対応していない"), std::string::npos) << row.note;
+  EXPECT_EQ(view.m_nListTouches, 0);
+  EXPECT_EQ(view.m_bQuietRun, 0);
+  std::filesystem::remove_all(dir);
+}
+
+// The screening records out to at least 0.1 AU while it runs and gives the
+// radius back; the clones spread with 0.5" added in quadrature to σ0 when
+// the systematic error is on (σ0 = 0.5" becomes √0.5").
+TEST_F(ShortArcScreening, RecordingRadiusAndSystematicError) {
+  CDeterminationDisplay view;
+  if (!LoadMk(view)) GTEST_SKIP() << kMkFile << " not found";
+  ASSERT_TRUE(SolveCloseApproachArc(view, 0.2)) << view.m_pEngine->m_strMessage;
+  // Every step of a screening run pumps one event: the radius seen there.
+  struct RadiusUi : HeadlessUiServices {
+    bool PumpOneEvent() override {
+      low = std::min(low, g_dGeoTrackRadius);
+      high = std::max(high, g_dGeoTrackRadius);
+      return HeadlessUiServices::PumpOneEvent();
+    }
+    double low = 9e9, high = 0;
+  };
+  struct Case {
+    double radius;
+    int sysError;
+    double seenRadius, sigma0;
+  };
+  const Case cases[] = {
+      {0.05, 1, 0.1, std::sqrt(0.5)},
+      {0.5, 0, 0.5, 0.5},
+  };
+  const double saved = g_dGeoTrackRadius;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.radius);
+    RadiusUi ui;
+    ScopedUi scopedUi(ui);
+    g_dGeoTrackRadius = c.radius;
+    view.m_pEngine->m_dSigma0 = 0.5;
+    NeocpScanRow row = RowWithFiles("2024 MK", "mk-radius");
+    const std::string dir = row.clones_path.substr(0, row.clones_path.rfind('/'));
+    NeocpScanSettings settings;
+    settings.m_nClones = 1;
+    settings.m_bSysError = c.sysError;
+    ASSERT_EQ(MakeCovarianceClones(view, settings, row, nullptr, nullptr), 0) << row.note;
+    EXPECT_GT(ui.m_pumps, 10);
+    EXPECT_EQ(ui.low, c.seenRadius);
+    EXPECT_EQ(ui.high, c.seenRadius);
+    EXPECT_EQ(g_dGeoTrackRadius, c.radius);
+    EXPECT_NEAR(row.sigma0, c.sigma0, 1e-12);
+    std::filesystem::remove_all(dir);
+  }
+  g_dGeoTrackRadius = saved;
 }

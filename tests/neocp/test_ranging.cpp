@@ -298,7 +298,8 @@ TEST(RangingParts, AutomaticImprovementKeptUpToThreeArcseconds) {
   };
   const Case cases[] = {
       {0, kCalcImprovedPerturbed, 3.0, 0.9, true},   {4, kCalcImprovedPerturbed, 1.0, 0.9, true},
-      {0, kCalcImprovedPerturbed, 3.2, 0.9, false},  {0, kCalcImprovedTwoBody, 1.0, 0.9, false},
+      {0, kCalcImprovedPerturbed, 3.2, 0.9, false},  {0, kCalcImprovedPerturbed, 3.0001, 0.9, false},
+      {0, kCalcImprovedTwoBody, 1.0, 0.9, false},
       {-1, kCalcImprovedPerturbed, 1.0, 0.9, false}, {0, kCalcImprovedPerturbed, 0.0, 0.9, false},
       {0, kCalcImprovedPerturbed, NAN, 0.9, false},  {0, kCalcImprovedPerturbed, 1.0, -0.1, false},
   };
