@@ -10,8 +10,9 @@ std::string WxControlWindow::GetText() const { return WxControlText(m_window.get
 
 void WxControlWindow::SetText(const std::string& text) {
   if (wxWindow* w = m_window.get()) {
-    SetWxControlText(w, text);
-    w->Update();
+    // The view binds no text events to its edits, which a tail sends.
+    if (!SetWxEditTail(w, text)) SetWxControlText(w, text);
+    RepaintNowUnlessJustDone(w);
   }
 }
 
@@ -21,7 +22,7 @@ void WxControlWindow::AppendText(const std::string& text) {
     SetText(GetText() + text);
     return;
   }
-  w->Update();
+  RepaintNowUnlessJustDone(w);
 }
 
 void WxControlWindow::ScrollToEnd() {
