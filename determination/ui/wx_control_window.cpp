@@ -10,8 +10,7 @@ std::string WxControlWindow::GetText() const { return WxControlText(m_window.get
 
 void WxControlWindow::SetText(const std::string& text) {
   if (wxWindow* w = m_window.get()) {
-    // The view binds no text events to its edits, which a tail sends.
-    if (!SetWxEditTail(w, text)) SetWxControlText(w, text);
+    SetWxControlText(w, text);
     RepaintNowUnlessJustDone(w);
   }
 }

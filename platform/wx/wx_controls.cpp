@@ -1,6 +1,5 @@
 #include "platform/wx/wx_controls.h"
 
-#include <algorithm>
 #include <chrono>
 
 #include <wx/checkbox.h>
@@ -34,8 +33,6 @@ std::string ToLf(const std::string& text)
 // calculation changes its texts many times a second and pumps events, which
 // paint them anyway.
 constexpr auto kForcedRepaintGap = std::chrono::milliseconds(50);
-// Below this many shared characters a text is set whole.
-constexpr size_t kShortestKeptText = 4096;
 
 } // namespace
 
@@ -66,26 +63,6 @@ void SetWxControlText(wxWindow* w, const std::string& text)
   }
   if (w)
     w->SetLabel(ToWx(text));
-}
-
-bool SetWxEditTail(wxWindow* w, const std::string& text)
-{
-  auto* edit = dynamic_cast<wxTextCtrl*>(w);
-  if (!edit || !edit->IsMultiLine())
-    return false;
-  const wxString value = ToWx(ToLf(text));
-  const wxString old = edit->GetValue();
-  const wchar_t* a = old.wc_str();
-  const wchar_t* b = value.wc_str();
-  const size_t common = std::min(old.length(), value.length());
-  const size_t same = static_cast<size_t>(std::mismatch(a, a + common, b).first - a);
-  if (same == old.length() && same == value.length())
-    return true;
-  // Little shared: setting the whole text is as cheap.
-  if (same < kShortestKeptText)
-    return false;
-  edit->Replace(static_cast<long>(same), edit->GetLastPosition(), value.Mid(same));
-  return true;
 }
 
 void RepaintNowUnlessJustDone(wxWindow* w)

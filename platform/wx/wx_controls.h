@@ -12,12 +12,6 @@ class wxWindow;
 std::string WxControlText(wxWindow* w);
 // Sets what WxControlText reads (a choice selects the string if it has it).
 void SetWxControlText(wxWindow* w, const std::string& text);
-// Sets a multi-line edit's text as SetWxControlText does, replacing only
-// what follows the part the old and the new text share: a log set again
-// with one line more is not laid out again whole. Sends the edit's text
-// event, which SetWxControlText does not. False when w is no multi-line edit
-// or the two share too little (set the text whole then).
-bool SetWxEditTail(wxWindow* w, const std::string& text);
 // Repaints w at once (wxWindow::Update) unless a forced repaint was done
 // less than 50 ms ago; the event loop paints it then.
 void RepaintNowUnlessJustDone(wxWindow* w);
