@@ -111,10 +111,12 @@ void CDeterminationDisplay::RefreshResidualList(ObservationRecord* obs, int show
   int count = 0;
   while (obs[count].m_dJdUtc != -1.0) ++count;
   m_bResidualsShown = shown;
-  if (shown)
+  if (shown && ShowsStationStats()) {
     ComputeStationStats();
-  else
+  } else {
     FreeStationStats();
+    m_bStationStatsStale = shown != 0;
+  }
   SetObsListItemCount(count);
 }
 

@@ -71,13 +71,20 @@ public:
 
   // Residual statistics per station (by descending bias) and each
   // observation's station flag, which colours the list; empty while the
-  // residuals are not shown.
+  // residuals are not shown. A view that shows none of them leaves them to
+  // be computed when first asked for (EnsureStationStats), not at every
+  // residual refresh of a run.
   std::unique_ptr<StationResidualStats[]> m_pStationStats;
   int m_nStationStats = 0;
   std::unique_ptr<unsigned char[]> m_pObsBiasFlag;
   int m_nObsBiasFlags = 0;
   void ComputeStationStats() override;
   virtual void FreeStationStats();
+  // Computes the statistics when a refresh left them to be computed.
+  void EnsureStationStats();
+  // Whether the view shows the statistics (a list coloured by them).
+  virtual bool ShowsStationStats() const { return false; }
+  bool m_bStationStatsStale = false;
   // Repaints one control (colours that depend on the view's state).
   virtual void RepaintItem(int id) { (void)id; }
   // The Epoch fields writable in developer mode or while the Epoch-field

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -48,13 +49,20 @@ void Finish(StationResidualStats& s, double caution, double large) {
 
 // Selection sort by descending bias taking the first of equal biases, so
 // that the order is the one the report and the tug-of-war check describe.
-void SortByBias(StationResidualStats* stats, int n) {
+// place[k] receives where the station that stood at k ends.
+void SortByBias(StationResidualStats* stats, int n, int* place) {
+  std::vector<int> from(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) from[i] = i;
   for (int i = 0; i < n; ++i) {
     int best = i;
     for (int j = i + 1; j < n; ++j)
       if (stats[j].bias > stats[best].bias) best = j;
-    if (best != i) std::swap(stats[i], stats[best]);
+    if (best != i) {
+      std::swap(stats[i], stats[best]);
+      std::swap(from[i], from[best]);
+    }
   }
+  for (int i = 0; i < n; ++i) place[from[i]] = i;
 }
 
 // Sort key of a column; the bool says the station has no value there.
@@ -85,20 +93,62 @@ bool SortsBefore(const StationResidualStats& a, const StationResidualStats& b, c
 
 }  // namespace
 
+namespace {
+
+// The three bytes of a code as one key, with the bytes after a NUL ignored
+// as the three-character comparison ignores them.
+uint32_t CodeKey(const char* code) {
+  uint32_t key = 0;
+  for (int c = 0; c < 3 && code[c] != '\0'; ++c)
+    key |= static_cast<uint32_t>(static_cast<unsigned char>(code[c])) << (8 * c);
+  return key;
+}
+
+// Index of each station code in order of first appearance: an open-addressed
+// table sized for the observations, so that finding a station costs the same
+// with one station as with hundreds.
+class StationIndex {
+public:
+  explicit StationIndex(int observations) {
+    size_t size = 16;
+    while (size < 2 * static_cast<size_t>(observations)) size *= 2;
+    keys_.assign(size, 0);
+    slots_.assign(size, -1);
+  }
+  // The station's index; next (and next is advanced) for a new code.
+  int Find(const char* code, int& next) {
+    const uint32_t key = CodeKey(code);
+    const size_t mask = slots_.size() - 1;
+    size_t i = (key * 2654435761u) & mask;
+    while (slots_[i] >= 0 && keys_[i] != key) i = (i + 1) & mask;
+    if (slots_[i] < 0) {
+      keys_[i] = key;
+      slots_[i] = next++;
+    }
+    return slots_[i];
+  }
+
+private:
+  std::vector<uint32_t> keys_;
+  std::vector<int> slots_;
+};
+
+}  // namespace
+
 int ComputeStationResidualStats(const ObservationRecord* obs, int count, double meanResidual,
                                 StationResidualStats* stats, unsigned char* flags) {
   const int n = ObservationCount(obs, count);
   int stations = 0;
   std::vector<int> stationOf(static_cast<size_t>(n), 0);
+  StationIndex index(n);
   for (int i = 0; i < n; ++i) {
     const ObservationRecord& o = obs[i];
-    int k = 0;
-    while (k < stations && !SameCode(stats[k].code, o.m_szStation)) ++k;
-    if (k == stations) {
+    const int before = stations;
+    const int k = index.Find(o.m_szStation, stations);
+    if (k == before) {
       stats[k] = StationResidualStats{};
       std::memcpy(stats[k].code, o.m_szStation, 3);
       stats[k].code[3] = '\0';
-      ++stations;
     }
     stationOf[i] = k;
     StationResidualStats& s = stats[k];
@@ -116,15 +166,10 @@ int ComputeStationResidualStats(const ObservationRecord* obs, int count, double 
   const double b = std::max(meanResidual, 0.3);
   const double caution = std::max(1.0, 2.0 * b), large = std::max(2.0, 3.0 * b);
   for (int k = 0; k < stations; ++k) Finish(stats[k], caution, large);
-  // The flags follow the codes, which the sort moves.
-  std::vector<std::string> codes;
-  for (int k = 0; k < stations; ++k) codes.emplace_back(stats[k].code);
-  SortByBias(stats, stations);
-  std::vector<int> flagOfOld(static_cast<size_t>(stations), 0);
-  for (int k = 0; k < stations; ++k)
-    for (int j = 0; j < stations; ++j)
-      if (codes[k] == stats[j].code) flagOfOld[k] = stats[j].flag;
-  for (int i = 0; i < n; ++i) flags[i] = static_cast<unsigned char>(flagOfOld[stationOf[i]]);
+  // The flags follow the stations, which the sort moves.
+  std::vector<int> place(static_cast<size_t>(stations));
+  SortByBias(stats, stations, place.data());
+  for (int i = 0; i < n; ++i) flags[i] = static_cast<unsigned char>(stats[place[stationOf[i]]].flag);
   return stations;
 }
 
@@ -359,6 +404,7 @@ int RunStationExclusionTest(CDeterminationDisplay& view, std::string& text) {
   text.clear();
   OrbitEngine* engine = view.m_pEngine;
   DetClass* det = view.m_pDetClass;
+  view.EnsureStationStats();
   if (!det->m_pOrbObs || !view.m_pStationStats || view.m_nStationStats < 2) {
     text = "観測所が2つ以上ないと比べられません。";
     return -1;
@@ -420,6 +466,7 @@ int RunStationExclusionTest(CDeterminationDisplay& view, std::string& text) {
 // ---- the view's statistics ----
 
 void CDeterminationDisplay::FreeStationStats() {
+  m_bStationStatsStale = false;
   m_pStationStats.reset();
   m_pObsBiasFlag.reset();
   m_nStationStats = 0;
@@ -442,4 +489,8 @@ void CDeterminationDisplay::ComputeStationStats() {
   m_nStationStats = ComputeStationResidualStats(det->m_pOrbObs, n, m_pEngine->m_dMeanResidual, m_pStationStats.get(),
                                                 m_pObsBiasFlag.get());
   m_nObsBiasFlags = n;
+}
+
+void CDeterminationDisplay::EnsureStationStats() {
+  if (m_bStationStatsStale) ComputeStationStats();
 }

@@ -375,9 +375,10 @@ void CDeterminationView::EnableImproveButtons(int enable)
   if (m_bForecastTookControls)
     for (int id : {kIdAutoImprove, kIdManualImprove})
       EnableItem(id, false);
+  // Forced repaints at most every 50 ms; the event loop paints the rest.
   for (int id : {kIdAutoImprove, kIdManualImprove, kIdAiImprove})
     if (wxWindow* w = Widget(id))
-      w->Update();
+      RepaintNowUnlessJustDone(w);
 }
 
 int CDeterminationView::ObservationCount() const

@@ -80,6 +80,8 @@ public:
   void ScrollObsListTo(int index) override;
   void RedrawObsListItem(int index) override;
   void RefreshResidualList(ObservationRecord* obs, int shown) override;
+  // The list's row colours are the station flags.
+  bool ShowsStationStats() const override { return true; }
 
   // ---- the fit diagnostics (open windows or null) ----
   CObsStat* m_pObsStat = nullptr;

@@ -9,6 +9,7 @@
 #include "determination/ui/determination_view.h"
 #include "platform/app_services.h"
 #include "platform/ui_services.h"
+#include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 
 namespace {
@@ -77,7 +78,8 @@ void CObsListCtrl::ScrollTo(int index)
   EnsureVisible(std::min(n, top + page) - 1);
   EnsureVisible(top);
   Refresh();
-  Update();
+  // An improvement scrolls at every iteration: the loop's pumps paint it.
+  RepaintNowUnlessJustDone(this);
 }
 
 wxString CObsListCtrl::OnGetItemText(long item, long column) const

@@ -11,7 +11,7 @@ std::string WxControlWindow::GetText() const { return WxControlText(m_window.get
 void WxControlWindow::SetText(const std::string& text) {
   if (wxWindow* w = m_window.get()) {
     SetWxControlText(w, text);
-    w->Update();
+    RepaintNowUnlessJustDone(w);
   }
 }
 
@@ -21,7 +21,7 @@ void WxControlWindow::AppendText(const std::string& text) {
     SetText(GetText() + text);
     return;
   }
-  w->Update();
+  RepaintNowUnlessJustDone(w);
 }
 
 void WxControlWindow::ScrollToEnd() {

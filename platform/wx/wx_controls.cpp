@@ -1,5 +1,7 @@
 #include "platform/wx/wx_controls.h"
 
+#include <chrono>
+
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/stattext.h>
@@ -25,6 +27,12 @@ std::string ToLf(const std::string& text)
   }
   return out;
 }
+
+// A repaint forced at once waits for the display server, which on a busy
+// machine costs more than the calculation that changed the text; a running
+// calculation changes its texts many times a second and pumps events, which
+// paint them anyway.
+constexpr auto kForcedRepaintGap = std::chrono::milliseconds(50);
 
 } // namespace
 
@@ -55,6 +63,15 @@ void SetWxControlText(wxWindow* w, const std::string& text)
   }
   if (w)
     w->SetLabel(ToWx(text));
+}
+
+void RepaintNowUnlessJustDone(wxWindow* w)
+{
+  static std::chrono::steady_clock::time_point s_lastForced;
+  if (!w || std::chrono::steady_clock::now() - s_lastForced < kForcedRepaintGap)
+    return;
+  w->Update();
+  s_lastForced = std::chrono::steady_clock::now();
 }
 
 bool AppendWxEditText(wxWindow* w, const std::string& text)

@@ -12,6 +12,9 @@ class wxWindow;
 std::string WxControlText(wxWindow* w);
 // Sets what WxControlText reads (a choice selects the string if it has it).
 void SetWxControlText(wxWindow* w, const std::string& text);
+// Repaints w at once (wxWindow::Update) unless a forced repaint was done
+// less than 50 ms ago; the event loop paints it then.
+void RepaintNowUnlessJustDone(wxWindow* w);
 // Appends text to an edit as SetWxControlText writes it; false when w is no
 // edit.
 bool AppendWxEditText(wxWindow* w, const std::string& text);

@@ -1,5 +1,6 @@
 #include "platform/wx/wx_ui_services.h"
 
+#include <chrono>
 #include <cstdio>
 
 #include <wx/app.h>
@@ -87,10 +88,25 @@ void WxUiServices::SetBusyCursor(bool busy)
     wxEndBusyCursor();
 }
 
+namespace {
+
+// A look at the toolkit's queue costs system calls; the long loops look at
+// every step, thousands of times a second. After finding the queue empty the
+// next look waits this long, far below what a user could notice.
+constexpr auto kEmptyQueueRest = std::chrono::milliseconds(5);
+std::chrono::steady_clock::time_point s_nextLook;
+
+} // namespace
+
 bool WxUiServices::PumpOneEvent()
 {
-  if (!wxTheApp || !wxTheApp->Pending())
+  const auto now = std::chrono::steady_clock::now();
+  if (now < s_nextLook)
     return false;
+  if (!wxTheApp || !wxTheApp->Pending()) {
+    s_nextLook = now + kEmptyQueueRest;
+    return false;
+  }
   wxTheApp->Dispatch();
   return true;
 }

@@ -157,6 +157,75 @@ TEST(StationStats, FlagsByTheSolutionsMeanResidualAndTheFixedLimits) {
   }
 }
 
+// Hundreds of stations whose observations interleave, their biases in an
+// order unlike their first appearance: every observation carries the flag
+// of its own station after the sort, and codes that differ only after a NUL
+// are one station, as the three-character comparison has them.
+TEST(StationStats, ManyInterleavedStationsKeepTheirOwnFlags) {
+  constexpr int kStations = 300;
+  std::vector<std::string> codes;
+  std::vector<double> bias;
+  for (int s = 0; s < kStations; ++s) {
+    const char letters[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    codes.push_back({letters[s / 36 % 36], letters[s % 36], letters[(s * 7) % 36]});
+    bias.push_back((s * 37 % kStations) / 30.0);  // 0 to 10"
+  }
+  std::vector<FixtureObs> list;
+  std::vector<int> stationOf;
+  for (int round = 0; round < 6; ++round)
+    for (int s = 0; s < kStations; ++s) {
+      // Six observations each, ± the spread in turn: the mean is the bias.
+      const double spread = round % 2 ? 0.5 : -0.5;
+      list.push_back({codes[s].c_str(), bias[s] + spread, -spread});
+      stationOf.push_back(s);
+    }
+  list.push_back({"7", 0.3, 0.3});
+  list.push_back({"7", 0.3, 0.3});
+  auto obs = MakeObs(list);
+  obs[list.size() - 2].m_szStation[2] = 'A';
+  obs[list.size() - 1].m_szStation[2] = 'B';
+  std::vector<unsigned char> flags;
+  const auto stats = Stats(obs, 0.2, &flags);
+  ASSERT_EQ(stats.size(), static_cast<size_t>(kStations + 1));
+  ASSERT_TRUE(Find(stats, "7"));
+  EXPECT_EQ(Find(stats, "7")->excluded + Find(stats, "7")->used, 2);
+  for (size_t i = 0; i + 2 < list.size(); ++i) {
+    const int s = stationOf[i];
+    // With a mean residual of 0.2" the limits are 1" and 2".
+    const int expected = bias[s] >= 2.0 - 1e-9 ? 2 : bias[s] >= 1.0 - 1e-9 ? 1 : 0;
+    ASSERT_EQ(flags[i], expected) << "observation " << i << " of " << codes[s] << ", bias " << bias[s];
+    ASSERT_EQ(Find(stats, codes[s])->flag, expected) << codes[s];
+  }
+  for (size_t k = 1; k < stats.size(); ++k) EXPECT_GE(stats[k - 1].bias, stats[k].bias);
+}
+
+// A view that shows no statistics leaves them to the first reader: a refresh
+// computes nothing, and the statistics asked for afterwards (here by the
+// exclusion test) are those of the refreshed residuals.
+TEST(StationStats, HeadlessViewComputesThemWhenAskedFor) {
+  HeadlessUiServices ui;
+  ScopedUi scoped(ui);
+  CDeterminationDisplay view(false);
+  std::vector<FixtureObs> list;
+  AddStation(list, "703", 6, 2.0, 0);
+  AddStation(list, "G96", 6, 1.0, 90);
+  SetViewObs(view, MakeObs(list));
+  view.m_pEngine->m_dMeanResidual = 0.8;
+  view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, 1);
+  EXPECT_EQ(view.m_nStationStats, 0);
+  std::string text;
+  EXPECT_EQ(RunStationExclusionTest(view, text), -1);
+  EXPECT_EQ(text, "先に摂動計算の軌道改良を収束させてください。");
+  ASSERT_EQ(view.m_nStationStats, 2);
+  EXPECT_STREQ(view.m_pStationStats[0].code, "703");
+  EXPECT_EQ(view.m_pObsBiasFlag[0], 1);
+  EXPECT_EQ(view.m_pObsBiasFlag[6], 0);
+  // Residuals hidden: nothing is left to compute.
+  view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, 0);
+  view.EnsureStationStats();
+  EXPECT_EQ(view.m_nStationStats, 0);
+}
+
 TEST(StationStats, TugOfWarOnlyForOppositeBiasesOfSimilarSize) {
   struct Case {
     double bias1, angle1, bias2, angle2;

@@ -149,6 +149,7 @@ protected:
   }
 
   std::vector<StationResidualStats> ViewStats() const {
+    m_view->EnsureStationStats();
     return {m_view->m_pStationStats.get(), m_view->m_pStationStats.get() + m_view->m_nStationStats};
   }
 
@@ -198,6 +199,7 @@ protected:
   }
 
   const StationResidualStats* Station(const char* code) const {
+    m_view->EnsureStationStats();
     for (int k = 0; k < m_view->m_nStationStats; ++k)
       if (std::strcmp(m_view->m_pStationStats[k].code, code) == 0) return &m_view->m_pStationStats[k];
     return nullptr;
@@ -273,7 +275,7 @@ TEST_F(FitDiagnosticsReal, ApophisStationStatistics) {
   ASSERT_NO_FATAL_FAILURE(Fit(CalendarToJd(2005, 1, 1), CalendarToJd(2005, 3, 31),
                               {{start, CalendarToJd(2006, 1, 1)}, {start, CalendarToJd(2014, 1, 1)}, {start, end}}, 2));
   std::printf("Apophis: mean residual %.3f\" over %d, %d stations\n", m_view->m_pEngine->m_dMeanResidual,
-              m_view->m_pEngine->m_nUsedObs, m_view->m_nStationStats);
+              m_view->m_pEngine->m_nUsedObs, static_cast<int>(ViewStats().size()));
   CheckStatsAgainstResiduals();
   PrintFlagged("Apophis");
 }
@@ -289,7 +291,7 @@ TEST_F(FitDiagnosticsReal, ErosStationAndEraStatistics) {
                                {CalendarToJd(1960, 1, 1), end}},
                               2));
   std::printf("Eros: mean residual %.3f\" over %d, %d stations\n", m_view->m_pEngine->m_dMeanResidual,
-              m_view->m_pEngine->m_nUsedObs, m_view->m_nStationStats);
+              m_view->m_pEngine->m_nUsedObs, static_cast<int>(ViewStats().size()));
   CheckStatsAgainstResiduals();
   PrintFlagged("Eros");
   const StationResidualStats* tess = Station("C57");
