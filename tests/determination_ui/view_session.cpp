@@ -365,7 +365,7 @@ std::vector<ViewStep> ViewSession::LongImprovementSteps()
       steps.push_back(std::move(s));
   // A step of under 3 minutes over the arc: the automatic improvement takes
   // long, also now that the window no longer slows it down.
-  steps.push_back({"typed step", [] { View()->SetItemText(kIdStepCombo, "2分48.75秒"); }, nullptr});
+  steps.push_back({"typed step", [] { View()->SetItemText(kIdStepCombo, "1分24.375秒"); }, nullptr});
   for (ViewStep& s : ClickControlSteps(kIdAutoImprove, [] { return EngineBusy(View()->m_pEngine); }))
     steps.push_back(std::move(s));
   return steps;

@@ -233,6 +233,13 @@ TEST(FunctionViewWindows, EscStopsALongImprovementFromTheView)
   // Esc on the cancel dialog, which has the focus once it is up: the toolkit
   // took it for the dialog's close, which left the calculation running.
   steps.push_back({"dialog shown", nullptr, [] { return ShownCancelDialog() != nullptr; }, 30, 0.5});
+  // The key goes where the focus is: make sure the dialog has it before the key.
+  steps.push_back({"focus the dialog", [] {
+                     ShownCancelDialog()->Raise();
+                     ShownCancelDialog()->SetFocus();
+                   },
+                   [] { return wxWindow::FindFocus() && wxGetTopLevelParent(wxWindow::FindFocus()) == ShownCancelDialog(); },
+                   5, 0.3});
   steps.push_back({"Esc on the dialog", [&] {
                      wasBusy = busy();
                      Key(WXK_ESCAPE);

@@ -31,6 +31,7 @@ struct HttpStream::Impl {
   bool open = false;
   bool isHttp = false;
   std::string error;
+  std::string encoding;  // never set: the stand-in sends bodies as they are
 };
 
 HttpStream::HttpStream() : m_impl(std::make_unique<Impl>()) {}
@@ -85,4 +86,20 @@ bool HttpStream::ReadBody(std::string& body)
 const std::string& HttpStream::LastError() const
 {
   return m_impl->error;
+}
+
+// The stand-in answers at once and whole: nothing stops or stalls it.
+bool HttpStream::Stopped() const
+{
+  return false;
+}
+
+bool HttpStream::TimedOut() const
+{
+  return false;
+}
+
+const std::string& HttpStream::ContentEncoding() const
+{
+  return m_impl->encoding;
 }
