@@ -296,7 +296,9 @@ bool NotePendingBlock(const std::string& path, off_t from, off_t to, bool withHe
 // A block whose writer was killed before it finished is cut off, so the next
 // block starts where the last whole one ended; true when the cut block was
 // the file's first, its head with it (the next block then writes the head).
-// A note that never got its numbers means the block had not begun.
+// A note that never got its numbers means the block had not begun; its writer
+// was killed while it rewrote the note, which the first block of a new file
+// does after creating the file, so an empty file then still wants its head.
 bool CutUnfinishedBlock(const std::string& path, int fd)
 {
   std::string note;
@@ -306,11 +308,11 @@ bool CutUnfinishedBlock(const std::string& path, int fd)
   int withHead = 0;
   struct stat st;
   bool cut = false;
-  if (std::sscanf(note.c_str(), "%lld %lld %d", &from, &to, &withHead) == 3 && from >= 0 && fstat(fd, &st) == 0 &&
-      st.st_size != to && st.st_size >= from)
+  const bool numbered = std::sscanf(note.c_str(), "%lld %lld %d", &from, &to, &withHead) == 3;
+  if (numbered && from >= 0 && fstat(fd, &st) == 0 && st.st_size != to && st.st_size >= from)
     cut = ftruncate(fd, static_cast<off_t>(from)) == 0;
   unlink(PendingNotePath(path).c_str());
-  return cut && withHead;
+  return (cut && withHead) || !numbered;
 }
 
 } // namespace

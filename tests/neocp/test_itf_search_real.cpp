@@ -43,7 +43,8 @@ protected:
   }
 
   // Serves the ITF written from the tracklet and runs button 1539, the
-  // download agreed to; the clock is eight days after now.
+  // download agreed to; the clock is eight and a half days after now, so that
+  // a download finished a second or two later is still eight days old.
   void Search(const std::vector<std::string>& tracklet)
   {
     const std::string serverDir = MakeTempDir("itf_server");
@@ -51,7 +52,7 @@ protected:
     LocalHttpServer server(serverDir);
     ASSERT_TRUE(server.Running());
     m_dlg->m_strMpcHost = server.Url("/files");
-    const std::time_t later = std::time(nullptr) + 8 * 86400;
+    const std::time_t later = std::time(nullptr) + 8 * 86400 + 43200;
     m_dlg->m_fnWallClock = [later] { return later; };
     HeadlessUiServices ui;
     ui.m_scriptedAnswers = {MsgAnswer::Ok};
