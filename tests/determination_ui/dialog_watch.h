@@ -4,6 +4,7 @@
 #include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/modalhook.h>
+#include <wx/toplevel.h>
 
 template <class Dialog>
 class DialogWatch : public wxModalDialogHook {
@@ -49,4 +50,14 @@ inline void AnswerFileChooser(wxFileDialog* dlg, const wxString& path, bool& cho
   chosen = true;
   if (!dlg->GetPath().empty())
     dlg->EndModal(wxID_OK);
+}
+
+// The first top-level window of class W on screen, or null.
+template <class W>
+W* ShownTopLevel()
+{
+  for (wxWindow* w : wxTopLevelWindows)
+    if (auto* found = dynamic_cast<W*>(w); found && found->IsShownOnScreen())
+      return found;
+  return nullptr;
 }

@@ -22,13 +22,9 @@
 
 namespace {
 
-// The cancel dialog on screen, or null.
 CCancelDlg* ShownCancelDialog()
 {
-  for (wxWindow* w : wxTopLevelWindows)
-    if (auto* dlg = dynamic_cast<CCancelDlg*>(w); dlg && dlg->IsShownOnScreen())
-      return dlg;
-  return nullptr;
+  return ShownTopLevel<CCancelDlg>();
 }
 
 } // namespace

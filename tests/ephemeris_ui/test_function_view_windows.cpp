@@ -42,13 +42,9 @@
 
 namespace {
 
-// The cancel dialog on screen, or null.
 CCancelDlg* ShownCancelDialog()
 {
-  for (wxWindow* w : wxTopLevelWindows)
-    if (auto* dlg = dynamic_cast<CCancelDlg*>(w); dlg && dlg->IsShownOnScreen())
-      return dlg;
-  return nullptr;
+  return ShownTopLevel<CCancelDlg>();
 }
 
 CMainFrame* Main()
@@ -350,10 +346,7 @@ wxWindow* Labelled(wxWindow* top, const std::string& text)
 
 COption* ShownSheet()
 {
-  for (wxWindow* w : wxTopLevelWindows)
-    if (auto* d = dynamic_cast<COption*>(w); d && d->IsShown())
-      return d;
-  return nullptr;
+  return ShownTopLevel<COption>();
 }
 
 } // namespace
