@@ -9,19 +9,25 @@ bool IsJsonSpace(char c)
   return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// Where the key first stands in double quotes (the opening quote), else npos.
+// The key's own letters are searched for, not the quote: an object has a
+// quote at every key and string, and each was a comparison of the key.
+size_t FindQuotedKey(std::string_view json, std::string_view key)
+{
+  for (size_t at = json.find(key, 1); at != std::string_view::npos; at = json.find(key, at + 1))
+    if (json[at - 1] == '"' && at + key.size() < json.size() && json[at + key.size()] == '"')
+      return at - 1;
+  return std::string_view::npos;
+}
+
 } // namespace
 
 std::string JsonGetString(std::string_view json, std::string_view key)
 {
-  std::string quoted;
-  quoted.reserve(key.size() + 2);
-  quoted += '"';
-  quoted += key;
-  quoted += '"';
-  size_t pos = json.find(quoted);
+  size_t pos = FindQuotedKey(json, key);
   if (pos == std::string_view::npos)
     return {};
-  pos = json.find(':', pos + quoted.size());
+  pos = json.find(':', pos + key.size() + 2);
   if (pos == std::string_view::npos)
     return {};
   ++pos;

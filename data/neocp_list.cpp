@@ -118,9 +118,11 @@ std::string ConvertUpdatedText(std::string_view text)
 
 int ParseNeocpJson(std::string_view json, NeocpEntry** ppEntries)
 {
-  // Entries grow with the objects read, not with the braces of the text: a
-  // string full of "{" must not reserve an entry for each.
-  std::vector<NeocpEntry> entries;
+  // The objects with a designation are found first and the array is
+  // allocated once at their count: entries grow with the objects read, not
+  // with the braces of the text (a string full of "{" must not reserve an
+  // entry for each), and no entry is copied from a growing buffer.
+  std::vector<std::string_view> objects;
   size_t pos = 0;
   for (;;) {
     const size_t open = json.find('{', pos);
@@ -130,12 +132,18 @@ int ParseNeocpJson(std::string_view json, NeocpEntry** ppEntries)
     const std::string_view object =
         json.substr(open + 1, close == std::string_view::npos ? std::string_view::npos : close - open - 1);
     pos = close == std::string_view::npos ? json.size() : close + 1;
-
-    const std::string desig = JsonGetString(object, "Temp_Desig");
-    if (desig.empty())
-      continue;
-    NeocpEntry& e = entries.emplace_back();
-    CopyCut(e.m_szDesig, sizeof e.m_szDesig, BytesToUtf8(desig), kNeocpDesigChars);
+    if (!JsonGetString(object, "Temp_Desig").empty())
+      objects.push_back(object);
+  }
+  if (objects.empty())
+    return 0;
+  auto* entries = static_cast<NeocpEntry*>(std::calloc(objects.size(), sizeof(NeocpEntry)));
+  if (!entries)
+    return 0;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    const std::string_view object = objects[i];
+    NeocpEntry& e = entries[i];
+    CopyCut(e.m_szDesig, sizeof e.m_szDesig, BytesToUtf8(JsonGetString(object, "Temp_Desig")), kNeocpDesigChars);
     CopyCut(e.m_szUpdated, sizeof e.m_szUpdated, ConvertUpdatedText(JsonGetString(object, "Updated")),
             kNeocpUpdatedChars);
     e.m_dScore = JsonGetNumber(object, "Score");
@@ -150,14 +158,8 @@ int ParseNeocpJson(std::string_view json, NeocpEntry** ppEntries)
     e.m_dH = JsonGetNumber(object, "H");
     e.m_dNotSeenDays = JsonGetNumber(object, "Not_Seen_dys");
   }
-  if (entries.empty())
-    return 0;
-  auto* copy = static_cast<NeocpEntry*>(std::calloc(entries.size(), sizeof(NeocpEntry)));
-  if (!copy)
-    return 0;
-  std::memcpy(copy, entries.data(), entries.size() * sizeof(NeocpEntry));
-  *ppEntries = copy;
-  return static_cast<int>(entries.size());
+  *ppEntries = entries;
+  return static_cast<int>(objects.size());
 }
 
 std::string FormatRaCell(double hours)

@@ -42,6 +42,8 @@ void ReplaceAll(std::string& s, std::string_view from, std::string_view to)
   std::string out;
   std::size_t done = 0;
   for (std::size_t p; (p = s.find(from, done)) != std::string::npos; done = p + from.size()) {
+    if (done == 0)
+      out.reserve(s.size());
     out.append(s, done, p - done);
     out += to;
   }
@@ -90,9 +92,15 @@ bool ReadStationFile(const std::string& path, std::string& text, StationFileEnco
 
 std::string EncodeStationFile(const std::vector<std::string>& lines, StationFileEncoding encoding)
 {
-  std::string text;
+  std::size_t size = 0;
   for (const std::string& line : lines)
-    text += line + "\r\n";
+    size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const std::string& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
   std::string bytes;
   switch (encoding) {
   case StationFileEncoding::Utf16:

@@ -1,5 +1,6 @@
 #include "data/observation_reader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -384,11 +385,16 @@ int ReadTextLine(int mode, std::string& buf, int n, std::FILE* file)
       return 0;
     buf = Utf16LeToUtf8Lenient(std::string_view(reinterpret_cast<const char*>(units.data()), units.size() * 2));
   } else {
-    std::string bytes(limit + 1, '\0');
-    if (!std::fgets(bytes.data(), static_cast<int>(bytes.size()), file))
+    // Read into the caller's string, whose room stays from line to line, and
+    // converted only when it holds more than ASCII.
+    buf.resize(limit + 1);
+    if (!std::fgets(buf.data(), static_cast<int>(buf.size()), file)) {
+      buf.clear();
       return 0;
-    bytes.resize(std::strlen(bytes.c_str()));
-    buf = Cp932ToUtf8Lenient(bytes);
+    }
+    buf.resize(std::strlen(buf.c_str()));
+    if (!std::all_of(buf.begin(), buf.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+      buf = Cp932ToUtf8Lenient(buf);
   }
   if (buf.size() >= 2 && buf[buf.size() - 2] == '\r' && buf.back() == '\n')
     buf.erase(buf.size() - 2, 1);

@@ -15,9 +15,10 @@ std::string BytesToUtf8(std::string_view bytes)
   std::string out;
   if (Cp932ToUtf8(bytes, out))
     return out;
-  out.clear();
-  for (char c : bytes)
-    out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+  out.assign(bytes);
+  for (char& c : out)
+    if (static_cast<unsigned char>(c) >= 0x80)
+      c = '?';
   return out;
 }
 

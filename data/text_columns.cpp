@@ -32,8 +32,9 @@ std::string Cp932ToUtf8Lenient(std::string_view bytes)
     ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   if (ascii)
     return std::string(bytes);
+  Cp932Decoder decoder;
   std::string out;
-  if (Cp932ToUtf8(bytes, out))
+  if (decoder.ToUtf8(bytes, out))
     return out;
   // A line feed never occurs inside a code page 932 character, so a bad byte
   // spoils only its own line.
@@ -46,7 +47,7 @@ std::string Cp932ToUtf8Lenient(std::string_view bytes)
       end = bytes.size();
     const std::string_view line = bytes.substr(start, end - start);
     std::string converted;
-    if (Cp932ToUtf8(line, converted)) {
+    if (decoder.ToUtf8(line, converted)) {
       out += converted;
     } else {
       for (char c : line)

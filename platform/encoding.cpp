@@ -38,39 +38,40 @@ size_t DecodeUtf8(std::string_view b, size_t i, char32_t& cp)
   return len;
 }
 
+// The output goes through a small buffer and is appended as it fills: a
+// buffer sized for the worst case of the whole text (four bytes for each)
+// was zero-filled on every call, four times the text for a few lines.
+bool ConvertWith(iconv_t cd, std::string_view in, std::string& out)
+{
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // the initial shift state
+  std::string result;
+  result.reserve(in.size() + in.size() / 2 + 16);
+  char chunk[4096];
+  char* inPtr = const_cast<char*>(in.data());
+  size_t inLeft = in.size();
+  // The input, then the shift back to the initial state (nullptr input).
+  for (bool flushed = false; !flushed;) {
+    char* outPtr = chunk;
+    size_t outLeft = sizeof chunk;
+    const bool last = inLeft == 0;
+    const size_t r = last ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft) : iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    if (r == static_cast<size_t>(-1) && errno != E2BIG)
+      return false;
+    flushed = last && r != static_cast<size_t>(-1);
+    result.append(chunk, static_cast<size_t>(outPtr - chunk));
+  }
+  out = std::move(result);
+  return true;
+}
+
 bool IconvConvert(const char* to, const char* from, std::string_view in, std::string& out)
 {
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1))
     return false;
-  std::string result;
-  result.resize(in.size() * 4 + 16);
-  char* inPtr = const_cast<char*>(in.data());
-  size_t inLeft = in.size();
-  char* outPtr = result.data();
-  size_t outLeft = result.size();
-  bool ok = true;
-  while (inLeft > 0) {
-    if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
-      if (errno == E2BIG) {
-        size_t used = static_cast<size_t>(outPtr - result.data());
-        result.resize(result.size() * 2);
-        outPtr = result.data() + used;
-        outLeft = result.size() - used;
-        continue;
-      }
-      ok = false;
-      break;
-    }
-  }
-  if (ok && iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<size_t>(-1))
-    ok = false;
+  const bool ok = ConvertWith(cd, in, out);
   iconv_close(cd);
-  if (!ok)
-    return false;
-  result.resize(static_cast<size_t>(outPtr - result.data()));
-  out = std::move(result);
-  return true;
+  return ok;
 }
 
 } // namespace
@@ -148,6 +149,19 @@ bool Utf8ToUtf16Le(std::string_view utf8, std::string& bytes, bool withBom)
 bool Cp932ToUtf8(std::string_view bytes, std::string& utf8)
 {
   return IconvConvert("UTF-8", "CP932", bytes, utf8);
+}
+
+Cp932Decoder::Cp932Decoder() : m_cd(iconv_open("UTF-8", "CP932")) {}
+
+Cp932Decoder::~Cp932Decoder()
+{
+  if (m_cd != reinterpret_cast<iconv_t>(-1))
+    iconv_close(static_cast<iconv_t>(m_cd));
+}
+
+bool Cp932Decoder::ToUtf8(std::string_view bytes, std::string& utf8)
+{
+  return m_cd != reinterpret_cast<iconv_t>(-1) && ConvertWith(static_cast<iconv_t>(m_cd), bytes, utf8);
 }
 
 bool Utf8ToCp932(std::string_view utf8, std::string& bytes)

@@ -21,6 +21,20 @@ bool Utf8ToUtf16Le(std::string_view utf8, std::string& bytes, bool withBom);
 bool Cp932ToUtf8(std::string_view bytes, std::string& utf8);
 bool Utf8ToCp932(std::string_view utf8, std::string& bytes);
 
+// Cp932ToUtf8 for many pieces of one text (its lines) through one converter:
+// opening the converter cost more than converting a line.
+class Cp932Decoder {
+public:
+  Cp932Decoder();
+  ~Cp932Decoder();
+  Cp932Decoder(const Cp932Decoder&) = delete;
+  Cp932Decoder& operator=(const Cp932Decoder&) = delete;
+  bool ToUtf8(std::string_view bytes, std::string& utf8);
+
+private:
+  void* m_cd;  // iconv_t
+};
+
 // A text file's bytes as the observation reader takes them: UTF-16LE when it
 // starts with FF FE, else strict UTF-8 (a BOM removed), else code page 932.
 // False when none of them decodes.

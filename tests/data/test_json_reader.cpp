@@ -30,6 +30,9 @@ TEST(JsonReader, ValuesByKey)
       {"backslash kept", "{\"N\": \"a\\\\b\"}", "N", "a\\\\b", kJsonMissingNumber},
       {"first occurrence counts", "{\"V\": 1}, {\"V\": 2}", "V", "1", 1.0},
       {"trailing blanks trimmed", "{\"NObs\": 4   ,", "NObs", "4", 4.0},
+      {"name in a longer key and a value", "{\"HV\": 1, \"x\": \"H\", \"H\": 2}", "H", "2", 2.0},
+      {"name unquoted at the start", "H\": 1, \"H\": 2}", "H", "2", 2.0},
+      {"name cut at the end", "{\"V\": 1, \"H", "H", "", kJsonMissingNumber},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "data/text_bytes.h"
+#include "data/text_columns.h"
 
 // Every character that code page 932 lacks, and every malformed sequence,
 // becomes one "?" and the conversion goes on after it; the expected bytes
@@ -29,4 +30,24 @@ TEST(TextBytes, Cp932LossyReplacesEachBadCharacterAndGoesOn)
   // A long text with one bad letter keeps everything around it.
   const std::string page = std::string(50000, 'x') + "\xC5\x91" + std::string(50000, 'y');
   EXPECT_EQ(Utf8ToCp932Lossy(page), std::string(50000, 'x') + "?" + std::string(50000, 'y'));
+}
+
+// Code page 932 text longer than the converter's output buffer, and a text
+// with one bad line: every line but that one is converted (日本 = 93 FA 96 7B,
+// half-width ｱ = B1, three UTF-8 bytes from one), the bad one keeps its ASCII.
+TEST(TextBytes, Cp932ToUtf8KeepsLongTextsAndSpoilsOnlyABadLine)
+{
+  std::string sjis, utf8;
+  for (int i = 0; i < 2000; ++i) {
+    sjis += "\x93\xFA\x96\x7B\xB1\n";
+    utf8 += "日本ｱ\n";
+  }
+  // Compared whole, without printing twenty kilobytes on a failure.
+  EXPECT_TRUE(Cp932ToUtf8Lenient(sjis) == utf8);
+  EXPECT_TRUE(BytesToUtf8(sjis) == utf8);
+
+  const std::string bad = "K24A01A \x81\n";  // a lead byte with no second byte
+  const std::string mixed = Cp932ToUtf8Lenient(sjis + bad + sjis);
+  EXPECT_TRUE(mixed == utf8 + "K24A01A ?\n" + utf8) << mixed.substr(utf8.size(), 20);
+  EXPECT_EQ(BytesToUtf8(bad + "\xB1"), "K24A01A ?\n?");  // no conversion: ASCII only
 }
