@@ -32,13 +32,13 @@ std::string Cp932ToUtf8Lenient(std::string_view bytes)
     ascii = ascii && static_cast<unsigned char>(c) < 0x80;
   if (ascii)
     return std::string(bytes);
-  Cp932Decoder decoder;
+  // One converter for each thread, opened at its first text.
+  thread_local Cp932Decoder decoder;
   std::string out;
-  if (decoder.ToUtf8(bytes, out))
+  if (decoder.AppendUtf8(bytes, out))
     return out;
   // A line feed never occurs inside a code page 932 character, so a bad byte
   // spoils only its own line.
-  out.clear();
   size_t start = 0;
   while (start <= bytes.size()) {
     size_t end = bytes.find('\n', start);
@@ -46,12 +46,12 @@ std::string Cp932ToUtf8Lenient(std::string_view bytes)
     if (last)
       end = bytes.size();
     const std::string_view line = bytes.substr(start, end - start);
-    std::string converted;
-    if (decoder.ToUtf8(line, converted)) {
-      out += converted;
-    } else {
-      for (char c : line)
-        out += static_cast<unsigned char>(c) < 0x80 ? c : '?';
+    if (!decoder.AppendUtf8(line, out)) {
+      const size_t at = out.size();
+      out += line;
+      for (size_t i = at; i < out.size(); ++i)
+        if (static_cast<unsigned char>(out[i]) >= 0x80)
+          out[i] = '?';
     }
     if (last)
       break;

@@ -41,11 +41,11 @@ size_t DecodeUtf8(std::string_view b, size_t i, char32_t& cp)
 // The output goes through a small buffer and is appended as it fills: a
 // buffer sized for the worst case of the whole text (four bytes for each)
 // was zero-filled on every call, four times the text for a few lines.
-bool ConvertWith(iconv_t cd, std::string_view in, std::string& out)
+bool AppendConverted(iconv_t cd, std::string_view in, std::string& out)
 {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);  // the initial shift state
-  std::string result;
-  result.reserve(in.size() + in.size() / 2 + 16);
+  const size_t kept = out.size();
+  out.reserve(kept + in.size() + in.size() / 2 + 16);
   char chunk[4096];
   char* inPtr = const_cast<char*>(in.data());
   size_t inLeft = in.size();
@@ -55,12 +55,13 @@ bool ConvertWith(iconv_t cd, std::string_view in, std::string& out)
     size_t outLeft = sizeof chunk;
     const bool last = inLeft == 0;
     const size_t r = last ? iconv(cd, nullptr, nullptr, &outPtr, &outLeft) : iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-    if (r == static_cast<size_t>(-1) && errno != E2BIG)
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      out.resize(kept);
       return false;
+    }
     flushed = last && r != static_cast<size_t>(-1);
-    result.append(chunk, static_cast<size_t>(outPtr - chunk));
+    out.append(chunk, static_cast<size_t>(outPtr - chunk));
   }
-  out = std::move(result);
   return true;
 }
 
@@ -69,8 +70,11 @@ bool IconvConvert(const char* to, const char* from, std::string_view in, std::st
   iconv_t cd = iconv_open(to, from);
   if (cd == reinterpret_cast<iconv_t>(-1))
     return false;
-  const bool ok = ConvertWith(cd, in, out);
+  std::string result;
+  const bool ok = AppendConverted(cd, in, result);
   iconv_close(cd);
+  if (ok)
+    out = std::move(result);
   return ok;
 }
 
@@ -159,9 +163,9 @@ Cp932Decoder::~Cp932Decoder()
     iconv_close(static_cast<iconv_t>(m_cd));
 }
 
-bool Cp932Decoder::ToUtf8(std::string_view bytes, std::string& utf8)
+bool Cp932Decoder::AppendUtf8(std::string_view bytes, std::string& utf8)
 {
-  return m_cd != reinterpret_cast<iconv_t>(-1) && ConvertWith(static_cast<iconv_t>(m_cd), bytes, utf8);
+  return m_cd != reinterpret_cast<iconv_t>(-1) && AppendConverted(static_cast<iconv_t>(m_cd), bytes, utf8);
 }
 
 bool Utf8ToCp932(std::string_view utf8, std::string& bytes)

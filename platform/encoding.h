@@ -21,7 +21,8 @@ bool Utf8ToUtf16Le(std::string_view utf8, std::string& bytes, bool withBom);
 bool Cp932ToUtf8(std::string_view bytes, std::string& utf8);
 bool Utf8ToCp932(std::string_view utf8, std::string& bytes);
 
-// Cp932ToUtf8 for many pieces of one text (its lines) through one converter:
+// Cp932ToUtf8 for many pieces of text (the lines of one) through one
+// converter, appended to what utf8 holds, which a failure leaves as it was:
 // opening the converter cost more than converting a line.
 class Cp932Decoder {
 public:
@@ -29,7 +30,7 @@ public:
   ~Cp932Decoder();
   Cp932Decoder(const Cp932Decoder&) = delete;
   Cp932Decoder& operator=(const Cp932Decoder&) = delete;
-  bool ToUtf8(std::string_view bytes, std::string& utf8);
+  bool AppendUtf8(std::string_view bytes, std::string& utf8);
 
 private:
   void* m_cd;  // iconv_t
