@@ -11,6 +11,7 @@
 #include "data/numerics.h"
 #include "data/observation_record.h"
 #include "engine/determination_host.h"
+#include "engine/epoch_placement.h"
 #include "engine/integration_drivers.h"
 #include "engine/integration_state.h"
 #include "engine/orbit_engine.h"
@@ -58,6 +59,35 @@ int CutAmountsToTenth(OrbitEngine* engine, IntegrationState* state, int m) {
 }
 
 void ForgetSavedCopy(OrbitEngine* engine) { engine->m_bHaveSaved = 0; }
+
+// A fit of one deep encounter: an arc of at most a day over which the nominal
+// orbit came within ten Earth radii.
+bool DeepEncounterFit(const OrbitEngine* engine, const IntegrationState* state) {
+  const DetClass* det = engine->m_pDet;
+  const int first = engine->m_nFirstObs, last = engine->m_nLastObs;
+  if (!det || !det->m_pOrbObs || first < 0 || last >= det->m_nObsCount || first > last) return false;
+  const double arc = det->m_pOrbObs[last].m_dJdTt - det->m_pOrbObs[first].m_dJdTt;
+  return arc <= kShortArcDays && state->m_dMinEarthDistance < kDeepEncounterAu;
+}
+
+// The divisors of the partial derivatives: the amounts, or in a deep
+// encounter the changes the varied orbits really started from. There the
+// calibrated amount of the perihelion time falls to 1e-7 day, and a Julian
+// date's last bit (40 µs) makes the varied orbit move by some 0.1 % more or
+// less than the amount says; over such an arc T and the angles correct
+// nearly cancelling each other, that error in one partial swamps the
+// difference, and the fit crawls at tens of arcseconds (2024 BX1 stopped at
+// 82"). Elsewhere the same error never mattered, and the fits keep their bits.
+void VariationDivisors(const OrbitEngine* engine, const IntegrationState* state, int m, double divisor[]) {
+  const bool deep = DeepEncounterFit(engine, state);
+  double elements[kVariationCount];
+  ElementsToArray(state->m_el, elements);
+  for (int j = 0; j < m; ++j) {
+    const double amount = state->m_dVariation[j];
+    // A1-A3 are varied inside the force model, not added to an element.
+    divisor[j] = deep && j <= kParamE ? (elements[j] + amount) - elements[j] : amount;
+  }
+}
 
 // A displacement in arcseconds as the calibration notes write it.
 std::string DisplacementText(double arcsec) {
@@ -170,6 +200,8 @@ int ApplyCorrection(OrbitEngine* engine, const double* residuals, IntegrationSta
   }
   for (int j = 0; j < m; ++j)
     for (int k = 0; k <= m; ++k) N[j][k] = 0.0;
+  double divisor[kVariationCount];
+  VariationDivisors(engine, state, m, divisor);
 
   // 2. Normal equations over the usable observations.
   double checksum = 0.0;
@@ -193,7 +225,7 @@ int ApplyCorrection(OrbitEngine* engine, const double* residuals, IntegrationSta
     const double* row = residuals + static_cast<size_t>(i) * kVariedResidualStride;
     for (int j = 0; j < m; ++j) {
       const double dRa = ra - row[j], dDec = dec - row[10 + j];
-      const double v = state->m_dVariation[j];
+      const double v = divisor[j];
       pRa[j] = dRa / v;
       pDec[j] = dDec / v;
       const double displacement = std::max(std::fabs(dRa), std::fabs(dDec));
