@@ -10,8 +10,8 @@
 #include "astro/frames.h"
 #include "data/numerics.h"
 #include "data/observation_record.h"
+#include "engine/deep_encounter_fit.h"
 #include "engine/determination_host.h"
-#include "engine/epoch_placement.h"
 #include "engine/integration_drivers.h"
 #include "engine/integration_state.h"
 #include "engine/orbit_engine.h"
@@ -59,16 +59,6 @@ int CutAmountsToTenth(OrbitEngine* engine, IntegrationState* state, int m) {
 }
 
 void ForgetSavedCopy(OrbitEngine* engine) { engine->m_bHaveSaved = 0; }
-
-// A fit of one deep encounter: an arc of at most a day over which the nominal
-// orbit came within ten Earth radii.
-bool DeepEncounterFit(const OrbitEngine* engine, const IntegrationState* state) {
-  const DetClass* det = engine->m_pDet;
-  const int first = engine->m_nFirstObs, last = engine->m_nLastObs;
-  if (!det || !det->m_pOrbObs || first < 0 || last >= det->m_nObsCount || first > last) return false;
-  const double arc = det->m_pOrbObs[last].m_dJdTt - det->m_pOrbObs[first].m_dJdTt;
-  return arc <= kShortArcDays && state->m_dMinEarthDistance < kDeepEncounterAu;
-}
 
 // The divisors of the partial derivatives: the amounts, or in a deep
 // encounter the changes the varied orbits really started from. There the
@@ -132,19 +122,21 @@ void SyncOrientationVectors(ElementBlock& el) {
 void ApplyCorrectionByMask(OrbitEngine* engine, IntegrationState* state, double fraction) {
   ElementBlock& el = state->m_el;
   const double* d = engine->m_dLastCorrection;
-  if (Solved(state, 0)) el.m_dT += fraction * d[0];
-  if (Solved(state, 1)) el.m_dPeri = ReduceAngle(el.m_dPeri + fraction * d[1]);
-  if (Solved(state, 2)) el.m_dNode = ReduceAngle(el.m_dNode + fraction * d[2]);
-  if (Solved(state, 3)) {
-    el.m_dIncl = ReduceAngle(el.m_dIncl + fraction * d[3]);
-    if (el.m_dIncl > std::numbers::pi) {
-      el.m_dIncl = kTwoPi - el.m_dIncl;
-      el.m_dNode = ReduceAngle(el.m_dNode + std::numbers::pi);
-      el.m_dPeri = ReduceAngle(el.m_dPeri + std::numbers::pi);
+  if (!ApplyCorrectionAsStateChange(engine, state, fraction)) {
+    if (Solved(state, 0)) el.m_dT += fraction * d[0];
+    if (Solved(state, 1)) el.m_dPeri = ReduceAngle(el.m_dPeri + fraction * d[1]);
+    if (Solved(state, 2)) el.m_dNode = ReduceAngle(el.m_dNode + fraction * d[2]);
+    if (Solved(state, 3)) {
+      el.m_dIncl = ReduceAngle(el.m_dIncl + fraction * d[3]);
+      if (el.m_dIncl > std::numbers::pi) {
+        el.m_dIncl = kTwoPi - el.m_dIncl;
+        el.m_dNode = ReduceAngle(el.m_dNode + std::numbers::pi);
+        el.m_dPeri = ReduceAngle(el.m_dPeri + std::numbers::pi);
+      }
     }
+    if (Solved(state, kParamE)) el.m_dE += fraction * d[kParamE];
+    if (Solved(state, kParamQ)) el.m_dQ += fraction * d[kParamQ];
   }
-  if (Solved(state, kParamE)) el.m_dE += fraction * d[kParamE];
-  if (Solved(state, kParamQ)) el.m_dQ += fraction * d[kParamQ];
   if (el.m_dQ < kSunRadiusAu) {
     el.m_dQ = kSunRadiusAu;
     engine->m_strStepNotes += "※近日点距離が太陽表面より小さくなったため 0.00465 AU に制限して改良を続けています\r\n";
