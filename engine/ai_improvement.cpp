@@ -314,14 +314,14 @@ int AiRun::Phases() {
 }
 
 // A run that ends on an orbit still as far from the observations as the
-// staged iteration calls hopeless found none: it ends as a failed
+// staging calls a jump off the orbit found none: it ends as a failed
 // determination does, and the log says why and what to try.
 int FailWithoutOrbit(CDetermination& view, int code, std::string& log) {
   OrbitEngine& engine = *view.m_pEngine;
   const int state = engine.m_nCalcState;
   const bool orbit = state == kCalcPreliminary || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed;
-  if ((code != 0 && code != kEngineImpact) || !orbit || engine.m_dMeanResidual < kHopelessResidual) return code;
-  log += FormatC(kMsgAiNoOrbit, engine.m_dMeanResidual, kHopelessResidual);
+  if ((code != 0 && code != kEngineImpact) || !orbit || !EndsWithoutOrbit(engine.m_dMeanResidual)) return code;
+  log += FormatC(kMsgAiNoOrbit, engine.m_dMeanResidual, kNoOrbitResidual);
   engine.m_nCalcState = kCalcPreliminaryFailed;
   engine.m_bCovarianceValid = 0;
   engine.m_bErrValid = 0;

@@ -16,7 +16,7 @@ inline constexpr const char* kAiLogHeading = "【AI自動改良の経過】\r\n"
 inline constexpr const char* kMsgAiNoPreliminary =
     "暫定軌道の解が求まりませんでした。観測を3個選んで手動で軌道決定をお試しください。\r\n";
 inline constexpr const char* kMsgAiNoOrbit =
-    "※平均残差(%.1f\")が見込みなしの大きさ(%.0f\"以上)のままのため、軌道は求まりませんでした。"
+    "※平均残差(%.1f\")が、観測が軌道から外れているとみなす大きさ(%.0f\"以上)のままのため、軌道は求まりませんでした。"
     "観測を3個選んで手動で軌道決定するか、観測期間を短くして(最新側の観測だけで)お試しください\r\n";
 inline constexpr const char* kMsgAiNotCompleted =
     "AI自動改良を完了できませんでした。経過は[計算ログ]タブを参照してください。\r\n";

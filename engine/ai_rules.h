@@ -13,6 +13,15 @@ inline double StageReadmitThreshold(double meanResidual, int idleRounds) {
   return w;
 }
 
+// A run ends without an orbit when its final mean residual reaches 1000": the
+// size at which the staging calls two observations in a row a jump off the
+// orbit it holds. An orbit whose mean observation lies that far off fits none
+// of them, whatever the iterations settled on (raw 2024 PT5's first hundred
+// lines ended "完了" at 41,659"); the observations' weights, never below 0.1,
+// allow errors of a few arcseconds. Not a number ends without one too.
+inline constexpr double kNoOrbitResidual = 1000.0;
+inline bool EndsWithoutOrbit(double meanResidual) { return !(meanResidual < kNoOrbitResidual); }
+
 // A non-gravitational model is taken only when it lowers the mean residual
 // below 95 % of the gravity-only one.
 inline bool ModelBeatsGravity(double modelResidual, double gravityResidual) {

@@ -10,6 +10,7 @@
 #include "astro/frames.h"
 #include "data/numerics.h"
 #include "data/observation_record.h"
+#include "engine/deep_encounter_fit.h"
 #include "engine/determination_host.h"
 #include "engine/integration_drivers.h"
 #include "engine/integration_state.h"
@@ -59,6 +60,25 @@ int CutAmountsToTenth(OrbitEngine* engine, IntegrationState* state, int m) {
 
 void ForgetSavedCopy(OrbitEngine* engine) { engine->m_bHaveSaved = 0; }
 
+// The divisors of the partial derivatives: the amounts, or in a deep
+// encounter the changes the varied orbits really started from. There the
+// calibrated amount of the perihelion time falls to 1e-7 day, and a Julian
+// date's last bit (40 µs) makes the varied orbit move by some 0.1 % more or
+// less than the amount says; over such an arc T and the angles correct
+// nearly cancelling each other, that error in one partial swamps the
+// difference, and the fit crawls at tens of arcseconds (2024 BX1 stopped at
+// 82"). Elsewhere the same error never mattered, and the fits keep their bits.
+void VariationDivisors(const OrbitEngine* engine, const IntegrationState* state, int m, double divisor[]) {
+  const bool deep = DeepEncounterFit(engine, state);
+  double elements[kVariationCount];
+  ElementsToArray(state->m_el, elements);
+  for (int j = 0; j < m; ++j) {
+    const double amount = state->m_dVariation[j];
+    // A1-A3 are varied inside the force model, not added to an element.
+    divisor[j] = deep && j <= kParamE ? (elements[j] + amount) - elements[j] : amount;
+  }
+}
+
 // A displacement in arcseconds as the calibration notes write it.
 std::string DisplacementText(double arcsec) {
   if (arcsec >= 3600.0) return FormatC("%.1f度", arcsec / 3600.0);
@@ -102,19 +122,21 @@ void SyncOrientationVectors(ElementBlock& el) {
 void ApplyCorrectionByMask(OrbitEngine* engine, IntegrationState* state, double fraction) {
   ElementBlock& el = state->m_el;
   const double* d = engine->m_dLastCorrection;
-  if (Solved(state, 0)) el.m_dT += fraction * d[0];
-  if (Solved(state, 1)) el.m_dPeri = ReduceAngle(el.m_dPeri + fraction * d[1]);
-  if (Solved(state, 2)) el.m_dNode = ReduceAngle(el.m_dNode + fraction * d[2]);
-  if (Solved(state, 3)) {
-    el.m_dIncl = ReduceAngle(el.m_dIncl + fraction * d[3]);
-    if (el.m_dIncl > std::numbers::pi) {
-      el.m_dIncl = kTwoPi - el.m_dIncl;
-      el.m_dNode = ReduceAngle(el.m_dNode + std::numbers::pi);
-      el.m_dPeri = ReduceAngle(el.m_dPeri + std::numbers::pi);
+  if (!ApplyCorrectionAsStateChange(engine, state, fraction)) {
+    if (Solved(state, 0)) el.m_dT += fraction * d[0];
+    if (Solved(state, 1)) el.m_dPeri = ReduceAngle(el.m_dPeri + fraction * d[1]);
+    if (Solved(state, 2)) el.m_dNode = ReduceAngle(el.m_dNode + fraction * d[2]);
+    if (Solved(state, 3)) {
+      el.m_dIncl = ReduceAngle(el.m_dIncl + fraction * d[3]);
+      if (el.m_dIncl > std::numbers::pi) {
+        el.m_dIncl = kTwoPi - el.m_dIncl;
+        el.m_dNode = ReduceAngle(el.m_dNode + std::numbers::pi);
+        el.m_dPeri = ReduceAngle(el.m_dPeri + std::numbers::pi);
+      }
     }
+    if (Solved(state, kParamE)) el.m_dE += fraction * d[kParamE];
+    if (Solved(state, kParamQ)) el.m_dQ += fraction * d[kParamQ];
   }
-  if (Solved(state, kParamE)) el.m_dE += fraction * d[kParamE];
-  if (Solved(state, kParamQ)) el.m_dQ += fraction * d[kParamQ];
   if (el.m_dQ < kSunRadiusAu) {
     el.m_dQ = kSunRadiusAu;
     engine->m_strStepNotes += "※近日点距離が太陽表面より小さくなったため 0.00465 AU に制限して改良を続けています\r\n";
@@ -170,6 +192,8 @@ int ApplyCorrection(OrbitEngine* engine, const double* residuals, IntegrationSta
   }
   for (int j = 0; j < m; ++j)
     for (int k = 0; k <= m; ++k) N[j][k] = 0.0;
+  double divisor[kVariationCount];
+  VariationDivisors(engine, state, m, divisor);
 
   // 2. Normal equations over the usable observations.
   double checksum = 0.0;
@@ -193,7 +217,7 @@ int ApplyCorrection(OrbitEngine* engine, const double* residuals, IntegrationSta
     const double* row = residuals + static_cast<size_t>(i) * kVariedResidualStride;
     for (int j = 0; j < m; ++j) {
       const double dRa = ra - row[j], dDec = dec - row[10 + j];
-      const double v = state->m_dVariation[j];
+      const double v = divisor[j];
       pRa[j] = dRa / v;
       pDec[j] = dDec / v;
       const double displacement = std::max(std::fabs(dRa), std::fabs(dDec));

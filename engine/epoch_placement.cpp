@@ -8,7 +8,6 @@
 #include <new>
 #include <vector>
 
-#include "astro/constants.h"
 #include "astro/frames.h"
 #include "astro/time_scales.h"
 #include "astro/two_body.h"
@@ -29,13 +28,6 @@ constexpr double kEarthCheckAu = 0.1;
 constexpr double kEarthCrossingAu = 0.01;
 constexpr double kSameEpochDays = 0.01;
 constexpr int kMinMoveSteps = 40;
-// An arc of at most a day that ends within ten Earth radii is one deep
-// encounter: within it the Earth bends the path by degrees (some 10° at 2008
-// TC3's five radii), which no heliocentric two-body orbit follows, so its
-// epoch stays among its observations. Farther out (2018 LA's 21 radii, 2014
-// AA's 60) the epoch before the span fits as it is.
-constexpr double kShortArcDays = 1.0;
-constexpr double kDeepEncounterAu = 10.0 * kEarthEquatorialRadiusKm / kAstronomicalUnitKm;
 
 // Observer distance of the two-body orbit at observation o.
 bool TwoBodyDistance(const ElementBlock& el, const ObservationRecord& o, double& deltaAu) {

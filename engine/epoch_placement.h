@@ -6,6 +6,8 @@
 // the trial runs that measure the step near perturbers.
 #include <string>
 
+#include "astro/constants.h"
+
 struct OrbitEngine;
 struct IntegrationState;
 class CDetermination;
@@ -19,6 +21,14 @@ struct EpochPlacement {
   EngineWindow* resultEdit;
   double ttFirst, ttLast;  // JD TT of the span's ends
 };
+
+// An arc of at most a day that ends within ten Earth radii is one deep
+// encounter: within it the Earth bends the path by degrees (some 10° at 2008
+// TC3's five radii), which no heliocentric two-body orbit follows, so its
+// epoch stays among its observations. Farther out (2018 LA's 21 radii, 2014
+// AA's 60) the epoch before the span fits as it is.
+inline constexpr double kShortArcDays = 1.0;
+inline constexpr double kDeepEncounterAu = 10.0 * kEarthEquatorialRadiusKm / kAstronomicalUnitKm;
 
 // E0: the 40-day grid point after the last observation, or the one at or
 // before the first when the two-body orbit approaches the Earth (< 0.1 AU)

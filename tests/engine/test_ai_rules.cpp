@@ -2,6 +2,7 @@
 // rules give by hand: values on each side of every bound.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "engine/ai_rules.h"
@@ -54,4 +55,14 @@ TEST(AiRules, RejectThresholdsShrinkByHalvesThenBySeconds) {
   EXPECT_EQ(NextRejectThreshold(13.3, 1.0), 6.7);
   EXPECT_EQ(NextRejectThreshold(8.0, 7.0), 7.0);
   EXPECT_EQ(NextRejectThreshold(3.0, 2.5), 2.5);
+}
+
+// An orbit found ends at 999.9" (2024 MK's first 200 lines end at 444", BX1 on
+// "自動" at 111"); none at 1000" or a residual that is not a number.
+TEST(AiRules, NoOrbitFromOneThousandArcseconds) {
+  EXPECT_FALSE(EndsWithoutOrbit(0.3));
+  EXPECT_FALSE(EndsWithoutOrbit(999.9));
+  EXPECT_TRUE(EndsWithoutOrbit(1000.0));
+  EXPECT_TRUE(EndsWithoutOrbit(41659.4));
+  EXPECT_TRUE(EndsWithoutOrbit(std::nan("")));
 }
