@@ -6,8 +6,10 @@
 #include "astro/jpl_eph.h"
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
+#include "engine/fit_run.h"
 #include "engine/integration_state.h"
 #include "engine/orbit_engine.h"
+#include "engine/view_fit_run.h"
 #include "platform/numbers.h"
 
 namespace {
@@ -37,7 +39,12 @@ void WriteEpochFields(CDetermination* view, double jdTT) {
 }
 
 void RoundFieldEpoch(CDetermination* view, double jdTT) {
-  OrbitEngine& engine = *view->m_pEngine;
+  ViewFitObserver observer(*view);
+  RoundFieldEpoch(view->m_pEngine, observer, jdTT);
+}
+
+void RoundFieldEpoch(OrbitEngine* enginePtr, FitObserver& observer, double jdTT) {
+  OrbitEngine& engine = *enginePtr;
   if (engine.m_bEpochFromField != 1) return;
   const double elementEpoch = engine.m_state.m_el.m_dEpoch;
   if (std::fabs(jdTT - elementEpoch) < 0.05) {
@@ -47,8 +54,8 @@ void RoundFieldEpoch(CDetermination* view, double jdTT) {
   // Half days keep the epoch clear of rounding in the day fraction.
   const double rounded = std::floor(2.0 * jdTT + 0.5) * 0.5;
   if (std::fabs(rounded - jdTT) > 1e-6)
-    view->AppendCalcLog("Epoch欄の " + EpochDateText(jdTT) + " は、時刻の丸めの誤差を避けるため 0.5日単位の " +
-                        EpochDateText(rounded) + " に丸めて使います。\r\n");
+    observer.LogEntry("Epoch欄の " + EpochDateText(jdTT) + " は、時刻の丸めの誤差を避けるため 0.5日単位の " +
+                      EpochDateText(rounded) + " に丸めて使います。\r\n");
   engine.m_dFieldEpoch = rounded;
 }
 

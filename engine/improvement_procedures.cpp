@@ -9,6 +9,7 @@
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
 #include "engine/distance_scan.h"
+#include "engine/fit_run.h"
 #include "engine/improvement_epoch.h"
 #include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
@@ -85,21 +86,21 @@ struct BestMeasured {
 // A last step clearly worse than the best: 1 % and 0.001".
 bool ClearlyWorse(double mean, double best) { return !(mean <= best * 1.01 + 0.001); }
 
-void ShowIterationOnList(CDetermination& view);
+void ShowIterationOnList(FitRun& run);
 
 // Puts the best measured orbit back and recomputes its residuals; 0 or the
 // failing code.
-int ReturnToBest(CDetermination& view, double epochJdTT, const BestMeasured& b, std::string& log) {
-  OrbitEngine* engine = view.m_pEngine;
-  RestoreSolution(view, b.best);
+int ReturnToBest(FitRun& run, double epochJdTT, const BestMeasured& b, std::string& log) {
+  OrbitEngine* engine = run.engine;
+  RestoreSolution(run, b.best);
   const int r = ImproveOrbitIteration(engine, epochJdTT, 0);
   if (r != 0) return r;
-  RestoreSolutionDisplay(view, b.best);
+  RestoreSolutionDisplay(run, b.best);
   // The covariance in the engine is that of the discarded step.
   engine->m_bCovarianceValid = 0;
   log += FormatC("  → 反復%dの解が最良(平均残差 %.3f\")だったため、その解に戻しました\r\n", b.iteration,
                  engine->m_dMeanResidual);
-  if (!view.m_bQuietRun) ShowIterationOnList(view);
+  if (!run.options.quietRun) ShowIterationOnList(run);
   return 0;
 }
 
@@ -108,10 +109,10 @@ int ReturnToBest(CDetermination& view, double epochJdTT, const BestMeasured& b, 
 // on are then those of the orbit the engine holds. The measurement keeps the
 // uncertainties of that step and the correction history, so that the next
 // stage goes on as it would have without it; 0 or the failing code.
-int MeasureKeptOrbit(CDetermination& view, double epochJdTT) {
-  OrbitEngine* engine = view.m_pEngine;
+int MeasureKeptOrbit(FitRun& run, double epochJdTT) {
+  OrbitEngine* engine = run.engine;
   SolutionSnapshot step;
-  SaveSolution(view, step);
+  SaveSolution(run, step);
   const int haveSaved = engine->m_bHaveSaved, stopped = engine->m_bCorrectionStopped;
   const int retries = engine->m_nWorsenRetries, damping = engine->m_bDampingActive;
   const int autoRunning = engine->m_bAutoRunning, autoStop = engine->m_bAutoStop;
@@ -124,17 +125,16 @@ int MeasureKeptOrbit(CDetermination& view, double epochJdTT) {
   engine->m_bCorrectionStopped = stopped;
   engine->m_nWorsenRetries = retries;
   engine->m_bDampingActive = damping;
-  RestoreSolutionDisplay(view, step);
-  if (!EngineRunsQuiet(*engine)) view.ShowImprovementResult(view.Window(kIdResultEdit), engine, 1);
+  RestoreSolutionDisplay(run, step);
+  if (!EngineRunsQuiet(*engine)) run.observer->ImprovementResultChanged(1);
   return 0;
 }
 
-void ShowIterationOnList(CDetermination& view) {
-  if (view.GetItemText(kIdStepCombo) == kStepAutomatic)
-    view.SetItemText(kIdStepUsedLabel, CTessaruneLib::FormatStepLength(std::fabs(view.m_pEngine->m_state.m_dStep)));
-  const int worst = WorstResidualIndex(view.m_pDetClass);
-  if (worst >= 0) view.ScrollObsListTo(worst);
-  view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, view.m_bResidualsShown);
+void ShowIterationOnList(FitRun& run) {
+  if (run.options.automaticStep) run.observer->StepUsed(std::fabs(run.engine->m_state.m_dStep));
+  const int worst = WorstResidualIndex(run.det);
+  if (worst >= 0) run.observer->ScrollTo(worst);
+  run.observer->ResidualsChanged(false);
 }
 
 // Ends the automatic run: quiet flag off, guard ended (closes the cancel
@@ -251,13 +251,13 @@ void OnAutoImprove(CDetermination& view) {
   }
 }
 
-int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, std::string& log, int keepGoing) {
-  OrbitEngine* engine = view.m_pEngine;
+int IterateImprovement(FitRun& run, double epochJdTT, int iterations, std::string& log, int keepGoing) {
+  OrbitEngine* engine = run.engine;
   engine->m_nCalibrationRounds = 0;
   engine->m_bAutoCalibrate = 1;
   engine->m_bNonlinearReduced = 0;
-  const bool quiet = view.m_bQuietRun != 0;
-  if (!quiet) view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, 1);
+  const bool quiet = run.options.quietRun != 0;
+  if (!quiet) run.observer->ResidualsChanged(true);
 
   double best = 9e18;
   int stall = 0, done = 0;
@@ -265,21 +265,21 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
   for (int i = 1; i <= iterations; ++i) {
     if (engine->m_nCancel == 1) return kEngineCancelled;
     done = i;
-    view.ShowCalcLogProgress(FormatC("  反復 %d を計算中…", i).c_str());
+    run.observer->ShowProgress(FormatC("  反復 %d を計算中…", i).c_str());
     int r = kEngineRedoStep;
     bool snapped = false;
     for (int k = 0; k < kImproveMaxRedo && r == kEngineRedoStep; ++k) {
-      RoundFieldEpoch(&view, epochJdTT);
+      RoundFieldEpoch(engine, *run.observer, epochJdTT);
       // Only an improved orbit is osculating at the epoch it keeps.
       snapped = engine->m_nCalcState == kCalcImprovedPerturbed;
       if (snapped) {
-        SaveSolution(view, measured.before);
+        SaveSolution(run, measured.before);
         measured.beforeEpoch = engine->m_state.m_dEpoch;
       }
       r = ImproveOrbitIteration(engine, epochJdTT, 1);
       if (!engine->m_strPendingNote.empty()) {
         log += "  " + engine->m_strPendingNote;
-        view.ShowCalcLogProgress("  改良をやり直しています…");
+        run.observer->ShowProgress("  改良をやり直しています…");
       }
     }
     if (r != 0 && r != kEngineRedoStep) return r;
@@ -292,8 +292,8 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
         measured.iteration = i;
       }
       log += FormatC("  反復 %d: 平均残差 %.3f\"\r\n", i, mean);
-      view.ShowCalcLogProgress(nullptr);
-      if (!quiet) ShowIterationOnList(view);
+      run.observer->ShowProgress(nullptr);
+      if (!quiet) ShowIterationOnList(run);
       if (!keepGoing) {
         if (i > 2 && !(mean < kHopelessResidual)) {
           log += FormatC("  → %d反復しても平均残差が%.1f度のままなので、この3点は見込みなしと判断します\r\n", i,
@@ -311,15 +311,15 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
     Ui().PumpOneEvent();
   }
   if (done > 0 && engine->m_nCalcState == kCalcImprovedPerturbed) {
-    const int r = MeasureKeptOrbit(view, epochJdTT);
+    const int r = MeasureKeptOrbit(run, epochJdTT);
     if (r != 0) return r;
   }
   if (measured.best.valid && ClearlyWorse(engine->m_dMeanResidual, measured.mean) &&
       engine->m_state.m_dEpoch == measured.bestEpoch) {
-    const int r = ReturnToBest(view, epochJdTT, measured, log);
+    const int r = ReturnToBest(run, epochJdTT, measured, log);
     if (r != 0) return r;
   }
   log += FormatC("  → この段階の改良を終了(反復%d回, 平均残差 %.3f\")\r\n", done, engine->m_dMeanResidual);
-  view.ShowCalcLogProgress(nullptr);
+  run.observer->ShowProgress(nullptr);
   return 0;
 }
