@@ -53,6 +53,11 @@ public:
   // The improvement's result belongs in the result edit (with the engine's
   // step log when withStepLog).
   virtual void ImprovementResultChanged(int withStepLog) = 0;
+  // The picks of the observation list changed: count is 3 or 0.
+  virtual void PicksChanged(int count) = 0;
+  // A preliminary orbit proposes this improvement epoch (JD TT) for the
+  // Epoch fields.
+  virtual void EpochProposed(double jdTT) = 0;
 };
 
 struct FitRun {

@@ -30,12 +30,32 @@ std::string EpochDateText(double jd) {
   return FormatC("%d/%d/%.1f", static_cast<int>(y), static_cast<int>(m), d);
 }
 
-void WriteEpochFields(CDetermination* view, double jdTT) {
+void EpochFieldTexts(double jdTT, std::string& year, std::string& month, std::string& day) {
   double y = 0, m = 0, d = 0;
   JdToCalendar(jdTT, y, m, d);
-  view->SetItemText(kIdEpochYear, FormatC("%d", static_cast<int>(y)));
-  view->SetItemText(kIdEpochMonth, FormatC("%d", static_cast<int>(m)));
-  view->SetItemText(kIdEpochDay, FormatC("%.1f", d));
+  year = FormatC("%d", static_cast<int>(y));
+  month = FormatC("%d", static_cast<int>(m));
+  day = FormatC("%.1f", d);
+}
+
+double EpochOfFieldTexts(const std::string& year, const std::string& month, const std::string& day) {
+  double y = 0, m = 0, d = 0;
+  if (!ParseDouble(year, y) || !ParseDouble(month, m) || !ParseDouble(day, d)) return 0.0;
+  return CalendarToJd(y, m, d);
+}
+
+double EpochAsWrittenToFields(double jdTT) {
+  std::string year, month, day;
+  EpochFieldTexts(jdTT, year, month, day);
+  return EpochOfFieldTexts(year, month, day);
+}
+
+void WriteEpochFields(CDetermination* view, double jdTT) {
+  std::string year, month, day;
+  EpochFieldTexts(jdTT, year, month, day);
+  view->SetItemText(kIdEpochYear, year);
+  view->SetItemText(kIdEpochMonth, month);
+  view->SetItemText(kIdEpochDay, day);
 }
 
 void RoundFieldEpoch(CDetermination* view, double jdTT) {

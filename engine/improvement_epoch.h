@@ -40,3 +40,10 @@ double GridAtOrBefore(double jdTT);
 
 // Writes jdTT into the Epoch fields: year "%d", month "%d", day "%.1f".
 void WriteEpochFields(CDetermination* view, double jdTT);
+// The three texts WriteEpochFields writes.
+void EpochFieldTexts(double jdTT, std::string& year, std::string& month, std::string& day);
+// The epoch (JD TT) of the three field texts; 0 when one is not a number.
+double EpochOfFieldTexts(const std::string& year, const std::string& month, const std::string& day);
+// The epoch the fields give back after WriteEpochFields(jdTT): the day
+// rounded to a tenth, as the improvement will read it.
+double EpochAsWrittenToFields(double jdTT);

@@ -150,11 +150,8 @@ void EndAutomaticRun(CDetermination& view, const char* endTitle, int code) {
 }  // namespace
 
 double EpochFieldsJd(CDetermination& view) {
-  double y = 0, m = 0, d = 0;
-  if (!ParseDouble(view.GetItemText(kIdEpochYear), y) || !ParseDouble(view.GetItemText(kIdEpochMonth), m) ||
-      !ParseDouble(view.GetItemText(kIdEpochDay), d))
-    return 0.0;
-  return CalendarToJd(y, m, d);
+  return EpochOfFieldTexts(view.GetItemText(kIdEpochYear), view.GetItemText(kIdEpochMonth),
+                           view.GetItemText(kIdEpochDay));
 }
 
 int ImproveStepWithRedo(CDetermination& view, double epochJdTT) {

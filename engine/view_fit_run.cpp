@@ -2,6 +2,7 @@
 
 #include "data/step_texts.h"
 #include "engine/determination_host.h"
+#include "engine/improvement_epoch.h"
 #include "engine/improvement_procedures.h"
 #include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
@@ -60,6 +61,13 @@ void ViewFitObserver::UncertaintiesChanged(const std::string& areaToMass, const 
 void ViewFitObserver::ImprovementResultChanged(int withStepLog) {
   view_.ShowImprovementResult(view_.Window(kIdResultEdit), view_.m_pEngine, withStepLog);
 }
+
+void ViewFitObserver::PicksChanged(int count) {
+  view_.m_nPicked = count;
+  for (int i = 0; i < view_.m_pDetClass->m_nObsCount; ++i) view_.RedrawObsListItem(i);
+}
+
+void ViewFitObserver::EpochProposed(double jdTT) { WriteEpochFields(&view_, jdTT); }
 
 ViewFitRun::ViewFitRun(CDetermination& view) : observer_(view) {
   run_.engine = view.m_pEngine;

@@ -25,6 +25,8 @@ public:
   void UncertaintiesChanged(const std::string& areaToMass, const std::string& areaToMassVerdict,
                             int verdictColour) override;
   void ImprovementResultChanged(int withStepLog) override;
+  void PicksChanged(int count) override;
+  void EpochProposed(double jdTT) override;
 
 private:
   CDetermination& view_;
