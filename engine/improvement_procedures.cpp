@@ -14,6 +14,7 @@
 #include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
 #include "engine/two_body_correction.h"
+#include "engine/view_fit_run.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
@@ -32,15 +33,15 @@ bool HasObservations(const CDetermination& view) {
 
 // One step of the manual or automatic improvement: with perturbations the
 // redo loop, without the two-body correction (calculation state 4).
-int OneStep(CDetermination& view, double x) {
-  OrbitEngine* engine = view.m_pEngine;
-  if (engine->m_bPerturbations) return ImproveStepWithRedo(view, x);
+int OneStep(FitRun& run, double x) {
+  OrbitEngine* engine = run.engine;
+  if (engine->m_bPerturbations) return ImproveStepWithRedo(run, x);
   engine->m_nCalcState = kCalcImprovedTwoBody;
-  return DifferentialCorrection(view.m_pDetClass, engine);
+  return DifferentialCorrection(run.det, engine);
 }
 
-const std::string& StepMessage(const CDetermination& view) {
-  return view.m_pEngine->m_bPerturbations ? view.m_pEngine->m_strMessage : view.m_pDetClass->m_strError;
+const std::string& StepMessage(const FitRun& run) {
+  return run.engine->m_bPerturbations ? run.engine->m_strMessage : run.det->m_strError;
 }
 
 }  // namespace
@@ -154,11 +155,11 @@ double EpochFieldsJd(CDetermination& view) {
                            view.GetItemText(kIdEpochDay));
 }
 
-int ImproveStepWithRedo(CDetermination& view, double epochJdTT) {
+int ImproveStepWithRedo(FitRun& run, double epochJdTT) {
   int r = kEngineRedoStep;
   for (int i = 0; i < kImproveMaxRedo && r == kEngineRedoStep; ++i) {
-    RoundFieldEpoch(&view, epochJdTT);
-    r = ImproveOrbitIteration(view.m_pEngine, epochJdTT, 1);
+    RoundFieldEpoch(run.engine, *run.observer, epochJdTT);
+    r = ImproveOrbitIteration(run.engine, epochJdTT, 1);
   }
   return r;
 }
@@ -179,12 +180,13 @@ void OnManualImprove(CDetermination& view) {
   if (BeginBusyCommand(engine) != 0) return;
   view.EnableImproveButtons(0);
   view.WriteOpLogCalcStart("[手動]改良 開始");
-  engine->m_bNonGrav = view.IsChecked(kIdNonGravCheck) ? 1 : 0;
-  engine->m_bNonGravA3 = view.IsChecked(kIdNonGravA3Check) ? 1 : 0;
+  ViewFitRun fit(view);
+  engine->m_bNonGrav = fit.Run().options.nonGrav;
+  engine->m_bNonGravA3 = fit.Run().options.nonGravA3;
   int r = 0;
   {
     ScopedWaitCursor wait;
-    r = OneStep(view, EpochFieldsJd(view));
+    r = OneStep(fit.Run(), fit.Run().options.epochJdTT);
     if (engine->m_bPerturbations) {
       if (r == kEngineRedoStep) {
         view.AppendCalcLog((engine->m_strPendingNote.empty() ? std::string(kMsgRedoExhausted) : engine->m_strPendingNote) +
@@ -216,8 +218,9 @@ void OnAutoImprove(CDetermination& view) {
   OpenCancelDialogNow(engine);
 
   ScopedWaitCursor wait;
-  const double x = EpochFieldsJd(view);
-  const int autoStop = view.IsChecked(kIdAutoStopCheck) ? 1 : 0;
+  ViewFitRun fit(view);
+  const double x = fit.Run().options.epochJdTT;
+  const int autoStop = fit.Run().options.autoStop;
   if (autoStop && !engine->m_bAutoStop) engine->m_dStopResidual = kNoStopResidual;
   engine->m_bAutoStop = autoStop;
   engine->m_bAutoRunning = 1;
@@ -226,14 +229,14 @@ void OnAutoImprove(CDetermination& view) {
       EndAutomaticRun(view, "[自動]改良 終了(中止)", 0);
       return;
     }
-    const int r = OneStep(view, x);
+    const int r = OneStep(fit.Run(), x);
     // A step stopped by the cancel dialog ends the run as cancelled, not as failed.
     if (r == kEngineCancelled) {
       EndAutomaticRun(view, "[自動]改良 終了(中止)", 0);
       return;
     }
     if (r != 0 && r != kEngineRedoStep) {
-      view.SetItemText(kIdResultEdit, StepMessage(view));
+      view.SetItemText(kIdResultEdit, StepMessage(fit.Run()));
       EndAutomaticRun(view, "[自動]改良 終了(エラー)", r);
       return;
     }

@@ -70,7 +70,7 @@ double EpochFieldsJd(CDetermination& view);
 // One improvement step with perturbations as every procedure makes it: up to
 // twelve RoundFieldEpoch + ImproveOrbitIteration(x, 1) while the result is 5.
 // The last result (5 after twelve).
-int ImproveStepWithRedo(CDetermination& view, double epochJdTT);
+int ImproveStepWithRedo(FitRun& run, double epochJdTT);
 // Shows the calculation-log tab (tab 1, result edit hidden, log edit shown).
 void ShowCalcLogTab(CDetermination& view);
 // Opens the cancel dialog at once (not after the busy guard's delay) and
