@@ -10,11 +10,13 @@
 #include "engine/ai_rules.h"
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
+#include "engine/fit_run.h"
 #include "engine/improvement_procedures.h"
 #include "engine/improvement_staging.h"
 #include "engine/observation_picking.h"
 #include "engine/orbit_engine.h"
 #include "engine/triplet_search.h"
+#include "engine/view_fit_run.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 
@@ -37,10 +39,10 @@ bool Usable(const ObservationRecord& o) { return !o.m_bRejected && !o.m_nUnknown
 // trunc(v × 10 + 0.999) / 10: a threshold raised to a tenth of an arcsecond.
 double TenthUp(double v) { return std::trunc(v * 10.0 + 0.999) / 10.0; }
 
-// One run: the view, its engine, the progress log and the epoch.
+// One run: the fit, the progress log and the epoch.
 class AiRun {
 public:
-  explicit AiRun(CDetermination& view) : view_(view), engine_(*view.m_pEngine), det_(*view.m_pDetClass) {}
+  explicit AiRun(FitRun& fit) : fit_(fit), engine_(*fit.engine), det_(*fit.det) {}
 
   // The four phases; the final code.
   int Phases();
@@ -49,7 +51,7 @@ public:
 
 private:
   bool Cancelled() const { return engine_.m_nCancel == 1; }
-  void Show() { view_.ShowCalcLogProgress(nullptr); }
+  void Show() { fit_.observer->ShowProgress(nullptr); }
   // Phase 1: 0 and the set-aside count, or the code that ends the run.
   int Preliminary(int& setAside);
   int StagedExtension();
@@ -58,7 +60,7 @@ private:
   int Rejection();
   double Mean() const { return engine_.m_dMeanResidual; }
 
-  CDetermination& view_;
+  FitRun& fit_;
   OrbitEngine& engine_;
   DetClass& det_;
   double x_ = 0;  // improvement epoch, JD TT
@@ -70,30 +72,30 @@ int AiRun::Preliminary(int& setAside) {
   for (int j = 0; j < kTriesMax; ++j) {
     if (j == 0 && (state == kCalcPreliminary || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed)) {
       m_log += "暫定軌道決定: 済み(現在の軌道要素から開始)\r\n";
-      setAside = state == kCalcPreliminary ? StageByResidualJump(view_, m_log) : 0;
+      setAside = state == kCalcPreliminary ? StageByResidualJump(fit_, m_log) : 0;
     } else {
       if (j >= 1) {
         m_log += FormatC("→ この3点では改良がうまくいかなかったため、別の3点で試します(%d/%d回目)\r\n", j + 1,
                          kTriesMax);
         Show();
-        EnableAllObservations(view_, m_log);
+        EnableAllObservations(fit_, m_log);
       }
       // The search needs no station table or planetary file beyond what
       // loading checked (state 7 is refused at the start): -1 or -9 only.
-      const int u = SelectTripletAndDetermine(view_, m_log, found);
+      const int u = SelectTripletAndDetermine(fit_, m_log, found);
       if (u == kEngineCancelled) return kEngineCancelled;
       if (u != 0) {
         m_log += kMsgAiNoPreliminary;
         return u;
       }
       ++found;
-      setAside = StageByResidualJump(view_, m_log);
+      setAside = StageByResidualJump(fit_, m_log);
     }
     if (Cancelled()) return 0;
-    x_ = EpochFieldsJd(view_);
+    x_ = fit_.options.epochJdTT;
     engine_.m_bPerturbations = 1;
     m_log += "本改良(摂動あり):\r\n";
-    r = IterateImprovement(view_, x_, 60, m_log, 0);
+    r = IterateImprovement(fit_, x_, 60, m_log, 0);
     if ((r == 0 && Mean() <= kGoodResidual) || r == kEngineCancelled) break;
   }
   return r;
@@ -118,7 +120,7 @@ int AiRun::StagedExtension() {
       }
     }
     if (admitted > 0) {
-      view_.ScrollObsListTo(last);
+      fit_.observer->ScrollTo(last);
       ++rounds;
       m_log += FormatC("段階拡張第%d回: 残差%.1f\"未満の%d観測を有効化 → 再改良\r\n", rounds, w, admitted);
       Show();
@@ -133,14 +135,14 @@ int AiRun::StagedExtension() {
       m_log += FormatC("段階拡張第%d回: 残差%.1f\"未満の観測が無いため、もう一巡改良して待ちます(残り%d観測)\r\n",
                        rounds, w, left);
     }
-    r = IterateImprovement(view_, x_, 30, m_log, 0);
+    r = IterateImprovement(fit_, x_, 30, m_log, 0);
   }
   return r;
 }
 
 bool AiRun::WantsNonGravComparison() const {
-  if (Cancelled() || view_.IsChecked(kIdNonGravCheck) || !(Mean() <= kGoodResidual)) return false;
-  const std::string& d = view_.m_strDesignation;
+  if (Cancelled() || fit_.options.nonGrav || !(Mean() <= kGoodResidual)) return false;
+  const std::string& d = fit_.options.designation;
   const bool blank = d.find_first_not_of(" \t\r\n") == std::string::npos;
   return blank ? engine_.m_state.m_bAsteroid == 0 : IsPackedCometDesignation(d);
 }
@@ -179,29 +181,29 @@ int AiRun::NonGravComparison() {
       m_log += FormatC("残差の所見: %.0f\"超の観測が%d個(%.0f%%)、最大%d個連続。非重力効果らしい偏りがあります\r\n",
                        kPatternResidual, large, 100.0 * large / n, longest);
   }
-  EnableAllObservations(view_, m_log);
-  int r = IterateImprovement(view_, x_, 20, m_log, 0);
+  EnableAllObservations(fit_, m_log);
+  int r = IterateImprovement(fit_, x_, 20, m_log, 0);
   if (r != 0) return r;
   SolutionSnapshot gravity, models[kNonGravModels];
-  SaveSolution(view_, gravity);
+  SaveSolution(fit_, gravity);
   m_log += FormatC("重力のみ: 平均残差%.3f\" 有効%d個\r\n", gravity.meanResidual, gravity.usableCount);
   if (!Cancelled()) {
-    r = TryNonGravModel(view_, 0, gravity, x_, m_log);
+    r = TryNonGravModel(fit_, 0, gravity, x_, m_log);
     if (r != 0) return r;
   }
   // After a cancel this is the gravity-only solution again, and the verdict
   // below says so.
-  SaveSolution(view_, models[0]);
+  SaveSolution(fit_, models[0]);
   m_log += FormatC("%s: 平均残差%.3f\" 有効%d個 A1=%+.4f A2=%+.6f\r\n", kModelNames[0], models[0].meanResidual,
                    models[0].usableCount, models[0].elements[6] * 1e8, models[0].elements[7] * 1e8);
   const double a1 = models[0].elements[6] * 1e8;
   if (models[0].valid && !Cancelled() && std::fabs(a1) > kLargeA1) {
     m_log += FormatC("A1が%.4f(×1e-8)と大きいため、水より揮発しやすい氷でも解いて比べます\r\n", a1);
     for (int model = 1; model < kNonGravModels && !Cancelled(); ++model) {
-      r = TryNonGravModel(view_, model, gravity, x_, m_log);
+      r = TryNonGravModel(fit_, model, gravity, x_, m_log);
       if (r != 0) return r;
       SolutionSnapshot& s = models[model];
-      SaveSolution(view_, s);
+      SaveSolution(fit_, s);
       m_log += FormatC("%s: 平均残差%.3f\" 有効%d個 %s1=%+.4f %s2=%+.6f\r\n", kModelNames[model], s.meanResidual,
                        s.usableCount, kModelLetters[model], s.elements[6] * 1e8, kModelLetters[model],
                        s.elements[7] * 1e8);
@@ -222,19 +224,19 @@ int AiRun::NonGravComparison() {
     m_log += FormatC("→ 非重力効果を入れても残差が%.3f\"→%.3f\"としか下がらないため、重力のみの解を採用します\r\n",
                      gravity.meanResidual, models[best].meanResidual);
   }
-  RestoreSolution(view_, *chosen);
+  RestoreSolution(fit_, *chosen);
   // The rejection passes improve again and report any failure of their own.
   ImproveOrbitIteration(&engine_, x_, 0);
-  RestoreSolutionDisplay(view_, *chosen);
+  RestoreSolutionDisplay(fit_, *chosen);
   Show();
   return 0;
 }
 
 int AiRun::Rejection() {
   if (Cancelled()) return 0;
-  int year = 0;
-  double userEarly = 0, userLate = 0;  // the user's thresholds up to and after the year
-  view_.GetRejectThresholds(year, userEarly, userLate);
+  const int year = fit_.options.rejectYear;
+  // the user's thresholds up to and after the year
+  const double userEarly = fit_.options.rejectOld, userLate = fit_.options.rejectNew;
   if (Mean() > kGoodResidual) {
     m_log += FormatC("リジェクト: 平均残差(%.1f\")が大きいためリジェクトせずに終了します(未収束の解でのリジェクトは危険)\r\n",
                      Mean());
@@ -280,8 +282,8 @@ int AiRun::Rejection() {
     m_log += FormatC("リジェクト 閾値%.1f\"/%.1f\": 除外を%d個変更(計%d個, 有効%d個) → %d回改良\r\n", early, late, changed,
                      rejected, usable, iterations);
     Show();
-    view_.RefreshResidualList(det_.m_pOrbObs, view_.m_bResidualsShown);
-    const int r = IterateImprovement(view_, x_, iterations, m_log, 1);
+    fit_.observer->ResidualsChanged(false);
+    const int r = IterateImprovement(fit_, x_, iterations, m_log, 1);
     if (r != 0) return r;
     if (final) {
       if (++passes == 2) {
@@ -316,8 +318,7 @@ int AiRun::Phases() {
 // A run that ends on an orbit still as far from the observations as the
 // staging calls a jump off the orbit found none: it ends as a failed
 // determination does, and the log says why and what to try.
-int FailWithoutOrbit(CDetermination& view, int code, std::string& log) {
-  OrbitEngine& engine = *view.m_pEngine;
+int FailWithoutOrbit(OrbitEngine& engine, int code, std::string& log) {
   const int state = engine.m_nCalcState;
   const bool orbit = state == kCalcPreliminary || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed;
   if ((code != 0 && code != kEngineImpact) || !orbit || !EndsWithoutOrbit(engine.m_dMeanResidual)) return code;
@@ -379,17 +380,21 @@ void OnAiImprove(CDetermination& view) {
   }
   const int autoStop = engine->m_bAutoStop;
   engine->m_bAutoRunning = engine->m_bAutoStop = 1;
-  engine->m_bNonGrav = view.IsChecked(kIdNonGravCheck) ? 1 : 0;
-  engine->m_bNonGravA3 = view.IsChecked(kIdNonGravA3Check) ? 1 : 0;
+  int year = 0;
+  double early = 0, late = 0;
+  view.GetRejectThresholds(year, early, late);  // checks and rewrites the fields; the options take the values
+  ViewFitRun fit(view);
+  engine->m_bNonGrav = fit.Run().options.nonGrav;
+  engine->m_bNonGravA3 = fit.Run().options.nonGravA3;
 
-  AiRun run(view);
+  AiRun run(fit.Run());
   const std::string stamp = FormatCalcLogStamp(view.LocalTimeNow());
   view.m_strCalcLogProgressStamp = stamp;
   view.m_pCalcLogProgress = &run.m_log;
   ShowCalcLogTab(view);
   view.ShowCalcLogProgress("開始します…");
 
-  const int code = FailWithoutOrbit(view, run.Phases(), run.m_log);
+  const int code = FailWithoutOrbit(*engine, run.Phases(), run.m_log);
 
   view.m_nAiResult = code;
   engine->m_bAutoRunning = 0;

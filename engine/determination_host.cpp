@@ -12,6 +12,7 @@
 #include "data/step_texts.h"
 #include "engine/close_approach.h"
 #include "engine/engine_transfer.h"
+#include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
@@ -305,15 +306,10 @@ int ApplyStepText(const std::string& text, IntegrationState* state) {
 }
 
 void CDetermination::SetNonGravModel(int model) {
-  if (model < 0 || model > 3) model = 0;
-  m_pEngine->m_nNonGravModel = model;
+  SelectNonGravModel(m_pEngine, model);
+  model = m_pEngine->m_nNonGravModel;
   SetSelection(kIdNonGravModelCombo, model);
-  if (model == 3) {
-    // Radiation pressure acts along the radius only.
-    m_pEngine->m_state.m_el.m_dA2 = m_pEngine->m_state.m_el.m_dA3 = 0.0;
-    m_pEngine->m_bNonGravA3 = 0;
-    SetCheck(kIdNonGravA3Check, 0);
-  }
+  if (model == 3) SetCheck(kIdNonGravA3Check, 0);
   static constexpr const char* kLabels[2][3] = {{"A1", "A2", "A3"}, {"Y1", "Y2", "Y3"}};
   for (int i = 0; i < 3; ++i) SetItemText(1145 + i, kLabels[model == 1 ? 1 : 0][i]);
   ShowNonGravModelControls(model);
@@ -325,13 +321,7 @@ void CDetermination::ShowNonGravModelControls(int model) {
   for (int id : {1506, 1507, 1508, 1509}) ShowItem(id, pressure);
 }
 
-void CDetermination::ResetNonGravParameters() {
-  ElementBlock& el = m_pEngine->m_state.m_el;
-  const bool pressure = m_pEngine->m_nNonGravModel == 3;
-  el.m_dA1 = 1e-10;
-  el.m_dA2 = pressure ? 0.0 : 1e-11;
-  el.m_dA3 = pressure ? 0.0 : 1e-11;
-}
+void CDetermination::ResetNonGravParameters() { ResetNonGravValues(m_pEngine); }
 
 int CDetermination::UpdateStationCodes() {
   EngineTransfer transfer(m_pEngine);

@@ -12,8 +12,10 @@
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
+#include "engine/fit_run.h"
 #include "engine/orbit_engine.h"
 #include "engine/state_elements.h"
+#include "engine/view_fit_run.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
@@ -170,7 +172,7 @@ struct UserOrbit {
 // The grid search of steps 8-11: best ρ (AU), ρ̇ (AU/day) and cost.
 class GridScan {
 public:
-  GridScan(CDetermination& view, const ScanGeometry& g, std::string& rows) : view_(view), g_(g), rows_(rows) {}
+  GridScan(FitRun& run, const ScanGeometry& g, std::string& rows) : run_(run), g_(g), rows_(rows) {}
 
   void Run() {
     for (int i = 0; i < 12 && !stopped_; ++i) Row(1, 0.002 * std::pow(16.0, i / 11.0), [](int j) {
@@ -192,7 +194,7 @@ public:
       pos[k] = g_.obsPos[k] + rho * g_.L[k];
       vel[k] = g_.obsVel[k] + rhoDot * g_.L[k] + rho * g_.Ldot[k];
     }
-    return DistanceScanCost(view_.m_pEngine, g_.t0, pos, vel);
+    return DistanceScanCost(run_.engine, g_.t0, pos, vel);
   }
 
 private:
@@ -200,7 +202,7 @@ private:
   void Row(int stage, double rho, RateOf rateOf, int count) {
     double rowCost = kScanRejected, rowRate = 0;
     for (int j = 0; j < count; ++j) {
-      OrbitEngine* engine = view_.m_pEngine;
+      OrbitEngine* engine = run_.engine;
       if (PumpAndCheckCancel(engine) == 1 || engine->m_nCancel == 1 || EscapeRequested()) {
         stopped_ = true;
         break;
@@ -219,10 +221,10 @@ private:
                  ? FormatC("  [%d段] ρ=%.5f AU : 最良 %.1f\" (ρ̇=%+.2f km/s)\r\n", stage, rho, rowCost,
                            rowRate / kKmPerSecondInAuPerDay)
                  : FormatC("  [%d段] ρ=%.5f AU : 候補なし\r\n", stage, rho);
-    view_.ShowCalcLogProgress(nullptr);
+    run_.observer->ShowProgress(nullptr);
   }
 
-  CDetermination& view_;
+  FitRun& run_;
   const ScanGeometry& g_;
   std::string& rows_;
 };
@@ -323,7 +325,8 @@ void RunDistanceScan(CDetermination& view) {
   std::string rows;
   const std::string* progress = view.m_pCalcLogProgress;
   view.m_pCalcLogProgress = &rows;
-  GridScan scan(view, g, rows);
+  ViewFitRun fit(view);
+  GridScan scan(fit.Run(), g, rows);
   {
     QuietEngine quiet(engine);
     scan.Run();

@@ -6,8 +6,10 @@
 #include "astro/jpl_eph.h"
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
+#include "engine/fit_run.h"
 #include "engine/integration_state.h"
 #include "engine/orbit_engine.h"
+#include "engine/view_fit_run.h"
 #include "platform/numbers.h"
 
 namespace {
@@ -28,16 +30,41 @@ std::string EpochDateText(double jd) {
   return FormatC("%d/%d/%.1f", static_cast<int>(y), static_cast<int>(m), d);
 }
 
-void WriteEpochFields(CDetermination* view, double jdTT) {
+void EpochFieldTexts(double jdTT, std::string& year, std::string& month, std::string& day) {
   double y = 0, m = 0, d = 0;
   JdToCalendar(jdTT, y, m, d);
-  view->SetItemText(kIdEpochYear, FormatC("%d", static_cast<int>(y)));
-  view->SetItemText(kIdEpochMonth, FormatC("%d", static_cast<int>(m)));
-  view->SetItemText(kIdEpochDay, FormatC("%.1f", d));
+  year = FormatC("%d", static_cast<int>(y));
+  month = FormatC("%d", static_cast<int>(m));
+  day = FormatC("%.1f", d);
+}
+
+double EpochOfFieldTexts(const std::string& year, const std::string& month, const std::string& day) {
+  double y = 0, m = 0, d = 0;
+  if (!ParseDouble(year, y) || !ParseDouble(month, m) || !ParseDouble(day, d)) return 0.0;
+  return CalendarToJd(y, m, d);
+}
+
+double EpochAsWrittenToFields(double jdTT) {
+  std::string year, month, day;
+  EpochFieldTexts(jdTT, year, month, day);
+  return EpochOfFieldTexts(year, month, day);
+}
+
+void WriteEpochFields(CDetermination* view, double jdTT) {
+  std::string year, month, day;
+  EpochFieldTexts(jdTT, year, month, day);
+  view->SetItemText(kIdEpochYear, year);
+  view->SetItemText(kIdEpochMonth, month);
+  view->SetItemText(kIdEpochDay, day);
 }
 
 void RoundFieldEpoch(CDetermination* view, double jdTT) {
-  OrbitEngine& engine = *view->m_pEngine;
+  ViewFitObserver observer(*view);
+  RoundFieldEpoch(view->m_pEngine, observer, jdTT);
+}
+
+void RoundFieldEpoch(OrbitEngine* enginePtr, FitObserver& observer, double jdTT) {
+  OrbitEngine& engine = *enginePtr;
   if (engine.m_bEpochFromField != 1) return;
   const double elementEpoch = engine.m_state.m_el.m_dEpoch;
   if (std::fabs(jdTT - elementEpoch) < 0.05) {
@@ -47,8 +74,8 @@ void RoundFieldEpoch(CDetermination* view, double jdTT) {
   // Half days keep the epoch clear of rounding in the day fraction.
   const double rounded = std::floor(2.0 * jdTT + 0.5) * 0.5;
   if (std::fabs(rounded - jdTT) > 1e-6)
-    view->AppendCalcLog("Epoch欄の " + EpochDateText(jdTT) + " は、時刻の丸めの誤差を避けるため 0.5日単位の " +
-                        EpochDateText(rounded) + " に丸めて使います。\r\n");
+    observer.LogEntry("Epoch欄の " + EpochDateText(jdTT) + " は、時刻の丸めの誤差を避けるため 0.5日単位の " +
+                      EpochDateText(rounded) + " に丸めて使います。\r\n");
   engine.m_dFieldEpoch = rounded;
 }
 

@@ -7,7 +7,9 @@
 #include <string>
 
 struct IntegrationState;
+struct OrbitEngine;
 class CDetermination;
+class FitObserver;
 
 // Days kept clear of each end of the planetary file's span.
 inline constexpr double kEpochSpanMarginDays = 40.0;
@@ -17,6 +19,8 @@ inline constexpr double kEpochSpanMarginDays = 40.0;
 // (a calculation-log line says so when that moved it by more than 1e-6 day).
 // Nothing when the option is off.
 void RoundFieldEpoch(CDetermination* view, double jdTT);
+// The same for a run: the line goes to the observer's calculation log.
+void RoundFieldEpoch(OrbitEngine* engine, FitObserver& observer, double jdTT);
 
 // The run's epoch E from the Epoch fields: the element epoch when a field is
 // empty or the date lies outside the allowed span (a calculation-log line
@@ -36,3 +40,10 @@ double GridAtOrBefore(double jdTT);
 
 // Writes jdTT into the Epoch fields: year "%d", month "%d", day "%.1f".
 void WriteEpochFields(CDetermination* view, double jdTT);
+// The three texts WriteEpochFields writes.
+void EpochFieldTexts(double jdTT, std::string& year, std::string& month, std::string& day);
+// The epoch (JD TT) of the three field texts; 0 when one is not a number.
+double EpochOfFieldTexts(const std::string& year, const std::string& month, const std::string& day);
+// The epoch the fields give back after WriteEpochFields(jdTT): the day
+// rounded to a tenth, as the improvement will read it.
+double EpochAsWrittenToFields(double jdTT);

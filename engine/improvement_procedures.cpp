@@ -9,10 +9,12 @@
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
 #include "engine/distance_scan.h"
+#include "engine/fit_run.h"
 #include "engine/improvement_epoch.h"
 #include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
 #include "engine/two_body_correction.h"
+#include "engine/view_fit_run.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
@@ -31,15 +33,15 @@ bool HasObservations(const CDetermination& view) {
 
 // One step of the manual or automatic improvement: with perturbations the
 // redo loop, without the two-body correction (calculation state 4).
-int OneStep(CDetermination& view, double x) {
-  OrbitEngine* engine = view.m_pEngine;
-  if (engine->m_bPerturbations) return ImproveStepWithRedo(view, x);
+int OneStep(FitRun& run, double x) {
+  OrbitEngine* engine = run.engine;
+  if (engine->m_bPerturbations) return ImproveStepWithRedo(run, x);
   engine->m_nCalcState = kCalcImprovedTwoBody;
-  return DifferentialCorrection(view.m_pDetClass, engine);
+  return DifferentialCorrection(run.det, engine);
 }
 
-const std::string& StepMessage(const CDetermination& view) {
-  return view.m_pEngine->m_bPerturbations ? view.m_pEngine->m_strMessage : view.m_pDetClass->m_strError;
+const std::string& StepMessage(const FitRun& run) {
+  return run.engine->m_bPerturbations ? run.engine->m_strMessage : run.det->m_strError;
 }
 
 }  // namespace
@@ -85,21 +87,21 @@ struct BestMeasured {
 // A last step clearly worse than the best: 1 % and 0.001".
 bool ClearlyWorse(double mean, double best) { return !(mean <= best * 1.01 + 0.001); }
 
-void ShowIterationOnList(CDetermination& view);
+void ShowIterationOnList(FitRun& run);
 
 // Puts the best measured orbit back and recomputes its residuals; 0 or the
 // failing code.
-int ReturnToBest(CDetermination& view, double epochJdTT, const BestMeasured& b, std::string& log) {
-  OrbitEngine* engine = view.m_pEngine;
-  RestoreSolution(view, b.best);
+int ReturnToBest(FitRun& run, double epochJdTT, const BestMeasured& b, std::string& log) {
+  OrbitEngine* engine = run.engine;
+  RestoreSolution(run, b.best);
   const int r = ImproveOrbitIteration(engine, epochJdTT, 0);
   if (r != 0) return r;
-  RestoreSolutionDisplay(view, b.best);
+  RestoreSolutionDisplay(run, b.best);
   // The covariance in the engine is that of the discarded step.
   engine->m_bCovarianceValid = 0;
   log += FormatC("  → 反復%dの解が最良(平均残差 %.3f\")だったため、その解に戻しました\r\n", b.iteration,
                  engine->m_dMeanResidual);
-  if (!view.m_bQuietRun) ShowIterationOnList(view);
+  if (!run.options.quietRun) ShowIterationOnList(run);
   return 0;
 }
 
@@ -108,10 +110,10 @@ int ReturnToBest(CDetermination& view, double epochJdTT, const BestMeasured& b, 
 // on are then those of the orbit the engine holds. The measurement keeps the
 // uncertainties of that step and the correction history, so that the next
 // stage goes on as it would have without it; 0 or the failing code.
-int MeasureKeptOrbit(CDetermination& view, double epochJdTT) {
-  OrbitEngine* engine = view.m_pEngine;
+int MeasureKeptOrbit(FitRun& run, double epochJdTT) {
+  OrbitEngine* engine = run.engine;
   SolutionSnapshot step;
-  SaveSolution(view, step);
+  SaveSolution(run, step);
   const int haveSaved = engine->m_bHaveSaved, stopped = engine->m_bCorrectionStopped;
   const int retries = engine->m_nWorsenRetries, damping = engine->m_bDampingActive;
   const int autoRunning = engine->m_bAutoRunning, autoStop = engine->m_bAutoStop;
@@ -124,17 +126,16 @@ int MeasureKeptOrbit(CDetermination& view, double epochJdTT) {
   engine->m_bCorrectionStopped = stopped;
   engine->m_nWorsenRetries = retries;
   engine->m_bDampingActive = damping;
-  RestoreSolutionDisplay(view, step);
-  if (!EngineRunsQuiet(*engine)) view.ShowImprovementResult(view.Window(kIdResultEdit), engine, 1);
+  RestoreSolutionDisplay(run, step);
+  if (!EngineRunsQuiet(*engine)) run.observer->ImprovementResultChanged(1);
   return 0;
 }
 
-void ShowIterationOnList(CDetermination& view) {
-  if (view.GetItemText(kIdStepCombo) == kStepAutomatic)
-    view.SetItemText(kIdStepUsedLabel, CTessaruneLib::FormatStepLength(std::fabs(view.m_pEngine->m_state.m_dStep)));
-  const int worst = WorstResidualIndex(view.m_pDetClass);
-  if (worst >= 0) view.ScrollObsListTo(worst);
-  view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, view.m_bResidualsShown);
+void ShowIterationOnList(FitRun& run) {
+  if (run.options.automaticStep) run.observer->StepUsed(std::fabs(run.engine->m_state.m_dStep));
+  const int worst = WorstResidualIndex(run.det);
+  if (worst >= 0) run.observer->ScrollTo(worst);
+  run.observer->ResidualsChanged(false);
 }
 
 // Ends the automatic run: quiet flag off, guard ended (closes the cancel
@@ -150,18 +151,15 @@ void EndAutomaticRun(CDetermination& view, const char* endTitle, int code) {
 }  // namespace
 
 double EpochFieldsJd(CDetermination& view) {
-  double y = 0, m = 0, d = 0;
-  if (!ParseDouble(view.GetItemText(kIdEpochYear), y) || !ParseDouble(view.GetItemText(kIdEpochMonth), m) ||
-      !ParseDouble(view.GetItemText(kIdEpochDay), d))
-    return 0.0;
-  return CalendarToJd(y, m, d);
+  return EpochOfFieldTexts(view.GetItemText(kIdEpochYear), view.GetItemText(kIdEpochMonth),
+                           view.GetItemText(kIdEpochDay));
 }
 
-int ImproveStepWithRedo(CDetermination& view, double epochJdTT) {
+int ImproveStepWithRedo(FitRun& run, double epochJdTT) {
   int r = kEngineRedoStep;
   for (int i = 0; i < kImproveMaxRedo && r == kEngineRedoStep; ++i) {
-    RoundFieldEpoch(&view, epochJdTT);
-    r = ImproveOrbitIteration(view.m_pEngine, epochJdTT, 1);
+    RoundFieldEpoch(run.engine, *run.observer, epochJdTT);
+    r = ImproveOrbitIteration(run.engine, epochJdTT, 1);
   }
   return r;
 }
@@ -182,12 +180,13 @@ void OnManualImprove(CDetermination& view) {
   if (BeginBusyCommand(engine) != 0) return;
   view.EnableImproveButtons(0);
   view.WriteOpLogCalcStart("[手動]改良 開始");
-  engine->m_bNonGrav = view.IsChecked(kIdNonGravCheck) ? 1 : 0;
-  engine->m_bNonGravA3 = view.IsChecked(kIdNonGravA3Check) ? 1 : 0;
+  ViewFitRun fit(view);
+  engine->m_bNonGrav = fit.Run().options.nonGrav;
+  engine->m_bNonGravA3 = fit.Run().options.nonGravA3;
   int r = 0;
   {
     ScopedWaitCursor wait;
-    r = OneStep(view, EpochFieldsJd(view));
+    r = OneStep(fit.Run(), fit.Run().options.epochJdTT);
     if (engine->m_bPerturbations) {
       if (r == kEngineRedoStep) {
         view.AppendCalcLog((engine->m_strPendingNote.empty() ? std::string(kMsgRedoExhausted) : engine->m_strPendingNote) +
@@ -219,8 +218,9 @@ void OnAutoImprove(CDetermination& view) {
   OpenCancelDialogNow(engine);
 
   ScopedWaitCursor wait;
-  const double x = EpochFieldsJd(view);
-  const int autoStop = view.IsChecked(kIdAutoStopCheck) ? 1 : 0;
+  ViewFitRun fit(view);
+  const double x = fit.Run().options.epochJdTT;
+  const int autoStop = fit.Run().options.autoStop;
   if (autoStop && !engine->m_bAutoStop) engine->m_dStopResidual = kNoStopResidual;
   engine->m_bAutoStop = autoStop;
   engine->m_bAutoRunning = 1;
@@ -229,14 +229,14 @@ void OnAutoImprove(CDetermination& view) {
       EndAutomaticRun(view, "[自動]改良 終了(中止)", 0);
       return;
     }
-    const int r = OneStep(view, x);
+    const int r = OneStep(fit.Run(), x);
     // A step stopped by the cancel dialog ends the run as cancelled, not as failed.
     if (r == kEngineCancelled) {
       EndAutomaticRun(view, "[自動]改良 終了(中止)", 0);
       return;
     }
     if (r != 0 && r != kEngineRedoStep) {
-      view.SetItemText(kIdResultEdit, StepMessage(view));
+      view.SetItemText(kIdResultEdit, StepMessage(fit.Run()));
       EndAutomaticRun(view, "[自動]改良 終了(エラー)", r);
       return;
     }
@@ -251,13 +251,13 @@ void OnAutoImprove(CDetermination& view) {
   }
 }
 
-int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, std::string& log, int keepGoing) {
-  OrbitEngine* engine = view.m_pEngine;
+int IterateImprovement(FitRun& run, double epochJdTT, int iterations, std::string& log, int keepGoing) {
+  OrbitEngine* engine = run.engine;
   engine->m_nCalibrationRounds = 0;
   engine->m_bAutoCalibrate = 1;
   engine->m_bNonlinearReduced = 0;
-  const bool quiet = view.m_bQuietRun != 0;
-  if (!quiet) view.RefreshResidualList(view.m_pDetClass->m_pOrbObs, 1);
+  const bool quiet = run.options.quietRun != 0;
+  if (!quiet) run.observer->ResidualsChanged(true);
 
   double best = 9e18;
   int stall = 0, done = 0;
@@ -265,21 +265,21 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
   for (int i = 1; i <= iterations; ++i) {
     if (engine->m_nCancel == 1) return kEngineCancelled;
     done = i;
-    view.ShowCalcLogProgress(FormatC("  反復 %d を計算中…", i).c_str());
+    run.observer->ShowProgress(FormatC("  反復 %d を計算中…", i).c_str());
     int r = kEngineRedoStep;
     bool snapped = false;
     for (int k = 0; k < kImproveMaxRedo && r == kEngineRedoStep; ++k) {
-      RoundFieldEpoch(&view, epochJdTT);
+      RoundFieldEpoch(engine, *run.observer, epochJdTT);
       // Only an improved orbit is osculating at the epoch it keeps.
       snapped = engine->m_nCalcState == kCalcImprovedPerturbed;
       if (snapped) {
-        SaveSolution(view, measured.before);
+        SaveSolution(run, measured.before);
         measured.beforeEpoch = engine->m_state.m_dEpoch;
       }
       r = ImproveOrbitIteration(engine, epochJdTT, 1);
       if (!engine->m_strPendingNote.empty()) {
         log += "  " + engine->m_strPendingNote;
-        view.ShowCalcLogProgress("  改良をやり直しています…");
+        run.observer->ShowProgress("  改良をやり直しています…");
       }
     }
     if (r != 0 && r != kEngineRedoStep) return r;
@@ -292,8 +292,8 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
         measured.iteration = i;
       }
       log += FormatC("  反復 %d: 平均残差 %.3f\"\r\n", i, mean);
-      view.ShowCalcLogProgress(nullptr);
-      if (!quiet) ShowIterationOnList(view);
+      run.observer->ShowProgress(nullptr);
+      if (!quiet) ShowIterationOnList(run);
       if (!keepGoing) {
         if (i > 2 && !(mean < kHopelessResidual)) {
           log += FormatC("  → %d反復しても平均残差が%.1f度のままなので、この3点は見込みなしと判断します\r\n", i,
@@ -311,15 +311,15 @@ int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, s
     Ui().PumpOneEvent();
   }
   if (done > 0 && engine->m_nCalcState == kCalcImprovedPerturbed) {
-    const int r = MeasureKeptOrbit(view, epochJdTT);
+    const int r = MeasureKeptOrbit(run, epochJdTT);
     if (r != 0) return r;
   }
   if (measured.best.valid && ClearlyWorse(engine->m_dMeanResidual, measured.mean) &&
       engine->m_state.m_dEpoch == measured.bestEpoch) {
-    const int r = ReturnToBest(view, epochJdTT, measured, log);
+    const int r = ReturnToBest(run, epochJdTT, measured, log);
     if (r != 0) return r;
   }
   log += FormatC("  → この段階の改良を終了(反復%d回, 平均残差 %.3f\")\r\n", done, engine->m_dMeanResidual);
-  view.ShowCalcLogProgress(nullptr);
+  run.observer->ShowProgress(nullptr);
   return 0;
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 class CDetermination;
+struct FitRun;
 struct OrbitEngine;
 
 // A mean residual the staged iteration gives up on (arcsec): an orbit still
@@ -49,7 +50,7 @@ void OnAutoImprove(CDetermination& view);
 // when after more than two iterations the mean residual is still not below
 // 100000" (a residual that is not a number included).
 // Does not take the busy guard: the caller holds it (or runs quiet). Unless
-// view.m_bQuietRun, the residual list follows each iteration.
+// the run's quietRun option, the residual list follows each iteration.
 // Each step measures the orbit it starts from and then corrects it: at the
 // end the stage measures the orbit the last correction left, so that the
 // residuals, mean and count it ends on belong to the orbit the engine holds
@@ -60,6 +61,8 @@ void OnAutoImprove(CDetermination& view);
 // Returns 0 when the stage ended normally, -9 when the engine's cancel flag
 // is 1 at the start of an iteration, else the failing code of
 // ImproveOrbitIteration (which it always calls, whatever m_bPerturbations).
+int IterateImprovement(FitRun& run, double epochJdTT, int iterations, std::string& log, int keepGoing);
+// The same on the orbit-determination view (its options read now).
 int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, std::string& log, int keepGoing);
 
 // The improvement epoch (JD TT) of the Epoch fields; 0 when a field is empty.
@@ -67,7 +70,7 @@ double EpochFieldsJd(CDetermination& view);
 // One improvement step with perturbations as every procedure makes it: up to
 // twelve RoundFieldEpoch + ImproveOrbitIteration(x, 1) while the result is 5.
 // The last result (5 after twelve).
-int ImproveStepWithRedo(CDetermination& view, double epochJdTT);
+int ImproveStepWithRedo(FitRun& run, double epochJdTT);
 // Shows the calculation-log tab (tab 1, result edit hidden, log edit shown).
 void ShowCalcLogTab(CDetermination& view);
 // Opens the cancel dialog at once (not after the busy guard's delay) and

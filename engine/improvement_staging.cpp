@@ -6,6 +6,7 @@
 #include "astro/time_scales.h"
 #include "engine/correction_step.h"
 #include "engine/determination_host.h"
+#include "engine/fit_run.h"
 #include "engine/force_model.h"
 #include "engine/improvement_procedures.h"
 #include "engine/nongrav.h"
@@ -43,12 +44,9 @@ double* ElementField(ElementBlock& el, int k) {
   return fields[k];
 }
 
-void SetNonGravSwitches(CDetermination& view, int nonGrav, int a3) {
-  OrbitEngine* engine = view.m_pEngine;
+void SetNonGravSwitches(OrbitEngine* engine, int nonGrav, int a3) {
   engine->m_bNonGrav = nonGrav;
   engine->m_bNonGravA3 = a3;
-  view.SetCheck(kIdNonGravCheck, nonGrav);
-  view.SetCheck(kIdNonGravA3Check, a3);
 }
 
 void ClearCorrectionHistory(OrbitEngine* engine) {
@@ -65,30 +63,26 @@ std::string AreaToMassVerdict(double ratio, double significance) {
   return verdict;
 }
 
-void ShowAreaToMass(CDetermination& view) {
-  const OrbitEngine& engine = *view.m_pEngine;
-  if (engine.m_nNonGravModel != 3 || !engine.m_bNonGrav || engine.m_nCalcState != kCalcImprovedPerturbed) {
-    view.SetItemText(kIdAreaToMassText, "");
-    view.SetItemText(kIdAreaToMassVerdict, "");
-    return;
-  }
+// The area-to-mass text and its verdict of model 3; both empty otherwise.
+void AreaToMassTexts(const OrbitEngine& engine, std::string& text, std::string& verdict) {
+  text.clear();
+  verdict.clear();
+  if (engine.m_nNonGravModel != 3 || !engine.m_bNonGrav || engine.m_nCalcState != kCalcImprovedPerturbed) return;
   const double a1 = engine.m_state.m_el.m_dA1;
   const double ratio = AreaToMassRatio(a1);
   double significance = 0.0;
   if (engine.m_bErrValid && engine.m_dErrA1 > 0.0) {
     significance = std::fabs(a1) / engine.m_dErrA1;
-    view.SetItemText(kIdAreaToMassText, FormatC("%.3g±%.3g", ratio, AreaToMassRatio(engine.m_dErrA1)));
+    text = FormatC("%.3g±%.3g", ratio, AreaToMassRatio(engine.m_dErrA1));
   } else {
-    view.SetItemText(kIdAreaToMassText, FormatC("%.3g", ratio));
+    text = FormatC("%.3g", ratio);
   }
-  view.SetItemText(kIdAreaToMassVerdict, AreaToMassVerdict(ratio, significance));
+  verdict = AreaToMassVerdict(ratio, significance);
 }
 
 // g(r) at the nearest usable heliocentric distance over g(r) at the farthest
 // end of the arc; 0 when it cannot be had.
-double NonGravLawRatio(const CDetermination& view) {
-  const OrbitEngine& engine = *view.m_pEngine;
-  const DetClass* det = view.m_pDetClass;
+double NonGravLawRatio(const OrbitEngine& engine, const DetClass* det) {
   double tmin = 0, tmax = 0;
   bool any = false;
   for (int i = 0; det->m_pOrbObs && det->m_pOrbObs[i].m_dJdUtc != -1.0; ++i) {
@@ -108,8 +102,7 @@ double NonGravLawRatio(const CDetermination& view) {
   return den > 0.0 ? NonGravG(&engine, rmin) / den : 0.0;
 }
 
-int NonGravVerdictColour(const CDetermination& view) {
-  const OrbitEngine& engine = *view.m_pEngine;
+int NonGravVerdictColour(const OrbitEngine& engine, const DetClass* det) {
   if (!engine.m_bNonGrav || engine.m_nCalcState != kCalcImprovedPerturbed || !engine.m_bErrValid ||
       engine.m_nUsedObs <= 0)
     return 0;
@@ -117,7 +110,7 @@ int NonGravVerdictColour(const CDetermination& view) {
   const double significance = engine.m_dErrA1 > 0.0 ? std::fabs(el.m_dA1) / engine.m_dErrA1 : 0.0;
   if (significance < 3.0) return 0;
   const bool cometary = el.m_dA1 > 0.0 && std::fabs(el.m_dA1) >= std::fabs(el.m_dA2) &&
-                        std::fabs(el.m_dA1) * 1e8 <= 100.0 && NonGravLawRatio(view) >= 3.0;
+                        std::fabs(el.m_dA1) * 1e8 <= 100.0 && NonGravLawRatio(engine, det) >= 3.0;
   return cometary ? 2 : 1;
 }
 
@@ -125,8 +118,8 @@ int NonGravVerdictColour(const CDetermination& view) {
 
 double AreaToMassRatio(double a1) { return a1 * 20.040009685249487 / 4.53980733564685e-6; }
 
-int StageByResidualJump(CDetermination& view, std::string& log) {
-  DetClass* det = view.m_pDetClass;
+int StageByResidualJump(FitRun& run, std::string& log) {
+  DetClass* det = run.det;
   if (!det->m_pOrbObs) return 0;
   const int jump = ResidualJumpIndex(det);
   if (jump < 0) return 0;
@@ -150,15 +143,15 @@ int StageByResidualJump(CDetermination& view, std::string& log) {
   JdToCalendar(det->m_pOrbObs[jump].m_dJdTt, y, m, d);
   log += FormatC("段階改良: 残差が急増する%d年%d月以前の%d観測を一時除外し、最新側の%d観測から改良します\r\n",
                  static_cast<int>(y), static_cast<int>(m), rejected, kept);
-  view.ShowCalcLogProgress(nullptr);
-  view.RefreshResidualList(det->m_pOrbObs, view.m_bResidualsShown);
-  view.ScrollObsListTo(jump);
+  run.observer->ShowProgress(nullptr);
+  run.observer->ResidualsChanged(false);
+  run.observer->ScrollTo(jump);
   return rejected;
 }
 
-void SaveSolution(CDetermination& view, SolutionSnapshot& snapshot) {
-  OrbitEngine& engine = *view.m_pEngine;
-  const DetClass* det = view.m_pDetClass;
+void SaveSolution(FitRun& run, SolutionSnapshot& snapshot) {
+  OrbitEngine& engine = *run.engine;
+  const DetClass* det = run.det;
   for (int k = 0; k < 9; ++k) snapshot.elements[k] = *ElementField(engine.m_state.m_el, k);
   snapshot.meanResidual = engine.m_dMeanResidual;
   snapshot.nonGrav = engine.m_bNonGrav;
@@ -179,41 +172,35 @@ void SaveSolution(CDetermination& view, SolutionSnapshot& snapshot) {
   snapshot.valid = 1;
 }
 
-void RestoreSolution(CDetermination& view, const SolutionSnapshot& snapshot) {
+void RestoreSolution(FitRun& run, const SolutionSnapshot& snapshot) {
   if (!snapshot.valid) return;
-  OrbitEngine& engine = *view.m_pEngine;
+  OrbitEngine& engine = *run.engine;
   for (int k = 0; k < 9; ++k) *ElementField(engine.m_state.m_el, k) = snapshot.elements[k];
   DeriveMeanElements(&engine.m_state);
-  SetNonGravSwitches(view, snapshot.nonGrav, snapshot.nonGravA3);
-  view.SetNonGravModel(snapshot.nonGravModel);
-  view.ShowNonGravParams();
-  DetClass* det = view.m_pDetClass;
+  SetNonGravSwitches(&engine, snapshot.nonGrav, snapshot.nonGravA3);
+  SelectNonGravModel(&engine, snapshot.nonGravModel);
+  run.observer->NonGravChanged();
+  DetClass* det = run.det;
   const int n = det->m_pOrbObs ? std::min(snapshot.flagCount, det->m_nObsCount) : 0;
   for (int i = 0; i < n; ++i) det->m_pOrbObs[i].m_bRejected = snapshot.rejected[i];
   engine.m_dMeanResidual = snapshot.meanResidual;
   engine.m_nUsedObs = snapshot.usedObs;
   ClearCorrectionHistory(&engine);
-  RestoreSolutionDisplay(view, snapshot);
+  RestoreSolutionDisplay(run, snapshot);
 }
 
-void RestoreSolutionDisplay(CDetermination& view, const SolutionSnapshot& snapshot) {
+void RestoreSolutionDisplay(FitRun& run, const SolutionSnapshot& snapshot) {
   if (!snapshot.valid) return;
-  OrbitEngine& engine = *view.m_pEngine;
+  OrbitEngine& engine = *run.engine;
   for (int k = 0; k < 12; ++k) *ErrorField(engine, k) = snapshot.errors[k];
   engine.m_bErrValid = snapshot.errValid;
-  if (view.GetSelection(kIdNonGravModelCombo) != engine.m_nNonGravModel)
-    view.SetSelection(kIdNonGravModelCombo, engine.m_nNonGravModel);
-  view.ShowNonGravModelControls(engine.m_nNonGravModel);
-  ShowAreaToMass(view);
-  const int colour = NonGravVerdictColour(view);
-  if (colour != view.m_nNonGravVerdictColour) {
-    view.m_nNonGravVerdictColour = colour;
-    view.RepaintNonGravLabels();
-  }
+  std::string areaToMass, verdict;
+  AreaToMassTexts(engine, areaToMass, verdict);
+  run.observer->UncertaintiesChanged(areaToMass, verdict, NonGravVerdictColour(engine, run.det));
 }
 
-void EnableAllObservations(CDetermination& view, std::string& log) {
-  DetClass* det = view.m_pDetClass;
+void EnableAllObservations(FitRun& run, std::string& log) {
+  DetClass* det = run.det;
   int usable = 0;
   for (int i = 0; det->m_pOrbObs && det->m_pOrbObs[i].m_dJdUtc != -1.0; ++i) {
     ObservationRecord& o = det->m_pOrbObs[i];
@@ -221,20 +208,38 @@ void EnableAllObservations(CDetermination& view, std::string& log) {
     if (!o.m_bRejected) ++usable;
   }
   log += FormatC("  全観測を有効化: 有効%d個\r\n", usable);
-  view.ShowCalcLogProgress(nullptr);
-  view.RefreshResidualList(det->m_pOrbObs, view.m_bResidualsShown);
+  run.observer->ShowProgress(nullptr);
+  run.observer->ResidualsChanged(false);
 }
 
-int TryNonGravModel(CDetermination& view, int model, const SolutionSnapshot& snapshot, double epochJdTT,
+int TryNonGravModel(FitRun& run, int model, const SolutionSnapshot& snapshot, double epochJdTT,
                     std::string& log) {
   static const char* const kNames[4] = {"マースデンTypeII(水氷)", "薮下理論(CO・N2)", "CO2", "太陽光圧"};
   log += FormatC("── %s の昇華を仮定して解いてみます ──\r\n", kNames[std::clamp(model, 0, 3)]);
-  view.ShowCalcLogProgress(nullptr);
-  RestoreSolution(view, snapshot);
-  SetNonGravSwitches(view, 1, 0);
-  view.SetNonGravModel(model);
-  view.ResetNonGravParameters();
-  view.ShowNonGravParams();
-  ClearCorrectionHistory(view.m_pEngine);
-  return IterateImprovement(view, epochJdTT, 40, log, 0);
+  run.observer->ShowProgress(nullptr);
+  RestoreSolution(run, snapshot);
+  SetNonGravSwitches(run.engine, 1, 0);
+  SelectNonGravModel(run.engine, model);
+  ResetNonGravValues(run.engine);
+  run.observer->NonGravChanged();
+  ClearCorrectionHistory(run.engine);
+  return IterateImprovement(run, epochJdTT, 40, log, 0);
+}
+
+void SelectNonGravModel(OrbitEngine* engine, int model) {
+  if (model < 0 || model > 3) model = 0;
+  engine->m_nNonGravModel = model;
+  if (model == 3) {
+    // Radiation pressure acts along the radius only.
+    engine->m_state.m_el.m_dA2 = engine->m_state.m_el.m_dA3 = 0.0;
+    engine->m_bNonGravA3 = 0;
+  }
+}
+
+void ResetNonGravValues(OrbitEngine* engine) {
+  ElementBlock& el = engine->m_state.m_el;
+  const bool pressure = engine->m_nNonGravModel == 3;
+  el.m_dA1 = 1e-10;
+  el.m_dA2 = pressure ? 0.0 : 1e-11;
+  el.m_dA3 = pressure ? 0.0 : 1e-11;
 }

@@ -10,6 +10,8 @@
 #include <vector>
 
 class CDetermination;
+struct FitRun;
+struct OrbitEngine;
 
 // One saved solution, owned by the caller. It stays valid until its owner
 // saves over it; restoring it does not invalidate it.
@@ -32,25 +34,41 @@ struct SolutionSnapshot {
 // "段階改良: ..." and returns how many it rejected. With four or fewer it
 // takes back every older observation (known station, not rejected by hand)
 // and returns 0; no jump: 0.
-int StageByResidualJump(CDetermination& view, std::string& log);
+int StageByResidualJump(FitRun& run, std::string& log);
 
-void SaveSolution(CDetermination& view, SolutionSnapshot& snapshot);
+void SaveSolution(FitRun& run, SolutionSnapshot& snapshot);
 // Elements (a, n, M derived at the state's epoch), non-gravitational
 // settings with their check boxes and model, the rejected flags of the first
 // min(saved, loaded) observations, mean residual and used count come back;
 // the correction's history flags are cleared; then RestoreSolutionDisplay.
 // Nothing without a valid snapshot.
-void RestoreSolution(CDetermination& view, const SolutionSnapshot& snapshot);
-// The uncertainties, the model's controls, the area-to-mass texts of model 3
-// and the verdict colour of the non-gravitational labels.
-void RestoreSolutionDisplay(CDetermination& view, const SolutionSnapshot& snapshot);
+void RestoreSolution(FitRun& run, const SolutionSnapshot& snapshot);
+// The uncertainties; the observer gets the area-to-mass texts of model 3 and
+// the verdict colour of the non-gravitational labels.
+void RestoreSolutionDisplay(FitRun& run, const SolutionSnapshot& snapshot);
 // Every observation rejected exactly when rejected by hand or its station
 // is unknown; logs "  全観測を有効化: 有効%d個".
-void EnableAllObservations(CDetermination& view, std::string& log);
+void EnableAllObservations(FitRun& run, std::string& log);
 // Restores the snapshot, switches on non-gravitational model 0..3 (A3 off,
 // parameters reset) and runs IterateImprovement(x, 40, log, 0); its result.
+int TryNonGravModel(FitRun& run, int model, const SolutionSnapshot& snapshot, double epochJdTT,
+                    std::string& log);
+
+// The same operations on the orbit-determination view (its options read
+// now, the view as observer).
+int StageByResidualJump(CDetermination& view, std::string& log);
+void SaveSolution(CDetermination& view, SolutionSnapshot& snapshot);
+void RestoreSolution(CDetermination& view, const SolutionSnapshot& snapshot);
+void RestoreSolutionDisplay(CDetermination& view, const SolutionSnapshot& snapshot);
+void EnableAllObservations(CDetermination& view, std::string& log);
 int TryNonGravModel(CDetermination& view, int model, const SolutionSnapshot& snapshot, double epochJdTT,
                     std::string& log);
+
+// The model (0 for one outside 0-3) into the engine; radiation pressure (3)
+// acts along the radius only: A2, A3 and the A3 switch are cleared.
+void SelectNonGravModel(OrbitEngine* engine, int model);
+// A1 = 1e-10, A2 = A3 = 1e-11 (0 for model 3) in the engine.
+void ResetNonGravValues(OrbitEngine* engine);
 
 // Area-to-mass ratio (m²/kg) of a radiation-pressure A1 (AU/day²).
 double AreaToMassRatio(double a1);

@@ -8,6 +8,8 @@
 #include "astro/constants.h"
 #include "astro/time_scales.h"
 #include "engine/correction_step.h"
+#include "engine/fit_run.h"
+#include "engine/improvement_epoch.h"
 #include "engine/preliminary_orbit.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
@@ -57,12 +59,16 @@ void ShowPreliminaryOrbit(CDetermination& view) {
 
 }  // namespace
 
+double EpochProposal(double middlePickJdTT) { return 40.0 * std::trunc(middlePickJdTT / 40.0 + 1.0) + 0.5; }
+
 void WriteEpochProposal(CDetermination& view, double middlePickJdTT) {
-  double year = 0, month = 0, day = 0;
-  JdToCalendar(40.0 * std::trunc(middlePickJdTT / 40.0 + 1.0) + 0.5, year, month, day);
-  view.SetItemText(kIdEpochYear, FormatC("%d", static_cast<int>(year)));
-  view.SetItemText(kIdEpochMonth, FormatC("%d", static_cast<int>(month)));
-  view.SetItemText(kIdEpochDay, FormatC("%.1f", day));
+  WriteEpochFields(&view, EpochProposal(middlePickJdTT));
+}
+
+void ProposeEpoch(FitRun& run, double middlePickJdTT) {
+  const double epoch = EpochProposal(middlePickJdTT);
+  run.observer->EpochProposed(epoch);
+  run.options.epochJdTT = EpochAsWrittenToFields(epoch);
 }
 
 void ResetPreliminaryNonGravValues(ElementBlock& el) {
@@ -121,8 +127,9 @@ void OnObsListClick(CDetermination& view, int nItem, long* pResult) {
   view.UpdateControlsForState(engine->m_nCalcState);
 }
 
-void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, ObservationRecord* obs) {
-  DetClass* det = view.m_pDetClass;
+namespace {
+
+void ParabolicResiduals(DetClass* det, OrbitEngine* engine, ObservationRecord* obs) {
   const ElementBlock& el = engine->m_state.m_el;
   const double q = el.m_dQ, T = el.m_dT;
   const double h = std::sqrt(2.0) * std::pow(q, 1.5);
@@ -156,7 +163,18 @@ void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, Observ
     o.m_dResRa = resRa;
     o.m_dResDec = resDec;
   }
+}
+
+}  // namespace
+
+void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, ObservationRecord* obs) {
+  ParabolicResiduals(view.m_pDetClass, engine, obs);
   view.RefreshResidualList(obs, 1);
+}
+
+void ComputeParabolicResiduals(FitRun& run) {
+  ParabolicResiduals(run.det, run.engine, run.det->m_pOrbObs);
+  run.observer->ResidualsChanged(true);
 }
 
 void RefineParabolicRatio(CDetermination& view) {

@@ -7,6 +7,8 @@
 #include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 
+struct FitRun;
+
 // Texts of the result edit.
 inline constexpr const char* kMsgPickHint = "観測データをクリックして3つの観測を選択すると軌道決定できます。";
 inline constexpr const char* kMsgPickCancelled = "軌道決定を中止しました。3点を選び直してください。";
@@ -25,6 +27,11 @@ void OnObsListClick(CDetermination& view, int nItem, long* pResult);
 // The Epoch proposal of a preliminary orbit: the 40-day grid point after the
 // middle pick (JD TT), written into the Epoch fields.
 void WriteEpochProposal(CDetermination& view, double middlePickJdTT);
+// The 40-day grid point after the middle pick (JD TT).
+double EpochProposal(double middlePickJdTT);
+// The same for a run: proposed to the observer, and the run's epoch option
+// becomes the proposal as the Epoch fields give it back.
+void ProposeEpoch(FitRun& run, double middlePickJdTT);
 // A1 = 1e-10, A2 = A3 = 1e-11 and the three values after them (a, M, n) 0,
 // as a new preliminary orbit leaves them.
 void ResetPreliminaryNonGravValues(ElementBlock& el);
@@ -33,6 +40,8 @@ void ResetPreliminaryNonGravValues(ElementBlock& el);
 // is refreshed. A record whose place cannot be computed leaves [6] or [7] in
 // DetClass::m_strError and keeps a zero pair; the loop goes on.
 void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, ObservationRecord* obs);
+// The same for a run's observations; the observer shows the residuals.
+void ComputeParabolicResiduals(FitRun& run);
 
 // Command 1026: moves Olbers' ratio of the parabolic method by a secant step
 // on the middle pick's residual (the first step after a determination only

@@ -7,10 +7,11 @@
 #include "astro/angle_units.h"
 #include "astro/time_scales.h"
 #include "engine/correction_step.h"
-#include "engine/determination_host.h"
+#include "engine/fit_run.h"
 #include "engine/improvement_epoch.h"
 #include "engine/observation_picking.h"
 #include "engine/orbit_engine.h"
+#include "engine/view_fit_run.h"
 #include "engine/preliminary_orbit.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
@@ -30,7 +31,7 @@ constexpr double kPickMissMaxArcsec = 3600.0;
 // candidates and the counters.
 class TripletSearch {
 public:
-  TripletSearch(CDetermination& view, int limit) : view_(view), det_(*view.m_pDetClass), limit_(limit) {
+  TripletSearch(FitRun& run, int limit) : run_(run), det_(*run.det), limit_(limit) {
     for (int i = 0; i < det_.m_nObsCount; ++i)
       if (KnownAndNotByHand(det_.m_pOrbObs[i])) usable_.push_back(i);
   }
@@ -43,6 +44,8 @@ public:
   int ReuseCandidate(std::string& log);
   // The picks of the orbit found.
   int m_picks[3] = {-1, -1, -1};
+  // Some triplet was marked as the list's picks.
+  bool m_marked = false;
 
 private:
   double Tt(int index) const { return det_.m_pOrbObs[index].m_dJdTt; }
@@ -53,7 +56,7 @@ private:
   int Nearest(double target, double tolerance, int exclude1, int exclude2) const;
   std::vector<int> Representatives() const;
 
-  CDetermination& view_;
+  FitRun& run_;
   DetClass& det_;
   int limit_;
   std::vector<int> usable_;
@@ -73,11 +76,9 @@ bool MissesItsPicks(const DetClass& det) {
   return false;
 }
 
-void MarkPicks(CDetermination& view, int a, int b, int c) {
-  DetClass& det = *view.m_pDetClass;
+void MarkPicks(DetClass& det, int a, int b, int c) {
   for (int i = 0; i < det.m_nObsCount; ++i)
     det.m_pOrbObs[i].m_bPicked = (i == a || i == b || i == c) ? 1 : 0;
-  view.m_nPicked = 3;
 }
 
 int TripletSearch::Try(int a, int b, int c, bool score) {
@@ -85,13 +86,14 @@ int TripletSearch::Try(int a, int b, int c, bool score) {
   std::sort(p, p + 3);
   // The same observation twice cannot make three picks.
   if (p[0] == p[1] || p[1] == p[2]) return 0;
-  MarkPicks(view_, p[0], p[1], p[2]);
-  const int r = DetermineInitialOrbit(&det_, view_.m_pEngine);
+  MarkPicks(det_, p[0], p[1], p[2]);
+  m_marked = true;
+  const int r = DetermineInitialOrbit(&det_, run_.engine);
   if (r == kEngineCancelled) return kEngineCancelled;
   if (r != 0 || MissesItsPicks(det_)) return 0;
   std::copy(p, p + 3, m_picks);
   if (!score) return 1;
-  return ScoreTriplet(view_, p[0], p[1], p[2], limit_, candidates_, candidateCount_, acceptedCount_);
+  return ScoreTriplet(run_, p[0], p[1], p[2], limit_, candidates_, candidateCount_, acceptedCount_);
 }
 
 int TripletSearch::Nearest(double target, double tolerance, int exclude1, int exclude2) const {
@@ -117,7 +119,7 @@ int TripletSearch::BySpacing() {
     double cursor = 9e99;
     for (int step = 0; step < kCursorStepsMax; ++step) {
       if (s < 7.0 && arc > 60.0 && candidateCount_ == 0 && k > 0)
-        view_.ShowCalcLogProgress("広い間隔の3点が作れないため、狭い間隔で探索中…");
+        run_.observer->ShowProgress("広い間隔の3点が作れないため、狭い間隔で探索中…");
       int third = -1;
       for (int i : usable_)
         if (Tt(i) < cursor) third = i;
@@ -193,7 +195,7 @@ int TripletSearch::Exhaustive(std::string& log) {
   const int total = std::min(static_cast<int>(triplets.size()), kExhaustiveTriesMax);
   for (int i = 0; i < total; ++i) {
     if (i % 8 == 0) {
-      view_.ShowCalcLogProgress(FormatC("3観測の組み合わせを総当たりで探索中… %d/%d", i + 1, total).c_str());
+      run_.observer->ShowProgress(FormatC("3観測の組み合わせを総当たりで探索中… %d/%d", i + 1, total).c_str());
       Ui().PumpOneEvent();
     }
     const int r = Try(triplets[i].a, triplets[i].b, triplets[i].c);
@@ -214,41 +216,36 @@ int TripletSearch::ReuseCandidate(std::string& log) {
   return r;
 }
 
-void RedrawAllItems(CDetermination& view) {
-  for (int i = 0; i < view.m_pDetClass->m_nObsCount; ++i) view.RedrawObsListItem(i);
-}
-
-void FinishFound(CDetermination& view, const int picks[3], std::string& log) {
-  OrbitEngine* engine = view.m_pEngine;
-  DetClass* det = view.m_pDetClass;
+void FinishFound(FitRun& run, const int picks[3], std::string& log) {
+  OrbitEngine* engine = run.engine;
+  DetClass* det = run.det;
   ElementBlock& el = engine->m_state.m_el;
-  if (el.m_dE == 1.0) ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
+  if (el.m_dE == 1.0) ComputeParabolicResiduals(run);
   // The improvement integrates the angles: the vectors follow them.
   SyncOrientationVectors(el);
-  WriteEpochProposal(view, det->m_pOrbObs[picks[1]].m_dJdTt);
+  ProposeEpoch(run, det->m_pOrbObs[picks[1]].m_dJdTt);
   ResetPreliminaryNonGravValues(el);
   engine->m_nCalcState = kCalcPreliminary;
   log += "暫定軌道決定: " + WholeDayText(det->m_pOrbObs[picks[0]].m_dJdTt) + "・" +
          WholeDayText(det->m_pOrbObs[picks[1]].m_dJdTt) + "・" + WholeDayText(det->m_pOrbObs[picks[2]].m_dJdTt) +
          FormatC(" の3観測(全%d観測)から%sで決定\r\n", det->m_nObsCount,
                  det->m_bParabolicMethod ? "放物線軌道(バナキェヴィッチ法)" : "一般軌道(ガウス・マートン法)");
-  view.ShowCalcLogProgress(nullptr);
-  RedrawAllItems(view);
+  run.observer->ShowProgress(nullptr);
+  run.observer->PicksChanged(3);
 }
 
-void FinishNotFound(CDetermination& view) {
-  DetClass* det = view.m_pDetClass;
+void FinishNotFound(FitRun& run) {
+  DetClass* det = run.det;
   for (int i = 0; i < det->m_nObsCount; ++i) det->m_pOrbObs[i].m_bPicked = 0;
-  view.m_nPicked = 0;
-  RedrawAllItems(view);
-  view.m_pEngine->m_nCalcState = kCalcPreliminaryFailed;
+  run.observer->PicksChanged(0);
+  run.engine->m_nCalcState = kCalcPreliminaryFailed;
 }
 
 }  // namespace
 
-int ScoreTriplet(CDetermination& view, int first, int second, int third, int limit, TripletCandidate* candidates,
+int ScoreTriplet(FitRun& run, int first, int second, int third, int limit, TripletCandidate* candidates,
                  int& candidateCount, int& acceptedCount) {
-  const OrbitEngine* engine = view.m_pEngine;
+  const OrbitEngine* engine = run.engine;
   const ElementBlock& el = engine->m_state.m_el;
   const double q = el.m_dQ, e = el.m_dE, T = el.m_dT;
   if (!(q > 0.00465 && q < 1000.0 && e >= 0.0 && e < 100.0 && T > 0.0)) return 0;
@@ -257,8 +254,8 @@ int ScoreTriplet(CDetermination& view, int first, int second, int third, int lim
     if (!(a > 0.0 && a < 2000.0)) return 0;
   }
   if (engine->m_state.m_bAsteroid == 1 && !(e < 1.0)) return 0;
-  DetClass* det = view.m_pDetClass;
-  if (e == 1.0) ComputeParabolicResiduals(view, view.m_pEngine, det->m_pOrbObs);
+  DetClass* det = run.det;
+  if (e == 1.0) ComputeParabolicResiduals(run);
 
   const double t1 = det->m_pOrbObs[first].m_dJdTt, t3 = det->m_pOrbObs[third].m_dJdTt;
   const double m = std::max(1.0, (t3 - t1) / 2.0);
@@ -276,20 +273,34 @@ int ScoreTriplet(CDetermination& view, int first, int second, int third, int lim
   return acceptedCount > limit ? 1 : 0;
 }
 
-int SelectTripletAndDetermine(CDetermination& view, std::string& log, int limit) {
-  view.ShowCalcLogProgress("3観測を選定して暫定軌道を決定中…");
-  if (!view.m_pDetClass->m_pOrbObs) return -1;
-  TripletSearch search(view, limit);
+int SelectTripletAndDetermine(FitRun& run, std::string& log, int limit) {
+  run.observer->ShowProgress("3観測を選定して暫定軌道を決定中…");
+  if (!run.det->m_pOrbObs) return -1;
+  TripletSearch search(run, limit);
   if (search.UsableCount() < 3) return -1;
   int r = search.BySpacing();
   if (r == 0) r = search.ByFraction();
   if (r == 0) r = search.Exhaustive(log);
   if (r == 0) r = search.ReuseCandidate(log);
-  if (r == kEngineCancelled) return kEngineCancelled;
+  if (r == kEngineCancelled) {
+    // The list's picks are those of the determination that was cancelled.
+    if (search.m_marked) run.observer->PicksChanged(3);
+    return kEngineCancelled;
+  }
   if (r == 1) {
-    FinishFound(view, search.m_picks, log);
+    FinishFound(run, search.m_picks, log);
     return 0;
   }
-  FinishNotFound(view);
+  FinishNotFound(run);
   return -1;
+}
+
+int ScoreTriplet(CDetermination& view, int first, int second, int third, int limit, TripletCandidate* candidates,
+                 int& candidateCount, int& acceptedCount) {
+  return ScoreTriplet(ViewFitRun(view).Run(), first, second, third, limit, candidates, candidateCount,
+                      acceptedCount);
+}
+
+int SelectTripletAndDetermine(CDetermination& view, std::string& log, int limit) {
+  return SelectTripletAndDetermine(ViewFitRun(view).Run(), log, limit);
 }

@@ -16,6 +16,7 @@
 #include <string>
 
 class CDetermination;
+struct FitRun;
 
 // An accepted triplet: observation indices (time order) and the mean
 // residual (arcsec) of the observations around it.
@@ -32,16 +33,22 @@ inline constexpr int kTripletCandidatesMax = 64;
 // mean of max(|Δα cos δ|, |Δδ|) over the usable, unpicked observations
 // within max(1 day, half the picks' span) of the picks (9e9 with none); the
 // first 64 are stored. 1 when the accepted count now exceeds limit.
-int ScoreTriplet(CDetermination& view, int first, int second, int third, int limit, TripletCandidate* candidates,
+int ScoreTriplet(FitRun& run, int first, int second, int third, int limit, TripletCandidate* candidates,
                  int& candidateCount, int& acceptedCount);
 
 // The search (limit = the caller's attempt number, from 0). A determination
 // whose orbit misses one of its own picks by 1° or more, or (general method)
 // puts a pick at a geocentric distance not above 0, counts as failed. Lines go to log;
-// progress texts to ShowCalcLogProgress. Returns
+// progress texts to the observer. Returns
 //   0  orbit determined: picks marked, Epoch proposed, calculation state 3;
 //  -1  none found (picks cleared, state 6), or fewer than 3 usable
 //      observations (nothing changed);
 //  -9  a determination was cancelled (the engine's cancel flag).
-// Does not take the busy guard; the caller holds it.
+// Does not take the busy guard; the caller holds it. The proposed Epoch
+// becomes the run's epoch option as well.
+int SelectTripletAndDetermine(FitRun& run, std::string& log, int limit);
+
+// The same on the orbit-determination view (its options read now).
+int ScoreTriplet(CDetermination& view, int first, int second, int third, int limit, TripletCandidate* candidates,
+                 int& candidateCount, int& acceptedCount);
 int SelectTripletAndDetermine(CDetermination& view, std::string& log, int limit);

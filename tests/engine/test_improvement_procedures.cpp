@@ -16,6 +16,8 @@
 
 #include "data/step_texts.h"
 #include "engine/distance_scan.h"
+#include "engine/fit_run.h"
+#include "engine/improvement_epoch.h"
 #include "engine/improvement_procedures.h"
 #include "engine/improvement_staging.h"
 #include "engine/triplet_search.h"
@@ -516,6 +518,61 @@ TEST_F(Procedures, IterationKeepsGoingOnlyWhenAskedTo) {
   m_view.m_pEngine->m_nCancel = 1;
   EXPECT_EQ(IterateImprovement(m_view, x, 4, log, 1), kEngineCancelled);
   m_view.m_pEngine->m_nCancel = 0;
+}
+
+// An observer that keeps what a run told it.
+class RecordingObserver : public FitObserver {
+public:
+  void ShowProgress(const char*) override { ++m_progress; }
+  void LogEntry(const std::string& text) override { m_log += text; }
+  void ResidualsChanged(bool) override { ++m_residuals; }
+  void ScrollTo(int) override {}
+  void StepUsed(double) override {}
+  void NonGravChanged() override {}
+  void UncertaintiesChanged(const std::string&, const std::string&, int) override {}
+  void ImprovementResultChanged(int) override {}
+  void PicksChanged(int count) override { m_picks = count; }
+  void EpochProposed(double jdTT) override { m_proposed = jdTT; }
+  int m_progress = 0, m_residuals = 0, m_picks = -1;
+  double m_proposed = 0;
+  std::string m_log;
+};
+
+// The search and the staged iteration on plain options and an observer of
+// their own leave the view's controls alone and reach the bits the view's
+// own run reaches, the epoch read back from the Epoch fields included.
+TEST_F(Procedures, RunOnPlainOptionsMatchesTheViewsRunBitForBit) {
+  if (!LoadDw("2023 02 26", "2023 03 11")) GTEST_SKIP() << "obs/mpc80/neosjl_2023DW.txt not found";
+  RecordingObserver observer;
+  FitRun run{m_view.m_pEngine, m_view.m_pDetClass, FitOptions{}, &observer};
+  run.options.quietRun = 1;
+  std::string log;
+  ASSERT_EQ(SelectTripletAndDetermine(run, log, 0), 0) << log;
+  EXPECT_EQ(observer.m_picks, 3);
+  EXPECT_EQ(run.options.epochJdTT, EpochAsWrittenToFields(observer.m_proposed));
+  EXPECT_EQ(m_view.m_nPicked, 0);
+  EXPECT_EQ(m_view.GetItemText(kIdEpochDay), "");
+  run.engine->m_bPerturbations = 1;
+  ASSERT_EQ(IterateImprovement(run, run.options.epochJdTT, 4, log, 1), 0) << log;
+  EXPECT_GT(observer.m_progress, 4);
+  EXPECT_EQ(observer.m_residuals, 0);  // quiet
+
+  CDetermination view(false);
+  ASSERT_GT(LoadSessionObservations(view, s_dir + "cut.txt", s_stationsFile), 0);
+  std::string viewLog;
+  ASSERT_EQ(SelectTripletAndDetermine(view, viewLog, 0), 0) << viewLog;
+  const double x = EpochFieldsJd(view);
+  EXPECT_EQ(x, run.options.epochJdTT);
+  view.m_pEngine->m_bPerturbations = 1;
+  view.m_bQuietRun = 1;
+  ASSERT_EQ(IterateImprovement(view, x, 4, viewLog, 1), 0) << viewLog;
+  EXPECT_EQ(viewLog, log);
+  const ElementBlock& a = run.engine->m_state.m_el;
+  const ElementBlock& b = view.m_pEngine->m_state.m_el;
+  const double ea[] = {a.m_dEpoch, a.m_dT, a.m_dPeri, a.m_dNode, a.m_dIncl, a.m_dQ, a.m_dE};
+  const double eb[] = {b.m_dEpoch, b.m_dT, b.m_dPeri, b.m_dNode, b.m_dIncl, b.m_dQ, b.m_dE};
+  for (int k = 0; k < 7; ++k) EXPECT_EQ(ea[k], eb[k]) << k;
+  EXPECT_EQ(run.engine->m_dMeanResidual, view.m_pEngine->m_dMeanResidual);
 }
 
 TEST_F(Procedures, IterationShowsItsStepAndTheWorstObservationUnlessQuiet) {
