@@ -39,10 +39,16 @@ bool DeepEncounterFit(const OrbitEngine* engine, const IntegrationState* state) 
   const DetClass* det = engine->m_pDet;
   const int first = engine->m_nFirstObs, last = engine->m_nLastObs;
   if (!det || !det->m_pOrbObs || first < 0 || last >= det->m_nObsCount || first > last) return false;
-  const double arc = det->m_pOrbObs[last].m_dJdTt - det->m_pOrbObs[first].m_dJdTt;
+  const double ttFirst = det->m_pOrbObs[first].m_dJdTt, ttLast = det->m_pOrbObs[last].m_dJdTt;
+  // The closest distance is kept over every run since the first call, the
+  // move of the epoch included: an epoch weeks from the arc (2018 LA's, moved
+  // back across its impact) says the encounter is not what the passes fit.
+  const double epoch = state->m_dEpoch;
+  if (ttLast - ttFirst > kShortArcDays || epoch < ttFirst - kShortArcDays || epoch > ttLast + kShortArcDays)
+    return false;
   // A state that never ran holds no distance (0), not an impact.
   const double closest = state->m_dMinEarthDistance;
-  return arc <= kShortArcDays && closest > 0.0 && closest < kDeepEncounterAu;
+  return closest > 0.0 && closest < kDeepEncounterAu;
 }
 
 // Over such an arc the observations pin the state near the Earth, and the
