@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "data/observation_record.h"
+#include "engine/ai_rules.h"
 #include "engine/determination_host.h"
 #include "engine/epoch_placement.h"
 #include "engine/integration_drivers.h"
@@ -46,6 +47,11 @@ bool DeepEncounterFit(const OrbitEngine* engine, const IntegrationState* state) 
   const double epoch = state->m_dEpoch;
   if (ttLast - ttFirst > kShortArcDays || epoch < ttFirst - kShortArcDays || epoch > ttLast + kShortArcDays)
     return false;
+  // Far from any orbit (a start from three picks, tens of thousands of
+  // arcseconds off) the linear step is too long for either refinement, and
+  // the passes that found TC3's and BX1's orbits from their picks took the
+  // plain step there.
+  if (!(engine->m_dMeanResidual < kNoOrbitResidual)) return false;
   // A state that never ran holds no distance (0), not an impact.
   const double closest = state->m_dMinEarthDistance;
   return closest > 0.0 && closest < kDeepEncounterAu;
