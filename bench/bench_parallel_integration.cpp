@@ -84,7 +84,7 @@ void BM_ApophisImprovementStep(benchmark::State& st)
   OrbitEngine& engine = *s.view->m_pEngine;
   s.view->SetItemText(kIdStepCombo, st.range(1) == 0 ? kStepAutomatic : "3時間");
   engine.m_bParallel = threads < 0 ? 0 : 1;
-  SetParallelThreadLimit(threads > 0 ? threads : 0);
+  engine.m_options.m_nParallelThreads = threads > 0 ? threads : 0;
   for (auto _ : st) {
     const int r = ImprovementStep(*s.view);
     if (r != 0) {
@@ -92,7 +92,7 @@ void BM_ApophisImprovementStep(benchmark::State& st)
       break;
     }
   }
-  SetParallelThreadLimit(0);
+  engine.m_options.m_nParallelThreads = 0;
   engine.m_bParallel = 1;
   s.view->SetItemText(kIdStepCombo, kStepAutomatic);
   st.counters["processors"] = ProcessorCount();

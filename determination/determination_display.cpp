@@ -111,12 +111,8 @@ void CDeterminationDisplay::RefreshResidualList(ObservationRecord* obs, int show
   int count = 0;
   while (obs[count].m_dJdUtc != -1.0) ++count;
   m_bResidualsShown = shown;
-  if (shown && ShowsStationStats()) {
-    ComputeStationStats();
-  } else {
-    FreeStationStats();
-    m_bStationStatsStale = shown != 0;
-  }
+  FreeStationStats();
+  m_bStationStatsStale = shown != 0;
   SetObsListItemCount(count);
 }
 

@@ -71,9 +71,9 @@ public:
 
   // Residual statistics per station (by descending bias) and each
   // observation's station flag, which colours the list; empty while the
-  // residuals are not shown. A view that shows none of them leaves them to
-  // be computed when first asked for (EnsureStationStats), not at every
-  // residual refresh of a run.
+  // residuals are not shown. A residual refresh leaves them to be computed
+  // when first asked for (EnsureStationStats: the list's paint, the
+  // statistics window), not at every refresh of a run.
   std::unique_ptr<StationResidualStats[]> m_pStationStats;
   int m_nStationStats = 0;
   std::unique_ptr<unsigned char[]> m_pObsBiasFlag;
@@ -82,8 +82,6 @@ public:
   virtual void FreeStationStats();
   // Computes the statistics when a refresh left them to be computed.
   void EnsureStationStats();
-  // Whether the view shows the statistics (a list coloured by them).
-  virtual bool ShowsStationStats() const { return false; }
   bool m_bStationStatsStale = false;
   // Repaints one control (colours that depend on the view's state).
   virtual void RepaintItem(int id) { (void)id; }

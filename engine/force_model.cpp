@@ -148,6 +148,60 @@ void FeedAttachments(IntegrationState* state, int i, int k, double t, const doub
     state->m_pGeoTrack->Append(t, d);
 }
 
+// The Earth's terms of every body in order: its bookkeeping, then the J2
+// term of a body within 0.05 AU, before the point-mass term is added.
+void EarthTerms(const OrbitEngine* engine, IntegrationState* state, const double* minusGM, double t, int first,
+                int end, const double d[3][kMaxBodies], const double di[kMaxBodies], double a[3][kMaxBodies])
+{
+  bool poleReady = false;
+  double pole[3];
+  for (int j = first; j < end; ++j) {
+    const double dj[3] = {d[0][j], d[1][j], d[2][j]};
+    EarthBookkeeping(state, minusGM, t, dj, di[j]);
+    if (engine->m_bEarthJ2 != 1 || !(di[j] < 0.05))
+      continue;
+    if (!poleReady) {
+      EarthPoleOfDate(t, pole);
+      poleReady = true;
+    }
+    const double u = (pole[0] * dj[0] + pole[1] * dj[1] + pole[2] * dj[2]) / di[j];
+    const double d2 = di[j] * di[j];
+    const double C = minusGM[2] * kEarthJ2Factor * kEarthRadiusAu * kEarthRadiusAu / (d2 * d2);
+    for (int c = 0; c < 3; ++c)
+      a[c][j] += C * (2.0 * u * pole[c] + (1.0 - 5.0 * u * u) * dj[c] / di[j]);
+  }
+}
+
+// Body j's Sun term, relativity and non-gravitational terms, added in this
+// order to its perturber sum a.
+void SunAndModelTerms(const OrbitEngine* engine, const IntegrationState* state, int k, int j, double rr,
+                      const double r[3], double ratio, double a[3])
+{
+  const double v[3] = {state->m_dVel[k][0][j], state->m_dVel[k][1][j], state->m_dVel[k][2][j]};
+  const double r3 = rr * rr * rr;
+  for (int c = 0; c < 3; ++c)
+    a[c] -= kGaussK2 * r[c] / r3;
+  if (engine->m_bRelativity == 1) {
+    const double v2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
+    const double rv = r[0] * v[0] + r[1] * v[1] + r[2] * v[2];
+    const double f = kRelativityFactor / r3;
+    for (int c = 0; c < 3; ++c)
+      a[c] += f * ((kRelativity4K2 / rr - v2) * r[c] + 4.0 * rv * v[c]);
+  }
+  if (engine->m_bNonGrav == 1) {
+    const ElementBlock& el = state->m_el;
+    const double g = NonGravG(engine, rr) * ratio;
+    AddNonGravTerm(0, g * el.m_dA1, r, v, rr, a);
+    if (engine->m_nNonGravModel != kNonGravRadiation) {
+      AddNonGravTerm(1, g * el.m_dA2, r, v, rr, a);
+      if (engine->m_bNonGravA3 == 1)
+        AddNonGravTerm(2, g * el.m_dA3, r, v, rr, a);
+    }
+  }
+  if (j >= 7 && (state->m_nSolveMask & (1 << j)))
+    AddNonGravTerm(j - 7, NonGravG(engine, rr) * ratio * state->m_dVariation[j - 1], r, v, rr, a);
+}
+
 } // namespace
 
 double NonGravG(const OrbitEngine* engine, double r)
@@ -247,69 +301,51 @@ void ComputeAccelerations(OrbitEngine* engine, IntegrationState* state, const ch
   const double h = state->m_dStep;
   FeedImpactDirection(state, h);
 
-  bool poleReady = false;
-  double pole[3];
-  const ElementBlock& el = state->m_el;
   int first, end;
   IntegratedBodies(*state, first, end);
   if (state->m_nSingleBody < 1)
     end = bodies;
+  if (end <= first)
+    return;
+  // The perturber loop runs outside the body loop, on local arrays that
+  // nothing else can alias, so that the bodies go through the square roots
+  // and divisions side by side; each body still sums its terms in the
+  // perturbers' order, so every sum is the one of a body-by-body loop.
+  double a[3][kMaxBodies] = {};
+  double d[3][kMaxBodies];
+  double di[kMaxBodies];
+  for (int i = 0; i < nPert; ++i) {
+    const double rho[3] = {pert[k][0][i], pert[k][1][i], pert[k][2][i]};
+    for (int j = first; j < end; ++j) {
+      for (int c = 0; c < 3; ++c)
+        d[c][j] = pos[k][c][j] - rho[c];
+      di[j] = std::sqrt(d[0][j] * d[0][j] + d[1][j] * d[1][j] + d[2][j] * d[2][j]);
+    }
+    if (first == 0) {
+      const double d0[3] = {d[0][0], d[1][0], d[2][0]};
+      FeedAttachments(state, i, k, t, d0, di[0], rho);
+    }
+    if (i == 2)
+      EarthTerms(engine, state, minusGM, t, first, end, d, di, a);
+    const double gm = minusGM[i], ci = cube[i];
+    for (int j = first; j < end; ++j) {
+      const double di3 = di[j] * di[j] * di[j];
+      for (int c = 0; c < 3; ++c)
+        a[c][j] += gm * (ci * rho[c] + d[c][j] / di3);
+    }
+    // What the step-size and approach rules read: the last body's vectors.
+    for (int c = 0; c < 3; ++c)
+      state->m_dRel[i][c] = d[c][end - 1];
+    state->m_dDistance[i] = di[end - 1];
+  }
   for (int j = first; j < end; ++j) {
     const double r[3] = {pos[k][0][j], pos[k][1][j], pos[k][2][j]};
-    const double v[3] = {state->m_dVel[k][0][j], state->m_dVel[k][1][j], state->m_dVel[k][2][j]};
+    double aj[3] = {a[0][j], a[1][j], a[2][j]};
     const double rr = std::sqrt(r[0] * r[0] + r[1] * r[1] + r[2] * r[2]);
     if (j == 0 && k == 10)
       state->m_dSunDistance10 = rr;
-    double a[3] = {0.0, 0.0, 0.0};
-    for (int i = 0; i < nPert; ++i) {
-      const double rho[3] = {pert[k][0][i], pert[k][1][i], pert[k][2][i]};
-      const double d[3] = {r[0] - rho[0], r[1] - rho[1], r[2] - rho[2]};
-      const double di = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-      if (j == 0)
-        FeedAttachments(state, i, k, t, d, di, rho);
-      for (int c = 0; c < 3; ++c)
-        state->m_dRel[i][c] = d[c];
-      state->m_dDistance[i] = di;
-      if (i == 2) {
-        EarthBookkeeping(state, minusGM, t, d, di);
-        if (engine->m_bEarthJ2 == 1 && di < 0.05) {
-          if (!poleReady) {
-            EarthPoleOfDate(t, pole);
-            poleReady = true;
-          }
-          const double u = (pole[0] * d[0] + pole[1] * d[1] + pole[2] * d[2]) / di;
-          const double d2 = di * di;
-          const double C = minusGM[2] * kEarthJ2Factor * kEarthRadiusAu * kEarthRadiusAu / (d2 * d2);
-          for (int c = 0; c < 3; ++c)
-            a[c] += C * (2.0 * u * pole[c] + (1.0 - 5.0 * u * u) * d[c] / di);
-        }
-      }
-      const double di3 = di * di * di;
-      for (int c = 0; c < 3; ++c)
-        a[c] += minusGM[i] * (cube[i] * rho[c] + d[c] / di3);
-    }
-    const double r3 = rr * rr * rr;
+    SunAndModelTerms(engine, state, k, j, rr, r, ratio, aj);
     for (int c = 0; c < 3; ++c)
-      a[c] -= kGaussK2 * r[c] / r3;
-    if (engine->m_bRelativity == 1) {
-      const double v2 = v[0] * v[0] + v[1] * v[1] + v[2] * v[2];
-      const double rv = r[0] * v[0] + r[1] * v[1] + r[2] * v[2];
-      const double f = kRelativityFactor / r3;
-      for (int c = 0; c < 3; ++c)
-        a[c] += f * ((kRelativity4K2 / rr - v2) * r[c] + 4.0 * rv * v[c]);
-    }
-    if (engine->m_bNonGrav == 1) {
-      const double g = NonGravG(engine, rr) * ratio;
-      AddNonGravTerm(0, g * el.m_dA1, r, v, rr, a);
-      if (engine->m_nNonGravModel != kNonGravRadiation) {
-        AddNonGravTerm(1, g * el.m_dA2, r, v, rr, a);
-        if (engine->m_bNonGravA3 == 1)
-          AddNonGravTerm(2, g * el.m_dA3, r, v, rr, a);
-      }
-    }
-    if (j >= 7 && (state->m_nSolveMask & (1 << j)))
-      AddNonGravTerm(j - 7, NonGravG(engine, rr) * ratio * state->m_dVariation[j - 1], r, v, rr, a);
-    for (int c = 0; c < 3; ++c)
-      acc[k][c][j] = a[c];
+      acc[k][c][j] = aj[c];
   }
 }

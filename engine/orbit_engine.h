@@ -80,6 +80,14 @@ public:
 // The steady clock of the process.
 EngineClock& SystemEngineClock();
 
+// How the engine may spread its work over threads; tests and benchmarks
+// set them, the program keeps the defaults.
+struct EngineRunOptions {
+  int m_nParallelThreads = 0;  // at most this many integrating threads, the calling thread included (0: the processors)
+  int m_nFailThreadStart = -1; // the thread start with this index fails as if the system refused it (0 the producer,
+                               // 1.. the body threads in order); -1 none
+};
+
 struct OrbitEngine {
   OrbitEngine();  // as InitOrbitEngine
   ~OrbitEngine(); // frees the perturber cache
@@ -118,6 +126,7 @@ struct OrbitEngine {
   uint32_t m_dwLastPump = 0;      // ms tick of the last dispatched event
   uint32_t m_dwBusyElapsed = 0;   // ms of the last calculation
   int m_bParallel = 1;            // parallel integration of the varied orbits allowed
+  EngineRunOptions m_options;     // its thread limit and the thread-start seam
   int m_bReuseWork = 1;           // an improvement skips what nobody reads and reuses what it has (0: all afresh, the same
                                   // results; kept to prove that)
   std::unique_ptr<PerturberRowTable> m_pRowTable;  // planetary rows of the improvement's runs, kept between calls

@@ -30,9 +30,6 @@ constexpr int kSpinsPerYield = 200;
 constexpr int kYieldsPerSleep = 10;        // a producer held back this long sleeps instead of spinning
 constexpr int kEntryMargin = 3;            // entries beyond the last observation's step, for rounding
 
-int g_threadLimit = 0;
-int g_failStartIndex = -1;
-
 int Load(int& word)
 {
   return std::atomic_ref<int>(word).load(std::memory_order_acquire);
@@ -103,17 +100,18 @@ int EntryLimit(const OrbitEngine* engine, const IntegrationState* state)
 }
 
 // Threads that integrate, the calling thread included.
-int IntegratingThreads(int bodies)
+int IntegratingThreads(const OrbitEngine* engine, int bodies)
 {
-  const int limit = g_threadLimit > 0 ? g_threadLimit : ProcessorCount();
+  const int wanted = engine->m_options.m_nParallelThreads;
+  const int limit = wanted > 0 ? wanted : ProcessorCount();
   return std::min(bodies, std::max(2, limit));
 }
 
 // Starts fn on a thread; false when the system refuses (or the seam says so).
 template <class Fn>
-bool StartThread(std::vector<std::thread>& threads, int index, Fn fn)
+bool StartThread(const OrbitEngine* engine, std::vector<std::thread>& threads, int index, Fn fn)
 {
-  if (index == g_failStartIndex)
+  if (index == engine->m_options.m_nFailThreadStart)
     return false;
   try {
     threads.emplace_back(fn);
@@ -199,7 +197,7 @@ bool ParallelRun::MakeRing()
 bool ParallelRun::MakeCopies()
 {
   const int n = state_->m_nBodies;
-  const int threads = IntegratingThreads(n);
+  const int threads = IntegratingThreads(engine_, n);
   const int callerBodies = n / threads;
   const int workers = threads - 1;
   const int rest = n - callerBodies;
@@ -240,7 +238,7 @@ bool ParallelRun::StartThreads()
     WakeAllOnWord(&ring->m_nRunning);
   };
   ring->m_nRunning = 1;
-  producerStarted_ = StartThread(threads_, 0, [ring, finished] {
+  producerStarted_ = StartThread(engine_, threads_, 0, [ring, finished] {
     EphemerisProducerThread(ring);
     finished();
   });
@@ -251,7 +249,7 @@ bool ParallelRun::StartThreads()
   for (size_t b = 0; b < args_.size(); ++b) {
     BodyWorkerArgs* args = &args_[b];
     std::atomic_ref<int>(ring->m_nRunning).fetch_add(1, std::memory_order_acq_rel);
-    if (!StartThread(threads_, static_cast<int>(b) + 1, [args, finished] {
+    if (!StartThread(engine_, threads_, static_cast<int>(b) + 1, [args, finished] {
           BodyWorkerThread(args);
           finished();
         })) {
@@ -375,16 +373,6 @@ int IntegrateParallel(OrbitEngine* engine, EngineWindow* window, double* output,
 {
   ParallelRun run(engine, window, output, state);
   return run.Run();
-}
-
-void SetParallelThreadLimit(int threads)
-{
-  g_threadLimit = threads;
-}
-
-void SetParallelStartFailure(int index)
-{
-  g_failStartIndex = index;
 }
 
 void AbortPerturberRing(PerturberRing* ring, int status)

@@ -78,10 +78,3 @@ void AbortPerturberRing(PerturberRing* ring, int status);
 int ReadPerturberRing(IntegrationState* state);
 // True when the state has a ring and the ring was aborted.
 bool PerturberRingAborted(const IntegrationState* state);
-
-// Seams for tests and benchmarks. At most this many integrating threads,
-// the calling thread included (0: the processor count).
-void SetParallelThreadLimit(int threads);
-// The thread start with this index fails as if the system refused it
-// (0 the producer, 1.. the body threads in order); -1 none.
-void SetParallelStartFailure(int index);

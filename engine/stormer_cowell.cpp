@@ -387,16 +387,20 @@ int StormerCowellStep(OrbitEngine* engine, IntegrationState* state)
   const double h2 = h * h;
   int first, last;
   BodyRange(state, first, last);
-  for (int c = 0; c < 3; ++c)
+  // The bodies' sums side by side: each is still summed in the order of m,
+  // but one no longer waits for the rounding of another.
+  for (int c = 0; c < 3; ++c) {
+    double s[kMaxBodies] = {};
+    for (int m = 0; m <= 10; ++m)
+      for (int j = first; j <= last; ++j)
+        s[j] += kSigma[m] * state->m_dDiff[m][c][j];
     for (int j = first; j <= last; ++j) {
-      double s = 0.0;
-      for (int m = 0; m <= 10; ++m)
-        s += kSigma[m] * state->m_dDiff[m][c][j];
-      state->m_dDeltaX[c][j] += h2 * s;
+      state->m_dDeltaX[c][j] += h2 * s[j];
       for (int k = 3; k < 10; ++k)
         state->m_dPos[k][c][j] = state->m_dPos[k + 1][c][j];
       state->m_dPos[10][c][j] += state->m_dDeltaX[c][j];
     }
+  }
   // The clock from the step count: a sum of steps that are not powers of two
   // drifts by a rounding error per step (kilometres over a long run).
   state->m_nStepCount += 1;
@@ -437,16 +441,19 @@ int StormerCowellStep(OrbitEngine* engine, IntegrationState* state)
   const double x = state->m_dPos[10][0][0], y = state->m_dPos[10][1][0], z = state->m_dPos[10][2][0];
   state->m_dSunDistance = std::sqrt(x * x + y * y + z * z);
 
-  for (int c = 0; c < 3; ++c)
+  for (int c = 0; c < 3; ++c) {
+    double oldPrev[kMaxBodies];
     for (int j = first; j <= last; ++j) {
-      double oldPrev = state->m_dDiff[0][c][j];
+      oldPrev[j] = state->m_dDiff[0][c][j];
       state->m_dDiff[0][c][j] = state->m_dAcc[10][c][j];
-      for (int m = 1; m <= 10; ++m) {
-        const double old = state->m_dDiff[m][c][j];
-        state->m_dDiff[m][c][j] = state->m_dDiff[m - 1][c][j] - oldPrev;
-        oldPrev = old;
-      }
     }
+    for (int m = 1; m <= 10; ++m)
+      for (int j = first; j <= last; ++j) {
+        const double old = state->m_dDiff[m][c][j];
+        state->m_dDiff[m][c][j] = state->m_dDiff[m - 1][c][j] - oldPrev[j];
+        oldPrev[j] = old;
+      }
+  }
   return 0;
 }
 

@@ -428,8 +428,9 @@ std::string CDeterminationView::ObsCellText(long row, long column) const
   return FormatObsCell(*obs, static_cast<int>(column), {m_pEngine->m_nCalcState, m_bResidualsShown});
 }
 
-int CDeterminationView::ObsBiasFlag(long row) const
+int CDeterminationView::ObsBiasFlag(long row)
 {
+  EnsureStationStats();
   return row >= 0 && row < m_nObsBiasFlags ? m_pObsBiasFlag[row] : 0;
 }
 

@@ -80,8 +80,6 @@ public:
   void ScrollObsListTo(int index) override;
   void RedrawObsListItem(int index) override;
   void RefreshResidualList(ObservationRecord* obs, int shown) override;
-  // The list's row colours are the station flags.
-  bool ShowsStationStats() const override { return true; }
 
   // ---- the fit diagnostics (open windows or null) ----
   CObsStat* m_pObsStat = nullptr;
@@ -101,8 +99,9 @@ public:
   // The record of a row; null outside the loaded observations.
   const ObservationRecord* ObsRecord(long row) const;
   std::string ObsCellText(long row, long column) const;
-  // Station-bias flag of a row (0 when none was computed).
-  int ObsBiasFlag(long row) const;
+  // Station-bias flag of a row, the row's colour: the statistics are
+  // computed here, when the list is painted, not at each residual refresh.
+  int ObsBiasFlag(long row);
   // Status-bar text for the row under the mouse.
   std::string ObsHoverStatus(int row);
   // A single click on the list (-1 outside any row): picking.

@@ -99,6 +99,7 @@ std::string CObsStat::SelectedCode() const
 
 void CObsStat::FillTable()
 {
+  m_pView->EnsureStationStats();
   const std::string selected = SelectedCode();
   const StationResidualStats* stats = m_pView->m_pStationStats.get();
   const int count = m_pView->m_nStationStats;

@@ -98,6 +98,19 @@ TEST(FitDiagnosticsWindows, StationEraAndNonGravWindowsByTheirCommands)
   for (int i = 0; i < 3; ++i)
     Add(steps, ViewSession::ClickControlSteps(kIdManualImprove, idleIn(5)));
 
+  // A residual refresh leaves the statistics to the list's paint, whose row
+  // colours still come from them.
+  int statsAfterRefresh = -1, statsAfterPaint = 0, flagsAfterPaint = 0;
+  steps.push_back({"station flags at paint", [&, view] {
+                     CDeterminationView* v = view();
+                     v->RefreshResidualList(v->m_pDetClass->m_pOrbObs, 1);
+                     statsAfterRefresh = v->m_nStationStats;
+                     for (int row = 0; row < v->m_pDetClass->m_nObsCount; ++row)
+                       v->ObsBiasFlag(row);
+                     statsAfterPaint = v->m_nStationStats;
+                     flagsAfterPaint = v->m_nObsBiasFlags;
+                   },
+                   nullptr});
   // Station statistics: opened, sorted by "偏りの大きさ", a row selected and excluded.
   steps.push_back({"open 観測所別の残差", [] { ViewSession::PostCommand(ID_STATION_STATS); },
                    [view] { return view()->m_pObsStat && view()->m_pObsStat->IsShownOnScreen(); }});
@@ -156,6 +169,9 @@ TEST(FitDiagnosticsWindows, StationEraAndNonGravWindowsByTheirCommands)
                    [] { return ShownNonGravCheck() == nullptr; }});
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(session.FailedSteps(), "");
+  EXPECT_EQ(statsAfterRefresh, 0);
+  EXPECT_GT(statsAfterPaint, 3);
+  EXPECT_EQ(flagsAfterPaint, 37);
   EXPECT_EQ(stationTitle, "偏りの大きさ\" ▼");
   EXPECT_GT(stationRows, 3);
   EXPECT_FALSE(excludedStation.empty());

@@ -51,8 +51,7 @@ protected:
 
   void TearDown() override
   {
-    SetParallelThreadLimit(0);
-    SetParallelStartFailure(-1);
+    m_view.m_pEngine->m_options = EngineRunOptions{};
   }
 
   // A backward pass over the observations before mid-2005 and a forward
@@ -169,7 +168,7 @@ TEST_F(ParallelIntegrationTest, EqualsTheSerialRunBitForBit)
     const PassResult serial = RunPasses(c.bodies, c.step, false);
     ASSERT_EQ(serial.code, 0) << m_view.m_pEngine->m_strMessage;
     EXPECT_EQ(serial.ringEntries, 0);
-    SetParallelThreadLimit(c.threads);
+    m_view.m_pEngine->m_options.m_nParallelThreads = c.threads;
     const PassResult parallel = RunPasses(c.bodies, c.step, true);
     EXPECT_GT(parallel.ringEntries, 2 * kRingEntries) << "the parallel run did not run";
     ExpectSameRun(serial, parallel);
@@ -185,10 +184,10 @@ TEST_F(ParallelIntegrationTest, ThreadThatCannotStartFallsBackToTheSerialRun)
     GTEST_SKIP() << "one processor: every run is serial";
   const PassResult serial = RunPasses(10, 1.0 / 16, false);
   ASSERT_EQ(serial.code, 0);
-  SetParallelThreadLimit(10);
+  m_view.m_pEngine->m_options.m_nParallelThreads = 10;
   for (int failing : {0, 1, 5}) {
     SCOPED_TRACE(failing == 0 ? "producer" : "body thread");
-    SetParallelStartFailure(failing);
+    m_view.m_pEngine->m_options.m_nFailThreadStart = failing;
     const PassResult fallback = RunPasses(10, 1.0 / 16, true);
     EXPECT_EQ(fallback.ringEntries, 0) << "statistics of a run that did not happen";
     ExpectSameRun(serial, fallback);
@@ -205,7 +204,7 @@ TEST_F(ParallelIntegrationTest, BodyThreadsAreCappedByTheProcessors)
     GTEST_SKIP() << processors << " processors: nothing to cap for ten bodies";
   const PassResult serial = RunPasses(10, 1.0 / 16, false);
   ASSERT_EQ(serial.code, 0);
-  SetParallelStartFailure(processors);  // the producer is start 0, the body threads 1, 2, ...
+  m_view.m_pEngine->m_options.m_nFailThreadStart = processors;  // the producer is start 0, the body threads 1, 2, ...
   const PassResult capped = RunPasses(10, 1.0 / 16, true);
   EXPECT_GT(capped.ringEntries, 0) << "more body threads than processors were started";
   ExpectSameRun(serial, capped);
@@ -245,7 +244,7 @@ TEST_F(ParallelIntegrationTest, ProducerStopsAtTheArcsEndAndFailsBeyondTheFile)
   const double fileEnd = g_dJplEnd;
   DetClass* det = m_view.m_pDetClass;
   OrbitEngine& engine = *m_view.m_pEngine;
-  SetParallelThreadLimit(2);
+  m_view.m_pEngine->m_options.m_nParallelThreads = 2;
   for (const double daysBeforeEnd : {20.0, -20.0}) {
     SCOPED_TRACE(daysBeforeEnd > 0 ? "arc ends before the file" : "arc ends after the file");
     ShiftArc(fileEnd - daysBeforeEnd - det->m_pOrbObs[det->m_nObsCount - 1].m_dJdTt);
