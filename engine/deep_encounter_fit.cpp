@@ -5,7 +5,7 @@
 
 #include "data/observation_record.h"
 #include "engine/ai_rules.h"
-#include "engine/determination_host.h"
+#include "engine/observation_set.h"
 #include "engine/epoch_placement.h"
 #include "engine/integration_drivers.h"
 #include "engine/integration_state.h"

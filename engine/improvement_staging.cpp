@@ -5,12 +5,12 @@
 
 #include "astro/time_scales.h"
 #include "engine/correction_step.h"
-#include "engine/determination_host.h"
 #include "engine/fit_run.h"
 #include "engine/force_model.h"
 #include "engine/improvement_procedures.h"
 #include "engine/nongrav.h"
 #include "engine/observation_picking.h"
+#include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
 #include "platform/numbers.h"
 

@@ -3,7 +3,7 @@
 // own purpose: the engine runs quiet (automatic, auto-stop), without
 // non-gravitational terms and with e free. The four settings the user chose
 // come back however the run ends, cancel and failure included.
-#include "engine/determination_host.h"
+#include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
 
 class QuietRunSettings {

@@ -6,8 +6,8 @@
 
 #include "astro/angle_units.h"
 #include "data/observation_record.h"
-#include "engine/determination_host.h"
 #include "engine/differential_correction.h"
+#include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
 #include "engine/state_elements.h"
 #include "neocp/batch_orbit.h"

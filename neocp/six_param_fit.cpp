@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "data/observation_record.h"
-#include "engine/determination_host.h"
 #include "engine/matrix_fit.h"
+#include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
 #include "neocp/range_grid.h"
 #include "neocp/scan_dlg.h"
