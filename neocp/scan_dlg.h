@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "engine/determination_host.h"
-#include "neocp/scan_folder_lock.h"
 #include "neocp/scan_row.h"
+#include "platform/named_lock.h"
 
 class CDetermination;
 class CDeterminationDisplay;
@@ -234,7 +234,7 @@ public:
   // 1 written, 0 not: local 0 the NEOCP rows, else the local-file rows.
   int SaveCsv(int local);
   std::string StatePath() const;
-  ScanFileLock m_folderLock;
+  FileLock m_folderLock;
 
   // Headless: the selected list positions and what the log holds.
   std::vector<int> m_selection;
