@@ -184,19 +184,8 @@ bool OpenTemp(const std::string& target, bool unnamed, TempFile& tmp)
       return true;
     }
   }
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tmp.name = RandomTempName(target);
-    tmp.fd = open(tmp.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0);
-    if (tmp.fd >= 0) {
-      flock(tmp.fd, LOCK_EX);
-      fchmod(tmp.fd, 0600);  // locked: from now on its lock tells whether its writer lives
-      return true;
-    }
-    if (errno != EEXIST)
-      break;
-  }
-  tmp.name.clear();
-  return false;
+  tmp.fd = CreateHeldTemporary(target, tmp.name);
+  return tmp.fd >= 0;
 }
 
 // Gives the unnamed file its temporary name; false when /proc is not there
@@ -259,6 +248,25 @@ WriteStep WriteThroughTemp(const std::string& path, const std::string& target, s
 }
 
 } // namespace
+
+int CreateHeldTemporary(const std::string& target, std::string& name)
+{
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = RandomTempName(target);
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0);
+    if (fd >= 0) {
+      flock(fd, LOCK_EX);
+      fchmod(fd, 0600);  // locked: from now on its lock tells whether its writer lives
+      return fd;
+    }
+    if (errno != EEXIST)
+      break;
+  }
+  const int failure = errno;
+  name.clear();
+  errno = failure;
+  return -1;
+}
 
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error)
 {

@@ -25,6 +25,11 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::strin
 // left beside it (WriteFileAtomic does so at each write); a temporary that a
 // live writer holds is kept.
 void RemoveStaleTemporaries(const std::string& path);
+// Creates a temporary of WriteFileAtomic's kind beside target for a writer
+// that fills and renames it itself: the descriptor (read-write, mode 0600)
+// holds the lock that keeps RemoveStaleTemporaries away until it is closed.
+// -1 (errno set, name empty) when none can be made.
+int CreateHeldTemporary(const std::string& target, std::string& name);
 
 // Appends one block to a file in a single open-write-close: head first when
 // this call creates the file. A block that cannot be written whole is taken
