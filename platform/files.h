@@ -41,6 +41,12 @@ int CreateHeldTemporary(const std::string& target, std::string& name);
 // reason in Japanese when given.
 bool AppendFileBlock(const std::string& path, std::string_view head, std::string_view bytes,
                      std::string* error = nullptr);
+// Cuts off the part block a killed AppendFileBlock left in path, as its next
+// append would, for a file that may never be appended to again (a session's
+// operation log); true when path had a note of an unfinished block.
+bool RepairUnfinishedBlock(const std::string& path);
+// RepairUnfinishedBlock for every file of folder that has such a note.
+void RepairUnfinishedAppends(const std::string& folder);
 
 bool FileExists(const std::string& path);    // a regular file (or a link to one)
 bool FolderExists(const std::string& path);  // a directory
