@@ -176,6 +176,10 @@ void CNeocpScanDlg::OnTimer()
 
 void CNeocpScanDlg::OnAbort()
 {
+  if (m_bFetching) {
+    m_bFetchAbort = 1;
+    return;
+  }
   if (!m_bRunning)
     return;
   m_bAbort = 1;
@@ -225,7 +229,7 @@ void CNeocpScanDlg::UpdateControls()
                  kIdScanDaysAfter, kIdScanMinObs, kIdScanMinArc, kIdScanTimeLimit, kIdScanSysError,
                  kIdScanParallel, kIdScanMatchKnown, kIdScanSearchByOrbit, kIdScanOpenFolder})
     EnableItem(id, idle);
-  EnableItem(kIdScanAbort, m_bRunning != 0);
+  EnableItem(kIdScanAbort, m_bRunning || m_bFetching);
   EnableItem(kIdScanPurge, false);
   if (idle) {
     EnableItem(kIdScanAll, AnyRowWithListState({kListOnNeocp}));

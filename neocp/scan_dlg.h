@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "engine/determination_host.h"
-#include "neocp/scan_folder_lock.h"
 #include "neocp/scan_row.h"
+#include "platform/named_lock.h"
 
 class CDetermination;
 class CDeterminationDisplay;
@@ -208,6 +208,8 @@ public:
   std::string MpcWebHost() const;
   // A fetch is under way: the dialog's commands wait.
   int m_bFetching = 0;
+  // 中止 was pressed during this refresh's fetches: the rest are skipped.
+  int m_bFetchAbort = 0;
 
   // Set-up of the dialog's state (the window lays itself out around it).
   void InitScanDialog(int processors);
@@ -234,7 +236,7 @@ public:
   // 1 written, 0 not: local 0 the NEOCP rows, else the local-file rows.
   int SaveCsv(int local);
   std::string StatePath() const;
-  ScanFileLock m_folderLock;
+  FileLock m_folderLock;
 
   // Headless: the selected list positions and what the log holds.
   std::vector<int> m_selection;
@@ -349,9 +351,10 @@ private:
   bool KeepPreviousResult(int row, const NeocpScanRow& before);
   void FinishScan(const std::vector<int>& jobs, int done, int selectedOnly, int rememberRow, uint32_t startMs);
   bool AnyRowWithListState(std::initializer_list<int> states) const;
-  // HttpGetText of host + path on a thread of its own, window events
-  // dispatched meanwhile and the commands disabled.
-  int FetchMpcText(const char* path, std::string& body, std::string* error);
+  // HttpGetText of host + path, window events dispatched while the server
+  // is awaited, the commands disabled and 中止 enabled; subject names the
+  // text in the progress shown on the status line.
+  int FetchMpcText(const char* path, const char* subject, std::string& body, std::string* error);
   std::string MatchObservationFile(const NeocpScanRow& row);
   // Fetches a NEOCP object's observations into safe(desig).obs of the scan
   // folder under the wait cursor; 1 with path, 0 with error.

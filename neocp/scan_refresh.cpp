@@ -1,13 +1,10 @@
 // The list refresh and the fates of the objects that left the NEOCP: the
 // table follows the MPC's lists from one run of the program to the next.
-#include <chrono>
 #include <cstdlib>
-#include <future>
 #include <map>
 #include <new>
 #include <set>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "data/http_download.h"
@@ -23,20 +20,10 @@ namespace {
 
 constexpr const char* kMpcHostKey = "MPCWEBHOST";
 constexpr const char* kLeftListFate = "NEOCPから外れた(行き先はまだ公表されていない)";
-
-struct FetchResult {
-  int ok = 0;
-  std::string body;
-  std::string error;
-};
-
-FetchResult Fetch(const std::string& url)
-{
-  FetchResult r;
-  r.ok = HttpGetText(url, r.body, &r.error);
-  return r;
-}
-
+constexpr const char* kNeocpListSubject = "NEOCPの一覧";
+constexpr const char* kPccpSubject = "PCCPの一覧";
+constexpr const char* kPrevDesSubject = "NEOCPから外れた天体の一覧";
+constexpr const char* kRefreshStoppedStatus = "NEOCPの一覧の受信を中止しました。前回までの表を出しています";
 
 // The first old row, in table order, that is free and not a local file's and
 // carries desig; -1 when none.
@@ -110,12 +97,17 @@ std::string CNeocpScanDlg::MpcWebHost() const
   return host;
 }
 
-int CNeocpScanDlg::FetchMpcText(const char* path, std::string& body, std::string* error)
+int CNeocpScanDlg::FetchMpcText(const char* path, const char* subject, std::string& body, std::string* error)
 {
-  const std::string url = MpcWebHost() + path;
-  FetchResult r;
+  body.clear();
+  if (m_bFetchAbort) {  // 中止 ends the refresh, not just the text it arrived in
+    if (error)
+      *error = "中止しました。";
+    return 0;
+  }
   // The window keeps drawing while the server answers; its commands and the
-  // program's other calculations wait (the engine counts as busy).
+  // program's other calculations wait (the engine counts as busy), and 中止
+  // reaches a slow or silent server as it does the other downloads.
   OrbitEngine* engine = m_pView ? m_pView->m_pEngine : nullptr;
   const int wasBusy = engine ? engine->m_bScanRunning : 0;
   if (engine)
@@ -123,28 +115,32 @@ int CNeocpScanDlg::FetchMpcText(const char* path, std::string& body, std::string
   const int wasFetching = m_bFetching;
   m_bFetching = 1;
   UpdateControls();
-  try {
-    std::future<FetchResult> task = std::async(std::launch::async, Fetch, url);
-    while (task.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
-      DispatchPendingEvents(kScanPumpMaxEvents);
-    r = task.get();
-  } catch (const std::system_error&) {
-    r = Fetch(url);  // no thread to be had: fetch here
-  }
+  DownloadProgress progress;
+  progress.setText = [this, subject](const std::string& text) {
+    // HttpGetText's progress names the NEOCP list whatever it fetches.
+    const std::string name = kNeocpListSubject;
+    SetStatusText(text.compare(0, name.size(), name) == 0 ? subject + text.substr(name.size()) : text);
+  };
+  TransferControl control;
+  control.progress = &progress;
+  control.stop = [this] {
+    if (DispatchPendingEvents(kScanPumpMaxEvents))  // the program is closing
+      m_bFetchAbort = 1;
+    return m_bFetchAbort != 0;
+  };
+  const int ok = HttpGetText(MpcWebHost() + path, body, error, nullptr, &control);
   m_bFetching = wasFetching;
   if (engine)
     engine->m_bScanRunning = wasBusy;
   UpdateControls();
-  body = std::move(r.body);
-  if (error)
-    *error = r.error;
-  return r.ok;
+  return ok;
 }
 
 void CNeocpScanDlg::RefreshList()
 {
   if (m_bFetching)  // a refresh already waits for the server
     return;
+  m_bFetchAbort = 0;
   SetStatusText(kScanStatusReceiving);
   std::string json, pccp, error;
   NeocpEntry* entries = nullptr;
@@ -154,12 +150,18 @@ void CNeocpScanDlg::RefreshList()
   bool pccpReceived = false;
   {
     ScopedWaitCursor wait;
-    if (FetchMpcText(kMpcNeocpJsonPath, json, &error))
+    if (FetchMpcText(kMpcNeocpJsonPath, kNeocpListSubject, json, &error))
       e = ParseNeocpJson(json, &entries);
-    if (FetchMpcText(kMpcPccpPath, pccp, nullptr)) {
+    if (FetchMpcText(kMpcPccpPath, kPccpSubject, pccp, nullptr)) {
       ParsePccpText(pccp, pccpDesigs, &pccpEntries);
       pccpReceived = true;
     }
+  }
+  if (m_bFetchAbort) {
+    std::free(entries);
+    SetStatusText(kRefreshStoppedStatus);
+    UpdateControls();
+    return;
   }
   if (e <= 0) {
     SetStatusText(!error.empty()
@@ -287,9 +289,9 @@ void CNeocpScanDlg::ResolveFates()
   bool pccpReceived = false;
   {
     ScopedWaitCursor wait;
-    if (FetchMpcText(kMpcPrevDesPath, page, nullptr))
+    if (FetchMpcText(kMpcPrevDesPath, kPrevDesSubject, page, nullptr))
       ParsePrevDesPage(page, items);
-    if (FetchMpcText(kMpcPccpPath, pccp, nullptr)) {
+    if (FetchMpcText(kMpcPccpPath, kPccpSubject, pccp, nullptr)) {
       ParsePccpText(pccp, pccpDesigs, nullptr);
       pccpReceived = true;
     }

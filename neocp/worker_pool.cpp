@@ -8,10 +8,10 @@
 
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_files.h"
-#include "neocp/scan_folder_lock.h"
 #include "platform/app_services.h"
 #include "platform/child_process.h"
 #include "platform/files.h"
+#include "platform/named_lock.h"
 #include "platform/numbers.h"
 #include "platform/text_util.h"
 
@@ -397,7 +397,7 @@ bool ReadWorkerJobFile(const std::string& jobPath, WorkerJob& job)
 bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
 {
   TheApp().m_nNeocpScan = 0;
-  ScanFileLock inWork;
+  FileLock inWork;
   inWork.TryLock(jobPath, true, false);
   WorkerJob job;
   if (!ReadWorkerJobFile(jobPath, job))

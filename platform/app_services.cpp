@@ -167,6 +167,9 @@ void LoadSettings(CTessaruneApp& app, const AppEnvironment& env)
   RemoveStaleTemporaries(app.m_profile.Path());
 
   ReadFolderKey(app, "DATADIR", app.m_szDataDir);
+  // A session's operation log is never appended to again: a block its
+  // writer was killed in is cut off here, so that every log reads whole.
+  RepairUnfinishedAppends(app.m_szDataDir);
   ReadFolderKey(app, "EPHDIR", app.m_szEphDir);
   app.m_szDe406File = ReadPathKey(app, "DE406FILE", app.m_szEphDir + "de406.win");
   app.m_szDe441File = ReadPathKey(app, "DE441FILE", app.m_szEphDir + "de441.bin");

@@ -184,19 +184,8 @@ bool OpenTemp(const std::string& target, bool unnamed, TempFile& tmp)
       return true;
     }
   }
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tmp.name = RandomTempName(target);
-    tmp.fd = open(tmp.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0);
-    if (tmp.fd >= 0) {
-      flock(tmp.fd, LOCK_EX);
-      fchmod(tmp.fd, 0600);  // locked: from now on its lock tells whether its writer lives
-      return true;
-    }
-    if (errno != EEXIST)
-      break;
-  }
-  tmp.name.clear();
-  return false;
+  tmp.fd = CreateHeldTemporary(target, tmp.name);
+  return tmp.fd >= 0;
 }
 
 // Gives the unnamed file its temporary name; false when /proc is not there
@@ -260,6 +249,25 @@ WriteStep WriteThroughTemp(const std::string& path, const std::string& target, s
 
 } // namespace
 
+int CreateHeldTemporary(const std::string& target, std::string& name)
+{
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = RandomTempName(target);
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0);
+    if (fd >= 0) {
+      flock(fd, LOCK_EX);
+      fchmod(fd, 0600);  // locked: from now on its lock tells whether its writer lives
+      return fd;
+    }
+    if (errno != EEXIST)
+      break;
+  }
+  const int failure = errno;
+  name.clear();
+  errno = failure;
+  return -1;
+}
+
 bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::string* error)
 {
   const std::string target = FollowLinks(path);
@@ -281,6 +289,15 @@ namespace {
 std::string PendingNotePath(const std::string& path)
 {
   return path + ".append";
+}
+
+// A note without numbers: the file is empty and its next block brings the
+// head.
+void NoteHeadOwed(const std::string& path)
+{
+  const int fd = open(PendingNotePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd >= 0)
+    close(fd);
 }
 
 bool NotePendingBlock(const std::string& path, off_t from, off_t to, bool withHead)
@@ -363,6 +380,59 @@ bool AppendFileBlock(const std::string& path, std::string_view head, std::string
     *error = std::string("ファイルに書き込めませんでした (") + (failure ? std::strerror(failure) : "short write") +
              "): " + path;
   return ok;
+}
+
+// A note of AppendFileBlock's making ("from to head" or nothing), not a file
+// of the user's that happens to end in ".append".
+static bool IsPendingNote(const std::string& path)
+{
+  std::string note;
+  if (!ReadWholeFile(path, note) || note.size() > 64)
+    return false;
+  long long from = 0, to = 0;
+  int head = 0, used = 0;
+  return note.empty() ||
+         (std::sscanf(note.c_str(), "%lld %lld %d\n%n", &from, &to, &head, &used) == 3 &&
+          static_cast<size_t>(used) == note.size());
+}
+
+bool RepairUnfinishedBlock(const std::string& path)
+{
+  if (!FileExists(PendingNotePath(path)))
+    return false;
+  const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;  // no file yet: its creator's first block is still to come
+  // Under the appenders' lock, so that a live append is never taken for a
+  // dead one: its note is gone by the time the lock is ours.
+  flock(fd, LOCK_EX);
+  const bool noteLeft = FileExists(PendingNotePath(path));
+  const bool headOwed = noteLeft && CutUnfinishedBlock(path, fd);
+  struct stat st;
+  // A first block cut with its head leaves an empty file that still wants
+  // its head; an unnumbered note says so to the next append.
+  if (headOwed && fstat(fd, &st) == 0 && st.st_size == 0)
+    NoteHeadOwed(path);
+  close(fd);
+  return noteLeft;
+}
+
+void RepairUnfinishedAppends(const std::string& folder)
+{
+  static constexpr std::string_view kNote = ".append";
+  const std::string dir = folder.empty() ? std::string("./") : WithSlash(folder);
+  std::vector<std::string> logs;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (const dirent* e = readdir(d)) {
+      const std::string_view name = e->d_name;
+      if (name.size() > kNote.size() && name.substr(name.size() - kNote.size()) == kNote &&
+          IsPendingNote(dir + std::string(name)))
+        logs.push_back(dir + std::string(name.substr(0, name.size() - kNote.size())));
+    }
+    closedir(d);
+  }
+  for (const std::string& log : logs)
+    RepairUnfinishedBlock(log);
 }
 
 bool FileExists(const std::string& path)

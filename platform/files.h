@@ -25,6 +25,11 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes, std::strin
 // left beside it (WriteFileAtomic does so at each write); a temporary that a
 // live writer holds is kept.
 void RemoveStaleTemporaries(const std::string& path);
+// Creates a temporary of WriteFileAtomic's kind beside target for a writer
+// that fills and renames it itself: the descriptor (read-write, mode 0600)
+// holds the lock that keeps RemoveStaleTemporaries away until it is closed.
+// -1 (errno set, name empty) when none can be made.
+int CreateHeldTemporary(const std::string& target, std::string& name);
 
 // Appends one block to a file in a single open-write-close: head first when
 // this call creates the file. A block that cannot be written whole is taken
@@ -36,6 +41,12 @@ void RemoveStaleTemporaries(const std::string& path);
 // reason in Japanese when given.
 bool AppendFileBlock(const std::string& path, std::string_view head, std::string_view bytes,
                      std::string* error = nullptr);
+// Cuts off the part block a killed AppendFileBlock left in path, as its next
+// append would, for a file that may never be appended to again (a session's
+// operation log); true when path had a note of an unfinished block.
+bool RepairUnfinishedBlock(const std::string& path);
+// RepairUnfinishedBlock for every file of folder that has such a note.
+void RepairUnfinishedAppends(const std::string& folder);
 
 bool FileExists(const std::string& path);    // a regular file (or a link to one)
 bool FolderExists(const std::string& path);  // a directory

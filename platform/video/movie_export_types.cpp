@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/files.h"
 #include "platform/video/movie_output_file.h"
 
 IMovieFrameSource::~IMovieFrameSource() = default;
@@ -117,14 +118,19 @@ MovieFrame& MovieFrameBuffer::Render(IMovieFrameSource& source, const MovieFrame
   return m_frame;
 }
 
-TempBesideTarget::TempBesideTarget(const std::string& target) : m_target(target), m_tmp(target + ".tmpXXXXXX")
+TempBesideTarget::TempBesideTarget(const std::string& target) : m_target(target)
 {
-  m_fd = mkstemp(m_tmp.data());
+  // Temporaries of exports killed before their rename go at the next export
+  // to the same file, as WriteFileAtomic's do; megabytes each.
+  RemoveStaleTemporaries(target);
+  m_fd = CreateHeldTemporary(target, m_tmp);
   if (m_fd < 0) {
     m_errno = errno;
-    m_tmp.clear();
     return;
   }
+  // The writers close or hand over the descriptor they write through; this
+  // one keeps the file locked, and so a live export's, until it ends.
+  m_lockFd = fcntl(m_fd, F_DUPFD_CLOEXEC, 0);
   // The video gets the old file's mode, else what a new file would get.
   struct stat old;
   mode_t mode;
@@ -144,6 +150,8 @@ TempBesideTarget::~TempBesideTarget()
     close(m_fd);
   if (!m_bCommitted && !m_tmp.empty())
     unlink(m_tmp.c_str());
+  if (m_lockFd >= 0)
+    close(m_lockFd);
 }
 
 int TempBesideTarget::ReleaseFd()

@@ -48,6 +48,7 @@ public:
 private:
   std::string m_target, m_tmp;
   int m_fd = -1;
+  int m_lockFd = -1;  // holds the temporary's lock while the writer reopens it by name
   int m_errno = 0;
   bool m_bCommitted = false;
 };

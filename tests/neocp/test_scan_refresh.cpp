@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -76,6 +77,24 @@ struct RefreshFixture : ScanDialogFixture {
     for (int i = 0; i < dlg.m_nRows; ++i)
       n += dlg.m_pRows[i].desig == desig;
     return n;
+  }
+  // The state file, the CSV and the log as they stand now.
+  struct Files {
+    std::string state, csv, log;
+  };
+  Files Now()
+  {
+    return {ReadFileText(dlg.StatePath()), ReadFileText(dlg.m_strScanDir + "/" + kScanCsvName), dlg.m_strLog};
+  }
+  // A refresh that ended without a new list kept them, and the dialog is idle.
+  void ExpectKept(const Files& before)
+  {
+    const Files now = Now();
+    EXPECT_EQ(now.state, before.state);
+    EXPECT_EQ(now.csv, before.csv);
+    EXPECT_EQ(now.log, before.log);
+    EXPECT_EQ(dlg.m_bFetching, 0);
+    EXPECT_TRUE(dlg.IsItemEnabled(kIdScanRefetch));
   }
   std::string RefreshLog()
   {
@@ -266,10 +285,8 @@ TEST(ScanRefresh, AFailedOrEmptyListLeavesTableAndFilesAsTheyWere)
   f.Serve("pccp.txt", PccpLine("P1", "x 5 1 19 0.5"));
   f.dlg.RefreshList();
   ASSERT_EQ(f.dlg.m_nRows, 3);
-  const std::string state = ReadFileText(f.dlg.StatePath());
-  const std::string csv = ReadFileText(f.dlg.m_strScanDir + "/" + kScanCsvName);
-  const std::string log = f.dlg.m_strLog;
-  ASSERT_FALSE(state.empty());
+  const RefreshFixture::Files before = f.Now();
+  ASSERT_FALSE(before.state.empty());
 
   struct Case {
     const char* name;
@@ -295,11 +312,7 @@ TEST(ScanRefresh, AFailedOrEmptyListLeavesTableAndFilesAsTheyWere)
     EXPECT_EQ(f.dlg.GetItemText(kIdScanStatus), c.status);
     EXPECT_EQ(f.dlg.m_nRows, 3);
     EXPECT_EQ(f.dlg.m_pRows[2].desig, "P1");
-    EXPECT_EQ(ReadFileText(f.dlg.StatePath()), state);
-    EXPECT_EQ(ReadFileText(f.dlg.m_strScanDir + "/" + kScanCsvName), csv);
-    EXPECT_EQ(f.dlg.m_strLog, log);
-    EXPECT_EQ(f.dlg.m_bFetching, 0);
-    EXPECT_TRUE(f.dlg.IsItemEnabled(kIdScanRefetch));
+    f.ExpectKept(before);
   }
 }
 
@@ -328,4 +341,84 @@ TEST(ScanRefresh, MissingFateSourcesAreLoggedAndLeaveTheRowsForNextTime)
   ExpectFates(f, {{"Q1", kListLeft, "", "", "", "NEOCPから外れた(行き先はまだ公表されていない)"},
                   {"Q3", kListPccp, "", "", "", "彗星の疑いでPCCPへ移った"},
                   {"Q5", kListMerged, "", "", "", "Q6 と同じ天体だった(1月1日)"}});
+}
+
+namespace {
+
+// The 中止 button arrives as a window event while the server is awaited: a
+// UI whose pump presses it once the fetch has waited a moment, noting what
+// the dialog showed then.
+class PressScanAbortUi : public HeadlessUiServices {
+public:
+  explicit PressScanAbortUi(CNeocpScanDlg& dlg) : m_dlg(dlg) {}
+  bool PumpOneEvent() override
+  {
+    const auto now = std::chrono::steady_clock::now();
+    if (m_started == std::chrono::steady_clock::time_point{})
+      m_started = now;
+    if (!m_pressedAt && now - m_started > std::chrono::milliseconds(300)) {
+      m_pressedAt = 1;
+      m_pressed = now;
+      m_abortEnabled = m_dlg.IsItemEnabled(kIdScanAbort);
+      m_status = m_dlg.GetItemText(kIdScanStatus);
+      m_dlg.OnAbort();
+    }
+    return HeadlessUiServices::PumpOneEvent();
+  }
+  CNeocpScanDlg& m_dlg;
+  int m_pressedAt = 0;
+  bool m_abortEnabled = false;
+  std::string m_status;
+  std::chrono::steady_clock::time_point m_started{}, m_pressed{};
+};
+
+} // namespace
+
+// 中止 ends the list fetch within a second whether the server drips the list
+// or has not answered yet (its time-outs far off), and the table, the state
+// file, the CSV and the log stay as they were; the next refresh works again.
+TEST(ScanRefresh, AbortEndsAHangingFetchAndKeepsTheTable)
+{
+  RefreshFixture f("scan_refresh_abort");
+  ASSERT_TRUE(f.server->Running());
+  const std::string json = NeocpJson({{"A1", 90, 3, 0.1, 22}, {"A2", 80, 4, 0.2, 23}});
+  f.Serve("neocp.json", json);
+  f.dlg.RefreshList();
+  ASSERT_EQ(f.dlg.m_nRows, 2);
+  const RefreshFixture::Files before = f.Now();
+  ASSERT_FALSE(before.state.empty());
+  const std::string later = NeocpJson({{"B1", 90, 3, 0.1, 22}});
+  f.Serve("neocp.json", later);
+
+  // Bounded, so that a fetch deaf to 中止 fails in seconds: the drip sends
+  // its last 15 bytes in three seconds. Seen at the press: the drip's
+  // progress under the list's name, or the receiving status while no answer
+  // has come.
+  struct Case {
+    std::string host;
+    const char* statusLead;
+  } const cases[] = {
+      {f.server->Url(FormatC("/deliver?cl=0&cut=%zu&then=drip&ms=200&file=", later.size() - 15)),
+       "NEOCPの一覧 を受信中… 0.0 MB"},
+      {f.server->Url("/slow?ms=4000&path="), kScanStatusReceiving},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.host);
+    f.dlg.m_strMpcHost = c.host;
+    PressScanAbortUi ui(f.dlg);
+    ScopedUi scoped(ui);
+    f.dlg.RefreshList();
+    ASSERT_EQ(ui.m_pressedAt, 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - ui.m_pressed, std::chrono::seconds(1));
+    EXPECT_TRUE(ui.m_abortEnabled);
+    EXPECT_EQ(ui.m_status.rfind(c.statusLead, 0), 0u) << ui.m_status;
+    EXPECT_EQ(f.dlg.GetItemText(kIdScanStatus), "NEOCPの一覧の受信を中止しました。前回までの表を出しています");
+    EXPECT_EQ(f.dlg.m_nRows, 2);
+    EXPECT_EQ(f.dlg.m_pRows[0].desig, "A1");
+    f.ExpectKept(before);
+    EXPECT_FALSE(f.dlg.IsItemEnabled(kIdScanAbort));
+  }
+  f.dlg.m_strMpcHost = f.server->Url("/files");
+  f.dlg.RefreshList();
+  EXPECT_EQ(f.Row("B1").list_state, kListOnNeocp);
 }

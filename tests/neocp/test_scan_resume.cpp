@@ -7,8 +7,8 @@
 #include <filesystem>
 
 #include "neocp/scan_files.h"
-#include "neocp/scan_folder_lock.h"
 #include "neocp/worker_pool.h"
+#include "platform/named_lock.h"
 #include "platform/ui_services.h"
 #include "tests/neocp/scan_fixtures.h"
 #include "tests/neocp/scan_run_support.h"
@@ -112,7 +112,7 @@ TEST(ScanFolder, RowsLeftInWorkTakeTheResultsTheirWorkersFinishedLater)
   WriteJob(dir, "DONE1", "DONE1", "7-2-1", "7-2-1", worker);
   // BUSY1: its worker still holds the job; the result there is an old job's.
   WriteJob(dir, "BUSY1", "BUSY1", "7-2-2", "6-1-2", CompleteRow("BUSY1", 0.5, 0.5));
-  ScanFileLock busy;
+  FileLock busy;
   ASSERT_EQ(busy.TryLock(dir + "/_work/BUSY1_job.txt", true, false), 1);
   // DEAD1: the worker ended without an answer.
   WriteJob(dir, "DEAD1", "DEAD1", "7-2-3", "", NeocpScanRow());

@@ -8,11 +8,11 @@
 
 #include "engine/orbit_engine.h"
 #include "neocp/scan_files.h"
-#include "neocp/scan_folder_lock.h"
 #include "neocp/worker_main.h"
 #include "neocp/worker_pool.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
+#include "platform/named_lock.h"
 #include "platform/ui_services.h"
 #include "tests/common/test_data.h"
 #include "tests/neocp/scan_run_support.h"

@@ -3,11 +3,12 @@
 // MPCWEBHOST: the opening refresh takes the real list, the refetch button a
 // later one from which six objects left (grey rows, their fates in "補足"); a
 // slow server leaves the window working with its commands disabled and Esc
-// ignored; the purge
+// ignored, and its 中止 button stops a silent one; the purge
 // button takes the finished rows out into neocp_scan_purged.csv.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <map>
 
@@ -110,7 +111,9 @@ TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
   ASSERT_TRUE(WriteText(served + "pccp.txt", "PCC1 88 2025 12 16.4 7.1 +30.2 20.5 x 6 0.8 18.5 0.2\r\n"));
 
   int rowsFirst = 0, rowsSecond = 0, rowsPurged = 0;
-  bool refetchOffWhileFetching = true, purgeOffWhileFetching = true;
+  bool refetchOffWhileFetching = true, purgeOffWhileFetching = true, abortOnWhileFetching = false;
+  std::chrono::steady_clock::time_point abortClicked{};
+  std::chrono::steady_clock::duration abortTook{};
   std::string statusSlow, purgeStatus, archive;
   std::map<std::string, std::string> notes;
   std::map<std::string, int> states;
@@ -170,8 +173,26 @@ TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
          return true;
        }},
       {"slow answer read", nullptr, [] { return StatusStartsWith("NEOCPの一覧が空でした"); }},
-      {"purge", [&] {
+      {"a silent server", [&] {
          statusSlow = Status();
+         TheApp().WriteProfileString(kSettingsSection, "MPCWEBHOST", server.Url("/slow?ms=20000&path=").c_str());
+         ViewSession::ClickButtonOf(Dialog(), kIdScanRefetch);
+       },
+       [] { return Dialog()->m_bFetching != 0; }, 30, 0.5},
+      {"中止 while it waits", [&] {
+         ViewSession::SaveScreenshot(Dialog(), "scan_refresh_fetching");
+         abortOnWhileFetching = Dialog()->m_bFetching && Dialog()->IsItemEnabled(kIdScanAbort);
+         ViewSession::ClickButtonOf(Dialog(), kIdScanAbort);
+         abortClicked = std::chrono::steady_clock::now();
+       },
+       nullptr},
+      {"the fetch stopped", nullptr, [&] {
+         if (!StatusStartsWith("NEOCPの一覧の受信を中止しました"))
+           return false;
+         abortTook = std::chrono::steady_clock::now() - abortClicked;
+         return true;
+       }},
+      {"purge", [&] {
          ViewSession::ClickButtonOf(Dialog(), kIdScanPurge);
        },
        [&] { return Dialog()->m_nRows < rowsSecond; }},
@@ -204,6 +225,8 @@ TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
   EXPECT_TRUE(refetchOffWhileFetching);
   EXPECT_TRUE(purgeOffWhileFetching);
   EXPECT_EQ(statusSlow, "NEOCPの一覧が空でした(MPCの一時的な不調かもしれません)。前回までの表をそのまま出しています");
+  EXPECT_TRUE(abortOnWhileFetching);
+  EXPECT_LT(abortTook, std::chrono::seconds(1));
   EXPECT_EQ(rowsPurged, 60);
   EXPECT_EQ(purgeStatus, "4個を表から外しました。外した天体の結果は neocp_scan_purged.csv に残してあります");
   EXPECT_NE(archive.find("," + d[1] + ","), std::string::npos) << archive.substr(0, 300);

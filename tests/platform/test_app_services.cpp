@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/nongrav_settings.h"
 #include "platform/ui_services.h"
+#include "tests/common/folder_checks.h"
 #include "tests/common/test_data.h"
 
 namespace {
@@ -283,4 +284,28 @@ TEST(LoadSettings, RemovesTheSettingsFilesStaleTemporaries)
   for (const char* name : {".tmpLive01", ".tmp", ".tmpAb12", ".tmpAb12Cd.old"})
     EXPECT_TRUE(FileExists(ini + name)) << name;
   EXPECT_TRUE(FileExists(ini));
+}
+
+// At start-up an operation log whose writer was killed inside a block loses
+// the part block (it is never appended to again); a file without a note of
+// an unfinished block stays as it is, whatever its end, and so do a user's
+// file and its companion that only looks like a note.
+TEST(LoadSettings, CutsThePartBlockOfAKilledLogsWriter)
+{
+  FakeMachine m;
+  Put(m.Base() + "Tessarune.INI", "[SYSTEM]\r\n");
+  const std::string log = m.Base() + "Tessarune_OpLog_20261211_101500.txt";
+  const std::string plain = m.Base() + "notes.txt";
+  Put(log, "\xEF\xBB\xBF" "one\r\ntw");
+  Put(log + ".append", "8 13 0\n");
+  Put(plain, "one\r\ntw");
+  Put(m.Base() + "mine.txt", "kept");
+  Put(m.Base() + "mine.txt.append", "my own notes");
+  CTessaruneApp app;
+  LoadSettings(app, m.Env());
+  EXPECT_EQ(Contents(log), "\xEF\xBB\xBF" "one\r\n");
+  EXPECT_FALSE(FileExists(log + ".append"));
+  EXPECT_EQ(Contents(plain), "one\r\ntw");
+  EXPECT_EQ(Contents(m.Base() + "mine.txt"), "kept");
+  EXPECT_EQ(Contents(m.Base() + "mine.txt.append"), "my own notes");
 }

@@ -8,8 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <functional>
+#include <random>
+#include <thread>
 
 #include "platform/files.h"
 #include "platform/video/gif_palette.h"
@@ -303,6 +307,89 @@ TEST(MovieWriters, ACancelledExportWritesNothing)
     EXPECT_TRUE(cancelled);
     EXPECT_TRUE(error.empty());
     EXPECT_EQ(Contents(path), "old");
+    EXPECT_EQ(EntriesIn(dir), 1);
+  }
+}
+
+namespace {
+
+// One whole export of 30 frames at 160 x 120, as a decoder reads it (the MP4
+// encoder's threads make its bytes differ from one run to the next).
+bool IsWholeExport(const std::string& path, bool mp4)
+{
+  if (mp4) {
+    const DecodedMp4 d = DecodeMp4(path);
+    return d.ok && d.width == 160 && d.frames == 30;
+  }
+  const DecodedGif d = DecodeGif(path);
+  return d.ok && d.width == 160 && d.delays.size() == 30;
+}
+
+// A source that runs something while the export draws its sixth frame.
+class NestedExportSource : public PatternSource {
+public:
+  std::function<void()> onFrame5;
+  void PrepareFrame(int i, int n) override
+  {
+    PatternSource::PrepareFrame(i, n);
+    if (i == 5 && onFrame5)
+      onFrame5();
+  }
+};
+
+} // namespace
+
+// An export killed at random moments, 20 times a writer: the old file stays
+// one whole export and the next export to it leaves no temporary behind; a
+// live export's temporary stays while another export of the same file runs,
+// though the MP4 writer reopens it by name.
+TEST(MovieWriters, KilledExportsLeaveNoTemporaryAfterTheNextExport)
+{
+  const MovieFrameSettings s = Settings(160, 120, 30, 40, 0);
+  std::mt19937 rng(20261211);
+  for (const bool mp4 : {true, false}) {
+    SCOPED_TRACE(mp4 ? "mp4" : "gif");
+    const Writer w = mp4 ? Writer(WriteMp4Movie) : Writer(WriteGifAnimation);
+    const std::string dir = MakeTempDir("kill_export");
+    const std::string path = dir + "clip.out";
+    PatternSource first;
+    ASSERT_TRUE(w(path, first, s, nullptr, nullptr));
+    ASSERT_TRUE(IsWholeExport(path, mp4));
+    int left = 0;
+    for (int round = 0; round < 20; ++round) {
+      SCOPED_TRACE("round " + std::to_string(round));
+      const pid_t child = fork();
+      if (child == 0) {
+        for (;;) {
+          PatternSource src;
+          w(path, src, s, nullptr, nullptr);
+        }
+      }
+      ASSERT_GT(child, 0);
+      std::this_thread::sleep_for(std::chrono::microseconds(2000 + rng() % 40000));
+      kill(child, SIGKILL);
+      waitpid(child, nullptr, 0);
+      ASSERT_TRUE(IsWholeExport(path, mp4)) << "a torn video";
+      left += EntriesIn(dir) - 1;
+      PatternSource src;
+      ASSERT_TRUE(w(path, src, s, nullptr, nullptr));
+      EXPECT_EQ(EntriesIn(dir), 1);
+    }
+    // The kills must land inside the exports for the loop to test anything.
+    EXPECT_GT(left, 0);
+
+    // A second export of the same file starts and ends while the first
+    // draws its sixth frame: it must take the first one's temporary for a
+    // live writer's.
+    bool okB = false;
+    NestedExportSource outer;
+    outer.onFrame5 = [&] {
+      PatternSource inner;
+      okB = w(path, inner, s, nullptr, nullptr);
+    };
+    const bool okA = w(path, outer, s, nullptr, nullptr);
+    EXPECT_TRUE(okA && okB);
+    EXPECT_TRUE(IsWholeExport(path, mp4));
     EXPECT_EQ(EntriesIn(dir), 1);
   }
 }
