@@ -315,7 +315,7 @@ void CNeocpScanWnd::ShowListItems()
 void CNeocpScanWnd::ShowListRow(int position)
 {
   if (m_pList)
-    m_pList->RefreshItem(position);
+    m_pList->ShowRow(position);
 }
 
 void CNeocpScanWnd::InsertLogText(const std::string& text)

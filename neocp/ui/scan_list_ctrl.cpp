@@ -1,5 +1,7 @@
 #include "neocp/ui/scan_list_ctrl.h"
 
+#include <algorithm>
+
 #include "neocp/scan_dlg.h"
 #include "platform/wx/wx_ui_services.h"
 
@@ -10,6 +12,11 @@ wxColour FromColorRef(uint32_t c)
 {
   return wxColour(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
+
+// Room beside a cell's text for the list's own margins, and beside a
+// header's for its sort arrow.
+constexpr int kCellMargin = 14;
+constexpr int kHeaderMargin = 20;
 
 } // namespace
 
@@ -22,6 +29,22 @@ CScanListCtrl::CScanListCtrl(wxWindow* parent, int id, const CNeocpScanDlg* scan
     const ScanListColumn& c = kScanListColumnDefs[i];
     AppendColumn(ToWx(c.header), c.right ? wxLIST_FORMAT_RIGHT : wxLIST_FORMAT_LEFT, c.width);
   }
+  FitColumns(0, 0, true);
+}
+
+void CScanListCtrl::FitColumns(int first, int end, bool bFromDesigned)
+{
+  // The designed widths are those of a smaller face: each column widens to
+  // its header and its widest cell, so that no text is cut off.
+  for (int col = 0; col < kScanListColumns; ++col) {
+    int width = bFromDesigned ? std::max(kScanListColumnDefs[col].width,
+                                         GetTextExtent(ToWx(kScanListColumnDefs[col].header)).x + kHeaderMargin)
+                              : GetColumnWidth(col);
+    for (int item = first; item < end; ++item)
+      width = std::max(width, GetTextExtent(OnGetItemText(item, col)).x + kCellMargin);
+    if (width != GetColumnWidth(col))
+      SetColumnWidth(col, width);
+  }
 }
 
 void CScanListCtrl::Refill(int count)
@@ -30,7 +53,15 @@ void CScanListCtrl::Refill(int count)
        i = GetNextItem(i, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED))
     SetItemState(i, 0, wxLIST_STATE_SELECTED);
   SetItemCount(count);
+  FitColumns(0, count, true);
   Refresh();
+}
+
+void CScanListCtrl::ShowRow(int position)
+{
+  // A row scanned again may hold a longer text than any before: widened, never narrowed.
+  FitColumns(position, position + 1, false);
+  RefreshItem(position);
 }
 
 std::vector<int> CScanListCtrl::SelectedPositions() const

@@ -14,12 +14,18 @@ public:
   // a list is filled again).
   void Refill(int count);
   std::vector<int> SelectedPositions() const;
+  // Shows a changed row, its columns widened to its texts.
+  void ShowRow(int position);
 
 protected:
   wxString OnGetItemText(long item, long column) const override;
   wxListItemAttr* OnGetItemAttr(long item) const override;
 
 private:
+  // Each column as wide as its widest cell of rows first..end - 1, and from
+  // its designed width and its header when bFromDesigned, else from its width.
+  void FitColumns(int first, int end, bool bFromDesigned);
+
   const CNeocpScanDlg* m_pScan;
   mutable wxListItemAttr m_attr;
 };

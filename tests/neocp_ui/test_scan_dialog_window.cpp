@@ -25,6 +25,7 @@
 #include "platform/app_services.h"
 #include "platform/files.h"
 #include "resources/app_resource_ids.h"
+#include "platform/numbers.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
 
@@ -87,12 +88,36 @@ int WriteStateTable(const std::string& folder)
 }
 
 // Clicks the header of a column of the list.
+// Cells and headers whose text does not fit their column with the list's
+// margins ("row/column: text").
+std::string ClippedCells(CScanListCtrl* list)
+{
+  std::string out;
+  for (int col = 0; col < list->GetColumnCount(); ++col) {
+    wxListItem header;
+    header.SetMask(wxLIST_MASK_TEXT);
+    list->GetColumn(col, header);
+    std::vector<std::pair<int, wxString>> texts = {{-1, header.GetText()}};
+    for (int item = 0; item < list->GetItemCount(); ++item)
+      texts.emplace_back(item, list->GetItemText(item, col));
+    for (const auto& [item, text] : texts)
+      if (list->GetTextExtent(text).x + 8 > list->GetColumnWidth(col))
+        out += FormatC("%d/%d: ", item, col) + FromWx(text) + "; ";
+  }
+  return out;
+}
+
 void ClickHeader(CScanListCtrl* list, int column)
 {
   int x = 0;
   for (int c = 0; c < column; ++c)
     x += list->GetColumnWidth(c);
-  x += list->GetColumnWidth(column) / 2 - list->GetScrollPos(wxHORIZONTAL);
+  x += list->GetColumnWidth(column) / 2;
+  // The columns fit their texts and may run past the list: scrolled to it, as a user would.
+  const int shown = list->GetClientSize().x;
+  if (x - list->GetScrollPos(wxHORIZONTAL) > shown - 20)
+    list->ScrollList(x - shown / 2 - list->GetScrollPos(wxHORIZONTAL), 0);
+  x -= list->GetScrollPos(wxHORIZONTAL);
   wxUIActionSimulator sim;
   sim.MouseMove(list->GetScreenPosition() + wxPoint(x, 10));
   sim.MouseClick();
@@ -134,6 +159,7 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
   MainFrameKeys keys;
   int rows = 0, keysBefore = -1, keysLocked = -1;
   std::vector<double> ascending, descending;
+  std::string clipped = "not read";
   wxSize smallest, initial;
   wxRect list0, log0, close0, list1, log1, close1, refetch0, refetch1;
   bool menuEnabledLocked = true, menuEnabledAfter = false, stillShown = false;
@@ -169,6 +195,7 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
        30, 0.5},
       {"screenshot sorted", [&] {
          descending = HColumn(Dialog());
+         clipped = ClippedCells(Dialog()->List());
          ViewSession::SaveScreenshot(Dialog(), "scan_dialog_sorted");
          list0 = Dialog()->Control(kIdScanList)->GetRect();
          log0 = Dialog()->Control(kIdScanLog)->GetRect();
@@ -233,6 +260,7 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
   EXPECT_EQ(ascending.front(), 13.3) << "the smallest H of the real list first";
   EXPECT_TRUE(std::is_sorted(ascending.begin(), ascending.end()));
   EXPECT_TRUE(std::is_sorted(descending.rbegin(), descending.rend()));
+  EXPECT_EQ(clipped, "") << "cells cut off by their column";
   // Growing widens the list and the log, lengthens only the list, moves the
   // log down and the refetch and close buttons right.
   const int dx = list1.width - list0.width, dy = list1.height - list0.height;

@@ -10,6 +10,8 @@
 #include <wx/button.h>
 #include <wx/textctrl.h>
 
+#include "determination/ui/determination_view.h"
+#include "engine/orbit_engine.h"
 #include "engine/tool_sinks.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
@@ -304,4 +306,65 @@ TEST(MovieExportWindow, OrbitDiagramAndGlobeAnimateAndExportThroughTheirButtons)
   EXPECT_GT(Psnr(globeFirst, globeClip.first), 30);
   EXPECT_GT(Psnr(globeLast, globeClip.last), 30);
   EXPECT_EQ(session.Setting("GLOBEEXPORTTYPE"), "4");
+}
+
+// A geocentric turn of a real approach, from the orbit found on the file
+// through the view's button: the clip's first frame is the window's picture
+// at the output size, and the track spans a good part of it rather than
+// shrinking to a streak in a black frame.
+TEST(MovieExportWindow, GeocentricClipOfARealApproachShowsTheTrackAsTheWindowDoes)
+{
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/neosjl_2008TC3.txt");
+  ViewSession session("movie_geocentric");
+  session.m_ui.m_bRealEvents = true;
+  const std::string dir = MakeTempDir("movie_geocentric");
+  SaveAnswers save;
+  save.answers = {{dir + "geo.gif", 3}};
+  SetMovieSaveDialogDouble([&save](const MovieSaveRequest& r, std::string& p, int& i) { return save.Ask(r, p, i); });
+  MovieFrameSettings settings;
+  RgbPicture direct;
+  DecodedGif clip;
+  auto view = [] { return ViewSession::View(); };
+  std::vector<ViewStep> steps = {{"loaded", [view] { view()->m_nAiResult = -100; },
+                                  [view] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }}};
+  for (ViewStep& s : ViewSession::ClickControlSteps(kIdAiImprove, [view] { return view()->m_nAiResult != -100; }))
+    steps.push_back(std::move(s));
+  const std::vector<ViewStep> rest = {
+      {"settled", nullptr, [view] { return !EngineBusy(view()->m_pEngine); }, 60, 0.5},
+      {"open 軌道図", [] { ViewSession::PostCommand(ID_ORBIT_VIEW); },
+       [] { return Orbit() && Orbit()->IsShownOnScreen(); }, 30, 0.5},
+      {"click 地心", [] { ViewSession::ClickButtonOf(Orbit(), 1479); }, [] { return Orbit()->m_bGeocentric == 1; },
+       30, 0.5},
+      {"screenshot", [] { ViewSession::SaveScreenshot(Orbit(), "movie_geocentric_window"); }, nullptr},
+      {"click 動画保存 and answer GIF", [] { ViewSession::ClickButtonOf(Orbit(), 1477); },
+       [&] { return SavedMessage(session, "アニメーションGIFを保存しました。"); }, 120},
+      {"direct picture of the first frame", [&] {
+         int w = 0, h = 0;
+         Orbit()->ClientSize(w, h);
+         const int n = COrbitViewDlg::ExportFrameCount(true, Orbit()->m_dSpeed);
+         FillMovieFrameSettings(w, h, h, 640, n, 60, 0, settings);
+         direct = OrbitDirect(settings, 0, n, 0, 0);
+         clip = DecodeGif(dir + "geo.gif");
+         SaveFrame(clip.first, "movie_geocentric_gif_first");
+       },
+       nullptr},
+  };
+  steps.insert(steps.end(), rest.begin(), rest.end());
+  ASSERT_TRUE(session.Run({"dev", obsFile}, std::move(steps)));
+  SetMovieSaveDialogDouble(nullptr);
+  EXPECT_EQ(session.FailedSteps(), "");
+  ASSERT_GT(GeoTrackBuffer::Instance().m_nCount, 100);
+  ASSERT_TRUE(clip.ok);
+  EXPECT_EQ(clip.width, 640);
+  EXPECT_EQ(clip.height, settings.nOutputHeight);
+  EXPECT_GT(Psnr(direct, clip.first), 30) << "the clip is not the window's picture";
+  // The track's yellow pixels: their box spans a fifth of the frame at least.
+  int x0 = clip.width, x1 = -1, y0 = clip.height, y1 = -1;
+  for (int y = 60; y < clip.height; ++y)
+    for (int x = 0; x < clip.width; ++x) {
+      const uint8_t* p = &clip.first.rgb[3 * (size_t(y) * clip.width + x)];
+      if (p[0] > 150 && p[1] > 130 && p[2] < 110)
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+  EXPECT_GT(std::max(x1 - x0, y1 - y0), clip.width / 5) << x0 << ".." << x1 << ", " << y0 << ".." << y1;
 }

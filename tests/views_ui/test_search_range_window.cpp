@@ -85,7 +85,7 @@ TEST(SearchRangeWindow, OpenedByItsCommandComputedZoomedHoveredAndCopied)
   std::string copiedText, noOrbit, table;
   wxSize copiedSize, expectedSize;
   long selFrom = -1, selTo = -1;
-  int pointsAfterEnter = 0;
+  int pointsAfterEnter = 0, tableLine = 0;
   std::vector<ViewStep> steps = {
       {"view open", nullptr, [] { return ViewSession::View() != nullptr; }},
       {"toolbar 捜索範囲", [] { ViewSession::ClickTool(ID_SEARCH_RANGE); },
@@ -104,7 +104,11 @@ TEST(SearchRangeWindow, OpenedByItsCommandComputedZoomedHoveredAndCopied)
        },
        [] { return Window()->m_nPoints == 11 && Window()->m_nNominal == 5; }},
       {"settle", nullptr, nullptr, 30, 0.3},
-      {"screenshot shifts", [] { ViewSession::SaveScreenshot(Window(), "search_range_shifts"); }, nullptr},
+      {"screenshot shifts", [&] {
+         ViewSession::SaveScreenshot(Window(), "search_range_shifts");
+         tableLine = Window()->Table()->GetCharHeight();
+       },
+       nullptr},
       {"pointer on [+]", [] {
          wxUIActionSimulator sim;
          sim.MouseMove(PlusButton() - wxPoint(3, 0));
@@ -168,6 +172,8 @@ TEST(SearchRangeWindow, OpenedByItsCommandComputedZoomedHoveredAndCopied)
   // The picture has the computed size: the chart area's width at most, the table's lines below.
   EXPECT_EQ(copiedSize, expectedSize);
   EXPECT_GT(expectedSize.y, 300);
+  // The table's face is 14 pixels to the em, so its lines are taller than that.
+  EXPECT_GT(tableLine, 14);
   // Enter pressed no button: nothing was computed with T± 2.
   EXPECT_EQ(pointsAfterEnter, 11);
 }

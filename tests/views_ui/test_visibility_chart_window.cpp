@@ -61,6 +61,17 @@ int WhiteInColumn(const wxImage& img, int x, int y0, int y1)
   return n;
 }
 
+// Height of the box of the dark text pixels in a rectangle of the light ground.
+int TextHeight(const wxImage& img, int x0, int y0, int x1, int y1)
+{
+  int top = y1, bottom = y0 - 1;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x)
+      if (img.GetRed(x, y) < 160 && img.GetGreen(x, y) < 160 && img.GetBlue(x, y) < 160)
+        top = std::min(top, y), bottom = std::max(bottom, y);
+  return bottom - top + 1;
+}
+
 } // namespace
 
 TEST(VisibilityChartWindow, OpenedFromTheMenuFedHoveredRecolouredResizedAndCopied)
@@ -141,6 +152,11 @@ TEST(VisibilityChartWindow, OpenedFromTheMenuFedHoveredRecolouredResizedAndCopie
   // The copies carry no crosshair: its white line along x would fill the column.
   EXPECT_LT(WhiteInColumn(copy, mouse.x, 60, copy.GetHeight() - 40), 50);
   EXPECT_LT(WhiteInColumn(menuCopy, mouse.x, 60, menuCopy.GetHeight() - 40), 50);
+  // The date labels below the plot in the chart's 11-pixel face: their digits
+  // stand 9 pixels high at least, as an 11-pixel em gives (the toolkit's
+  // 11-pixel line made them 6).
+  const int h = copy.GetHeight();
+  EXPECT_GE(TextHeight(copy, 0, h - 28, copy.GetWidth() - 60, h), 9);
   // After the resize the chart fills the new client area.
   ASSERT_TRUE(shown.IsOk());
   EXPECT_GT(shown.GetWidth(), 900);

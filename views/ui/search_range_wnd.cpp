@@ -11,6 +11,7 @@
 #include "data/ui/info_help.h"
 #include "data/ui/window_routines.h"
 #include "platform/app_services.h"
+#include "platform/wx/readable_font.h"
 #include "platform/wx/wx_controls.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/wx_scene_canvas.h"
@@ -89,7 +90,7 @@ void CSearchRangeWnd::BuildControls()
     case Kind::Table:
       m_pTable = new wxTextCtrl(this, id, text, pos, size, wxTE_MULTILINE | wxTE_READONLY | wxVSCROLL | wxTE_DONTWRAP);
       // "ＭＳ ゴシック" 14 pixels high: the fixed-pitch CJK face keeps the columns.
-      m_pTable->SetFont(FixedPitchWxFont(wxFontInfo(wxSize(0, 14))));
+      m_pTable->SetFont(FixedPitchWxFont(wxFontInfo(ReadableFontPoints(14))));
       break;
     }
   }

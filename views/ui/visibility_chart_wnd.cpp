@@ -24,6 +24,7 @@
 #include "platform/wx/raster_draw.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
+#include "platform/wx/readable_font.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/ui/wx_scene_canvas.h"
 #include "resources/info_topics.h"
@@ -45,7 +46,7 @@ CVisibilityChartWnd*& Current()
 wxFont ChartFont(int px, bool bold)
 {
   static const bool bHasNoto = wxFontEnumerator::IsValidFacename("Noto Sans CJK JP");
-  wxFontInfo info(wxSize(0, px));
+  wxFontInfo info(ReadableFontPoints(px));
   info.Family(wxFONTFAMILY_SWISS);
   if (bHasNoto)
     info.FaceName("Noto Sans CJK JP");
