@@ -159,10 +159,11 @@ bool MakeFitClones(OrbitEngine* engine, const NeocpScanSettings& settings, Neocp
     double emission = 0, position[3], velocity[3], rms = 0;
     AttributableToState(a, p[4], p[5], emission, position, velocity);
     CloneRecord clone;
-    if (!EvaluateRangeSample(engine, emission, position, velocity, 0, clone, rms)) {
-      out.failures.Add(g_nSampleFailReason);
-      if (g_nSampleFailReason == 4 && firstIntegrationFailure.empty())
-        firstIntegrationFailure = FormatC("    積分の失敗の1本目: 戻り値%d %s\r\n", g_nLastIterationResult,
+    RangeSampleFailure failure;
+    if (!EvaluateRangeSample(engine, emission, position, velocity, 0, clone, rms, &failure)) {
+      out.failures.Add(failure.reason);
+      if (failure.reason == 4 && firstIntegrationFailure.empty())
+        firstIntegrationFailure = FormatC("    積分の失敗の1本目: 戻り値%d %s\r\n", failure.iterationResult,
                                           engine->m_strMessage.c_str());
       continue;
     }
