@@ -19,10 +19,11 @@
 #include "app/idle_dialogs.h"
 #include "app/location_dlg.h"
 #include "app/option_sheet.h"
+#include "app/registry/window_registry.h"
 #include "app/scan_lock.h"
-#include "app/oplog_cleanup.h"
 #include "app/tessarune_wx_app.h"
 #include "app/toolbar_images.h"
+#include "determination/oplog_cleanup.h"
 #include "engine/determination_host.h"
 #include "engine/ui/dbg_dlg.h"
 #include "platform/app_services.h"
@@ -355,7 +356,7 @@ void CMainFrame::OnQuietCommand(wxCommandEvent& /*event*/)
 void CMainFrame::OnUpdateStationCodes(wxCommandEvent& /*event*/)
 {
   // The view reads its observations again itself when it needs the new codes.
-  if (CDetermination* view = TheApp().m_pDetermination)
+  if (CDetermination* view = OpenWindows().m_pDetermination)
     view->UpdateStationCodes();
 }
 

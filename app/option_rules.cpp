@@ -107,9 +107,7 @@ bool ApplyEphPage(CTessaruneApp& app, const EphPageFields& f)
 
 bool RebuildPlanetaryReader()
 {
-  delete g_pJplEph;
-  g_pJplEph = new CJplEph;
-  return g_pJplEph->IsOpen() && g_dJplEnd > 0;
+  return ReplacePlanetaryReader(TheApp().Paths());
 }
 
 std::string ShownCometElsUrl(const std::string& stored)

@@ -13,6 +13,7 @@
 #include "app/form_template.h"
 #include "app/form_view.h"
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/toolkit_language.h"
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
@@ -31,13 +32,6 @@ constexpr int kOnScreenWaitMs = 3000;
 bool PlanetaryReaderUsable()
 {
   return g_pJplEph && g_pJplEph->IsOpen() && g_dJplEnd > 0;
-}
-
-void ReplacePlanetaryReader()
-{
-  delete g_pJplEph;
-  g_pJplEph = nullptr;
-  g_pJplEph = new CJplEph;
 }
 
 // The first of the arguments the command line looks at (argv[1..8]) that
@@ -98,7 +92,7 @@ bool CTessaruneWxApp::InitInstance()
 
   CTessaruneApp& app = TheApp();
   LoadSettings(app, m_env ? *m_env : CurrentEnvironment());
-  LoadMpephFromFolders();
+  LoadMpephFromFolders(app.Paths());
 
   RegisterShellDocTemplates(m_pDocManager);
   RegisterTemplates();
@@ -141,15 +135,15 @@ bool CTessaruneWxApp::InitInstance()
     InstallElementFileDialogs();
   }
 
-  app.m_pEphemerides = nullptr;
-  app.m_pMpDisGraphDlg = nullptr;
-  app.m_pGlobeDlg = nullptr;
-  app.m_pOrbitViewDlg = nullptr;
-  app.m_pMagCurveDlg = nullptr;
-  app.m_pVisibilityChartDlg = nullptr;
-  app.m_pSearchRangeDlg = nullptr;
+  OpenWindows().m_pEphemerides = nullptr;
+  OpenWindows().m_pMpDisGraphDlg = nullptr;
+  OpenWindows().m_pGlobeDlg = nullptr;
+  OpenWindows().m_pOrbitViewDlg = nullptr;
+  OpenWindows().m_pMagCurveDlg = nullptr;
+  OpenWindows().m_pVisibilityChartDlg = nullptr;
+  OpenWindows().m_pSearchRangeDlg = nullptr;
 
-  ReplacePlanetaryReader();
+  ReplacePlanetaryReader(app.Paths());
 
   const std::optional<PixelRect> placed = PlaceMainWindow();
   if (!worker) {
@@ -171,7 +165,7 @@ bool CTessaruneWxApp::InitInstance()
   if (!worker && !FileExists(app.m_szDe441File)) {
     RunPlanetaryDownloadDialog(m_pMainFrame);
     if (FileExists(app.m_szDe441File))
-      ReplacePlanetaryReader();
+      ReplacePlanetaryReader(app.Paths());
   }
 
   if (!worker && !PlanetaryReaderUsable())
@@ -236,8 +230,7 @@ void CTessaruneWxApp::OnAppAbout(wxCommandEvent& /*event*/)
 
 int CTessaruneWxApp::OnExit()
 {
-  delete g_pJplEph;
-  g_pJplEph = nullptr;
+  ClosePlanetaryReader();
   delete m_pDocManager;
   m_pDocManager = nullptr;
   SetUi(nullptr);

@@ -13,3 +13,8 @@ inline constexpr double kJdJ2000 = 2451545.0;
 inline constexpr double kAstronomicalUnitKm = 149597870.7;
 // The Earth's equatorial radius (km).
 inline constexpr double kEarthEquatorialRadiusKm = 6378.137;
+// The same radius in AU, as the force model has always written it (one unit
+// in the last place away from kEarthEquatorialRadiusKm / kAstronomicalUnitKm).
+inline constexpr double kEarthEquatorialRadiusAu = 4.263520978042905e-05;
+// One lunar distance (AU), 384400 km.
+inline constexpr double kLunarDistanceAu = 0.0025695552897999907;

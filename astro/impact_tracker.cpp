@@ -5,6 +5,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "astro/angle_units.h"
 #include "astro/body_rotation.h"
 #include "astro/constants.h"
 #include "astro/jpl_eph.h"
@@ -14,7 +15,7 @@
 const double kImpactBodyRadiusKm[kBodyCount] = {
     2439.7,    // 0 Mercury
     6051.8,    // 1 Venus
-    6378.137,  // 2 Earth
+    kEarthEquatorialRadiusKm,  // 2 Earth
     3396.2,    // 3 Mars
     71492.0,   // 4 Jupiter
     60268.0,   // 5 Saturn
@@ -33,7 +34,6 @@ constexpr double kKmPerAu = kAstronomicalUnitKm;
 constexpr double kEarthRadiusKm = kEarthEquatorialRadiusKm;
 constexpr double kEarthCaptureMarginKm = 100.0;  // the atmosphere
 constexpr double kTrackWindowRadii = 60.268;     // about the Moon's distance for the Earth
-constexpr double kRadToDeg = 57.295779513082320876798;
 
 bool ValidBody(int body) { return body >= 0 && body < kBodyCount; }
 
@@ -42,8 +42,8 @@ double Length(const double v[3]) { return std::sqrt(v[0] * v[0] + v[1] * v[1] + 
 void SubPointDeg(int body, double jdTT, const double v[3], double& latDeg, double& lonDeg) {
   double lat, lon;
   PlanetRotationSubPoint(body, jdTT, v[0], v[1], v[2], lat, lon);
-  latDeg = lat * kRadToDeg;
-  lonDeg = lon * kRadToDeg;
+  latDeg = lat * kDegPerRad;
+  lonDeg = lon * kDegPerRad;
 }
 
 }  // namespace
@@ -234,7 +234,7 @@ void ImpactTracker::FormatReport(std::string& text) const {
   const char* name = ValidBody(m_nBody) ? kImpactBodyNames[m_nBody] : "?";
   std::string when;
   FormatTimeUtc(when);
-  const double latDeg = m_dLat * kRadToDeg, lonDeg = m_dLon * kRadToDeg;
+  const double latDeg = m_dLat * kDegPerRad, lonDeg = m_dLon * kDegPerRad;
   text = FormatC("【%s衝突を検出】 %s\r\n  衝突点の緯度: %+.3f°\r\n", name, when.c_str(), latDeg);
   if (m_nBody == kBodyJupiter || m_nBody == kBodySaturn) {
     double west = std::fmod(360.0 - lonDeg, 360.0);

@@ -12,8 +12,6 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/app_services.h"
-
 CJplEph* g_pJplEph = nullptr;
 double g_dJplStart = 0;
 double g_dJplEnd = 0;
@@ -408,7 +406,7 @@ int Pleph(double jdTT, int target, int centre, int want, double state[6]) {
 
 // --- The reader object -----------------------------------------------------------------
 
-CJplEph::CJplEph() {
+CJplEph::CJplEph(const AppPaths& paths) {
   ReaderState& s = State();
   // A reader made while the process's reader lives (one that checks a fresh
   // download, say) opens its file but leaves the process-wide state alone.
@@ -417,7 +415,7 @@ CJplEph::CJplEph() {
     ResetState(s);
     s.owner = this;
   }
-  for (const std::string* path : {&TheApp().m_szDe441File, &TheApp().m_szDe406File}) {
+  for (const std::string* path : {&paths.de441File, &paths.de406File}) {
     if (path->empty()) continue;
     std::FILE* fp = std::fopen(path->c_str(), "rb");
     if (fp == nullptr) continue;
@@ -450,6 +448,18 @@ CJplEph::~CJplEph() {
 const JplHeader& JplCurrentHeader() { return State().header; }
 
 long long JplReaderGeneration() { return g_readerGeneration; }
+
+bool ReplacePlanetaryReader(const AppPaths& paths) {
+  // The old reader goes first, so that the new one owns the process's state.
+  ClosePlanetaryReader();
+  g_pJplEph = new CJplEph(paths);
+  return g_pJplEph->IsOpen() && g_dJplEnd > 0;
+}
+
+void ClosePlanetaryReader() {
+  delete g_pJplEph;
+  g_pJplEph = nullptr;
+}
 
 bool JplParseHeaderBytes(const unsigned char* raw, size_t size, JplHeader& h, long long& fileBytes) {
   static_assert(kJplHeaderBytes == kHeaderBytes);

@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/app_paths.h"
+
 // JPL body numbers: BodyIndex + 1 for Mercury to the Moon (astro/frames.h).
 inline constexpr int kJplMercury = 1;
 inline constexpr int kJplEarth = 3;
@@ -69,17 +71,17 @@ struct JplHeader {
 // The planetary reader. Only its file handle lives in the object; the header
 // and the record cache are process-wide (JplCurrentHeader) and belong to one
 // owner: the reader made when no reader owned them (or when their owner is no
-// longer g_pJplEph), as in "delete g_pJplEph; g_pJplEph = new CJplEph". Positions
+// longer g_pJplEph), as ReplacePlanetaryReader makes the process's reader. Positions
 // are served only while g_pJplEph points at that owner. A reader made while
 // the owner is g_pJplEph only opens and checks its file: it changes no
 // position, and deleting it leaves the process's reader working.
 class CJplEph {
 public:
-  // Opens TheApp().m_szDe441File, else TheApp().m_szDe406File. A file that
+  // Opens paths.de441File, else paths.de406File. A file that
   // cannot be opened or whose header is not a valid DE header counts as no
   // file. For the owner, g_dJplStart, g_dJplEnd and g_nJplDeNumber are 0 until
   // a file is accepted, and the record cache is empty.
-  CJplEph();
+  explicit CJplEph(const AppPaths& paths);
   virtual ~CJplEph();
   CJplEph(const CJplEph&) = delete;
   CJplEph& operator=(const CJplEph&) = delete;
@@ -89,8 +91,14 @@ public:
   std::FILE* m_pFile = nullptr;  // null: no planetary file
 };
 
-// The process's reader; null when none was created.
+// The process's reader; null when none was created. Only the two functions
+// below write it.
 extern CJplEph* g_pJplEph;
+// Replaces the process's reader by one that opens the planetary file of
+// paths; true when it accepted a file with a span.
+bool ReplacePlanetaryReader(const AppPaths& paths);
+// Deletes the process's reader (g_pJplEph null, no file open).
+void ClosePlanetaryReader();
 // Span of the open file (JD); both 0 when no file is open.
 extern double g_dJplStart;
 extern double g_dJplEnd;

@@ -9,7 +9,6 @@
 #include "astro/constants.h"
 #include "astro/frames.h"
 #include "astro/two_body.h"
-#include "platform/app_services.h"
 #include "platform/files.h"
 
 void MpephStore::Clear() {
@@ -73,9 +72,8 @@ int LoadMpephFromFolders(MpephStore& store, const std::vector<std::string>& fold
   return -1;
 }
 
-int LoadMpephFromFolders() {
-  const CTessaruneApp& app = TheApp();
-  return LoadMpephFromFolders(GetPerturberTable(), {app.m_szExeDir, app.m_szEphDir, app.m_szDataDir});
+int LoadMpephFromFolders(const AppPaths& paths) {
+  return LoadMpephFromFolders(GetPerturberTable(), {paths.exeDir, paths.ephDir, paths.dataDir});
 }
 
 int PerturberPositionFromTable(const MpephStore& store, double jdTT, int asteroid, double posAu[3]) {

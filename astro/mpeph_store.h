@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/app_paths.h"
+
 static_assert(std::endian::native == std::endian::little, "mpeph.dat is read by copying little-endian bytes");
 
 inline constexpr int kMpephHeaderBytes = 160;
@@ -82,9 +84,9 @@ int LoadMpephFile(MpephStore& store, const std::string& path);
 int LoadMpephFromFolders(MpephStore& store, const std::vector<std::string>& folders);
 
 // The start-up load into GetPerturberTable() from the executable's folder,
-// else the ephemeris folder, else the data folder of TheApp(). No message
-// when none is accepted: the program runs without asteroid perturbations.
-int LoadMpephFromFolders();
+// else the ephemeris folder, else the data folder. No message when none is
+// accepted: the program runs without asteroid perturbations.
+int LoadMpephFromFolders(const AppPaths& paths);
 
 // --- Positions ------------------------------------------------------------------
 

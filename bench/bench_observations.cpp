@@ -76,7 +76,7 @@ struct ErosSetup {
     TheApp().m_szDe406File = de;
     TheApp().m_szDe441File = dir + "no-de441.bin";
     delete g_pJplEph;
-    g_pJplEph = new CJplEph();
+    g_pJplEph = new CJplEph(TheApp().Paths());
     ok = g_pJplEph->IsOpen();
   }
   ~ErosSetup()

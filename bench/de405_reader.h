@@ -17,6 +17,6 @@ inline bool OpenDe405Reader()
   TheApp().m_szDe441File = path;
   TheApp().m_szDe406File.clear();
   delete g_pJplEph;
-  g_pJplEph = new CJplEph;
+  g_pJplEph = new CJplEph(TheApp().Paths());
   return g_pJplEph->IsOpen();
 }

@@ -9,6 +9,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "astro/angle_units.h"
+#include "astro/constants.h"
 #include "astro/jpl_eph.h"
 #include "astro/observatory.h"
 #include "astro/time_scales.h"
@@ -39,7 +41,7 @@ constexpr const char* kMsgSkipped =
 // Lines of the conversion file are read in pieces of at most 298 characters.
 constexpr int kLineBufferChars = 299;
 
-constexpr double kKmPerAu = 1.495978707e11 / 1000.0;
+constexpr double kKmPerAu = kAstronomicalUnitKm;
 
 void ShowMessage(const std::string& text)
 {
@@ -218,7 +220,7 @@ void ReadFirstLine(std::string_view line, ObservationRecord& rec)
     if (Col(line, 43) == ' ')
       rec.m_chQuality = kObsQualityReduced;
   }
-  rec.m_dRa = raHours * 15.0 * M_PI / 180.0;
+  rec.m_dRa = raHours * 15.0 * kPi / 180.0;
 
   // Declination in degrees, minutes and seconds; in degrees and decimal
   // minutes ("+12 34.57") of reduced precision; or without seconds.
@@ -232,7 +234,7 @@ void ReadFirstLine(std::string_view line, ObservationRecord& rec)
   } else {
     decDeg = FixedDouble(line, 46, 47) + FixedDouble(line, 49, 50) / 60.0 + FixedDouble(line, 52, 56) / 3600.0;
   }
-  rec.m_dDec = decDeg * M_PI / 180.0;
+  rec.m_dDec = decDeg * kPi / 180.0;
   if (Col(line, 45) == '-')
     rec.m_dDec = -rec.m_dDec;
 
@@ -244,7 +246,7 @@ void ReadFirstLine(std::string_view line, ObservationRecord& rec)
 // form of the station table.
 void RovingConstants(double latDeg, double altMetres, double& rhoCos, double& rhoSin)
 {
-  const double phi = latDeg * M_PI / 180.0;
+  const double phi = latDeg * kPi / 180.0;
   const double h = altMetres * 1.57e-7;
   rhoCos = std::cos(phi) * (1.00168 - 0.00168 * std::cos(2 * phi) + h) * kStationRadiusAu * kStationScale;
   rhoSin = std::sin(phi) * (0.99497 - 0.00167 * std::cos(2 * phi) + h) * kStationRadiusAu * kStationScale;

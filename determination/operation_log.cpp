@@ -4,12 +4,12 @@
 
 #include <cmath>
 
-#include "app/oplog_cleanup.h"
 #include "astro/mpeph_store.h"
 #include "astro/time_scales.h"
 #include "data/observation_record.h"
 #include "data/step_texts.h"
 #include "determination/determination_display.h"
+#include "determination/oplog_cleanup.h"
 #include "engine/orbit_engine.h"
 #include "platform/app_services.h"
 #include "platform/nongrav_settings.h"

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/registry/window_registry.h"
 #include "astro/mpeph_store.h"
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
@@ -21,7 +22,7 @@ const char* const kTabBodies[10] = {"水星", "金星", "地球", "火星", "木
 
 int CurrentAsteroidSet()
 {
-  CDetermination* det = TheApp().m_pDetermination;
+  CDetermination* det = OpenWindows().m_pDetermination;
   return det && det->m_pEngine ? det->m_pEngine->m_nAsteroidSet : 0;
 }
 
@@ -136,8 +137,8 @@ int ApproachGraphCursor(const ApproachTrackRow* track, int rows, int tab, int a,
 
 CMpDisGraphDlg::~CMpDisGraphDlg()
 {
-  if (TheApp().m_pMpDisGraphDlg == this)
-    TheApp().m_pMpDisGraphDlg = nullptr;
+  if (OpenWindows().m_pMpDisGraphDlg == this)
+    OpenWindows().m_pMpDisGraphDlg = nullptr;
 }
 
 void CMpDisGraphDlg::SetTrack(ApproachTrackRow* track, int rows)
@@ -149,7 +150,7 @@ void CMpDisGraphDlg::SetTrack(ApproachTrackRow* track, int rows)
 
 void ShowCloseApproaches(CloseApproachRecord* record, EngineWindow* edit, int body, int count, int decimals)
 {
-  CMpDisGraphDlg* graph = TheApp().m_pMpDisGraphDlg;
+  CMpDisGraphDlg* graph = OpenWindows().m_pMpDisGraphDlg;
   std::string text;
   if (!record || !FormatCloseApproaches(*record, body, count, decimals, CurrentAsteroidSet(), text))
     return;

@@ -3,11 +3,12 @@
 // bodies against time, drawn from the track of a CloseApproachRecord. The
 // drawing is computed here (ApproachGraphLayout) and painted by the window
 // (engine/ui), which derives from CMpDisGraphDlg; the application holds the
-// one graph in CTessaruneApp::m_pMpDisGraphDlg.
+// one graph in OpenWindows().m_pMpDisGraphDlg.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "app/registry/window_registry.h"
 #include "engine/close_approach.h"
 
 class EngineWindow;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "app/registry/window_registry.h"
+#include "astro/constants.h"
 #include "astro/mpeph_store.h"
 #include "engine/approach_graph.h"
 #include "platform/app_services.h"
@@ -13,7 +15,7 @@
 
 namespace {
 
-constexpr double kKmPerAu = 149597870.7;
+constexpr double kKmPerAu = kAstronomicalUnitKm;
 constexpr ApproachSample kEmpty = {0.0, kNoApproachDistance, 0.0};
 
 void Clear(ApproachSample& s)
@@ -51,7 +53,7 @@ CloseApproachRecord::~CloseApproachRecord()
 
 void CloseApproachRecord::LeaveGraph()
 {
-  CMpDisGraphDlg* graph = TheApp().m_pMpDisGraphDlg;
+  CMpDisGraphDlg* graph = OpenWindows().m_pMpDisGraphDlg;
   if (graph && track && graph->m_pTrack == track)
     graph->SetTrack(nullptr, 0);
 }

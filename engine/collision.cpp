@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "astro/angle_units.h"
+#include "astro/constants.h"
 #include "astro/time_scales.h"
 #include "engine/orbit_engine.h"
 #include "platform/numbers.h"
@@ -16,7 +17,7 @@ const char* const kCollisionBodyNames[10] = {"水星", "金星", "地球", "火�
 
 namespace {
 
-constexpr double kKmPerAu = 149597870.7;
+constexpr double kKmPerAu = kAstronomicalUnitKm;
 constexpr double kFar = 9e8;
 
 // The surface radii in AU, divided once rather than at every step.

@@ -5,11 +5,12 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/registry/window_registry.h"
 #include "astro/angle_units.h"
 #include "astro/time_scales.h"
-#include "data/numerics.h"
 #include "data/obscode_update.h"
 #include "data/step_texts.h"
+#include "engine/auto_step.h"
 #include "engine/close_approach.h"
 #include "engine/engine_transfer.h"
 #include "engine/improvement_staging.h"
@@ -82,7 +83,7 @@ bool IsPackedCometDesignation(const std::string& designation) {
 // ---- construction ----
 
 CDetermination::CDetermination(bool bRegister) {
-  CTessaruneApp& app = TheApp();  // constructed first, so it outlives this object
+  WindowRegistry& windows = OpenWindows();  // made first, so it outlives this object
   m_pDetClass = new DetClass;
   m_pEngine = new OrbitEngine;
   m_pDetClass->m_pEngine = m_pEngine;
@@ -91,7 +92,7 @@ CDetermination::CDetermination(bool bRegister) {
   m_pEngine->m_bPerturbations = 0;
   m_pEngine->m_state.m_bAsteroid = 0;
   m_pEngine->m_dStopResidual = kNoStopResidual;
-  if (bRegister) app.m_pDetermination = this;
+  if (bRegister) windows.m_pDetermination = this;
 }
 
 CDetermination::~CDetermination() {
@@ -101,8 +102,8 @@ CDetermination::~CDetermination() {
   m_pEngine->m_state.m_pApproach = nullptr;
   delete m_pDetClass;
   delete m_pEngine;
-  CTessaruneApp& app = TheApp();
-  if (app.m_pDetermination == this) app.m_pDetermination = nullptr;
+  WindowRegistry& windows = OpenWindows();
+  if (windows.m_pDetermination == this) windows.m_pDetermination = nullptr;
 }
 
 namespace {
@@ -118,13 +119,13 @@ CDetermination& FallbackDetermination() {
 }
 
 CDetermination* CurrentDetermination() {
-  CTessaruneApp& app = TheApp();
-  if (!app.m_pDetermination) app.m_pDetermination = &FallbackDetermination();
-  return app.m_pDetermination;
+  WindowRegistry& windows = OpenWindows();
+  if (!windows.m_pDetermination) windows.m_pDetermination = &FallbackDetermination();
+  return windows.m_pDetermination;
 }
 
 bool CurrentCalculationRunning() {
-  const CDetermination* current = TheApp().m_pDetermination;
+  const CDetermination* current = OpenWindows().m_pDetermination;
   return current && current->m_pEngine && EngineBusy(current->m_pEngine);
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/registry/window_registry.h"
 #include "data/observation_record.h"
 #include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
@@ -299,7 +300,7 @@ CDetermination& FallbackDetermination();
 // report above all); without a maker it is a bare CDetermination.
 using FallbackMaker = CDetermination& (*)();
 void SetFallbackDeterminationMaker(FallbackMaker make);
-// The current view (CTessaruneApp::m_pDetermination); when none is open the
+// The current view (OpenWindows().m_pDetermination); when none is open the
 // fallback object, which is then stored as the current one.
 CDetermination* CurrentDetermination();
 // True while a calculation of the current orbit-determination object runs

@@ -31,7 +31,6 @@ constexpr double kGaussK2 = kGaussK * kGaussK;
 constexpr double kRelativityFactor = 9.870628716888345e-09;  // k^2 / c^2, c in AU/day
 constexpr double kRelativity4K2 = 0.0011836488331423646;     // 4 k^2
 constexpr double kEarthJ2Factor = 0.001623938085;            // 1.5 J2
-constexpr double kEarthRadiusAu = 4.263520978042905e-05;     // 6378.137 km
 constexpr double kMissingPosition = 9999.9;
 
 // The Earth's pole of date in J2000 axes, by the precession angles zeta and theta.
@@ -166,7 +165,7 @@ void EarthTerms(const OrbitEngine* engine, IntegrationState* state, const double
     }
     const double u = (pole[0] * dj[0] + pole[1] * dj[1] + pole[2] * dj[2]) / di[j];
     const double d2 = di[j] * di[j];
-    const double C = minusGM[2] * kEarthJ2Factor * kEarthRadiusAu * kEarthRadiusAu / (d2 * d2);
+    const double C = minusGM[2] * kEarthJ2Factor * kEarthEquatorialRadiusAu * kEarthEquatorialRadiusAu / (d2 * d2);
     for (int c = 0; c < 3; ++c)
       a[c][j] += C * (2.0 * u * pole[c] + (1.0 - 5.0 * u * u) * dj[c] / di[j]);
   }

@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr double kOneDegree = 0.017453292519943295;
 constexpr int kMaxShiftUpdates = 9;
 constexpr int kMaxLightTimePasses = 100;
 
@@ -86,7 +85,7 @@ bool CheckOne(const ObservationRecord& o, const ElementRecord& el, CheckResult& 
   for (int updates = 0;; ++updates) {
     if (!PlaceAt(o, T + w, q, e, P, Q, distance, shifted)) return false;
     d = WrapPi(o.m_dRa - shifted.ra);
-    if (std::fabs(d) <= kOneDegree || updates == kMaxShiftUpdates || m == 0) break;
+    if (std::fabs(d) <= kRadPerDeg || updates == kMaxShiftUpdates || m == 0) break;
     w -= d / m;
   }
   r.m_szDesig.assign(o.m_szDesig, strnlen(o.m_szDesig, 12));

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/registry/window_registry.h"
 #include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/time_scales.h"
@@ -11,11 +12,11 @@
 #include "platform/numbers.h"
 
 CEphemerides::CEphemerides(bool bRegister) : m_bRegistered(bRegister) {
-  if (m_bRegistered) TheApp().m_pEphemerides = this;
+  if (m_bRegistered) OpenWindows().m_pEphemerides = this;
 }
 
 CEphemerides::~CEphemerides() {
-  if (m_bRegistered && TheApp().m_pEphemerides == this) TheApp().m_pEphemerides = nullptr;
+  if (m_bRegistered && OpenWindows().m_pEphemerides == this) OpenWindows().m_pEphemerides = nullptr;
 }
 
 // ---- controls ----

@@ -29,7 +29,7 @@ inline constexpr const char* kEphViewTitle = "位置推算";
 
 class CEphemerides {
 public:
-  // bRegister: the view becomes the application's m_pEphemerides until it goes.
+  // bRegister: the view becomes the registry's m_pEphemerides until it goes.
   explicit CEphemerides(bool bRegister = false);
   virtual ~CEphemerides();
   CEphemerides(const CEphemerides&) = delete;

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <numbers>
 
+#include "astro/angle_units.h"
 #include "astro/frames.h"
 #include "astro/jpl_eph.h"
 #include "astro/time_scales.h"
@@ -21,7 +22,6 @@ const TestImpactScenario g_aTestImpactScenarios[10] = {
 
 namespace {
 
-constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kGauss = 0.01720209895;
 
 uint32_t NextLcg(uint32_t x) { return x * 1103515245u + 12345u; }

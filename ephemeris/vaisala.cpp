@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/registry/window_registry.h"
 #include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "astro/frames.h"
@@ -47,12 +48,12 @@ std::string JoinLines(const std::vector<std::string>& lines) {
 }  // namespace
 
 CVaisala::CVaisala(bool bRegister) : m_bRegistered(bRegister) {
-  if (m_bRegistered) TheApp().m_pVaisala = this;
+  if (m_bRegistered) OpenWindows().m_pVaisala = this;
 }
 
 CVaisala::~CVaisala() {
   std::free(m_pOrbObs);
-  if (m_bRegistered && TheApp().m_pVaisala == this) TheApp().m_pVaisala = nullptr;
+  if (m_bRegistered && OpenWindows().m_pVaisala == this) OpenWindows().m_pVaisala = nullptr;
 }
 
 void CVaisala::OnOpenObsFile() {

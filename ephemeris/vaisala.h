@@ -77,7 +77,7 @@ public:
   static constexpr int kMaxCandidates = 401;
   static constexpr int kMaxDesignations = 100;
 
-  // bRegister: the view is the application's m_pVaisala until it goes.
+  // bRegister: the view is the registry's m_pVaisala until it goes.
   explicit CVaisala(bool bRegister = false);
   virtual ~CVaisala();
   CVaisala(const CVaisala&) = delete;

@@ -127,8 +127,8 @@ int ComputeAttributable(const ObservationRecord* obs, int obsCount, Attributable
     largest = std::fmax(largest, std::fabs(tau[k]));
     // Into (α_anchor − π, α_anchor + π].
     double alpha = o.m_dRa;
-    while (alpha <= a.m_dRa - M_PI) alpha += kTwoPi;
-    while (alpha > a.m_dRa + M_PI) alpha -= kTwoPi;
+    while (alpha <= a.m_dRa - kPi) alpha += kTwoPi;
+    while (alpha > a.m_dRa + kPi) alpha -= kTwoPi;
     ra[k] = alpha;
     dec[k] = o.m_dDec;
     for (int c = 0; c < 3; ++c) pos[c][k] = -o.m_dSun[c];
@@ -180,22 +180,22 @@ int AttributableToState(const Attributable& a, double rho, double rhoDot, double
   return 1;
 }
 
-int EvaluateRangeSample(OrbitEngine* engine, double epoch, const double position[3], const double velocity[3],
-                        int boundTest, CloneRecord& out, double& meanResidual) {
+namespace {
+
+// The sample's failure reason (0 ok); iterationResult is set when the residuals were computed.
+int TryRangeSample(OrbitEngine* engine, double epoch, const double position[3], const double velocity[3],
+                   int boundTest, CloneRecord& out, double& meanResidual, int& iterationResult, bool& iterated) {
   double T = 0, q = 0, e = 0, peri = 0, node = 0, incl = 0, M = 0, a = 0;
   StateToEclipticElements(epoch, position, velocity, T, q, e, peri, node, incl, M, a);
   if (!std::isfinite(T) || !std::isfinite(q) || !std::isfinite(e) || !std::isfinite(peri) || !std::isfinite(node) ||
       !std::isfinite(incl)) {
-    g_nSampleFailReason = 1;
-    return 0;
+    return 1;
   }
   if (!(q > kRangingSunRadiusAu) || !(e >= 0.0)) {
-    g_nSampleFailReason = 2;
-    return 0;
+    return 2;
   }
   if (boundTest && (e >= 1.0 || q / (1.0 - e) >= kRangingMaxBoundA)) {
-    g_nSampleFailReason = 3;
-    return 0;
+    return 3;
   }
   CloneRecord rec{};
   rec.epoch = epoch;
@@ -205,19 +205,32 @@ int EvaluateRangeSample(OrbitEngine* engine, double epoch, const double position
   engine->m_dPendingEpoch = epoch;
   engine->m_bCovarianceValid = 0;
   engine->m_nCalcState = kCalcLoaded;
-  g_nLastIterationResult = ImproveOrbitIteration(engine, epoch, 0);
-  if (g_nLastIterationResult != 0) {
-    g_nSampleFailReason = 4;
-    return 0;
+  iterationResult = ImproveOrbitIteration(engine, epoch, 0);
+  iterated = true;
+  if (iterationResult != 0) {
+    return 4;
   }
   if (!std::isfinite(engine->m_dMeanResidual) || engine->m_dMeanResidual < 0.0) {
-    g_nSampleFailReason = 5;
-    return 0;
+    return 5;
   }
-  g_nSampleFailReason = 0;
   NominalCloneFromEngine(engine, out);
   meanResidual = engine->m_dMeanResidual;
-  return 1;
+  return 0;
+}
+
+}  // namespace
+
+int EvaluateRangeSample(OrbitEngine* engine, double epoch, const double position[3], const double velocity[3],
+                        int boundTest, CloneRecord& out, double& meanResidual, RangeSampleFailure* failure) {
+  int iterationResult = 0;
+  bool iterated = false;
+  const int reason =
+      TryRangeSample(engine, epoch, position, velocity, boundTest, out, meanResidual, iterationResult, iterated);
+  // The logs' copies; the iteration's code keeps its last value when no residuals were computed.
+  g_nSampleFailReason = reason;
+  if (iterated) g_nLastIterationResult = iterationResult;
+  if (failure) *failure = {reason, g_nLastIterationResult};
+  return reason == 0 ? 1 : 0;
 }
 
 void ComputeResidualTrend(const DetClass* det, double t0, int& count, double& sumSq, double& detrendedSumSq,

@@ -64,11 +64,19 @@ int ComputeAttributable(const ObservationRecord* obs, int obsCount, Attributable
 int AttributableToState(const Attributable& a, double rho, double rhoDot, double& emission, double position[3],
                         double velocity[3], double* H = nullptr, double* sqrtJ = nullptr);
 
+// Why a trial orbit failed: the reason as in g_nSampleFailReason and the
+// code of the last ImproveOrbitIteration made for a sample.
+struct RangeSampleFailure {
+  int reason = 0;
+  int iterationResult = 0;
+};
+
 // The trial orbit of the state at epoch into the engine, its residuals over
 // all observations; 1 with the engine's orbit and mean residual, else 0 with
-// g_nSampleFailReason.
+// the reason in *failure when asked for (and in g_nSampleFailReason, which
+// only this function writes).
 int EvaluateRangeSample(OrbitEngine* engine, double epoch, const double position[3], const double velocity[3],
-                        int boundTest, CloneRecord& out, double& meanResidual);
+                        int boundTest, CloneRecord& out, double& meanResidual, RangeSampleFailure* failure = nullptr);
 
 // Residuals of the used observations against time from t0 (days): count,
 // sum of squares, the sum left after each coordinate's own offset and rate,

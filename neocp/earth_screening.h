@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/constants.h"
 #include "engine/integration_state.h"
 
 struct OrbitEngine;
@@ -20,8 +21,7 @@ class ImpactTracker;
 struct NeocpScanRow;
 struct NeocpScanSettings;
 
-inline constexpr double kLunarDistanceAu = 0.0025695552897999907;  // 384400 km
-inline constexpr double kAuKm = 149597870.7;
+inline constexpr double kAuKm = kAstronomicalUnitKm;
 inline constexpr int kApproachTrackMax = 13;
 inline constexpr double kScreenMarginDays = 40.0;
 inline constexpr double kScreenMinRadiusAu = 0.1;

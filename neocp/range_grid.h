@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/constants.h"
 #include "neocp/attributable.h"
 #include "neocp/earth_screening.h"
 
@@ -17,7 +18,7 @@ inline constexpr int kRangeGridPasses = 8;
 inline constexpr double kRangeGridRhoMin = 1e-4;  // AU
 inline constexpr double kRangeGridRhoMax = 3.0;   // AU
 inline constexpr double kRangeGridNone = 9e18;
-inline constexpr double kKmPerSecondPerAuPerDay = 149597870.7 / 86400.0;
+inline constexpr double kKmPerSecondPerAuPerDay = kAstronomicalUnitKm / 86400.0;
 
 struct RangeSample {
   double log_rho;    // ln ρ (AU)

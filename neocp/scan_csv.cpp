@@ -113,7 +113,7 @@ void FormatCsvRow(const NeocpScanRow& r, std::vector<std::string>& cells)
   w.Jd(orbit, r.scan_jd1);
   const bool nominal = orbit && r.nom_dist < kScanNoDistance;
   w.Number(nominal, r.nom_dist, "%.8f");
-  w.Number(nominal, r.nom_dist / kAuPerLunarDistance, "%.4f");
+  w.Number(nominal, r.nom_dist / kLunarDistanceAu, "%.4f");
   w.Number(nominal, r.nom_dist * kAstronomicalUnitKm, "%.0f");
   w.Jd(nominal, r.nom_jd);
   w.Number(nominal, r.nom_jd, "%.5f");
@@ -127,7 +127,7 @@ void FormatCsvRow(const NeocpScanRow& r, std::vector<std::string>& cells)
   w.Jd(clones && r.n_impact >= 1, r.imp_jd_max);
   const bool closest = clones && r.clo_dist < kScanNoDistance;
   w.Number(closest, r.clo_dist, "%.8f");
-  w.Number(closest, r.clo_dist / kAuPerLunarDistance, "%.4f");
+  w.Number(closest, r.clo_dist / kLunarDistanceAu, "%.4f");
   w.Number(closest, r.clo_dist * kAstronomicalUnitKm, "%.0f");
   w.Jd(closest, r.clo_jd);
   w.Number(closest, r.clo_jd, "%.5f");
@@ -135,7 +135,7 @@ void FormatCsvRow(const NeocpScanRow& r, std::vector<std::string>& cells)
   w.Number(closest && r.clo_rms >= 0, r.clo_rms, "%.4f");
   const bool median = clones && r.clo_median < kScanNoDistance;
   w.Number(median, r.clo_median, "%.8f");
-  w.Number(median, r.clo_median / kAuPerLunarDistance, "%.4f");
+  w.Number(median, r.clo_median / kLunarDistanceAu, "%.4f");
   w.Text(clones, r.lov_mode != 0 ? "LOV" : "点群");
   w.Number(clones, r.lov_ratio, "%.1f");
   w.Number(clones, r.sigma0, "%.4f");

@@ -178,7 +178,7 @@ ScanRowColours GetScanRowColours(const NeocpScanRow& r)
     const double d = r.n_valid >= 1 && r.clo_dist < r.nom_dist ? r.clo_dist : r.nom_dist;
     if (r.n_impact >= 1 || r.nom_impact == 1)
       background(0xCDCDFF);
-    else if (d < kAuPerLunarDistance)
+    else if (d < kLunarDistanceAu)
       background(0xBEE2FF);
     else if (d < 0.05)
       background(0xCDFAFF);

@@ -174,7 +174,7 @@ std::string FormatLdCell(double d)
 {
   if (d >= kScanNoDistance)
     return "-";
-  const double ld = d / kAuPerLunarDistance;
+  const double ld = d / kLunarDistanceAu;
   return FormatC(ld < 10 ? "%.3f" : "%.1f", ld);
 }
 

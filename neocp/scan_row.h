@@ -7,11 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "astro/constants.h"
+
 // Sentinels that the files and the list test for by value.
 inline constexpr double kScanUnknown = -9999.0;      // a list value the NEOCP did not give
 inline constexpr double kScanNoDistance = 9e9;       // AU: a distance not computed
 inline constexpr double kScanNoResidual = -1.0;      // no closest-clone residual
-inline constexpr double kAuPerLunarDistance = 0.0025695552897999907;  // 384400 km
 
 // list_state
 enum ScanListState : int {

@@ -7,6 +7,7 @@
 #include <set>
 #include <string>
 
+#include "astro/angle_units.h"
 #include "data/mpc_obs_client.h"
 #include "determination/determination_display.h"
 #include "determination/solution_file.h"
@@ -46,7 +47,7 @@ std::string CometaryTag(const NeocpScanRow& r)
   if (r.n_used < 1 || (r.status != kScanNominalOnly && r.status != kScanComplete) || !(r.arc_days >= 0.5) ||
       !(r.qdis > 0) || !(r.ecc < 1.1))
     return {};
-  const double i = r.inc * 180 / 3.141592653589793;
+  const double i = r.inc * 180 / kPi;
   if (r.ecc >= 1)
     return FormatC("  [彗星的軌道: 放物線に近い e=%.3f q=%.2fAU i=%.0f°]", r.ecc, r.qdis, i);
   const double a = r.qdis / (1 - r.ecc);
@@ -136,7 +137,7 @@ ScanRunCounts CountScanOutcome(const NeocpScanRow* rows, const std::vector<int>&
       continue;
     if (r.n_impact >= 1 || r.nom_impact == 1)
       ++c.impacting;
-    else if ((r.n_valid >= 1 ? r.clo_dist : r.nom_dist) < kAuPerLunarDistance)
+    else if ((r.n_valid >= 1 ? r.clo_dist : r.nom_dist) < kLunarDistanceAu)
       ++c.insideMoon;
   }
   return c;

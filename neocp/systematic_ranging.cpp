@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/time_scales.h"
 #include "data/observation_record.h"
 #include "determination/determination_display.h"
@@ -95,7 +96,7 @@ std::string ReportHeader(const Attributable& a, const char* station, int used, d
   JdToCalendar(a.t0, y, m, d);
   const double cd = std::cos(a.delta);
   const double motion = std::hypot(a.alphaDot * cd, a.deltaDot) * kRangingArcsecPerRad / 1440.0;
-  const double toDeg = 180.0 / M_PI;
+  const double toDeg = 180.0 / kPi;
   return FormatC("【距離走査】(NEOCPの一括走査)\r\n  可観測量: %d/%d/%.5f TT  観測所 %s の%d観測(窓±%.2f日)から  "
                  "見かけの動き %.2f\"/分 (dα/dt・cosδ=%+.4f dδ/dt=%+.4f 度/日)\r\n"
                  "  調べる範囲: 距離 %g〜%g AU、視線速度は太陽に束縛される範囲。観測%d個の全部で残差を測る\r\n",
@@ -158,10 +159,11 @@ bool MakeFitClones(OrbitEngine* engine, const NeocpScanSettings& settings, Neocp
     double emission = 0, position[3], velocity[3], rms = 0;
     AttributableToState(a, p[4], p[5], emission, position, velocity);
     CloneRecord clone;
-    if (!EvaluateRangeSample(engine, emission, position, velocity, 0, clone, rms)) {
-      out.failures.Add(g_nSampleFailReason);
-      if (g_nSampleFailReason == 4 && firstIntegrationFailure.empty())
-        firstIntegrationFailure = FormatC("    積分の失敗の1本目: 戻り値%d %s\r\n", g_nLastIterationResult,
+    RangeSampleFailure failure;
+    if (!EvaluateRangeSample(engine, emission, position, velocity, 0, clone, rms, &failure)) {
+      out.failures.Add(failure.reason);
+      if (failure.reason == 4 && firstIntegrationFailure.empty())
+        firstIntegrationFailure = FormatC("    積分の失敗の1本目: 戻り値%d %s\r\n", failure.iterationResult,
                                           engine->m_strMessage.c_str());
       continue;
     }

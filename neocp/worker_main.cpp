@@ -123,9 +123,8 @@ bool RunScanWorkerIfAsked(int argc, const char* const* argv, int& exitCode)
   app.m_strNeocpWorker = jobPath;
   app.m_astrNeocpFiles.clear();
   LoadSettings();
-  LoadMpephFromFolders();
-  delete g_pJplEph;
-  g_pJplEph = new CJplEph;
+  LoadMpephFromFolders(app.Paths());
+  ReplacePlanetaryReader(app.Paths());
 
   WorkerUiServices ui;
   ScopedUi scoped(ui);
@@ -139,7 +138,6 @@ bool RunScanWorkerIfAsked(int argc, const char* const* argv, int& exitCode)
     exitCode = RunWorkerJob(dlg, jobPath) ? 0 : 1;
     ui.m_pDlg = nullptr;
   }
-  delete g_pJplEph;
-  g_pJplEph = nullptr;
+  ClosePlanetaryReader();
   return true;
 }

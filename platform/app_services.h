@@ -1,23 +1,14 @@
 #pragma once
 // The application object as the computation sees it: folders and file paths,
 // the settings file, the observer's location, developer and worker modes, the
-// command line's values and the current orbit-determination object. It lives
-// without any window; the wxWidgets application owns the process's one
-// (TheApp()) and adds the windows.
+// command line's values. It lives without any window; the wxWidgets
+// application owns the process's one (TheApp()) and adds the windows, whose
+// registry is app/registry/window_registry.h.
 #include <string>
 #include <vector>
 
+#include "platform/app_paths.h"
 #include "platform/ini_file.h"
-
-class CDetermination;
-class CMpDisGraphDlg;
-class CGlobeDlg;
-class COrbitViewDlg;
-class CMagCurveDlg;
-class CVisibilityChartDlg;
-class CSearchRangeDlg;
-class CEphemerides;
-class CVaisala;
 
 // Defaults of the download locations (section "SYSTEM").
 inline constexpr const char* kDefaultDe406FtpServer = "ssd.jpl.nasa.gov";
@@ -56,17 +47,6 @@ public:
   std::string m_strNeocpWorker;  // non-empty: worker mode
   int m_nExitCode = 0;           // the process's exit code when its main loop ends with 0
 
-  // The current orbit-determination object; null when none is open.
-  CDetermination* m_pDetermination = nullptr;
-  CEphemerides* m_pEphemerides = nullptr;
-  CVaisala* m_pVaisala = nullptr;
-  CMpDisGraphDlg* m_pMpDisGraphDlg = nullptr;
-  CGlobeDlg* m_pGlobeDlg = nullptr;
-  COrbitViewDlg* m_pOrbitViewDlg = nullptr;
-  CMagCurveDlg* m_pMagCurveDlg = nullptr;
-  CVisibilityChartDlg* m_pVisibilityChartDlg = nullptr;
-  CSearchRangeDlg* m_pSearchRangeDlg = nullptr;
-
   double m_dObsLat = 35.7;   // degrees, north positive
   double m_dObsLon = 139.7;  // degrees, east positive
   double m_dObsTz = 9.0;     // hours
@@ -74,6 +54,11 @@ public:
   int m_nWaitCursorCount = 0;
 
   bool IsWorker() const { return !m_strNeocpWorker.empty(); }
+
+  // The folders and files as they are now.
+  AppPaths Paths() const {
+    return {m_szExeDir, m_szDataDir, m_szEphDir, m_szDe441File, m_szDe406File, m_szStationsFile};
+  }
 
   // The settings file ("Tessarune.INI" in the data folder once LoadSettings ran).
   IniFile m_profile;

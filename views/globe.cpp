@@ -5,18 +5,18 @@
 #include <cstdio>
 #include <new>
 
+#include "app/registry/window_registry.h"
 #include "astro/angle_units.h"
+#include "astro/constants.h"
 #include "astro/time_scales.h"
 #include "platform/app_services.h"
 #include "platform/text_util.h"
 
 namespace {
 
-constexpr double kDeg = kPi / 180;
-constexpr double kEarthRadiusKm = 6378.137;
 constexpr double kWheelStep = 1.15;
 
-const GlobeBody kUnknownBody = {"Unknown", "?", "", "?", kEarthRadiusKm, 360.9854903887613};
+const GlobeBody kUnknownBody = {"Unknown", "?", "", "?", kEarthEquatorialRadiusKm, 360.9854903887613};
 
 bool FileExists(const std::string& path)
 {
@@ -37,7 +37,7 @@ double ClampLat(double lat)
 const GlobeBody g_aGlobeBodies[10] = {
     {"Mercury", "水星", "mercury", "水星儀", 2439.7, 6.1385108},
     {"Venus", "金星", "venus", "金星儀", 6051.8, -1.4813688},
-    {"Earth", "地球", "earth", "地球儀", 6378.137, 360.9854903887613},
+    {"Earth", "地球", "earth", "地球儀", kEarthEquatorialRadiusKm, 360.9854903887613},
     {"Mars", "火星", "mars", "火星儀", 3396.2, 350.891982443297},
     {"Jupiter", "木星", "jupiter", "木星儀", 71492, 870.536},
     {"Saturn", "土星", "saturn", "土星儀", 60268, 810.7939024},
@@ -60,9 +60,9 @@ double WrapLongitude(double lonDeg)
 double DefaultPathHours(int index)
 {
   const GlobeBody& body = GlobeBodyOf(index);
-  const double R = body.radiusKm > 0 ? body.radiusKm : kEarthRadiusKm;
+  const double R = body.radiusKm > 0 ? body.radiusKm : kEarthEquatorialRadiusKm;
   const double w = std::fabs(body.rotationDegPerDay);
-  const double base = std::max(24.0, 24.0 * R / kEarthRadiusKm);
+  const double base = std::max(24.0, 24.0 * R / kEarthEquatorialRadiusKm);
   if (w <= 0)
     return base;
   const double q = 2160.0 / w;  // hours the body takes to turn by 90 degrees
@@ -73,7 +73,7 @@ double DefaultPathHours(int index)
 double MaxPathHours(int index)
 {
   const double R = GlobeBodyOf(index).radiusKm;
-  return std::max(96.0, 4 * std::max(24.0, 24.0 * R / kEarthRadiusKm));
+  return std::max(96.0, 4 * std::max(24.0, 24.0 * R / kEarthEquatorialRadiusKm));
 }
 
 void FormatUtcMinute(double jdTT, std::string& out)
@@ -94,13 +94,13 @@ void FormatUtcMinute(double jdTT, std::string& out)
 CGlobeDlg::CGlobeDlg()
 {
   m_dPathHours = DefaultPathHours(m_nBody);
-  TheApp().m_pGlobeDlg = this;
+  OpenWindows().m_pGlobeDlg = this;
 }
 
 CGlobeDlg::~CGlobeDlg()
 {
-  if (TheApp().m_pGlobeDlg == this)
-    TheApp().m_pGlobeDlg = nullptr;
+  if (OpenWindows().m_pGlobeDlg == this)
+    OpenWindows().m_pGlobeDlg = nullptr;
 }
 
 // ---- setters ----
@@ -325,14 +325,14 @@ int CGlobeDlg::Project(double latDeg, double lonDeg, double radiusFactor, int wi
 {
   const double cx = width / 2.0 + m_dPanX, cy = height / 2.0 + m_dPanY;
   const double s = std::min(width, height) * m_dDiscScale;
-  const double phi = latDeg * kDeg, phi0 = m_dViewLat * kDeg, dl = (lonDeg - m_dViewLon) * kDeg;
+  const double phi = latDeg * kRadPerDeg, phi0 = m_dViewLat * kRadPerDeg, dl = (lonDeg - m_dViewLon) * kRadPerDeg;
   int visible = std::cos(phi0) * std::cos(phi) * std::cos(dl) + std::sin(phi0) * std::sin(phi) >= 0;
   double yp = (std::cos(phi0) * std::sin(phi) - std::sin(phi0) * std::cos(phi) * std::cos(dl)) * radiusFactor;
   double xp = std::cos(phi) * std::sin(dl) * radiusFactor;
   if (!visible)
     visible = std::sqrt(xp * xp + yp * yp) > 1;
   if (m_dRoll != 0) {
-    const double r = m_dRoll * kDeg;
+    const double r = m_dRoll * kRadPerDeg;
     const double xr = xp * std::cos(r) - yp * std::sin(r), yr = xp * std::sin(r) + yp * std::cos(r);
     xp = xr, yp = yr;
   }
@@ -347,7 +347,7 @@ bool CGlobeDlg::Unproject(double px, double py, int width, int height, double& l
   const double s = std::min(width, height) * m_dDiscScale;
   if (s <= 0)
     return false;
-  const double u = (px - cx) / s, v = (cy - py) / s, r = m_dRoll * kDeg;
+  const double u = (px - cx) / s, v = (cy - py) / s, r = m_dRoll * kRadPerDeg;
   const double X = u * std::cos(r) + v * std::sin(r), Y = v * std::cos(r) - u * std::sin(r);
   const double rho = std::sqrt(X * X + Y * Y);
   if (rho > 1)
@@ -356,11 +356,11 @@ bool CGlobeDlg::Unproject(double px, double py, int width, int height, double& l
     latDeg = m_dViewLat, lonDeg = m_dViewLon;
     return true;
   }
-  const double c = std::asin(std::min(1.0, rho)), phi0 = m_dViewLat * kDeg;
+  const double c = std::asin(std::min(1.0, rho)), phi0 = m_dViewLat * kRadPerDeg;
   latDeg = std::asin(std::clamp(std::cos(c) * std::sin(phi0) + Y * std::sin(c) * std::cos(phi0) / rho, -1.0, 1.0)) /
-           kDeg;
+           kRadPerDeg;
   lonDeg = m_dViewLon + std::atan2(X * std::sin(c), rho * std::cos(phi0) * std::cos(c) -
-                                                        Y * std::sin(phi0) * std::sin(c)) / kDeg;
+                                                        Y * std::sin(phi0) * std::sin(c)) / kRadPerDeg;
   return true;
 }
 
@@ -514,7 +514,7 @@ bool CGlobeDlg::ImpactTarget(double& latDeg, double& lonDeg) const
     return false;
   double v[3] = {0, 0, 0};
   for (int i = 0; i < m_nCloneHitCount; ++i) {
-    const double phi = m_pCloneHitLat[i] * kDeg, lam = m_pCloneHitLon[i] * kDeg;
+    const double phi = m_pCloneHitLat[i] * kRadPerDeg, lam = m_pCloneHitLon[i] * kRadPerDeg;
     v[0] += std::cos(phi) * std::cos(lam);
     v[1] += std::cos(phi) * std::sin(lam);
     v[2] += std::sin(phi);
@@ -522,8 +522,8 @@ bool CGlobeDlg::ImpactTarget(double& latDeg, double& lonDeg) const
   const double len = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
   if (len <= 0.000000001)
     return false;
-  latDeg = std::asin(v[2] / len) / kDeg;
-  lonDeg = std::atan2(v[1], v[0]) / kDeg;
+  latDeg = std::asin(v[2] / len) / kRadPerDeg;
+  lonDeg = std::atan2(v[1], v[0]) / kRadPerDeg;
   return true;
 }
 
@@ -544,28 +544,28 @@ void CGlobeDlg::LookUp(int side)
   double latT = 0, lonT = 0;
   if (!ImpactTarget(latT, lonT))
     return;
-  const double phiT = latT * kDeg, lamT = lonT * kDeg;
+  const double phiT = latT * kRadPerDeg, lamT = lonT * kRadPerDeg;
   double beta = 0;
   if (m_nPathCount > 1) {
     int far = 0;
     for (int i = 1; i < m_nPathCount; ++i)
       if (m_pPathKm[i] > m_pPathKm[far])
         far = i;
-    const double phiP = m_pPathLat[far] * kDeg, lamP = m_pPathLon[far] * kDeg;
+    const double phiP = m_pPathLat[far] * kRadPerDeg, lamP = m_pPathLon[far] * kRadPerDeg;
     beta = std::atan2(std::sin(lamP - lamT) * std::cos(phiP),
                       std::cos(phiT) * std::sin(phiP) - std::sin(phiT) * std::cos(phiP) * std::cos(lamP - lamT));
   }
-  const double bearing = beta + side * 90 * kDeg, arc = 88 * kDeg;
+  const double bearing = beta + side * 90 * kRadPerDeg, arc = 88 * kRadPerDeg;
   const double phiC =
       std::asin(std::sin(phiT) * std::cos(arc) + std::cos(phiT) * std::sin(arc) * std::cos(bearing));
   const double lamC = lamT + std::atan2(std::sin(bearing) * std::sin(arc) * std::cos(phiT),
                                         std::cos(arc) - std::sin(phiC) * std::sin(phiT));
-  m_dViewLat = ClampLat(phiC / kDeg);
-  m_dViewLon = WrapLongitude(lamC / kDeg);
-  const double pc = m_dViewLat * kDeg, d = lamT - m_dViewLon * kDeg;
+  m_dViewLat = ClampLat(phiC / kRadPerDeg);
+  m_dViewLon = WrapLongitude(lamC / kRadPerDeg);
+  const double pc = m_dViewLat * kRadPerDeg, d = lamT - m_dViewLon * kRadPerDeg;
   const double xT = std::sin(d) * std::cos(phiT);
   const double yT = std::cos(pc) * std::sin(phiT) - std::sin(pc) * std::cos(phiT) * std::cos(d);
-  m_dRoll = xT == 0 && yT == 0 ? 0 : 90 - std::atan2(yT, xT) / kDeg;
+  m_dRoll = xT == 0 && yT == 0 ? 0 : 90 - std::atan2(yT, xT) / kRadPerDeg;
   m_dDiscScale = 6;
   m_dPanX = m_dPanY = 0;
   int w = 0, h = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/constants.h"
 #include "engine/tool_sinks.h"
 #include "platform/video/movie_writer.h"
 #include "views/globe_raster.h"
@@ -183,7 +184,7 @@ public:
   uint32_t m_dwSpinTick = 0;
   double m_dSpinAngle = 0;
   int m_nBody = 2;
-  double m_dBodyRadiusKm = 6378.137;
+  double m_dBodyRadiusKm = kEarthEquatorialRadiusKm;
   GlobeTexture m_texture;  // m_pTexture, m_nTexWidth, m_nTexHeight, m_bTexColour
   int m_bTexture = 0;
   double m_dViewLat = 20;

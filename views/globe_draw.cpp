@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr double kDeg = kPi / 180;
 // The obliquity of the inset's ecliptic projection.
 constexpr double kInsetObliquity = 0.4090928040284035;
 
@@ -82,7 +81,7 @@ GlobeRasterView CGlobeDlg::RasterView(int width, int height, double k) const
   v.cx = kk * m_dPanX + v.width / 2.0;
   v.cy = kk * m_dPanY + v.height / 2.0;
   v.radius = std::min(width, height) * m_dDiscScale * kk;
-  v.rollRad = m_dRoll * kDeg;
+  v.rollRad = m_dRoll * kRadPerDeg;
   v.viewLatDeg = m_dViewLat;
   v.viewLonDeg = m_dViewLon;
   v.bSubSolar = m_bSubSolar;
@@ -243,11 +242,11 @@ void CGlobeDlg::DrawCloneTracks(ISceneCanvas& g, int W, int H)
 
 bool CGlobeDlg::ScreenDirection(double latDeg, double lonDeg, double& dx, double& dy) const
 {
-  const double phi = latDeg * kDeg, dl = (lonDeg - m_dViewLon) * kDeg, phi0 = m_dViewLat * kDeg;
+  const double phi = latDeg * kRadPerDeg, dl = (lonDeg - m_dViewLon) * kRadPerDeg, phi0 = m_dViewLat * kRadPerDeg;
   double x = std::cos(phi) * std::sin(dl);
   double y = std::cos(phi0) * std::sin(phi) - std::sin(phi0) * std::cos(phi) * std::cos(dl);
   if (m_dRoll != 0) {
-    const double r = m_dRoll * kDeg;
+    const double r = m_dRoll * kRadPerDeg;
     const double xr = x * std::cos(r) - y * std::sin(r), yr = x * std::sin(r) + y * std::cos(r);
     x = xr, y = yr;
   }
@@ -359,8 +358,8 @@ int CGlobeDlg::GetMotionSubPoint(double jd, double& latDeg, double& lonDeg) cons
     return 0;
   double lat = 0, lon = 0;
   PlanetRotationSubPoint(m_nBody, jd, d[0] / len, d[1] / len, d[2] / len, lat, lon);
-  latDeg = lat / kDeg;
-  lonDeg = lon / kDeg;
+  latDeg = lat / kRadPerDeg;
+  lonDeg = lon / kRadPerDeg;
   return 1;
 }
 
@@ -558,7 +557,7 @@ std::vector<ScenePoint> ClosedCardinalSpline(const std::vector<ScenePoint>& p, d
 
 void CGlobeDlg::DrawAsteroidIcon(ISceneCanvas& g, ScenePoint C, float a, double rotationDeg, double lx, double ly)
 {
-  const double beta = rotationDeg * kDeg;
+  const double beta = rotationDeg * kRadPerDeg;
   std::vector<ScenePoint> outline(22);
   for (int i = 0; i < 22; ++i) {
     const double theta = 2 * kPi * i / 22 + beta;
@@ -574,12 +573,12 @@ void CGlobeDlg::DrawAsteroidIcon(ISceneCanvas& g, ScenePoint C, float a, double 
   g.PushState();
   g.ClipPath(path);
   for (int i = 0; i < 6; ++i) {
-    const double ang = (61.0 * i + 37) * kDeg + beta, dist = (0.11 * i + 0.2) * a, N = (0.3 - 0.02 * i) * a;
+    const double ang = (61.0 * i + 37) * kRadPerDeg + beta, dist = (0.11 * i + 0.2) * a, N = (0.3 - 0.02 * i) * a;
     g.FillEllipse(Pt(C.x + dist * std::cos(ang), C.y + dist * std::sin(ang)), float(2 * N), float(1.5 * N),
                   i % 2 ? 0x1AFFFFFA : 0x1E000000);
   }
   for (const Crater& c : kCraters) {
-    const double ang = c.angleDeg * kDeg + beta, rho = c.size * a;
+    const double ang = c.angleDeg * kRadPerDeg + beta, rho = c.size * a;
     const double kx = C.x + c.distance * a * std::cos(ang), ky = C.y + c.distance * a * std::sin(ang);
     g.FillCircle(Pt(kx - 0.3 * rho * lx, ky - 0.3 * rho * ly), float(2 * rho), 0x5AE1DED6);
     // The dark disc's bounding square has its corner at K - (rho, rho) + 0.12 rho L.
@@ -630,7 +629,7 @@ void CGlobeDlg::DrawOrbitInset(ISceneCanvas& g, int W, int H)
   std::vector<std::pair<double, double>> samples;
   double extent = 1.15 * r0;
   for (int deg = -180; deg <= 180; deg += 2) {
-    const double nu = deg * kDeg, den = 1 + m_dOrbitE * std::cos(nu);
+    const double nu = deg * kRadPerDeg, den = 1 + m_dOrbitE * std::cos(nu);
     if (m_dOrbitE >= 1 && den < 0.02)
       continue;
     const double r = (1 + m_dOrbitE) * m_dOrbitQ / den;

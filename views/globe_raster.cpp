@@ -5,9 +5,10 @@
 #include <fstream>
 #include <thread>
 
+#include "astro/angle_units.h"
+
 namespace {
 
-constexpr double kDeg = 3.14159265358979323846 / 180;
 
 int Clamp(int v, int lo, int hi)
 {
@@ -196,11 +197,11 @@ void RenderGlobeRows(const GlobeRasterView& v, const GlobeTexture* texture, uint
                      int rowEnd)
 {
   const double cr = std::cos(v.rollRad), sr = std::sin(v.rollRad);
-  const double phi0 = v.viewLatDeg * kDeg, sinPhi0 = std::sin(phi0), cosPhi0 = std::cos(phi0);
+  const double phi0 = v.viewLatDeg * kRadPerDeg, sinPhi0 = std::sin(phi0), cosPhi0 = std::cos(phi0);
   const double lightLen = std::sqrt(0.55 * 0.55 + 0.55 * 0.55 + 0.62 * 0.62);
   double sx = 0, sy = 0, sz = 0;
   if (v.bSubSolar) {
-    const double phis = v.subSolarLatDeg * kDeg, dl = (v.subSolarLonDeg - v.viewLonDeg) * kDeg;
+    const double phis = v.subSolarLatDeg * kRadPerDeg, dl = (v.subSolarLonDeg - v.viewLonDeg) * kRadPerDeg;
     sx = std::cos(phis) * std::sin(dl);
     sy = cosPhi0 * std::sin(phis) - sinPhi0 * std::cos(phis) * std::cos(dl);
     sz = cosPhi0 * std::cos(phis) * std::cos(dl) + sinPhi0 * std::sin(phis);
@@ -221,8 +222,8 @@ void RenderGlobeRows(const GlobeRasterView& v, const GlobeTexture* texture, uint
       double lat = v.viewLatDeg, lon = v.viewLonDeg;
       if (rho2 >= 1e-18) {
         // sin c = rho and cos c = Z on the unit sphere.
-        lat = std::asin(std::clamp(Z * sinPhi0 + Y * cosPhi0, -1.0, 1.0)) / kDeg;
-        lon = v.viewLonDeg + std::atan2(X, Z * cosPhi0 - Y * sinPhi0) / kDeg;
+        lat = std::asin(std::clamp(Z * sinPhi0 + Y * cosPhi0, -1.0, 1.0)) / kRadPerDeg;
+        lon = v.viewLonDeg + std::atan2(X, Z * cosPhi0 - Y * sinPhi0) / kRadPerDeg;
       }
       double b;
       if (v.bSubSolar) {

@@ -8,10 +8,11 @@
 #include <cmath>
 #include <new>
 
+#include "astro/angle_units.h"
 #include "astro/frames.h"
 #include "astro/time_scales.h"
 #include "astro/two_body.h"
-#include "data/numerics.h"
+#include "engine/auto_step.h"
 #include "engine/determination_host.h"
 #include "engine/force_model.h"
 #include "engine/integration_drivers.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kRadToArcsec = 180 / kPi * 3600;
 constexpr double kGauss = 0.01720209895;
 constexpr double kYearDays = 365.2569;

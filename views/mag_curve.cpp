@@ -5,6 +5,8 @@
 #include <ctime>
 #include <new>
 
+#include "app/registry/window_registry.h"
+#include "astro/angle_units.h"
 #include "astro/frames.h"
 #include "astro/time_scales.h"
 #include "astro/two_body.h"
@@ -19,7 +21,6 @@
 
 namespace {
 
-constexpr double kRadToDeg = 57.295779513082320876798;
 
 // The arrows' steps for H, K1 and G; with Shift H and K1 move a tenth of
 // theirs, G by 0.01.
@@ -27,12 +28,12 @@ constexpr double kStepH = 0.15, kStepK = 1.5, kStepG = 0.15;
 
 } // namespace
 
-CMagCurveDlg::CMagCurveDlg() { TheApp().m_pMagCurveDlg = this; }
+CMagCurveDlg::CMagCurveDlg() { OpenWindows().m_pMagCurveDlg = this; }
 
 CMagCurveDlg::~CMagCurveDlg()
 {
-  if (TheApp().m_pMagCurveDlg == this)
-    TheApp().m_pMagCurveDlg = nullptr;
+  if (OpenWindows().m_pMagCurveDlg == this)
+    OpenWindows().m_pMagCurveDlg = nullptr;
 }
 
 // ---- controls, headless ----
@@ -162,7 +163,7 @@ void CMagCurveDlg::SetSolution(const DisplayOrbit& orbit, const ObservationRecor
       p.dDelta = delta;
       double c = (r * r + delta * delta - R * R) / (2 * r * delta);
       c = c < -1 ? -1 : c > 1 ? 1 : c;
-      p.dPhase = std::acos(c) * kRadToDeg;
+      p.dPhase = std::acos(c) * kDegPerRad;
       p.bTotal = o.m_chBand == 'T' ? 1 : 0;
       p.bExcluded = o.m_bRejected || o.m_bByHand ? 1 : 0;
       for (int k = 0; k < 3; ++k)
@@ -393,7 +394,7 @@ void CMagCurveDlg::OnSendToEphemeris()
     Message("先に[フィット]を実行してください。", true);
     return;
   }
-  CEphemerides* eph = TheApp().m_pEphemerides;
+  CEphemerides* eph = OpenWindows().m_pEphemerides;
   if (!eph) {
     Message("先に[位置推算]画面を開いてください。", true);
     return;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "astro/ephemeris_rows.h"
 #include "astro/frames.h"
 #include "astro/two_body.h"
@@ -18,7 +19,6 @@
 
 namespace {
 
-constexpr double kDegToRad = 0.017453292519943295769237;
 // Every model magnitude of the plots stops here.
 constexpr double kMagFloor = -10;
 
@@ -44,12 +44,12 @@ double ReducedFlux(const MagCurvePoint& p)
 
 double PhaseFunction1(double phaseDeg)
 {
-  return std::exp(-3.33 * std::pow(std::tan(phaseDeg * kDegToRad / 2), 0.63));
+  return std::exp(-3.33 * std::pow(std::tan(phaseDeg * kRadPerDeg / 2), 0.63));
 }
 
 double PhaseFunction2(double phaseDeg)
 {
-  return std::exp(-1.87 * std::pow(std::tan(phaseDeg * kDegToRad / 2), 1.22));
+  return std::exp(-1.87 * std::pow(std::tan(phaseDeg * kRadPerDeg / 2), 1.22));
 }
 
 double CMagCurveDlg::LawMagnitude(double r, double delta, double phaseDeg) const
@@ -319,7 +319,7 @@ void CMagCurveDlg::SolveThroughTwoPoints(double t1, double m1, double t2, double
     }
     double c = (r * r + delta * delta - R * R) / (2 * r * delta);
     c = c < -1 ? -1 : c > 1 ? 1 : c;
-    const double alpha = std::acos(c) / kDegToRad;
+    const double alpha = std::acos(c) / kRadPerDeg;
     const double f1 = PhaseFunction1(alpha);
     if (!(f1 > 1e-6))
       continue;

@@ -1,5 +1,6 @@
 #include "views/orbit_view.h"
 
+#include "app/registry/window_registry.h"
 #include "astro/angle_units.h"
 
 #include <algorithm>
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr double kDeg = kPi / 180;
 // 1.3 lunar distances: the smallest extent of the geocentric scene.
 constexpr double kMinGeoExtentAu = 0.003340421876739988;
 constexpr double kMinScale = 0.05;
@@ -30,8 +30,11 @@ double Dist2(const double a[3], const double b[3]) {
 
 double Norm(const double a[3]) { return std::sqrt(a[0] * a[0] + a[1] * a[1] + a[2] * a[2]); }
 
-// The near-parabolic series of the Part's own method; false when a loop runs
-// out or the truncated series is not accurate at this point.
+// Position on a near-parabolic orbit from the time since perihelion: Barker's
+// cubic solved for s by Newton's method, with the factor A refined until
+// z = g s² settles, then r cos²(v/2) and tan(v/2) as series in z truncated
+// after z⁷; false when a loop runs out or the truncated series is not
+// accurate at this point.
 bool NearParabolicPosition(double dt, double q, double e, const double P[3], const double Q[3], double pos[3]) {
   const double c = std::sqrt((1 + 9 * e) / 10);
   const double g = 5 * (1 - e) / (1 + 9 * e);
@@ -94,7 +97,7 @@ const OrbitViewPlanet g_aOrbitViewPlanets[9] = {
     {"冥王星", 39.48168, 0.24881, 17.142, 110.303, 113.763, {190, 165, 195}},
 };
 
-double AuToManKm(double au) { return au * 149597870.7 / 10000; }
+double AuToManKm(double au) { return au * kAstronomicalUnitKm / 10000; }
 
 SceneDateTime SceneDateOf(double jd) {
   double y, m, d;
@@ -104,10 +107,10 @@ SceneDateTime SceneDateOf(double jd) {
   return {static_cast<int>(y), static_cast<int>(m), static_cast<int>(std::floor(d)), minutes / 60, minutes % 60};
 }
 
-COrbitViewDlg::COrbitViewDlg() { TheApp().m_pOrbitViewDlg = this; }
+COrbitViewDlg::COrbitViewDlg() { OpenWindows().m_pOrbitViewDlg = this; }
 
 COrbitViewDlg::~COrbitViewDlg() {
-  if (TheApp().m_pOrbitViewDlg == this) TheApp().m_pOrbitViewDlg = nullptr;
+  if (OpenWindows().m_pOrbitViewDlg == this) OpenWindows().m_pOrbitViewDlg = nullptr;
 }
 
 void COrbitViewDlg::SetObject(double T, double q, double e, double peri, double node, double incl, double epoch,
@@ -201,7 +204,7 @@ void COrbitViewDlg::FitScale() {
 ScenePoint COrbitViewDlg::Project(double x, double y, double z, double width, double height) const {
   const double ce = std::cos(kObliquityJ2000Rad), se = std::sin(kObliquityJ2000Rad);
   const double xe = x, ye = ce * y + se * z, ze = ce * z - se * y;
-  const double a = (m_dSpin + m_dAzimuth) * kDeg, h = m_dElevation * kDeg;
+  const double a = (m_dSpin + m_dAzimuth) * kRadPerDeg, h = m_dElevation * kRadPerDeg;
   const double sx = (std::cos(a) * xe - std::sin(a) * ye) * m_dScale + width * 0.5 + m_dPanX;
   const double w = std::sin(a) * xe + std::cos(a) * ye;
   const double sy = height * 0.5 + m_dPanY - (std::sin(h) * w + std::cos(h) * ze) * m_dScale;

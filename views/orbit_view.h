@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/constants.h"
 #include "engine/tool_sinks.h"
 #include "platform/video/movie_writer.h"
 #include "views/movie_export.h"
@@ -21,10 +22,6 @@ struct OrbitViewPlanet {
 };
 // Mercury to Pluto (row = BodyIndex): mean J2000 ecliptic elements.
 extern const OrbitViewPlanet g_aOrbitViewPlanets[9];
-
-// One lunar distance, AU (384400 km).
-inline constexpr double kLunarDistanceAu = 0.0025695552897999907;
-
 
 // "%.1f 万km": AU in units of 10000 km.
 double AuToManKm(double au);

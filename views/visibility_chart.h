@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "astro/angle_units.h"
 #include "engine/tool_sinks.h"
 #include "views/object_elements.h"
 
@@ -31,7 +32,7 @@ ObserverSite AppObserver();
 
 struct SkyState {
   double dSunAlt = 0;    // rad
-  double dObjAlt = -3.141592653589793;
+  double dObjAlt = -kPi;
   double dMoonLight = 0;
   double dMoonFraction = 0;
   int bElongationOk = 0;
@@ -71,7 +72,7 @@ struct ChartRaster {
   int w = 0, h = 0;
   std::vector<uint8_t> bgra;
   int bAnyAltitude = 0;
-  double dMaxAlt = -3.141592653589793;
+  double dMaxAlt = -kPi;
 };
 
 // A text placed at a point (axis labels, band labels).

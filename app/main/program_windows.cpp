@@ -1,6 +1,7 @@
 #include "app/main/program_windows.h"
 
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "determination/determination_display.h"
 #include "determination/ui/register_determination_view.h"
 #include "ephemeris/ui/eph_list_view.h"
@@ -26,7 +27,7 @@ namespace {
 // The current orbit-determination view hands its solution to the window just opened.
 void PublishCurrentSolution()
 {
-  if (auto* view = dynamic_cast<CDeterminationDisplay*>(TheApp().m_pDetermination))
+  if (auto* view = dynamic_cast<CDeterminationDisplay*>(OpenWindows().m_pDetermination))
     view->PublishElementsToViews(nullptr, -1);
 }
 
@@ -48,9 +49,9 @@ void RegisterProgramWindows()
   // Of the tool windows the Väisälä view replaces, the orbit diagram and the
   // magnitude curve are windows in this build.
   RegisterVaisalaView([] {
-    if (auto* diagram = dynamic_cast<COrbitViewWnd*>(TheApp().m_pOrbitViewDlg))
+    if (auto* diagram = dynamic_cast<COrbitViewWnd*>(OpenWindows().m_pOrbitViewDlg))
       diagram->Destroy();
-    if (auto* curve = dynamic_cast<CMagCurveWnd*>(TheApp().m_pMagCurveDlg))
+    if (auto* curve = dynamic_cast<CMagCurveWnd*>(OpenWindows().m_pMagCurveDlg))
       curve->Destroy();
   });
   RegisterWhoisView();

@@ -7,6 +7,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "app/registry/window_registry.h"
 #include "engine/determination_host.h"
 #include "platform/app_services.h"
 #include "platform/wx/wx_ui_services.h"
@@ -20,7 +21,7 @@ wxColour Colour(uint32_t rgb)
 
 int CurrentSet()
 {
-  CDetermination* det = TheApp().m_pDetermination;
+  CDetermination* det = OpenWindows().m_pDetermination;
   return det && det->m_pEngine ? det->m_pEngine->m_nAsteroidSet : 0;
 }
 
@@ -155,10 +156,10 @@ void CMpDisGraphWnd::OnCloseWindow(wxCloseEvent& /*event*/)
 
 CMpDisGraphWnd* OpenMpDisGraph(wxWindow* parent)
 {
-  auto* graph = dynamic_cast<CMpDisGraphWnd*>(TheApp().m_pMpDisGraphDlg);
+  auto* graph = dynamic_cast<CMpDisGraphWnd*>(OpenWindows().m_pMpDisGraphDlg);
   if (!graph) {
     graph = new CMpDisGraphWnd(parent);
-    TheApp().m_pMpDisGraphDlg = graph;
+    OpenWindows().m_pMpDisGraphDlg = graph;
   }
   graph->Show();
   graph->Raise();

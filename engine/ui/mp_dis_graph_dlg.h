@@ -4,6 +4,7 @@
 // drawing itself is computed by LayoutApproachGraph; this window paints it.
 #include <wx/dialog.h>
 
+#include "app/registry/window_registry.h"
 #include "engine/approach_graph.h"
 
 class wxNotebook;
@@ -35,6 +36,6 @@ private:
 };
 
 // Creates the application's graph when it holds none (stored in
-// CTessaruneApp::m_pMpDisGraphDlg), then shows it. Closing hides the window;
+// OpenWindows().m_pMpDisGraphDlg), then shows it. Closing hides the window;
 // the object lives until the process ends.
 CMpDisGraphWnd* OpenMpDisGraph(wxWindow* parent);

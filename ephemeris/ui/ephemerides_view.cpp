@@ -13,6 +13,7 @@
 #include "app/child_frame.h"
 #include "app/form_template.h"
 #include "app/num_edit.h"
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "platform/wx/spin_arrows.h"
 #include "platform/wx/wx_ui_services.h"
@@ -230,7 +231,7 @@ void CEphemeridesView::SetReadOnly(int id, bool readOnly)
 
 int OpenEphemeridesView()
 {
-  if (TheApp().m_pEphemerides)
+  if (OpenWindows().m_pEphemerides)
     return 1;
   CTessaruneWxApp& app = wxGetApp();
   const CFormTemplate* templ = app.m_pTemplEphemerides;
@@ -250,8 +251,8 @@ void RegisterEphemerisView()
     if (!OpenEphemeridesView())
       return;
     // The Väisälä view's chosen orbit first, whatever the orbit determination holds.
-    if (auto* view = TheApp().m_pEphemerides)
-      if (!FillFromVaisala(*view, TheApp().m_pVaisala))
-        FillFromDetermination(*view, TheApp().m_pDetermination);
+    if (auto* view = OpenWindows().m_pEphemerides)
+      if (!FillFromVaisala(*view, OpenWindows().m_pVaisala))
+        FillFromDetermination(*view, OpenWindows().m_pDetermination);
   });
 }

@@ -15,6 +15,7 @@
 #include "app/child_frame.h"
 #include "app/form_template.h"
 #include "app/num_edit.h"
+#include "app/registry/window_registry.h"
 #include "engine/approach_graph.h"
 #include "engine/close_approach.h"
 #include "engine/determination_host.h"
@@ -57,10 +58,9 @@ CMoveEpochDlg::CMoveEpochDlg(CChildFrame* frame)
 
 CMoveEpochDlg::~CMoveEpochDlg() {
   // The graph draws this view's approach record: it goes first.
-  CTessaruneApp& app = TheApp();
-  if (auto* graph = dynamic_cast<CMpDisGraphWnd*>(app.m_pMpDisGraphDlg)) {
+  if (auto* graph = dynamic_cast<CMpDisGraphWnd*>(OpenWindows().m_pMpDisGraphDlg)) {
     graph->SetTrack(nullptr, 0);
-    app.m_pMpDisGraphDlg = nullptr;
+    OpenWindows().m_pMpDisGraphDlg = nullptr;
     graph->Destroy();
   }
   DestroyChildren();

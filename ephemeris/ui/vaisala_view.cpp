@@ -12,6 +12,7 @@
 #include "app/child_frame.h"
 #include "app/form_template.h"
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "data/ui/file_dialogs.h"
 #include "data/ui/info_help.h"
@@ -184,7 +185,7 @@ void CVaisalaView::OnEphemerides()
   auto* frame = dynamic_cast<CChildFrame*>(GetParent());
   FillEphemeridesFromCurrentOrbit();
   // The ephemeris view is the one function view shown until it closes.
-  if (main && frame && TheApp().m_pEphemerides)
+  if (main && frame && OpenWindows().m_pEphemerides)
     main->HideDeterminationFrame(frame);
 }
 

@@ -3,6 +3,7 @@
 #include <cairo.h>
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <vector>
 #include <wx/brush.h>
 #include <wx/graphics.h>
@@ -168,7 +169,7 @@ void DrawManyCircles(wxGraphicsContext* gc, const RasterCircle* cs, size_t n, fl
     cairo_set_line_width(cr, lineWidth);
   for (size_t i = 0; i < n; ++i) {
     cairo_new_path(cr);
-    cairo_arc(cr, cs[i].x, cs[i].y, r, 0, 2 * M_PI);
+    cairo_arc(cr, cs[i].x, cs[i].y, r, 0, 2 * std::numbers::pi);
     if (lineWidth > 0)
       cairo_stroke(cr);
     else

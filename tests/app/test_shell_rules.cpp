@@ -9,9 +9,9 @@
 
 #include "app/command_routing.h"
 #include "app/cpu_selection.h"
-#include "app/oplog_cleanup.h"
 #include "app/version_info.h"
 #include "app/window_positions.h"
+#include "determination/oplog_cleanup.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
 #include "resources/app_resource_ids.h"

@@ -239,7 +239,7 @@ TEST(ImpactTracker, SubSolarAndApexPoints) {
   const std::string savedDe441 = app.m_szDe441File, savedDe406 = app.m_szDe406File;
   app.m_szDe441File = path;
   app.m_szDe406File.clear();
-  g_pJplEph = new CJplEph;
+  g_pJplEph = new CJplEph(TheApp().Paths());
   ASSERT_TRUE(g_pJplEph->IsOpen());
   t.m_nBody = 2;
   t.SubSolarPoint(lat, lon);

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "astro/jpl_eph.h"
+#include "platform/app_services.h"
 #include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
 
@@ -490,7 +491,7 @@ TEST(JplEph, OnlyTheProcessReaderServesPositions) {
   ASSERT_EQ(JplPosition(t, 9, 11, before), 0);
   TheApp().m_szDe441File = de431;
   {
-    CJplEph check;
+    CJplEph check(TheApp().Paths());
     EXPECT_TRUE(check.IsOpen());
     double during[3];
     ASSERT_EQ(JplPosition(t, 9, 11, during), 0);

@@ -28,7 +28,7 @@ public:
     g_pJplEph = nullptr;
     TheApp().m_szDe441File = de441;
     TheApp().m_szDe406File = de406;
-    g_pJplEph = new CJplEph;
+    g_pJplEph = new CJplEph(TheApp().Paths());
   }
 
 private:

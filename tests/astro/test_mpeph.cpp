@@ -138,10 +138,10 @@ TEST_F(MpephTest, FoldersAreTriedInOrderAndTheFirstAcceptedWins) {
   app.m_szExeDir = dir_ + "exe/";
   app.m_szEphDir = dir_ + "eph/";
   app.m_szDataDir = dir_ + "data/";
-  EXPECT_EQ(LoadMpephFromFolders(), 2);
+  EXPECT_EQ(LoadMpephFromFolders(TheApp().Paths()), 2);
   EXPECT_EQ(GetPerturberTable().m_bLoaded, 1);
   std::filesystem::remove(dir_ + "data/mpeph.dat");
-  EXPECT_EQ(LoadMpephFromFolders(), -1);
+  EXPECT_EQ(LoadMpephFromFolders(TheApp().Paths()), -1);
   EXPECT_EQ(GetPerturberTable().m_bLoaded, 0);
   app.m_szExeDir = saved[0];
   app.m_szEphDir = saved[1];

@@ -36,7 +36,7 @@ protected:
   bool Open(const std::string& path) {
     TheApp().m_szDe441File = path;
     TheApp().m_szDe406File.clear();
-    g_pJplEph = opened_ = new CJplEph;
+    g_pJplEph = opened_ = new CJplEph(TheApp().Paths());
     return g_pJplEph->IsOpen();
   }
   // A loaded store: asteroids 0-2 with epochs every 10 days from first.

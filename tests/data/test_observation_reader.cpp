@@ -12,6 +12,7 @@
 
 #include "astro/jpl_eph.h"
 #include "data/observation_reader.h"
+#include "platform/app_services.h"
 #include "platform/encoding.h"
 #include "platform/named_lock.h"
 #include "platform/ui_services.h"
@@ -86,7 +87,7 @@ protected:
     TheApp().m_szDe406File = de;
     TheApp().m_szDe441File = s_suiteDir + "no-de441.bin";
     delete g_pJplEph;
-    g_pJplEph = new CJplEph();
+    g_pJplEph = new CJplEph(TheApp().Paths());
   }
 
   static void TearDownTestSuite()
@@ -519,11 +520,11 @@ TEST_F(ObservationReaderTest, ResultCodesAndMessages)
   const std::string de406 = TheApp().m_szDe406File;
   delete g_pJplEph;
   TheApp().m_szDe406File = m_dir + "no-de406";
-  g_pJplEph = new CJplEph();
+  g_pJplEph = new CJplEph(TheApp().Paths());
   EXPECT_EQ(read(good), -3);
   delete g_pJplEph;
   TheApp().m_szDe406File = de406;
-  g_pJplEph = new CJplEph();
+  g_pJplEph = new CJplEph(TheApp().Paths());
   ASSERT_TRUE(g_pJplEph->IsOpen());
 }
 

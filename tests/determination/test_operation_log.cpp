@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/oplog_cleanup.h"
+#include "determination/oplog_cleanup.h"
 #include "data/observation_record.h"
 #include "determination/determination_display.h"
 #include "determination/operation_log.h"

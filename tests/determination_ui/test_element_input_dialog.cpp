@@ -13,6 +13,7 @@
 #include <wx/uiaction.h>
 
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/det_form.h"
 #include "determination/ui/determination_view.h"
@@ -123,7 +124,7 @@ TEST(ElementInputDialog, TypedAsteroidElementsGiveResiduals)
        }))
     steps.push_back(std::move(s));
   steps.push_back({"hand-over read", [&] {
-                     ephemerisShown = TheApp().m_pEphemerides != nullptr;
+                     ephemerisShown = OpenWindows().m_pEphemerides != nullptr;
                      determinationHidden = !wxGetApp().MainFrame()->FindVisibleFrame(FunctionView::Determination);
                    },
                    nullptr});

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "app/registry/window_registry.h"
 #include "astro/time_scales.h"
 #include "engine/approach_graph.h"
 #include "engine/determination_host.h"
@@ -89,7 +90,7 @@ TEST(ApproachGraph, TabsFollowThePerturberSet)
 TEST(ShowCloseApproaches, FillsTheEditAndHandsTheGraphTheTrack)
 {
   RecordingGraph graph;
-  TheApp().m_pMpDisGraphDlg = &graph;
+  OpenWindows().m_pMpDisGraphDlg = &graph;
   TextWindow edit;
   {
     CloseApproachRecord rec;
@@ -111,5 +112,5 @@ TEST(ShowCloseApproaches, FillsTheEditAndHandsTheGraphTheTrack)
   // The record took its track away from the graph when it went.
   EXPECT_EQ(graph.m_pTrack, nullptr);
   EXPECT_EQ(graph.m_nTrackRows, 0);
-  TheApp().m_pMpDisGraphDlg = nullptr;
+  OpenWindows().m_pMpDisGraphDlg = nullptr;
 }

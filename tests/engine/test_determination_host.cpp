@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "app/registry/window_registry.h"
 #include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 #include "platform/app_services.h"
@@ -220,24 +221,23 @@ TEST(OpLog, WrittenOnlyWhileOnWithByteOrderMarkOnce) {
 }
 
 TEST(Fallback, CurrentViewFallsBackAndDestructionClearsIt) {
-  CTessaruneApp& app = TheApp();
-  app.m_pDetermination = nullptr;
+  OpenWindows().m_pDetermination = nullptr;
   CDetermination* current = CurrentDetermination();
   EXPECT_EQ(current, &FallbackDetermination());
-  EXPECT_EQ(app.m_pDetermination, current);
+  EXPECT_EQ(OpenWindows().m_pDetermination, current);
   EXPECT_EQ(current->m_pEngine->m_pDet, current->m_pDetClass);
   EXPECT_EQ(current->m_pDetClass->m_pEngine, current->m_pEngine);
   {
     CDetermination view;
-    EXPECT_EQ(app.m_pDetermination, &view);
+    EXPECT_EQ(OpenWindows().m_pDetermination, &view);
   }
-  EXPECT_EQ(app.m_pDetermination, nullptr);
+  EXPECT_EQ(OpenWindows().m_pDetermination, nullptr);
   // A view closed while another one is current leaves that one current.
   auto first = std::make_unique<CDetermination>();
   CDetermination second;
-  EXPECT_EQ(app.m_pDetermination, &second);
+  EXPECT_EQ(OpenWindows().m_pDetermination, &second);
   first.reset();
-  EXPECT_EQ(app.m_pDetermination, &second);
+  EXPECT_EQ(OpenWindows().m_pDetermination, &second);
 }
 
 TEST(NonGravControls, ModelChoosesTheShownParameters) {

@@ -11,6 +11,7 @@
 // planetary file must be open.
 #include "astro/jpl_eph.h"
 #include "data/numerics.h"
+#include "engine/auto_step.h"
 #include "engine/force_model.h"
 #include "engine/integration_drivers.h"
 #include "engine/orbit_engine.h"

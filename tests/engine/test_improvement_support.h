@@ -14,8 +14,9 @@
 
 #include "astro/time_scales.h"
 #include "data/comet_list.h"
-#include "data/numerics.h"
 #include "data/observation_reader.h"
+#include "data/numerics.h"
+#include "engine/auto_step.h"
 #include "engine/determination_host.h"
 #include "engine/differential_correction.h"
 #include "engine/force_model.h"

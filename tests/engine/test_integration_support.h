@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "data/numerics.h"
+#include "engine/auto_step.h"
 #include "engine/force_model.h"
 #include "engine/integration_drivers.h"
 #include "engine/orbit_engine.h"

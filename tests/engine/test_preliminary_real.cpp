@@ -17,6 +17,7 @@
 #include "engine/determination_host.h"
 #include "engine/observation_picking.h"
 #include "engine/preliminary_orbit.h"
+#include "platform/app_services.h"
 #include "platform/ui_services.h"
 #include "tests/data/test_observation_support.h"
 
@@ -113,7 +114,7 @@ protected:
     TheApp().m_szDe406File = de;
     TheApp().m_szDe441File = s_dir + "no-de441.bin";
     delete g_pJplEph;
-    g_pJplEph = new CJplEph();
+    g_pJplEph = new CJplEph(TheApp().Paths());
   }
 
   static void TearDownTestSuite() {

@@ -13,6 +13,7 @@
 #include <wx/uiaction.h>
 
 #include "app/child_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
 #include "ephemeris/ephemeris_fields.h"
@@ -30,12 +31,12 @@ namespace {
 
 CEphemeridesView* View()
 {
-  return dynamic_cast<CEphemeridesView*>(TheApp().m_pEphemerides);
+  return dynamic_cast<CEphemeridesView*>(OpenWindows().m_pEphemerides);
 }
 
 CVisibilityChartWnd* Chart()
 {
-  return dynamic_cast<CVisibilityChartWnd*>(TheApp().m_pVisibilityChartDlg);
+  return dynamic_cast<CVisibilityChartWnd*>(OpenWindows().m_pVisibilityChartDlg);
 }
 
 void ClickControl(int id)

@@ -11,6 +11,7 @@
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "data/element_file.h"
 #include "determination/ui/determination_view.h"
@@ -27,7 +28,7 @@ namespace {
 
 CEphemeridesView* View()
 {
-  return dynamic_cast<CEphemeridesView*>(TheApp().m_pEphemerides);
+  return dynamic_cast<CEphemeridesView*>(OpenWindows().m_pEphemerides);
 }
 
 void ClickAt(wxWindow* w, wxPoint at)
@@ -99,11 +100,11 @@ TEST(EphemerisView, MenuExampleRuleAndSpinThroughTheEventLoop)
       {"位置推算(&C)", [] { ClickControl(kEphCalc); }, [] { return !Text(kEphOutput).empty(); }},
       // 2024 RW1 hit the Earth: the calculation opened the globe with its path and impact point.
       {"the globe shows the impact", nullptr, [] {
-         auto* globe = dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg);
+         auto* globe = dynamic_cast<CGlobeWnd*>(OpenWindows().m_pGlobeDlg);
          return globe && globe->IsShownOnScreen() && globe->m_bMarker == 1 && globe->m_nPathCount > 1;
        }},
-      {"close the globe", [] { dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg)->Close(); },
-       [] { return !dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg)->IsShown(); }},
+      {"close the globe", [] { dynamic_cast<CGlobeWnd*>(OpenWindows().m_pGlobeDlg)->Close(); },
+       [] { return !dynamic_cast<CGlobeWnd*>(OpenWindows().m_pGlobeDlg)->IsShown(); }},
       {"settle", nullptr, nullptr, 30, 0.6},
       {"read the table", [&] {
          title = FromWx(static_cast<wxWindow*>(View()->GetParent())->GetLabel());

@@ -11,6 +11,7 @@
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
 #include "engine/approach_graph.h"
@@ -43,7 +44,7 @@ void TypeInto(int id, const char* text) {
   sim.Text(text);
 }
 
-wxWindow* Graph() { return dynamic_cast<wxWindow*>(TheApp().m_pMpDisGraphDlg); }
+wxWindow* Graph() { return dynamic_cast<wxWindow*>(OpenWindows().m_pMpDisGraphDlg); }
 
 }  // namespace
 
@@ -86,13 +87,13 @@ TEST(MoveEpochView, MenuSampleCalculationAndApproachGraph) {
       {"settle", nullptr, nullptr, 30, 0.5},
       {"graph", [&] {
          graphShown = true;
-         graphRows = TheApp().m_pMpDisGraphDlg->m_nTrackRows;
+         graphRows = OpenWindows().m_pMpDisGraphDlg->m_nTrackRows;
          ViewSession::SaveScreenshot(Graph(), "move_epoch_graph");
        },
        nullptr},
       {"close the view", [] { dynamic_cast<CChildFrame*>(View()->GetParent())->Close(true); },
        [] { return !View(); }},
-      {"graph gone", [&] { graphGone = TheApp().m_pMpDisGraphDlg == nullptr; }, nullptr},
+      {"graph gone", [&] { graphGone = OpenWindows().m_pMpDisGraphDlg == nullptr; }, nullptr},
   };
   ASSERT_TRUE(session.Run({}, steps));
   EXPECT_EQ(session.FailedSteps(), "");

@@ -19,6 +19,7 @@
 
 #include "app/child_frame.h"
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "data/ui/info_help.h"
 #include "determination/ui/determination_view.h"
@@ -41,7 +42,7 @@ namespace {
 
 CVaisalaView* Vaisala()
 {
-  return dynamic_cast<CVaisalaView*>(TheApp().m_pVaisala);
+  return dynamic_cast<CVaisalaView*>(OpenWindows().m_pVaisala);
 }
 
 void ClickAt(wxWindow* w, wxPoint at)
@@ -183,12 +184,12 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
       ViewSession::OpenMenuStep(2, ID_EPHEMERIDES),
       {"位置推算(&E)", [] { ViewSession::ClickMenuItem(ID_EPHEMERIDES); },
        [] {
-         auto* eph = dynamic_cast<CEphemeridesView*>(TheApp().m_pEphemerides);
+         auto* eph = dynamic_cast<CEphemeridesView*>(OpenWindows().m_pEphemerides);
          return eph && eph->IsShownOnScreen() && !eph->GetItemText(kEphQ).empty();
        }},
       {"settle", nullptr, nullptr, 30, 0.5},
       {"ephemeris view", [&] {
-         auto* eph = dynamic_cast<CEphemeridesView*>(TheApp().m_pEphemerides);
+         auto* eph = dynamic_cast<CEphemeridesView*>(OpenWindows().m_pEphemerides);
          ephObject = eph->GetItemText(kEphObject);
          ephQ = eph->GetItemText(kEphQ);
          ephE = eph->GetItemText(kEphE);
@@ -199,10 +200,10 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
       // Closing the ephemeris view brings the Väisälä view back.
       {"close the ephemeris view",
        [] {
-         auto* eph = dynamic_cast<CEphemeridesView*>(TheApp().m_pEphemerides);
+         auto* eph = dynamic_cast<CEphemeridesView*>(OpenWindows().m_pEphemerides);
          dynamic_cast<CChildFrame*>(eph->GetParent())->Close(true);
        },
-       [] { return !TheApp().m_pEphemerides && Vaisala() && Vaisala()->IsShownOnScreen(); }},
+       [] { return !OpenWindows().m_pEphemerides && Vaisala() && Vaisala()->IsShownOnScreen(); }},
   };
   ASSERT_TRUE(session.Run({}, steps));
   watch.Unregister();

@@ -254,8 +254,14 @@ TEST(RangingParts, TrialOrbitFailureReasons) {
     double r[3], v[3], rms = 0;
     perihelion(c.q, c.e, r, v);
     CloneRecord rec{};
-    EXPECT_EQ(EvaluateRangeSample(engine, 2455000.5, r, v, c.bound, rec, rms), 0) << c.name;
+    RangeSampleFailure failure{-1, -1};
+    EXPECT_EQ(EvaluateRangeSample(engine, 2455000.5, r, v, c.bound, rec, rms, &failure), 0) << c.name;
+    EXPECT_EQ(failure.reason, c.reason) << c.name;
     EXPECT_EQ(g_nSampleFailReason, c.reason) << c.name;
+    // Reason 4 carries the iteration's own non-zero code.
+    if (c.reason == 4) {
+      EXPECT_NE(failure.iterationResult, 0) << c.name;
+    }
   }
   double r[3] = {NAN, 0, 0}, v[3] = {0, 0.01, 0}, rms = 0;
   CloneRecord rec{};

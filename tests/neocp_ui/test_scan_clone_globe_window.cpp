@@ -14,6 +14,7 @@
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/ui/determination_view.h"
 #include "neocp/scan_files.h"
@@ -36,7 +37,7 @@ CNeocpScanWnd* Dialog()
 
 CGlobeWnd* Globe()
 {
-  return dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg);
+  return dynamic_cast<CGlobeWnd*>(OpenWindows().m_pGlobeDlg);
 }
 
 // Tracks of an object that enters over north-east Africa: the nominal

@@ -15,6 +15,7 @@
 #include <wx/uiaction.h>
 
 #include "app/main_frame.h"
+#include "app/registry/window_registry.h"
 #include "app/scan_lock.h"
 #include "app/tessarune_wx_app.h"
 #include "data/neocp_list.h"
@@ -280,6 +281,6 @@ TEST(ScanDialogWindow, OpenedByTheViewsCommandSortsGrowsAndLocksTheApplication)
   EXPECT_TRUE(menuEnabledAfter);
   EXPECT_GT(keysBefore, 0);
   EXPECT_EQ(keysLocked, keysBefore);
-  EXPECT_EQ(TheApp().m_pOrbitViewDlg, nullptr);
+  EXPECT_EQ(OpenWindows().m_pOrbitViewDlg, nullptr);
   EXPECT_EQ(status, kScanStatusAborting);
 }

@@ -14,6 +14,7 @@
 #include <wx/listctrl.h>
 #include <wx/uiaction.h>
 
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "determination/solution_file.h"
 #include "determination/ui/determination_view.h"
@@ -44,7 +45,7 @@ CNeocpScanWnd* Dialog()
 
 COrbitViewWnd* Diagram()
 {
-  return dynamic_cast<COrbitViewWnd*>(TheApp().m_pOrbitViewDlg);
+  return dynamic_cast<COrbitViewWnd*>(OpenWindows().m_pOrbitViewDlg);
 }
 
 // The lines of the first week that 2024 MK stood on the NEOCP.

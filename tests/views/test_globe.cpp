@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/registry/window_registry.h"
 #include "platform/app_services.h"
 #include "tests/common/test_data.h"
 #include "tests/views/sized_globe.h"
@@ -81,7 +82,7 @@ TEST(GlobeBodies, DefaultsPathWindowsAndSetBody)
   EXPECT_STREQ(GlobeBodyOf(-1).english, "Unknown");
 
   SizedGlobe g;
-  EXPECT_EQ(TheApp().m_pGlobeDlg, &g);
+  EXPECT_EQ(OpenWindows().m_pGlobeDlg, &g);
   EXPECT_EQ(g.m_nBody, 2);
   EXPECT_EQ(g.m_dViewLat, 20);
   EXPECT_EQ(g.m_dViewLon, 100);

@@ -31,7 +31,7 @@ protected:
     TheApp().m_szDe441File = de;
     TheApp().m_szDe406File = "";
     delete g_pJplEph;
-    g_pJplEph = new CJplEph;
+    g_pJplEph = new CJplEph(TheApp().Paths());
     ASSERT_TRUE(g_pJplEph->IsOpen());
     m_opened = true;
     m_savedRadius = g_dGeoTrackRadius;

@@ -10,6 +10,7 @@
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
+#include "app/registry/window_registry.h"
 #include "astro/impact_tracker.h"
 #include "engine/determination_host.h"
 #include "engine/move_epoch.h"
@@ -28,7 +29,7 @@ namespace {
 
 CGlobeWnd* Window()
 {
-  return dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg);
+  return dynamic_cast<CGlobeWnd*>(OpenWindows().m_pGlobeDlg);
 }
 
 // Apophis from its 2029 state through the approach, with the impact

@@ -13,6 +13,7 @@
 #include <wx/uiaction.h>
 
 #include "app/help_pages.h"
+#include "app/registry/window_registry.h"
 #include "data/ui/info_help.h"
 #include "data/ui/info_mark.h"
 #include "determination/det_form.h"

@@ -12,6 +12,7 @@
 #include <wx/panel.h>
 #include <wx/uiaction.h>
 
+#include "app/registry/window_registry.h"
 #include "data/observation_reader.h"
 #include "determination/ui/determination_view.h"
 #include "engine/orbit_engine.h"
@@ -29,7 +30,7 @@ namespace {
 
 CMagCurveWnd* Curve()
 {
-  return dynamic_cast<CMagCurveWnd*>(TheApp().m_pMagCurveDlg);
+  return dynamic_cast<CMagCurveWnd*>(OpenWindows().m_pMagCurveDlg);
 }
 
 void ClickControl(int id, double xFraction)

@@ -16,6 +16,7 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
+#include "app/registry/window_registry.h"
 #include "data/observation_reader.h"
 #include "determination/ui/determination_view.h"
 #include "engine/orbit_engine.h"
@@ -35,7 +36,7 @@ constexpr double kDeg = 3.14159265358979323846 / 180;
 
 CMagCurveWnd* Window()
 {
-  return dynamic_cast<CMagCurveWnd*>(TheApp().m_pMagCurveDlg);
+  return dynamic_cast<CMagCurveWnd*>(OpenWindows().m_pMagCurveDlg);
 }
 
 // Moves the pointer onto a control of the window (at fractions of its

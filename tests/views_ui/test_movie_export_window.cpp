@@ -10,6 +10,7 @@
 #include <wx/button.h>
 #include <wx/textctrl.h>
 
+#include "app/registry/window_registry.h"
 #include "determination/ui/determination_view.h"
 #include "engine/orbit_engine.h"
 #include "engine/tool_sinks.h"
@@ -30,12 +31,12 @@ constexpr double kDeg = 3.14159265358979323846 / 180;
 
 COrbitViewWnd* Orbit()
 {
-  return dynamic_cast<COrbitViewWnd*>(TheApp().m_pOrbitViewDlg);
+  return dynamic_cast<COrbitViewWnd*>(OpenWindows().m_pOrbitViewDlg);
 }
 
 CGlobeWnd* Globe()
 {
-  return dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg);
+  return dynamic_cast<CGlobeWnd*>(OpenWindows().m_pGlobeDlg);
 }
 
 std::string ButtonLabel(wxWindow* w, int id)

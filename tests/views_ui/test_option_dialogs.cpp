@@ -21,6 +21,7 @@
 #include <wx/uiaction.h>
 
 #include "app/location_dlg.h"
+#include "app/registry/window_registry.h"
 #include "data/ui/info_help.h"
 #include "astro/jpl_eph.h"
 #include "data/ui/get_jpl_eph_dlg.h"
@@ -160,13 +161,13 @@ TEST(OptionSheetDisplay, MenuOpensEachPageDownloadsLockTheSheetAndOkWrites)
   std::vector<ViewStep> steps = {
       {"view", nullptr, [] { return ViewSession::View() != nullptr; }},
       {"command 148 while a calculation runs", [] {
-         TheApp().m_pDetermination->m_pEngine->m_bBusy = 1;
+         OpenWindows().m_pDetermination->m_pEngine->m_bBusy = 1;
          ViewSession::PostCommand(ID_OPTIONS);
        },
        [&] { return Recorded(session, kMsgOtherCalculationRunning); }, 30, 0.5},
       {"calculation ends", [&] {
          refusedWhileBusy = Shown<COption>() == nullptr;
-         TheApp().m_pDetermination->m_pEngine->m_bBusy = 0;
+         OpenWindows().m_pDetermination->m_pEngine->m_bBusy = 0;
        },
        nullptr},
       {"command 148", [] { ViewSession::PostCommand(ID_OPTIONS); }, [] { return Shown<COption>() != nullptr; }, 30,

@@ -10,6 +10,7 @@
 #include <wx/checkbox.h>
 #include <wx/uiaction.h>
 
+#include "app/registry/window_registry.h"
 #include "astro/frames.h"
 #include "astro/time_scales.h"
 #include "determination/ui/determination_view.h"
@@ -29,7 +30,7 @@ constexpr double kDeg = 3.14159265358979323846 / 180;
 
 COrbitViewWnd* Window()
 {
-  return dynamic_cast<COrbitViewWnd*>(TheApp().m_pOrbitViewDlg);
+  return dynamic_cast<COrbitViewWnd*>(OpenWindows().m_pOrbitViewDlg);
 }
 
 // The dates of the observations of the file from 1960 on (columns 16-32).

@@ -13,6 +13,7 @@
 #include <wx/textctrl.h>
 #include <wx/uiaction.h>
 
+#include "app/registry/window_registry.h"
 #include "astro/angle_units.h"
 #include "astro/time_scales.h"
 #include "data/ui/info_help.h"
@@ -27,7 +28,7 @@
 
 namespace {
 
-CSearchRangeWnd* Window() { return dynamic_cast<CSearchRangeWnd*>(TheApp().m_pSearchRangeDlg); }
+CSearchRangeWnd* Window() { return dynamic_cast<CSearchRangeWnd*>(OpenWindows().m_pSearchRangeDlg); }
 
 wxTextCtrl* EditOf(int id) { return dynamic_cast<wxTextCtrl*>(Window()->FindWindow(id)); }
 

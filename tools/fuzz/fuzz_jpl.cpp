@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
   DeFileBytesFromHeader(path);
   TheApp().m_szDe441File = path;
   delete g_pJplEph;
-  g_pJplEph = new CJplEph;
+  g_pJplEph = new CJplEph(TheApp().Paths());
   if (g_pJplEph->IsOpen()) {
     FuzzCheck(g_dJplStart < g_dJplEnd, "an open file has a span");
     double pos[3];

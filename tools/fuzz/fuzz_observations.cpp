@@ -39,7 +39,7 @@ void SetUp()
   FuzzWriteFile("local.obs", kLocalLines);
   if (!FuzzDataDir().empty())
     TheApp().m_szDe441File = FuzzDataDir() + "de/lnxp2000p2040.405";
-  g_pJplEph = new CJplEph;
+  g_pJplEph = new CJplEph(TheApp().Paths());
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <thread>
 
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "app/window_positions.h"
 #include "platform/app_services.h"
@@ -287,7 +288,7 @@ void CGlobeWnd::OnKey(wxKeyEvent& e)
 
 CGlobeWnd* GlobeWindow(wxWindow* mainFrame)
 {
-  if (auto* wnd = dynamic_cast<CGlobeWnd*>(TheApp().m_pGlobeDlg))
+  if (auto* wnd = dynamic_cast<CGlobeWnd*>(OpenWindows().m_pGlobeDlg))
     return wnd;
   return new CGlobeWnd(mainFrame);
 }

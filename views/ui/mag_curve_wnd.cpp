@@ -15,6 +15,7 @@
 #include <wx/textctrl.h>
 #include <wx/utils.h>
 
+#include "app/registry/window_registry.h"
 #include "data/ui/info_help.h"
 #include "data/ui/info_mark.h"
 #include "platform/app_services.h"
@@ -77,7 +78,7 @@ const ControlSpec kControls[] = {
 
 CMagCurveWnd* MagCurveWindow()
 {
-  return dynamic_cast<CMagCurveWnd*>(TheApp().m_pMagCurveDlg);
+  return dynamic_cast<CMagCurveWnd*>(OpenWindows().m_pMagCurveDlg);
 }
 
 } // namespace

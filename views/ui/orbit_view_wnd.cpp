@@ -12,6 +12,7 @@
 #include <wx/textctrl.h>
 #include <wx/valtext.h>
 
+#include "app/registry/window_registry.h"
 #include "app/tessarune_wx_app.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
@@ -45,7 +46,7 @@ constexpr int kDefaultY = 420;
 
 COrbitViewWnd* OrbitViewWindow()
 {
-  return dynamic_cast<COrbitViewWnd*>(TheApp().m_pOrbitViewDlg);
+  return dynamic_cast<COrbitViewWnd*>(OpenWindows().m_pOrbitViewDlg);
 }
 
 } // namespace

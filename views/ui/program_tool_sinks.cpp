@@ -1,5 +1,6 @@
 #include "views/ui/program_tool_sinks.h"
 
+#include "app/registry/window_registry.h"
 #include "platform/app_services.h"
 #include "views/orbit_view.h"
 #include "views/ui/globe_wnd.h"
@@ -13,7 +14,7 @@
 
 GlobeSink* ProgramToolSinks::Globe()
 {
-  return TheApp().m_pGlobeDlg;
+  return OpenWindows().m_pGlobeDlg;
 }
 
 GlobeSink* ProgramToolSinks::OpenGlobe()
@@ -24,7 +25,7 @@ GlobeSink* ProgramToolSinks::OpenGlobe()
 
 OrbitDiagramSink* ProgramToolSinks::OrbitDiagram()
 {
-  return TheApp().m_pOrbitViewDlg;
+  return OpenWindows().m_pOrbitViewDlg;
 }
 
 OrbitDiagramSink* ProgramToolSinks::OpenOrbitDiagram()
@@ -45,7 +46,7 @@ VisibilityChartSink* ProgramToolSinks::OpenVisibilityChart()
 
 MagCurveSink* ProgramToolSinks::MagCurve()
 {
-  return TheApp().m_pMagCurveDlg;
+  return OpenWindows().m_pMagCurveDlg;
 }
 
 MagCurveSink* ProgramToolSinks::OpenMagCurve()
@@ -56,7 +57,7 @@ MagCurveSink* ProgramToolSinks::OpenMagCurve()
 
 SearchRangeSink* ProgramToolSinks::SearchRange()
 {
-  return TheApp().m_pSearchRangeDlg;
+  return OpenWindows().m_pSearchRangeDlg;
 }
 
 SearchRangeSink* ProgramToolSinks::OpenSearchRange()

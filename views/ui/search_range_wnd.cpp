@@ -8,6 +8,7 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
+#include "app/registry/window_registry.h"
 #include "data/ui/info_help.h"
 #include "data/ui/window_routines.h"
 #include "platform/app_services.h"
@@ -56,7 +57,7 @@ CSearchRangeWnd::CSearchRangeWnd(wxWindow* parent)
     : wxDialog(parent, wxID_ANY, ToWx(kSearchRangeTitle), wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX | wxFRAME_TOOL_WINDOW)
 {
-  TheApp().m_pSearchRangeDlg = this;
+  OpenWindows().m_pSearchRangeDlg = this;
   SetClientSize(ConvertDialogToPixels(wxSize(432, 382)));
   BuildControls();
   BindControls();
@@ -66,8 +67,8 @@ CSearchRangeWnd::CSearchRangeWnd(wxWindow* parent)
 
 CSearchRangeWnd::~CSearchRangeWnd()
 {
-  if (TheApp().m_pSearchRangeDlg == this)
-    TheApp().m_pSearchRangeDlg = nullptr;
+  if (OpenWindows().m_pSearchRangeDlg == this)
+    OpenWindows().m_pSearchRangeDlg = nullptr;
 }
 
 void CSearchRangeWnd::BuildControls()
@@ -209,7 +210,7 @@ void CSearchRangeWnd::OnCopyImage()
 
 CSearchRangeWnd* OpenSearchRange(wxWindow* mainFrame)
 {
-  auto* wnd = dynamic_cast<CSearchRangeWnd*>(TheApp().m_pSearchRangeDlg);
+  auto* wnd = dynamic_cast<CSearchRangeWnd*>(OpenWindows().m_pSearchRangeDlg);
   if (!wnd)
     wnd = new CSearchRangeWnd(mainFrame);
   wnd->Show();

@@ -17,6 +17,7 @@
 #include <wx/menu.h>
 #include <wx/panel.h>
 
+#include "app/registry/window_registry.h"
 #include "astro/angle_units.h"
 #include "data/ui/info_help.h"
 #include "data/ui/info_mark.h"
@@ -84,7 +85,7 @@ CVisibilityChartWnd::CVisibilityChartWnd(wxWindow* parent)
       m_sizeTimer(this)
 {
   Current() = this;
-  TheApp().m_pVisibilityChartDlg = this;
+  OpenWindows().m_pVisibilityChartDlg = this;
   SetBackgroundStyle(wxBG_STYLE_PAINT);
   m_pInfoMark = new CInfoMark(this, IDC_INFO, wxPoint(4, 4));
   m_pInfoMark->SetToolTip(ToWx(kTopicChart.title));
@@ -147,8 +148,8 @@ CVisibilityChartWnd::CVisibilityChartWnd(wxWindow* parent)
 CVisibilityChartWnd::~CVisibilityChartWnd()
 {
   SavePlacement();
-  if (TheApp().m_pVisibilityChartDlg == this)
-    TheApp().m_pVisibilityChartDlg = nullptr;
+  if (OpenWindows().m_pVisibilityChartDlg == this)
+    OpenWindows().m_pVisibilityChartDlg = nullptr;
   if (Current() == this)
     Current() = nullptr;
 }

@@ -12,6 +12,7 @@
 #include <wx/fontenum.h>
 #include <wx/region.h>
 
+#include "astro/angle_units.h"
 #include "platform/wx/raster_draw.h"
 #include "platform/wx/wx_ui_services.h"
 #include "views/polyline_thinning.h"
@@ -330,7 +331,7 @@ bool WxSceneCanvas::SunTexture(ScenePoint c, float clipR, float halfSide)
   // The context clips to regions: the disc as a polygon of 96 corners.
   wxPoint corners[96];
   for (int i = 0; i < 96; ++i) {
-    const double a = 2 * M_PI * i / 96;
+    const double a = 2 * kPi * i / 96;
     corners[i] = wxPoint(static_cast<int>(std::lround(c.x + clipR * std::cos(a))),
                          static_cast<int>(std::lround(c.y + clipR * std::sin(a))));
   }

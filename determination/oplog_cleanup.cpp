@@ -1,4 +1,4 @@
-#include "app/oplog_cleanup.h"
+#include "determination/oplog_cleanup.h"
 
 #include <filesystem>
 #include <fstream>
