@@ -12,7 +12,7 @@
 #include "engine/improvement_procedures.h"
 #include "engine/orbit_engine.h"
 #include "neocp/earth_screening.h"
-#include "neocp/scan_dlg.h"
+#include "neocp/scan_object.h"
 #include "neocp/scan_row.h"
 #include "neocp/systematic_ranging.h"
 #include "platform/numbers.h"
@@ -54,7 +54,7 @@ bool BatchTriesAi(double arcDays, int usable) { return arcDays >= kBatchAiMinArc
 bool UsableInBatch(const ObservationRecord& o) { return KnownAndNotByHand(o); }
 
 int ComputeBatchOrbit(CDeterminationDisplay& view, const std::string& obsPath, const NeocpScanSettings& settings,
-                      NeocpScanRow& row, EngineWindow* window, CNeocpScanDlg* dlg) {
+                      NeocpScanRow& row, EngineWindow* window, ScanProgress* progress) {
   OrbitEngine* engine = view.m_pEngine;
   row.obs_path = obsPath;
   const bool loaded = OpenObsFileInBatch(view, obsPath);
@@ -86,7 +86,7 @@ int ComputeBatchOrbit(CDeterminationDisplay& view, const std::string& obsPath, c
   }
 
   if (BatchTriesAi(row.arc_days, usable)) {
-    if (dlg) dlg->SetStatusText(FormatC(kStatusBatchAi, row.desig.c_str()));
+    if (progress) progress->SetStatusText(FormatC(kStatusBatchAi, row.desig.c_str()));
     view.m_nAiResult = -100;
     view.m_nBatchMode = 1;
     {
@@ -101,15 +101,15 @@ int ComputeBatchOrbit(CDeterminationDisplay& view, const std::string& obsPath, c
     }
     const bool accepted = AiOrbitAcceptable(view);
     if (accepted) TakeEngineOrbit(engine, row);
-    if (dlg && dlg->PumpMessages() != 0) {
+    if (progress && progress->PumpAndCheckCancel() != 0) {
       row.status = kScanAborted;
       return -9;
     }
-    if (accepted) return MakeCovarianceClones(view, settings, row, window, dlg);
+    if (accepted) return MakeCovarianceClones(view, settings, row, window, progress);
   }
 
-  if (dlg) dlg->SetStatusText(FormatC(kStatusBatchRanging, row.desig.c_str()));
-  return RunSystematicRanging(view, settings, row, window, dlg);
+  if (progress) progress->SetStatusText(FormatC(kStatusBatchRanging, row.desig.c_str()));
+  return RunSystematicRanging(view, settings, row, window, progress);
 }
 
 int LoadScanObject(CDeterminationDisplay& view, const std::string& obsPath, const std::string& solutionPath,

@@ -4,12 +4,12 @@
 // improvement or the systematic ranging, clones and the Earth screening),
 // the loading of a scanned object back into the view, and the three further
 // improvement steps of a stored nominal orbit. They run on the calling
-// thread; long steps keep the windows alive through the scan dialog's pump.
+// thread; long steps keep their host alive through the scan's progress pump.
 // Every function sets the view's batch mode back to 0 before it returns.
 #include <string>
 
 class CDeterminationDisplay;
-class CNeocpScanDlg;
+class ScanProgress;
 class EngineWindow;
 struct NeocpScanRow;
 struct NeocpScanSettings;
@@ -44,8 +44,8 @@ bool UsableInBatch(const ObservationRecord& o);
 
 // The per-object driver. The caller resets the row and sets best_path,
 // closest_path and clones_path to the files it wants (cleared when a file is
-// not written). window: the scan dialog's engine text window; dlg: the scan
-// dialog (its status line and pump), null for none.
+// not written). window: the host's engine text window; progress: the scan's
+// status line and pump, null for none.
 //  0: nominal orbit found and screened (row status 8 or 9);
 // -1: failure (status 3, 4, 5 or 6, with a note but where the time limit
 //     ended the ranging before its first sample);
@@ -53,7 +53,7 @@ bool UsableInBatch(const ObservationRecord& o);
 //     automatic improvement), status 7; the caller turns it into 6 when its
 //     time-limit flag is set.
 int ComputeBatchOrbit(CDeterminationDisplay& view, const std::string& obsPath, const NeocpScanSettings& settings,
-                      NeocpScanRow& row, EngineWindow* window, CNeocpScanDlg* dlg);
+                      NeocpScanRow& row, EngineWindow* window, ScanProgress* progress);
 
 // A scanned object's observation file and stored nominal solution back into
 // the view. 0 both loaded; 1 observations loaded and no solution file given

@@ -28,7 +28,7 @@
 #include "engine/orbit_engine.h"
 #include "engine/tool_sinks.h"
 #include "neocp/clone_sampler.h"
-#include "neocp/scan_dlg.h"
+#include "neocp/scan_object.h"
 #include "neocp/scan_files.h"
 #include "neocp/scan_row.h"
 
@@ -349,7 +349,7 @@ bool IsCloser(const NeocpScanRow& row, const CloneApproach& a) {
 
 int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
                           const CloneRecord& nominal, const CloneRecord* clones, int count, EngineWindow* window,
-                          CNeocpScanDlg* dlg) {
+                          ScanProgress* progress) {
   OrbitEngine* engine = view.m_pEngine;
   const DetClass* det = view.m_pDetClass;
   if (!det || det->m_nObsCount < 1) {
@@ -408,17 +408,17 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
   CloneRecord closest{};
   for (int j = 0; j <= count; ++j) {
     const uint32_t now = clock.TickMs();
-    if (dlg && now - lastStatus > kStatusRefreshMs) {
+    if (progress && now - lastStatus > kStatusRefreshMs) {
       lastStatus = now;
       if (j == 0)
-        dlg->SetStatusText(Printf("%s: 名目軌道の最接近を調べています...", row.desig.c_str()));
+        progress->SetStatusText(Printf("%s: 名目軌道の最接近を調べています...", row.desig.c_str()));
       else if (row.clo_dist < kNoDistance)
-        dlg->SetStatusText(Printf("%s: クローン %d/%d  衝突 %d  最小 %.2f LD", row.desig.c_str(), j, count,
+        progress->SetStatusText(Printf("%s: クローン %d/%d  衝突 %d  最小 %.2f LD", row.desig.c_str(), j, count,
                                   row.n_impact, row.clo_dist / kLunarDistanceAu));
       else
-        dlg->SetStatusText(Printf("%s: クローン %d/%d  衝突 %d", row.desig.c_str(), j, count, row.n_impact));
+        progress->SetStatusText(Printf("%s: クローン %d/%d  衝突 %d", row.desig.c_str(), j, count, row.n_impact));
     }
-    if (dlg) pump = dlg->PumpMessages();
+    if (progress) pump = progress->PumpAndCheckCancel();
     if (pump != 0) break;
     engine->m_nCancel = 0;
     const CloneRecord& rec = j == 0 ? nominal : clones[j - 1];
@@ -507,7 +507,7 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
 }
 
 int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
-                         EngineWindow* window, CNeocpScanDlg* dlg) {
+                         EngineWindow* window, ScanProgress* progress) {
   OrbitEngine* engine = view.m_pEngine;
   row.mode = 0;
   bool wanted = settings.m_nClones > 0;
@@ -563,14 +563,14 @@ int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& s
     }
     row.n_invalid = invalid;
     const int result = ScreenEarthApproaches(view, settings, row, nominal, clones.data(),
-                                             static_cast<int>(clones.size()), window, dlg);
+                                             static_cast<int>(clones.size()), window, progress);
     row.n_clones = settings.m_nClones;
     if (result == 0 && row.cov_diag_only == 1)
       AppendScanNote(row.note, "共分散を分解できず相関を捨てて作ったクローンです(広がりは目安)");
     return result;
   }
   row.n_invalid = 0;
-  const int result = ScreenEarthApproaches(view, settings, row, nominal, nullptr, 0, window, dlg);
+  const int result = ScreenEarthApproaches(view, settings, row, nominal, nullptr, 0, window, progress);
   row.n_clones = 0;
   return result;
 }

@@ -15,7 +15,7 @@ struct OrbitEngine;
 struct DetClass;
 class EngineWindow;
 class CDeterminationDisplay;
-class CNeocpScanDlg;
+class ScanProgress;
 class GeoTrackBuffer;
 class ImpactTracker;
 struct NeocpScanRow;
@@ -86,11 +86,11 @@ void SampleApproachTrack(const GeoTrackBuffer& points, double approachJd, const 
 // 0 success (status 8 or 9), -1 failure (4 or 6), -9 aborted (7).
 int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
                           const CloneRecord& nominal, const CloneRecord* clones, int count, EngineWindow* window,
-                          CNeocpScanDlg* dlg);
+                          ScanProgress* progress);
 
 // The clones of the view's current solution from its covariance, screened.
 int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
-                         EngineWindow* window, CNeocpScanDlg* dlg);
+                         EngineWindow* window, ScanProgress* progress);
 
 // ---- clone-track file ----
 inline constexpr const char* kCloneTrackHeader = "kind\timpact\tplausible\tweight\tjd\tpoints";

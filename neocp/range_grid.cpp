@@ -6,7 +6,7 @@
 
 #include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
-#include "neocp/scan_dlg.h"
+#include "neocp/scan_object.h"
 #include "platform/numbers.h"
 
 namespace {
@@ -52,12 +52,12 @@ void SetChi2(RangeGrid& grid, const RangePrior* prior, int obsCount, int* within
   }
 }
 
-void ShowGridStatus(CNeocpScanDlg* dlg, const std::string& desig, int pass, const RangeGrid& grid) {
-  if (!dlg) return;
+void ShowGridStatus(ScanProgress* progress, const std::string& desig, int pass, const RangeGrid& grid) {
+  if (!progress) return;
   if (grid.best < 0)
-    dlg->SetStatusText(FormatC("%s: 距離走査 %d回目の格子 %d本", desig.c_str(), pass + 1, grid.count));
+    progress->SetStatusText(FormatC("%s: 距離走査 %d回目の格子 %d本", desig.c_str(), pass + 1, grid.count));
   else
-    dlg->SetStatusText(FormatC("%s: 距離走査 %d回目の格子 %d本  いちばん合う距離 %.4g AU (残差 %.2f\")", desig.c_str(),
+    progress->SetStatusText(FormatC("%s: 距離走査 %d回目の格子 %d本  いちばん合う距離 %.4g AU (残差 %.2f\")", desig.c_str(),
                                pass + 1, grid.count, grid.samples[grid.best].rho, grid.bestRms));
 }
 
@@ -105,7 +105,7 @@ int EvaluateGridSample(OrbitEngine* engine, const DetClass* det, const Attributa
 }
 
 int ScanRangeGrid(OrbitEngine* engine, const DetClass* det, const Attributable& a, int refit, const RangePrior* prior,
-                  int target, int obsCount, const std::string& desig, CNeocpScanDlg* dlg, RangeGrid& grid,
+                  int target, int obsCount, const std::string& desig, ScanProgress* progress, RangeGrid& grid,
                   std::string& log) {
   grid = RangeGrid{};
   try {
@@ -137,7 +137,7 @@ int ScanRangeGrid(OrbitEngine* engine, const DetClass* det, const Attributable& 
       double emission, position[3], velocity[3], H = 0, sqrtJ = 0;
       if (!AttributableToState(a, rho, 0.0, emission, position, velocity, &H, &sqrtJ)) continue;
       for (int r = 0; r < K && grid.count < kRangeGridMaxSamples; ++r) {
-        if (dlg && (code = dlg->PumpMessages()) != 0) break;
+        if (progress && (code = progress->PumpAndCheckCancel()) != 0) break;
         engine->m_nCancel = 0;
         RangeSample& s = grid.samples[grid.count];
         s.log_rho = lr;
@@ -157,7 +157,7 @@ int ScanRangeGrid(OrbitEngine* engine, const DetClass* det, const Attributable& 
         }
         grid.refits += refitted;
         ++grid.count;
-        if (grid.count % kStatusEverySamples == 0) ShowGridStatus(dlg, desig, u, grid);
+        if (grid.count % kStatusEverySamples == 0) ShowGridStatus(progress, desig, u, grid);
       }
     }
     if (grid.best < 0 || code != 0) break;

@@ -11,7 +11,7 @@
 #include "neocp/attributable.h"
 #include "neocp/earth_screening.h"
 
-class CNeocpScanDlg;
+class ScanProgress;
 
 inline constexpr int kRangeGridMaxSamples = 2664;
 inline constexpr int kRangeGridPasses = 8;
@@ -63,5 +63,5 @@ int EvaluateGridSample(OrbitEngine* engine, const DetClass* det, const Attributa
 // pump's code (1 aborted, 2 time limit) when it stopped the scan. The log
 // gets one line per pass. obsCount: the observations the χ² counts (a).
 int ScanRangeGrid(OrbitEngine* engine, const DetClass* det, const Attributable& a, int refit, const RangePrior* prior,
-                  int target, int obsCount, const std::string& desig, CNeocpScanDlg* dlg, RangeGrid& grid,
+                  int target, int obsCount, const std::string& desig, ScanProgress* progress, RangeGrid& grid,
                   std::string& log);

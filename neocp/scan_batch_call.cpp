@@ -1,14 +1,18 @@
-#include "determination/determination_display.h"
-#include "neocp/batch_orbit.h"
 #include "neocp/scan_dlg.h"
 
 int CNeocpScanDlg::ComputeBatchOrbit(const std::string& obsPath, NeocpScanRow& row)
 {
-  auto* view = dynamic_cast<CDeterminationDisplay*>(m_pView);
-  if (!view) {
-    row.obs_path = obsPath;
-    row.status = kScanNoOrbit;
-    return -1;
-  }
-  return ::ComputeBatchOrbit(*view, obsPath, m_settings, row, EngineTextWindow(), this);
+  return ScanObjectHost::ComputeScanOrbit(m_settings, obsPath, row);
+}
+
+int CNeocpScanDlg::ComputeScanOrbit(const NeocpScanSettings& settings, const std::string& obsPath, NeocpScanRow& row)
+{
+  // The dialog's tests put their own driver in the dialog's virtual.
+  (void)settings;
+  return ComputeBatchOrbit(obsPath, row);
+}
+
+double CNeocpScanDlg::ObjectSeconds()
+{
+  return (NowMs() - m_dwObjectStart) / 1000.0;
 }

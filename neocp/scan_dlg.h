@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/determination_host.h"
+#include "neocp/scan_object.h"
 #include "neocp/scan_row.h"
 #include "platform/named_lock.h"
 
@@ -28,18 +29,6 @@ struct OrbitEngine;
 struct KnownMatchTotals;
 struct TrackletQuery;
 class WorkerLauncher;
-
-// The scan parameters, handed whole to the batch engine and to the workers.
-struct NeocpScanSettings {
-  int m_nClones = 200;
-  double m_dDaysBefore = 30;
-  double m_dDaysAfter = 60;
-  int m_nMinObs = 3;
-  double m_dMinArc = 0;
-  int m_bSysError = 1;
-  int m_nTimeLimit = 300;  // seconds per object, 0 no limit
-  int m_nParallel = 1;
-};
 
 // Controls of dialog 210.
 enum NeocpScanControlId : int {
@@ -121,7 +110,9 @@ int DefaultScanParallel(int processors, int commandLine);
 // separators removed, + "/NEOCP_scan" (no final "/").
 std::string ScanFolderFor(const std::string& obsFolder, const std::string& dataDir);
 
-class CNeocpScanDlg {
+// The dialog hosts the scan of one object in this process: its status line,
+// its pump with the abort and time-limit flags, its view.
+class CNeocpScanDlg : public ScanObjectHost {
 public:
   explicit CNeocpScanDlg(CDetermination* view);
   virtual ~CNeocpScanDlg();
@@ -159,7 +150,7 @@ public:
 
   // ---- what the batch code uses ----
   // The status line (control 1517), shown at once.
-  virtual void SetStatusText(const std::string& text);
+  void SetStatusText(const std::string& text) override;
   // Appends to the log (control 1516), which keeps at most 4194304 characters.
   void AppendLog(const std::string& text);
   // The hidden text window the engine writes its messages to.
@@ -167,6 +158,14 @@ public:
   // 0 go on, 1 abort (asked for, or the application is ending), 2 the
   // object's time limit passed. Dispatches at most 100 pending events.
   int PumpMessages();
+  int PumpAndCheckCancel() override { return PumpMessages(); }
+  CDetermination* ScanView() override { return m_pView; }
+  EngineWindow* ScanEngineWindow() override { return EngineTextWindow(); }
+  int ComputeScanOrbit(const NeocpScanSettings& settings, const std::string& obsPath, NeocpScanRow& row) override;
+  bool ScanAborted() override { return m_bAbort != 0; }
+  bool ScanTimedOut() override { return m_bTimedOut != 0; }
+  // Seconds of the object clock.
+  double ObjectSeconds() override;
   // The start of one object: its clock starts, the time-limit flag clears.
   void StartObjectClock();
   // A scan starts and ends: running flag (and the engine's busy test), the

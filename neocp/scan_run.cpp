@@ -396,22 +396,12 @@ bool CNeocpScanDlg::PrepareObservations(int row, std::string& obsPath)
   NeocpScanRow& r = m_pRows[row];
   NeocpScanRow before;
   CopyScanRow(before, r);
-  ResetScanRow(r, 1);
-  r.nobs_at_scan = r.list_nobs;
-  r.status = kScanComputing;
+  const bool computed = BeginRowScan(r, m_settings);
   UpdateRow(row);
   const int position = FindListItem(row);
   if (position >= 0)
     EnsureListItemVisible(position);
-
-  if (r.list_nobs != kScanUnknown && r.list_nobs < m_settings.m_nMinObs) {
-    r.status = kScanSkipped;
-    r.note = FormatC("観測が%.0f個(%d個未満)", r.list_nobs, m_settings.m_nMinObs);
-  } else if (r.list_arc != kScanUnknown && r.list_arc < m_settings.m_dMinArc) {
-    r.status = kScanSkipped;
-    r.note = FormatC("弧が%.2f日(%g日未満)", r.list_arc, m_settings.m_dMinArc);
-  }
-  if (r.status == kScanSkipped)
+  if (!computed)
     return KeepPreviousResult(row, before);
   if (!r.source_path.empty()) {
     obsPath = r.source_path;
@@ -436,33 +426,12 @@ void CNeocpScanDlg::ScanOneObject(int row)
   StartObjectClock();
   NeocpScanRow& r = m_pRows[row];
   std::string obsPath;
-  if (PrepareObservations(row, obsPath)) {
-    const std::string stem = RowFolder(row) + "/" + RowBaseName(row);
-    r.best_path = stem + "_best_EX.IMP";
-    r.closest_path = stem + "_closest_EX.IMP";
-    r.clones_path = stem + "_clones.txt";
-    const int result = ComputeBatchOrbit(obsPath, r);
-    WriteUtf8BomFile(stem + "_log.txt", m_pView ? m_pView->m_strCalcLog : std::string());
-    if (m_bAbort)
-      r.status = kScanAborted;
-    else if (result == -9 || (m_bTimedOut && r.status != kScanNominalOnly && r.status != kScanComplete))
-      r.status = kScanTimedOut;
-    auto* view = dynamic_cast<CDeterminationDisplay*>(m_pView);
-    if (r.n_used < 1 || !view ||
-        !WriteSolutionFileForBatch(*view, r.best_path, view->m_pEngine->m_state, FormatNominalNote(r), 0))
-      r.best_path.clear();
-  }
-  if (m_bKeptPrevious)
+  if (PrepareObservations(row, obsPath))
+    ScanObject(m_settings, {obsPath, RowFolder(row) + "/" + RowBaseName(row)}, r, *this);
+  else if (!m_bKeptPrevious)
+    EndRowScan(r, ObjectSeconds(), m_nActiveTimeLimit);
+  if (m_bKeptPrevious || r.status == kScanSkipped)
     return;
-  if (r.status != kScanComplete) {
-    r.closest_path.clear();
-    r.clones_path.clear();
-  }
-  if (r.status == kScanSkipped)
-    return;
-  r.elapsed_sec = (NowMs() - m_dwObjectStart) / 1000.0;
-  if (r.status == kScanTimedOut && r.note.empty())
-    r.note = FormatC("%d秒の制限時間を超えました", m_nActiveTimeLimit);
   UpdateRow(row);
   LogRowResult(r);
 }

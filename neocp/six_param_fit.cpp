@@ -9,7 +9,7 @@
 #include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
 #include "neocp/range_grid.h"
-#include "neocp/scan_dlg.h"
+#include "neocp/scan_object.h"
 #include "platform/numbers.h"
 
 namespace {
@@ -31,7 +31,7 @@ struct SixFit {
   const DetClass* det;
   const Attributable& a;
   int n;
-  CNeocpScanDlg* dlg;
+  ScanProgress* progress;
 
   // Residual vector of q; false when it cannot be measured.
   bool Residuals(const double q[6], std::vector<double>& r, double& S) const {
@@ -39,7 +39,7 @@ struct SixFit {
   }
   // The pump before an evaluation; its code (0 go on).
   int Pump() const {
-    const int code = dlg ? dlg->PumpMessages() : 0;
+    const int code = progress ? progress->PumpAndCheckCancel() : 0;
     engine->m_nCancel = 0;
     return code;
   }
@@ -69,7 +69,7 @@ void CholeskySolve6(const double* L, const double* b, double* x) {
 }
 
 int FitSixParameters(OrbitEngine* engine, const DetClass* det, const Attributable& a, double p[6], double timeScale,
-                     const std::string& desig, CNeocpScanDlg* dlg, double& meanResidual, double covariance[6][6],
+                     const std::string& desig, ScanProgress* progress, double& meanResidual, double covariance[6][6],
                      int& covarianceValid, double& sigma, std::string& log) {
   covarianceValid = 0;
   meanResidual = -1.0;
@@ -77,7 +77,7 @@ int FitSixParameters(OrbitEngine* engine, const DetClass* det, const Attributabl
   const int used = UsedObservations(det);
   if (used < 4) return 0;
   const int n = 2 * used;
-  SixFit fit{engine, det, a, n, dlg};
+  SixFit fit{engine, det, a, n, progress};
   std::vector<double> r(n), forward(n), backward(n), trial(n), J(static_cast<size_t>(n) * 6);
   double A[kStride * kStride] = {}, S = 0;
   if (!fit.Residuals(p, r, S)) return 0;
@@ -89,8 +89,8 @@ int FitSixParameters(OrbitEngine* engine, const DetClass* det, const Attributabl
   FitEnd end = kFitOther;
 
   for (int it = 1;; ++it) {
-    if (dlg)
-      dlg->SetStatusText(FormatC("%s: 6つの数の当てはめ 反復%d  残差 %.3f\"", desig.c_str(), it, std::sqrt(S / n)));
+    if (progress)
+      progress->SetStatusText(FormatC("%s: 6つの数の当てはめ 反復%d  残差 %.3f\"", desig.c_str(), it, std::sqrt(S / n)));
     h[0] = kFiveArcsec / std::max(std::cos(p[1]), 0.01);
     h[1] = kFiveArcsec;
     h[2] = h[0] / b;

@@ -7,7 +7,7 @@
 
 #include "neocp/attributable.h"
 
-class CNeocpScanDlg;
+class ScanProgress;
 
 // Solves (L Lᵀ) x = b for the lower factor L of a 6 × 6 matrix in rows of 9.
 void CholeskySolve6(const double* L, const double* b, double* x);
@@ -20,5 +20,5 @@ void CholeskySolve6(const double* L, const double* b, double* x);
 // 0.5). 0, or the scan pump's code (1 aborted, 2 time limit) when it ended
 // the fit (then without covariance).
 int FitSixParameters(OrbitEngine* engine, const DetClass* det, const Attributable& a, double p[6], double timeScale,
-                     const std::string& desig, CNeocpScanDlg* dlg, double& meanResidual, double covariance[6][6],
+                     const std::string& desig, ScanProgress* progress, double& meanResidual, double covariance[6][6],
                      int& covarianceValid, double& sigma, std::string& log);

@@ -15,7 +15,7 @@
 #include "neocp/clone_sampler.h"
 #include "neocp/earth_screening.h"
 #include "neocp/range_grid.h"
-#include "neocp/scan_dlg.h"
+#include "neocp/scan_object.h"
 #include "neocp/scan_row.h"
 #include "neocp/six_param_fit.h"
 #include "platform/numbers.h"
@@ -118,7 +118,7 @@ struct CovarianceClones {
 };
 
 bool MakeFitClones(OrbitEngine* engine, const NeocpScanSettings& settings, NeocpScanRow& row, const DetClass* det,
-                   const Attributable& fitted, const FitResult& fit, int usable, CNeocpScanDlg* dlg,
+                   const Attributable& fitted, const FitResult& fit, int usable, ScanProgress* progress,
                    CovarianceClones& out, int& pumpCode, std::string& report) {
   const double s = fit.sigma;
   if (settings.m_bSysError && s > 0.0) out.t = std::sqrt(s * s + 0.25) / s;
@@ -139,11 +139,11 @@ bool MakeFitClones(OrbitEngine* engine, const NeocpScanSettings& settings, Neocp
   double largestRms = 0.0;
   std::string firstIntegrationFailure;
   for (int j = 1; j <= N; ++j) {
-    if (dlg && (pumpCode = dlg->PumpMessages()) != 0) break;
+    if (progress && (pumpCode = progress->PumpAndCheckCancel()) != 0) break;
     engine->m_nCancel = 0;
     const uint32_t now = clock.TickMs();
-    if (dlg && now - lastStatus > kStatusRefreshMs) {
-      dlg->SetStatusText(FormatC("%s: クローンを作っています %d/%d", row.desig.c_str(), j, N));
+    if (progress && now - lastStatus > kStatusRefreshMs) {
+      progress->SetStatusText(FormatC("%s: クローンを作っています %d/%d", row.desig.c_str(), j, N));
       lastStatus = now;
     }
     double offsets[9], weight = 1.0;
@@ -209,7 +209,7 @@ bool KeepCovarianceClones(int failures, int beyond, int clones, int pumpCode) {
 }
 
 int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
-                         EngineWindow* window, CNeocpScanDlg* dlg) {
+                         EngineWindow* window, ScanProgress* progress) {
   OrbitEngine* engine = view.m_pEngine;
   DetClass* det = view.m_pDetClass;
   row.mode = 1;
@@ -246,7 +246,7 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
     return c != 0;
   };
   RangeGrid grid;
-  stopped(ScanRangeGrid(engine, det, attributable, 0, nullptr, 0, usable, row.desig, dlg, grid, report));
+  stopped(ScanRangeGrid(engine, det, attributable, 0, nullptr, 0, usable, row.desig, progress, grid, report));
 
   FitResult fit;
   bool covClones = false;
@@ -255,7 +255,7 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
     const double start[6] = {b.alpha, b.delta, b.alpha_dot, b.delta_dot, b.rho, b.rho_dot};
     std::copy(start, start + 6, fit.p);
     fit.ran = 1;
-    fit.code = FitSixParameters(engine, det, attributable, fit.p, arc, row.desig, dlg, fit.rms, fit.cov,
+    fit.code = FitSixParameters(engine, det, attributable, fit.p, arc, row.desig, progress, fit.rms, fit.cov,
                                 fit.covValid, fit.sigma, report);
     stopped(fit.code);
     fit.accepted = fit.rms >= 0.0 && fit.rms <= grid.bestRms;
@@ -277,7 +277,7 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
   CovarianceClones cov;
   if (covClones) {
     int pumpCode = 0;
-    covClones = MakeFitClones(engine, settings, row, det, fitted, fit, usable, dlg, cov, pumpCode, report);
+    covClones = MakeFitClones(engine, settings, row, det, fitted, fit, usable, progress, cov, pumpCode, report);
     stopped(pumpCode);
   }
 
@@ -286,7 +286,7 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
     const RangeSample& b = grid.samples[grid.best];
     const RangePrior prior = fit.accepted ? RangePrior{fit.p[4], fit.p[5], fit.rms} : RangePrior{b.rho, b.rho_dot, grid.bestRms};
     RangeGrid second;
-    stopped(ScanRangeGrid(engine, det, fitted, 1, &prior, std::max(settings.m_nClones / 8, 30), usable, row.desig, dlg,
+    stopped(ScanRangeGrid(engine, det, fitted, 1, &prior, std::max(settings.m_nClones / 8, 30), usable, row.desig, progress,
                           second, report));
     if (second.refits > 0)
       report += FormatC("  標本%d本のうち%d本は、可観測量を合わせ直して測り直した\r\n", second.count, second.refits);
@@ -393,7 +393,7 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
     return -1;
   }
   const int result = ScreenEarthApproaches(view, settings, row, nominal, clones->data(),
-                                           static_cast<int>(clones->size()), window, dlg);
+                                           static_cast<int>(clones->size()), window, progress);
   if (covClones) {
     row.n_clones = settings.m_nClones;
     if (result == 0 && row.cov_diag_only == 1)

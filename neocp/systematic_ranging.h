@@ -5,7 +5,7 @@
 // range rates and a six-parameter fit; the clones from the fit's covariance
 // or from the samples of the plausible region; then the Earth screening.
 class CDeterminationDisplay;
-class CNeocpScanDlg;
+class ScanProgress;
 class EngineWindow;
 struct NeocpScanRow;
 struct NeocpScanSettings;
@@ -28,4 +28,4 @@ bool KeepCovarianceClones(int failures, int beyond, int clones, int pumpCode);
 // view ends with the ranging's nominal orbit, gravity only, every usable
 // observation in use.
 int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
-                         EngineWindow* window, CNeocpScanDlg* dlg);
+                         EngineWindow* window, ScanProgress* progress);

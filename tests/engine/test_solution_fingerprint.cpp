@@ -16,6 +16,7 @@
 #include "engine/stormer_cowell.h"
 #include "platform/numbers.h"
 #include "tests/engine/solution_hash.h"
+#include "tests/common/recording_compiler.h"
 #include "tests/engine/test_hundred_years.h"
 #include "tests/engine/test_improvement_support.h"
 
@@ -104,15 +105,6 @@ constexpr const char* kRecordedHundredYears =
     "MainBelt: 59581c41bac06fe7\n"
     "NearEarth: 36c1dbcb5bcc12cd\n"
     "JupiterFamily: 322d23c1226f84c1\n";
-
-bool RecordingCompiler() {
-#if defined(__GNUC__) && !defined(__clang__) && __GNUC__ == 12 && __GNUC_MINOR__ == 2 && defined(__x86_64__) && \
-    defined(__OPTIMIZE__)
-  return true;
-#else
-  return false;
-#endif
-}
 
 class SolutionFingerprintTest : public RealObservationTest {
 protected:

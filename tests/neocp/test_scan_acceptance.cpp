@@ -4,7 +4,9 @@
 // and by three worker processes of the program itself (started through
 // posix_spawn with no display, on a copy of the program beside a settings
 // file that names the same planetary file and stations). The rows agree, the
-// per-object files and the local CSV are there, the impactors come first. A
+// per-object files and the local CSV are there, the impactors come first, and
+// every row with its files keeps the bits recorded before the scan's
+// computations were parted from its dialog. A
 // worker killed from outside gives status 4, an abort with three running
 // gives status 7 and leaves no process behind. A parent killed while three
 // workers compute finds their results in its table at the next start.
@@ -15,10 +17,12 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <utility>
 #include <vector>
 
@@ -31,6 +35,8 @@
 #include "neocp/worker_pool.h"
 #include "platform/files.h"
 #include "platform/named_lock.h"
+#include "platform/numbers.h"
+#include "tests/common/recording_compiler.h"
 #include "tests/engine/test_improvement_support.h"
 #include "tests/neocp/obs_cuts.h"
 #include "tests/neocp/scan_settings_support.h"
@@ -130,6 +136,58 @@ protected:
   std::vector<std::string> m_files;
 };
 
+// FNV-1a of each object's state row (without the time taken) and of its
+// files, scan folders replaced by "F", the test's folder by "D/" and the
+// clock's times (a solution's SavedAt, the log's "――― hh:mm:ss ―――") by
+// "T": one "desig hex" line per row.
+std::string RowFileDigests(const CNeocpScanDlg& dlg, const std::string& root)
+{
+  std::string lines;
+  for (int i = 0; i < dlg.m_nRows; ++i) {
+    NeocpScanRow r;
+    CopyScanRow(r, dlg.m_pRows[i]);
+    r.elapsed_sec = 0;
+    std::string text = FormatScanStateLine(r);
+    const std::string base = dlg.m_strFileDir + "/" + MakeSafeFileName(r.desig);
+    for (const std::string& path : {r.best_path, r.closest_path, r.clones_path, base + "_log.txt"})
+      text += "\n" + (path.empty() ? std::string("-") : ReadTestFile(path));
+    for (const std::string& dir : {dlg.m_strFileDir, dlg.m_strScanDir})
+      for (size_t at; (at = text.find(dir)) != std::string::npos;)
+        text.replace(at, dir.size(), "F");
+    for (size_t at; (at = text.find(root)) != std::string::npos;)
+      text.replace(at, root.size(), "D/");
+    static const std::regex saved("SavedAt( *)= [^\r\n]*"), logTime("――― [0-9]{2}:[0-9]{2}:[0-9]{2} ―――");
+    text = std::regex_replace(std::regex_replace(text, saved, "SavedAt$1= T"), logTime, "――― T ―――");
+    uint64_t h = 14695981039346656037ull;
+    for (const unsigned char c : text)
+      h = (h ^ c) * 1099511628211ull;
+    lines += FormatC("%s %016llx\n", r.desig.c_str(), static_cast<unsigned long long>(h));
+  }
+  return lines;
+}
+
+// Taken from the dialog's own scan (gcc 12.2, x86-64, optimised) before the
+// scan's computations were parted from it.
+constexpr const char* kRecordedRowDigests =
+    "2008TC3 283540faa6ca4da7\n"
+    "2024BX1 aa4d4d638f297f30\n"
+    "2024MK 56816bfbdb2133ef\n"
+    "2015AB 0c0053356d2bd6d0\n"
+    "1862 b25c2f6a9fe80e15\n"
+    "K25W00F 17a21361e14ac262\n"
+    "K16S99K 6fc7abfad76fe33b\n"
+    "K23M01O d1da22bacaa1e2d2\n"
+    "23662 dad974b4d67d9a42\n"
+    "65558 4b71c28c6f3f5f49\n"
+    "99516 80c2494a6194aa5e\n"
+    "J6666 dcffba179ce4dd4b\n"
+    "L7488 b375b3f33a7e94e9\n"
+    "M9358 a2ed3017b0cc7cd4\n"
+    "A0421 40e4d73dc4645b19\n"
+    "S1795 92b0878d8f45562d\n"
+    "i9130 c0b8968502665402\n"
+    "K21V32W ff9863582ee2a563\n";
+
 bool ProcessGone(int pid)
 {
   siginfo_t info{};
@@ -186,6 +244,13 @@ TEST_F(ScanAcceptance, InProcessAndThreeWorkersGiveTheSameRows)
   }
   for (const CNeocpScanDlg* d : {&seq, &par})
     EXPECT_TRUE(FileExists(d->m_strFileDir + "/" + kScanCsvName));
+  const std::string digests = RowFileDigests(seq, m_dir);
+  EXPECT_EQ(RowFileDigests(par, m_dir), digests);
+  if (RecordingCompiler()) {
+    EXPECT_EQ(digests, kRecordedRowDigests);
+  } else {
+    std::printf("the recorded digests belong to another compiler; this one gives\n%s", digests.c_str());
+  }
   // Sorted by the closest approach: the rows whose closest clone hits on
   // top (the two impactors, every clone hitting, and a three-line tracklet
   // whose ranging allows a few hits), then the others by increasing distance.
