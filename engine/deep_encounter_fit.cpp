@@ -51,7 +51,7 @@ bool DeepEncounterFit(const OrbitEngine* engine, const IntegrationState* state) 
   // arcseconds off) the linear step is too long for either refinement, and
   // the passes that found TC3's and BX1's orbits from their picks took the
   // plain step there.
-  if (!(engine->m_dMeanResidual < kNoOrbitResidual)) return false;
+  if (EndsWithoutOrbit(engine->m_dMeanResidual)) return false;
   // A state that never ran holds no distance (0), not an impact.
   const double closest = state->m_dMinEarthDistance;
   return closest > 0.0 && closest < kDeepEncounterAu;
