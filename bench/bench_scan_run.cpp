@@ -1,9 +1,10 @@
 // The NEOCP scan run over twelve local observation files, 100 clones
 // screened 30 days before to 60 days after: objects per minute in this
-// process and with 2, 4 and 6 worker processes of the program (a copy beside
-// a settings file that names the same planetary file and stations), and the
-// start-up cost of one worker (a job whose file cannot be read: start,
-// settings, planetary file, exit). Two kinds of object: 2024 MK from June
+// process and with 2, 4 and 6 worker processes (copies of the worker program
+// and the program beside a settings file that names the same planetary file
+// and stations), and the start-up cost of one worker (a job whose
+// observation file cannot be read: start, settings, planetary file, exit),
+// started directly and through the program's hand-over. Two kinds of object: 2024 MK from June
 // 16-19 2024 (22 lines, the automatic improvement, a fraction of a second
 // each) and 2008 TC3 from the morning of 2008-10-06 (15 lines, the
 // systematic ranging and its fit, about a second each).
@@ -32,7 +33,7 @@ constexpr int kObjects = 12;
 
 struct ScanSetup {
   bool ok = false;
-  std::string dir, exe, stations, de;
+  std::string dir, exe, worker, stations, de;
   std::vector<std::string> mk, tc3;
 };
 
@@ -52,16 +53,19 @@ ScanSetup& Setup()
   static ScanSetup s = [] {
     ScanSetup r;
     const std::string exe = fs::path(ExecutablePath()).parent_path() / "tessarune";
+    const std::string worker = ScanWorkerPathBeside(exe);
     const std::string stations = StationLinesFromObsCodesPage();
     r.de = TestDataPath("de/lnxp1960p2060.405");
     const std::string mk = TestDataPath("obs/mpc80/neosjl_2024MK.txt");
     const std::string tc3 = TestDataPath("obs/mpc80/neosjl_2008TC3.txt");
-    if (!FileExists(exe) || stations.empty() || !FileExists(r.de) || !FileExists(mk) || !FileExists(tc3))
+    if (!FileExists(exe) || !FileExists(worker) || stations.empty() || !FileExists(r.de) || !FileExists(mk) || !FileExists(tc3))
       return r;
     r.dir = MakeTempDir("bench_scan_run");
     CreateFolder(r.dir + "bin");
     r.exe = r.dir + "bin/tessarune";
     fs::copy_file(exe, r.exe);
+    r.worker = ScanWorkerPathBeside(r.exe);
+    fs::copy_file(worker, r.worker);
     r.stations = r.dir + "stations.txt";
     WriteFileAtomic(r.stations, stations);
     WriteFileAtomic(r.dir + "fake.441", "not a planetary file");
@@ -86,7 +90,7 @@ void BM_ScanObjects(benchmark::State& st)
 {
   ScanSetup& s = Setup();
   if (!s.ok) {
-    st.SkipWithError("needs the program beside the benchmark, obscodes, de/lnxp1960p2060.405 and 2024 MK");
+    st.SkipWithError("needs the program and its worker beside the benchmark, obscodes, de/lnxp1960p2060.405 and 2024 MK");
     return;
   }
   const int parallel = static_cast<int>(st.range(0));
@@ -98,7 +102,7 @@ void BM_ScanObjects(benchmark::State& st)
   TheApp().m_szStationsFile = s.stations;
   CDeterminationDisplay view;
   PrepareScanWorkerView(view, TheApp());
-  ProcessWorkerLauncher launcher(s.exe);
+  ProcessWorkerLauncher launcher(s.worker);
   int run = 0, complete = 0;
   double seconds = 0;
   for (auto _ : st) {
@@ -132,7 +136,7 @@ void BM_WorkerStartUp(benchmark::State& st)
 {
   ScanSetup& s = Setup();
   if (!s.ok) {
-    st.SkipWithError("needs the program beside the benchmark, obscodes, de/lnxp1960p2060.405 and 2024 MK");
+    st.SkipWithError("needs the program and its worker beside the benchmark, obscodes, de/lnxp1960p2060.405 and 2024 MK");
     return;
   }
   const std::string work = s.dir + "startup/_work";
@@ -145,7 +149,7 @@ void BM_WorkerStartUp(benchmark::State& st)
   job.fileDir = job.scanDir + "/files";
   job.resultPath = work + "/NONE_result.tsv";
   WriteFileAtomic(work + "/NONE_job.txt", FormatWorkerJob(job));
-  ProcessWorkerLauncher launcher(s.exe);
+  ProcessWorkerLauncher launcher(st.range(0) == 0 ? s.worker : s.exe);
   for (auto _ : st) {
     long handle = 0;
     std::string error;
@@ -158,7 +162,8 @@ void BM_WorkerStartUp(benchmark::State& st)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }
-BENCHMARK(BM_WorkerStartUp)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+// Argument: 0 the worker program, 1 the program handing the job over to it.
+BENCHMARK(BM_WorkerStartUp)->Arg(0)->Arg(1)->ArgName("handover")->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
 }  // namespace
 

@@ -1,10 +1,12 @@
 #include "neocp/worker_main.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "astro/jpl_eph.h"
 #include "astro/mpeph_store.h"
@@ -15,6 +17,7 @@
 #include "neocp/scan_dlg.h"
 #include "neocp/worker_pool.h"
 #include "platform/app_services.h"
+#include "platform/files.h"
 #include "platform/text_util.h"
 #include "platform/ui_services.h"
 
@@ -102,6 +105,29 @@ const char* FindWorkerJobArgument(int argc, const char* const* argv)
       job = argv[i] + 13;
   }
   return developer ? job : "";
+}
+
+std::string ScanWorkerPathBeside(const std::string& programPath)
+{
+  // The program's own folder, a Debug/ or Release/ one included: the worker
+  // is built and installed next to it.
+  const size_t slash = programPath.rfind('/');
+  return (slash == std::string::npos ? std::string() : programPath.substr(0, slash + 1)) + kScanWorkerProgram;
+}
+
+void HandWorkerJobOver(int argc, const char* const* argv)
+{
+  if (FindWorkerJobArgument(argc, argv)[0] == '\0')
+    return;
+  const std::string worker = ScanWorkerPathBeside(ExecutablePath());
+  if (!FileExists(worker))
+    return;
+  std::vector<char*> args;
+  args.push_back(const_cast<char*>(worker.c_str()));
+  for (int i = 1; i < argc; ++i)
+    args.push_back(const_cast<char*>(argv[i]));
+  args.push_back(nullptr);
+  execv(worker.c_str(), args.data());
 }
 
 bool RunScanWorkerIfAsked(int argc, const char* const* argv, int& exitCode)

@@ -1,5 +1,5 @@
 #pragma once
-// The scan's worker processes: copies of this program, each computing one
+// The scan's worker processes: the worker program, each computing one
 // object of the job list from a job file and answering with a result file
 // in the scan folder's "_work" folder. The parent keeps at most P of them
 // running, polls them without blocking and takes only the scan results of
@@ -44,11 +44,11 @@ public:
   virtual void WaitAny(const std::vector<long>& handles, int ms, CNeocpScanDlg& dlg) = 0;
 };
 
-// Workers as processes of this program: posix_spawn of the executable with
+// Workers as processes: posix_spawn of the executable with
 // {exe, "-dev", "-neocpworker=<job>"}, nice 10, no inherited descriptors.
 class ProcessWorkerLauncher : public WorkerLauncher {
 public:
-  // exe "" : this program.
+  // exe "" : the worker program beside this one (this program when absent).
   explicit ProcessWorkerLauncher(std::string exe = {}) : m_strExe(std::move(exe)) {}
   bool Launch(const std::string& jobPath, long& handle, std::string& error) override;
   bool HasEnded(long handle, unsigned long& exitCode) override;

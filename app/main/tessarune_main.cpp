@@ -1,4 +1,5 @@
-// Entry point: a scan worker runs its job without any window; otherwise the
+// Entry point: a scan worker's command line goes to the worker program (run
+// here, without any window, only when that is missing); otherwise the
 // program refuses at once, in one line, when there is no display to use.
 #include <cstdio>
 #include <string>
@@ -13,6 +14,7 @@
 
 int main(int argc, char** argv)
 {
+  HandWorkerJobOver(argc, argv);
   if (int rc = 0; RunScanWorkerIfAsked(argc, argv, rc))
     return rc;
   if (const std::string why = NoDisplayReason(); !why.empty()) {

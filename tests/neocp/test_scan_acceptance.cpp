@@ -1,8 +1,8 @@
 // Real objects (first nights of 2008 TC3, 2024 BX1, 2015 AB, 2024 MK June
 // 16-19, 1862 Apollo since 2000, and the NEOCP-like tracklets, one file per
 // designation) scanned from their observation files twice: in this process,
-// and by three worker processes of the program itself (started through
-// posix_spawn with no display, on a copy of the program beside a settings
+// and by three processes of the worker program (started through posix_spawn
+// with no display, on copies of the program and its worker beside a settings
 // file that names the same planetary file and stations). The rows agree, the
 // per-object files and the local CSV are there, the impactors come first, and
 // every row with its files keeps the bits recorded before the scan's
@@ -33,6 +33,7 @@
 #include "neocp/scan_run.h"
 #include "neocp/worker_main.h"
 #include "neocp/worker_pool.h"
+#include "platform/child_process.h"
 #include "platform/files.h"
 #include "platform/named_lock.h"
 #include "platform/numbers.h"
@@ -92,8 +93,12 @@ protected:
       GTEST_SKIP() << "the program is not built beside the tests";
     m_dir = MakeTempDir("scan_acceptance");
     CreateFolder(m_dir + "bin");
-    m_exe = m_dir + "bin/tessarune";
-    fs::copy_file(exe, m_exe);
+    if (!FileExists(ScanWorkerPathBeside(exe)))
+      GTEST_SKIP() << "the worker program is not built beside the tests";
+    m_program = m_dir + "bin/tessarune";
+    fs::copy_file(exe, m_program);
+    m_exe = ScanWorkerPathBeside(m_program);
+    fs::copy_file(ScanWorkerPathBeside(exe), m_exe);
     WriteFileAtomic(m_dir + "fake.441", "not a planetary file");
     WriteFileAtomic(m_dir + "bin/Tessarune.INI", "[SYSTEM]\r\nDE441FILE=" + m_dir + "fake.441\r\nDE406FILE=" +
                                                      TestDataPath("de/lnxp1960p2060.405") +
@@ -132,7 +137,7 @@ protected:
     dlg.ScanFileList(m_files);
   }
 
-  std::string m_dir, m_exe;
+  std::string m_dir, m_exe, m_program;
   std::vector<std::string> m_files;
 };
 
@@ -294,19 +299,24 @@ TEST_F(ScanAcceptance, KilledWorkersAndAnAbortLeaveNoProcess)
     EXPECT_EQ(killed.m_pRows[i].note, "計算係が結果を返さずに終了しました(終了コード 137)");
   }
 
-  // Abort once three run: they end with status 7, none of them is left.
+  // Abort as the third starts: the three end with status 7, none of them is
+  // left. (A worker starts in milliseconds: waiting for the next pass would
+  // let 2024 MK's fraction of a second end on its own.)
   class AbortingLauncher : public WatchedLauncher {
   public:
     using WatchedLauncher::WatchedLauncher;
-    void WaitAny(const std::vector<long>& handles, int ms, CNeocpScanDlg& dlg) override
+    bool Launch(const std::string& jobPath, long& handle, std::string& error) override
     {
-      if (handles.size() == 3 && !dlg.m_bAbort)
-        dlg.OnAbort();
-      WatchedLauncher::WaitAny(handles, ms, dlg);
+      const bool ok = WatchedLauncher::Launch(jobPath, handle, error);
+      if (ok && m_pids.size() == 3)
+        m_pDlg->OnAbort();
+      return ok;
     }
+    CNeocpScanDlg* m_pDlg = nullptr;
   };
   CNeocpScanDlg aborted(&view);
   AbortingLauncher aborting(m_exe);
+  aborting.m_pDlg = &aborted;
   aborted.m_pLauncher = &aborting;
   Scan(aborted, "aborted", 3);
   EXPECT_EQ(aborting.m_pids.size(), 3u);
@@ -316,6 +326,47 @@ TEST_F(ScanAcceptance, KilledWorkersAndAnAbortLeaveNoProcess)
   EXPECT_EQ(sevens, 3);
   for (int pid : aborting.m_pids)
     EXPECT_TRUE(ProcessGone(pid)) << pid;
+}
+
+// A worker's command line given to the program (as an older parent wrote
+// it) goes to the worker program beside it, with the same arguments, and
+// the worker's exit code is the program's; without a worker beside it, the
+// program runs the job itself.
+TEST_F(ScanAcceptance, TheProgramHandsAWorkerJobOverToTheWorkerProgram)
+{
+  const std::string work = m_dir + "handover/" + kWorkFolderName + "/";
+  fs::create_directories(work);
+  WorkerJob job;
+  job.id = "1-2-3";
+  job.desig = "NONE";
+  job.obsPath = m_dir + "no_such.obs";
+  job.scanDir = m_dir + "handover";
+  job.fileDir = job.scanDir + "/files";
+  job.resultPath = work + "NONE_result.tsv";
+  const std::string jobPath = work + "NONE_job.txt";
+  WriteFileAtomic(jobPath, FormatWorkerJob(job));
+  const auto run = [&] {
+    int pid = -1, err = 0;
+    EXPECT_TRUE(SpawnBackgroundProcess(m_program, {m_program, "-dev", "-neocpworker=" + jobPath}, 0, pid, err));
+    unsigned long code = 0;
+    while (!ChildProcessEnded(pid, code))
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return code;
+  };
+
+  // A stand-in worker that says how it was started.
+  const std::string said = m_dir + "handover/said.txt";
+  WriteFileAtomic(m_exe, "#!/bin/sh\necho \"$0 $*\" > '" + said + "'\nexit 7\n");
+  fs::permissions(m_exe, fs::perms::owner_all);
+  EXPECT_EQ(run(), 7u);
+  EXPECT_EQ(ReadTestFile(said), m_exe + " -dev -neocpworker=" + jobPath + "\n");
+  EXPECT_FALSE(FileExists(job.resultPath));
+
+  fs::remove(m_exe);
+  EXPECT_EQ(run(), 0u);
+  std::string result;
+  ASSERT_EQ(ReadUtf8File(job.resultPath, result), 1);
+  EXPECT_EQ(result.rfind("job=1-2-3\r\n", 0), 0u);
 }
 
 namespace {
