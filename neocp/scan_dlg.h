@@ -27,6 +27,7 @@ struct IntegrationState;
 struct ItfSearchContext;
 struct OrbitEngine;
 struct KnownMatchTotals;
+struct NeocpReceivedLists;
 struct TrackletQuery;
 class WorkerLauncher;
 
@@ -199,6 +200,11 @@ public:
   // fates of the objects that left, saves the state file and the CSV. A
   // failed or empty neocp.json leaves table and files as they were.
   void RefreshList();
+  // The refresh's phases after the fetch: the received lists merged into the
+  // table with the log's lines on the PCCP (false, and the table as it was,
+  // when memory ran out), and the summary in the log and the status line.
+  bool TakeReceivedLists(const NeocpReceivedLists& lists);
+  void ReportRefresh();
   // Looks up on the MPC's pages what became of the rows at list state 1, 3, 5.
   void ResolveFates();
   // The MPC's web host the lists are fetched from (no final "/"): this

@@ -12,6 +12,7 @@
 #include "neocp/mpc_lists.h"
 #include "neocp/scan_csv.h"
 #include "neocp/scan_files.h"
+#include "neocp/scan_list_merge.h"
 #include "neocp/scan_dlg.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
@@ -19,37 +20,10 @@
 namespace {
 
 constexpr const char* kMpcHostKey = "MPCWEBHOST";
-constexpr const char* kLeftListFate = "NEOCPから外れた(行き先はまだ公表されていない)";
 constexpr const char* kNeocpListSubject = "NEOCPの一覧";
 constexpr const char* kPccpSubject = "PCCPの一覧";
 constexpr const char* kPrevDesSubject = "NEOCPから外れた天体の一覧";
 constexpr const char* kRefreshStoppedStatus = "NEOCPの一覧の受信を中止しました。前回までの表を出しています";
-
-// The first old row, in table order, that is free and not a local file's and
-// carries desig; -1 when none.
-int FindFreeRow(const NeocpScanRow* rows, int count, const std::vector<char>& taken, const std::string& desig)
-{
-  for (int i = 0; i < count; ++i)
-    if (!taken[static_cast<size_t>(i)] && rows[i].list_state != kListLocalFile && rows[i].desig == desig)
-      return i;
-  return -1;
-}
-
-void SetListValues(NeocpScanRow& row, const NeocpEntry& e)
-{
-  row.score = e.m_dScore;
-  row.list_nobs = e.m_dNObs;
-  row.list_arc = e.m_dArc;
-  row.h = e.m_dH;
-}
-
-void ClearFate(NeocpScanRow& row)
-{
-  row.prov_des.clear();
-  row.prov_name.clear();
-  row.fate.clear();
-  row.fate_short.clear();
-}
 
 std::string FateLogLine(const NeocpScanRow& row)
 {
@@ -144,105 +118,51 @@ void CNeocpScanDlg::RefreshList()
   SetStatusText(kScanStatusReceiving);
   std::string json, pccp, error;
   NeocpEntry* entries = nullptr;
-  int e = 0;
-  std::set<std::string> pccpDesigs;
-  std::map<std::string, NeocpEntry> pccpEntries;
-  bool pccpReceived = false;
+  NeocpReceivedLists lists;
   {
     ScopedWaitCursor wait;
     if (FetchMpcText(kMpcNeocpJsonPath, kNeocpListSubject, json, &error))
-      e = ParseNeocpJson(json, &entries);
+      lists.count = ParseNeocpJson(json, &entries);
     if (FetchMpcText(kMpcPccpPath, kPccpSubject, pccp, nullptr)) {
-      ParsePccpText(pccp, pccpDesigs, &pccpEntries);
-      pccpReceived = true;
+      ParsePccpText(pccp, lists.pccpDesigs, &lists.pccpEntries);
+      lists.pccpReceived = true;
     }
   }
+  lists.entries = entries;
   if (m_bFetchAbort) {
     std::free(entries);
     SetStatusText(kRefreshStoppedStatus);
     UpdateControls();
     return;
   }
-  if (e <= 0) {
+  if (lists.count <= 0) {
     SetStatusText(!error.empty()
                       ? FormatC("NEOCPの一覧を受信できませんでした(%s)。前回までの表を出しています", error.c_str())
                       : std::string("NEOCPの一覧が空でした(MPCの一時的な不調かもしれません)。前回までの表をそのまま出しています"));
     UpdateControls();
     return;
   }
-  const int capacity = m_nRows + static_cast<int>(pccpEntries.size()) + e;
-  NeocpScanRow* rows = NewScanRowArray(capacity);
-  std::vector<char> taken;
-  try {
-    taken.assign(static_cast<size_t>(m_nRows), 0);
-  } catch (const std::bad_alloc&) {
-    DeleteScanRowArray(rows);
-    rows = nullptr;
-  }
-  if (!rows) {
-    std::free(entries);
-    return;
-  }
-  int n = 0;
-  std::set<std::string> placed;
-  for (int i = 0; i < e; ++i) {
-    const NeocpEntry& entry = entries[i];
-    NeocpScanRow& row = rows[n++];
-    const std::string desig = entry.m_szDesig;
-    const int old = FindFreeRow(m_pRows, m_nRows, taken, desig);
-    if (old >= 0) {
-      CopyScanRow(row, m_pRows[old]);
-      taken[static_cast<size_t>(old)] = 1;
-      if (row.list_state != kListOnNeocp) {
-        row.list_state = kListOnNeocp;
-        ClearFate(row);
-      }
-    } else {
-      ResetScanRow(row, 0);
-      row.desig = desig;
-    }
-    SetListValues(row, entry);
-    if (pccpReceived)
-      row.on_pccp = pccpDesigs.count(desig) ? 1 : 0;
-    placed.insert(desig);
-  }
+  const bool merged = TakeReceivedLists(lists);
   std::free(entries);
-  int added = 0;
-  for (const auto& [desig, entry] : pccpEntries) {
-    if (placed.count(desig))
-      continue;
-    NeocpScanRow& row = rows[n++];
-    const int old = FindFreeRow(m_pRows, m_nRows, taken, desig);
-    if (old >= 0) {
-      CopyScanRow(row, m_pRows[old]);
-      taken[static_cast<size_t>(old)] = 1;
-      row.list_state = kListOnNeocp;
-    } else {
-      ResetScanRow(row, 0);
-      row.desig = desig;
-      ++added;
-    }
-    SetListValues(row, entry);
-    row.on_pccp = 1;
-  }
-  for (int i = 0; i < m_nRows; ++i) {
-    if (taken[static_cast<size_t>(i)] || m_pRows[i].list_state == kListLocalFile)
-      continue;
-    NeocpScanRow& row = rows[n++];
-    CopyScanRow(row, m_pRows[i]);
-    if (row.list_state == kListOnNeocp) {
-      row.list_state = kListLeft;
-      row.fate = kLeftListFate;
-    }
-  }
-  for (int i = 0; i < m_nRows; ++i)
-    if (m_pRows[i].list_state == kListLocalFile)
-      CopyScanRow(rows[n++], m_pRows[i]);
-  SetRows(rows, n);
+  if (!merged)
+    return;
+  ResolveFates();
+  RefillList();
+  SaveState();
+  SaveCsv(0);
+  ReportRefresh();
+}
 
+bool CNeocpScanDlg::TakeReceivedLists(const NeocpReceivedLists& lists)
+{
+  int count = 0, added = 0;
+  NeocpScanRow* rows = MergeReceivedLists(m_pRows, m_nRows, lists, count, added);
+  if (!rows)
+    return false;
+  SetRows(rows, count);
   AppendLog(FormatC("―― 一覧を再取得 %s ――\r\n", FormatLocalNow("%Y/%m/%d %H:%M:%S").c_str()));
-  const int p = static_cast<int>(pccpEntries.size());
-  if (!pccpReceived) {
+  const int p = static_cast<int>(lists.pccpEntries.size());
+  if (!lists.pccpReceived) {
     AppendLog("  ※PCCP(彗星の疑いのある天体)の一覧を受信できませんでした。「PCCP」の印は前回のままです\r\n");
   } else if (p > 0) {
     std::string line = FormatC("  PCCP(彗星の疑いのある天体)に %d個が載っています", p);
@@ -250,31 +170,18 @@ void CNeocpScanDlg::RefreshList()
       line += FormatC("(うち %d個はNEOCPの一覧に無かったので表に足しました)", added);
     AppendLog(line + "\r\n");
   }
-  ResolveFates();
-  RefillList();
-  SaveState();
-  SaveCsv(0);
+  return true;
+}
 
-  int onList = 0, fresh = 0, updated = 0, gone = 0, designated = 0, finished = 0;
-  for (int i = 0; i < m_nRows; ++i) {
-    const NeocpScanRow& row = m_pRows[i];
-    if (row.list_state == kListOnNeocp) {
-      ++onList;
-      fresh += row.status == kScanNever;
-      updated += IsRowUpdatedSinceScan(row);
-    } else if (row.list_state >= kListLeft && row.list_state <= kListMerged) {
-      ++gone;
-      designated += row.list_state == kListProvisional;
-    }
-    finished += row.list_state == kListProvisional || row.list_state == kListRemoved ||
-                row.list_state == kListMerged;
-  }
+void CNeocpScanDlg::ReportRefresh()
+{
+  const NeocpListCounts c = CountListStates(m_pRows, m_nRows);
   AppendLog(FormatC("  NEOCPに載っている天体 %d個(新規 %d・更新 %d)  外れた天体 %d個(仮符号が付いた %d・そのほか %d)%s\r\n",
-                    onList, fresh, updated, gone, designated, gone - designated,
-                    finished > 0 ? "  [パージ]で、話の終わった天体を表から外せます" : ""));
+                    c.onList, c.fresh, c.updated, c.gone, c.designated, c.gone - c.designated,
+                    c.finished > 0 ? "  [パージ]で、話の終わった天体を表から外せます" : ""));
   SetStatusText(FormatC("NEOCPの天体 %d個(新規 %d・更新 %d)、外れた天体 %d個(-> %d)。"
                         "[すべて走査]は、NEOCPに載っている天体だけを調べます",
-                        onList, fresh, updated, gone, designated));
+                        c.onList, c.fresh, c.updated, c.gone, c.designated));
   UpdateControls();
 }
 
