@@ -72,8 +72,6 @@ CNeocpScanDlg::~CNeocpScanDlg()
     if (m_pView->m_pNeocpScanDlg == this)
       m_pView->m_pNeocpScanDlg = nullptr;
   }
-  DeleteScanRowArray(m_pRows);
-  delete[] m_pOrder;
 }
 
 // ---- controls ----
@@ -282,27 +280,7 @@ void CNeocpScanDlg::InitScanDialog(int processors)
 
 void CNeocpScanDlg::SetRows(NeocpScanRow* rows, int count)
 {
-  DeleteScanRowArray(m_pRows);
-  delete[] m_pOrder;
-  m_pRows = nullptr;
-  m_pOrder = nullptr;
-  m_nRows = 0;
-  if (!rows || count < 1) {
-    DeleteScanRowArray(rows);
-    RefillList();
-    return;
-  }
-  m_pOrder = new (std::nothrow) int[static_cast<size_t>(count)];
-  if (!m_pOrder) {
-    DeleteScanRowArray(rows);
-    RefillList();
-    return;
-  }
-  m_pRows = rows;
-  m_nRows = count;
-  for (int i = 0; i < count; ++i)
-    m_pOrder[i] = i;
-  m_nSortColumn = -1;
+  m_table.Replace(rows, count);
   RefillList();
 }
 
@@ -322,10 +300,7 @@ void CNeocpScanDlg::UpdateRow(int row)
 
 int CNeocpScanDlg::FindListItem(int row) const
 {
-  for (int i = 0; i < m_nRows; ++i)
-    if (m_pOrder[i] == row)
-      return i;
-  return -1;
+  return m_table.PositionOf(row);
 }
 
 int CNeocpScanDlg::GetSelectedRow()
@@ -336,63 +311,13 @@ int CNeocpScanDlg::GetSelectedRow()
   return m_pOrder[selected[0]];
 }
 
-namespace {
-
-// <0, 0, >0 of two rows by a column, missing values last (before the
-// direction is applied: the caller reverses only the ordered part).
-int CompareByColumn(const NeocpScanRow& a, const NeocpScanRow& b, int column, bool& missing)
-{
-  missing = false;
-  if (column == 0)
-    return a.desig.compare(b.desig);
-  if (column == 18)
-    return a.note.compare(b.note);
-  if (column == 1) {
-    const std::string na = GetScanNote(a), nb = GetScanNote(b);
-    if (na.empty() != nb.empty()) {
-      missing = true;
-      return na.empty() ? 1 : -1;
-    }
-    return na.compare(nb);
-  }
-  const double ka = GetScanSortKey(a, column), kb = GetScanSortKey(b, column);
-  const bool ma = ka >= kScanNoDistance, mb = kb >= kScanNoDistance;
-  if (ma || mb) {
-    missing = ma != mb;
-    return ma == mb ? 0 : ma ? 1 : -1;
-  }
-  return ka < kb ? -1 : ka > kb ? 1 : 0;
-}
-
-} // namespace
-
 void CNeocpScanDlg::OnColumnClick(int column)
 {
   if (m_bRunning || m_bFetching || column < 0 || column >= kScanListColumns)
     return;
   const int ascending = column != m_nSortColumn ? 1 : !m_bSortAscending;
   if (m_nRows >= 1) {
-    m_nSortColumn = column;
-    m_bSortAscending = ascending;
-    // Row a goes before row b.
-    auto before = [this, column, ascending](int a, int b) {
-      bool missing = false;
-      int c = CompareByColumn(m_pRows[a], m_pRows[b], column, missing);
-      if (missing)
-        return c < 0;
-      if (c == 0)
-        c = a < b ? -1 : a > b ? 1 : 0;
-      return ascending ? c < 0 : c > 0;
-    };
-    for (int i = 1; i < m_nRows; ++i) {
-      const int v = m_pOrder[i];
-      int j = i - 1;
-      while (j >= 0 && before(v, m_pOrder[j])) {
-        m_pOrder[j + 1] = m_pOrder[j];
-        --j;
-      }
-      m_pOrder[j + 1] = v;
-    }
+    m_table.SortBy(column, ascending);
     RefillList();
   }
   UpdateControls();

@@ -18,6 +18,7 @@
 #include "engine/determination_host.h"
 #include "neocp/scan_object.h"
 #include "neocp/scan_row.h"
+#include "neocp/scan_table.h"
 #include "platform/named_lock.h"
 
 class CDetermination;
@@ -121,11 +122,14 @@ public:
   CNeocpScanDlg& operator=(const CNeocpScanDlg&) = delete;
 
   CDetermination* m_pView = nullptr;
-  NeocpScanRow* m_pRows = nullptr;
-  int m_nRows = 0;
-  int* m_pOrder = nullptr;  // list position -> row index
-  int m_nSortColumn = -1;
-  int m_bSortAscending = 1;
+  // The table; the dialog's names for its parts stay, as the batch code,
+  // the window and the worker pool read them.
+  NeocpScanTable m_table;
+  NeocpScanRow*& m_pRows = m_table.m_pRows;
+  int& m_nRows = m_table.m_nRows;
+  int*& m_pOrder = m_table.m_pOrder;  // list position -> row index
+  int& m_nSortColumn = m_table.m_nSortColumn;
+  int& m_bSortAscending = m_table.m_bSortAscending;
   int m_bRunning = 0;
   std::atomic<int> m_bAbort{0};  // also read by the catalogue scans' threads
   int m_bTimedOut = 0;
