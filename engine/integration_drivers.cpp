@@ -428,14 +428,20 @@ int IntegrateSerial(OrbitEngine* engine, EngineWindow* window, double* output, I
 int InterpolateObservation(double tMid, int firstBody, int endBody, double h, ObservationRecord* obs,
                            double* outputs, const double positions[kWindowPoints][3][kMaxBodies])
 {
+  // Every orbit's light-time iteration starts from 1 AU, so the weights of
+  // its first pass are the same for all of them.
+  double firstL[6];
+  LagrangeWeights((obs->m_dJdTt - 1.0 * kLightTimeDaysPerAu - tMid) / h, firstL);
   for (int b = firstBody; b < endBody; ++b) {
     double rho = 1.0;
     double x[3] = {}, d[3] = {};
     int pass = 0;
     for (;;) {
-      const double u = (obs->m_dJdTt - rho * kLightTimeDaysPerAu - tMid) / h;
       double L[6];
-      LagrangeWeights(u, L);
+      if (pass == 0)
+        std::copy(firstL, firstL + 6, L);
+      else
+        LagrangeWeights((obs->m_dJdTt - rho * kLightTimeDaysPerAu - tMid) / h, L);
       for (int c = 0; c < 3; ++c) {
         double s = 0.0;
         for (int n = 0; n < 6; ++n)
