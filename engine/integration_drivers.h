@@ -66,6 +66,6 @@ int ProcessorCount();
 
 // Whether StartAndIntegrate hands this run to the parallel integration:
 // an improvement run with varied orbits and an output array, parallel runs
-// allowed, not nested, more than one processor, and (span in steps +
-// observations) × varied orbits ≥ 20000.
+// allowed, not nested, more than one processor, and a pass of at least
+// 100,000 steps (the farther observation's distance from the epoch over h).
 bool WantsParallelRun(const OrbitEngine* engine, const IntegrationState* state, const double* output);

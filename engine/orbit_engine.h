@@ -86,6 +86,7 @@ struct EngineRunOptions {
   int m_nParallelThreads = 0;  // at most this many integrating threads, the calling thread included (0: the processors)
   int m_nFailThreadStart = -1; // the thread start with this index fails as if the system refused it (0 the producer,
                                // 1.. the body threads in order); -1 none
+  double m_dParallelFromSteps = 0.0;  // passes of at least this many steps go parallel (0: the measured rule's)
 };
 
 struct OrbitEngine {

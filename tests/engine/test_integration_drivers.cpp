@@ -499,31 +499,37 @@ TEST(IntegrationDrivers, CancelAndMissingPlanetaryFileEndTheRun)
   EXPECT_EQ(run.Run(), kEnginePerturbersFailed);
 }
 
-// Long improvement runs with varied orbits go to the parallel integration:
-// (span in steps + observations) × varied orbits
-// must reach 20000.
-TEST(IntegrationDrivers, ParallelRuleWeighsStepsObservationsAndVariedOrbits)
+// Only passes of 100,000 steps or more go to the parallel integration: the
+// shorter ones (Eros's century of 12,000 observations at half a day is
+// 50,000) ran slower on threads than on one core, whatever the observations.
+TEST(IntegrationDrivers, ParallelRuleTakesOnlyLongPasses)
 {
   if (ProcessorCount() < 2)
     GTEST_SKIP() << "one processor: every run is serial";
   OrbitEngine engine;
   DetClass det;
-  det.m_nObsCount = 1000;
+  det.m_nObsCount = 12000;
   engine.m_pDet = &det;
   auto state = std::make_unique<IntegrationState>();
   state->m_chMode = kModeImprovement;
   state->m_nBodies = 7;
   state->m_dStep = 0.5;
   state->m_dEpoch = 2460000.5;
-  state->m_dObsFirst = 2460000.5 - 300.0;
-  state->m_dObsLast = 2460000.5 + 100.0;
   double output[1];
-  // (300 / 0.5 + 1000) × 6 = 9600: serial.
-  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
-  state->m_dObsFirst = 2460000.5 - 1000.0;  // (2000 + 1000) × 6 = 18000
-  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
-  state->m_nBodies = 8;  // × 7 = 21000
-  EXPECT_TRUE(WantsParallelRun(&engine, state.get(), output));
+  const struct {
+    double before, after;  // days of observations before and after the epoch
+    bool parallel;
+  } cases[] = {
+      {25000.0, 100.0, false},    // 50,000 steps
+      {49999.5, 100.0, false},    // 99,999
+      {50000.0, 100.0, true},     // 100,000
+      {100.0, 50000.0, true},     // the longer side counts
+  };
+  for (const auto& c : cases) {
+    state->m_dObsFirst = state->m_dEpoch - c.before;
+    state->m_dObsLast = state->m_dEpoch + c.after;
+    EXPECT_EQ(WantsParallelRun(&engine, state.get(), output), c.parallel) << c.before << " " << c.after;
+  }
   EXPECT_FALSE(WantsParallelRun(&engine, state.get(), nullptr));
   engine.m_bParallel = 0;
   EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
@@ -533,4 +539,10 @@ TEST(IntegrationDrivers, ParallelRuleWeighsStepsObservationsAndVariedOrbits)
   state->m_bWorker = 0;
   state->m_chMode = kModeCalculation;
   EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  state->m_chMode = kModeImprovement;
+  state->m_dObsFirst = state->m_dEpoch - 10.0;  // 20 steps, with the tests' length
+  state->m_dObsLast = state->m_dEpoch + 5.0;
+  EXPECT_FALSE(WantsParallelRun(&engine, state.get(), output));
+  engine.m_options.m_dParallelFromSteps = 20.0;
+  EXPECT_TRUE(WantsParallelRun(&engine, state.get(), output));
 }

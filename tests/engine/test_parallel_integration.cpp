@@ -47,6 +47,9 @@ protected:
     ASSERT_GT(LoadSessionObservations(m_view, file, s_stationsFile), 1000);
     ASSERT_TRUE(PickAndDetermine(m_view, CalendarToJd(2005, 1, 1), CalendarToJd(2005, 3, 31)));
     ASSERT_EQ(ImproveTwoBody(m_view, 20), 0);
+    // These short passes are below the length from which a parallel run
+    // pays; here every pass goes parallel, to compare it with the serial one.
+    m_view.m_pEngine->m_options.m_dParallelFromSteps = 1.0;
   }
 
   void TearDown() override
