@@ -89,6 +89,12 @@ int AiRun::Preliminary(int& setAside) {
         return u;
       }
       ++found;
+      // The search has just written its own proposal into the Epoch fields:
+      // no one chose that date, so with "元期をEpoch欄で指定する" on (developer
+      // mode) the run would still be held to it, past an impactor's
+      // approach, where the fit diverges. The run places its epoch by the
+      // automatic rules instead, as it does with the option off.
+      engine_.m_bEpochFromField = 0;
       setAside = StageByResidualJump(fit_, m_log);
     }
     if (Cancelled()) return 0;
@@ -378,7 +384,7 @@ void OnAiImprove(CDetermination& view) {
   } else {
     OpenCancelDialogNow(engine);
   }
-  const int autoStop = engine->m_bAutoStop;
+  const int autoStop = engine->m_bAutoStop, epochFromField = engine->m_bEpochFromField;
   engine->m_bAutoRunning = engine->m_bAutoStop = 1;
   int year = 0;
   double early = 0, late = 0;
@@ -399,6 +405,7 @@ void OnAiImprove(CDetermination& view) {
   view.m_nAiResult = code;
   engine->m_bAutoRunning = 0;
   engine->m_bAutoStop = autoStop;
+  engine->m_bEpochFromField = epochFromField;
   EndBusy(engine);
   ShowOutcome(view, code, run.m_log);
   view.m_pCalcLogProgress = nullptr;

@@ -23,6 +23,7 @@
 #include "resources/app_resource_ids.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/dialog_watch.h"
+#include "tests/determination_ui/menu_open_steps.h"
 #include "tests/determination_ui/view_session.h"
 
 TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
@@ -39,22 +40,13 @@ TEST(DeterminationLoading, MenuOpenPicksRedoAndCtrlO)
   bool chosen = false;
   int loadedState = -1, prelimState = -1, redoState = -1, afterCancelRows = -1, afterCancelState = -1;
   auto view = [] { return ViewSession::View(); };
-  std::vector<ViewStep> steps = {
-      {"view shown", nullptr, [&] { return view() && view()->IsShownOnScreen(); }},
-      // The menu and its item clicked.
-      ViewSession::OpenMenuStep(0, ID_OPEN_OBS_FILE),
-      {"open command", [] { ViewSession::ClickMenuItem(ID_OPEN_OBS_FILE); }, [&] { return watch.m_pOpen != nullptr; }},
-      {"file chosen", nullptr,
-       [&] {
-         AnswerFileChooser(watch.m_pOpen, ToWx(path), chosen);
-         return view()->m_pEngine->m_nCalcState == kCalcLoaded;
-       }},
-      {"loaded", [&] {
-         loadedState = view()->m_pEngine->m_nCalcState;
-         caption = view()->m_strViewCaption;
-       },
-       nullptr},
-  };
+  // The menu and its item clicked.
+  std::vector<ViewStep> steps = OpenObsFileThroughMenuSteps(watch, path, chosen);
+  steps.push_back({"loaded", [&] {
+                     loadedState = view()->m_pEngine->m_nCalcState;
+                     caption = view()->m_strViewCaption;
+                   },
+                   nullptr});
   for (const auto& [row, until] : std::vector<std::pair<int, std::function<bool()>>>{
            {14, [&] { return view()->m_nPicked == 1; }},
            {24, [&] { return view()->m_nPicked == 2; }},
