@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_menus.h"
 #include "resources/option_strings.h"
+#include "tests/common/folder_checks.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/dialog_watch.h"
 #include "tests/determination_ui/view_session.h"
@@ -387,10 +389,11 @@ TEST(FunctionViewWindows, FirstWindowFitsTheViewAndItsNewSizeIsStored)
          shot = ViewSession::SaveScreenshot(Main(), "first_window");
        },
        nullptr},
-      // The user makes it smaller: the size the next start takes (read back by the
-      // main window's own test of the stored placement).
+      // The user makes it smaller and quits through the menu: the size the next start takes.
       {"resize", [] { Main()->SetSize(30, 20, 1000, 700); }, [] { return Main()->GetSize() == wxSize(1000, 700); }},
       {"settle", nullptr, nullptr, 30, 0.5},
+      ViewSession::OpenMenuStep(0, ID_APP_EXIT),
+      {"終了", [] { ViewSession::ClickMenuItem(ID_APP_EXIT); }, [] { return !Main() || !Main()->IsShown(); }, 10},
   };
   ASSERT_TRUE(session.Run({}, first_run));
   EXPECT_EQ(session.FailedSteps(), "");
@@ -402,6 +405,38 @@ TEST(FunctionViewWindows, FirstWindowFitsTheViewAndItsNewSizeIsStored)
   EXPECT_EQ(session.Setting("MAINWND_W"), "1000");
   EXPECT_EQ(session.Setting("MAINWND_H"), "700");
 
+  // The next start, on the same settings folder, in a process of its own: the
+  // toolkit starts only once in a process.
+  const std::string command = "TSR_NEXT_START_DIR='" + session.m_dir + "' /proc/" + std::to_string(getpid()) +
+                              "/exe --gtest_filter=FunctionViewWindows.NextStartOfTheFirstWindow";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(Contents(session.m_dir + "next_start.txt"), "30 20 1000 700");
+}
+
+// The second start of the test above (skipped when run alone): writes the
+// main window's rectangle once the start-up view is up.
+TEST(FunctionViewWindows, NextStartOfTheFirstWindow)
+{
+  const char* dir = std::getenv("TSR_NEXT_START_DIR");
+  if (SkipWithoutDisplay() || !dir)
+    GTEST_SKIP() << "the second start of FirstWindowFitsTheViewAndItsNewSizeIsStored";
+  ViewSession session("next_start");
+  session.m_dir = dir;
+  wxRect again;
+  std::vector<ViewStep> steps = {
+      {"start-up view", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
+      {"settle", nullptr, nullptr, 30, 1.0},
+      {"read", [&] {
+         again = Main()->GetRect();
+         ViewSession::SaveScreenshot(Main(), "next_start_window");
+       },
+       nullptr},
+  };
+  ASSERT_TRUE(session.Run({}, steps));
+  EXPECT_EQ(session.FailedSteps(), "");
+  WriteFileAtomic(session.m_dir + "next_start.txt", std::to_string(again.x) + " " + std::to_string(again.y) + " " +
+                                                        std::to_string(again.width) + " " +
+                                                        std::to_string(again.height));
 }
 
 namespace {
