@@ -28,6 +28,7 @@ CCancelDlg::CCancelDlg(wxWindow* parent, OrbitEngine& engine, int* pnBusy)
   // Esc on the dialog stops the calculation, as the button does.
   SetEscapeId(IDC_STOP);
   Bind(wxEVT_BUTTON, &CCancelDlg::OnStopButton, this, IDC_STOP);
+  Bind(wxEVT_CHAR_HOOK, &CCancelDlg::OnCharHook, this);
   Bind(wxEVT_TIMER, &CCancelDlg::OnTimer, this, kBusyTimerId);
   Bind(wxEVT_CLOSE_WINDOW, &CCancelDlg::OnClose, this);
   if (parent) CentreOnParent();
@@ -50,6 +51,17 @@ void CCancelDlg::OnInitDialog() {
 void CCancelDlg::OnStopButton(wxCommandEvent&) {
   if (m_pnCancel) *m_pnCancel = 1;
   CloseDialog();
+}
+
+void CCancelDlg::OnCharHook(wxKeyEvent& event) {
+  // A dialog keeps its keys from its parent: hand the others to the main
+  // window, which runs the active view's menu keys (Ctrl+W while the
+  // calculation runs), so that they work with the focus here too.
+  event.Skip();
+  if (event.GetKeyCode() == WXK_ESCAPE || !GetParent()) return;
+  wxKeyEvent forwarded(event);
+  forwarded.SetEventObject(GetParent());
+  if (GetParent()->ProcessWindowEvent(forwarded)) event.Skip(false);
 }
 
 void CCancelDlg::OnTimer(wxTimerEvent& event) {

@@ -21,6 +21,7 @@ public:
   // Publishes the dialog in the engine, clears the cancel flag, starts the busy watch.
   void OnInitDialog();
   void OnStopButton(wxCommandEvent& event);
+  void OnCharHook(wxKeyEvent& event);
   void OnTimer(wxTimerEvent& event);
   void OnClose(wxCloseEvent& event);
   // Unpublishes the dialog at once and destroys the window.

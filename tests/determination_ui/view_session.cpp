@@ -1,6 +1,7 @@
 #include "tests/determination_ui/view_session.h"
 
 #include <filesystem>
+#include <memory>
 
 #include <gtk/gtk.h>
 
@@ -268,6 +269,19 @@ bool ViewSession::MenuItemShown(int id)
   wxMenuBar* bar = ShownMenuBar();
   wxMenuItem* item = bar ? bar->FindItem(id) : nullptr;
   return item && item->GetMenuItem() && gtk_widget_get_mapped(item->GetMenuItem());
+}
+
+ViewStep ViewSession::CloseStartUpViewStep()
+{
+  auto closed = std::make_shared<bool>(false);
+  return {"start-up view closed", nullptr, [closed] {
+            CDeterminationView* view = View();
+            if (!*closed && view && view->IsShownOnScreen()) {
+              *closed = true;
+              view->GetParent()->Close(true);
+            }
+            return *closed && !View();
+          }};
 }
 
 ViewStep ViewSession::OpenMenuStep(int pos, int id)

@@ -58,6 +58,10 @@ public:
   // automatic improvement running: three observations picked, a step of 11
   // minutes typed, "自動(&A)" clicked.
   static std::vector<ViewStep> LongImprovementSteps();
+  // A step that waits for the start-up orbit-determination view on screen,
+  // closes its frame and waits until it is gone: the first state of the
+  // tests of the other function views, which open only with none visible.
+  static ViewStep CloseStartUpViewStep();
   // Steps that click the middle of a control of the view (a button, a check box).
   static std::vector<ViewStep> ClickControlSteps(int id, std::function<bool()> until);
   // Steps that click the tab of the view's tab control.

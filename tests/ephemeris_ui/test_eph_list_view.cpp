@@ -111,11 +111,8 @@ TEST(CometListView, MenuFileCalcSortSelectAndCopy)
     return [=] { return ListView()->m_nSortColumn == column && ListView()->m_bSortAscending == ascending; };
   };
   std::vector<ViewStep> steps = {
-      {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
       // The function views' rule: only with none visible does the menu offer the list.
-      {"close the orbit-determination frame",
-       [] { dynamic_cast<CChildFrame*>(ViewSession::View()->GetParent())->Close(true); },
-       [] { return !ViewSession::View(); }},
+      ViewSession::CloseStartUpViewStep(),
       ViewSession::OpenMenuStep(2, ID_EPH_LIST),
       {"彗星一覧(&C)", [] { ViewSession::ClickMenuItem(ID_EPH_LIST); }, shown},
       {"settle", [&] { SetToolSinks(&sinks); }, nullptr, 30, 0.5},

@@ -90,10 +90,7 @@ TEST(EphemerisView, ChartFollowsTheViewAndGreyedFieldsTheOrbit)
   std::string chartAfterCeres, chartAfterComet, q, tYear, message;
   auto ephemerisShown = [] { return View() && View()->IsShownOnScreen(); };
   std::vector<ViewStep> steps = {
-      {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
-      {"close the orbit-determination frame",
-       [] { dynamic_cast<CChildFrame*>(ViewSession::View()->GetParent())->Close(true); },
-       [] { return !ViewSession::View(); }},
+      ViewSession::CloseStartUpViewStep(),
       ViewSession::OpenMenuStep(2, ID_EPHEMERIDES),
       {"位置推算(&E)", [] { ViewSession::ClickMenuItem(ID_EPHEMERIDES); }, ephemerisShown},
       {"settle", nullptr, nullptr, 30, 0.4},

@@ -80,11 +80,8 @@ TEST(EphemerisView, MenuExampleRuleAndSpinThroughTheEventLoop)
   std::string title, variationAt099, variationAt05, spunName, spunOutput;
   auto ephemerisShown = [] { return View() && View()->IsShownOnScreen(); };
   std::vector<ViewStep> steps = {
-      {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
       // Only with no function view visible does the function menu offer the ephemeris view.
-      {"close the orbit-determination frame",
-       [] { dynamic_cast<CChildFrame*>(ViewSession::View()->GetParent())->Close(true); },
-       [] { return !ViewSession::View(); }},
+      ViewSession::CloseStartUpViewStep(),
       {"open 機能", [] { ViewSession::ClickMenuTitle(2); }, nullptr, 30, 0.6},
       {"menu shown", [] { ViewSession::SaveScreen("ephemeris_menu"); }, nullptr},
       {"down to 位置推算(&E)", [] {
@@ -149,15 +146,14 @@ TEST(EphemerisView, MenuExampleRuleAndSpinThroughTheEventLoop)
   };
   // Every later step needs the view.
   for (ViewStep& s : steps)
-    if (s.run && s.name != "start-up view shown" && s.name != "close the orbit-determination frame" &&
-        s.name != "open 機能" && s.name != "menu shown" && s.name != "位置推算(&E)" &&
+    if (s.run && s.name != "open 機能" && s.name != "menu shown" && s.name != "位置推算(&E)" &&
         s.name != "down to 位置推算(&E)" && s.name != "menu item")
       s.run = [run = s.run] {
         if (View())
           run();
       };
   for (ViewStep& s : steps)
-    if (s.until && s.name != "start-up view shown" && s.name != "close the orbit-determination frame")
+    if (s.until && s.name != "start-up view closed")
       s.until = [until = s.until] { return View() && until(); };
   ASSERT_TRUE(session.Run({}, steps));
   EXPECT_TRUE(session.m_failures.empty()) << session.FailedSteps();

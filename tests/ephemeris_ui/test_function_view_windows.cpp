@@ -9,6 +9,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_menus.h"
 #include "resources/option_strings.h"
+#include "tests/common/folder_checks.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/dialog_watch.h"
 #include "tests/determination_ui/view_session.h"
@@ -115,6 +117,12 @@ bool SkipWithoutDisplay()
   return !display || !*display;
 }
 
+std::string FocusName()
+{
+  wxWindow* w = wxWindow::FindFocus();
+  return w ? FromWx(w->GetClassInfo()->GetClassName()) + "/" + std::to_string(w->GetId()) + " " : "none ";
+}
+
 struct ViewOpening {
   FunctionView kind;
   int command;
@@ -133,6 +141,7 @@ TEST(FunctionViewWindows, EveryViewOpensFromTheFirstStateAndClosesAsADocumentWin
   auto det = [] { return ViewSession::View(); };
   bool greyedWhileOpen = true, enabledAfterClose = false;
   int fileDialogs = -1;
+  std::string focusWhere;
   std::vector<ViewStep> steps = {{"start-up view", nullptr, [det] { return det() && det()->IsShownOnScreen(); }}};
   steps.push_back({"functions while it is open", [&] {
                      for (int id : {ID_EPH_LIST, ID_WHOIS_OBS, ID_VAISALA, ID_MOVE_EPOCH})
@@ -141,7 +150,23 @@ TEST(FunctionViewWindows, EveryViewOpensFromTheFirstStateAndClosesAsADocumentWin
                    nullptr});
   Append(steps, ViewSession::ClickTabSteps(1, [det] { return det()->IsItemVisible(kIdCalcLogEdit); }));
   steps.push_back({"click into the log", [det] { ClickMiddle(det()->Widget(kIdCalcLogEdit)); }, nullptr, 30, 0.4});
-  steps.push_back({"Ctrl+O", [] { Key('O', wxMOD_CONTROL); }, [&] { return dialogs.m_nShown == 1; }, 5});
+  steps.push_back({"Ctrl+O in the log", [] { Key('O', wxMOD_CONTROL); }, [&] { return dialogs.m_nShown == 1; }, 5});
+  // The other kinds of control of the view: the tab row, the list, an edit.
+  Append(steps, ViewSession::ClickTabSteps(0, [det] { return det()->Widget(kIdObsList)->IsShownOnScreen(); }));
+  const std::vector<std::pair<std::string, std::function<void()>>> others = {
+      {"tabs", [det] { det()->Widget(kIdTabs)->SetFocus(); }},
+      {"list", [det] { ClickMiddle(det()->Widget(kIdObsList)); }},
+      {"result", [det] { ClickMiddle(det()->Widget(kIdResultEdit)); }},
+  };
+  int opened = 1;
+  for (const auto& [place, focus] : others) {
+    steps.push_back({"focus the " + place, focus, nullptr, 30, 0.4});
+    steps.push_back({"Ctrl+O in the " + place, [&focusWhere] {
+                       focusWhere += FocusName();
+                       Key('O', wxMOD_CONTROL);
+                     },
+                     [&dialogs, n = ++opened] { return dialogs.m_nShown == n; }, 5});
+  }
   steps.push_back({"Ctrl+W", [&] {
                      fileDialogs = dialogs.m_nShown;
                      Key('W', wxMOD_CONTROL);
@@ -202,7 +227,9 @@ TEST(FunctionViewWindows, EveryViewOpensFromTheFirstStateAndClosesAsADocumentWin
   dialogs.Unregister();
   EXPECT_EQ(session.FailedSteps(), "");
   EXPECT_TRUE(greyedWhileOpen);
-  EXPECT_EQ(fileDialogs, 1);  // Ctrl+O from the log opened the observation file's dialog
+  // Ctrl+O from the log, the tab row, the list and the result each opened the file dialog.
+  EXPECT_EQ(fileDialogs, 4);
+  EXPECT_EQ(focusWhere, "wxNotebook/1244 wxListCtrl/1057 wxTextCtrl/1000 ");
   EXPECT_TRUE(enabledAfterClose);
   // Each view listed alone (no "+": no second tab), under its own name, with the close command beside it.
   const std::vector<std::string> names = {"&1 彗星一覧", "&1 天体同定", "&1 バイサラ軌道計算", "&1 入力して元期を移動",
@@ -214,7 +241,11 @@ TEST(FunctionViewWindows, EveryViewOpensFromTheFirstStateAndClosesAsADocumentWin
   }
 }
 
-TEST(FunctionViewWindows, EscStopsALongImprovementFromTheView)
+// Esc stops the calculation wherever the focus is: on the cancel dialog (the
+// toolkit took the key for the dialog's close, which left the calculation
+// running), in the view's list, its tab row, the row of document tabs and the
+// log; the view's menu keys work from the dialog too.
+TEST(FunctionViewWindows, EscStopsALongImprovementFromEveryControl)
 {
   if (SkipWithoutDisplay())
     GTEST_SKIP() << "no display: run under xvfb-run";
@@ -223,30 +254,75 @@ TEST(FunctionViewWindows, EscStopsALongImprovementFromTheView)
   session.m_ui.m_bRealEvents = true;
   auto view = [] { return ViewSession::View(); };
   auto busy = [view] { return EngineBusy(view()->m_pEngine); };
-  std::string result;
-  bool wasBusy = false;
+  struct Place {
+    const char* name;
+    std::function<wxWindow*()> control;  // null: the cancel dialog
+  };
+  const std::vector<Place> places = {
+      {"dialog", nullptr},
+      {"list", [view] { return view()->Widget(kIdObsList); }},
+      {"tabs", [view] { return view()->Widget(kIdTabs); }},
+      {"document tabs", [] { return Main()->GetClientWindow(); }},
+      {"log", [view] { return view()->Widget(kIdCalcLogEdit); }},
+  };
+  std::vector<std::string> results;
+  std::string wasBusy, focusNames;
   std::vector<ViewStep> steps = ViewSession::LongImprovementSteps();
-  // Esc on the cancel dialog, which has the focus once it is up: the toolkit
-  // took it for the dialog's close, which left the calculation running.
-  steps.push_back({"dialog shown", nullptr, [] { return ShownCancelDialog() != nullptr; }, 30, 0.5});
-  // The key goes where the focus is: make sure the dialog has it before the key.
-  steps.push_back({"focus the dialog", [] {
-                     ShownCancelDialog()->Raise();
-                     ShownCancelDialog()->SetFocus();
-                   },
-                   [] { return wxWindow::FindFocus() && wxGetTopLevelParent(wxWindow::FindFocus()) == ShownCancelDialog(); },
-                   5, 0.3});
-  steps.push_back({"Esc on the dialog", [&] {
-                     wasBusy = busy();
-                     Key(WXK_ESCAPE);
-                   },
-                   [busy] { return !busy(); }, 5});
-  steps.push_back({"read", [&] { result = view()->m_pEngine->m_strMessage; }, nullptr});
+  for (const Place& p : places) {
+    const std::string name = p.name;
+    if (name != "dialog")
+      Append(steps, ViewSession::ClickControlSteps(kIdAutoImprove, busy));
+    if (name == "log")
+      Append(steps, ViewSession::ClickTabSteps(1, [view] { return view()->IsItemVisible(kIdCalcLogEdit); }));
+    steps.push_back({"dialog shown " + name, nullptr, [] { return ShownCancelDialog() != nullptr; }, 30, 0.5});
+    // The key goes where the focus is: the place has it before the key.
+    auto target = [p]() -> wxWindow* { return p.control ? p.control() : ShownCancelDialog(); };
+    steps.push_back({"focus " + name, [p, target] {
+                       wxWindow* top = wxGetTopLevelParent(target());
+                       top->Raise();
+                       if (!p.control)
+                         target()->SetFocus();
+                       else if (p.control() == ViewSession::View()->Widget(kIdTabs))
+                         ViewSession::ClickBookTab(dynamic_cast<wxBookCtrlBase*>(target()), 0);
+                       else if (p.control() == Main()->GetClientWindow())
+                         target()->SetFocus();
+                       else
+                         ClickMiddle(target());
+                     },
+                     [target] {
+                       wxWindow* focus = wxWindow::FindFocus();
+                       return focus && (focus == target() || focus->GetParent() == target() ||
+                                        wxGetTopLevelParent(focus) == target());
+                     },
+                     5, 0.3});
+    // The view's menu keys also work from the dialog: Ctrl+W asks to close
+    // the view, which the running calculation refuses with its message.
+    if (name == "dialog")
+      steps.push_back({"Ctrl+W on the dialog", [] { Key('W', wxMOD_CONTROL); },
+                       [&session] {
+                         for (const auto& m : session.m_ui.m_messages)
+                           if (m.text == kMsgOtherCalculationRunning)
+                             return true;
+                         return false;
+                       },
+                       5});
+    steps.push_back({"Esc in " + name, [&wasBusy, busy, &focusNames] {
+                       wasBusy += busy() ? "1" : "0";
+                       focusNames += FocusName();
+                       Key(WXK_ESCAPE);
+                     },
+                     [busy] { return !busy(); }, 5});
+    steps.push_back({"read " + name, [&results, view] { results.push_back(view()->m_pEngine->m_strMessage); },
+                     nullptr, 30, 0.5});
+  }
 
   ASSERT_TRUE(session.Run({obsFile}, steps));
   EXPECT_EQ(session.FailedSteps(), "");
-  EXPECT_TRUE(wasBusy);
-  EXPECT_EQ(result, kMsgCancelledByButton);
+  EXPECT_EQ(wasBusy, std::string(places.size(), '1'));
+  EXPECT_EQ(focusNames, "wxButton/1105 wxListCtrl/1057 wxNotebook/1244 wxMDIClientWindow/-2007 wxTextCtrl/1245 ");
+  ASSERT_EQ(results.size(), places.size());
+  for (size_t i = 0; i < places.size(); ++i)
+    EXPECT_EQ(results[i], kMsgCancelledByButton) << places[i].name;
 }
 
 TEST(FunctionViewWindows, TheToolkitsBoxesSpeakJapanese)
@@ -313,10 +389,11 @@ TEST(FunctionViewWindows, FirstWindowFitsTheViewAndItsNewSizeIsStored)
          shot = ViewSession::SaveScreenshot(Main(), "first_window");
        },
        nullptr},
-      // The user makes it smaller: the size the next start takes (read back by the
-      // main window's own test of the stored placement).
+      // The user makes it smaller and quits through the menu: the size the next start takes.
       {"resize", [] { Main()->SetSize(30, 20, 1000, 700); }, [] { return Main()->GetSize() == wxSize(1000, 700); }},
       {"settle", nullptr, nullptr, 30, 0.5},
+      ViewSession::OpenMenuStep(0, ID_APP_EXIT),
+      {"終了", [] { ViewSession::ClickMenuItem(ID_APP_EXIT); }, [] { return !Main() || !Main()->IsShown(); }, 10},
   };
   ASSERT_TRUE(session.Run({}, first_run));
   EXPECT_EQ(session.FailedSteps(), "");
@@ -328,6 +405,38 @@ TEST(FunctionViewWindows, FirstWindowFitsTheViewAndItsNewSizeIsStored)
   EXPECT_EQ(session.Setting("MAINWND_W"), "1000");
   EXPECT_EQ(session.Setting("MAINWND_H"), "700");
 
+  // The next start, on the same settings folder, in a process of its own: the
+  // toolkit starts only once in a process.
+  const std::string command = "TSR_NEXT_START_DIR='" + session.m_dir + "' /proc/" + std::to_string(getpid()) +
+                              "/exe --gtest_filter=FunctionViewWindows.NextStartOfTheFirstWindow";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(Contents(session.m_dir + "next_start.txt"), "30 20 1000 700");
+}
+
+// The second start of the test above (skipped when run alone): writes the
+// main window's rectangle once the start-up view is up.
+TEST(FunctionViewWindows, NextStartOfTheFirstWindow)
+{
+  const char* dir = std::getenv("TSR_NEXT_START_DIR");
+  if (SkipWithoutDisplay() || !dir)
+    GTEST_SKIP() << "the second start of FirstWindowFitsTheViewAndItsNewSizeIsStored";
+  ViewSession session("next_start");
+  session.m_dir = dir;
+  wxRect again;
+  std::vector<ViewStep> steps = {
+      {"start-up view", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
+      {"settle", nullptr, nullptr, 30, 1.0},
+      {"read", [&] {
+         again = Main()->GetRect();
+         ViewSession::SaveScreenshot(Main(), "next_start_window");
+       },
+       nullptr},
+  };
+  ASSERT_TRUE(session.Run({}, steps));
+  EXPECT_EQ(session.FailedSteps(), "");
+  WriteFileAtomic(session.m_dir + "next_start.txt", std::to_string(again.x) + " " + std::to_string(again.y) + " " +
+                                                        std::to_string(again.width) + " " +
+                                                        std::to_string(again.height));
 }
 
 namespace {

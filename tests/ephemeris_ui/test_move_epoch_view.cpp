@@ -57,10 +57,7 @@ TEST(MoveEpochView, MenuSampleCalculationAndApproachGraph) {
   int graphRows = 0;
   auto shown = [] { return View() && View()->IsShownOnScreen(); };
   std::vector<ViewStep> steps = {
-      {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
-      {"close the orbit-determination frame",
-       [] { dynamic_cast<CChildFrame*>(ViewSession::View()->GetParent())->Close(true); },
-       [] { return !ViewSession::View(); }},
+      ViewSession::CloseStartUpViewStep(),
       {"open 機能", [] { ViewSession::ClickMenuTitle(2); }, nullptr, 30, 0.6},
       {"down to 入力して元期を移動(&M)", [] {
          wxUIActionSimulator sim;

@@ -99,10 +99,7 @@ TEST(VaisalaView, MenuFileModesSelectionSearchRangeAndEphemerides)
   bool vaisalaHidden = false;
   std::vector<std::string> helpTitles;
   std::vector<ViewStep> steps = {
-      {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
-      {"close the orbit-determination frame",
-       [] { dynamic_cast<CChildFrame*>(ViewSession::View()->GetParent())->Close(true); },
-       [] { return !ViewSession::View(); }},
+      ViewSession::CloseStartUpViewStep(),
       ViewSession::OpenMenuStep(2, ID_VAISALA),
       {"menu shown", [] { ViewSession::SaveScreen("vaisala_function_menu"); }, nullptr},
       {"バイサラ軌道計算(&V)", [] { ViewSession::ClickMenuItem(ID_VAISALA); },
@@ -262,10 +259,7 @@ TEST(CheckingView, Command141BrowseAndCheck)
     ClickAt(w, wxPoint(w->GetSize().x / 2, w->GetSize().y / 2));
   };
   std::vector<ViewStep> steps = {
-      {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
-      {"close the orbit-determination frame",
-       [] { dynamic_cast<CChildFrame*>(ViewSession::View()->GetParent())->Close(true); },
-       [] { return !ViewSession::View(); }},
+      ViewSession::CloseStartUpViewStep(),
       {"command 141", [] { ViewSession::PostCommand(ID_CHECKING); }, [&] { return view() && view()->IsShownOnScreen(); }},
       {"settle", nullptr, nullptr, 30, 0.4},
       {"開く(&O)", [&] { click(CCheckingView::IDC_BROWSE); }, [&] { return watch.m_pOpen != nullptr; }},

@@ -95,11 +95,8 @@ TEST(WhoisView, PasteReadInspectMatchFindAndCopy) {
   session.m_ui.m_bRealEvents = true;
   bool matchEnabledBefore = true;
   std::vector<ViewStep> steps = {
-      {"start-up view shown", nullptr, [] { return ViewSession::View() && ViewSession::View()->IsShownOnScreen(); }},
       // Only with no function view visible does a function command open another one.
-      {"close the orbit-determination frame",
-       [] { dynamic_cast<CChildFrame*>(ViewSession::View()->GetParent())->Close(true); },
-       [] { return !ViewSession::View(); }},
+      ViewSession::CloseStartUpViewStep(),
       {"天体同定(&W)", [] { ViewSession::PostCommand(ID_WHOIS_OBS); }, [] { return View() && View()->IsShownOnScreen(); }},
       {"settle", nullptr, nullptr, 30, 0.5},
       {"paste", [&] {

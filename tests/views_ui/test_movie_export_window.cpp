@@ -11,6 +11,8 @@
 #include <wx/textctrl.h>
 
 #include "app/registry/window_registry.h"
+#include "determination/determination_display.h"
+#include "determination/solution_file.h"
 #include "determination/ui/determination_view.h"
 #include "engine/orbit_engine.h"
 #include "engine/tool_sinks.h"
@@ -18,8 +20,12 @@
 #include "platform/files.h"
 #include "platform/wx/wx_ui_services.h"
 #include "resources/app_resource_ids.h"
+#include "tests/astro/test_jpl_scope.h"
 #include "tests/common/test_data.h"
+#include "tests/data/test_observation_support.h"
+#include "tests/determination_ui/dialog_watch.h"
 #include "tests/determination_ui/view_session.h"
+#include "tests/engine/test_improvement_support.h"
 #include "tests/platform_video/movie_decode.h"
 #include "views/ui/globe_wnd.h"
 #include "views/ui/orbit_view_wnd.h"
@@ -151,6 +157,31 @@ struct SaveAnswers {
 bool SavedMessage(const ViewSession& s, const char* text)
 {
   return !s.m_ui.m_messages.empty() && s.m_ui.m_messages.back().text == text;
+}
+
+// 2008 TC3's orbit fitted to its file without windows, as the impact test
+// fits it, written as a solution file in dir; empty (why says so) when the
+// fit failed.
+std::string FitTc3Solution(const std::string& obsFile, const std::string& dir, std::string& why)
+{
+  HeadlessUiServices ui;
+  ScopedUi scopedUi(ui);
+  HeadlessToolSinks sinks;
+  ScopedToolSinks scopedSinks(sinks);
+  JplReaderScope jpl(dir + "no-de441.bin", TestDataPath("de/lnxp1960p2060.405"));
+  const std::string stations = WriteTestFile(dir, "stations.txt", StationLinesFromObsCodesPage());
+  CDeterminationDisplay view;
+  const int count = LoadSessionObservations(view, obsFile, stations);
+  ScopedStationsFile scopedStations(stations);
+  const ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
+  const double first = obs[0].m_dJdTt, last = obs[count - 1].m_dJdTt;
+  const bool picked = PickAndDetermine(view, first, last - 0.05 * (last - first));
+  const int twoBody = picked ? ImproveTwoBody(view, 20) : -100;
+  const int fitted = twoBody == 0 ? FitImpactor(view, first, last) : -100;
+  why = std::to_string(picked) + " " + std::to_string(twoBody) + " " + std::to_string(fitted) + " " +
+        view.m_pEngine->m_strMessage;
+  const std::string path = dir + "2008TC3.IMP";
+  return fitted == 0 && WriteSolutionFileForBatch(view, path, view.m_pEngine->m_state, "", 0) ? path : "";
 }
 
 } // namespace
@@ -307,4 +338,82 @@ TEST(MovieExportWindow, OrbitDiagramAndGlobeAnimateAndExportThroughTheirButtons)
   EXPECT_GT(Psnr(globeFirst, globeClip.first), 30);
   EXPECT_GT(Psnr(globeLast, globeClip.last), 30);
   EXPECT_EQ(session.Setting("GLOBEEXPORTTYPE"), "4");
+}
+
+// A geocentric turn of a real approach, on 2008 TC3's orbit fitted to its
+// file with the improvement steps and then restored from its solution file:
+// the clip's first frame is the window's picture at the output size, and the
+// track spans a good part of it rather than shrinking to a streak in a black
+// frame (a picture comparison alone passed a scale ten times too small).
+TEST(MovieExportWindow, GeocentricClipOfARealApproachShowsTheTrackAsTheWindowDoes)
+{
+  TSR_REQUIRE_DATA(obsFile, "obs/mpc80/neosjl_2008TC3.txt");
+  ViewSession session("movie_geocentric");
+  const std::string dir = MakeTempDir("movie_geocentric");
+  SaveAnswers save;
+  save.answers = {{dir + "geo.gif", 3}};
+  SetMovieSaveDialogDouble([&save](const MovieSaveRequest& r, std::string& p, int& i) { return save.Ask(r, p, i); });
+  MovieFrameSettings settings;
+  RgbPicture direct;
+  DecodedGif clip;
+  int loaded = -2;
+  std::string fitCodes, nextFolder;
+  DialogWatch<wxFileDialog> saveDialog;
+  const std::string solution = FitTc3Solution(obsFile, dir, fitCodes);
+  ASSERT_FALSE(solution.empty()) << fitCodes;
+  auto view = [] { return ViewSession::View(); };
+  std::vector<ViewStep> steps = {
+      {"loaded", nullptr, [view] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }},
+      {"restore the solution", [&] { loaded = LoadSolutionFile(*view(), solution); }, nullptr},
+      {"open 軌道図", [] { ViewSession::PostCommand(ID_ORBIT_VIEW); },
+       [] { return Orbit() && Orbit()->IsShownOnScreen(); }, 30, 0.5},
+      {"click 地心", [] { ViewSession::ClickButtonOf(Orbit(), 1479); }, [] { return Orbit()->m_bGeocentric == 1; },
+       30, 0.5},
+      {"screenshot", [] { ViewSession::SaveScreenshot(Orbit(), "movie_geocentric_window"); }, nullptr},
+      {"click 動画保存 and answer GIF", [] { ViewSession::ClickButtonOf(Orbit(), 1477); },
+       [&] { return SavedMessage(session, "アニメーションGIFを保存しました。"); }, 120},
+      {"direct picture of the first frame", [&] {
+         int w = 0, h = 0;
+         Orbit()->ClientSize(w, h);
+         const int n = COrbitViewDlg::ExportFrameCount(true, Orbit()->m_dSpeed);
+         FillMovieFrameSettings(w, h, h, 640, n, 60, 0, settings);
+         direct = OrbitDirect(settings, 0, n, 0, 0);
+         clip = DecodeGif(dir + "geo.gif");
+         SaveFrame(clip.first, "movie_geocentric_gif_first");
+       },
+       nullptr},
+      // The real save dialog the next time: it opens where the clip went.
+      {"click 動画保存 again", [] {
+         SetMovieSaveDialogDouble(nullptr);
+         ViewSession::ClickButtonOf(Orbit(), 1477);
+       },
+       [&] { return saveDialog.m_pOpen != nullptr; }, 30},
+      {"read its folder", [&] {
+         nextFolder = FromWx(saveDialog.m_pOpen->GetDirectory());
+         ViewSession::SaveScreen("movie_save_dialog_again");
+         saveDialog.m_pOpen->EndModal(wxID_CANCEL);
+       },
+       [&] { return saveDialog.m_pOpen == nullptr; }, 10, 0.5},
+  };
+  saveDialog.Register();
+  ASSERT_TRUE(session.Run({"dev", obsFile}, std::move(steps)));
+  saveDialog.Unregister();
+  SetMovieSaveDialogDouble(nullptr);
+  EXPECT_EQ(session.FailedSteps(), "");
+  ASSERT_EQ(loaded, 0);
+  ASSERT_GT(GeoTrackBuffer::Instance().m_nCount, 100);
+  ASSERT_TRUE(clip.ok);
+  EXPECT_EQ(clip.width, 640);
+  EXPECT_EQ(clip.height, settings.nOutputHeight);
+  EXPECT_GT(Psnr(direct, clip.first), 30) << "the clip is not the window's picture";
+  // The track's yellow pixels: their box spans a fifth of the frame at least.
+  int x0 = clip.width, x1 = -1, y0 = clip.height, y1 = -1;
+  for (int y = 60; y < clip.height; ++y)
+    for (int x = 0; x < clip.width; ++x) {
+      const uint8_t* p = &clip.first.rgb[3 * (size_t(y) * clip.width + x)];
+      if (p[0] > 150 && p[1] > 130 && p[2] < 110)
+        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+    }
+  EXPECT_GT(std::max(x1 - x0, y1 - y0), clip.width / 5) << x0 << ".." << x1 << ", " << y0 << ".." << y1;
+  EXPECT_EQ(nextFolder, dir);
 }
