@@ -6,6 +6,7 @@
 #include "engine/differential_correction.h"
 #include "engine/improvement_epoch.h"
 #include "engine/orbit_engine.h"
+#include "engine/view_fit_run.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void RestoreResiduals(DetClass* det, const std::vector<double>& saved) {
 
 void BeginDiagnosticRun(CDetermination& view, DiagnosticSave& save) {
   OrbitEngine& engine = *view.m_pEngine;
-  SaveSolution(view, save.solution);
+  SaveSolution(ViewFitRun(view).Run(), save.solution);
   std::memcpy(save.covariance, engine.m_covariance, sizeof save.covariance);
   save.covarianceSize = engine.m_nCovarianceSize;
   save.covarianceValid = engine.m_bCovarianceValid;
@@ -51,7 +52,7 @@ void BeginDiagnosticRun(CDetermination& view, DiagnosticSave& save) {
 }
 
 void RestoreDiagnosticSolution(CDetermination& view, const SolutionSnapshot& snapshot) {
-  RestoreSolution(view, snapshot);
+  RestoreSolution(ViewFitRun(view).Run(), snapshot);
   view.ShowNonGravParams();
 }
 
@@ -65,7 +66,7 @@ void EndDiagnosticRun(CDetermination& view, DiagnosticSave& save, double epochJd
   if (ImproveOrbitIteration(&engine, epochJdTT, 0) != kEngineDone) RestoreResiduals(view.m_pDetClass, save.residuals);
   // The recomputation cleared the uncertainties and measured the residual
   // of the corrected elements; the solution keeps what it was shown with.
-  RestoreSolutionDisplay(view, save.solution);
+  RestoreSolutionDisplay(ViewFitRun(view).Run(), save.solution);
   engine.m_dMeanResidual = save.solution.meanResidual;
   engine.m_nUsedObs = save.solution.usedObs;
   engine.m_dMeanSignedResidual = save.meanSignedResidual;

@@ -13,6 +13,7 @@
 #include "engine/improvement_procedures.h"
 #include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
+#include "engine/view_fit_run.h"
 #include "platform/numbers.h"
 
 namespace {
@@ -87,15 +88,15 @@ int SolveGravityOnly(CDeterminationDisplay& view, double epoch, double residualN
   double bestResidual = 9e18;
   for (int pass = 0; pass < kGravityPasses; ++pass) {
     std::string log;
-    const int r = IterateImprovement(view, epoch, kPassIterations, log, 1);
+    const int r = IterateImprovement(ViewFitRun(view).Run(), epoch, kPassIterations, log, 1);
     if (r != 0) return r;
     const double mean = engine.m_dMeanResidual;
     if (!(mean > 0) || !(mean < bestResidual)) break;
     bestResidual = mean;
-    SaveSolution(view, best);
+    SaveSolution(ViewFitRun(view).Run(), best);
   }
   if (!(bestResidual < 9e17) || bestResidual > 100.0 * residualNg) return -2;
-  RestoreSolution(view, best);
+  RestoreSolution(ViewFitRun(view).Run(), best);
   RoundFieldEpoch(&view, epoch);
   return ImproveOrbitIteration(&engine, epoch, 0);
 }

@@ -14,6 +14,7 @@
 #include "determination/diagnostic_run.h"
 #include "engine/improvement_procedures.h"
 #include "engine/orbit_engine.h"
+#include "engine/view_fit_run.h"
 #include "platform/numbers.h"
 
 namespace {
@@ -435,7 +436,7 @@ int RunStationExclusionTest(CDeterminationDisplay& view, std::string& text) {
     TrialEntry entry{};
     std::memcpy(entry.code, stats[k].code, sizeof entry.code);
     std::string log;
-    const int r = IterateImprovement(view, epoch, kTrialIterations, log, 1);
+    const int r = IterateImprovement(ViewFitRun(view).Run(), epoch, kTrialIterations, log, 1);
     if (r == kEngineCancelled) {
       cancelled = true;
       break;

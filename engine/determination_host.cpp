@@ -129,20 +129,6 @@ bool CurrentCalculationRunning() {
   return current && current->m_pEngine && EngineBusy(current->m_pEngine);
 }
 
-// ---- controls ----
-
-std::string CDetermination::GetItemText(int id) { return Control(id).m_strText; }
-void CDetermination::SetItemText(int id, const std::string& text) { Control(id).m_strText = text; }
-int CDetermination::IsChecked(int id) { return Control(id).m_nChecked; }
-void CDetermination::SetCheck(int id, int checked) { Control(id).m_nChecked = checked; }
-bool CDetermination::IsItemEnabled(int id) { return Control(id).m_bEnabled; }
-void CDetermination::EnableItem(int id, bool enable) { Control(id).m_bEnabled = enable; }
-bool CDetermination::IsItemVisible(int id) { return Control(id).m_bVisible; }
-void CDetermination::ShowItem(int id, bool show) { Control(id).m_bVisible = show; }
-int CDetermination::GetSelection(int id) { return Control(id).m_nSelection; }
-void CDetermination::SetSelection(int id, int index) { Control(id).m_nSelection = index; }
-EngineWindow* CDetermination::Window(int id) { return &Control(id); }
-
 std::tm CDetermination::LocalTimeNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

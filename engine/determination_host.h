@@ -2,9 +2,8 @@
 // The orbit-determination view as the engine sees it: its observation set
 // (DetClass), the members and controls the engine reads and writes, and the
 // view operations the engine calls. CDetermination itself is the headless
-// host: its controls are a map from control id to {text, checked, enabled,
-// visible, items, selection}; the window implementation overrides the
-// virtual calls with its widgets. Tests, batch runs, worker processes and the
+// host: its controls are ControlsById's map; the window implementation
+// overrides the virtual calls with its widgets. Tests, batch runs, worker processes and the
 // application's never-shown fallback object use it as it is.
 #include <ctime>
 #include <map>
@@ -12,28 +11,13 @@
 #include <vector>
 
 #include "app/registry/window_registry.h"
+#include "engine/controls_by_id.h"
 #include "data/observation_record.h"
 #include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
 
 struct StationRecord;
 class CNeocpScanDlg;
-
-// One control of the headless host; also a window for the engine's writers.
-class HostControl : public EngineWindow {
-public:
-  std::string GetText() const override { return m_strText; }
-  void SetText(const std::string& text) override { m_strText = text; }
-  void SetProgress(int percent) override { m_nProgress = percent; }
-
-  std::string m_strText;
-  int m_nChecked = 0;
-  bool m_bEnabled = true;
-  bool m_bVisible = true;
-  std::vector<std::string> m_items;  // combo box and list entries
-  int m_nSelection = -1;
-  int m_nProgress = 0;
-};
 
 // Control ids the engine uses.
 enum DetControlId : int {
@@ -120,7 +104,7 @@ size_t CountCharacters(const std::string& utf8);
 std::string ReplaceLineBreaksWithBlanks(const std::string& text);
 
 // ---- the view ----
-class CDetermination {
+class CDetermination : public ControlsById {
 public:
   // Creates the engine and the observation set, links them, resets the
   // engine; registers itself as the application's current view when
@@ -151,20 +135,6 @@ public:
   int m_nRejectYear = 1820;         // boundary year of the reject thresholds
   double m_dRejectOld = 6.0;        // arcsec, observations up to the boundary year
   double m_dRejectNew = 2.0;        // arcsec, later observations
-
-  // ---- controls by id ----
-  virtual std::string GetItemText(int id);
-  virtual void SetItemText(int id, const std::string& text);
-  virtual int IsChecked(int id);
-  virtual void SetCheck(int id, int checked);
-  virtual bool IsItemEnabled(int id);
-  virtual void EnableItem(int id, bool enable);
-  virtual bool IsItemVisible(int id);
-  virtual void ShowItem(int id, bool show);
-  virtual int GetSelection(int id);
-  virtual void SetSelection(int id, int index);
-  // The control as a window for the engine's writers (edits, labels).
-  virtual EngineWindow* Window(int id);
 
   // ---- operations the engine calls ----
   // Enables the controls for a calculation state (the window's layout).
@@ -271,9 +241,6 @@ public:
 protected:
   // The log edit shows exactly m_strCalcLog, so an entry can be appended to it.
   bool m_bCalcLogShown = false;
-  HostControl& Control(int id) { return m_controls[id]; }
-
-  std::map<int, HostControl> m_controls;
 };
 
 // Message-box types of ReportMessage (answers: 1 OK, 2 Cancel, 6 Yes, 7 No).

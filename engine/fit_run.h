@@ -55,6 +55,9 @@ public:
   virtual void ImprovementResultChanged(int withStepLog) = 0;
   // The picks of the observation list changed: count is 3 or 0.
   virtual void PicksChanged(int count) = 0;
+  // A preliminary orbit was determined from three picks: its elements, as
+  // the determination left them, belong in the result edit.
+  virtual void PreliminaryOrbitFound() = 0;
   // A preliminary orbit proposes this improvement epoch (JD TT) for the
   // Epoch fields.
   virtual void EpochProposed(double jdTT) = 0;

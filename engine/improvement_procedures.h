@@ -62,8 +62,6 @@ void OnAutoImprove(CDetermination& view);
 // is 1 at the start of an iteration, else the failing code of
 // ImproveOrbitIteration (which it always calls, whatever m_bPerturbations).
 int IterateImprovement(FitRun& run, double epochJdTT, int iterations, std::string& log, int keepGoing);
-// The same on the orbit-determination view (its options read now).
-int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, std::string& log, int keepGoing);
 
 // The improvement epoch (JD TT) of the Epoch fields; 0 when a field is empty.
 double EpochFieldsJd(CDetermination& view);

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-class CDetermination;
 struct FitRun;
 struct OrbitEngine;
 
@@ -52,16 +51,6 @@ void EnableAllObservations(FitRun& run, std::string& log);
 // Restores the snapshot, switches on non-gravitational model 0..3 (A3 off,
 // parameters reset) and runs IterateImprovement(x, 40, log, 0); its result.
 int TryNonGravModel(FitRun& run, int model, const SolutionSnapshot& snapshot, double epochJdTT,
-                    std::string& log);
-
-// The same operations on the orbit-determination view (its options read
-// now, the view as observer).
-int StageByResidualJump(CDetermination& view, std::string& log);
-void SaveSolution(CDetermination& view, SolutionSnapshot& snapshot);
-void RestoreSolution(CDetermination& view, const SolutionSnapshot& snapshot);
-void RestoreSolutionDisplay(CDetermination& view, const SolutionSnapshot& snapshot);
-void EnableAllObservations(CDetermination& view, std::string& log);
-int TryNonGravModel(CDetermination& view, int model, const SolutionSnapshot& snapshot, double epochJdTT,
                     std::string& log);
 
 // The model (0 for one outside 0-3) into the engine; radiation pressure (3)

@@ -8,37 +8,19 @@
 #include "astro/constants.h"
 #include "astro/time_scales.h"
 #include "engine/correction_step.h"
+#include "engine/determination_host.h"
 #include "engine/fit_run.h"
 #include "engine/improvement_epoch.h"
 #include "engine/preliminary_orbit.h"
+#include "engine/view_fit_run.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 
 namespace {
 
-// Result of a determination started by the third pick: the element text, the
-// proposed Epoch, the residuals, the reset non-gravitational parameters and
-// the operation-log block.
-void ShowPreliminaryOrbit(CDetermination& view) {
-  OrbitEngine* engine = view.m_pEngine;
-  DetClass* det = view.m_pDetClass;
-  ElementBlock& el = engine->m_state.m_el;
-  view.ShowElementText(view.Window(kIdResultEdit), &engine->m_state, 0);
-
-  WriteEpochProposal(view, det->m_aPick[1].m_dJdTt);
-
-  if (el.m_dE == 1.0)
-    ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
-  else
-    view.RefreshResidualList(det->m_pOrbObs, 1);
-  // The determination's vectors come from two positions and its angles from
-  // those vectors: metres apart. What follows integrates the angles.
-  SyncOrientationVectors(el);
-
-  ResetPreliminaryNonGravValues(el);
-  engine->m_nCalcState = kCalcPreliminary;
-
-  if (!view.m_bOpLog) return;
+// The operation-log block of a determination started by the third pick.
+void WritePickedOrbitLog(CDetermination& view) {
+  const DetClass* det = view.m_pDetClass;
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   char header[128] = "";
@@ -61,10 +43,6 @@ void ShowPreliminaryOrbit(CDetermination& view) {
 
 double EpochProposal(double middlePickJdTT) { return 40.0 * std::trunc(middlePickJdTT / 40.0 + 1.0) + 0.5; }
 
-void WriteEpochProposal(CDetermination& view, double middlePickJdTT) {
-  WriteEpochFields(&view, EpochProposal(middlePickJdTT));
-}
-
 void ProposeEpoch(FitRun& run, double middlePickJdTT) {
   const double epoch = EpochProposal(middlePickJdTT);
   run.observer->EpochProposed(epoch);
@@ -81,50 +59,84 @@ void ResetPreliminaryNonGravValues(ElementBlock& el) {
   el.m_dN = 0.0;
 }
 
-void OnObsListClick(CDetermination& view, int nItem, long* pResult) {
-  if (pResult) *pResult = 0;
-  OrbitEngine* engine = view.m_pEngine;
-  DetClass* det = view.m_pDetClass;
+int TogglePick(FitRun& run, int nItem, int& picked) {
+  OrbitEngine* engine = run.engine;
+  DetClass* det = run.det;
   ObservationRecord* obs = det->m_pOrbObs;
   const int state = engine->m_nCalcState;
-  if (state == kCalcFatal || nItem < 0 || !obs || nItem >= det->m_nObsCount) return;
-  if (state == kCalcNothing || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed) {
-    view.UpdateControlsForState(state);
-    return;
-  }
+  if (state == kCalcFatal || nItem < 0 || !obs || nItem >= det->m_nObsCount) return kPickIgnored;
+  if (state == kCalcNothing || state == kCalcImprovedTwoBody || state == kCalcImprovedPerturbed)
+    return kPickLocked;
 
-  view.m_nPicked = 0;
+  picked = 0;
   for (int i = 0; i < det->m_nObsCount; ++i)
-    if (obs[i].m_bPicked == 1) ++view.m_nPicked;
+    if (obs[i].m_bPicked == 1) ++picked;
 
   ObservationRecord& clicked = obs[nItem];
   if (clicked.m_bPicked == 1) {
     clicked.m_bPicked = 0;
-    --view.m_nPicked;
+    --picked;
     engine->m_nCancel = 0;
-    if (engine->m_nCalcState == kCalcPreliminaryFailed) view.SetItemText(kIdResultEdit, kMsgPickHint);
+    const bool afterFailure = engine->m_nCalcState == kCalcPreliminaryFailed;
     engine->m_nCalcState = kCalcPicking;
-    view.RedrawObsListItem(nItem);
-  } else if (view.m_nPicked < 3) {
-    clicked.m_bPicked = 1;
-    ++view.m_nPicked;
-    view.RedrawObsListItem(nItem);
-    if (view.m_nPicked < 3) {
-      engine->m_nCalcState = kCalcPicking;
-    } else {
-      TheApp().DoWaitCursor(1);
-      engine->m_nCancel = 0;
-      const int result = DetermineInitialOrbit(det, engine);
-      TheApp().DoWaitCursor(-1);
-      if (result != 0) {
-        view.SetItemText(kIdResultEdit, result == -9 ? kMsgPickCancelled : kMsgPickFailed);
-        engine->m_nCalcState = kCalcPreliminaryFailed;
-        return;
-      }
-      ShowPreliminaryOrbit(view);
-    }
+    return afterFailure ? kPickClearedAfterFailure : kPickCleared;
   }
-  view.UpdateControlsForState(engine->m_nCalcState);
+  if (picked >= 3) return kPickLocked;
+  clicked.m_bPicked = 1;
+  ++picked;
+  if (picked < 3) {
+    engine->m_nCalcState = kCalcPicking;
+    return kPickSet;
+  }
+  return kPickThird;
+}
+
+int DeterminePickedOrbit(FitRun& run) {
+  OrbitEngine* engine = run.engine;
+  DetClass* det = run.det;
+  engine->m_nCancel = 0;
+  const int result = DetermineInitialOrbit(det, engine);
+  if (result != 0) {
+    engine->m_nCalcState = kCalcPreliminaryFailed;
+    return result;
+  }
+  ElementBlock& el = engine->m_state.m_el;
+  // The element text shows the orbit as found, before the reset below.
+  run.observer->PreliminaryOrbitFound();
+  ProposeEpoch(run, det->m_aPick[1].m_dJdTt);
+  if (el.m_dE == 1.0)
+    ComputeParabolicResiduals(run);
+  else
+    run.observer->ResidualsChanged(true);
+  // The determination's vectors come from two positions and its angles from
+  // those vectors: metres apart. What follows integrates the angles.
+  SyncOrientationVectors(el);
+
+  ResetPreliminaryNonGravValues(el);
+  engine->m_nCalcState = kCalcPreliminary;
+  return 0;
+}
+
+void OnObsListClick(CDetermination& view, int nItem, long* pResult) {
+  if (pResult) *pResult = 0;
+  ViewFitRun fit(view);
+  int picked = view.m_nPicked;
+  const int outcome = TogglePick(fit.Run(), nItem, picked);
+  if (outcome == kPickIgnored) return;
+  view.m_nPicked = picked;
+  if (outcome == kPickClearedAfterFailure) view.SetItemText(kIdResultEdit, kMsgPickHint);
+  if (outcome != kPickLocked) view.RedrawObsListItem(nItem);
+  if (outcome == kPickThird) {
+    TheApp().DoWaitCursor(1);
+    const int result = DeterminePickedOrbit(fit.Run());
+    TheApp().DoWaitCursor(-1);
+    if (result != 0) {
+      view.SetItemText(kIdResultEdit, result == -9 ? kMsgPickCancelled : kMsgPickFailed);
+      return;
+    }
+    if (view.m_bOpLog) WritePickedOrbitLog(view);
+  }
+  view.UpdateControlsForState(view.m_pEngine->m_nCalcState);
 }
 
 namespace {
@@ -167,19 +179,14 @@ void ParabolicResiduals(DetClass* det, OrbitEngine* engine, ObservationRecord* o
 
 }  // namespace
 
-void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, ObservationRecord* obs) {
-  ParabolicResiduals(view.m_pDetClass, engine, obs);
-  view.RefreshResidualList(obs, 1);
-}
-
 void ComputeParabolicResiduals(FitRun& run) {
   ParabolicResiduals(run.det, run.engine, run.det->m_pOrbObs);
   run.observer->ResidualsChanged(true);
 }
 
-void RefineParabolicRatio(CDetermination& view) {
-  DetClass* det = view.m_pDetClass;
-  OrbitEngine* engine = view.m_pEngine;
+void RefineParabolicRatio(FitRun& run) {
+  DetClass* det = run.det;
+  OrbitEngine* engine = run.engine;
   if (!det->m_pOrbObs || det->m_bParabolicMethod == 0) return;
   engine->m_state.m_el.m_dE = 1.0;
   if (det->m_dRatioAnchor == 0.0) {
@@ -197,7 +204,7 @@ void RefineParabolicRatio(CDetermination& view) {
           det->m_dRatioAnchor + (det->m_dOlbersRatio - det->m_dRatioAnchor) * fa / (fa - f);
   }
   BanachiewiczParabola(det, engine);
-  ComputeParabolicResiduals(view, engine, det->m_pOrbObs);
+  ComputeParabolicResiduals(run);
   SyncOrientationVectors(engine->m_state.m_el);
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 // Picking the three observations of a preliminary orbit in the
 // orbit-determination view's observation list, and the residuals of every
-// observation for a parabola. These are operations of the view: they take
-// the view (its engine, observation set and controls) and run headless.
+// observation for a parabola. The procedures run on a FitRun; the click
+// handler is the view's thin wrapper around them.
 #include "data/observation_record.h"
-#include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 
+class CDetermination;
 struct FitRun;
 
 // Texts of the result edit.
@@ -17,6 +17,26 @@ inline constexpr const char* kMsgPickFailed = "解が求まらなかったので
 // The larger of an observation's two residuals, in arcseconds.
 double LargerResidualArcsec(const ObservationRecord& o);
 
+// What a click on a row did to the picks.
+enum PickOutcome : int {
+  kPickIgnored = 0,              // no row, nothing loaded, or a fatal state: nothing happens
+  kPickLocked = 1,               // the picks stay (no picking state, or three picked already)
+  kPickSet = 2,                  // the row is picked, fewer than three in all
+  kPickCleared = 3,              // the row's pick is cleared
+  kPickClearedAfterFailure = 4,  // the same after a failed determination (the hint is due again)
+  kPickThird = 5,                // the third pick: DeterminePickedOrbit is due
+};
+// Toggles the pick of row nItem and sets the picking state; picked becomes
+// the number of picks (left as it was for kPickIgnored and for a state that
+// takes no picks). Returns a PickOutcome.
+int TogglePick(FitRun& run, int nItem, int& picked);
+// The determination of the three picks: DetermineInitialOrbit and, on
+// success, the element text (observer), the Epoch proposal, the residuals,
+// the oriented vectors and the reset non-gravitational parameters; the
+// preliminary state. On failure its result (-9 cancelled) and the failed
+// state.
+int DeterminePickedOrbit(FitRun& run);
+
 // Single click on row nItem of the observation list (-1 outside any row).
 // Toggles the row's pick; the third pick runs DetermineInitialOrbit and, on
 // success, shows the elements, proposes the Epoch (the 40-day grid point
@@ -24,9 +44,6 @@ double LargerResidualArcsec(const ObservationRecord& o);
 // parameters and writes the operation-log block. *pResult = 0.
 void OnObsListClick(CDetermination& view, int nItem, long* pResult);
 
-// The Epoch proposal of a preliminary orbit: the 40-day grid point after the
-// middle pick (JD TT), written into the Epoch fields.
-void WriteEpochProposal(CDetermination& view, double middlePickJdTT);
 // The 40-day grid point after the middle pick (JD TT).
 double EpochProposal(double middlePickJdTT);
 // The same for a run: proposed to the observer, and the run's epoch option
@@ -38,13 +55,12 @@ void ResetPreliminaryNonGravValues(ElementBlock& el);
 // Residual pair of every record of obs for the parabola of the engine's
 // ElementBlock (T, q, P, Q), light time iterated; then the residual display
 // is refreshed. A record whose place cannot be computed leaves [6] or [7] in
-// DetClass::m_strError and keeps a zero pair; the loop goes on.
-void ComputeParabolicResiduals(CDetermination& view, OrbitEngine* engine, ObservationRecord* obs);
-// The same for a run's observations; the observer shows the residuals.
+// DetClass::m_strError and keeps a zero pair; the loop goes on. For the
+// run's observations; the observer shows the residuals.
 void ComputeParabolicResiduals(FitRun& run);
 
 // Command 1026: moves Olbers' ratio of the parabolic method by a secant step
 // on the middle pick's residual (the first step after a determination only
 // keeps the anchor and adds 0.01), then recomputes the parabola and the
 // residuals. Leaves the state and the element text as they were.
-void RefineParabolicRatio(CDetermination& view);
+void RefineParabolicRatio(FitRun& run);

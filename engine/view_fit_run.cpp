@@ -4,7 +4,6 @@
 #include "engine/determination_host.h"
 #include "engine/improvement_epoch.h"
 #include "engine/improvement_procedures.h"
-#include "engine/improvement_staging.h"
 #include "engine/orbit_engine.h"
 
 FitOptions ReadFitOptions(CDetermination& view) {
@@ -67,6 +66,10 @@ void ViewFitObserver::PicksChanged(int count) {
   for (int i = 0; i < view_.m_pDetClass->m_nObsCount; ++i) view_.RedrawObsListItem(i);
 }
 
+void ViewFitObserver::PreliminaryOrbitFound() {
+  view_.ShowElementText(view_.Window(kIdResultEdit), &view_.m_pEngine->m_state, 0);
+}
+
 void ViewFitObserver::EpochProposed(double jdTT) { WriteEpochFields(&view_, jdTT); }
 
 ViewFitRun::ViewFitRun(CDetermination& view) : observer_(view) {
@@ -74,31 +77,4 @@ ViewFitRun::ViewFitRun(CDetermination& view) : observer_(view) {
   run_.det = view.m_pDetClass;
   run_.options = ReadFitOptions(view);
   run_.observer = &observer_;
-}
-
-int StageByResidualJump(CDetermination& view, std::string& log) {
-  return StageByResidualJump(ViewFitRun(view).Run(), log);
-}
-
-void SaveSolution(CDetermination& view, SolutionSnapshot& snapshot) { SaveSolution(ViewFitRun(view).Run(), snapshot); }
-
-void RestoreSolution(CDetermination& view, const SolutionSnapshot& snapshot) {
-  RestoreSolution(ViewFitRun(view).Run(), snapshot);
-}
-
-void RestoreSolutionDisplay(CDetermination& view, const SolutionSnapshot& snapshot) {
-  RestoreSolutionDisplay(ViewFitRun(view).Run(), snapshot);
-}
-
-void EnableAllObservations(CDetermination& view, std::string& log) {
-  EnableAllObservations(ViewFitRun(view).Run(), log);
-}
-
-int TryNonGravModel(CDetermination& view, int model, const SolutionSnapshot& snapshot, double epochJdTT,
-                    std::string& log) {
-  return TryNonGravModel(ViewFitRun(view).Run(), model, snapshot, epochJdTT, log);
-}
-
-int IterateImprovement(CDetermination& view, double epochJdTT, int iterations, std::string& log, int keepGoing) {
-  return IterateImprovement(ViewFitRun(view).Run(), epochJdTT, iterations, log, keepGoing);
 }

@@ -26,6 +26,7 @@ public:
                             int verdictColour) override;
   void ImprovementResultChanged(int withStepLog) override;
   void PicksChanged(int count) override;
+  void PreliminaryOrbitFound() override;
   void EpochProposed(double jdTT) override;
 
 private:

@@ -21,17 +21,10 @@ CEphemerides::~CEphemerides() {
 
 // ---- controls ----
 
-std::string CEphemerides::GetItemText(int id) { return Control(id).m_strText; }
 void CEphemerides::SetItemText(int id, const std::string& text) {
-  Control(id).m_strText = text;
+  ControlsById::SetItemText(id, text);
   if (id == kEphE) OnEccentricityChange();
 }
-int CEphemerides::IsChecked(int id) { return Control(id).m_nChecked; }
-void CEphemerides::SetCheck(int id, int checked) { Control(id).m_nChecked = checked; }
-bool CEphemerides::IsItemEnabled(int id) { return Control(id).m_bEnabled; }
-void CEphemerides::EnableItem(int id, bool enable) { Control(id).m_bEnabled = enable; }
-bool CEphemerides::IsReadOnly(int id) { return Control(id).m_bReadOnly; }
-void CEphemerides::SetReadOnly(int id, bool readOnly) { Control(id).m_bReadOnly = readOnly; }
 
 // ---- set-up and switches ----
 

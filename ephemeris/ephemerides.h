@@ -11,23 +11,17 @@
 #include <vector>
 
 #include "data/element_record.h"
+#include "engine/controls_by_id.h"
 #include "engine/tool_sinks.h"
 
 class CDetermination;
 class CVaisala;
 
-struct EphControl {
-  std::string m_strText;
-  int m_nChecked = 0;
-  bool m_bEnabled = true;
-  bool m_bReadOnly = false;
-};
-
 // Messages of the view.
 inline constexpr const char* kEphNoFirstReturn = "初回帰の彗星が見つかりませんでした。";
 inline constexpr const char* kEphViewTitle = "位置推算";
 
-class CEphemerides {
+class CEphemerides : public ControlsById {
 public:
   // bRegister: the view becomes the registry's m_pEphemerides until it goes.
   explicit CEphemerides(bool bRegister = false);
@@ -36,14 +30,8 @@ public:
   CEphemerides& operator=(const CEphemerides&) = delete;
 
   // ---- controls by id ----
-  virtual std::string GetItemText(int id);
-  virtual void SetItemText(int id, const std::string& text);
-  virtual int IsChecked(int id);
-  virtual void SetCheck(int id, int checked);
-  virtual bool IsItemEnabled(int id);
-  virtual void EnableItem(int id, bool enable);
-  virtual bool IsReadOnly(int id);
-  virtual void SetReadOnly(int id, bool readOnly);
+  // The eccentricity field's text also applies the e rule.
+  void SetItemText(int id, const std::string& text) override;
   // The local time now (the period a loaded record or the fill proposes).
   virtual std::time_t Now() const { return std::time(nullptr); }
 
@@ -124,8 +112,6 @@ protected:
 
 private:
   static constexpr int kOutputId = 1044;
-  EphControl& Control(int id) { return m_controls[id]; }
-  std::map<int, EphControl> m_controls;
   bool m_bRegistered = false;
 };
 

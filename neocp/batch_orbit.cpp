@@ -11,6 +11,7 @@
 #include "engine/determination_host.h"
 #include "engine/improvement_procedures.h"
 #include "engine/orbit_engine.h"
+#include "engine/view_fit_run.h"
 #include "neocp/earth_screening.h"
 #include "neocp/scan_object.h"
 #include "neocp/scan_row.h"
@@ -152,7 +153,7 @@ int ReimproveNominalForBatch(CDeterminationDisplay& view, const std::string& obs
   view.m_nBatchMode = 1;
   view.m_bQuietRun = 1;
   std::string log;
-  const int result = IterateImprovement(view, epoch, 3, log, 1);
+  const int result = IterateImprovement(ViewFitRun(view).Run(), epoch, 3, log, 1);
   view.m_nBatchMode = 0;
   view.m_bQuietRun = 0;
   if (result != 0) return result == kEngineCancelled ? kEngineCancelled : -2;

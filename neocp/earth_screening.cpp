@@ -27,6 +27,7 @@
 #include "engine/integration_drivers.h"
 #include "engine/orbit_engine.h"
 #include "engine/tool_sinks.h"
+#include "engine/view_fit_run.h"
 #include "neocp/clone_sampler.h"
 #include "neocp/scan_object.h"
 #include "neocp/scan_files.h"
@@ -523,7 +524,7 @@ int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& s
     const int quietRun = view.m_bQuietRun;
     view.m_bQuietRun = 1;
     std::string log;
-    const int r = IterateImprovement(view, engine->m_state.m_dEpoch, 1, log, 1);
+    const int r = IterateImprovement(ViewFitRun(view).Run(), engine->m_state.m_dEpoch, 1, log, 1);
     view.m_bQuietRun = quietRun;
     engine->m_bAutoRunning = autoRunning;
     engine->m_bAutoStop = autoStop;

@@ -76,12 +76,6 @@ CNeocpScanDlg::~CNeocpScanDlg()
 
 // ---- controls ----
 
-std::string CNeocpScanDlg::GetItemText(int id) { return m_controls[id].m_strText; }
-void CNeocpScanDlg::SetItemText(int id, const std::string& text) { m_controls[id].m_strText = text; }
-int CNeocpScanDlg::IsChecked(int id) { return m_controls[id].m_nChecked; }
-void CNeocpScanDlg::SetCheck(int id, int checked) { m_controls[id].m_nChecked = checked; }
-bool CNeocpScanDlg::IsItemEnabled(int id) { return m_controls[id].m_bEnabled; }
-void CNeocpScanDlg::EnableItem(int id, bool enable) { m_controls[id].m_bEnabled = enable; }
 
 void CNeocpScanDlg::SetStatusText(const std::string& text)
 {

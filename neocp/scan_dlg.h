@@ -114,7 +114,7 @@ std::string ScanFolderFor(const std::string& obsFolder, const std::string& dataD
 
 // The dialog hosts the scan of one object in this process: its status line,
 // its pump with the abort and time-limit flags, its view.
-class CNeocpScanDlg : public ScanObjectHost {
+class CNeocpScanDlg : public ScanObjectHost, public ControlsById {
 public:
   explicit CNeocpScanDlg(CDetermination* view);
   virtual ~CNeocpScanDlg();
@@ -144,14 +144,6 @@ public:
   std::string m_strSearchSummary;
   // The object clock (null: the system clock); tests give their own.
   EngineClock* m_pClock = nullptr;
-
-  // ---- controls by id ----
-  virtual std::string GetItemText(int id);
-  virtual void SetItemText(int id, const std::string& text);
-  virtual int IsChecked(int id);
-  virtual void SetCheck(int id, int checked);
-  virtual bool IsItemEnabled(int id);
-  virtual void EnableItem(int id, bool enable);
 
   // ---- what the batch code uses ----
   // The status line (control 1517), shown at once.
@@ -378,6 +370,5 @@ private:
   void RefineMatchQueries(std::vector<TrackletQuery>& queries, const std::vector<int>& queryRow,
                           KnownMatchTotals& totals);
   size_t m_nLogChars = 0;
-  std::map<int, HostControl> m_controls;
   HostControl m_engineText;
 };

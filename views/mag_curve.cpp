@@ -38,16 +38,6 @@ CMagCurveDlg::~CMagCurveDlg()
 
 // ---- controls, headless ----
 
-std::string CMagCurveDlg::GetItemText(int id) { return m_controls[id].text; }
-void CMagCurveDlg::SetItemText(int id, const std::string& text) { m_controls[id].text = text; }
-int CMagCurveDlg::IsChecked(int id) { return m_controls[id].checked; }
-void CMagCurveDlg::SetCheck(int id, int checked) { m_controls[id].checked = checked; }
-void CMagCurveDlg::EnableItem(int id, bool enable) { m_controls[id].enabled = enable; }
-bool CMagCurveDlg::IsItemEnabled(int id) { return m_controls[id].enabled; }
-void CMagCurveDlg::ShowItem(int id, bool show) { m_controls[id].shown = show; }
-bool CMagCurveDlg::IsItemShown(int id) { return m_controls[id].shown; }
-void CMagCurveDlg::SetReadOnly(int id, bool readOnly) { m_controls[id].readOnly = readOnly; }
-bool CMagCurveDlg::IsReadOnly(int id) { return m_controls[id].readOnly; }
 bool CMagCurveDlg::ItemRect(int id, SceneRect& rect) const
 {
   (void)id;

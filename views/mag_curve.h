@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/controls_by_id.h"
 #include "engine/integration_state.h"
 #include "engine/tool_sinks.h"
 #include "views/mag_curve_gesture.h"
@@ -105,7 +106,7 @@ std::string PlotDateText(double jd);
 double PhaseFunction1(double phaseDeg);
 double PhaseFunction2(double phaseDeg);
 
-class CMagCurveDlg : public MagCurveSink {
+class CMagCurveDlg : public MagCurveSink, public ControlsById {
 public:
   CMagCurveDlg();
   ~CMagCurveDlg() override;
@@ -239,16 +240,6 @@ public:
   // ---- controls by id (headless: the map; the window: its widgets) ----
   virtual bool HasWindow() const { return m_bHeadlessWindow != 0; }
   virtual bool HasItem(int id) const { return HasWindow() && id != 0; }
-  virtual std::string GetItemText(int id);
-  virtual void SetItemText(int id, const std::string& text);
-  virtual int IsChecked(int id);
-  virtual void SetCheck(int id, int checked);
-  virtual void EnableItem(int id, bool enable);
-  virtual bool IsItemEnabled(int id);
-  virtual void ShowItem(int id, bool show);
-  virtual bool IsItemShown(int id);
-  virtual void SetReadOnly(int id, bool readOnly);
-  virtual bool IsReadOnly(int id);
   // The rectangle of a control in client pixels; false when it has none.
   virtual bool ItemRect(int id, SceneRect& rect) const;
   // Repaints: the whole window, or the plot band (and the formula).
@@ -324,11 +315,6 @@ public:
   int m_bHeadlessTimerArmed = 0;
 
 private:
-  struct Control {
-    std::string text;
-    int checked = 0;
-    bool enabled = true, shown = true, readOnly = false;
-  };
   // Radios 1231/1232 and the labels of the law in force.
   void ShowLawChoice();
   void SwitchLaw(int bAsteroid);
@@ -356,6 +342,5 @@ private:
   void DragCurveTo(int y);
   // Ranges over the shown points (steps 1-6); false when none is shown.
   bool PointRanges(double& t0, double& t1, double& m0, double& m1, bool bCurve);
-  std::map<int, Control> m_controls;
   std::unique_ptr<EngineWindow> m_pMessageWindow;
 };

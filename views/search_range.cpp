@@ -162,13 +162,6 @@ std::string CSearchRangeDlg::HelpTitle() const { return m_nMode == 1 ? kFamilyHe
 
 const char* CSearchRangeDlg::HelpText() const { return m_nMode == 1 ? kFamilyHelpText : kShiftHelpText; }
 
-std::string CSearchRangeDlg::GetItemText(int id) {
-  auto it = m_controls.find(id);
-  return it == m_controls.end() ? std::string() : it->second;
-}
-
-void CSearchRangeDlg::SetItemText(int id, const std::string& text) { m_controls[id] = text; }
-
 // ---- the computation ----
 
 void CSearchRangeDlg::ShowMessage(const char* text) { SetItemText(kRangeTable, text); }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/controls_by_id.h"
 #include "engine/tool_sinks.h"
 #include "views/object_elements.h"
 #include "views/scene_canvas.h"
@@ -62,7 +63,7 @@ struct RangeCopyLayout {
   std::vector<std::string> lines;
 };
 
-class CSearchRangeDlg : public SearchRangeSink, public ObjectElements {
+class CSearchRangeDlg : public SearchRangeSink, public ObjectElements, public ControlsById {
 public:
   static constexpr int kMaxPoints = 401;
   static constexpr double kMinZoom = 0.1, kMaxZoom = 20.0;
@@ -114,8 +115,6 @@ public:
 
   // ---- controls by id (headless: the map; the window: its widgets) ----
   virtual bool HasWindow() const { return m_bHeadlessWindow != 0; }
-  virtual std::string GetItemText(int id);
-  virtual void SetItemText(int id, const std::string& text);
   // Repaints the whole window or the chart area only.
   virtual void InvalidateAll() {}
   virtual void InvalidateChart() {}
@@ -146,5 +145,4 @@ private:
   void ComputeFamily(double t);
   void ShowMessage(const char* text);
   void SetZoom(double zoom);
-  std::map<int, std::string> m_controls;
 };

@@ -21,6 +21,7 @@
 #include "engine/improvement_procedures.h"
 #include "engine/improvement_staging.h"
 #include "engine/triplet_search.h"
+#include "engine/view_fit_run.h"
 #include "platform/app_services.h"
 #include "platform/numbers.h"
 #include "tests/engine/test_improvement_support.h"
@@ -159,7 +160,7 @@ TEST_F(Procedures, TripletSearchOnOneNightThreeNightsAndTwoWeeksOfRealObservatio
     // The staged iteration that the AI improvement runs on it.
     m_view.m_pEngine->m_bPerturbations = 1;
     std::string stage;
-    ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
+    ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
     EXPECT_LT(m_view.m_pEngine->m_dMeanResidual, arc.maxMeanResidual) << stage;
     EXPECT_NE(stage.find("  → この段階の改良を終了(反復"), std::string::npos) << stage;
     if (std::string(arc.to) == "2023 03 11") twoWeeks = m_view.m_pEngine->m_state.m_el;
@@ -258,7 +259,7 @@ TEST_F(Procedures, TripletSearchAndIterationOnNeocpTracklets) {
 
     m_view.m_pEngine->m_bPerturbations = 1;
     std::string stage;
-    ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
+    ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
     EXPECT_EQ(CountOf(stage, ": 平均残差 "), 3) << stage;
     EXPECT_NE(stage.find("  → この段階の改良を終了(反復3回, 平均残差 "), std::string::npos) << stage;
     double worst = 0;
@@ -297,7 +298,7 @@ TEST_F(Procedures, IterationEndsOnTheBestOrbitItMeasured) {
   if (!LoadTracklet("L7488       ")) GTEST_SKIP() << "obs/neocp_like/digest2_three-hr-tracklets.obs not found";
   PreliminaryFromSearch();
   std::string stage;
-  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
+  ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), EpochFieldsJd(m_view), 20, stage, 0), 0) << stage;
   // Measured 0.086" at the first iteration, 0.107" at the last one.
   double first = 0, last = 0;
   ASSERT_EQ(std::sscanf(stage.substr(stage.find("  反復 1: ")).c_str(), "  反復 1: 平均残差 %lf", &first), 1) << stage;
@@ -497,9 +498,9 @@ TEST_F(Procedures, AFailedStepEndsTheRunAsAnErrorAndLeavesNoCancelBehind) {
   // The next caller that holds no guard of its own is not cancelled at once.
   for (int i = 0; i < det->m_nObsCount; ++i) det->m_pOrbObs[i].m_bByHand = 0;
   std::string log;
-  EnableAllObservations(m_view, log);
+  EnableAllObservations(ViewFitRun(m_view).Run(), log);
   EXPECT_EQ(log, FormatC("  全観測を有効化: 有効%d個\r\n", det->m_nObsCount));
-  EXPECT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 2, log, 1), 0) << log;
+  EXPECT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), EpochFieldsJd(m_view), 2, log, 1), 0) << log;
 }
 
 TEST_F(Procedures, IterationKeepsGoingOnlyWhenAskedTo) {
@@ -507,16 +508,16 @@ TEST_F(Procedures, IterationKeepsGoingOnlyWhenAskedTo) {
   PreliminaryFromSearch();
   const double x = EpochFieldsJd(m_view);
   std::string log;
-  ASSERT_EQ(IterateImprovement(m_view, x, 12, log, 0), 0) << log;
+  ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), x, 12, log, 0), 0) << log;
   const int early = CountOf(log, "  反復 ");
   EXPECT_LT(early, 12) << log;  // converged, then two iterations without a gain
   log.clear();
-  ASSERT_EQ(IterateImprovement(m_view, x, 4, log, 1), 0) << log;
+  ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), x, 4, log, 1), 0) << log;
   EXPECT_EQ(CountOf(log, ": 平均残差 "), 4) << log;
   EXPECT_NE(log.find("(反復4回, 平均残差 "), std::string::npos) << log;
 
   m_view.m_pEngine->m_nCancel = 1;
-  EXPECT_EQ(IterateImprovement(m_view, x, 4, log, 1), kEngineCancelled);
+  EXPECT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), x, 4, log, 1), kEngineCancelled);
   m_view.m_pEngine->m_nCancel = 0;
 }
 
@@ -532,6 +533,7 @@ public:
   void UncertaintiesChanged(const std::string&, const std::string&, int) override {}
   void ImprovementResultChanged(int) override {}
   void PicksChanged(int count) override { m_picks = count; }
+  void PreliminaryOrbitFound() override {}
   void EpochProposed(double jdTT) override { m_proposed = jdTT; }
   int m_progress = 0, m_residuals = 0, m_picks = -1;
   double m_proposed = 0;
@@ -565,7 +567,7 @@ TEST_F(Procedures, RunOnPlainOptionsMatchesTheViewsRunBitForBit) {
   EXPECT_EQ(x, run.options.epochJdTT);
   view.m_pEngine->m_bPerturbations = 1;
   view.m_bQuietRun = 1;
-  ASSERT_EQ(IterateImprovement(view, x, 4, viewLog, 1), 0) << viewLog;
+  ASSERT_EQ(IterateImprovement(ViewFitRun(view).Run(), x, 4, viewLog, 1), 0) << viewLog;
   EXPECT_EQ(viewLog, log);
   const ElementBlock& a = run.engine->m_state.m_el;
   const ElementBlock& b = view.m_pEngine->m_state.m_el;
@@ -589,7 +591,7 @@ TEST_F(Procedures, IterationShowsItsStepAndTheWorstObservationUnlessQuiet) {
     m_view.m_scrolls.clear();
     m_view.SetItemText(kIdStepUsedLabel, "");
     std::string log;
-    ASSERT_EQ(IterateImprovement(m_view, x, 2, log, 1), 0) << log;
+    ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), x, 2, log, 1), 0) << log;
     if (quiet) {
       EXPECT_TRUE(m_view.m_scrolls.empty());
       EXPECT_EQ(m_view.GetItemText(kIdStepUsedLabel), "");
@@ -635,7 +637,7 @@ TEST_F(Procedures, IterationGivesUpOnAnOrbitThatStaysDegreesOff) {
   el.m_dPeri -= 1.0;
   const ElementBlock wrong = el;
   std::string log;
-  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 40, log, 0), 0) << log;
+  ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), EpochFieldsJd(m_view), 40, log, 0), 0) << log;
   EXPECT_EQ(CountOf(log, ": 平均残差 "), 3) << log;
   EXPECT_NE(log.find("  → 3反復しても平均残差が"), std::string::npos) << log;
   // The orbit the last correction left is measured, and may be put back
@@ -647,7 +649,7 @@ TEST_F(Procedures, IterationGivesUpOnAnOrbitThatStaysDegreesOff) {
   // Keeping going, it does not give up.
   el = wrong;
   log.clear();
-  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 4, log, 1), 0) << log;
+  ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), EpochFieldsJd(m_view), 4, log, 1), 0) << log;
   EXPECT_EQ(CountOf(log, ": 平均残差 "), 4) << log;
   EXPECT_EQ(log.find("見込みなし"), std::string::npos) << log;
 }
@@ -724,14 +726,14 @@ TEST_F(Procedures, NonGravitationalTrialStartsFromTheSnapshotAndTheSnapshotBring
   PreliminaryFromSearch();
   const double x = EpochFieldsJd(m_view);
   std::string log;
-  ASSERT_EQ(IterateImprovement(m_view, x, 20, log, 0), 0);
+  ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), x, 20, log, 0), 0);
   OrbitEngine& engine = *m_view.m_pEngine;
   SolutionSnapshot snap;
-  SaveSolution(m_view, snap);
+  SaveSolution(ViewFitRun(m_view).Run(), snap);
   const ElementBlock gravityOnly = engine.m_state.m_el;
 
   log.clear();
-  const int r = TryNonGravModel(m_view, 1, snap, x, log);
+  const int r = TryNonGravModel(ViewFitRun(m_view).Run(), 1, snap, x, log);
   EXPECT_EQ(log.rfind("── 薮下理論(CO・N2) の昇華を仮定して解いてみます ──\r\n", 0), 0u) << log;
   EXPECT_EQ(r, 0) << log;
   EXPECT_NE(log.find("  反復 1: 平均残差 "), std::string::npos) << log;
@@ -741,7 +743,7 @@ TEST_F(Procedures, NonGravitationalTrialStartsFromTheSnapshotAndTheSnapshotBring
   EXPECT_EQ(m_view.IsChecked(kIdNonGravCheck), 1);
   EXPECT_EQ(m_view.GetSelection(kIdNonGravModelCombo), 1);
 
-  RestoreSolution(m_view, snap);
+  RestoreSolution(ViewFitRun(m_view).Run(), snap);
   EXPECT_EQ(engine.m_bNonGrav, 0);
   EXPECT_EQ(m_view.IsChecked(kIdNonGravCheck), 0);
   EXPECT_EQ(engine.m_state.m_el.m_dT, gravityOnly.m_dT);
@@ -790,7 +792,7 @@ TEST_F(Procedures, DistanceScanFindsAnOrbitForAThreeHourTracklet) {
   m_view.m_pEngine->m_bPerturbations = 1;
   std::string stage;
   WriteEpochFields(&m_view, engine.m_state.m_el.m_dEpoch);
-  ASSERT_EQ(IterateImprovement(m_view, EpochFieldsJd(m_view), 20, stage, 1), 0) << stage << engine.m_strMessage;
+  ASSERT_EQ(IterateImprovement(ViewFitRun(m_view).Run(), EpochFieldsJd(m_view), 20, stage, 1), 0) << stage << engine.m_strMessage;
   EXPECT_LT(engine.m_dMeanResidual, 2.0) << stage;  // 1.28" measured
 }
 

@@ -11,6 +11,7 @@
 #include "astro/time_scales.h"
 #include "engine/determination_host.h"
 #include "engine/improvement_staging.h"
+#include "engine/view_fit_run.h"
 #include "platform/numbers.h"
 #include "platform/ui_services.h"
 
@@ -86,7 +87,7 @@ TEST(Staging, RejectsTheObservationsBeforeAJumpOnlyWhenMoreThanFourStayAfterIt) 
     CDetermination view;
     MakeObservations(view, c.obs);
     std::string log;
-    EXPECT_EQ(StageByResidualJump(view, log), c.result);
+    EXPECT_EQ(StageByResidualJump(ViewFitRun(view).Run(), log), c.result);
     EXPECT_EQ(RejectedFlags(view), c.rejected);
     EXPECT_EQ(log, c.log);
   }
@@ -96,7 +97,7 @@ TEST(Staging, EnableAllKeepsOnlyHandAndUnknownStationRejections) {
   CDetermination view;
   MakeObservations(view, {{1, 1}, {1, 1, 1}, {1, 1, 0, 1}, {1}});
   std::string log;
-  EnableAllObservations(view, log);
+  EnableAllObservations(ViewFitRun(view).Run(), log);
   EXPECT_EQ(RejectedFlags(view), (std::vector<int>{0, 1, 1, 0}));
   EXPECT_EQ(log, "  全観測を有効化: 有効2個\r\n");
 }
@@ -114,7 +115,7 @@ TEST(Snapshots, RestoreBringsTheSolutionBackAndOnlyTheFlagsOfLoadedObservations)
   engine.m_bNonGrav = 1, engine.m_nNonGravModel = 2, engine.m_bNonGravA3 = 0;
   engine.m_dErrT = 0.01, engine.m_dErrN = 1e-6, engine.m_bErrValid = 1;
   SolutionSnapshot snap;
-  SaveSolution(view, snap);
+  SaveSolution(ViewFitRun(view).Run(), snap);
   EXPECT_EQ(snap.valid, 1);
   EXPECT_EQ(snap.usableCount, 3);
   EXPECT_EQ(snap.flagCount, 6);
@@ -125,7 +126,7 @@ TEST(Snapshots, RestoreBringsTheSolutionBackAndOnlyTheFlagsOfLoadedObservations)
   engine.m_dMeanResidual = 9, engine.m_nUsedObs = 1, engine.m_bNonGrav = 0, engine.m_nNonGravModel = 0;
   engine.m_dErrT = 0, engine.m_bErrValid = 0, engine.m_bHaveSaved = 1, engine.m_bCorrectionStopped = 1;
   engine.m_nWorsenRetries = 2;
-  RestoreSolution(view, snap);
+  RestoreSolution(ViewFitRun(view).Run(), snap);
   EXPECT_EQ(RejectedFlags(view), (std::vector<int>{1, 0, 1, 0}));
   EXPECT_EQ(el.m_dT, 2451900.5);
   EXPECT_EQ(el.m_dA1, 2e-9);
@@ -145,7 +146,7 @@ TEST(Snapshots, RestoreBringsTheSolutionBackAndOnlyTheFlagsOfLoadedObservations)
 
   SolutionSnapshot never;
   el.m_dT = 1;
-  RestoreSolution(view, never);
+  RestoreSolution(ViewFitRun(view).Run(), never);
   EXPECT_EQ(el.m_dT, 1);
 }
 
@@ -173,8 +174,8 @@ TEST(Snapshots, RadiationPressureShowsTheAreaToMassRatioAndItsVerdict) {
     SolutionSnapshot snap;
     engine.m_dErrA1 = c.sigmaAm / perA1;
     engine.m_bErrValid = c.sigmaAm > 0 ? 1 : 0;
-    SaveSolution(view, snap);
-    RestoreSolutionDisplay(view, snap);
+    SaveSolution(ViewFitRun(view).Run(), snap);
+    RestoreSolutionDisplay(ViewFitRun(view).Run(), snap);
     EXPECT_EQ(view.GetItemText(kIdAreaToMassText), c.text);
     EXPECT_EQ(view.GetItemText(kIdAreaToMassVerdict), c.verdict);
     EXPECT_TRUE(view.IsItemVisible(kIdAreaToMassText));
@@ -211,11 +212,11 @@ TEST(Snapshots, VerdictColourOfCometaryForces) {
     engine.m_bErrValid = 1, engine.m_bNonGrav = 1, engine.m_nCalcState = kCalcImprovedPerturbed;
     engine.m_nUsedObs = 3;
     SolutionSnapshot snap;
-    SaveSolution(view, snap);
-    RestoreSolutionDisplay(view, snap);
+    SaveSolution(ViewFitRun(view).Run(), snap);
+    RestoreSolutionDisplay(ViewFitRun(view).Run(), snap);
     EXPECT_EQ(view.m_nNonGravVerdictColour, c.colour);
     EXPECT_EQ(view.m_nRepaints, c.colour != 0 ? 1 : 0);  // repainted only when it changed
-    RestoreSolutionDisplay(view, snap);
+    RestoreSolutionDisplay(ViewFitRun(view).Run(), snap);
     EXPECT_EQ(view.m_nRepaints, c.colour != 0 ? 1 : 0);
   }
 }

@@ -11,6 +11,7 @@
 
 #include "engine/observation_picking.h"
 #include "engine/preliminary_orbit.h"
+#include "engine/view_fit_run.h"
 #include "platform/ui_services.h"
 #include "tests/common/test_data.h"
 #include "tests/data/test_observation_support.h"
@@ -150,6 +151,67 @@ TEST(ObsListClick, ThirdPickDeterminesTheOrbit) {
 
 // Picks whose directions coincide give no orbit: "[1]。", state 6, the
 // controls left alone; taking a pick back restores the hint.
+// The picking on a plain run, with no view: the observer hears of the orbit
+// while its non-gravitational values are still those it was found with, then
+// of the Epoch proposal, then of the residuals.
+class PickObserver : public FitObserver {
+public:
+  explicit PickObserver(const OrbitEngine& engine) : m_engine(engine) {}
+  void ShowProgress(const char*) override { m_calls.push_back("progress"); }
+  void LogEntry(const std::string&) override { m_calls.push_back("log"); }
+  void ResidualsChanged(bool shown) override { m_calls.push_back(shown ? "residuals shown" : "residuals"); }
+  void ScrollTo(int) override { m_calls.push_back("scroll"); }
+  void StepUsed(double) override { m_calls.push_back("step"); }
+  void NonGravChanged() override { m_calls.push_back("nongrav"); }
+  void UncertaintiesChanged(const std::string&, const std::string&, int) override { m_calls.push_back("sigma"); }
+  void ImprovementResultChanged(int) override { m_calls.push_back("result"); }
+  void PicksChanged(int) override { m_calls.push_back("picks"); }
+  void PreliminaryOrbitFound() override {
+    m_calls.push_back("orbit");
+    m_a1Found = m_engine.m_state.m_el.m_dA1;
+  }
+  void EpochProposed(double jdTT) override {
+    m_calls.push_back("epoch");
+    m_epoch = jdTT;
+  }
+
+  const OrbitEngine& m_engine;
+  std::vector<std::string> m_calls;
+  double m_a1Found = 0, m_epoch = 0;
+};
+
+TEST(PickingRun, ThreePicksDetermineTheOrbitWithoutAView) {
+  CDetermination holder(false);  // only holds the engine and the observations
+  LoadSkyObservations(holder, kEllipse, kTimes);
+  holder.m_pEngine->m_state.m_el.m_dA1 = 5.0;
+  PickObserver observer(*holder.m_pEngine);
+  FitRun run{holder.m_pEngine, holder.m_pDetClass, FitOptions{}, &observer};
+
+  struct {
+    int row, outcome, picked;
+  } const kClicks[] = {
+      {1, kPickSet, 1}, {1, kPickCleared, 0}, {1, kPickSet, 1}, {5, kPickSet, 2},
+      {-1, kPickIgnored, 2}, {7, kPickIgnored, 2}, {3, kPickThird, 3}, {6, kPickLocked, 3},
+  };
+  int picked = 0;
+  for (const auto& c : kClicks) {
+    SCOPED_TRACE(c.row);
+    EXPECT_EQ(TogglePick(run, c.row, picked), c.outcome);
+    EXPECT_EQ(picked, c.picked);
+  }
+  EXPECT_EQ(holder.m_pEngine->m_nCalcState, kCalcPicking);
+  EXPECT_TRUE(observer.m_calls.empty());
+
+  ASSERT_EQ(DeterminePickedOrbit(run), 0);
+  EXPECT_EQ(observer.m_calls, (std::vector<std::string>{"orbit", "epoch", "residuals shown"}));
+  EXPECT_EQ(observer.m_a1Found, 5.0);
+  EXPECT_EQ(holder.m_pEngine->m_state.m_el.m_dA1, 1e-10);
+  EXPECT_EQ(observer.m_epoch, 2460040.5);  // the 40-day grid point after TT 2460000.3
+  EXPECT_EQ(holder.m_pEngine->m_nCalcState, kCalcPreliminary);
+  EXPECT_EQ(TogglePick(run, 6, picked), kPickLocked);  // three picks and an orbit: no fourth
+  EXPECT_EQ(holder.GetItemText(kIdEpochYear), "");    // the view was never written
+}
+
 TEST(ObsListClick, FailedDeterminationAndTheWayBack) {
   RecordingView view;
   LoadSkyObservations(view, kEllipse, kTimes);
@@ -235,11 +297,11 @@ TEST(ParabolicPicking, ResidualsAndRatioRefinement) {
 
   const double ratio = det->m_dOlbersRatio;
   const double firstMiddle = std::hypot(det->m_dPickResRa[1], det->m_dPickResDec[1]);
-  RefineParabolicRatio(view);
+  RefineParabolicRatio(ViewFitRun(view).Run());
   EXPECT_EQ(det->m_dRatioAnchor, ratio);
   EXPECT_DOUBLE_EQ(det->m_dOlbersRatio, ratio + 0.01);
   EXPECT_EQ(view.m_refreshes, 2);
-  for (int step = 0; step < 4; ++step) RefineParabolicRatio(view);
+  for (int step = 0; step < 4; ++step) RefineParabolicRatio(ViewFitRun(view).Run());
   EXPECT_EQ(det->m_dRatioAnchor, ratio);  // the anchor stays
   const double lastMiddle = std::hypot(det->m_dPickResRa[1], det->m_dPickResDec[1]);
   EXPECT_LT(lastMiddle, 0.1 * firstMiddle);
@@ -251,7 +313,7 @@ TEST(ParabolicPicking, ResidualsAndRatioRefinement) {
   // Without the parabolic check box the command does nothing.
   det->m_bParabolicMethod = 0;
   const double before = det->m_dOlbersRatio;
-  RefineParabolicRatio(view);
+  RefineParabolicRatio(ViewFitRun(view).Run());
   EXPECT_EQ(det->m_dOlbersRatio, before);
 }
 
@@ -270,7 +332,7 @@ TEST(ParabolicResiduals, UnsolvableRecordLeavesItsText) {
   ObservationRecord* obs = view.m_pDetClass->m_pOrbObs;
   obs[2].m_dJdTt = std::numeric_limits<double>::quiet_NaN();
   obs[2].m_dResRa = obs[2].m_dResDec = 1.0;
-  ComputeParabolicResiduals(view, view.m_pEngine, obs);
+  ComputeParabolicResiduals(ViewFitRun(view).Run());
   EXPECT_EQ(view.m_pDetClass->m_strError, "解が求まらなかったので計算を中止しました[6]");
   EXPECT_EQ(obs[2].m_dResRa, 0.0);
   EXPECT_EQ(obs[2].m_dResDec, 0.0);

@@ -17,6 +17,7 @@
 #include "engine/determination_host.h"
 #include "engine/observation_picking.h"
 #include "engine/preliminary_orbit.h"
+#include "engine/view_fit_run.h"
 #include "platform/app_services.h"
 #include "platform/ui_services.h"
 #include "tests/data/test_observation_support.h"
@@ -209,7 +210,7 @@ TEST_F(PreliminaryRealTest, ParabolaOfALongPeriodComet) {
   EXPECT_NEAR(el.m_dQ / 1.146, 1.0, 0.03);
 
   const double first = std::hypot(det->m_dPickResRa[1], det->m_dPickResDec[1]);
-  for (int step = 0; step < 5; ++step) RefineParabolicRatio(view);
+  for (int step = 0; step < 5; ++step) RefineParabolicRatio(ViewFitRun(view).Run());
   const double last = std::hypot(det->m_dPickResRa[1], det->m_dPickResDec[1]);
   // One ratio can zero one component of the middle residual; the other keeps
   // what a parabola cannot fit (the comet's e is 0.997): from some 1000" to

@@ -254,7 +254,7 @@ TEST_F(MagCurve, LawSwitchRestoresTheLeftLawExactly)
   EXPECT_EQ(c.m_bFitted, 0);
   EXPECT_EQ(c.IsChecked(kMagFixSlope), 0);
   EXPECT_EQ(c.GetItemText(kMagSlopeLabel), "G:");
-  EXPECT_FALSE(c.IsItemShown(kMagUseNuclear));
+  EXPECT_FALSE(c.IsItemVisible(kMagUseNuclear));
   c.OnCometLaw();
   EXPECT_EQ(c.m_bFitted, 1);
   EXPECT_EQ(c.m_bManual, 1);

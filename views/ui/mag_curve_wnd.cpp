@@ -305,7 +305,7 @@ void CMagCurveWnd::ShowItem(int id, bool show)
   ShowWxControl(Item(id), show);
 }
 
-bool CMagCurveWnd::IsItemShown(int id)
+bool CMagCurveWnd::IsItemVisible(int id)
 {
   return WxControlShown(Item(id)) == 1;
 }

@@ -26,7 +26,7 @@ public:
   void EnableItem(int id, bool enable) override;
   bool IsItemEnabled(int id) override;
   void ShowItem(int id, bool show) override;
-  bool IsItemShown(int id) override;
+  bool IsItemVisible(int id) override;
   void SetReadOnly(int id, bool readOnly) override;
   bool IsReadOnly(int id) override;
   bool ItemRect(int id, SceneRect& rect) const override;
