@@ -417,7 +417,7 @@ void ConvertAdesXml(std::string_view text, std::vector<std::string>& lines, Ades
   }
 }
 
-void ConvertAdesPsvLine(std::string_view line, std::vector<std::string>& header, std::vector<std::string>& lines,
+void ConvertAdesPsvLine(std::string_view line, AdesPsvHeader& header, std::vector<std::string>& lines,
                         AdesCounts& counts)
 {
   std::vector<std::string_view> pieces;
@@ -429,16 +429,22 @@ void ConvertAdesPsvLine(std::string_view line, std::vector<std::string>& header,
     start = bar + 1;
   }
   if (line.find("obsTime") != std::string_view::npos) {
-    header.assign(pieces.begin(), pieces.end());
+    header.names.assign(pieces.begin(), pieces.end());
+    header.fields.clear();
+    for (const std::string& name : header.names)
+      header.fields.emplace(name, std::string());
     return;
   }
-  if (header.empty())
+  if (header.names.empty())
     return;
-  AdesFields fields;
-  const size_t n = std::min(header.size(), pieces.size());
+  // A column this line lacks reads as empty, as an absent field does; of two
+  // columns of one name the later wins.
+  for (auto& field : header.fields)
+    field.second.clear();
+  const size_t n = std::min(header.names.size(), pieces.size());
   for (size_t k = 0; k < n; ++k)
-    fields[header[k]] = std::string(pieces[k]);
-  if (ConvertAdesToMpcLines(fields, lines))
+    header.fields.find(header.names[k])->second.assign(pieces[k]);
+  if (ConvertAdesToMpcLines(header.fields, lines))
     ++counts.converted;
   else
     ++counts.skipped;

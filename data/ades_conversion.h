@@ -30,8 +30,15 @@ struct AdesCounts {
 // Every "<optical>" element of the text, in order, converted into lines.
 void ConvertAdesXml(std::string_view text, std::vector<std::string>& lines, AdesCounts& counts);
 
+// A PSV file's current header: its column names and a field map holding
+// every name, which each data line refills rather than building its own.
+struct AdesPsvHeader {
+  std::vector<std::string> names;
+  AdesFields fields;
+};
+
 // The PSV rules for one line that holds '|': a line naming "obsTime" replaces
 // the header; a data line converts under the current header (ignored while
 // there is none).
-void ConvertAdesPsvLine(std::string_view line, std::vector<std::string>& header, std::vector<std::string>& lines,
+void ConvertAdesPsvLine(std::string_view line, AdesPsvHeader& header, std::vector<std::string>& lines,
                         AdesCounts& counts);

@@ -171,7 +171,7 @@ NormalisedLines NormaliseText(std::string_view text)
   ConvertAdesXml(text, out.lines, xml);
 
   AdesCounts psv;
-  std::vector<std::string> header;
+  AdesPsvHeader header;
   int mpcCount = 0;
   ForEachLine(text, [&](std::string_view line) {
     if (line.empty() || line.front() == '!' || line.front() == '#')

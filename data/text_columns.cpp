@@ -63,12 +63,19 @@ std::string Cp932ToUtf8Lenient(std::string_view bytes)
 
 std::string ToColumnText(std::string_view utf8)
 {
+  // Observation files are nearly all ASCII: their runs are copied whole, and
+  // only the other characters are looked at one by one.
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
-    const size_t len = Utf8CharLength(utf8, i);
-    out += len == 1 && static_cast<unsigned char>(utf8[i]) < 0x80 ? utf8[i] : '?';
-    i += len;
+    size_t run = i;
+    while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
+      ++run;
+    out.append(utf8.data() + i, run - i);
+    if (run == utf8.size())
+      break;
+    out += '?';
+    i = run + Utf8CharLength(utf8, run);
   }
   return out;
 }

@@ -182,9 +182,9 @@ void CNeocpScanDlg::OnAbort()
 
 void CNeocpScanDlg::OnCancel()
 {
-  if (m_bFetching)
-    return;
-  if (m_bRunning)
+  // Esc and the close box stop a fetch or a scan as 中止 does; the window
+  // closes only when nothing is in progress.
+  if (m_bRunning || m_bFetching)
     OnAbort();
   else
     CloseWindow();

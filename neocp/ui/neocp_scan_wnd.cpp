@@ -221,12 +221,7 @@ void CNeocpScanWnd::BindEvents()
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnPurge(); }, kIdScanPurge);
   Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { OnCancel(); }, wxID_CANCEL);
   Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& e) {
-    // A fetch of the MPC's lists still holds the dialog: it closes afterwards.
-    if (m_bFetching && e.CanVeto()) {
-      e.Veto();
-      return;
-    }
-    if (m_bRunning && e.CanVeto()) {
+    if ((m_bRunning || m_bFetching) && e.CanVeto()) {
       e.Veto();
       OnAbort();
       return;

@@ -270,12 +270,13 @@ TEST(AdesConversion, UnclosedTagsLeaveTheFieldsAfterThem)
 
 TEST(AdesConversion, PsvHeadersAndDataLines)
 {
-  std::vector<std::string> header, lines;
+  AdesPsvHeader header;
+  std::vector<std::string> lines;
   AdesCounts counts;
   ConvertAdesPsvLine("  T12|2023-06-15T13:44:30Z|1|2", header, lines, counts);  // before any header
   EXPECT_EQ(counts.converted + counts.skipped, 0);
   ConvertAdesPsvLine("permID |stn |obsTime                 |ra        |dec", header, lines, counts);
-  EXPECT_EQ(header, (std::vector<std::string>{"permID", "stn", "obsTime", "ra", "dec"}));
+  EXPECT_EQ(header.names, (std::vector<std::string>{"permID", "stn", "obsTime", "ra", "dec"}));
   ConvertAdesPsvLine("  433  |T12 |2023-06-15T13:44:30.18Z|325.589699|+0.560433|surplus", header, lines, counts);
   ConvertAdesPsvLine("  433  |T12 |2023-06-15T13:44:30.18Z|325.589699", header, lines, counts);  // no dec
   EXPECT_EQ(counts.converted, 1);

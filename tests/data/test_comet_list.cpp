@@ -194,6 +194,7 @@ TEST_F(CometListTest, DownloadKeepsOldListUnlessAnswerIsAList)
       {"page that is not a list", "/files/page.html", 0},
       {"error page with status 200", "/deliver?html=200000", 0},
       {"noise", "/deliver?random=200000", 0},
+      {"noise said to be gzip", "/deliver?random=200000&enc=gzip", 0},
       {"one comet line among others", "/files/one.txt", 0},
       {"body cut short", "/short?size=1500&declared=3000", 0},
       {"cut inside a line, no length", "/deliver?file=good.txt&cl=0&cut=" + cutInLine, 0},

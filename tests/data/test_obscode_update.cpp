@@ -162,6 +162,11 @@ TEST_F(ObsCodeUpdateTest, RefusedPagesChangeNothing)
       {"end before start", "/files/reversed.html", format},
       {"99 code lines", "/files/few.html", "受信した観測所コードの件数が少なすぎます。更新を中止しました。"},
       {"page cut short", "/short?size=3000&declared=9000", "観測所コード一覧の受信が途中で切れました。" + same},
+      // Cut inside its last lines: without the block's end it is no list.
+      {"page cut short, no length",
+       "/deliver?file=page.html&cl=0&cut=" + std::to_string(SmallPage(150).size() - 100), format},
+      {"noise said to be gzip", "/deliver?random=20000&enc=gzip", format},
+      {"error page with status 200", "/deliver?html=20000", format},
       {"server falls silent", "/deliver?file=page.html&cut=3000&then=stall&ms=3000",
        "観測所コード一覧の受信が途中で止まりました(1秒間、応答がありません)。" + same},
       {"beyond 8 MB", "/deliver?file=big.txt&cl=0",

@@ -30,6 +30,15 @@ TEST(TextBytes, Cp932LossyReplacesEachBadCharacterAndGoesOn)
   // A long text with one bad letter keeps everything around it.
   const std::string page = std::string(50000, 'x') + "\xC5\x91" + std::string(50000, 'y');
   EXPECT_EQ(Utf8ToCp932Lossy(page), std::string(50000, 'x') + "?" + std::string(50000, 'y'));
+  // Long texts of three-byte characters (converted piece by piece, and the
+  // pieces must never cut one) with a bad letter among them.
+  std::string kanji, expected;
+  for (int i = 0; i < 5000; ++i) {
+    kanji += i == 2000 ? "\xC5\x91" : "\xE6\x97\xA5";
+    expected += i == 2000 ? "?" : "\x93\xFA";
+  }
+  EXPECT_EQ(Utf8ToCp932Lossy(kanji), expected);
+  EXPECT_EQ(Utf8ToCp932Lossy("a" + kanji), "a" + expected);
 }
 
 // Code page 932 text longer than the converter's output buffer, and a text

@@ -2,22 +2,27 @@
 // (under xvfb-run), its host set to a server on 127.0.0.1 through the setting
 // MPCWEBHOST: the opening refresh takes the real list, the refetch button a
 // later one from which six objects left (grey rows, their fates in "補足"); a
-// slow server leaves the window working with its commands disabled and Esc
-// ignored, and its 中止 button stops a silent one; the purge
-// button takes the finished rows out into neocp_scan_purged.csv.
+// slow server leaves the window working with its commands disabled; Esc, the
+// close box and the 中止 button each stop a dripping or silent one within a
+// second, the table and its files as they were; the purge button takes the
+// finished rows out into neocp_scan_purged.csv.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <memory>
 
+#include <gtk/gtk.h>
 #include <wx/listctrl.h>
 #include <wx/uiaction.h>
 
 #include "app/tessarune_wx_app.h"
 #include "data/neocp_list.h"
 #include "determination/ui/determination_view.h"
+#include "neocp/scan_csv.h"
 #include "neocp/ui/neocp_scan_wnd.h"
 #include "neocp/ui/scan_list_ctrl.h"
 #include "platform/app_services.h"
@@ -92,6 +97,66 @@ std::string NoteCell(const std::string& desig)
   return "<none>";
 }
 
+// The window manager's close box: GTK's delete event on the dialog's window.
+void PressCloseBox(wxWindow* window)
+{
+  GdkEvent* event = gdk_event_new(GDK_DELETE);
+  event->any.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(static_cast<GtkWidget*>(window->GetHandle()))));
+  event->any.send_event = TRUE;
+  gtk_main_do_event(event);
+  gdk_event_free(event);
+}
+
+// What a stopped fetch must leave as it was: the rows, the state file and the CSV.
+std::string TableAndFiles()
+{
+  std::string state, csv;
+  ReadWholeFile(Dialog()->m_strScanDir + "/" + kScanStateName, state);
+  ReadWholeFile(Dialog()->m_strScanDir + "/" + kScanCsvName, csv);
+  std::string rows;
+  for (int i = 0; i < Dialog()->m_nRows; ++i)
+    rows += Dialog()->m_pRows[i].desig + "/" + std::to_string(Dialog()->m_pRows[i].list_state) + " ";
+  return rows + "\n" + state + "\n" + csv;
+}
+
+struct StoppedFetch {
+  bool abortEnabled = false;
+  bool stopped = false;
+  bool dialogKept = false;
+  bool tableKept = false;
+  std::chrono::steady_clock::duration took{};
+};
+
+// A refetch from the server at hostPath, stopped by stop() once it waits.
+std::vector<ViewStep> StopFetchSteps(const std::string& name, const std::string& hostPath,
+                                     const std::function<void()>& stop, const std::string& kept,
+                                     StoppedFetch& out)
+{
+  auto asked = std::make_shared<std::chrono::steady_clock::time_point>();
+  return {
+      {name + ": refetch", [hostPath] {
+         TheApp().WriteProfileString(kSettingsSection, "MPCWEBHOST", hostPath.c_str());
+         ViewSession::ClickButtonOf(Dialog(), kIdScanRefetch);
+       },
+       [] { return Dialog()->m_bFetching != 0; }, 30, 0.5},
+      {name + ": stop", [&out, stop, asked] {
+         out.abortEnabled = Dialog()->IsItemEnabled(kIdScanAbort);
+         stop();
+         *asked = std::chrono::steady_clock::now();
+       },
+       nullptr},
+      {name + ": stopped", nullptr, [&out, &kept, asked] {
+         if (!Dialog() || Dialog()->m_bFetching || !StatusStartsWith("NEOCPの一覧の受信を中止しました"))
+           return false;
+         out.took = std::chrono::steady_clock::now() - *asked;
+         out.stopped = true;
+         out.dialogKept = Dialog()->IsShown();
+         out.tableKept = TableAndFiles() == kept;
+         return true;
+       }},
+  };
+}
+
 } // namespace
 
 TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
@@ -111,10 +176,9 @@ TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
   ASSERT_TRUE(WriteText(served + "pccp.txt", "PCC1 88 2025 12 16.4 7.1 +30.2 20.5 x 6 0.8 18.5 0.2\r\n"));
 
   int rowsFirst = 0, rowsSecond = 0, rowsPurged = 0;
-  bool refetchOffWhileFetching = true, purgeOffWhileFetching = true, abortOnWhileFetching = false;
-  std::chrono::steady_clock::time_point abortClicked{};
-  std::chrono::steady_clock::duration abortTook{};
-  std::string statusSlow, purgeStatus, archive;
+  bool refetchOffWhileFetching = true, purgeOffWhileFetching = true;
+  std::string statusSlow, purgeStatus, archive, kept;
+  StoppedFetch byEsc, byCloseBox, byAbort;
   std::map<std::string, std::string> notes;
   std::map<std::string, int> states;
   std::vector<ViewStep> steps = {
@@ -166,32 +230,33 @@ TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
            return false;
          refetchOffWhileFetching = !Dialog()->IsItemEnabled(kIdScanRefetch);
          purgeOffWhileFetching = !Dialog()->IsItemEnabled(kIdScanPurge);
-         // Esc would close the dialog; the fetch still holds it.
+         return true;
+       }},
+      {"slow answer read", nullptr, [&] {
+         if (!StatusStartsWith("NEOCPの一覧が空でした"))
+           return false;
+         statusSlow = Status();
+         kept = TableAndFiles();
+         return true;
+       }},
+  };
+  // The lists dripping a byte every 500 ms after their first 100 bytes, or no answer at all.
+  const std::string drip = server.Url("/deliver?cut=100&then=drip&ms=500&file=");
+  const std::string silent = server.Url("/slow?ms=20000&path=");
+  for (ViewStep& step : StopFetchSteps("Esc", drip, [] {
          Dialog()->Raise();
          Dialog()->List()->SetFocus();
          wxUIActionSimulator().Char(WXK_ESCAPE);
-         return true;
-       }},
-      {"slow answer read", nullptr, [] { return StatusStartsWith("NEOCPの一覧が空でした"); }},
-      {"a silent server", [&] {
-         statusSlow = Status();
-         TheApp().WriteProfileString(kSettingsSection, "MPCWEBHOST", server.Url("/slow?ms=20000&path=").c_str());
-         ViewSession::ClickButtonOf(Dialog(), kIdScanRefetch);
-       },
-       [] { return Dialog()->m_bFetching != 0; }, 30, 0.5},
-      {"中止 while it waits", [&] {
+       }, kept, byEsc))
+    steps.push_back(std::move(step));
+  for (ViewStep& step : StopFetchSteps("close box", silent, [] { PressCloseBox(Dialog()); }, kept, byCloseBox))
+    steps.push_back(std::move(step));
+  for (ViewStep& step : StopFetchSteps("中止", silent, [] {
          ViewSession::SaveScreenshot(Dialog(), "scan_refresh_fetching");
-         abortOnWhileFetching = Dialog()->m_bFetching && Dialog()->IsItemEnabled(kIdScanAbort);
          ViewSession::ClickButtonOf(Dialog(), kIdScanAbort);
-         abortClicked = std::chrono::steady_clock::now();
-       },
-       nullptr},
-      {"the fetch stopped", nullptr, [&] {
-         if (!StatusStartsWith("NEOCPの一覧の受信を中止しました"))
-           return false;
-         abortTook = std::chrono::steady_clock::now() - abortClicked;
-         return true;
-       }},
+       }, kept, byAbort))
+    steps.push_back(std::move(step));
+  std::vector<ViewStep> tail = {
       {"purge", [&] {
          ViewSession::ClickButtonOf(Dialog(), kIdScanPurge);
        },
@@ -209,6 +274,8 @@ TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
        },
        [] { return ViewSession::View()->m_pNeocpScanDlg == nullptr; }},
   };
+  for (ViewStep& step : tail)
+    steps.push_back(std::move(step));
   ASSERT_TRUE(session.Run({}, std::move(steps)));
   EXPECT_EQ(session.FailedSteps(), "");
 
@@ -225,8 +292,14 @@ TEST(ScanRefreshWindow, RefreshesFromTheHostSettingResolvesFatesAndPurges)
   EXPECT_TRUE(refetchOffWhileFetching);
   EXPECT_TRUE(purgeOffWhileFetching);
   EXPECT_EQ(statusSlow, "NEOCPの一覧が空でした(MPCの一時的な不調かもしれません)。前回までの表をそのまま出しています");
-  EXPECT_TRUE(abortOnWhileFetching);
-  EXPECT_LT(abortTook, std::chrono::seconds(1));
+  for (const auto& [how, stop] : {std::pair{"Esc", &byEsc}, {"close box", &byCloseBox}, {"中止", &byAbort}}) {
+    SCOPED_TRACE(how);
+    EXPECT_TRUE(stop->abortEnabled);
+    EXPECT_TRUE(stop->stopped);
+    EXPECT_TRUE(stop->dialogKept);
+    EXPECT_TRUE(stop->tableKept);
+    EXPECT_LT(stop->took, std::chrono::seconds(1));
+  }
   EXPECT_EQ(rowsPurged, 60);
   EXPECT_EQ(purgeStatus, "4個を表から外しました。外した天体の結果は neocp_scan_purged.csv に残してあります");
   EXPECT_NE(archive.find("," + d[1] + ","), std::string::npos) << archive.substr(0, 300);
