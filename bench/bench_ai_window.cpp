@@ -2,7 +2,11 @@
 // the button "AI軌道改良(&A)" clicked with the pointer, timed from the click to
 // the run's end in the real event loop; and beside it, in the same process on
 // the same file, the headless run of the same command. Prints the medians and
-// their ratio per object. Run under xvfb-run with a window manager (openbox):
+// their ratio per object, in wall time and in the process's CPU time (which a
+// busy machine tilts less), and each run's solution hash. The headless run
+// takes the window's step setting ("自動" as the view starts), so that both
+// compute the same orbit: the hashes must agree. Run under xvfb-run with a
+// window manager (openbox):
 //   bench_ai_window [runs] [object...]   objects: 2015AB Apollo Apophis Eros
 // The files are the lines of 1960-2060 (Apollo: of 1973-2060), which the
 // DE405 file covers.
@@ -11,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +31,7 @@
 #include "platform/ui_services.h"
 #include "tests/common/test_data.h"
 #include "tests/determination_ui/view_session.h"
+#include "tests/engine/solution_hash.h"
 #include "tests/engine/test_improvement_support.h"
 
 namespace {
@@ -59,24 +65,42 @@ double Seconds(Clock::time_point a, Clock::time_point b)
   return std::chrono::duration<double>(b - a).count();
 }
 
+// CPU time of all the process's threads (the parallel integration's too).
+double ProcessSeconds()
+{
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
 struct Timings {
-  std::vector<double> window, headless;
+  std::vector<double> window, headless, windowCpu, headlessCpu;
+  std::vector<uint64_t> hashes;
   std::string failure;
 };
 
-// The headless run of the command on a view of its own, as in batch use.
-double HeadlessRun(const std::string& file, std::string& failure)
+uint64_t ViewSolutionHash(CDetermination& view)
+{
+  return SolutionHash(*view.m_pEngine, *view.m_pDetClass);
+}
+
+// The headless run of the command on a view of its own, as in batch use,
+// with the window's step setting.
+void HeadlessRun(const std::string& file, const std::string& step, Timings& t)
 {
   HeadlessUiServices ui;
   ScopedUi scoped(ui);
   CDeterminationDisplay view;
   OpenObsFile(view, file);
+  view.SetItemText(kIdStepCombo, step);
+  const double cpu0 = ProcessSeconds();
   const Clock::time_point t0 = Clock::now();
   OnAiImprove(view);
-  const double s = Seconds(t0, Clock::now());
+  t.headless.push_back(Seconds(t0, Clock::now()));
+  t.headlessCpu.push_back(ProcessSeconds() - cpu0);
   if (view.m_nAiResult != 0 || view.m_pEngine->m_nCalcState != kCalcImprovedPerturbed)
-    failure = "headless run ended with " + std::to_string(view.m_nAiResult);
-  return s;
+    t.failure = "headless run ended with " + std::to_string(view.m_nAiResult);
+  t.hashes.push_back(ViewSolutionHash(view));
 }
 
 Timings Measure(const Object& object, int runs)
@@ -93,15 +117,18 @@ Timings Measure(const Object& object, int runs)
       WriteTestFile(session.m_dir, "ai.obs", ObservationLinesBetween(ReadTestFile(source), object.fromYear, 2060));
   auto view = [] { return ViewSession::View(); };
   Clock::time_point clicked;
+  double clickedCpu = 0;
   std::vector<ViewStep> steps = {
       {"loaded", nullptr, [view] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }, 300}};
   // The clock runs from the pointer's click to the end of the command's
   // handler, to which the button hands its event.
-  steps.push_back({"bind", [view, &clicked, &t] {
-                     view()->Widget(kIdAiImprove)->Bind(wxEVT_BUTTON, [view, &clicked, &t](wxCommandEvent& e) {
+  steps.push_back({"bind", [view, &clicked, &clickedCpu, &t] {
+                     auto timed = [view, &clicked, &clickedCpu, &t](wxCommandEvent& e) {
                        view()->GetEventHandler()->ProcessEvent(e);
                        t.window.push_back(Seconds(clicked, Clock::now()));
-                     });
+                       t.windowCpu.push_back(ProcessSeconds() - clickedCpu);
+                     };
+                     view()->Widget(kIdAiImprove)->Bind(wxEVT_BUTTON, timed);
                    },
                    nullptr});
   for (int run = 0; run < runs; ++run) {
@@ -113,8 +140,9 @@ Timings Measure(const Object& object, int runs)
     std::vector<ViewStep> click = ViewSession::ClickControlSteps(
         kIdAiImprove, [view] { return view()->m_nAiResult != -100 && !EngineBusy(view()->m_pEngine); });
     std::function<void()> press = std::move(click[1].run);
-    click[1].run = [press, &clicked] {
+    click[1].run = [press, &clicked, &clickedCpu] {
       clicked = Clock::now();
+      clickedCpu = ProcessSeconds();
       press();
     };
     for (ViewStep& s : click)
@@ -122,9 +150,11 @@ Timings Measure(const Object& object, int runs)
     steps.push_back({"check", [view, &t] {
                        if (view()->m_nAiResult != 0 || view()->m_pEngine->m_nCalcState != kCalcImprovedPerturbed)
                          t.failure = "window run ended with " + std::to_string(view()->m_nAiResult);
+                       t.hashes.push_back(ViewSolutionHash(*view()));
                      },
                      nullptr});
-    steps.push_back({"headless", [file, &t] { t.headless.push_back(HeadlessRun(file, t.failure)); }, nullptr});
+    steps.push_back(
+        {"headless", [view, file, &t] { HeadlessRun(file, view()->GetItemText(kIdStepCombo), t); }, nullptr});
   }
   if (!session.Run({"dev", file}, steps))
     t.failure = "the program did not start";
@@ -159,7 +189,8 @@ int main(int argc, char** argv)
       status |= std::system((std::string(argv[0]) + " " + std::to_string(runs) + " " + o->name).c_str()) != 0;
     return status;
   }
-  std::printf("%-8s %5s %12s %12s %7s\n", "object", "runs", "window_s", "headless_s", "ratio");
+  std::printf("%-8s %5s %9s %11s %6s %9s %11s %6s  %s\n", "object", "runs", "window_s", "headless_s", "ratio",
+              "window_cpu", "headless_cpu", "ratio", "solution");
   int status = 0;
   for (const Object* o : chosen) {
     const Timings t = Measure(*o, runs);
@@ -168,8 +199,20 @@ int main(int argc, char** argv)
       status = 1;
       continue;
     }
+    // Every run, in the window and headless, must reach the same solution.
+    if (std::adjacent_find(t.hashes.begin(), t.hashes.end(), std::not_equal_to<>()) != t.hashes.end()) {
+      std::printf("%-8s error: the runs reached different solutions (window, headless by turns):", o->name);
+      for (uint64_t h : t.hashes)
+        std::printf(" %016llx", static_cast<unsigned long long>(h));
+      std::printf("\n");
+      status = 1;
+      continue;
+    }
     const double w = Median(t.window), h = Median(t.headless);
-    std::printf("%-8s %5zu %12.3f %12.3f %7.2f\n", o->name, t.window.size(), w, h, h > 0 ? w / h : 0.0);
+    const double wc = Median(t.windowCpu), hc = Median(t.headlessCpu);
+    std::printf("%-8s %5zu %9.3f %11.3f %6.2f %9.3f %11.3f %6.2f  %016llx\n", o->name, t.window.size(), w, h,
+                h > 0 ? w / h : 0.0, wc, hc, hc > 0 ? wc / hc : 0.0,
+                static_cast<unsigned long long>(t.hashes.empty() ? 0 : t.hashes.front()));
     std::fflush(stdout);
   }
   return status;

@@ -1,5 +1,6 @@
 #include "engine/determination_host.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -178,11 +179,13 @@ void CDetermination::AppendCalcLogEntry(const std::string& stamp, const std::str
   EngineWindow* edit = Window(kIdCalcLogEdit);
   if (!edit) return;
   // Setting the whole log again costs time in proportion to its length;
-  // the pane takes the new entry alone unless the log was cut.
-  if (m_bCalcLogShown && !trimmed)
+  // the pane takes the new entry alone (in place of a running procedure's
+  // progress, which the entry mostly repeats) unless the log was cut.
+  if (m_bCalcLogShown && !trimmed && m_strCalcLogTail.empty())
     edit->AppendText(m_strCalcLog.substr(start));
-  else
+  else if (!m_bCalcLogShown || trimmed || !ReplaceCalcLogEnd(*edit, m_strCalcLog.substr(start)))
     edit->SetText(m_strCalcLog);
+  m_strCalcLogTail.clear();
   edit->ScrollToEnd();
   m_bCalcLogShown = true;
 }
@@ -191,15 +194,41 @@ void CDetermination::ShowCalcLogProgress(const char* text) {
   if (!m_pCalcLogProgress) return;
   EngineWindow* edit = Window(kIdCalcLogEdit);
   if (!edit) return;
-  std::string shown = m_strCalcLog + m_strCalcLogProgressStamp + *m_pCalcLogProgress;
-  if (text) shown += text;
-  edit->SetText(shown);
+  std::string tail = m_strCalcLogProgressStamp + *m_pCalcLogProgress;
+  if (text) tail += text;
+  // A progress call mostly adds a line to what the last one showed.
+  if (!m_bCalcLogShown || !ReplaceCalcLogEnd(*edit, tail)) edit->SetText(m_strCalcLog + tail);
+  m_strCalcLogTail = std::move(tail);
   edit->ScrollToEnd();
-  m_bCalcLogShown = false;
+  m_bCalcLogShown = true;
+}
+
+namespace {
+
+// Bytes at the start of a and b that are the same, ending between two
+// characters and not inside a "\r\n": each rest then converts to the
+// edit's text as it would within the whole.
+size_t SharedStart(const std::string& a, const std::string& b) {
+  size_t n = static_cast<size_t>(std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin()).first -
+                                 a.begin());
+  const auto inCharacter = [](const std::string& s, size_t i) {
+    return i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80;
+  };
+  while (n > 0 && (inCharacter(a, n) || inCharacter(b, n))) --n;
+  if (n > 0 && a[n - 1] == '\r') --n;
+  return n;
+}
+
+}  // namespace
+
+bool CDetermination::ReplaceCalcLogEnd(EngineWindow& edit, const std::string& newTail) {
+  const size_t keep = SharedStart(m_strCalcLogTail, newTail);
+  return edit.ReplaceEnd(m_strCalcLogTail.substr(keep), newTail.substr(keep));
 }
 
 void CDetermination::ClearCalcLog() {
   m_strCalcLog.clear();
+  m_strCalcLogTail.clear();
   if (EngineWindow* edit = Window(kIdCalcLogEdit)) edit->SetText(kCalcLogPlaceholder);
   m_bCalcLogShown = false;
 }

@@ -239,8 +239,14 @@ public:
   virtual std::tm LocalTimeNow();
 
 protected:
-  // The log edit shows exactly m_strCalcLog, so an entry can be appended to it.
+  // The log edit shows exactly m_strCalcLog followed by m_strCalcLogTail (a
+  // running procedure's progress, else empty), so an entry can be appended
+  // to it.
   bool m_bCalcLogShown = false;
+  std::string m_strCalcLogTail;
+  // The edit's end m_strCalcLogTail replaced by newTail in place; false
+  // when the edit cannot (m_strCalcLogTail is left to the caller).
+  bool ReplaceCalcLogEnd(EngineWindow& edit, const std::string& newTail);
 };
 
 // Message-box types of ReportMessage (answers: 1 OK, 2 Cancel, 6 Yes, 7 No).

@@ -27,6 +27,15 @@ public:
   virtual void SetText(const std::string& text) = 0;
   // Inserts text at the end of an edit, scrolls to it and repaints at once.
   virtual void AppendText(const std::string& text) { SetText(GetText() + text); }
+  // Replaces oldEnd, with which the edit's text ends, by newEnd, and
+  // repaints as AppendText does; false when the window cannot (the caller
+  // then sets the whole text). A long edit whose end changes often keeps
+  // its start instead of being laid out again whole.
+  virtual bool ReplaceEnd(const std::string& oldEnd, const std::string& newEnd) {
+    (void)oldEnd;
+    (void)newEnd;
+    return false;
+  }
   // Scrolls a multi-line edit so that its end is visible.
   virtual void ScrollToEnd() {}
   // Scrolls a multi-line edit back to its first line.

@@ -24,6 +24,13 @@ void WxControlWindow::AppendText(const std::string& text) {
   RepaintNowUnlessJustDone(w);
 }
 
+bool WxControlWindow::ReplaceEnd(const std::string& oldEnd, const std::string& newEnd) {
+  wxWindow* w = m_window.get();
+  if (!ReplaceWxEditEnd(w, oldEnd, newEnd)) return false;
+  RepaintNowUnlessJustDone(w);
+  return true;
+}
+
 void WxControlWindow::ScrollToEnd() {
   if (auto* edit = dynamic_cast<wxTextCtrl*>(m_window.get())) edit->ShowPosition(edit->GetLastPosition());
 }

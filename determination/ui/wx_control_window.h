@@ -16,6 +16,7 @@ public:
   std::string GetText() const override;
   void SetText(const std::string& text) override;
   void AppendText(const std::string& text) override;
+  bool ReplaceEnd(const std::string& oldEnd, const std::string& newEnd) override;
   void ScrollToEnd() override;
   void SetProgress(int percent) override;
 

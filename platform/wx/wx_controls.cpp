@@ -82,6 +82,23 @@ bool AppendWxEditText(wxWindow* w, const std::string& text)
   return edit != nullptr;
 }
 
+bool ReplaceWxEditEnd(wxWindow* w, const std::string& oldEnd, const std::string& newEnd)
+{
+  auto* edit = dynamic_cast<wxTextCtrl*>(w);
+  if (!edit)
+    return false;
+  const bool multiLine = edit->IsMultiLine();
+  const wxString removed = ToWx(multiLine ? ToLf(oldEnd) : oldEnd);
+  const long last = edit->GetLastPosition();
+  const long from = last - static_cast<long>(removed.length());
+  // Positions count characters: an end that does not read back the same
+  // (text the conversion changed) would cut in the wrong place.
+  if (from < 0 || edit->GetRange(from, last) != removed)
+    return false;
+  edit->Replace(from, last, ToWx(multiLine ? ToLf(newEnd) : newEnd));
+  return true;
+}
+
 int WxCheckBoxState(wxWindow* w)
 {
   auto* box = dynamic_cast<wxCheckBox*>(w);

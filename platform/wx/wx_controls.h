@@ -18,6 +18,9 @@ void RepaintNowUnlessJustDone(wxWindow* w);
 // Appends text to an edit as SetWxControlText writes it; false when w is no
 // edit.
 bool AppendWxEditText(wxWindow* w, const std::string& text);
+// Replaces oldEnd at the end of an edit by newEnd, both as SetWxControlText
+// writes them; false when w is no edit or its text does not end with oldEnd.
+bool ReplaceWxEditEnd(wxWindow* w, const std::string& oldEnd, const std::string& newEnd);
 
 // A check box's state (1 or 0), or -1 when w is no check box.
 int WxCheckBoxState(wxWindow* w);

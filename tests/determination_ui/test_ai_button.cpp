@@ -31,7 +31,7 @@ TEST(AiButton, ClickedOnAFreshFileFindsTheOrbitAndShowsIt)
   bool enabledBefore = false, enabledAfter = false, resultShown = false;
   int state = -1, result = -100, tab = -1;
   double mean = -1;
-  std::string log, resultText, screenshot;
+  std::string log, paneLog, resultText, screenshot;
   std::vector<ViewStep> steps = {{"loaded", [view] { view()->m_nAiResult = -100; },
                                   [view] { return view() && view()->m_pEngine->m_nCalcState == kCalcLoaded; }}};
   steps.push_back({"read before", [&] { enabledBefore = view()->Widget(kIdAiImprove)->IsEnabled(); }, nullptr});
@@ -44,6 +44,7 @@ TEST(AiButton, ClickedOnAFreshFileFindsTheOrbitAndShowsIt)
                      mean = engine.m_dMeanResidual;
                      result = view()->m_nAiResult;
                      log = view()->m_strCalcLog;
+                     paneLog = view()->GetItemText(kIdCalcLogEdit);
                      resultText = view()->GetItemText(kIdResultEdit);
                      resultShown = view()->Widget(kIdResultEdit)->IsShown();
                      tab = view()->GetSelection(kIdTabs);
@@ -60,6 +61,9 @@ TEST(AiButton, ClickedOnAFreshFileFindsTheOrbitAndShowsIt)
   EXPECT_LT(mean, 1.0) << log;
   EXPECT_NE(log.find("【AI自動改良の経過】\r\n暫定軌道決定: "), std::string::npos) << log;
   EXPECT_NE(log.find("リジェクト完了: "), std::string::npos) << log;
+  // The pane, whose progress end was replaced in place during the run,
+  // holds the log exactly.
+  EXPECT_EQ(paneLog, log);
   EXPECT_FALSE(resultText.empty());
   EXPECT_TRUE(resultShown);
   EXPECT_EQ(tab, 0);

@@ -311,11 +311,14 @@ public:
   int m_sets = 0, m_appends = 0;
 };
 
-class CountingLogView : public FixedTimeView {
+// A view whose log edit is an Edit.
+template <class Edit>
+class EditLogView : public FixedTimeView {
 public:
   EngineWindow* Window(int id) override { return id == kIdCalcLogEdit ? &m_edit : FixedTimeView::Window(id); }
-  CountingEdit m_edit;
+  Edit m_edit;
 };
+using CountingLogView = EditLogView<CountingEdit>;
 
 }  // namespace
 
@@ -346,4 +349,80 @@ TEST(CalcLog, PaneTakesEachEntryAloneUnlessItShowedSomethingElse) {
   view.AppendCalcLog("four");
   EXPECT_EQ(view.m_edit.m_appends, 2);
   EXPECT_EQ(view.m_edit.m_text, view.m_strCalcLog);
+}
+
+namespace {
+
+// The log pane as the window's edit holds it: "\n" line ends, characters
+// as positions, and a text that is no valid UTF-8 converted to nothing; an
+// end replaced from inside a character or a "\r\n" then shows.
+std::u32string PaneCharacters(const std::string& text) {
+  std::string lf;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (text[i] != '\r') lf += text[i];
+    else if (i + 1 == text.size() || text[i + 1] != '\n') lf += '\n';
+  std::u32string out;
+  for (size_t i = 0; i < lf.size();) {
+    const auto lead = static_cast<unsigned char>(lf[i]);
+    const int more = lead < 0x80 ? 0 : lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+    if (more < 0 || i + more >= lf.size()) return {};
+    char32_t c = more == 0 ? lead : lead & (0x3F >> more);
+    for (int k = 1; k <= more; ++k) {
+      const auto b = static_cast<unsigned char>(lf[i + k]);
+      if ((b & 0xC0) != 0x80) return {};
+      c = (c << 6) | (b & 0x3F);
+    }
+    out += c;
+    i += 1 + more;
+  }
+  return out;
+}
+
+class CharacterEdit : public EngineWindow {
+public:
+  std::string GetText() const override { return {}; }
+  void SetText(const std::string& text) override {
+    m_chars = PaneCharacters(text);
+    ++m_sets;
+  }
+  bool ReplaceEnd(const std::string& oldEnd, const std::string& newEnd) override {
+    const std::u32string removed = PaneCharacters(oldEnd);
+    const size_t from = m_chars.size() - removed.size();
+    if (removed.size() > m_chars.size() || m_chars.compare(from, removed.size(), removed) != 0) return false;
+    m_chars.replace(from, removed.size(), PaneCharacters(newEnd));
+    ++m_replaces;
+    return true;
+  }
+  std::u32string m_chars;
+  int m_sets = 0, m_replaces = 0;
+};
+
+
+}  // namespace
+
+// A running procedure's progress replaces only the pane's end, never from
+// inside a character ("中" and "串" share their first two bytes) or a line
+// end ("\r\n" against a lone "\r"), and its entry then takes the progress's
+// place: the pane holds what setting it whole would.
+TEST(CalcLog, ProgressReplacesThePaneEndAtCharacterAndLineBoundaries) {
+  EditLogView<CharacterEdit> view;
+  view.AppendCalcLog("開始\r\n");
+  std::string run = "反復 1\r\n";
+  view.m_strCalcLogProgressStamp = "[12:00:00]\r\n";
+  view.m_pCalcLogProgress = &run;
+  const char* texts[] = {"計算中", "計算串", "x\r\ny", "x\rz", nullptr, "終"};
+  for (const char* text : texts) {
+    view.ShowCalcLogProgress(text);
+    EXPECT_EQ(view.m_edit.m_chars,
+              PaneCharacters(view.m_strCalcLog + view.m_strCalcLogProgressStamp + run + (text ? text : "")))
+        << (text ? text : "(none)");
+  }
+  run += "反復 2\r\n";
+  view.ShowCalcLogProgress(nullptr);
+  EXPECT_EQ(view.m_edit.m_chars, PaneCharacters(view.m_strCalcLog + view.m_strCalcLogProgressStamp + run));
+  view.m_pCalcLogProgress = nullptr;
+  view.AppendCalcLogEntry(view.m_strCalcLogProgressStamp, run);
+  EXPECT_EQ(view.m_edit.m_chars, PaneCharacters(view.m_strCalcLog));
+  EXPECT_EQ(view.m_edit.m_sets, 1);
+  EXPECT_EQ(view.m_edit.m_replaces, 8);
 }
