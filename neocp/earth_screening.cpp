@@ -348,18 +348,19 @@ bool IsCloser(const NeocpScanRow& row, const CloneApproach& a) {
 
 }  // namespace
 
-int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
-                          const CloneRecord& nominal, const CloneRecord* clones, int count, EngineWindow* window,
-                          ScanProgress* progress) {
-  OrbitEngine* engine = view.m_pEngine;
-  const DetClass* det = view.m_pDetClass;
+namespace {
+
+// The interval screened: the observations widened by the settings and kept
+// inside the planetary file; false, with the row's failure, when there is none.
+bool ScreeningInterval(const DetClass* det, const NeocpScanSettings& settings, NeocpScanRow& row, double& start,
+                       double& end) {
   if (!det || det->m_nObsCount < 1) {
     row.status = 4;
     AppendScanNote(row.note, "観測がありません");
-    return -1;
+    return false;
   }
   const double firstObs = det->m_pOrbObs[0].m_dJdTt, lastObs = det->m_pOrbObs[det->m_nObsCount - 1].m_dJdTt;
-  double start = firstObs - settings.m_dDaysBefore, end = lastObs + settings.m_dDaysAfter;
+  start = firstObs - settings.m_dDaysBefore, end = lastObs + settings.m_dDaysAfter;
   // Without a planetary file the clamp would turn the interval inside out
   // and every orbit would "fail": say what is missing instead.
   if (!g_pJplEph || !(g_dJplEnd > g_dJplStart)) {
@@ -367,7 +368,7 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
     AppendScanNote(row.note, "惑星暦ファイル(JPL DE)が開かれていないため、地球への接近を調べられません");
     row.clones_path.clear();
     row.closest_path.clear();
-    return -1;
+    return false;
   }
   start = std::max(start, g_dJplStart + kScreenMarginDays);
   end = std::min(end, g_dJplEnd - kScreenMarginDays);
@@ -376,8 +377,133 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
     AppendScanNote(row.note, "調べる期間が惑星暦ファイルの範囲に入りません");
     row.clones_path.clear();
     row.closest_path.clear();
+    return false;
+  }
+  return true;
+}
+
+void ResetScreeningCounts(NeocpScanRow& row, int count) {
+  row.n_clones = count;
+  row.n_valid = row.n_impact = 0;  // n_invalid may already hold clones that were no orbit
+  row.clo_dist = kNoDistance;
+  row.clo_jd = 0;
+  row.clo_impact = 0;
+  row.imp_jd_min = row.imp_jd_max = 0;
+}
+
+void ShowScreeningStatus(ScanProgress& progress, const NeocpScanRow& row, int j, int count) {
+  if (j == 0)
+    progress.SetStatusText(Printf("%s: 名目軌道の最接近を調べています...", row.desig.c_str()));
+  else if (row.clo_dist < kNoDistance)
+    progress.SetStatusText(Printf("%s: クローン %d/%d  衝突 %d  最小 %.2f LD", row.desig.c_str(), j, count,
+                                  row.n_impact, row.clo_dist / kLunarDistanceAu));
+  else
+    progress.SetStatusText(Printf("%s: クローン %d/%d  衝突 %d", row.desig.c_str(), j, count, row.n_impact));
+}
+
+// What the screened orbits add up to beyond the row's own counts.
+struct ScreeningTally {
+  double totalWeight = 0.0, impactWeight = 0.0;
+  int nPairs = 0;
+  bool nominalDone = false, nominalFailed = false, haveClosest = false;
+  CloneRecord closest{};
+};
+
+void TallyNominal(const OrbitOutcome& o, NeocpScanRow& row, ScreeningTally& tally) {
+  tally.nominalDone = true;
+  if (o.valid) {
+    row.nom_dist = o.kept.dist;
+    row.nom_jd = o.kept.jd;
+    row.nom_impact = o.kept.impact;
+  } else {
+    tally.nominalFailed = true;
+  }
+}
+
+void TallyClone(const OrbitOutcome& o, const CloneRecord& rec, NeocpScanRow& row, DistanceWeight* pairs,
+                ScreeningTally& tally) {
+  if (!o.valid) {
+    ++row.n_invalid;
+    return;
+  }
+  ++row.n_valid;
+  tally.totalWeight += rec.weight;
+  pairs[tally.nPairs++] = {o.kept.dist, rec.weight};
+  if (o.kept.impact) {
+    ++row.n_impact;
+    tally.impactWeight += rec.weight;
+    if (row.imp_jd_min == 0 || o.kept.jd < row.imp_jd_min) row.imp_jd_min = o.kept.jd;
+    if (o.kept.jd > row.imp_jd_max) row.imp_jd_max = o.kept.jd;
+  }
+  if (rec.plausible && IsCloser(row, o.kept)) {
+    row.clo_dist = o.kept.dist;
+    row.clo_jd = o.kept.jd;
+    row.clo_impact = o.kept.impact;
+    row.clo_rms = rec.rms;
+    tally.closest = rec;
+    tally.haveClosest = true;
+  }
+}
+
+// The closest plausible clone's elements and solution file, and the
+// clone-track file unless the scan was aborted; a path not written is cleared.
+void WriteScreeningFiles(CDeterminationDisplay& view, NeocpScanRow& row, const ScreeningTally& tally,
+                         const std::vector<CloneTrackRecord>& tracks, bool aborted) {
+  if (tally.haveClosest && !row.closest_path.empty()) {
+    const CloneRecord& closest = tally.closest;
+    row.c_tpass = closest.T;
+    row.c_qdis = closest.q;
+    row.c_ecc = closest.e;
+    row.c_peri = closest.peri;
+    row.c_node = closest.node;
+    row.c_inc = closest.incl;
+    if (!WriteClosestCloneFile(view, row, closest)) row.closest_path.clear();
+  } else {
+    row.closest_path.clear();
+  }
+  if (!aborted && !tracks.empty() && !row.clones_path.empty()) {
+    if (!WriteGlobeCloneTracks(row.clones_path, row.desig, tracks.data(), static_cast<int>(tracks.size())))
+      row.clones_path.clear();
+  } else {
+    row.clones_path.clear();
+  }
+}
+
+// The row's status and notes after the loop, and the screening's result.
+int ScreeningResult(NeocpScanRow& row, const ScreeningTally& tally, int pump, int count) {
+  if (pump == 1) {
+    row.status = 7;
+    return -9;
+  }
+  if (tally.nominalFailed && row.n_valid == 0) {
+    row.status = 4;
+    row.note = "名目軌道を調べる期間まで積分できませんでした";
     return -1;
   }
+  if (!tally.nominalDone) {
+    row.status = 6;
+    return -1;
+  }
+  if (tally.nominalFailed)
+    AppendScanNote(row.note, "名目軌道は調べる期間まで積分できませんでした(最後の観測より前に地球へ落ちる軌道か、積分の失敗)。"
+                         "クローンだけを調べました");
+  if (pump == 2) AppendScanNote(row.note, Printf("制限時間のためクローンは%d本で打ち切りました", row.n_invalid + row.n_valid));
+  row.status = row.n_valid > 0 ? 9 : 8;
+  if (count > 0 && row.n_invalid * 100 > count * 20)
+    AppendScanNote(row.note, Printf("クローンの%d%%が積分できず、割合は確率とみなせません", row.n_invalid * 100 / count));
+  return 0;
+}
+
+}  // namespace
+
+int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,
+                          const CloneRecord& nominal, const CloneRecord* clones, int count, EngineWindow* window,
+                          ScanProgress* progress) {
+  OrbitEngine* engine = view.m_pEngine;
+  const DetClass* det = view.m_pDetClass;
+  double start = 0, end = 0;
+  if (!ScreeningInterval(det, settings, row, start, end)) return -1;
+  const double lastObs = det->m_pOrbObs[det->m_nObsCount - 1].m_dJdTt;
   row.scan_jd0 = std::min(start, nominal.epoch);
   row.scan_jd1 = std::max(end, nominal.epoch);
 
@@ -395,29 +521,16 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
   engine->m_nCancel = 0;
   const double savedRadius = g_dGeoTrackRadius;
   if (g_dGeoTrackRadius < kScreenMinRadiusAu) g_dGeoTrackRadius = kScreenMinRadiusAu;
-  row.n_clones = count;
-  row.n_valid = row.n_impact = 0;  // n_invalid may already hold clones that were no orbit
-  row.clo_dist = kNoDistance;
-  row.clo_jd = 0;
-  row.clo_impact = 0;
-  row.imp_jd_min = row.imp_jd_max = 0;
+  ResetScreeningCounts(row, count);
   EngineClock& clock = engine->m_pClock ? *engine->m_pClock : SystemEngineClock();
   uint32_t lastStatus = clock.TickMs() - kStatusRefreshMs - 1;
-  double totalWeight = 0.0, impactWeight = 0.0;
-  int nPairs = 0, pump = 0;
-  bool nominalDone = false, nominalFailed = false, haveClosest = false;
-  CloneRecord closest{};
+  ScreeningTally tally;
+  int pump = 0;
   for (int j = 0; j <= count; ++j) {
     const uint32_t now = clock.TickMs();
     if (progress && now - lastStatus > kStatusRefreshMs) {
       lastStatus = now;
-      if (j == 0)
-        progress->SetStatusText(Printf("%s: 名目軌道の最接近を調べています...", row.desig.c_str()));
-      else if (row.clo_dist < kNoDistance)
-        progress->SetStatusText(Printf("%s: クローン %d/%d  衝突 %d  最小 %.2f LD", row.desig.c_str(), j, count,
-                                  row.n_impact, row.clo_dist / kLunarDistanceAu));
-      else
-        progress->SetStatusText(Printf("%s: クローン %d/%d  衝突 %d", row.desig.c_str(), j, count, row.n_impact));
+      ShowScreeningStatus(*progress, row, j, count);
     }
     if (progress) pump = progress->PumpAndCheckCancel();
     if (pump != 0) break;
@@ -426,85 +539,18 @@ int ScreenEarthApproaches(CDeterminationDisplay& view, const NeocpScanSettings& 
     const OrbitOutcome o = ScreenOneOrbit(engine, det, state.get(), rec, start, end, lastObs, window);
     if (o.valid && o.kept.track.count > 0)
       tracks.push_back({j == 0 ? 1 : 0, o.kept.impact, rec.plausible, rec.weight, o.kept.jd, o.kept.track});
-    if (j == 0) {
-      nominalDone = true;
-      if (o.valid) {
-        row.nom_dist = o.kept.dist;
-        row.nom_jd = o.kept.jd;
-        row.nom_impact = o.kept.impact;
-      } else {
-        nominalFailed = true;
-      }
-      continue;
-    }
-    if (!o.valid) {
-      ++row.n_invalid;
-      continue;
-    }
-    ++row.n_valid;
-    totalWeight += rec.weight;
-    pairs[nPairs++] = {o.kept.dist, rec.weight};
-    if (o.kept.impact) {
-      ++row.n_impact;
-      impactWeight += rec.weight;
-      if (row.imp_jd_min == 0 || o.kept.jd < row.imp_jd_min) row.imp_jd_min = o.kept.jd;
-      if (o.kept.jd > row.imp_jd_max) row.imp_jd_max = o.kept.jd;
-    }
-    if (rec.plausible && IsCloser(row, o.kept)) {
-      row.clo_dist = o.kept.dist;
-      row.clo_jd = o.kept.jd;
-      row.clo_impact = o.kept.impact;
-      row.clo_rms = rec.rms;
-      closest = rec;
-      haveClosest = true;
-    }
+    if (j == 0)
+      TallyNominal(o, row, tally);
+    else
+      TallyClone(o, rec, row, pairs.get(), tally);
   }
   if (savedRadius > 0.0) g_dGeoTrackRadius = savedRadius;
   engine->m_nCancel = savedCancel;
 
-  row.imp_prob = totalWeight > 0.0 ? impactWeight / totalWeight : 0.0;
-  row.clo_median = row.n_valid > 0 ? WeightedMedianDistance(pairs.get(), nPairs) : kNoDistance;
-
-  if (haveClosest && !row.closest_path.empty()) {
-    row.c_tpass = closest.T;
-    row.c_qdis = closest.q;
-    row.c_ecc = closest.e;
-    row.c_peri = closest.peri;
-    row.c_node = closest.node;
-    row.c_inc = closest.incl;
-    if (!WriteClosestCloneFile(view, row, closest)) row.closest_path.clear();
-  } else {
-    row.closest_path.clear();
-  }
-  const bool aborted = pump == 1;
-  if (!aborted && !tracks.empty() && !row.clones_path.empty()) {
-    if (!WriteGlobeCloneTracks(row.clones_path, row.desig, tracks.data(), static_cast<int>(tracks.size())))
-      row.clones_path.clear();
-  } else {
-    row.clones_path.clear();
-  }
-
-  if (aborted) {
-    row.status = 7;
-    return -9;
-  }
-  if (nominalFailed && row.n_valid == 0) {
-    row.status = 4;
-    row.note = "名目軌道を調べる期間まで積分できませんでした";
-    return -1;
-  }
-  if (!nominalDone) {
-    row.status = 6;
-    return -1;
-  }
-  if (nominalFailed)
-    AppendScanNote(row.note, "名目軌道は調べる期間まで積分できませんでした(最後の観測より前に地球へ落ちる軌道か、積分の失敗)。"
-                         "クローンだけを調べました");
-  if (pump == 2) AppendScanNote(row.note, Printf("制限時間のためクローンは%d本で打ち切りました", row.n_invalid + row.n_valid));
-  row.status = row.n_valid > 0 ? 9 : 8;
-  if (count > 0 && row.n_invalid * 100 > count * 20)
-    AppendScanNote(row.note, Printf("クローンの%d%%が積分できず、割合は確率とみなせません", row.n_invalid * 100 / count));
-  return 0;
+  row.imp_prob = tally.totalWeight > 0.0 ? tally.impactWeight / tally.totalWeight : 0.0;
+  row.clo_median = row.n_valid > 0 ? WeightedMedianDistance(pairs.get(), tally.nPairs) : kNoDistance;
+  WriteScreeningFiles(view, row, tally, tracks, pump == 1);
+  return ScreeningResult(row, tally, pump, count);
 }
 
 int MakeCovarianceClones(CDeterminationDisplay& view, const NeocpScanSettings& settings, NeocpScanRow& row,

@@ -198,6 +198,173 @@ bool MakeFitClones(OrbitEngine* engine, const NeocpScanSettings& settings, Neocp
   return false;
 }
 
+// How the pump ended the steps: the first stop's code, and whether the time limit came.
+struct PumpStops {
+  int code = 0, timeLimit = 0;
+  bool Stopped(int c) {
+    if (c == kPumpTimeLimit) timeLimit = 1;
+    if (c != 0) code = c;
+    return c != 0;
+  }
+};
+
+// Every usable observation in use, none rejected; their count and arc (days).
+int ResetUsableObservations(DetClass* det, double& arc) {
+  int usable = 0;
+  double first = 0.0, last = 0.0;
+  for (int i = 0; i < det->m_nObsCount; ++i) {
+    ObservationRecord& o = det->m_pOrbObs[i];
+    if (!UsableInBatch(o)) continue;
+    o.m_bPicked = 0;
+    o.m_bRejected = 0;
+    if (usable == 0 || o.m_dJdTt < first) first = o.m_dJdTt;
+    if (usable == 0 || o.m_dJdTt > last) last = o.m_dJdTt;
+    ++usable;
+  }
+  arc = last - first;
+  return usable;
+}
+
+// The six-parameter fit from the grid's best sample; the fitted angles go to
+// `fitted` when it is no worse than the grid. True when its covariance is to
+// give the clones.
+bool FitFromGridBest(OrbitEngine* engine, const DetClass* det, const NeocpScanSettings& settings,
+                     const NeocpScanRow& row, const Attributable& attributable, double arc, const RangeGrid& grid,
+                     ScanProgress* progress, PumpStops& stops, FitResult& fit, Attributable& fitted,
+                     std::string& report) {
+  const RangeSample& b = grid.samples[grid.best];
+  const double start[6] = {b.alpha, b.delta, b.alpha_dot, b.delta_dot, b.rho, b.rho_dot};
+  std::copy(start, start + 6, fit.p);
+  fit.ran = 1;
+  fit.code = FitSixParameters(engine, det, attributable, fit.p, arc, row.desig, progress, fit.rms, fit.cov,
+                              fit.covValid, fit.sigma, report);
+  stops.Stopped(fit.code);
+  fit.accepted = fit.rms >= 0.0 && fit.rms <= grid.bestRms;
+  if (!fit.accepted) return false;
+  SetAngles(fitted, fit.p);
+  if (fit.covValid && fit.cov[4][4] > 0.0) fit.relError = std::sqrt(fit.cov[4][4]) / fit.p[4];
+  if (!fit.covValid) {
+    report += FormatC("  当てはめの結果: 残差 %.3f\"(格子の最良は %.3f\")  距離 %.6g AU  誤差は求まらず\r\n", fit.rms,
+                      grid.bestRms, fit.p[4]);
+    return false;
+  }
+  report += FormatC("  当てはめの結果: 残差 %.3f\"(格子の最良は %.3f\")  距離 %.6g AU ± %.2g%%\r\n", fit.rms,
+                    grid.bestRms, fit.p[4], fit.relError * 100.0);
+  return UseCovarianceClones(fit.code, fit.rms, fit.relError, settings.m_nClones);
+}
+
+// The plausible region sampled again around the fit (or the grid's best),
+// each sample's attributable fitted anew; it replaces the grid when it found a best.
+void RescanPlausibleRegion(OrbitEngine* engine, const DetClass* det, const NeocpScanSettings& settings,
+                           const NeocpScanRow& row, const Attributable& fitted, const FitResult& fit, int usable,
+                           ScanProgress* progress, PumpStops& stops, RangeGrid& grid, std::string& report) {
+  report += "  ありうる範囲を測ります(標本ごとに可観測量を合わせ直す)\r\n";
+  const RangeSample& b = grid.samples[grid.best];
+  const RangePrior prior = fit.accepted ? RangePrior{fit.p[4], fit.p[5], fit.rms} : RangePrior{b.rho, b.rho_dot, grid.bestRms};
+  RangeGrid second;
+  stops.Stopped(ScanRangeGrid(engine, det, fitted, 1, &prior, std::max(settings.m_nClones / 8, 30), usable, row.desig, progress,
+                              second, report));
+  if (second.refits > 0)
+    report += FormatC("  標本%d本のうち%d本は、可観測量を合わせ直して測り直した\r\n", second.count, second.refits);
+  if (second.best >= 0) grid = std::move(second);
+}
+
+// The row of a ranging that found no orbit to go on with: aborted, out of time or none.
+int EndWithoutOrbit(NeocpScanRow& row, const PumpStops& stops) {
+  if (stops.code == kPumpAborted) {
+    row.status = kScanAborted;
+    return -9;
+  }
+  if (stops.timeLimit) {
+    row.status = kScanTimedOut;
+    return -1;
+  }
+  row.status = kScanNoOrbit;
+  row.note = kMsgRangingNoOrbit;
+  return -1;
+}
+
+// The nominal orbit, the fit's when it is at least as good as the grid's best,
+// evaluated into `nominal` with its mean residual; false when that failed.
+bool EvaluateNominal(OrbitEngine* engine, const RangeGrid& grid, const FitResult& fit, const Attributable& fitted,
+                     NeocpScanRow& row, CloneRecord& nominal, double& nominalRms) {
+  const RangeSample& best = grid.samples[grid.best];
+  Attributable nominalAttr = fitted;
+  double rho = fit.p[4], rhoDot = fit.p[5];
+  if (!(fit.accepted && grid.bestRms >= fit.rms)) {
+    const double p[6] = {best.alpha, best.delta, best.alpha_dot, best.delta_dot, best.rho, best.rho_dot};
+    SetAngles(nominalAttr, p);
+    rho = best.rho, rhoDot = best.rho_dot;
+  }
+  row.rho_best = rho;
+  double emission = 0, position[3], velocity[3];
+  AttributableToState(nominalAttr, rho, rhoDot, emission, position, velocity);
+  return EvaluateRangeSample(engine, emission, position, velocity, 0, nominal, nominalRms);
+}
+
+// The valid samples counted into the row, and the distances of the plausible
+// ones (the best distance when none is).
+void PlausibleDistances(const RangeGrid& grid, NeocpScanRow& row, double& lo, double& hi) {
+  int valid = 0;
+  lo = 9e18, hi = -9e18;
+  for (int i = 0; i < grid.count; ++i) {
+    const RangeSample& s = grid.samples[i];
+    if (!s.valid) continue;
+    ++valid;
+    if (s.chi2 <= kPlausibleChi2) lo = std::min(lo, s.rho), hi = std::max(hi, s.rho);
+  }
+  if (lo > hi) lo = hi = row.rho_best;
+  row.n_samples = valid;
+}
+
+// The samples close enough to the best as clones, weighted by their χ² and volume.
+void SampleClones(const RangeGrid& grid, std::vector<CloneRecord>& out) {
+  for (int i = 0; i < grid.count; ++i) {
+    const RangeSample& s = grid.samples[i];
+    if (!s.valid || s.superseded || s.chi2 > kSampleCloneChi2) continue;
+    CloneRecord c = s.orbit;
+    c.weight = std::exp(-s.chi2 / 2.0) * s.volume;
+    c.plausible = s.chi2 <= kPlausibleChi2 ? 1 : 0;
+    c.rms = s.rms;
+    c.range = s.rho;
+    out.push_back(c);
+  }
+}
+
+// What the ranging found, in the row, and the clones the screening takes: the
+// covariance's, or the samples' when clones are wanted and no pump stopped the run.
+const std::vector<CloneRecord>* ChooseClones(const NeocpScanSettings& settings, NeocpScanRow& row,
+                                             const RangeGrid& grid, const FitResult& fit, bool covClones,
+                                             CovarianceClones& cov, const PumpStops& stops, double firstGridBest,
+                                             double nominalRms, std::vector<CloneRecord>& sampleClones) {
+  double lo = 0, hi = 0;
+  PlausibleDistances(grid, row, lo, hi);
+  const std::vector<CloneRecord>* clones = &sampleClones;
+  std::string note;
+  if (covClones) {
+    row.mode = 2;
+    row.sigma0 = cov.Q;
+    const double spread = 3.0 * cov.t * std::sqrt(fit.cov[4][4]);
+    lo = std::max(0.0, fit.p[4] - spread);
+    hi = fit.p[4] + spread;
+    note = FormatC("距離 %.5g AU ± %.2g%%(1σ)  当てはめで残差 %.2f\"→%.2f\"、その共分散からクローン", fit.p[4],
+                   fit.relError * cov.t * 100.0, firstGridBest, nominalRms);
+    clones = &cov.clones;
+  } else {
+    row.sigma0 = grid.sigma;
+    if (stops.code == 0 && settings.m_nClones > 0) SampleClones(grid, sampleClones);
+    note = FormatC("距離 %.4g〜%.4g AU(最良 %.4g AU)  標本%d本", lo, hi, row.rho_best, row.n_samples);
+    if (fit.accepted && nominalRms < firstGridBest - 0.005)
+      note += FormatC("  当てはめで残差 %.2f\"→%.2f\"", firstGridBest, nominalRms);
+  }
+  row.note = note;
+  if (nominalRms > kNominalLargeRms)
+    AppendScanNote(row.note, FormatC("平均残差が%.1f\"と大きい(外れた観測が混じっているか、解が合っていません)", nominalRms));
+  row.rho_lo = lo;
+  row.rho_hi = hi;
+  return clones;
+}
+
 }  // namespace
 
 bool UseCovarianceClones(int fitCode, double fitRms, double relError, int clones) {
@@ -213,18 +380,8 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
   OrbitEngine* engine = view.m_pEngine;
   DetClass* det = view.m_pDetClass;
   row.mode = 1;
-  int usable = 0;
-  double first = 0.0, last = 0.0;
-  for (int i = 0; i < det->m_nObsCount; ++i) {
-    ObservationRecord& o = det->m_pOrbObs[i];
-    if (!UsableInBatch(o)) continue;
-    o.m_bPicked = 0;
-    o.m_bRejected = 0;
-    if (usable == 0 || o.m_dJdTt < first) first = o.m_dJdTt;
-    if (usable == 0 || o.m_dJdTt > last) last = o.m_dJdTt;
-    ++usable;
-  }
-  const double arc = last - first;
+  double arc = 0.0;
+  const int usable = ResetUsableObservations(det, arc);
   Attributable attributable{};
   int attributableObs = 0;
   double window0 = 0;
@@ -239,92 +396,34 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
   Attributable fitted = attributable;
 
   PreparedEngine prepared(view);
-  int code = 0, timeLimit = 0;
-  const auto stopped = [&](int c) {
-    if (c == kPumpTimeLimit) timeLimit = 1;
-    if (c != 0) code = c;
-    return c != 0;
-  };
+  PumpStops stops;
   RangeGrid grid;
-  stopped(ScanRangeGrid(engine, det, attributable, 0, nullptr, 0, usable, row.desig, progress, grid, report));
+  stops.Stopped(ScanRangeGrid(engine, det, attributable, 0, nullptr, 0, usable, row.desig, progress, grid, report));
 
   FitResult fit;
   bool covClones = false;
-  if (grid.best >= 0 && code != kPumpAborted) {
-    const RangeSample& b = grid.samples[grid.best];
-    const double start[6] = {b.alpha, b.delta, b.alpha_dot, b.delta_dot, b.rho, b.rho_dot};
-    std::copy(start, start + 6, fit.p);
-    fit.ran = 1;
-    fit.code = FitSixParameters(engine, det, attributable, fit.p, arc, row.desig, progress, fit.rms, fit.cov,
-                                fit.covValid, fit.sigma, report);
-    stopped(fit.code);
-    fit.accepted = fit.rms >= 0.0 && fit.rms <= grid.bestRms;
-    if (fit.accepted) {
-      SetAngles(fitted, fit.p);
-      if (fit.covValid && fit.cov[4][4] > 0.0) fit.relError = std::sqrt(fit.cov[4][4]) / fit.p[4];
-      if (fit.covValid) {
-        report += FormatC("  当てはめの結果: 残差 %.3f\"(格子の最良は %.3f\")  距離 %.6g AU ± %.2g%%\r\n", fit.rms,
-                          grid.bestRms, fit.p[4], fit.relError * 100.0);
-        covClones = UseCovarianceClones(fit.code, fit.rms, fit.relError, settings.m_nClones);
-      } else {
-        report += FormatC("  当てはめの結果: 残差 %.3f\"(格子の最良は %.3f\")  距離 %.6g AU  誤差は求まらず\r\n", fit.rms,
-                          grid.bestRms, fit.p[4]);
-      }
-    }
-  }
+  if (grid.best >= 0 && stops.code != kPumpAborted)
+    covClones = FitFromGridBest(engine, det, settings, row, attributable, arc, grid, progress, stops, fit, fitted,
+                                report);
   const double firstGridBest = grid.bestRms;
 
   CovarianceClones cov;
   if (covClones) {
     int pumpCode = 0;
     covClones = MakeFitClones(engine, settings, row, det, fitted, fit, usable, progress, cov, pumpCode, report);
-    stopped(pumpCode);
+    stops.Stopped(pumpCode);
   }
-
-  if (!covClones && code == 0 && grid.best >= 0 && settings.m_nClones > 0) {
-    report += "  ありうる範囲を測ります(標本ごとに可観測量を合わせ直す)\r\n";
-    const RangeSample& b = grid.samples[grid.best];
-    const RangePrior prior = fit.accepted ? RangePrior{fit.p[4], fit.p[5], fit.rms} : RangePrior{b.rho, b.rho_dot, grid.bestRms};
-    RangeGrid second;
-    stopped(ScanRangeGrid(engine, det, fitted, 1, &prior, std::max(settings.m_nClones / 8, 30), usable, row.desig, progress,
-                          second, report));
-    if (second.refits > 0)
-      report += FormatC("  標本%d本のうち%d本は、可観測量を合わせ直して測り直した\r\n", second.count, second.refits);
-    if (second.best >= 0) grid = std::move(second);
-  }
+  if (!covClones && stops.code == 0 && grid.best >= 0 && settings.m_nClones > 0)
+    RescanPlausibleRegion(engine, det, settings, row, fitted, fit, usable, progress, stops, grid, report);
 
   view.m_nBatchMode = 0;
   view.AppendCalcLog(report);
+  if (grid.count == 0 || grid.best < 0 || stops.code == kPumpAborted) return EndWithoutOrbit(row, stops);
 
-  if (grid.count == 0 || grid.best < 0 || code == kPumpAborted) {
-    if (code == kPumpAborted) {
-      row.status = kScanAborted;
-      return -9;
-    }
-    if (timeLimit) {
-      row.status = kScanTimedOut;
-      return -1;
-    }
-    row.status = kScanNoOrbit;
-    row.note = kMsgRangingNoOrbit;
-    return -1;
-  }
-
-  // The nominal orbit: the fit's when it is at least as good as the grid's best.
   prepared.ReattachTrack();
-  const RangeSample& best = grid.samples[grid.best];
-  Attributable nominalAttr = fitted;
-  double rho = fit.p[4], rhoDot = fit.p[5];
-  if (!(fit.accepted && grid.bestRms >= fit.rms)) {
-    const double p[6] = {best.alpha, best.delta, best.alpha_dot, best.delta_dot, best.rho, best.rho_dot};
-    SetAngles(nominalAttr, p);
-    rho = best.rho, rhoDot = best.rho_dot;
-  }
-  row.rho_best = rho;
-  double emission = 0, position[3], velocity[3], nominalRms = 0;
-  AttributableToState(nominalAttr, rho, rhoDot, emission, position, velocity);
   CloneRecord nominal;
-  const int evaluated = EvaluateRangeSample(engine, emission, position, velocity, 0, nominal, nominalRms);
+  double nominalRms = 0;
+  const bool evaluated = EvaluateNominal(engine, grid, fit, fitted, row, nominal, nominalRms);
   prepared.RestoreQuietPair();
   if (!evaluated) {
     row.status = kScanNoOrbit;
@@ -341,53 +440,10 @@ int RunSystematicRanging(CDeterminationDisplay& view, const NeocpScanSettings& s
     return -1;
   }
 
-  int valid = 0;
-  double lo = 9e18, hi = -9e18;
-  for (int i = 0; i < grid.count; ++i) {
-    const RangeSample& s = grid.samples[i];
-    if (!s.valid) continue;
-    ++valid;
-    if (s.chi2 <= kPlausibleChi2) lo = std::min(lo, s.rho), hi = std::max(hi, s.rho);
-  }
-  if (lo > hi) lo = hi = row.rho_best;
-  row.n_samples = valid;
-
   std::vector<CloneRecord> sampleClones;
-  const std::vector<CloneRecord>* clones = &sampleClones;
-  std::string note;
-  if (covClones) {
-    row.mode = 2;
-    row.sigma0 = cov.Q;
-    const double spread = 3.0 * cov.t * std::sqrt(fit.cov[4][4]);
-    lo = std::max(0.0, fit.p[4] - spread);
-    hi = fit.p[4] + spread;
-    note = FormatC("距離 %.5g AU ± %.2g%%(1σ)  当てはめで残差 %.2f\"→%.2f\"、その共分散からクローン", fit.p[4],
-                   fit.relError * cov.t * 100.0, firstGridBest, nominalRms);
-    clones = &cov.clones;
-  } else {
-    row.sigma0 = grid.sigma;
-    if (code == 0 && settings.m_nClones > 0)
-      for (int i = 0; i < grid.count; ++i) {
-        const RangeSample& s = grid.samples[i];
-        if (!s.valid || s.superseded || s.chi2 > kSampleCloneChi2) continue;
-        CloneRecord c = s.orbit;
-        c.weight = std::exp(-s.chi2 / 2.0) * s.volume;
-        c.plausible = s.chi2 <= kPlausibleChi2 ? 1 : 0;
-        c.rms = s.rms;
-        c.range = s.rho;
-        sampleClones.push_back(c);
-      }
-    note = FormatC("距離 %.4g〜%.4g AU(最良 %.4g AU)  標本%d本", lo, hi, row.rho_best, row.n_samples);
-    if (fit.accepted && nominalRms < firstGridBest - 0.005)
-      note += FormatC("  当てはめで残差 %.2f\"→%.2f\"", firstGridBest, nominalRms);
-  }
-  row.note = note;
-  if (nominalRms > kNominalLargeRms)
-    AppendScanNote(row.note, FormatC("平均残差が%.1f\"と大きい(外れた観測が混じっているか、解が合っていません)", nominalRms));
-  row.rho_lo = lo;
-  row.rho_hi = hi;
-
-  if (timeLimit) {
+  const std::vector<CloneRecord>* clones = ChooseClones(settings, row, grid, fit, covClones, cov, stops, firstGridBest,
+                                                        nominalRms, sampleClones);
+  if (stops.timeLimit) {
     row.status = kScanTimedOut;
     AppendScanNote(row.note, "距離走査の途中で制限時間を超えました");
     return -1;

@@ -43,7 +43,62 @@ struct GlobePoint {
   float x = 0, y = 0;
 };
 
-class CGlobeDlg : public GlobeSink {
+// What a globe view holds: the animation, the body and its texture, the
+// view's direction, zoom and gestures, the marks, the approach path, the
+// clones, the captions and the orbit of the inset. One value, so that the
+// window, the tests and the video export can copy or compare it whole.
+struct GlobeState {
+  int m_bAnimating = 0;
+  double m_dAnimJd = 0;
+  double m_dAnimPrevJd = 0;
+  int m_nAnimHold = 0;
+  int m_bIconDrawn = 0;
+  double m_dIconX = 0, m_dIconY = 0;
+  double m_dIconRadius = 0;
+  double m_dAnimLonShift = 0;
+  int m_bSpinning = 0;
+  uint32_t m_dwSpinTick = 0;
+  double m_dSpinAngle = 0;
+  int m_nBody = 2;
+  double m_dBodyRadiusKm = kEarthEquatorialRadiusKm;
+  GlobeTexture m_texture;  // m_pTexture, m_nTexWidth, m_nTexHeight, m_bTexColour
+  int m_bTexture = 0;
+  double m_dViewLat = 20;
+  double m_dViewLon = 100;
+  double m_dDiscScale = 0.45;
+  double m_dPanX = 0, m_dPanY = 0;
+  double m_dRoll = 0;
+  int m_bDragRotate = 0, m_bDragPan = 0, m_bDragInset = 0;
+  int m_bInsetMoved = 0;
+  int m_ptLast[2] = {0, 0};
+  double m_dMarkerLat = 0, m_dMarkerLon = 0;
+  uint32_t m_crMarker = 255;  // 0x00BBGGRR
+  std::string m_strMarker;
+  int m_bMarker = 0;
+  double m_dSubSolarLat = 0, m_dSubSolarLon = 0;
+  int m_bSubSolar = 0;
+  double m_dApexLat = 0, m_dApexLon = 0;
+  int m_bApex = 0;
+  double m_dSubEarthLat = 0, m_dSubEarthLon = 0;
+  int m_bSubEarth = 0;
+  // The path: parallel, in time order; the vectors hold at least m_nPathCount entries.
+  std::vector<double> m_pPathLat, m_pPathLon, m_pPathKm, m_pPathJd;
+  double m_dPathHours = 6.0;
+  int m_nPathCount = 0;
+  std::vector<double> m_pCloneHitLat, m_pCloneHitLon;
+  int m_nCloneHitCount = 0;
+  std::vector<double> m_pCloneNearLat, m_pCloneNearLon, m_pCloneNearKm;
+  int m_nCloneNearCount = 0;
+  std::vector<GlobeCloneTrack> m_pCloneTracks;
+  int m_nCloneTrackCount = 0;
+  std::string m_strCaption;
+  std::string m_strInfo;
+  double m_dOrbitT = 0, m_dOrbitQ = 0, m_dOrbitE = 0, m_dOrbitPeri = 0, m_dOrbitNode = 0, m_dOrbitIncl = 0;
+  int m_bOrbit = 0;
+  double m_dInsetDx = 0, m_dInsetDy = 0;
+};
+
+class CGlobeDlg : public GlobeSink, public GlobeState {
 public:
   CGlobeDlg();
   ~CGlobeDlg() override;
@@ -172,54 +227,9 @@ public:
   virtual void ExportFinished() {}
 
   // ---- state ----
-  int m_bAnimating = 0;
-  double m_dAnimJd = 0;
-  double m_dAnimPrevJd = 0;
-  int m_nAnimHold = 0;
-  int m_bIconDrawn = 0;
-  double m_dIconX = 0, m_dIconY = 0;
-  double m_dIconRadius = 0;
-  double m_dAnimLonShift = 0;
-  int m_bSpinning = 0;
-  uint32_t m_dwSpinTick = 0;
-  double m_dSpinAngle = 0;
-  int m_nBody = 2;
-  double m_dBodyRadiusKm = kEarthEquatorialRadiusKm;
-  GlobeTexture m_texture;  // m_pTexture, m_nTexWidth, m_nTexHeight, m_bTexColour
-  int m_bTexture = 0;
-  double m_dViewLat = 20;
-  double m_dViewLon = 100;
-  double m_dDiscScale = 0.45;
-  double m_dPanX = 0, m_dPanY = 0;
-  double m_dRoll = 0;
-  int m_bDragRotate = 0, m_bDragPan = 0, m_bDragInset = 0;
-  int m_bInsetMoved = 0;
-  int m_ptLast[2] = {0, 0};
-  double m_dMarkerLat = 0, m_dMarkerLon = 0;
-  uint32_t m_crMarker = 255;  // 0x00BBGGRR
-  std::string m_strMarker;
-  int m_bMarker = 0;
-  double m_dSubSolarLat = 0, m_dSubSolarLon = 0;
-  int m_bSubSolar = 0;
-  double m_dApexLat = 0, m_dApexLon = 0;
-  int m_bApex = 0;
-  double m_dSubEarthLat = 0, m_dSubEarthLon = 0;
-  int m_bSubEarth = 0;
-  // The path: parallel, in time order; the vectors hold at least m_nPathCount entries.
-  std::vector<double> m_pPathLat, m_pPathLon, m_pPathKm, m_pPathJd;
-  double m_dPathHours = 6.0;
-  int m_nPathCount = 0;
-  std::vector<double> m_pCloneHitLat, m_pCloneHitLon;
-  int m_nCloneHitCount = 0;
-  std::vector<double> m_pCloneNearLat, m_pCloneNearLon, m_pCloneNearKm;
-  int m_nCloneNearCount = 0;
-  std::vector<GlobeCloneTrack> m_pCloneTracks;
-  int m_nCloneTrackCount = 0;
-  std::string m_strCaption;
-  std::string m_strInfo;
-  double m_dOrbitT = 0, m_dOrbitQ = 0, m_dOrbitE = 0, m_dOrbitPeri = 0, m_dOrbitNode = 0, m_dOrbitIncl = 0;
-  int m_bOrbit = 0;
-  double m_dInsetDx = 0, m_dInsetDy = 0;
+  // What the view holds, as one value (see GlobeState).
+  GlobeState& State() { return *this; }
+  const GlobeState& State() const { return *this; }
 
 private:
   void StopAnimation();

@@ -106,7 +106,67 @@ std::string PlotDateText(double jd);
 double PhaseFunction1(double phaseDeg);
 double PhaseFunction2(double phaseDeg);
 
-class CMagCurveDlg : public MagCurveSink, public ControlsById {
+// What a magnitude-curve view holds: the object and its points, the law in
+// force and the saved laws, the nucleus text, the gestures and zooms of the
+// plot, the options, the apparition comparison and its table, and the
+// oppositions. One value, so that the window and the tests can copy or
+// compare it whole.
+struct MagCurveState {
+  double m_dT = 0, m_dQ = 0, m_dE = 0, m_dPeri = 0, m_dNode = 0, m_dIncl = 0;
+  double m_dEpoch = 0;
+  std::string m_strName;
+  int m_bHasOrbit = 0;
+  std::vector<MagCurvePoint> m_pPoints;
+  int m_nPoints = 0;
+  int m_bAsteroidLaw = 0;
+  int m_bFitted = 0;
+  double m_dH = 0, m_dSlope = 0, m_dRms = 0;
+  int m_bManual = 0;
+  int m_bSlopeSubstituted = 0;  // the last fit replaced a comet slope outside [2, 40] by 10
+  std::string m_strNucleusText;
+  int m_bDragCurve = 0, m_nDragHandle = 0;
+  double m_dDragStartY = 0, m_dDragStartMag = 0, m_dDragLever = 1.0;
+  int m_bRightBound = 0;
+  double m_dRightJd = 0;
+  int m_bLeftBound = 0;
+  double m_dLeftJd = 0;
+  int m_bPeriDrag = 0, m_nPeriDragX = 0;
+  double m_dPeriDragLeft = 0, m_dPeriDragRight = 0;
+  int m_bPan = 0, m_nPanX = 0;
+  double m_dPanLeft = 0, m_dPanRight = 0;
+  int m_bMagAxisDrag = 0;
+  double m_dMagAxisDragY = 0, m_dMagAxisDragMin = 0;
+  int m_bMagMinSet = 0;
+  double m_dMagMin = 0;
+  int m_bVPan = 0;
+  double m_dVPanStartY = 0, m_dVPanStartOffset = 0, m_dMagPerPixel = 0, m_dVPanLimit = 0;
+  double m_dMagOffset = 0;
+  int m_bUseRejected = 0, m_bUseNuclear = 0, m_bShowObservations = 1;
+  std::string m_strAltTitle;
+  int m_bShowAltTitle = 0;
+  SceneRect m_rcTitle;
+  int m_bUseNonTotal = 0;
+  int m_bCompare = 0, m_bCmpGeomValid = 0;
+  double m_dCmpLeft = 0, m_dCmpRight = 0, m_dCmpTop = 0, m_dCmpBottom = 0, m_dCmpDayMin = 0, m_dCmpDayMax = 0,
+         m_dCmpMagMin = 0, m_dCmpMagMax = 0;
+  int m_bCmpZoomDays = 0;
+  double m_dCmpZoomLeft = 0, m_dCmpZoomRight = 0;
+  int m_bCmpZoomMag = 0;
+  double m_dCmpZoomMag = 0;
+  ApparitionEntry m_apparitions[40] = {};
+  int m_nApparitions = 0, m_bApparitionsValid = 0, m_bApparitionsTried = 0, m_bCompareWanted = 0,
+      m_bApparitionsCancelled = 0;
+  std::string m_strApparitionSummary, m_strApparitionSummaryShort;
+  int m_nElementSets = 0;
+  double m_dElementStep = 0;
+  std::vector<ApparitionElementSet> m_pElementSets;
+  int m_nApparitionGeneration = 0;  // counts ClearApparitionComparison: a computation outlived by it is dropped
+  double m_adOppositions[256] = {};
+  int m_nOppositions = 0, m_bOppositionsValid = 0;
+  LawSlot m_lawSlots[2] = {};
+};
+
+class CMagCurveDlg : public MagCurveSink, public ControlsById, public MagCurveState {
 public:
   CMagCurveDlg();
   ~CMagCurveDlg() override;
@@ -255,59 +315,12 @@ public:
   void Message(const std::string& text, bool bInformation);
 
   // ---- state ----
-  double m_dT = 0, m_dQ = 0, m_dE = 0, m_dPeri = 0, m_dNode = 0, m_dIncl = 0;
-  double m_dEpoch = 0;
-  std::string m_strName;
-  int m_bHasOrbit = 0;
-  std::vector<MagCurvePoint> m_pPoints;
-  int m_nPoints = 0;
-  int m_bAsteroidLaw = 0;
-  int m_bFitted = 0;
-  double m_dH = 0, m_dSlope = 0, m_dRms = 0;
-  int m_bManual = 0;
-  int m_bSlopeSubstituted = 0;  // the last fit replaced a comet slope outside [2, 40] by 10
-  std::string m_strNucleusText;
-  int m_bDragCurve = 0, m_nDragHandle = 0;
-  double m_dDragStartY = 0, m_dDragStartMag = 0, m_dDragLever = 1.0;
-  int m_bRightBound = 0;
-  double m_dRightJd = 0;
-  int m_bLeftBound = 0;
-  double m_dLeftJd = 0;
-  int m_bPeriDrag = 0, m_nPeriDragX = 0;
-  double m_dPeriDragLeft = 0, m_dPeriDragRight = 0;
-  int m_bPan = 0, m_nPanX = 0;
-  double m_dPanLeft = 0, m_dPanRight = 0;
-  int m_bMagAxisDrag = 0;
-  double m_dMagAxisDragY = 0, m_dMagAxisDragMin = 0;
-  int m_bMagMinSet = 0;
-  double m_dMagMin = 0;
-  int m_bVPan = 0;
-  double m_dVPanStartY = 0, m_dVPanStartOffset = 0, m_dMagPerPixel = 0, m_dVPanLimit = 0;
-  double m_dMagOffset = 0;
-  int m_bUseRejected = 0, m_bUseNuclear = 0, m_bShowObservations = 1;
-  std::string m_strAltTitle;
-  int m_bShowAltTitle = 0;
-  SceneRect m_rcTitle;
-  int m_bUseNonTotal = 0;
-  int m_bCompare = 0, m_bCmpGeomValid = 0;
-  double m_dCmpLeft = 0, m_dCmpRight = 0, m_dCmpTop = 0, m_dCmpBottom = 0, m_dCmpDayMin = 0, m_dCmpDayMax = 0,
-         m_dCmpMagMin = 0, m_dCmpMagMax = 0;
-  int m_bCmpZoomDays = 0;
-  double m_dCmpZoomLeft = 0, m_dCmpZoomRight = 0;
-  int m_bCmpZoomMag = 0;
-  double m_dCmpZoomMag = 0;
-  ApparitionEntry m_apparitions[40] = {};
-  int m_nApparitions = 0, m_bApparitionsValid = 0, m_bApparitionsTried = 0, m_bCompareWanted = 0,
-      m_bApparitionsCancelled = 0;
-  std::string m_strApparitionSummary, m_strApparitionSummaryShort;
-  int m_nElementSets = 0;
-  double m_dElementStep = 0;
-  std::vector<ApparitionElementSet> m_pElementSets;
+  // What the view holds, as one value (see MagCurveState).
+  MagCurveState& State() { return *this; }
+  const MagCurveState& State() const { return *this; }
+  // The integration of the apparitions' element sets while it runs (not part
+  // of the state: a computation's working copy, owned here alone).
   std::unique_ptr<IntegrationState> m_pApparitionState;
-  int m_nApparitionGeneration = 0;  // counts ClearApparitionComparison: a computation outlived by it is dropped
-  double m_adOppositions[256] = {};
-  int m_nOppositions = 0, m_bOppositionsValid = 0;
-  LawSlot m_lawSlots[2] = {};
 
   // Headless stand-ins for the window: whether its controls exist, its size.
   int m_bHeadlessWindow = 0;

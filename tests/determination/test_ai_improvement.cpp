@@ -245,3 +245,50 @@ TEST_F(AiImprovement, CancelBeforeTheModelsKeepsGravityAndSaysSo) {
   EXPECT_EQ(log.find("リジェクト"), std::string::npos) << log;
   EXPECT_EQ(m_view->m_pEngine->m_bNonGrav, 0);
 }
+
+namespace {
+
+// A view on which the recompute after the model choice fails: the verdict is
+// written, then the cancel flag is raised as the chosen solution is put back
+// (so the recompute's integration stops at once) and lowered again before
+// the rejection passes start.
+class FailingRecomputeView : public CDeterminationDisplay {
+public:
+  void ShowNonGravParams() override {
+    const std::string* log = m_pCalcLogProgress;
+    if (m_nStage != 0 || !log || log->find("を採用") == std::string::npos) return;
+    m_pEngine->m_nCancel = 1;
+    m_nStage = 1;
+  }
+  void ShowCalcLogProgress(const char* text) override {
+    CDeterminationDisplay::ShowCalcLogProgress(text);
+    if (m_nStage != 1) return;
+    m_pEngine->m_nCancel = 0;
+    m_nStage = 2;
+  }
+  int m_nStage = 0;
+};
+
+}  // namespace
+
+// The recompute after the model choice fails: the run goes on to the
+// rejection passes, which improve again, and ends with the comet's orbit.
+TEST_F(AiImprovement, AFailedRecomputeAfterTheModelChoiceGoesOnToTheRejection) {
+  const std::string path = TestDataPath("obs/mpc80/orbitfinder_C_1998_P1.txt");
+  if (path.empty() || !TestDataFileExists(path)) GTEST_SKIP() << "obs/mpc80/orbitfinder_C_1998_P1.txt not found";
+  auto view = std::make_unique<FailingRecomputeView>();
+  FailingRecomputeView& v = *view;
+  m_view = std::move(view);
+  OpenObsFile(v, File("ai.obs", ObservationLinesBetween(ReadTestFile(path), 1960, 2060)));
+  ASSERT_EQ(v.m_pEngine->m_nCalcState, kCalcLoaded);
+  v.m_nBatchMode = 1;
+  OnAiImprove(v);
+  v.m_nBatchMode = 0;
+  const std::string& log = v.m_strCalcLog;
+  ASSERT_GE(v.m_nStage, 1) << "the verdict was never written\n" << log;
+  EXPECT_EQ(v.m_nAiResult, 0) << log;
+  EXPECT_FALSE(RejectionRounds().empty()) << log;
+  EXPECT_NE(log.find("リジェクト完了"), std::string::npos) << log;
+  EXPECT_EQ(v.m_pEngine->m_nCalcState, kCalcImprovedPerturbed);
+  EXPECT_LT(v.m_pEngine->m_dMeanResidual, 1.0) << log;
+}
