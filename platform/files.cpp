@@ -170,20 +170,26 @@ std::string RandomTempName(const std::string& target)
   return name;
 }
 
+// An unnamed file in the target's folder, locked, where the file system has
+// them.
+bool OpenUnnamedLocked(const std::string& target, int access, TempFile& tmp)
+{
+  const size_t slash = target.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+  tmp.fd = open(dir.c_str(), O_TMPFILE | access | O_CLOEXEC, 0600);
+  if (tmp.fd < 0)
+    return false;
+  flock(tmp.fd, LOCK_EX);
+  return true;
+}
+
 // An unnamed file in the target's folder where the file system has them: a
 // writer killed before it names its file leaves nothing behind. Else a named
 // one, created with no permissions until it is locked.
 bool OpenTemp(const std::string& target, bool unnamed, TempFile& tmp)
 {
-  if (unnamed) {
-    const size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
-    tmp.fd = open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (tmp.fd >= 0) {
-      flock(tmp.fd, LOCK_EX);
-      return true;
-    }
-  }
+  if (unnamed && OpenUnnamedLocked(target, O_WRONLY, tmp))
+    return true;
   tmp.fd = CreateHeldTemporary(target, tmp.name);
   return tmp.fd >= 0;
 }
@@ -251,6 +257,17 @@ WriteStep WriteThroughTemp(const std::string& path, const std::string& target, s
 
 int CreateHeldTemporary(const std::string& target, std::string& name)
 {
+  // Named only once locked, where the file system allows: a writer killed
+  // between the create and the lock would leave a file no lock speaks for,
+  // which the clean-up can take only when it is old.
+  TempFile tmp;
+  if (OpenUnnamedLocked(target, O_RDWR, tmp)) {
+    if (NameTemp(target, tmp)) {
+      name = tmp.name;
+      return tmp.fd;
+    }
+    close(tmp.fd);
+  }
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = RandomTempName(target);
     const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0);
