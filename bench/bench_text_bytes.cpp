@@ -52,9 +52,17 @@ void BM_Utf8ToCp932Lossy_ObsCodesPageOneForeignLetter(benchmark::State& state)
   Convert(state, text);
 }
 
+// Hostile input: a page as long as the observatory page made of stray
+// continuation bytes, each of which becomes one "?".
+void BM_Utf8ToCp932Lossy_StrayBytesPage(benchmark::State& state)
+{
+  Convert(state, std::string(Page().empty() ? 300000 : Page().size(), '\x80'));
+}
+
 } // namespace
 
 BENCHMARK(BM_Utf8ToCp932Lossy_ObsCodesPage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Utf8ToCp932Lossy_ObsCodesPageOneForeignLetter)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Utf8ToCp932Lossy_StrayBytesPage)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -23,6 +23,26 @@ std::string BytesToUtf8(std::string_view bytes)
   return out;
 }
 
+namespace {
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The end of the piece that starts at `at`: before the first byte of the
+// character the plain end would cut. A character has at most three
+// continuation bytes, so a longer run is malformed anyway and is cut where
+// it stands (stepping back through it would make a text of stray bytes
+// cost a piece's length per byte).
+size_t PieceEnd(std::string_view utf8, size_t at, size_t piece)
+{
+  const size_t end = std::min(utf8.size(), at + piece);
+  size_t back = end;
+  for (int k = 0; k < 3 && back > at + 1 && back < utf8.size() && IsContinuationByte(utf8[back]); ++k)
+    --back;
+  return back < utf8.size() && IsContinuationByte(utf8[back]) ? end : back;
+}
+
+} // namespace
+
 std::string Utf8ToCp932Lossy(std::string_view utf8)
 {
   // One converter for the whole text: a character with no code in CP932 (or
@@ -42,9 +62,7 @@ std::string Utf8ToCp932Lossy(std::string_view utf8)
   size_t putLeft = out.size();
   while (in < textEnd) {
     const size_t at = static_cast<size_t>(in - utf8.data());
-    size_t end = std::min(utf8.size(), at + kPiece);
-    while (end > at + 1 && end < utf8.size() && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80)
-      --end;
+    size_t end = PieceEnd(utf8, at, kPiece);
     size_t inLeft = end - at;
     if (iconv(cd, &in, &inLeft, &put, &putLeft) != static_cast<size_t>(-1))
       continue;

@@ -39,6 +39,12 @@ TEST(TextBytes, Cp932LossyReplacesEachBadCharacterAndGoesOn)
   }
   EXPECT_EQ(Utf8ToCp932Lossy(kanji), expected);
   EXPECT_EQ(Utf8ToCp932Lossy("a" + kanji), "a" + expected);
+  // Runs of stray continuation bytes across the pieces' ends: one "?" each,
+  // and a whole character right before a run keeps its code.
+  for (const size_t lead : {4090, 4091, 4092, 4093, 4095}) {
+    const std::string text = std::string(lead, 'x') + "\xE6\x97\xA5" + std::string(9000, '\x80') + "z";
+    EXPECT_EQ(Utf8ToCp932Lossy(text), std::string(lead, 'x') + "\x93\xFA" + std::string(9000, '?') + "z") << lead;
+  }
 }
 
 // Code page 932 text longer than the converter's output buffer, and a text

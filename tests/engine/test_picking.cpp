@@ -149,8 +149,6 @@ TEST(ObsListClick, ThirdPickDeterminesTheOrbit) {
   EXPECT_EQ(view.m_updates.back(), kCalcPicking);
 }
 
-// Picks whose directions coincide give no orbit: "[1]。", state 6, the
-// controls left alone; taking a pick back restores the hint.
 // The picking on a plain run, with no view: the observer hears of the orbit
 // while its non-gravitational values are still those it was found with, then
 // of the Epoch proposal, then of the residuals.
@@ -212,6 +210,8 @@ TEST(PickingRun, ThreePicksDetermineTheOrbitWithoutAView) {
   EXPECT_EQ(holder.GetItemText(kIdEpochYear), "");    // the view was never written
 }
 
+// Picks whose directions coincide give no orbit: "[1]。", state 6, the
+// controls left alone; taking a pick back restores the hint.
 TEST(ObsListClick, FailedDeterminationAndTheWayBack) {
   RecordingView view;
   LoadSkyObservations(view, kEllipse, kTimes);
