@@ -1,5 +1,6 @@
 #include "ephemeris/forecast.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -61,6 +62,16 @@ std::string Suffix(double inverseA, const char* hyperbolic) {
   if (inverseA > 1e-9) return FormatC("   (a = %.0f AU)", 1.0 / inverseA);
   if (inverseA < -1e-9) return hyperbolic;
   return "";
+}
+
+// The leg's class line ("軌道分類: ...") judged the osculating elements where
+// the leg stopped, not the orbit at 250 AU: the line says so.
+void MarkClassOfStoppedLeg(std::string& result, int mode) {
+  const size_t line = result.find("軌道分類: ");
+  if (line == std::string::npos) return;
+  const size_t end = std::min(result.find("\r\n", line), result.size());
+  result.insert(end, mode == kForecastOriginal ? "   (250 AU に届く前の軌道による分類: 原初軌道の分類ではありません)"
+                                               : "   (250 AU に届く前の軌道による分類: 未来軌道の分類ではありません)");
 }
 
 }  // namespace
@@ -260,6 +271,7 @@ int ForecastModel::RunForecastLeg(ForecastForm& form, int mode, std::string& res
   if (reached) {
     heading = "(太陽系重心, 250 AU)";
   } else {
+    MarkClassOfStoppedLeg(result, mode);
     int y, m;
     double d;
     CalendarOf(s.m_el.m_dEpoch, y, m, d);

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include <wx/clipbrd.h>
+#include <wx/image.h>
 #include <wx/menu.h>
 #include <wx/notebook.h>
 #include <wx/textctrl.h>
@@ -47,6 +48,27 @@ std::string Joined(const std::vector<std::string>& texts)
   return all;
 }
 
+// Glyphs in a screenshot: runs of at least three neighbouring pixel columns
+// that hold a pixel darker than the corner's background (a one-pixel border
+// or separator is no glyph).
+int GlyphColumnRuns(const std::string& png)
+{
+  wxImage image;
+  if (!image.LoadFile(png, wxBITMAP_TYPE_PNG))
+    return -1;
+  auto sum = [&](int x, int y) { return image.GetRed(x, y) + image.GetGreen(x, y) + image.GetBlue(x, y); };
+  const int background = sum(0, 0);
+  int runs = 0, width = 0;
+  for (int x = 0; x <= image.GetWidth(); ++x) {
+    bool ink = false;
+    for (int y = 0; x < image.GetWidth() && y < image.GetHeight() && !ink; ++y)
+      ink = sum(x, y) < background - 60;
+    width = ink ? width + 1 : 0;
+    runs += width == 3;
+  }
+  return runs;
+}
+
 } // namespace
 
 TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
@@ -59,6 +81,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   bool epochFocused = true;
   std::string asteroidFlags;
   int rows = -1, state = -1;
+  std::vector<int> spinGlyphs;
   std::vector<ViewStep> steps = {
       {"view shown with its menu", nullptr,
        [] {
@@ -75,6 +98,10 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
          state = v->m_pEngine->m_nCalcState;
          cell = v->ObsCellText(0, 0);
          screenshot = ViewSession::SaveScreenshot(wxGetApp().MainFrame(), "determination_start");
+         // The rejection spins draw their "-" and "+" and nothing else: no counter of their own.
+         for (int id : {kIdRejectOldSpin, kIdRejectNewSpin})
+           spinGlyphs.push_back(GlyphColumnRuns(
+               ViewSession::SaveScreenshot(v->Widget(id), "determination_reject_spin_" + std::to_string(id))));
        },
        nullptr},
       // The menus as the user opens them: the loading commands are offered,
@@ -131,6 +158,7 @@ TEST(DeterminationView, OpensAtStartUpWithTheFileOfTheCommandLine)
   EXPECT_EQ(laterItems, "000");
   EXPECT_FALSE(epochFocused);
   EXPECT_EQ(asteroidFlags, "00");
+  EXPECT_EQ(spinGlyphs, (std::vector<int>{2, 2}));
 }
 
 TEST(DeterminationView, PicksPreliminaryOrbitAndImprovementsThroughTheEventLoop)
