@@ -23,6 +23,7 @@
 
 #include <wx/app.h>
 
+#include "app/registry/window_registry.h"
 #include "determination/determination_display.h"
 #include "determination/obs_loading.h"
 #include "determination/ui/determination_view.h"
@@ -84,12 +85,29 @@ uint64_t ViewSolutionHash(CDetermination& view)
   return SolutionHash(*view.m_pEngine, *view.m_pDetClass);
 }
 
+// The engine's procedures read their settings from the current view. A view
+// made here takes that place and leaves it empty when it goes, so that the
+// window's later runs read a blank stand-in (no step setting, so no step
+// trials: Apollo's second window run reached another orbit): the window's
+// view gets it back.
+class CurrentViewKept {
+public:
+  CurrentViewKept() : m_pView(OpenWindows().m_pDetermination) {}
+  ~CurrentViewKept() { OpenWindows().m_pDetermination = m_pView; }
+  CurrentViewKept(const CurrentViewKept&) = delete;
+  CurrentViewKept& operator=(const CurrentViewKept&) = delete;
+
+private:
+  CDetermination* m_pView;
+};
+
 // The headless run of the command on a view of its own, as in batch use,
 // with the window's step setting.
 void HeadlessRun(const std::string& file, const std::string& step, Timings& t)
 {
   HeadlessUiServices ui;
   ScopedUi scoped(ui);
+  const CurrentViewKept kept;
   CDeterminationDisplay view;
   OpenObsFile(view, file);
   view.SetItemText(kIdStepCombo, step);
