@@ -2,7 +2,8 @@
 // them (no picks, no settings): its own preliminary orbit, the staged
 // re-admission, the comet's non-gravitational comparison and the rejection
 // passes; the short tracklet it must refuse; the busy guard and the caller's
-// cancel in batch mode. Eros and Apophis run in the benchmark.
+// cancel in batch mode; the epoch option of developer mode on Apophis. Eros
+// runs in the benchmark.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "engine/improvement_procedures.h"
 #include "platform/numbers.h"
 #include "tests/determination/determination_test_support.h"
+#include "tests/engine/solution_hash.h"
 
 namespace {
 
@@ -122,6 +124,24 @@ TEST_F(AiImprovement, ReachesAnImprovedOrbitBelowOneArcsecondFromTheRawFiles) {
   EXPECT_EQ(m_view->m_pEngine->m_bNonGrav, 1);
   EXPECT_EQ(m_view->m_pEngine->m_nNonGravModel, 2);
   EXPECT_EQ(m_dialogs.m_nOpened, 4);
+}
+
+// Developer mode, the only one that shows the button, turns on
+// "元期をEpoch欄で指定する". The run's own triplet writes its proposal into the
+// Epoch fields, which no one chose: Apophis's run in the window was held to
+// it and reached another orbit than the same run with the option off.
+TEST_F(AiImprovement, TheEpochOptionOfDeveloperModeLeavesTheRunsOwnOrbitAlone) {
+  const char* file = "obs/mpc80/neosjl_99942.dat";
+  uint64_t hashes[2] = {};
+  for (int option = 0; option < 2; ++option) {
+    if (!Open(file)) GTEST_SKIP() << file << " not found";
+    m_view->m_pEngine->m_bEpochFromField = option;
+    OnAiImprove(*m_view);
+    ASSERT_EQ(m_view->m_nAiResult, 0) << m_view->m_strCalcLog;
+    EXPECT_EQ(m_view->m_pEngine->m_bEpochFromField, option);  // the user's setting is given back
+    hashes[option] = SolutionHash(*m_view->m_pEngine, *m_view->m_pDetClass);
+  }
+  EXPECT_EQ(hashes[1], hashes[0]);
 }
 
 // The user's thresholds of 1.0": from max(6, 2.5 × mean) down by one arcsecond
