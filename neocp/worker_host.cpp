@@ -3,9 +3,15 @@
 #include "determination/determination_display.h"
 #include "engine/orbit_engine.h"
 
-WorkerScanHost::WorkerScanHost(CDeterminationDisplay* view, const volatile std::sig_atomic_t* terminate)
-    : m_pView(view), m_pTerminate(terminate)
+WorkerScanHost::WorkerScanHost(CDeterminationDisplay* view, const volatile std::sig_atomic_t* terminate,
+                               EngineClock* clock)
+    : m_pView(view), m_pTerminate(terminate), m_pClock(clock)
 {
+}
+
+uint32_t WorkerScanHost::NowMs()
+{
+  return (m_pClock ? *m_pClock : SystemEngineClock()).TickMs();
 }
 
 CDetermination* WorkerScanHost::ScanView()
@@ -19,7 +25,7 @@ void WorkerScanHost::BeginRun(int timeLimit)
   m_bAbort = false;
   m_bTimedOut = false;
   m_nTimeLimit = timeLimit;
-  m_dwStart = SystemEngineClock().TickMs();
+  m_dwStart = NowMs();
   if (m_pView && m_pView->m_pEngine)
     m_pView->m_pEngine->m_bScanRunning = 1;
 }
@@ -33,7 +39,7 @@ void WorkerScanHost::EndRun()
 
 double WorkerScanHost::ObjectSeconds()
 {
-  return (SystemEngineClock().TickMs() - m_dwStart) / 1000.0;
+  return (NowMs() - m_dwStart) / 1000.0;
 }
 
 void WorkerScanHost::Abort()
@@ -56,7 +62,7 @@ void WorkerScanHost::CheckTimeLimit()
   if (!m_bRunning || m_bTimedOut)
     return;
   // Whole seconds of a wrapping millisecond tick, as the dialog's timer counts.
-  if (m_nTimeLimit > 0 && (SystemEngineClock().TickMs() - m_dwStart) / 1000u >= static_cast<uint32_t>(m_nTimeLimit))
+  if (m_nTimeLimit > 0 && (NowMs() - m_dwStart) / 1000u >= static_cast<uint32_t>(m_nTimeLimit))
     m_bTimedOut = true;
 }
 

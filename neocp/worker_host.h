@@ -10,11 +10,14 @@
 #include "neocp/scan_object.h"
 
 class CDeterminationDisplay;
+class EngineClock;
 
 class WorkerScanHost : public ScanObjectHost {
 public:
-  // terminate: the flag the SIGTERM handler raises (null: never raised).
-  WorkerScanHost(CDeterminationDisplay* view, const volatile std::sig_atomic_t* terminate);
+  // terminate: the flag the SIGTERM handler raises (null: never raised);
+  // clock: the object's clock (null: the system's).
+  WorkerScanHost(CDeterminationDisplay* view, const volatile std::sig_atomic_t* terminate,
+                 EngineClock* clock = nullptr);
   // The run of one object: the engine marked as scanning, the clock started.
   void BeginRun(int timeLimit);
   void EndRun();
@@ -32,8 +35,10 @@ public:
 private:
   void Abort();
   void CheckTimeLimit();
+  uint32_t NowMs();
   CDeterminationDisplay* m_pView;
   const volatile std::sig_atomic_t* m_pTerminate;
+  EngineClock* m_pClock;
   HostControl m_engineText;
   std::string m_strStatus;
   uint32_t m_dwStart = 0;
