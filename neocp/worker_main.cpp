@@ -14,7 +14,7 @@
 #include "determination/det_settings.h"
 #include "determination/determination_display.h"
 #include "engine/orbit_engine.h"
-#include "neocp/scan_dlg.h"
+#include "neocp/worker_host.h"
 #include "neocp/worker_pool.h"
 #include "platform/app_services.h"
 #include "platform/files.h"
@@ -30,33 +30,16 @@ void OnTerminateSignal(int)
   g_bTerminate = 1;
 }
 
-// The worker's dialog: no window, no timer; its pump stands in for timer 1
-// and takes SIGTERM as the abort button.
-class WorkerScanDlg : public CNeocpScanDlg {
-public:
-  using CNeocpScanDlg::CNeocpScanDlg;
-
-protected:
-  bool DispatchPendingEvents(int max) override
-  {
-    (void)max;
-    if (g_bTerminate && !m_bAbort)
-      OnAbort();
-    OnTimer();
-    return g_bTerminate != 0;
-  }
-};
-
 // The engine's own pumps reach the signal through the interface services.
 class WorkerUiServices : public HeadlessUiServices {
 public:
   bool PumpOneEvent() override
   {
-    if (g_bTerminate && m_pDlg && !m_pDlg->m_bAbort)
-      m_pDlg->OnAbort();
+    if (m_pHost)
+      m_pHost->CheckTerminate();
     return false;
   }
-  CNeocpScanDlg* m_pDlg = nullptr;
+  WorkerScanHost* m_pHost = nullptr;
 };
 
 } // namespace
@@ -157,12 +140,10 @@ bool RunScanWorkerIfAsked(int argc, const char* const* argv, int& exitCode)
   {
     CDeterminationDisplay view;
     PrepareScanWorkerView(view, app);
-    WorkerScanDlg dlg(&view);
-    view.m_pNeocpScanDlg = &dlg;
-    ui.m_pDlg = &dlg;
-    dlg.InitScanDialog(1);
-    exitCode = RunWorkerJob(dlg, jobPath) ? 0 : 1;
-    ui.m_pDlg = nullptr;
+    WorkerScanHost host(&view, &g_bTerminate);
+    ui.m_pHost = &host;
+    exitCode = RunWorkerJob(host, jobPath) ? 0 : 1;
+    ui.m_pHost = nullptr;
   }
   ClosePlanetaryReader();
   return true;

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 
 #include "neocp/scan_dlg.h"
 #include "neocp/scan_files.h"
+#include "neocp/worker_host.h"
 #include "neocp/worker_main.h"
+#include "neocp/scan_run.h"
 #include "platform/app_services.h"
 #include "platform/child_process.h"
 #include "platform/files.h"
@@ -406,7 +409,12 @@ bool ReadWorkerJobFile(const std::string& jobPath, WorkerJob& job)
   return ParseWorkerJob(map, job) && IsResultPathInJobFolder(job.resultPath, jobPath);
 }
 
-bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
+namespace {
+
+// The job's settings, row and files; scan runs the object, and the row it
+// leaves goes to the result file under the job's id.
+bool RunWorkerJobWith(const std::string& jobPath,
+                      const std::function<bool(const WorkerJob&, const NeocpScanSettings&, NeocpScanRow&)>& scan)
 {
   TheApp().m_nNeocpScan = 0;
   FileLock inWork;
@@ -414,7 +422,7 @@ bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
   WorkerJob job;
   if (!ReadWorkerJobFile(jobPath, job))
     return false;
-  NeocpScanSettings& s = dlg.m_settings;
+  NeocpScanSettings s;
   s.m_nClones = job.nClones;
   s.m_dDaysBefore = job.daysBack;
   s.m_dDaysAfter = job.daysFwd;
@@ -422,19 +430,51 @@ bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
   s.m_dMinArc = job.minArc;
   s.m_bSysError = job.sysErr;
   s.m_nTimeLimit = job.timeLimit;
-  dlg.m_strScanDir = job.scanDir;
-  dlg.m_strFileDir = job.fileDir;
-  dlg.m_strWorkerBase = job.base;
-  NeocpScanRow* rows = NewScanRowArray(1);
-  ResetScanRow(rows[0], 0);
-  rows[0].desig = job.desig;
-  rows[0].source_path = job.obsPath;
-  rows[0].list_state = job.local ? kListLocalFile : kListOnNeocp;
-  dlg.SetRows(rows, 1);
-  if (dlg.m_nRows != 1)
+  NeocpScanRow row;
+  ResetScanRow(row, 0);
+  row.desig = job.desig;
+  row.source_path = job.obsPath;
+  row.list_state = job.local ? kListLocalFile : kListOnNeocp;
+  if (!scan(job, s, row))
     return false;
-  dlg.BeginScanRun();
-  dlg.ScanOneObject(0);
-  dlg.EndScanRun();
-  return WriteUtf8BomFileReplacing(job.resultPath, FormatWorkerResult(job.id, dlg.m_pRows[0])) == 1;
+  return WriteUtf8BomFileReplacing(job.resultPath, FormatWorkerResult(job.id, row)) == 1;
+}
+
+} // namespace
+
+bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath)
+{
+  return RunWorkerJobWith(jobPath, [&](const WorkerJob& job, const NeocpScanSettings& s, NeocpScanRow& row) {
+    const int parallel = dlg.m_settings.m_nParallel;
+    dlg.m_settings = s;
+    dlg.m_settings.m_nParallel = parallel;
+    dlg.m_strScanDir = job.scanDir;
+    dlg.m_strFileDir = job.fileDir;
+    dlg.m_strWorkerBase = job.base;
+    NeocpScanRow* rows = NewScanRowArray(1);
+    CopyScanRow(rows[0], row);
+    dlg.SetRows(rows, 1);
+    if (dlg.m_nRows != 1)
+      return false;
+    dlg.BeginScanRun();
+    dlg.ScanOneObject(0);
+    dlg.EndScanRun();
+    CopyScanRow(row, dlg.m_pRows[0]);
+    return true;
+  });
+}
+
+bool RunWorkerJob(WorkerScanHost& host, const std::string& jobPath)
+{
+  return RunWorkerJobWith(jobPath, [&](const WorkerJob& job, const NeocpScanSettings& s, NeocpScanRow& row) {
+    const std::string folder = job.local ? job.fileDir : job.scanDir;
+    const std::string base = job.base.empty() ? UniqueScanBaseNames(&row, 1)[0] : job.base;
+    host.BeginRun(s.m_nTimeLimit);
+    if (BeginRowScan(row, s))
+      ScanObject(s, {job.obsPath, folder + "/" + base}, row, host);
+    else
+      EndRowScan(row, host.ObjectSeconds(), s.m_nTimeLimit);
+    host.EndRun();
+    return true;
+  });
 }

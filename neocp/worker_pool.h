@@ -13,6 +13,7 @@
 #include "neocp/scan_row.h"
 
 class CNeocpScanDlg;
+class WorkerScanHost;
 struct NeocpScanSettings;
 
 inline constexpr int kMaxWorkers = 60;
@@ -93,3 +94,5 @@ bool ReadWorkerResult(const WorkerSlot& slot, NeocpScanRow& row);
 // its job file until then, so that a parent started later can tell a job
 // still in work from one whose worker died.
 bool RunWorkerJob(CNeocpScanDlg& dlg, const std::string& jobPath);
+// The same job scanned by the worker process's window-free host.
+bool RunWorkerJob(WorkerScanHost& host, const std::string& jobPath);

@@ -3,11 +3,13 @@
 // and the worker's distrust of its job.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <map>
 
 #include "engine/orbit_engine.h"
 #include "neocp/scan_files.h"
+#include "neocp/worker_host.h"
 #include "neocp/worker_main.h"
 #include "neocp/worker_pool.h"
 #include "platform/app_services.h"
@@ -376,4 +378,42 @@ TEST(WorkerJobFiles, WorkerArgumentIsTakenWholeInDeveloperMode)
   EXPECT_EQ(std::string(FindWorkerJobArgument(2, noDev)), "");
   const char* empty[] = {"tessarune", "-dev", "-neocpworker="};
   EXPECT_EQ(std::string(FindWorkerJobArgument(3, empty)), "");
+}
+
+// The worker program's host stands in for the dialog's timer and abort
+// button: the object's time limit in whole seconds of a wrapping clock, and
+// SIGTERM seen by either pump, both cancelling the engine.
+TEST(WorkerScanHost, TimeLimitAndTerminateStopTheObject)
+{
+  StepClock clock;
+  CDeterminationDisplay view(false);
+  volatile std::sig_atomic_t terminate = 0;
+  WorkerScanHost host(&view, &terminate, &clock);
+  OrbitEngine& engine = *view.m_pEngine;
+  struct Case {
+    int limit;
+    uint32_t ms;
+    int code;
+  } cases[] = {{2, 1999, 0}, {2, 2000, 2}, {1, 70000, 2}, {0, 4000000, 0}};
+  for (const Case& c : cases) {
+    host.BeginRun(c.limit);
+    EXPECT_EQ(engine.m_bScanRunning, 1);
+    engine.m_nCancel = 0;
+    clock.m_now += c.ms;
+    EXPECT_EQ(host.PumpAndCheckCancel(), c.code) << c.limit << " " << c.ms;
+    EXPECT_EQ(host.ScanTimedOut(), c.code == 2) << c.ms;
+    EXPECT_EQ(engine.m_nCancel, c.code == 2 ? 1 : 0) << c.ms;
+    EXPECT_DOUBLE_EQ(host.ObjectSeconds(), c.ms / 1000.0);
+    EXPECT_FALSE(host.ScanAborted());
+    host.EndRun();
+    EXPECT_EQ(engine.m_bScanRunning, 0);
+  }
+  host.BeginRun(0);
+  engine.m_nCancel = 0;
+  terminate = 1;
+  host.CheckTerminate();  // what the engine's own pump calls
+  EXPECT_TRUE(host.ScanAborted());
+  EXPECT_EQ(engine.m_nCancel, 1);
+  EXPECT_EQ(host.PumpAndCheckCancel(), 1);
+  host.EndRun();
 }
