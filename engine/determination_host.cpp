@@ -323,6 +323,26 @@ void CDetermination::ShowResultPage(int page) {
   ShowItem(kIdCalcLogEdit, page != 0);
 }
 
+int CDetermination::NonGravChecked() { return IsChecked(kIdNonGravCheck) ? 1 : 0; }
+int CDetermination::NonGravA3Checked() { return IsChecked(kIdNonGravA3Check) ? 1 : 0; }
+int CDetermination::AutoStopChecked() { return IsChecked(kIdAutoStopCheck) ? 1 : 0; }
+
+void CDetermination::SetNonGravChecks(int nonGrav, int nonGravA3) {
+  SetCheck(kIdNonGravCheck, nonGrav);
+  SetCheck(kIdNonGravA3Check, nonGravA3);
+}
+
+void CDetermination::SetStepUsedText(const std::string& text) { SetItemText(kIdStepUsedLabel, text); }
+
+void CDetermination::SetNonGravModelSelection(int model) {
+  if (GetSelection(kIdNonGravModelCombo) != model) SetSelection(kIdNonGravModelCombo, model);
+}
+
+void CDetermination::SetAreaToMassTexts(const std::string& value, const std::string& verdict) {
+  SetItemText(kIdAreaToMassText, value);
+  SetItemText(kIdAreaToMassVerdict, verdict);
+}
+
 void CDetermination::ReportWarning(const std::string& text) { ReportMessage(text, "", kBoxOk | kBoxIconWarning, 1); }
 
 int CDetermination::ApplyStepSetting(IntegrationState* state) { return ApplyStepText(GetItemText(kIdStepCombo), state); }

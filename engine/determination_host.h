@@ -152,6 +152,17 @@ public:
   void ShowResultPage(int page);
   // A warning box (batch: the text collected).
   void ReportWarning(const std::string& text);
+  // The "非重力効果", A3 and "自動停止" check boxes.
+  int NonGravChecked();
+  int NonGravA3Checked();
+  int AutoStopChecked();
+  void SetNonGravChecks(int nonGrav, int nonGravA3);
+  // The label of the step the automatic step used.
+  void SetStepUsedText(const std::string& text);
+  // Selects the model in the model combo box unless it is selected already.
+  void SetNonGravModelSelection(int model);
+  // The area-to-mass value and its verdict (model 3).
+  void SetAreaToMassTexts(const std::string& value, const std::string& verdict);
 
   // ---- operations the engine calls ----
   // Enables the controls for a calculation state (the window's layout).
