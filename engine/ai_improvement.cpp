@@ -338,7 +338,7 @@ int FailWithoutOrbit(OrbitEngine& engine, int code, std::string& log) {
 void ShowOutcome(CDetermination& view, int code, std::string& log) {
   OrbitEngine& engine = *view.m_pEngine;
   if (code == 0 || code == kEngineImpact) {
-    EngineWindow* edit = view.Window(kIdResultEdit);
+    EngineWindow* edit = view.ResultWindow();
     if (engine.m_nCalcState == kCalcImprovedPerturbed)
       view.ShowImprovementResult(edit, &engine, 1);
     else if (engine.m_nCalcState == kCalcImprovedTwoBody)
@@ -412,12 +412,9 @@ void OnAiImprove(CDetermination& view) {
   view.m_strCalcLogProgressStamp.clear();
   view.AppendCalcLogEntry(stamp, run.m_log);
   if (code == 0 || code == kEngineImpact) {
-    view.SetSelection(kIdTabs, 0);
-    view.ShowItem(kIdResultEdit, true);
-    view.ShowItem(kIdCalcLogEdit, false);
+    view.ShowResultPage(0);
   } else if (code != kEngineCancelled) {
-    view.SetItemText(kIdResultEdit,
-                     std::string(kMsgAiNotCompleted) + (code != kEngineFailed ? engine->m_strMessage : std::string()));
+    view.SetResultText(std::string(kMsgAiNotCompleted) + (code != kEngineFailed ? engine->m_strMessage : std::string()));
   }
   WriteEndBlock(view, run.m_log);
   view.EnableImproveButtons(1);

@@ -298,6 +298,53 @@ void CDetermination::OnVariationAmountsConfirmed() {
   WriteOpLog(std::string(stamp) + "要素変化量: " + FormatVariationLine() + "\r\n");
 }
 
+EngineWindow* CDetermination::ResultWindow() { return Window(kIdResultEdit); }
+EngineWindow* CDetermination::ApproachWindow() { return Window(kIdApproachEdit); }
+void CDetermination::SetResultText(const std::string& text) { SetItemText(kIdResultEdit, text); }
+std::string CDetermination::FixedEccentricityText() { return GetItemText(kIdFixEEdit); }
+
+void CDetermination::GetEpochFields(std::string& year, std::string& month, std::string& day) {
+  year = GetItemText(kIdEpochYear);
+  month = GetItemText(kIdEpochMonth);
+  day = GetItemText(kIdEpochDay);
+}
+
+void CDetermination::SetEpochFields(const std::string& year, const std::string& month, const std::string& day) {
+  SetItemText(kIdEpochYear, year);
+  SetItemText(kIdEpochMonth, month);
+  SetItemText(kIdEpochDay, day);
+}
+
+bool CDetermination::AutomaticStepSelected() { return GetItemText(kIdStepCombo) == kStepAutomatic; }
+
+void CDetermination::ShowResultPage(int page) {
+  SetSelection(kIdTabs, page);
+  ShowItem(kIdResultEdit, page == 0);
+  ShowItem(kIdCalcLogEdit, page != 0);
+}
+
+int CDetermination::NonGravChecked() { return IsChecked(kIdNonGravCheck) ? 1 : 0; }
+int CDetermination::NonGravA3Checked() { return IsChecked(kIdNonGravA3Check) ? 1 : 0; }
+int CDetermination::AutoStopChecked() { return IsChecked(kIdAutoStopCheck) ? 1 : 0; }
+
+void CDetermination::SetNonGravChecks(int nonGrav, int nonGravA3) {
+  SetCheck(kIdNonGravCheck, nonGrav);
+  SetCheck(kIdNonGravA3Check, nonGravA3);
+}
+
+void CDetermination::SetStepUsedText(const std::string& text) { SetItemText(kIdStepUsedLabel, text); }
+
+void CDetermination::SetNonGravModelSelection(int model) {
+  if (GetSelection(kIdNonGravModelCombo) != model) SetSelection(kIdNonGravModelCombo, model);
+}
+
+void CDetermination::SetAreaToMassTexts(const std::string& value, const std::string& verdict) {
+  SetItemText(kIdAreaToMassText, value);
+  SetItemText(kIdAreaToMassVerdict, verdict);
+}
+
+void CDetermination::ReportWarning(const std::string& text) { ReportMessage(text, "", kBoxOk | kBoxIconWarning, 1); }
+
 int CDetermination::ApplyStepSetting(IntegrationState* state) { return ApplyStepText(GetItemText(kIdStepCombo), state); }
 
 int ApplyStepText(const std::string& text, IntegrationState* state) {

@@ -136,6 +136,34 @@ public:
   double m_dRejectOld = 6.0;        // arcsec, observations up to the boundary year
   double m_dRejectNew = 2.0;        // arcsec, later observations
 
+  // ---- the controls the engine's procedures address, by their role ----
+  // The result edit and the close-approach edit as windows for the writers.
+  EngineWindow* ResultWindow();
+  EngineWindow* ApproachWindow();
+  void SetResultText(const std::string& text);
+  // The fixed-eccentricity field as typed.
+  std::string FixedEccentricityText();
+  // The three Epoch fields (year, month, day) as typed, and written back.
+  void GetEpochFields(std::string& year, std::string& month, std::string& day);
+  void SetEpochFields(const std::string& year, const std::string& month, const std::string& day);
+  // True while the step combo box is on "自動".
+  bool AutomaticStepSelected();
+  // Brings the result page (0) or the calculation-log page (1) to the front.
+  void ShowResultPage(int page);
+  // A warning box (batch: the text collected).
+  void ReportWarning(const std::string& text);
+  // The "非重力効果", A3 and "自動停止" check boxes.
+  int NonGravChecked();
+  int NonGravA3Checked();
+  int AutoStopChecked();
+  void SetNonGravChecks(int nonGrav, int nonGravA3);
+  // The label of the step the automatic step used.
+  void SetStepUsedText(const std::string& text);
+  // Selects the model in the model combo box unless it is selected already.
+  void SetNonGravModelSelection(int model);
+  // The area-to-mass value and its verdict (model 3).
+  void SetAreaToMassTexts(const std::string& value, const std::string& verdict);
+
   // ---- operations the engine calls ----
   // Enables the controls for a calculation state (the window's layout).
   virtual void UpdateControlsForState(int state) { (void)state; }

@@ -44,14 +44,9 @@ struct CallStart {
 
 CallStart TakeCallStart(CDetermination* view, const OrbitEngine& engine) {
   const IntegrationState& s = engine.m_state;
-  return CallStart{s.m_el,
-                   s.m_dEpoch,
-                   s.m_dDirection,
-                   s.m_dObsFirst,
-                   s.m_dObsLast,
-                   s.m_chMode,
-                   engine.m_nCalcState,
-                   {view->GetItemText(kIdEpochYear), view->GetItemText(kIdEpochMonth), view->GetItemText(kIdEpochDay)}};
+  CallStart c{s.m_el, s.m_dEpoch, s.m_dDirection, s.m_dObsFirst, s.m_dObsLast, s.m_chMode, engine.m_nCalcState, {}};
+  view->GetEpochFields(c.fields[0], c.fields[1], c.fields[2]);
+  return c;
 }
 
 void PutBack(CDetermination* view, OrbitEngine& engine, const CallStart& c) {
@@ -63,9 +58,7 @@ void PutBack(CDetermination* view, OrbitEngine& engine, const CallStart& c) {
   s.m_dObsLast = c.obsLast;
   s.m_chMode = c.mode;
   engine.m_nCalcState = c.calcState;
-  view->SetItemText(kIdEpochYear, c.fields[0]);
-  view->SetItemText(kIdEpochMonth, c.fields[1]);
-  view->SetItemText(kIdEpochDay, c.fields[2]);
+  view->SetEpochFields(c.fields[0], c.fields[1], c.fields[2]);
 }
 
 void ClearCorrectionHistory(OrbitEngine& engine) {
@@ -282,7 +275,7 @@ void Improvement::MeasureStep() {
   }
   engine_.m_strStepLog.clear();
   h_ = std::fabs(state_.m_dStep);
-  if (view_->GetItemText(kIdStepCombo) != kStepAutomatic) return;
+  if (!view_->AutomaticStepSelected()) return;
 
   struct Trial {
     double direction, end;
@@ -412,7 +405,7 @@ int Improvement::Residuals() {
 int Improvement::Run() {
   view_ = CurrentDetermination();
   det_ = engine_.m_pDet;
-  result_ = view_->Window(kIdResultEdit);
+  result_ = view_->ResultWindow();
   firstCall_ = engine_.m_nCalcState != kCalcImprovedPerturbed;
   start_ = TakeCallStart(view_, engine_);
 

@@ -83,7 +83,7 @@ struct ScanGeometry {
 bool PrepareGeometry(CDetermination& view, ScanGeometry& g) {
   const DetClass* det = view.m_pDetClass;
   auto refuse = [&view](const char* text) {
-    view.ReportMessage(text, "", kBoxOk | kBoxIconWarning, 1);
+    view.ReportWarning(text);
     return false;
   };
   if (!det->m_pOrbObs || det->m_nObsCount <= 0) return refuse(kMsgScanNoObservations);

@@ -337,7 +337,7 @@ void HandCloudToGlobe(const IntegrationState* nominal, const ImpactTrackerSet* n
 }
 
 int Refuse(const std::string& text) {
-  CurrentDetermination()->ReportMessage(text, "", kBoxOk | kBoxIconWarning, 1);
+  CurrentDetermination()->ReportWarning(text);
   return kEngineFailed;
 }
 

@@ -53,9 +53,7 @@ double EpochAsWrittenToFields(double jdTT) {
 void WriteEpochFields(CDetermination* view, double jdTT) {
   std::string year, month, day;
   EpochFieldTexts(jdTT, year, month, day);
-  view->SetItemText(kIdEpochYear, year);
-  view->SetItemText(kIdEpochMonth, month);
-  view->SetItemText(kIdEpochDay, day);
+  view->SetEpochFields(year, month, day);
 }
 
 void RoundFieldEpoch(CDetermination* view, double jdTT) {
@@ -81,9 +79,8 @@ void RoundFieldEpoch(OrbitEngine* enginePtr, FitObserver& observer, double jdTT)
 
 void CheckEpochFieldRange(CDetermination* view, IntegrationState* state) {
   OrbitEngine& engine = *view->m_pEngine;
-  const std::string year = view->GetItemText(kIdEpochYear);
-  const std::string month = view->GetItemText(kIdEpochMonth);
-  const std::string day = view->GetItemText(kIdEpochDay);
+  std::string year, month, day;
+  view->GetEpochFields(year, month, day);
   double epoch = state->m_el.m_dEpoch;
   if (!IsBlank(year) && !IsBlank(month) && !IsBlank(day)) {
     const double y = StringToDouble(year), m = StringToDouble(month), d = StringToDouble(day);

@@ -151,8 +151,9 @@ void EndAutomaticRun(CDetermination& view, const char* endTitle, int code) {
 }  // namespace
 
 double EpochFieldsJd(CDetermination& view) {
-  return EpochOfFieldTexts(view.GetItemText(kIdEpochYear), view.GetItemText(kIdEpochMonth),
-                           view.GetItemText(kIdEpochDay));
+  std::string year, month, day;
+  view.GetEpochFields(year, month, day);
+  return EpochOfFieldTexts(year, month, day);
 }
 
 int ImproveStepWithRedo(FitRun& run, double epochJdTT) {
@@ -165,9 +166,7 @@ int ImproveStepWithRedo(FitRun& run, double epochJdTT) {
 }
 
 void ShowCalcLogTab(CDetermination& view) {
-  view.SetSelection(kIdTabs, 1);
-  view.ShowItem(kIdResultEdit, false);
-  view.ShowItem(kIdCalcLogEdit, true);
+  view.ShowResultPage(1);
 }
 
 void OnManualImprove(CDetermination& view) {
@@ -193,15 +192,15 @@ void OnManualImprove(CDetermination& view) {
                            kMsgPressManualAgain);
         ShowCalcLogTab(view);
       } else if (r != 0) {
-        view.SetItemText(kIdResultEdit, engine->m_strMessage);
+        view.SetResultText(engine->m_strMessage);
       } else if (engine->m_bCorrectionStopped) {
         view.AppendCalcLog(kMsgCorrectionStopped);
         ShowCalcLogTab(view);
       }
     } else if (r != 0) {
-      view.SetItemText(kIdResultEdit, view.m_pDetClass->m_strError);
+      view.SetResultText(view.m_pDetClass->m_strError);
     } else {
-      view.ShowImprovementResult(view.Window(kIdResultEdit), engine, 0);
+      view.ShowImprovementResult(view.ResultWindow(), engine, 0);
     }
     EndBusy(engine);
     view.EnableImproveButtons(1);
@@ -236,14 +235,14 @@ void OnAutoImprove(CDetermination& view) {
       return;
     }
     if (r != 0 && r != kEngineRedoStep) {
-      view.SetItemText(kIdResultEdit, StepMessage(fit.Run()));
+      view.SetResultText(StepMessage(fit.Run()));
       EndAutomaticRun(view, "[自動]改良 終了(エラー)", r);
       return;
     }
     if (engine->m_bAutoStop && engine->m_dMeanResidual < engine->m_dStopResidual) {
       engine->m_dStopResidual = engine->m_dMeanResidual;
       engine->m_bAutoRunning = 0;
-      view.ShowImprovementResult(view.Window(kIdResultEdit), engine, engine->m_bPerturbations);
+      view.ShowImprovementResult(view.ResultWindow(), engine, engine->m_bPerturbations);
       EndAutomaticRun(view, "[自動]改良 終了(自動停止)", 0);
       return;
     }

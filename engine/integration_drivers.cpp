@@ -55,7 +55,7 @@ bool FixedEccentricity(OrbitEngine* engine, double& e)
   CDetermination* view = CurrentDetermination();
   if (!view || view->m_pEngine != engine)
     return false;
-  return ParseDouble(view->GetItemText(kIdFixEEdit), e);
+  return ParseDouble(view->FixedEccentricityText(), e);
 }
 
 // The smallest step the step control may take in this run.

@@ -124,14 +124,14 @@ void OnObsListClick(CDetermination& view, int nItem, long* pResult) {
   const int outcome = TogglePick(fit.Run(), nItem, picked);
   if (outcome == kPickIgnored) return;
   view.m_nPicked = picked;
-  if (outcome == kPickClearedAfterFailure) view.SetItemText(kIdResultEdit, kMsgPickHint);
+  if (outcome == kPickClearedAfterFailure) view.SetResultText(kMsgPickHint);
   if (outcome != kPickLocked) view.RedrawObsListItem(nItem);
   if (outcome == kPickThird) {
     TheApp().DoWaitCursor(1);
     const int result = DeterminePickedOrbit(fit.Run());
     TheApp().DoWaitCursor(-1);
     if (result != 0) {
-      view.SetItemText(kIdResultEdit, result == -9 ? kMsgPickCancelled : kMsgPickFailed);
+      view.SetResultText(result == -9 ? kMsgPickCancelled : kMsgPickFailed);
       return;
     }
     if (view.m_bOpLog) WritePickedOrbitLog(view);

@@ -12,8 +12,8 @@
 
 #include "astro/perturber_positions.h"
 #include "data/observation_record.h"
-#include "engine/determination_host.h"
 #include "engine/integration_drivers.h"
+#include "engine/observation_set.h"
 #include "engine/orbit_engine.h"
 #include "engine/stormer_cowell.h"
 #include "platform/threads.h"

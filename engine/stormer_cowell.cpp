@@ -692,6 +692,6 @@ int AdvanceStepBookkeeping(OrbitEngine* engine, EngineWindow* window, Integratio
     return 1;
   // The run's own result pane (the forecast dialog's, say), else the view's.
   CDetermination* view = CurrentDetermination();
-  view->ShowElementText(window ? window : view->Window(kIdResultEdit), state, 4);
+  view->ShowElementText(window ? window : view->ResultWindow(), state, 4);
   return 1;
 }

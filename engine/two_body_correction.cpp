@@ -129,7 +129,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
   // 1. The old approach list belongs to an orbit that is about to change.
   if (state.m_pApproach) {
     state.m_pApproach->Reset();
-    ShowCloseApproaches(state.m_pApproach, view ? view->Window(kIdApproachEdit) : nullptr, -1, 10, 0);
+    ShowCloseApproaches(state.m_pApproach, view ? view->ApproachWindow() : nullptr, -1, 10, 0);
   }
 
   // 2. Buffer and statistics.
@@ -153,7 +153,7 @@ int DifferentialCorrection(DetClass* det, OrbitEngine* engine) {
     count = 6;
     n = 5;
     double e = 0.0;
-    if (view && ParseDouble(view->GetItemText(kIdFixEEdit), e)) el.m_dE = e;
+    if (view && ParseDouble(view->FixedEccentricityText(), e)) el.m_dE = e;
   }
   state.m_nSolveMask = mask;
 

@@ -8,14 +8,14 @@
 
 FitOptions ReadFitOptions(CDetermination& view) {
   FitOptions o;
-  o.nonGrav = view.IsChecked(kIdNonGravCheck) ? 1 : 0;
-  o.nonGravA3 = view.IsChecked(kIdNonGravA3Check) ? 1 : 0;
-  o.autoStop = view.IsChecked(kIdAutoStopCheck) ? 1 : 0;
+  o.nonGrav = view.NonGravChecked();
+  o.nonGravA3 = view.NonGravA3Checked();
+  o.autoStop = view.AutoStopChecked();
   o.rejectYear = view.m_nRejectYear;
   o.rejectOld = view.m_dRejectOld;
   o.rejectNew = view.m_dRejectNew;
   o.epochJdTT = EpochFieldsJd(view);
-  o.automaticStep = view.GetItemText(kIdStepCombo) == kStepAutomatic ? 1 : 0;
+  o.automaticStep = view.AutomaticStepSelected() ? 1 : 0;
   o.batchMode = view.m_nBatchMode;
   o.quietRun = view.m_bQuietRun;
   o.designation = view.m_strDesignation;
@@ -33,13 +33,12 @@ void ViewFitObserver::ResidualsChanged(bool showResiduals) {
 void ViewFitObserver::ScrollTo(int index) { view_.ScrollObsListTo(index); }
 
 void ViewFitObserver::StepUsed(double days) {
-  view_.SetItemText(kIdStepUsedLabel, CTessaruneLib::FormatStepLength(days));
+  view_.SetStepUsedText(CTessaruneLib::FormatStepLength(days));
 }
 
 void ViewFitObserver::NonGravChanged() {
   const OrbitEngine& engine = *view_.m_pEngine;
-  view_.SetCheck(kIdNonGravCheck, engine.m_bNonGrav);
-  view_.SetCheck(kIdNonGravA3Check, engine.m_bNonGravA3);
+  view_.SetNonGravChecks(engine.m_bNonGrav, engine.m_bNonGravA3);
   view_.SetNonGravModel(engine.m_nNonGravModel);
   view_.ShowNonGravParams();
 }
@@ -47,10 +46,9 @@ void ViewFitObserver::NonGravChanged() {
 void ViewFitObserver::UncertaintiesChanged(const std::string& areaToMass, const std::string& areaToMassVerdict,
                                            int verdictColour) {
   const int model = view_.m_pEngine->m_nNonGravModel;
-  if (view_.GetSelection(kIdNonGravModelCombo) != model) view_.SetSelection(kIdNonGravModelCombo, model);
+  view_.SetNonGravModelSelection(model);
   view_.ShowNonGravModelControls(model);
-  view_.SetItemText(kIdAreaToMassText, areaToMass);
-  view_.SetItemText(kIdAreaToMassVerdict, areaToMassVerdict);
+  view_.SetAreaToMassTexts(areaToMass, areaToMassVerdict);
   if (verdictColour != view_.m_nNonGravVerdictColour) {
     view_.m_nNonGravVerdictColour = verdictColour;
     view_.RepaintNonGravLabels();
@@ -58,7 +56,7 @@ void ViewFitObserver::UncertaintiesChanged(const std::string& areaToMass, const 
 }
 
 void ViewFitObserver::ImprovementResultChanged(int withStepLog) {
-  view_.ShowImprovementResult(view_.Window(kIdResultEdit), view_.m_pEngine, withStepLog);
+  view_.ShowImprovementResult(view_.ResultWindow(), view_.m_pEngine, withStepLog);
 }
 
 void ViewFitObserver::PicksChanged(int count) {
@@ -67,7 +65,7 @@ void ViewFitObserver::PicksChanged(int count) {
 }
 
 void ViewFitObserver::PreliminaryOrbitFound() {
-  view_.ShowElementText(view_.Window(kIdResultEdit), &view_.m_pEngine->m_state, 0);
+  view_.ShowElementText(view_.ResultWindow(), &view_.m_pEngine->m_state, 0);
 }
 
 void ViewFitObserver::EpochProposed(double jdTT) { WriteEpochFields(&view_, jdTT); }

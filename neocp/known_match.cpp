@@ -9,6 +9,7 @@
 
 #include "data/mpc_obs_client.h"
 #include "data/observation_reader.h"
+#include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 #include "ephemeris/ident_catalogue.h"
 #include "neocp/known_catalogues.h"

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 #include "platform/app_services.h"
 #include "platform/files.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/determination_host.h"
+#include "engine/controls_by_id.h"
 #include "neocp/scan_object.h"
 #include "neocp/scan_row.h"
 #include "neocp/scan_table.h"

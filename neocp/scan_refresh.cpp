@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "data/http_download.h"
+#include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 #include "neocp/mpc_lists.h"
 #include "neocp/scan_csv.h"

@@ -8,6 +8,7 @@
 #include "astro/angle_units.h"
 #include "astro/constants.h"
 #include "data/element_file.h"
+#include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 #include "ephemeris/ident_catalogue.h"
 #include "neocp/known_catalogues.h"

@@ -16,6 +16,7 @@
 #include "app/tessarune_wx_app.h"
 #include "data/ui/window_routines.h"
 #include "determination/ui/wx_control_window.h"
+#include "engine/determination_host.h"
 #include "engine/orbit_engine.h"
 #include "neocp/ui/scan_list_ctrl.h"
 #include "platform/app_services.h"
