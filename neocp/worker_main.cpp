@@ -98,6 +98,14 @@ std::string ScanWorkerPathBeside(const std::string& programPath)
   return (slash == std::string::npos ? std::string() : programPath.substr(0, slash + 1)) + kScanWorkerProgram;
 }
 
+std::string ScanWorkerToStart(const std::string& programPath)
+{
+  if (programPath.empty())
+    return programPath;
+  const std::string worker = ScanWorkerPathBeside(programPath);
+  return FileExists(worker) ? worker : programPath;
+}
+
 void HandWorkerJobOver(int argc, const char* const* argv)
 {
   if (FindWorkerJobArgument(argc, argv)[0] == '\0')

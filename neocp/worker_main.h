@@ -19,6 +19,10 @@ const char* FindWorkerJobArgument(int argc, const char* const* argv);
 // programPath.
 inline constexpr const char* kScanWorkerProgram = "tessarune-scanworker";
 std::string ScanWorkerPathBeside(const std::string& programPath);
+// What a pool started from the program at programPath runs: the worker
+// program beside it, or the program itself (which then runs the job) where
+// the worker is not there; "" for an unknown program path.
+std::string ScanWorkerToStart(const std::string& programPath);
 // When the arguments ask for worker mode, replaces this process with the
 // worker program beside it, with the same arguments; returns only when there
 // is no worker job or the worker program cannot be started.

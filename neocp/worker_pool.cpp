@@ -52,17 +52,6 @@ std::string DesignationsInWork(const CNeocpScanDlg& dlg, const std::vector<Worke
   return text;
 }
 
-// The worker program beside this one; this program itself (which then runs
-// the job) where the worker is not there.
-std::string DefaultWorkerExecutable()
-{
-  const std::string self = ExecutablePath();
-  if (self.empty())
-    return self;
-  const std::string worker = ScanWorkerPathBeside(self);
-  return FileExists(worker) ? worker : self;
-}
-
 void SaveAfterRow(CNeocpScanDlg& dlg, const NeocpScanRow& row)
 {
   if (row.list_state == kListLocalFile) {
@@ -79,7 +68,7 @@ void SaveAfterRow(CNeocpScanDlg& dlg, const NeocpScanRow& row)
 
 bool ProcessWorkerLauncher::Launch(const std::string& jobPath, long& handle, std::string& error)
 {
-  const std::string exe = m_strExe.empty() ? DefaultWorkerExecutable() : m_strExe;
+  const std::string exe = m_strExe.empty() ? ScanWorkerToStart(ExecutablePath()) : m_strExe;
   if (exe.empty()) {
     error = "自分の実行ファイルの場所が分かりません";
     return false;

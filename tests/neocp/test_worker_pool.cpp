@@ -417,3 +417,16 @@ TEST(WorkerScanHost, TimeLimitAndTerminateStopTheObject)
   EXPECT_EQ(host.PumpAndCheckCancel(), 1);
   host.EndRun();
 }
+
+// A pool started from the program runs the worker program beside it, and the
+// program itself only where the worker is missing.
+TEST(WorkerPool, StartsTheWorkerProgramBesideTheProgramElseTheProgram)
+{
+  const std::string dir = MakeTempDir("worker_beside");
+  const std::string program = dir + "tessarune";
+  WriteFileAtomic(program, "program");
+  EXPECT_EQ(ScanWorkerToStart(program), program);
+  WriteFileAtomic(dir + kScanWorkerProgram, "worker");
+  EXPECT_EQ(ScanWorkerToStart(program), dir + kScanWorkerProgram);
+  EXPECT_EQ(ScanWorkerToStart(""), "");
+}
